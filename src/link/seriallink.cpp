@@ -1,0 +1,166 @@
+#include "seriallink.h"
+
+#include "core/eventwait.h"
+
+#include <QFileInfo>
+
+SerialLink::SerialLink(QObject* parent)
+    : QObject(parent)
+{
+    connect(&m_port, &QSerialPort::readyRead, this, &SerialLink::received);
+    connect(&m_port, &QSerialPort::errorOccurred, this, &SerialLink::onError);
+}
+
+SerialLink::~SerialLink()
+{
+    m_port.disconnect(this);
+    if (m_port.isOpen())
+        m_port.close();
+}
+
+QString SerialLink::defaultDevice(int comPort)
+{
+#ifdef Q_OS_WIN
+    return QStringLiteral("COM%1").arg(comPort);
+#else
+    return QStringLiteral("/dev/ttyS%1").arg(comPort - 1);
+#endif
+}
+
+bool SerialLink::open(const QString& device, qint32 baud)
+{
+    if (m_port.isOpen())
+        m_port.close();
+    m_device = device;
+    m_baud = baud;
+    m_permissionDenied = false;
+    m_port.setPortName(device);
+    m_port.setBaudRate(baud);
+    m_port.setDataBits(QSerialPort::Data8);
+    m_port.setParity(QSerialPort::NoParity);
+    m_port.setStopBits(QSerialPort::OneStop);
+    m_port.setFlowControl(QSerialPort::NoFlowControl);
+    if (device.isEmpty()) {
+        m_reason = QStringLiteral("no device configured");
+    } else if (m_port.open(QIODevice::ReadWrite)) {
+        m_reason.clear();
+        m_port.clear(QSerialPort::AllDirections);
+    } else {
+        switch (m_port.error()) {
+        case QSerialPort::DeviceNotFoundError:
+            m_reason = QStringLiteral("no such device");
+            break;
+        case QSerialPort::PermissionError:
+            // QSerialPort reports a port locked by another program as a permission
+            // error too; the lock file or the device's access bits tell which.
+            if (QFileInfo(device).exists() && QFileInfo(device).isReadable() && QFileInfo(device).isWritable()) {
+                m_reason = QStringLiteral("busy (in use by another program)");
+            } else {
+                m_reason = QStringLiteral("permission denied");
+                m_permissionDenied = true;
+            }
+            break;
+        default:
+            m_reason = m_port.errorString();
+            if (m_reason.isEmpty())
+                m_reason = QStringLiteral("cannot be opened");
+            break;
+        }
+    }
+    Q_EMIT stateChanged();
+    return m_port.isOpen();
+}
+
+void SerialLink::close()
+{
+    if (m_port.isOpen()) {
+        m_port.close();
+        m_reason = QStringLiteral("closed");
+        Q_EMIT stateChanged();
+    }
+}
+
+bool SerialLink::isOpen() const
+{
+    return m_port.isOpen();
+}
+
+QString SerialLink::statusText() const
+{
+    const QString line = QStringLiteral("%1,n,8,1").arg(m_baud);
+    QString state = m_port.isOpen() ? QStringLiteral("open") : m_reason;
+#ifndef Q_OS_WIN
+    if (!m_port.isOpen() && m_permissionDenied)
+        state += QStringLiteral(" (join the dialout group: sudo adduser $USER dialout, then log in again)");
+#endif
+    return QStringLiteral("%1  %2  %3").arg(m_device.isEmpty() ? QStringLiteral("(no device)") : m_device, line, state);
+}
+
+void SerialLink::write(const QByteArray& bytes)
+{
+    if (!m_port.isOpen() || bytes.isEmpty())
+        return;
+    trace(Direction::Write, bytes);
+    m_port.write(bytes);
+}
+
+qint64 SerialLink::bytesToWrite() const
+{
+    return m_port.isOpen() ? m_port.bytesToWrite() : 0;
+}
+
+void SerialLink::waitForDrain()
+{
+    waitUntil([this] { return !m_port.isOpen() || m_port.bytesToWrite() < 1; });
+}
+
+qint64 SerialLink::bytesAvailable() const
+{
+    return m_port.isOpen() ? m_port.bytesAvailable() : 0;
+}
+
+QByteArray SerialLink::read(qint64 maxBytes)
+{
+    if (!m_port.isOpen())
+        return {};
+    QByteArray bytes = maxBytes > 0 ? m_port.read(maxBytes) : m_port.readAll();
+    if (!bytes.isEmpty())
+        trace(Direction::Read, bytes);
+    return bytes;
+}
+
+void SerialLink::discardInput()
+{
+    if (m_port.isOpen())
+        read(0);
+}
+
+void SerialLink::onError(QSerialPort::SerialPortError error)
+{
+    switch (error) {
+    case QSerialPort::NoError:
+    case QSerialPort::UnsupportedOperationError: // DTR, RTS and pinout on a pty
+    case QSerialPort::TimeoutError:
+        return;
+    case QSerialPort::ReadError:
+    case QSerialPort::WriteError:
+    case QSerialPort::ResourceError:
+        // A vanished device keeps the port "open" and repeats the error endlessly;
+        // close it once. The error text carries a stale errno, so it is not used.
+        if (m_port.isOpen()) {
+            m_port.close();
+            m_reason = QStringLiteral("device lost");
+            Q_EMIT stateChanged();
+            Q_EMIT lost(m_reason);
+        }
+        return;
+    default:
+        return;
+    }
+}
+
+void SerialLink::trace(Direction d, const QByteArray& bytes)
+{
+    if (m_tracer)
+        m_tracer(d, bytes);
+}
