@@ -1,0 +1,6 @@
+#include "commands.h"
+
+int runSettings(CliContext&, QStringList&)
+{
+    return 1;
+}

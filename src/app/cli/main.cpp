@@ -1,0 +1,118 @@
+// zaziruv-cli: the program's logic without windows, for scripts and tests.
+
+#include "clicontext.h"
+#include "commands.h"
+
+#include <QCoreApplication>
+#include <cstdio>
+
+namespace {
+
+struct CommandEntry
+{
+    const char* name;
+    CliCommand run;
+    const char* usage;
+};
+
+const CommandEntry commands[] = {
+    // Registered commands, in the order the help lists them.
+#define ZZ_CLI_COMMAND(name, fn, usage) { name, fn, usage },
+#include "commandlist.h"
+#undef ZZ_CLI_COMMAND
+};
+
+void printUsage(FILE* out)
+{
+    std::fprintf(out,
+        "usage: zaziruv-cli [common options] COMMAND [arguments]\n\n"
+        "common options:\n"
+        "  --settings FILE     settings store to use (default: $ZAZIRUV_SETTINGS, else the user's)\n"
+        "  --port DEV          serial device for this run\n"
+        "  --baud N            line speed for this run\n"
+        "  --simulate          use the built-in simulated controller\n"
+        "  --sim-option OPT    pass OPT to the simulated controller (repeatable)\n"
+        "  --dir DIR           working directory for this run\n"
+        "  --timeout MS        answer time-out (default 2000)\n"
+        "  --trace             print every byte written and read on stderr\n\n"
+        "commands:\n");
+    for (const auto& c : commands)
+        std::fprintf(out, "  %s\n", c.usage);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("zaziruv-cli"));
+    QStringList args = app.arguments().mid(1);
+
+    if (args.contains(QStringLiteral("--help")) || args.contains(QStringLiteral("-h"))) {
+        printUsage(stdout);
+        return 0;
+    }
+
+    CliContext ctx;
+    bool present = false;
+    QString value;
+    if (!takeOption(args, QStringLiteral("--settings"), ctx.settingsPath, present))
+        return 2;
+    if (!takeOption(args, QStringLiteral("--port"), ctx.port, present))
+        return 2;
+    if (!takeOption(args, QStringLiteral("--baud"), value, present))
+        return 2;
+    if (present) {
+        bool ok = false;
+        ctx.baud = value.toInt(&ok);
+        if (!ok || ctx.baud <= 0) {
+            CliContext::error(QStringLiteral("--baud needs a positive number, not \"%1\"").arg(value));
+            return 2;
+        }
+    }
+    if (!takeOption(args, QStringLiteral("--dir"), ctx.dir, present))
+        return 2;
+    if (!takeOption(args, QStringLiteral("--timeout"), value, present))
+        return 2;
+    if (present) {
+        bool ok = false;
+        ctx.timeoutMs = value.toInt(&ok);
+        if (!ok || ctx.timeoutMs < 0) {
+            CliContext::error(QStringLiteral("--timeout needs a number of milliseconds, not \"%1\"").arg(value));
+            return 2;
+        }
+    }
+    do {
+        if (!takeOption(args, QStringLiteral("--sim-option"), value, present))
+            return 2;
+        if (present)
+            ctx.simArgs += value.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    } while (present);
+    ctx.trace = takeFlag(args, QStringLiteral("--trace"));
+    ctx.simulate = takeFlag(args, QStringLiteral("--simulate"));
+
+    qsizetype at = -1;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        if (!args[i].startsWith(QLatin1String("--"))) {
+            at = i;
+            break;
+        }
+    }
+    if (at < 0) {
+        const QString unknown = firstUnknownOption(args);
+        if (!unknown.isEmpty())
+            CliContext::error(QStringLiteral("unknown option %1").arg(unknown));
+        else
+            CliContext::error(QStringLiteral("no command given"));
+        printUsage(stderr);
+        return 2;
+    }
+    const QString name = args.takeAt(at);
+    for (const auto& c : commands) {
+        if (name == QLatin1String(c.name))
+            return c.run(ctx, args);
+    }
+    CliContext::error(QStringLiteral("unknown command \"%1\"").arg(name));
+    printUsage(stderr);
+    return 2;
+}
