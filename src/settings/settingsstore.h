@@ -1,17 +1,26 @@
 #pragma once
 
-#include <QHash>
+#include <QJsonObject>
 #include <QString>
-#include <QVariant>
 #include <optional>
 
 // The per-user settings store that stands in for the registry: one key path with
 // typed values (32-bit numbers and strings) in a human-readable JSON file, replaced
 // atomically on every write.
+//
+// File layout:
+//   { "key": "SOFTWARE\\Quorvanta\\ZAZIRUV\\1.5",
+//     "values": { "ComPort": 2, "CheckSum": "False", ... } }
+// A JSON number is a 32-bit number value (a whole number from -2147483648 to
+// 2147483647), a JSON string a string value; anything else is a value of another
+// type, which reads as missing. Top-level entries and values this program does not
+// know are kept on every write.
 class SettingsStore
 {
 public:
     static inline const QString KeyPath = QStringLiteral("SOFTWARE\\Quorvanta\\ZAZIRUV\\1.5");
+    // Larger files are not read at all (they count as unreadable).
+    static constexpr qint64 MaxFileBytes = 1024 * 1024;
 
     explicit SettingsStore(QString path);
 
@@ -22,7 +31,9 @@ public:
 
     QString path() const { return m_path; }
 
-    // Opening the key for reading: false when the file or the key does not exist.
+    // Opening the key for reading: false when the file does not exist (or the path
+    // names something other than a file). A file that exists but cannot be read or
+    // does not parse opens, and then every read from it fails.
     bool openForRead();
     // A 32-bit number value; empty when missing, of another type, or unreadable.
     std::optional<qint32> readNumber(const QString& name);
@@ -30,8 +41,10 @@ public:
     // would not fit a buffer of bufferBytes bytes with its terminating NUL.
     std::optional<QString> readString(const QString& name, int bufferBytes);
 
-    // Writes are collected and committed together; commit() returns false when the
-    // file cannot be written (the key cannot be created).
+    // Writes are collected and committed together; beginWrite() and commit() return
+    // false when the file cannot be written (the key cannot be created). The values
+    // already stored are kept unless set or removed here. A file that does not parse
+    // is replaced, after a copy of it has been kept as path() + ".corrupt".
     bool beginWrite();
     void setNumber(const QString& name, qint32 value);
     void setString(const QString& name, const QString& value);
@@ -42,6 +55,20 @@ public:
     QString lastError() const { return m_error; }
 
 private:
+    enum class Load
+    {
+        Missing,
+        Unreadable,
+        Ok
+    };
+    // Reads and checks the whole file into m_doc/m_values.
+    Load load();
+
     QString m_path;
     QString m_error;
+    bool m_readOpen = false; // openForRead succeeded and the file parsed
+    bool m_writing = false; // between beginWrite and commit
+    bool m_replaceCorrupt = false; // the file on disk does not parse: keep a copy first
+    QJsonObject m_doc; // the whole file as last loaded (or being written)
+    QJsonObject m_values; // its "values" object
 };
