@@ -1,0 +1,687 @@
+#include "terminalcore.h"
+
+#include "core/eventwait.h"
+#include "core/numbers.h"
+#include "link/commandset.h"
+#include "statusdecoder.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <algorithm>
+
+namespace {
+const QChar CR = QLatin1Char('\r');
+const QChar LF = QLatin1Char('\n');
+
+bool startsWithLineEnd(const QString& s)
+{
+    return !s.isEmpty() && (s[0] == CR || s[0] == LF);
+}
+
+// The text from (1-based) position p + len + k on, where p is where `what` occurs in
+// `text`: the removal of an echoed command in front of its answer.
+void removeEcho(QString& text, const QString& what, int k)
+{
+    const qsizetype p = text.indexOf(what);
+    if (p >= 0)
+        text = text.mid(p + what.size() + k);
+}
+} // namespace
+
+TerminalCore::TerminalCore(Settings& settings_, SettingsInForce& inForce, Prompter& prompter_, QObject* parent)
+    : QObject(parent)
+    , settings(settings_)
+    , cfg(inForce)
+    , prompter(prompter_)
+{
+    connect(&link, &SerialLink::received, this, &TerminalCore::onReceived);
+    connect(&link, &SerialLink::stateChanged, this, &TerminalCore::viewChanged);
+    m_timer1.setInterval(50);
+    connect(&m_timer1, &QTimer::timeout, this, &TerminalCore::Timer1_Timer);
+    m_timer1.start();
+}
+
+TerminalCore::~TerminalCore() = default;
+
+void TerminalCore::load()
+{
+    savedCaption = caption;
+    settings.ReadSettings();
+    settings.ReadWorkingDir();
+    settings.ReadConfigFile(cfg);
+    Frame7Visible = cfg.ChkStatus == 1;
+    Openport();
+    const QString dir = cfg.Dir1.isEmpty() ? settings.record.WorkingDir : cfg.Dir1;
+    filelistPattern = QStringLiteral("*.cmd");
+    filelistPath = dir;
+    currentWorkingDir = dir;
+    downloadDir = dir;
+    refreshFilelist();
+    if (!Filelist.isEmpty()) {
+        filelistIndex = 0;
+        selectedCommandFile.clear();
+        filelistPath = downloadDir;
+        Filename = Filelist.first();
+        selectedCommandFile = QDir(filelistPath).filePath(Filename);
+    }
+    changed();
+}
+
+// ---------------------------------------------------------------- serial port
+
+QString TerminalCore::deviceFor(int comPort) const
+{
+    if (!overrideDevice.isEmpty() && (overridePort == 0 || overridePort == comPort))
+        return overrideDevice;
+    if (comPort < 1 || comPort > 8)
+        return {}; // not a port of this program: the open fails, silently
+    if (!cfg.comDevice[size_t(comPort)].isEmpty())
+        return cfg.comDevice[size_t(comPort)];
+    return SerialLink::defaultDevice(comPort);
+}
+
+void TerminalCore::Openport()
+{
+    // Failures are not reported here: the port stays closed and the first attempt
+    // to send says so; the status line tells why.
+    readLength = 0;
+    link.close();
+    link.open(deviceFor(settings.record.ComPort), cfg.baudRate);
+    portReady = link.isOpen();
+    changed();
+}
+
+void TerminalCore::addHistory(const QString& text)
+{
+    while (CommandHistory.size() >= 6)
+        CommandHistory.removeFirst();
+    CommandHistory.append(text);
+    changed();
+}
+
+void TerminalCore::SendLiteral()
+{
+    if (!link.isOpen()) {
+        prompter.message(QStringLiteral("Serial Port not configured properly!"), PromptIcon::Critical);
+        return;
+    }
+    processPendingEvents();
+    addHistory(commandText);
+    link.write(toWire(commandText));
+    awaitingAnswer = 1;
+    link.waitForDrain();
+}
+
+// ---------------------------------------------------------- command transmission
+
+bool TerminalCore::applyRepeatSubstitution(QString& text, QString& why) const
+{
+    static const QString markers[4] = { QStringLiteral("+REPEAT"), QStringLiteral("-REPEAT"),
+        QStringLiteral("*REPEAT"), QStringLiteral("%REPEAT") };
+    for (int m = 0; m < 4; ++m) {
+        const qsizetype at = text.toUpper().indexOf(markers[m]);
+        if (at < 0)
+            continue;
+        const QString rest = text.left(at).mid(2); // without the node address and its blank
+        const qsizetype space = rest.indexOf(QLatin1Char(' '));
+        if (space < 0) {
+            why = QStringLiteral("there is no blank before the number to recompute");
+            return false;
+        }
+        const double number = readDecimal(QStringView(rest).mid(space));
+        const double c = repeatCounter;
+        double result = 0;
+        switch (m) {
+        case 0:
+            result = number + c;
+            break;
+        case 1:
+            result = number - c;
+            break;
+        case 2:
+            result = number * c;
+            break;
+        default:
+            if (c == 0) {
+                why = QStringLiteral("the repeat counter is 0");
+                return false;
+            }
+            result = number / c;
+            break;
+        }
+        text = text.left(2 + space + 1) + plainNumber(result);
+    }
+    return true;
+}
+
+void TerminalCore::SendCommand()
+{
+    statusMatch = false;
+    if (!link.isOpen()) {
+        prompter.message(QStringLiteral("Serial Port not configured properly!"), PromptIcon::Critical);
+        return;
+    }
+    for (;;) {
+        processPendingEvents();
+        addHistory(commandText);
+        if (commandText.toUpper().startsWith(QLatin1String("DELAY")) || skipNext) {
+            skipNext = false;
+            return;
+        }
+        QString why;
+        QString text = commandText;
+        if (!applyRepeatSubstitution(text, why)) {
+            prompter.message(QStringLiteral("The command \"%1\" was not sent: %2.").arg(commandText, why),
+                PromptIcon::Exclamation);
+            return;
+        }
+        commandText = text;
+        statusQueryPrefix.clear();
+        const QString upper = commandText.toUpper();
+        QString toSend = commandText;
+        const qsizetype st = upper.indexOf(QLatin1String(" ST "));
+        if (st >= 0) {
+            toSend = commandText.left(st + 3);
+            statusQueryPrefix = toSend;
+        }
+        link.write(frameCommand(toSend, cfg.CheckSumChk != 0));
+        awaitingAnswer = 1;
+        link.waitForDrain();
+        if (!statusWaitMode)
+            return;
+        if (upper.contains(QLatin1String("ST ")) && !statusMatch) {
+            mainTicks = 0;
+            waitUntil([this] { return mainTicks >= 1 || !link.isOpen(); });
+            // A port that went away ends the status wait instead of writing into nothing.
+            if (statusMatch || !link.isOpen())
+                return;
+            continue;
+        }
+        return;
+    }
+}
+
+// -------------------------------------------------------------------- reception
+
+QString TerminalCore::readInput()
+{
+    return fromWire(link.read(readLength));
+}
+
+void TerminalCore::onReceived()
+{
+    MSComm1_OnComm();
+    // With a read length of 1 each event takes only part of what is waiting; come
+    // back for the rest once the current handlers have returned.
+    if (link.isOpen() && link.bytesAvailable() > 0 && !m_receivePosted) {
+        m_receivePosted = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                m_receivePosted = false;
+                onReceived();
+            },
+            Qt::QueuedConnection);
+    }
+}
+
+void TerminalCore::MSComm1_OnComm()
+{
+    // Branch 1: capture mode (auto-configuration, diagnostic log).
+    if (captureMode && link.isOpen()) {
+        receiveChunk = readInput();
+        receiveAccumulator += receiveChunk;
+        if (receiveAccumulator.size() > MaxPending)
+            receiveAccumulator = receiveAccumulator.right(MaxPending);
+        responseBuffer = receiveAccumulator;
+        if (!answerMarker.isEmpty()) {
+            const qsizetype p = responseBuffer.indexOf(answerMarker);
+            if (p >= 0)
+                responseBuffer = responseBuffer.mid(p + answerMarker.size() + 3);
+        }
+        return;
+    }
+
+    if (!downloadVisible) {
+        // Branch 2: terminal mode.
+        if (Frame3Visible && link.isOpen()) {
+            if (terminalLineFlag) {
+                receiveChunk = readInput();
+                receiveAccumulator += receiveChunk;
+                if (receiveAccumulator.size() > MaxPending && !receiveAccumulator.contains(CR))
+                    receiveAccumulator.clear();
+                if (receiveAccumulator.contains(CR) && receiveAccumulator.size() >= 2) {
+                    FlushTerminalLines();
+                    Q_EMIT terminalCursorToEnd();
+                }
+                processPendingEvents();
+            } else {
+                link.read(0);
+            }
+            responseBuffer.clear();
+            responseLine.clear();
+            awaitingAnswer = 0;
+            changed();
+            return;
+        }
+
+        // Branch 3: command mode.
+        receiveChunk = readInput();
+        receiveAccumulator = receiveChunk;
+        responseBuffer += receiveChunk;
+        receiveChunk = readInput();
+        responseBuffer += receiveChunk;
+        if (startsWithLineEnd(responseBuffer))
+            responseBuffer.remove(0, 1);
+        if (!responseBuffer.contains(CR)) {
+            if (responseBuffer.size() > MaxPending)
+                responseBuffer.clear();
+            return;
+        }
+        const QString command = commandText.toUpper();
+        const bool statusQuery = command.contains(QLatin1String("ST"));
+        if (statusWaitMode && statusQuery) {
+            const qsizetype zeros = responseBuffer.indexOf(QLatin1String("00"));
+            if (!(responseBuffer.contains(QLatin1Char(' ')) && zeros >= 0 && zeros <= 2))
+                responseBuffer.clear();
+        }
+        const int k = cfg.CheckSumChk == 0 ? 3 : 5;
+        if (!commandText.isEmpty())
+            removeEcho(responseBuffer, commandText, k);
+        if (!statusQueryPrefix.isEmpty()) {
+            removeEcho(responseBuffer, statusQueryPrefix, k);
+            if (!responseBuffer.contains(CR))
+                return;
+        }
+        if (startsWithLineEnd(responseBuffer))
+            responseBuffer.remove(0, 1);
+        if (responseBuffer.isEmpty() || !responseBuffer.contains(CR) || responseBuffer.size() < 6)
+            return;
+        List1.clear();
+        List2.clear();
+        const qsizetype cr = responseBuffer.indexOf(CR);
+        responseLine = responseBuffer.left(cr);
+        responseBuffer.truncate(cr + 1);
+        if (cfg.CheckSumChk == 1) {
+            if (responseBuffer.contains(QLatin1Char('#'))) {
+                Calc_RX_Cksum(responseBuffer);
+                responseLine = responseBuffer;
+            } else {
+                responseBuffer.clear();
+                responseLine.clear();
+            }
+        }
+        lastResponse = responseLine;
+        convertNumber();
+        if (ListRecv.size() > 5)
+            ListRecv.removeFirst();
+        if (cfg.ChkStatus == 1) {
+            TextRecv = responseLine;
+            if (statusQuery)
+                showdiag();
+        }
+        if (ListRecv.size() >= 5)
+            ListRecv.removeFirst();
+        if (statusQuery && awaitingAnswer == 1)
+            CheckForST();
+        ListRecv.append(responseLine);
+        const QString shown = responseLine;
+        responseBuffer.clear();
+        responseLine.clear();
+        awaitingAnswer = 0;
+        changed();
+        Q_EMIT answerShown(shown);
+        return;
+    }
+
+    // Branch 4: download mode.
+    if (link.bytesAvailable() > 0) {
+        receiveChunk = readInput();
+        receiveAccumulator += receiveChunk;
+        if (receiveAccumulator.size() > MaxPending)
+            receiveAccumulator.clear();
+        if (!receiveAccumulator.contains(CR))
+            return;
+        markedAnswer = receiveAccumulator;
+        if (!answerMarker.isEmpty()) {
+            const qsizetype p = receiveAccumulator.indexOf(answerMarker);
+            if (p >= 0)
+                markedAnswer = receiveAccumulator.mid(p);
+        }
+        if (commandText.isEmpty() || receiveAccumulator.contains(commandText)) {
+            const qsizetype zeros = receiveAccumulator.indexOf(QLatin1String("00"));
+            if (zeros < 0)
+                return;
+            receiveAccumulator = receiveAccumulator.mid(zeros);
+            commandText.clear();
+            if (!receiveAccumulator.contains(CR))
+                return;
+        }
+        if (collectFlag) {
+            collectedAnswers += markedAnswer;
+            if (collectedAnswers.size() > 16 * 1024 * 1024)
+                collectedAnswers.clear(); // no read of this program collects that much
+        }
+        commandText.clear();
+        receiveAccumulator.clear();
+    }
+    responseBuffer.clear();
+    responseLine.clear();
+    awaitingAnswer = 0;
+}
+
+void TerminalCore::convertNumber()
+{
+    const QString& b = responseBuffer;
+    const qsizetype space = b.indexOf(QLatin1Char(' '));
+    if (space < 1)
+        return;
+    const QString node = b.left(space);
+    QString value = b.mid(space + 1);
+    const bool decimal = cfg.ChkDecimal == 1;
+    if (!decimal && value.endsWith(CR))
+        value.chop(1);
+    const qint32 nodeNumber = node.size() > 4 ? 0 : readHex(node);
+    if (decimal) {
+        const qint32 v = value.size() > 5 ? calc32bit(value) : readHex(value);
+        responseLine = QString::number(nodeNumber) + QLatin1Char(' ') + withSign(v);
+    } else {
+        responseLine = QString::number(nodeNumber) + QLatin1String("  ") + value;
+    }
+}
+
+// ------------------------------------------------------- status decoding and check
+
+void TerminalCore::showdiag()
+{
+    List1.clear();
+    List2.clear();
+    const qsizetype space = lastResponse.indexOf(QLatin1Char(' '));
+    const QString statusText = lastResponse.mid(space + 1);
+    const auto status = static_cast<quint16>(readHex(statusText));
+    TextRecv = lastResponse;
+    const StatusDescription d = describeStatus(status);
+    List1 = d.list1;
+    List2 = d.list2;
+    listsAlert = d.alert;
+    changed();
+}
+
+void TerminalCore::CheckForST()
+{
+    if (!commandText.contains(QLatin1Char(' ')))
+        return;
+    if (lastResponse.size() < 3)
+        return;
+    const qsizetype space = lastResponse.indexOf(QLatin1Char(' '));
+    const QString statusText = lastResponse.mid(space + 1);
+    if (statusText.size() > 4)
+        return;
+    const qint32 status = static_cast<qint16>(readHex(statusText));
+    TextRecv = responseLine;
+    const int line = currentLine;
+    if (line < 0 || line > CommandFileTables::MaxLines)
+        return;
+    const int count = tables.waitCount[size_t(line)];
+    if (count < 0 || count > CommandFileTables::MaxWaits)
+        return;
+    for (int k = 1; k <= count; ++k) {
+        const WaitEntry& entry = tables.waits[size_t(line)][size_t(k)];
+        if (entry.value == 0)
+            continue;
+        if (entry.value != status) {
+            statusMatch = false;
+            continue;
+        }
+        statusMatch = true;
+        if (!entry.label.isEmpty()) {
+            const int labels = qBound(0, tables.labelCount, CommandFileTables::MaxLines);
+            for (int j = 1; j <= labels; ++j) {
+                const int at = tables.labelLine[size_t(j)];
+                if (at >= 1 && at <= CommandFileTables::MaxLines && tables.labelName[size_t(at)] == entry.label) {
+                    currentLine = at - 1;
+                    break;
+                }
+            }
+        }
+        break;
+    }
+}
+
+// ----------------------------------------------------------------- window state
+
+void TerminalCore::refreshFilelist()
+{
+    Filelist.clear();
+    if (!filelistPath.isEmpty()) {
+        // Patterns match without regard to case ("*.cmd" and "*.Cmd" alike).
+        QDir dir(filelistPath, QString(), QDir::Name | QDir::IgnoreCase, QDir::Files | QDir::Readable);
+        dir.setNameFilters(filelistPattern.split(QLatin1Char(';')));
+        Filelist = dir.entryList();
+    }
+    if (filelistIndex >= Filelist.size())
+        filelistIndex = -1;
+    changed();
+}
+
+void TerminalCore::setControlEnabled(const QString& name, bool enabled)
+{
+    m_disabled[name] = !enabled;
+    changed();
+}
+
+void TerminalCore::CmdTerminal_Click()
+{
+    responseBuffer.clear();
+    responseLine.clear();
+    commandText.clear();
+    receiveAccumulator.clear();
+    awaitingAnswer = 0;
+    Frame3Visible = true;
+    Frame4Visible = false; // the terminal frame takes the command file frame's place
+    Frame7Visible = false;
+    Frame2Visible = false;
+    SendFrameVisible = false;
+    Q_EMIT focusRequested(QStringLiteral("TextTerminal"));
+    terminalLineFlag = true;
+    changed();
+}
+
+void TerminalCore::CmdManual_Click()
+{
+    Frame3Visible = false;
+    Frame4Visible = true;
+    SendFrameVisible = true;
+    Q_EMIT focusRequested(QStringLiteral("TransmitText"));
+    filelistPath = currentWorkingDir;
+    filelistPattern = QStringLiteral("*.Cmd");
+    refreshFilelist();
+    Timer1_Timer();
+}
+
+void TerminalCore::CmdSetup_Click()
+{
+    Frame3Visible = false;
+    Frame4Visible = true;
+    windowEnabled = false;
+    settings.ReadConfigFile(cfg);
+    Q_EMIT configWindowRequested();
+    SendFrameVisible = true;
+    changed();
+}
+
+void TerminalCore::DownloadButton_Click()
+{
+    Q_EMIT downloadWindowRequested();
+}
+
+void TerminalCore::Frame8_DblClick()
+{
+    directoryCaptionFlag = !directoryCaptionFlag;
+}
+
+void TerminalCore::Timer1_Timer()
+{
+    mainTicks = mainTicks < 10000 ? mainTicks + 1 : 0;
+    bool frame7 = Frame7Visible;
+    bool frame2 = Frame2Visible;
+    bool send = SendFrameVisible;
+    if (Frame3Visible) {
+        frame7 = false;
+        send = false;
+        frame2 = false;
+    } else {
+        frame7 = cfg.ChkStatus == 1;
+        // Without the status frame nothing else would show the answers.
+        frame2 = !frame7;
+    }
+    QString newCaption = caption;
+    if (!messageCaptionFlag) {
+        if (directoryCaptionFlag)
+            newCaption = currentWorkingDir;
+        else
+            newCaption = savedCaption + (cfg.CheckSumChk == 1 ? QStringLiteral("                 Checksum Active") : QString());
+    }
+    if (frame7 != Frame7Visible || frame2 != Frame2Visible || send != SendFrameVisible || newCaption != caption) {
+        Frame7Visible = frame7;
+        Frame2Visible = frame2;
+        SendFrameVisible = send;
+        caption = newCaption;
+        changed();
+    }
+}
+
+void TerminalCore::ExitProgram()
+{
+    if (link.isOpen())
+        link.close();
+    Q_EMIT exitRequested();
+}
+
+// --------------------------------------------------------- command entry, terminal
+
+bool TerminalCore::TransmitText_Enter(const QString& boxText)
+{
+    if (!link.isOpen()) {
+        prompter.message(QStringLiteral("Please check Port Configuration"), PromptIcon::Exclamation);
+        return false;
+    }
+    if (portReady) {
+        readLength = 0;
+        link.read(0);
+        readLength = 1;
+    }
+    stopRequest = true;
+    continuousRun = false;
+    processPendingEvents();
+    stopRequest = false;
+    continuousRun = true;
+    commandText = trimTrailing(boxText);
+    SendCommand();
+    return true;
+}
+
+void TerminalCore::TextTerminal_KeyPress(QChar key)
+{
+    terminalLineFlag = key == CR;
+    if (link.isOpen()) {
+        link.write(QByteArray(1, char(key.unicode() & 0xFF)));
+        processPendingEvents();
+    }
+    // Local echo, as the box itself would show the key.
+    if (key == CR)
+        TextTerminal += QLatin1String("\r\n");
+    else if (key == QLatin1Char('\b'))
+        TextTerminal.chop(TextTerminal.endsWith(QLatin1String("\r\n")) ? 2 : 1);
+    else if (key.unicode() >= 0x20)
+        TextTerminal += key;
+    changed();
+}
+
+void TerminalCore::CmdHome_Click()
+{
+    mainTicks = 0;
+    // Twice TxDelay ticks of 50 ms. The tick count wraps after 10000, so a longer
+    // pause could never end: it is held to the longest the count can reach.
+    const qint64 d = std::clamp<qint64>(roundHalfEven(2 * readDecimal(cfg.TXdelay)), 0, 10000);
+    commandText = Tyx::Home;
+    SendCommand();
+    waitUntil([this, d] { return mainTicks >= d; });
+    commandText = Tyx::Enable;
+    SendCommand();
+    Q_EMIT focusRequested(QStringLiteral("TransmitText"));
+}
+
+void TerminalCore::CancelCmd_Click()
+{
+    for (const char* name : { "EditCmd", "ExecuteCmdFile", "DeleteCmd", "Filename", "Filelist" })
+        setControlEnabled(QLatin1String(name), true);
+    setControlEnabled(QStringLiteral("PauseCmd"), false);
+    setControlEnabled(QStringLiteral("CancelCmd"), false);
+    stopRequest = true;
+    statusWaitMode = false;
+    messageCaptionFlag = false;
+    for (const char* name : { "TransmitText", "CmdManual", "CmdTerminal", "CmdHome" })
+        setControlEnabled(QLatin1String(name), true);
+}
+
+void TerminalCore::CmdDisable_Click()
+{
+    commandText = Tyx::Disable;
+    SendCommand();
+    if (statusWaitMode)
+        CancelCmd_Click();
+    setControlEnabled(QStringLiteral("TransmitText"), true);
+    Q_EMIT focusRequested(QStringLiteral("TransmitText"));
+}
+
+void TerminalCore::CmdAbort_Click()
+{
+    commandText = Tyx::Abort;
+    SendCommand();
+    if (statusWaitMode)
+        CancelCmd_Click();
+    setControlEnabled(QStringLiteral("TransmitText"), true);
+    Q_EMIT focusRequested(QStringLiteral("TransmitText"));
+}
+
+void TerminalCore::CmdClearRecv_Click()
+{
+    ListRecv.clear();
+    changed();
+}
+
+void TerminalCore::CmdClearTerm_Click()
+{
+    TextTerminal.clear();
+    changed();
+    Q_EMIT focusRequested(QStringLiteral("TextTerminal"));
+}
+
+void TerminalCore::FlushTerminalLines()
+{
+    QString& a = receiveAccumulator;
+    if (!a.contains(CR))
+        return;
+    mainTicks = 0;
+    for (;;) {
+        // A leading CR (the echo of Enter, or the end of the previous line) ends
+        // no line of its own: drop it and look for the next one.
+        while (a.startsWith(CR))
+            a.remove(0, 1);
+        if (a.size() < 2)
+            return;
+        const qsizetype p = a.indexOf(CR);
+        if (p < 0)
+            return;
+        QString line = a.left(p);
+        a.remove(0, p + 1);
+        if (startsWithLineEnd(line))
+            line.remove(0, 1);
+        if (TextTerminal.size() > 1000)
+            TextTerminal.clear();
+        TextTerminal += line + QLatin1String("\r\n");
+        changed();
+        processPendingEvents();
+    }
+}

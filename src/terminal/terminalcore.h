@@ -1,0 +1,170 @@
+#pragma once
+
+#include "cmdfile/commandfile.h"
+#include "core/prompter.h"
+#include "link/framing.h"
+#include "link/seriallink.h"
+#include "settings/settings.h"
+
+#include <QHash>
+#include <QObject>
+#include <QStringList>
+#include <QTimer>
+
+// The main window's logic without its widgets: the serial port and everything that
+// flows through it (sending commands, receiving and routing answers, status
+// decoding), the command and terminal modes, the 50 ms timer and the state that the
+// windows show. The GUI window binds its controls to this object; zaziruv-cli drives
+// it headless. Member names follow the controls and procedures they stand for.
+class TerminalCore : public QObject
+{
+    Q_OBJECT
+public:
+    TerminalCore(Settings& settings, SettingsInForce& inForce, Prompter& prompter, QObject* parent = nullptr);
+    ~TerminalCore() override;
+
+    Settings& settings;
+    SettingsInForce& cfg;
+    Prompter& prompter;
+    SerialLink link;
+
+    // Start-up of the main window: settings, configuration, port, command file list.
+    void load();
+
+    // ---- Serial port ----
+    bool portReady = false;
+    QString commandText;
+    QStringList CommandHistory; // the six latest commands
+    int readLength = 0;         // 0: a read takes everything waiting; 1: one character
+    int awaitingAnswer = 0;
+    // A device used for this run instead of the mapping (--port, --simulate); applies
+    // to port number overridePort, or to every port when that is 0.
+    QString overrideDevice;
+    int overridePort = 0;
+
+    void Openport();
+    void SendLiteral();
+    QString deviceFor(int comPort) const;
+
+    // ---- Command transmission ----
+    QString statusQueryPrefix;
+    bool statusMatch = false;
+    bool skipNext = false;
+    bool statusWaitMode = false;
+    qint16 repeatCounter = 1;
+
+    void SendCommand();
+    // Rewrites text for the repeat markers; false (and why) when it cannot be sent.
+    bool applyRepeatSubstitution(QString& text, QString& why) const;
+
+    // ---- Reception ----
+    QString receiveChunk;
+    QString receiveAccumulator;
+    QString answerMarker;
+    QString markedAnswer;
+    QString collectedAnswers;
+    bool collectFlag = false;
+    QString lastResponse;
+    QString responseBuffer;
+    QString responseLine;
+    bool captureMode = false;
+    bool downloadVisible = false; // the download window is shown
+
+    QStringList ListRecv; // the last five answers, newest last
+    QString TextRecv;
+
+    void MSComm1_OnComm();
+
+    // ---- Status decoding and the status check ----
+    QStringList List1;
+    QStringList List2;
+    bool listsAlert = false;
+    CommandFileTables tables;
+    int currentLine = 0;
+
+    void showdiag();
+    void CheckForST();
+
+    // ---- Window state ----
+    QString savedCaption = QStringLiteral("ZAZIRUV 1.5");
+    QString caption = savedCaption;
+    bool directoryCaptionFlag = false;
+    bool messageCaptionFlag = false;
+    QString currentWorkingDir;
+    QString downloadDir;
+    QString selectedCommandFile;
+    int mainTicks = 0;
+    bool windowEnabled = true;
+    bool Frame2Visible = false;
+    bool Frame3Visible = false; // terminal mode
+    bool Frame4Visible = true;
+    bool Frame7Visible = false;
+    bool SendFrameVisible = true;
+
+    // The command file list: its directory, pattern, entries and selection.
+    QString filelistPath;
+    QString filelistPattern = QStringLiteral("*.cmd");
+    QStringList Filelist;
+    int filelistIndex = -1;
+    QString Filename;
+    void refreshFilelist();
+
+    // Enabled state of the controls that the procedures enable and disable, by
+    // objectName; a control never named here is enabled.
+    void setControlEnabled(const QString& name, bool enabled);
+    bool controlEnabled(const QString& name) const { return m_disabled.value(name, false) == false; }
+
+    void CmdTerminal_Click();
+    void CmdManual_Click();
+    void CmdSetup_Click();
+    void DownloadButton_Click();
+    void Frame8_DblClick();
+    void Timer1_Timer();
+    void ExitProgram();
+
+    // ---- Command entry and terminal ----
+    bool terminalLineFlag = false;
+    QString TextTerminal;
+    bool stopRequest = false;
+    bool continuousRun = false;
+
+    // Enter in TransmitText with the box's text; returns whether the box is emptied.
+    bool TransmitText_Enter(const QString& boxText);
+    // A key typed in TextTerminal ('\r' for Enter, '\b' for Backspace).
+    void TextTerminal_KeyPress(QChar key);
+    void CmdHome_Click();
+    void CmdDisable_Click();
+    void CmdAbort_Click();
+    void CancelCmd_Click();
+    void CmdClearRecv_Click();
+    void CmdClearTerm_Click();
+    void FlushTerminalLines();
+
+    // The longest text kept while waiting for a line end: beyond it the text can
+    // no longer be an answer and is dropped, so garbage cannot grow memory.
+    static constexpr int MaxPending = 9999;
+
+Q_SIGNALS:
+    // Something that the window shows has changed.
+    void viewChanged();
+    // A procedure gives a control the focus.
+    void focusRequested(const QString& control);
+    // The terminal box's insertion point goes after its last character.
+    void terminalCursorToEnd();
+    void configWindowRequested();
+    void downloadWindowRequested();
+    void exitRequested();
+    // A complete answer was added to ListRecv.
+    void answerShown(const QString& line);
+
+private:
+    void onReceived();
+    void addHistory(const QString& text);
+    void convertNumber();
+    QString readInput();
+    void changed() { Q_EMIT viewChanged(); }
+
+    QTimer m_timer1;
+    QHash<QString, bool> m_disabled;
+    bool m_receivePosted = false;
+};
