@@ -124,8 +124,23 @@ int runSettings(CliContext& ctx, QStringList& args)
 
     SettingsStore& store = ctx.store();
     if (!assignments.isEmpty()) {
+        // On a store that does not exist yet the values go in on top of the first-run
+        // defaults; otherwise the next load would find values missing and ask.
+        const bool firstRun = !store.openForRead();
         bool written = store.beginWrite();
         if (written) {
+            if (firstRun) {
+                Settings defaults(store, ctx.prompter);
+                defaults.setDefaults();
+                const SettingsRecord& d = defaults.record;
+                store.setNumber(QStringLiteral("ComPort"), d.ComPort);
+                store.setNumber(QStringLiteral("BaudRate"), d.BaudRate);
+                store.setString(QStringLiteral("DecodeStatus"), d.DecodeStatus);
+                store.setString(QStringLiteral("DecimalValues"), d.DecimalValues);
+                store.setNumber(QStringLiteral("Protocol"), d.Protocol);
+                store.setString(QStringLiteral("CheckSum"), d.CheckSum);
+                store.setNumber(QStringLiteral("TxDelay"), d.TxDelay);
+            }
             for (const auto& a : assignments) {
                 if (a.isNumber)
                     store.setNumber(a.name, a.number);

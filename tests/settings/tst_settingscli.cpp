@@ -1,0 +1,239 @@
+// zaziruv-cli settings, run as a script would run it, with HOME and the
+// configuration directory inside a temporary directory.
+
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+struct Run
+{
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+QByteArray readAll(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return f.readAll();
+}
+
+QJsonObject storedValues(const QString& path)
+{
+    return QJsonDocument::fromJson(readAll(path)).object().value("values").toObject();
+}
+
+} // namespace
+
+class TstSettingsCli : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_home;
+
+    QString documents() const { return m_home.path() + QStringLiteral("/Documents"); }
+
+    Run run(const QStringList& args, const QString& envSettings = {})
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("HOME", m_home.path());
+        env.insert("XDG_CONFIG_HOME", m_home.filePath("config"));
+        env.remove("ZAZIRUV_SETTINGS");
+        if (!envSettings.isEmpty())
+            env.insert("ZAZIRUV_SETTINGS", envSettings);
+        QProcess p;
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(ZZ_BINARY_DIR "/src/app/zaziruv-cli"), args);
+        Run r;
+        if (!p.waitForFinished(60000))
+            return r;
+        r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        r.out = QString::fromLocal8Bit(p.readAllStandardOutput());
+        r.err = QString::fromLocal8Bit(p.readAllStandardError());
+        return r;
+    }
+
+    QString defaultsOutput() const
+    {
+        return QStringLiteral("ComPort=2\nBaudRate=9600\nDecodeStatus=True\nDecimalValues=True\n"
+                              "Protocol=232\nCheckSum=False\nTxDelay=1\nWorkingDir=")
+            + documents() + '\n';
+    }
+
+private Q_SLOTS:
+    void initTestCase() { QVERIFY(m_home.isValid()); }
+
+    void firstRun()
+    {
+        QTemporaryDir tmp;
+        const QString f = tmp.filePath("s.json");
+        const Run r = run({ "--settings", f, "settings" });
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(r.err, QString());
+        QCOMPARE(r.out, defaultsOutput());
+        const QJsonObject v = storedValues(f);
+        QCOMPARE(v.keys(),
+            (QStringList { "BaudRate", "CheckSum", "ComPort", "DecimalValues", "DecodeStatus",
+                "Protocol", "TxDelay" }));
+        QVERIFY(v.value("ComPort").isDouble());
+        QCOMPARE(v.value("ComPort").toInt(), 2);
+        QCOMPARE(v.value("BaudRate").toInt(), 9600);
+        QCOMPARE(v.value("DecodeStatus").toString(), QStringLiteral("True"));
+        QCOMPARE(v.value("DecimalValues").toString(), QStringLiteral("True"));
+        QCOMPARE(v.value("Protocol").toInt(), 232);
+        QCOMPARE(v.value("CheckSum").toString(), QStringLiteral("False"));
+        QCOMPARE(v.value("TxDelay").toInt(), 1);
+
+        // A second run reads what the first wrote, without a question.
+        const QByteArray written = readAll(f);
+        const Run again = run({ "settings", "--settings", f });
+        QCOMPARE(again.exitCode, 0);
+        QCOMPARE(again.err, QString());
+        QCOMPARE(again.out, defaultsOutput());
+        QCOMPARE(readAll(f), written);
+    }
+
+    void whereTheStoreIs()
+    {
+        QTemporaryDir tmp;
+        const QString fromEnv = tmp.filePath("env.json");
+        QCOMPARE(run({ "settings" }, fromEnv).exitCode, 0);
+        QVERIFY(QFile::exists(fromEnv));
+
+        const QString given = tmp.filePath("given.json");
+        QCOMPARE(run({ "--settings", given, "settings" }, fromEnv + ".unused").exitCode, 0);
+        QVERIFY(QFile::exists(given));
+        QVERIFY(!QFile::exists(fromEnv + ".unused"));
+
+        QCOMPARE(run({ "settings" }).exitCode, 0);
+        QVERIFY(QFile::exists(m_home.filePath("config/Quorvanta/ZAZIRUV/settings.json")));
+    }
+
+    void setWritesTypedValues()
+    {
+        QTemporaryDir tmp;
+        QVERIFY(QDir(tmp.path()).mkdir("work"));
+        const QString work = tmp.filePath("work");
+        const QString f = tmp.filePath("s.json");
+        const Run r = run(
+            { "--settings", f, "settings", "--set", "ComPort=9", "--set=CheckSum=true", "--set",
+                "ComDevice2=/dev/ttyUSB1", "--set", "WorkingDir=" + work, "--set", "TxDelay=-3" });
+        QCOMPARE(r.exitCode, 0);
+        // Both invalid values are reported; the store did not exist, so the values
+        // went in on top of the first-run defaults rather than leaving values missing.
+        QCOMPARE(r.err,
+            QStringLiteral("ZAZIRUV: The Com Port saved in the registry is invalid.\n"
+                           "ZAZIRUV: The CheckSum option saved in the registry is invalid.\n"));
+        QCOMPARE(r.out,
+            QStringLiteral("ComPort=9\nBaudRate=9600\nDecodeStatus=True\nDecimalValues=True\n"
+                           "Protocol=232\nCheckSum=true\nTxDelay=-3\nWorkingDir=")
+                + work + '\n');
+        const QJsonObject v = storedValues(f);
+        QCOMPARE(v.value("ComPort").toInt(), 9);
+        QVERIFY(v.value("ComPort").isDouble());
+        QCOMPARE(v.value("CheckSum").toString(), QStringLiteral("true"));
+        QCOMPARE(v.value("ComDevice2").toString(), QStringLiteral("/dev/ttyUSB1"));
+        QCOMPARE(v.value("WorkingDir").toString(), work);
+        QCOMPARE(v.value("TxDelay").toInt(), -3);
+    }
+
+    void badArguments_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("unknown setting")
+            << QStringList { "--set", "Colour=2" } << "unknown setting \"Colour\"";
+        QTest::newRow("ComDevice9")
+            << QStringList { "--set", "ComDevice9=/dev/x" } << "unknown setting \"ComDevice9\"";
+        QTest::newRow("no equals sign") << QStringList { "--set", "ComPort" } << "Name=Value";
+        QTest::newRow("empty name") << QStringList { "--set", "=3" } << "Name=Value";
+        QTest::newRow("number that is not")
+            << QStringList { "--set", "BaudRate=fast" } << "BaudRate needs a whole number";
+        QTest::newRow("number beyond 32 bits")
+            << QStringList { "--set", "TxDelay=4294967296" } << "TxDelay needs a whole number";
+        QTest::newRow("fraction") << QStringList { "--set", "TxDelay=2.5" }
+                                  << "TxDelay needs a whole number";
+        QTest::newRow("flag too long")
+            << QStringList { "--set", "CheckSum=" + QString(20, 'x') } << "at most 19 characters";
+        QTest::newRow("path too long")
+            << QStringList { "--set", "WorkingDir=/" + QString(255, 'x') }
+            << "at most 255 characters";
+        QTest::newRow("one bad among good") << QStringList { "--set", "ComPort=3", "--set",
+            "Protocol=x" } << "Protocol needs a whole number";
+        QTest::newRow("--set without value") << QStringList { "--set" } << "--set needs a value";
+        QTest::newRow("unknown option")
+            << QStringList { "--frobnicate" } << "unknown option --frobnicate";
+        QTest::newRow("stray argument") << QStringList { "extra" } << "unexpected argument";
+    }
+    void badArguments()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, message);
+        QTemporaryDir tmp;
+        const QString f = tmp.filePath("s.json");
+        QFile seed(f);
+        QVERIFY(seed.open(QIODevice::WriteOnly));
+        const QByteArray before = "{\"key\": \"SOFTWARE\\\\Quorvanta\\\\ZAZIRUV\\\\1.5\", "
+                                  "\"values\": {\"ComPort\": 4}}";
+        seed.write(before);
+        seed.close();
+
+        const Run r = run(QStringList { "--settings", f, "settings" } + args);
+        QCOMPARE(r.exitCode, 2);
+        QVERIFY2(r.err.contains(message), qPrintable(r.err));
+        QCOMPARE(r.out, QString());
+        QCOMPARE(readAll(f), before);
+    }
+
+    void corruptStore()
+    {
+        QTemporaryDir tmp;
+        const QString f = tmp.filePath("s.json");
+        QFile seed(f);
+        QVERIFY(seed.open(QIODevice::WriteOnly));
+        const QByteArray garbage = "{\"key\": [\x01\x02";
+        seed.write(garbage);
+        seed.close();
+
+        const Run r = run({ "--settings", f, "settings" });
+        QCOMPARE(r.exitCode, 0);
+        QVERIFY(r.err.startsWith(QStringLiteral("Registry Corrupted: A setup value is missing "
+                                                "from the registry.  Would you like the default "
+                                                "values set?\n")));
+        QVERIFY(r.err.contains("The CheckSum option saved in the registry is invalid."));
+        QVERIFY(r.out.startsWith("ComPort=0\n"));
+        QCOMPARE(readAll(f), garbage);
+
+        const Run ok = run({ "--settings", f, "settings", "--answer-ok" });
+        QCOMPARE(ok.exitCode, 0);
+        QCOMPARE(ok.out, defaultsOutput());
+        QCOMPARE(readAll(f + ".corrupt"), garbage);
+        QCOMPARE(storedValues(f).value("ComPort").toInt(), 2);
+    }
+
+    void unwritableStore()
+    {
+        QTemporaryDir tmp;
+        const Run r = run({ "--settings", tmp.path(), "settings" });
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(r.err,
+            QStringLiteral("ZAZIRUV: Unable to create registry key.  Please contact your network "
+                           "administrator for Power User Privileges.\n"));
+        QCOMPARE(r.out, defaultsOutput());
+
+        const Run set = run({ "--settings", tmp.path(), "settings", "--set", "ComPort=3" });
+        QCOMPARE(set.exitCode, 1);
+        QVERIFY2(set.err.contains("cannot write the settings store"), qPrintable(set.err));
+    }
+};
+
+QTEST_GUILESS_MAIN(TstSettingsCli)
+#include "tst_settingscli.moc"
