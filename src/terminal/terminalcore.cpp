@@ -43,13 +43,17 @@ TerminalCore::TerminalCore(Settings& settings_, SettingsInForce& inForce, Prompt
 
 TerminalCore::~TerminalCore() = default;
 
-void TerminalCore::load()
+void TerminalCore::load(bool readStore)
 {
     savedCaption = caption;
-    settings.ReadSettings();
-    settings.ReadWorkingDir();
+    if (readStore) {
+        settings.ReadSettings();
+        settings.ReadWorkingDir();
+    }
     settings.ReadConfigFile(cfg);
     Frame7Visible = cfg.ChkStatus == 1;
+    if (beforeOpen)
+        beforeOpen();
     Openport();
     const QString dir = cfg.Dir1.isEmpty() ? settings.record.WorkingDir : cfg.Dir1;
     filelistPattern = QStringLiteral("*.cmd");

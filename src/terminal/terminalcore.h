@@ -10,6 +10,7 @@
 #include <QObject>
 #include <QStringList>
 #include <QTimer>
+#include <functional>
 
 // The main window's logic without its widgets: the serial port and everything that
 // flows through it (sending commands, receiving and routing answers, status
@@ -29,7 +30,11 @@ public:
     SerialLink link;
 
     // Start-up of the main window: settings, configuration, port, command file list.
-    void load();
+    // readStore false: the settings record has been loaded already.
+    void load(bool readStore = true);
+    // Applied between the configuration and the port at start-up (run-time
+    // overrides of the settings in force, such as a speed given on the command line).
+    std::function<void()> beforeOpen;
 
     // ---- Serial port ----
     bool portReady = false;

@@ -2,11 +2,23 @@
 
 #include "settings/settings.h"
 #include "settings/settingsstore.h"
+#include "link/tracefmt.h"
+#include "sim/ptysimulator.h"
+#include "terminal/terminalcore.h"
+
+#include <QDateTime>
+#include <QDir>
 
 #include <cstdio>
 
 CliContext::CliContext() = default;
-CliContext::~CliContext() = default;
+
+CliContext::~CliContext()
+{
+    // The core's port goes before the simulator that stands behind it.
+    m_core.reset();
+    m_simulator.reset();
+}
 
 SettingsStore& CliContext::store()
 {
@@ -21,8 +33,60 @@ Settings& CliContext::settings()
         m_settings = std::make_unique<Settings>(store(), prompter);
         m_settings->ReadSettings();
         m_settings->ReadWorkingDir();
+        m_loaded = true;
     }
     return *m_settings;
+}
+
+SettingsInForce& CliContext::inForce()
+{
+    if (!m_inForce)
+        m_inForce = std::make_unique<SettingsInForce>();
+    return *m_inForce;
+}
+
+TerminalCore* CliContext::session()
+{
+    if (m_core)
+        return m_core.get();
+    if (!m_settings)
+        m_settings = std::make_unique<Settings>(store(), prompter);
+    auto core = std::make_unique<TerminalCore>(*m_settings, inForce(), prompter);
+    if (simulate) {
+        QString why;
+        const auto options = parseSimOptions(simArgs, &why);
+        if (!options) {
+            error(QStringLiteral("simulator: %1").arg(why));
+            return nullptr;
+        }
+        m_simulator = std::make_unique<PtySimulator>(*options);
+        if (!m_simulator->start()) {
+            error(QStringLiteral("simulator: %1").arg(m_simulator->errorString()));
+            return nullptr;
+        }
+        core->overrideDevice = m_simulator->slavePath();
+    }
+    if (!port.isEmpty())
+        core->overrideDevice = port;
+    if (trace) {
+        core->link.setTracer([](SerialLink::Direction d, const QByteArray& bytes) {
+            std::fprintf(stderr, "%s %s %s\n", qPrintable(QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss.zzz"))),
+                d == SerialLink::Direction::Write ? ">" : "<", qPrintable(escapeBytes(bytes)));
+            std::fflush(stderr);
+        });
+    }
+    TerminalCore* c = core.get();
+    core->beforeOpen = [this, c] {
+        if (baud > 0)
+            c->cfg.baudRate = baud;
+        if (!dir.isEmpty()) {
+            c->cfg.Dir1 = QDir(dir).absolutePath();
+            c->settings.record.WorkingDir = c->cfg.Dir1;
+        }
+    };
+    core->load(!m_loaded);
+    m_core = std::move(core);
+    return m_core.get();
 }
 
 void CliContext::error(const QString& text)

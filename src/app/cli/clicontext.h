@@ -8,6 +8,9 @@
 
 class SettingsStore;
 class Settings;
+struct SettingsInForce;
+class TerminalCore;
+class PtySimulator;
 
 // What every zaziruv-cli command gets: the options common to all commands, a
 // headless prompter, and the settings store in force for this run.
@@ -33,12 +36,22 @@ public:
     // The settings with the start-up load already done (ReadSettings, ReadWorkingDir).
     Settings& settings();
 
+    // The main window's logic, headless: the start-up load done, the port opened with
+    // the run's overrides (--port, --baud, --simulate, --dir, --trace). Null (after a
+    // message) when the simulator could not be started.
+    TerminalCore* session();
+    SettingsInForce& inForce();
+
     // Prints "zaziruv-cli: <text>" on stderr.
     static void error(const QString& text);
 
 private:
     std::unique_ptr<SettingsStore> m_store;
     std::unique_ptr<Settings> m_settings;
+    bool m_loaded = false;
+    std::unique_ptr<SettingsInForce> m_inForce;
+    std::unique_ptr<PtySimulator> m_simulator;
+    std::unique_ptr<TerminalCore> m_core;
 };
 
 // Takes the value after option `name` out of args; false (and a message) when it is
