@@ -669,9 +669,9 @@ void TerminalCore::FlushTerminalLines()
         return;
     mainTicks = 0;
     for (;;) {
-        // A leading CR (the echo of Enter, or the end of the previous line) ends
-        // no line of its own: drop it and look for the next one.
-        while (a.startsWith(CR))
+        // Line ends left in front (the echo of Enter, the LF of the previous line's
+        // CR LF) end no line of their own: drop them and look for the next CR.
+        while (startsWithLineEnd(a))
             a.remove(0, 1);
         if (a.size() < 2)
             return;
