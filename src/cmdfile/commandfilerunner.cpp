@@ -1,0 +1,371 @@
+#include "cmdfile/commandfilerunner.h"
+
+#include "core/eventwait.h"
+#include "terminal/terminalcore.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace {
+// No command file comes near this; a bigger file is not one, and is not read whole.
+constexpr qint64 MaxFileBytes = 64 * 1024 * 1024;
+
+void enable(TerminalCore& core, std::initializer_list<const char*> names, bool on)
+{
+    for (const char* name : names)
+        core.setControlEnabled(QLatin1String(name), on);
+}
+} // namespace
+
+CommandFileRunner::CommandFileRunner(TerminalCore& core, Prompter& prompter, QObject* parent)
+    : QObject(parent)
+    , m_core(core)
+    , m_prompter(prompter)
+{
+}
+
+CommandFileRunner::~CommandFileRunner() = default;
+
+bool CommandFileRunner::portGone() const
+{
+    return !m_core.link.isOpen();
+}
+
+QString CommandFileRunner::joinPath(const QString& dir, const QString& name) const
+{
+    return dir.isEmpty() ? name : QDir(dir).filePath(name);
+}
+
+// ------------------------------------------------------------------- execution
+
+void CommandFileRunner::ExecuteCmdFile_Click()
+{
+    if (m_running)
+        return; // the button is disabled during a run; a second run would share its state
+    if (!m_core.link.isOpen()) {
+        m_outcome = Outcome::Refused;
+        m_prompter.message(QStringLiteral("Please check Port Configuration"), PromptIcon::Exclamation);
+        return;
+    }
+    if (m_core.Filename.isEmpty()) {
+        m_outcome = Outcome::Refused;
+        m_prompter.message(QStringLiteral("Please select a command file!"), PromptIcon::Critical);
+        return;
+    }
+    m_core.stopRequest = false;
+    enable(m_core, { "TransmitText", "CmdManual", "CmdTerminal", "CmdHome", "DownloadButton" }, false);
+    m_core.filelistPath = m_core.currentWorkingDir;
+    m_core.filelistPattern = QStringLiteral("*.Cmd");
+    m_core.refreshFilelist();
+    m_core.Openport();
+    ExecuteCommands();
+}
+
+void CommandFileRunner::ExecuteCommands()
+{
+    if (m_running)
+        return;
+    m_passes = 0;
+    m_core.selectedCommandFile = joinPath(m_core.currentWorkingDir, m_core.Filename);
+    const QString path = m_core.selectedCommandFile;
+
+    // A missing file is empty: it is reported, not created.
+    QFile file(path);
+    const QFileInfo info(path);
+    if (!info.exists() || (info.isFile() && info.size() == 0)) {
+        m_outcome = Outcome::Refused;
+        m_prompter.message(EmptyMessage);
+        endRun();
+        return;
+    }
+    QString refusal;
+    QByteArray bytes;
+    if (info.isDir() || !file.open(QIODevice::ReadOnly)) {
+        refusal = QStringLiteral("The command file %1 cannot be read: %2")
+                      .arg(QDir::toNativeSeparators(path), info.isDir() ? QStringLiteral("it is a folder") : file.errorString());
+    } else if (file.size() > MaxFileBytes) {
+        refusal = QStringLiteral("The command file %1 is larger than 64 MB; it was not run.").arg(QDir::toNativeSeparators(path));
+    } else {
+        bytes = file.readAll();
+    }
+    file.close();
+    if (refusal.isEmpty() && bytes.isEmpty()) {
+        m_outcome = Outcome::Refused;
+        m_prompter.message(EmptyMessage);
+        endRun();
+        return;
+    }
+    CommandFileRead read;
+    if (refusal.isEmpty()) {
+        read = readCommandFile(bytes);
+        refusal = read.error;
+    }
+    if (refusal.isEmpty()) {
+        ParseCommandFile(read.tables);
+        refusal = checkCommandFile(read.tables);
+    }
+    if (!refusal.isEmpty()) {
+        m_outcome = Outcome::Refused;
+        m_prompter.message(refusal, PromptIcon::Exclamation);
+        endRun();
+        return;
+    }
+
+    m_core.statusWaitMode = true;
+    const PromptAnswer answer
+        = m_prompter.ask(RepeatQuestion, PromptButtons::YesNoCancel, PromptIcon::None, PromptAnswer::Yes);
+    if (answer == PromptAnswer::Cancel) {
+        m_outcome = Outcome::Stopped;
+        endRun();
+        return;
+    }
+    m_core.continuousRun = answer == PromptAnswer::Yes;
+    enable(m_core, { "EditCmd", "ExecuteCmdFile", "DeleteCmd", "Filename", "Filelist" }, false);
+    m_core.setControlEnabled(QStringLiteral("PauseCmd"), true);
+    Q_EMIT m_core.focusRequested(QStringLiteral("PauseCmd"));
+    m_core.setControlEnabled(QStringLiteral("CancelCmd"), true);
+    m_core.skipNext = false;
+
+    m_core.tables = std::move(read.tables);
+    const CommandFileTables& t = m_core.tables;
+    if (t.hasRepeat)
+        m_core.repeatCounter = 1;
+    m_running = true;
+    m_activity = false;
+    Q_EMIT runStarted();
+
+    int i = 0;
+    m_core.currentLine = 0;
+    for (;;) {
+        if (m_core.stopRequest || (!m_core.continuousRun && i >= t.lineCount))
+            break;
+        // Nothing to run: a continuous run of a file of comments would go round for ever.
+        if (portGone() || t.lineCount == 0)
+            break;
+        m_core.currentLine = i + 1;
+        if (m_core.currentLine > t.lineCount) {
+            // Continuous run: one whole run of the file is done; start again at line 1.
+            m_core.currentLine = 1;
+            ++m_passes;
+            if (passLimit > 0 && m_passes >= passLimit)
+                break;
+            // A file that sends nothing would otherwise go round without ever letting
+            // Cancel in.
+            if (!m_activity)
+                waitTicks(1);
+            m_activity = false;
+            if (m_core.stopRequest || portGone())
+                break;
+        }
+
+        // The repeat block: all passes but the last run here; the last is the main loop's.
+        int remaining = t.repeatCount - 1;
+        while (m_core.currentLine == t.repeatStart && remaining != 0 && !m_core.stopRequest && !portGone()) {
+            if (remaining > 0)
+                --remaining; // a count of 0 (remaining -1) repeats until the run is stopped
+            // A status jump out of the block ends the pass at the end of the line table.
+            while (m_core.currentLine != t.repeatEnd && m_core.currentLine >= 0 && m_core.currentLine <= t.lineCount
+                && !portGone()) {
+                if (m_core.currentLine >= 1)
+                    RepeatMech();
+                ++m_core.currentLine;
+            }
+            m_core.repeatCounter = qint16(m_core.repeatCounter + 1);
+            m_core.currentLine = t.repeatStart;
+            if (!m_activity) {
+                waitTicks(1); // an empty block must not keep Cancel out either
+                m_activity = false;
+            }
+        }
+        if (m_core.stopRequest || portGone())
+            break;
+        if (m_core.currentLine == t.repeatEnd)
+            m_core.repeatCounter = 1;
+
+        if (executeLine(false) == Step::Sent)
+            waitTicks(1);
+        i = m_core.currentLine;
+    }
+    m_outcome = portGone() ? Outcome::PortClosed : (m_core.stopRequest ? Outcome::Stopped : Outcome::Finished);
+    if (m_outcome == Outcome::Finished && !m_core.continuousRun)
+        m_passes = 1;
+    endRun();
+}
+
+void CommandFileRunner::RepeatMech()
+{
+    if (executeLine(true) == Step::Sent)
+        waitTicks(1);
+}
+
+CommandFileRunner::Step CommandFileRunner::executeLine(bool inPass)
+{
+    const int line = m_core.currentLine;
+    if (line < 1 || line > m_core.tables.lineCount)
+        return Step::Nothing;
+    m_core.commandText = m_core.tables.commandParts[size_t(line)];
+    const LineAction a = classifyLine(m_core.commandText);
+    if (a.delay) {
+        m_activity = true;
+        waitDelay(delayTicks(a.delayValue));
+    }
+    if (a.message) {
+        m_core.commandText = a.messageText;
+        m_core.caption = a.messageText;
+        m_core.messageCaptionFlag = true;
+        m_core.skipNext = true;
+        Q_EMIT m_core.viewChanged();
+        Q_EMIT messageShown(a.messageText);
+    }
+    Step step = Step::Nothing;
+    switch (a.kind) {
+    case LineAction::Pause:
+        m_activity = true;
+        m_prompter.message(PauseMessage);
+        step = Step::Paused;
+        break;
+    case LineAction::Literal: {
+        QString literal;
+        if (buildLiteral(m_core.commandText, literal)) {
+            m_core.commandText = literal;
+            m_core.SendLiteral();
+            m_activity = true;
+            step = Step::Sent;
+        }
+        break;
+    }
+    case LineAction::Command:
+        m_core.SendCommand();
+        m_activity = true;
+        step = Step::Sent;
+        break;
+    case LineAction::Nothing:
+        if (inPass) {
+            m_core.SendCommand();
+            m_activity = true;
+            step = Step::Sent;
+        }
+        break;
+    }
+    // The message text is the only thing the skip-next flag is meant to drop; a MESSAGE
+    // line that sent nothing must not swallow the next line's command.
+    if (a.message)
+        m_core.skipNext = false;
+    return step;
+}
+
+void CommandFileRunner::waitTicks(int ticks)
+{
+    m_core.mainTicks = 0;
+    waitUntil([this, ticks] { return m_core.mainTicks >= ticks || portGone(); });
+}
+
+void CommandFileRunner::waitDelay(double ticks)
+{
+    // The tick count is taken in steps of two or more ticks, so that the timer's wrap
+    // and a handler resetting the count during the wait only lengthen it a little. A
+    // cancelled run (status wait mode off) and a closed port end the wait.
+    m_core.mainTicks = 0;
+    while (ticks > 0 && !portGone() && m_core.statusWaitMode) {
+        waitUntil([this] { return m_core.mainTicks >= 2 || portGone() || !m_core.statusWaitMode; });
+        if (m_core.mainTicks >= 2) {
+            ticks -= m_core.mainTicks;
+            m_core.mainTicks = 0;
+        }
+    }
+}
+
+void CommandFileRunner::endRun()
+{
+    enable(m_core, { "EditCmd", "ExecuteCmdFile", "DeleteCmd" }, true);
+    enable(m_core, { "PauseCmd", "CancelCmd" }, false);
+    enable(m_core, { "Filename", "Filelist" }, true);
+    m_core.stopRequest = true;
+    m_core.statusWaitMode = false;
+    m_core.messageCaptionFlag = false;
+    enable(m_core, { "TransmitText", "CmdManual", "CmdTerminal", "CmdHome", "DownloadButton" }, true);
+    const bool wasRunning = m_running;
+    m_running = false;
+    if (wasRunning)
+        Q_EMIT runFinished();
+}
+
+void CommandFileRunner::PauseCmd_Click()
+{
+    m_prompter.message(PauseMessage, PromptIcon::Exclamation);
+}
+
+// ------------------------------------------------------------- file management
+
+void CommandFileRunner::Filelist_Click(int index)
+{
+    if (index < 0 || index >= m_core.Filelist.size())
+        return;
+    const QString name = m_core.Filelist.at(index);
+    if (m_core.filelistPath != m_core.currentWorkingDir) {
+        m_core.filelistPath = m_core.currentWorkingDir;
+        m_core.refreshFilelist();
+        index = int(m_core.Filelist.indexOf(name));
+    }
+    m_core.filelistIndex = index;
+    m_core.Filename = name;
+    Q_EMIT m_core.viewChanged();
+}
+
+void CommandFileRunner::Command3_Click()
+{
+    m_prompter.message(QStringLiteral("Please use the '*.CMD' extension\rwhen saving the file and choose type 'All Files'"),
+        PromptIcon::Information);
+    QString why;
+    if (!m_editor.open(QString(), &why))
+        m_prompter.message(why, PromptIcon::Exclamation);
+}
+
+void CommandFileRunner::EditCmd_Click()
+{
+    if (m_core.Filename.isEmpty()) {
+        m_prompter.message(QStringLiteral("Please select a file or Enter new file name!"));
+        return;
+    }
+    if (m_core.filelistPath != m_core.currentWorkingDir) {
+        m_core.filelistPath = m_core.currentWorkingDir;
+        m_core.refreshFilelist();
+    }
+    m_core.selectedCommandFile = joinPath(m_core.filelistPath, m_core.Filename);
+    QString why;
+    if (!m_editor.open(m_core.selectedCommandFile, &why))
+        m_prompter.message(why, PromptIcon::Exclamation);
+}
+
+void CommandFileRunner::DeleteCmd_Click()
+{
+    m_core.selectedCommandFile = joinPath(m_core.currentWorkingDir, m_core.Filename);
+    const QString path = m_core.selectedCommandFile;
+    const QFileInfo info(path);
+    if (m_core.Filename.isEmpty()) {
+        m_prompter.message(QStringLiteral("Please select a command file!"), PromptIcon::Exclamation);
+    } else if (!info.exists() || info.isDir()) {
+        m_prompter.message(
+            QStringLiteral("There is no file %1 to delete.").arg(m_core.Filename.toUpper()), PromptIcon::Exclamation);
+    } else {
+        const PromptAnswer answer = m_prompter.ask(
+            QStringLiteral("Are you sure you want to delete ") + m_core.Filename.toUpper() + QStringLiteral("?"),
+            PromptButtons::YesNo, PromptIcon::Question, PromptAnswer::No);
+        if (answer == PromptAnswer::Yes) {
+            QFile file(path);
+            if (!file.remove())
+                m_prompter.message(QStringLiteral("The file %1 could not be deleted: %2")
+                                       .arg(QDir::toNativeSeparators(path), file.errorString()),
+                    PromptIcon::Critical);
+        }
+    }
+    m_core.Filename.clear();
+    m_core.filelistPattern = QStringLiteral("*.Cmd");
+    m_core.refreshFilelist();
+}
+
+void CommandFileRunner::Command2_Click()
+{
+    m_core.DownloadButton_Click();
+}

@@ -1,0 +1,78 @@
+#pragma once
+
+#include "cmdfile/commandfile.h"
+#include "cmdfile/externaleditor.h"
+#include "core/prompter.h"
+
+#include <QObject>
+#include <QString>
+
+class TerminalCore;
+
+// Runs command files on the main window's logic and manages the command file frame:
+// the list, New, Edit, Delete, Execute, Pause and Download File. A run happens inside
+// the handler that started it and waits on the main tick count, so Pause, Cancel,
+// Abort, Disable and the answers of the controller are handled while it waits; every
+// wait also ends when the port closes.
+class CommandFileRunner : public QObject
+{
+    Q_OBJECT
+public:
+    CommandFileRunner(TerminalCore& core, Prompter& prompter, QObject* parent = nullptr);
+    ~CommandFileRunner() override;
+
+    // ---- Execution ----
+    void ExecuteCmdFile_Click();
+    void ExecuteCommands();
+    void RepeatMech();
+    void PauseCmd_Click();
+
+    // Ends a continuous run after this many whole runs of the file (0: no limit).
+    int passLimit = 0;
+    // Whole runs of the file completed in the current or last run.
+    int passesDone() const { return m_passes; }
+    bool isRunning() const { return m_running; }
+
+    // How the last run ended.
+    enum class Outcome { None, Finished, Stopped, Refused, PortClosed };
+    Outcome lastOutcome() const { return m_outcome; }
+
+    // ---- File management ----
+    // A click on entry `index` of the list.
+    void Filelist_Click(int index);
+    void Command3_Click(); // New
+    void EditCmd_Click();
+    void DeleteCmd_Click();
+    void Command2_Click(); // Download File
+
+    ExternalEditor& editor() { return m_editor; }
+
+    static inline const QString RepeatQuestion
+        = QStringLiteral("Do you want execution of this command file to repeat continuously? ");
+    static inline const QString EmptyMessage = QStringLiteral("Command file is empty.");
+    static inline const QString PauseMessage = QStringLiteral("Pause");
+
+Q_SIGNALS:
+    // A MESSAGE line put this text into the caption.
+    void messageShown(const QString& text);
+    // A run started (after the repeat question) or ended.
+    void runStarted();
+    void runFinished();
+
+private:
+    enum class Step { Nothing, Paused, Sent };
+    Step executeLine(bool inPass);
+    void waitTicks(int ticks);
+    void waitDelay(double ticks);
+    void endRun();
+    bool portGone() const;
+    QString joinPath(const QString& dir, const QString& name) const;
+
+    TerminalCore& m_core;
+    Prompter& m_prompter;
+    ExternalEditor m_editor;
+    bool m_running = false;
+    int m_passes = 0;
+    bool m_activity = false; // something was sent or waited for since the last wrap
+    Outcome m_outcome = Outcome::None;
+};
