@@ -1,0 +1,216 @@
+// zaziruv: the window program. Starts with the main window, as the operator knows it.
+
+#include "settings/settings.h"
+#include "settings/settingsstore.h"
+#include "sim/ptysimulator.h"
+#include "terminal/terminalcore.h"
+#include "ui/main2.h"
+#include "ui/qtprompter.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QLineEdit>
+#include <QPixmap>
+#include <QTimer>
+#include <QWindow>
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+void printUsage(FILE* out)
+{
+    std::fprintf(out,
+        "usage: zaziruv [options]\n\n"
+        "options:\n"
+        "  --settings FILE     settings store to use (default: $ZAZIRUV_SETTINGS, else the user's)\n"
+        "  --port DEV          serial device for this run, whatever port is configured\n"
+        "  --baud N            line speed for this run\n"
+        "  --simulate          talk to the built-in simulated controller\n"
+        "  --sim-option OPT    pass OPT to the simulated controller (repeatable), e.g. --sim-option=--echo\n"
+        "  --help              show this text\n\n"
+        "for scripts:\n"
+        "  --send TEXT         once the window is up, enter TEXT as a command (repeatable)\n"
+        "  --screenshot FILE   save a picture of the main window as FILE (PNG), then quit\n"
+        "  --screenshot-delay MS  wait this long after the last command first (default 1500)\n");
+}
+
+void fail(const QString& text)
+{
+    std::fprintf(stderr, "zaziruv: %s\n", qPrintable(text));
+    std::fflush(stderr);
+}
+
+struct Options
+{
+    QString settingsPath;
+    QString port;
+    int baud = 0;
+    bool simulate = false;
+    QStringList simArgs;
+    QStringList send;
+    QString screenshot;
+    int screenshotDelayMs = 1500;
+};
+
+// Reads the options; false (after a message) for anything it does not know.
+bool parseOptions(const QStringList& args, Options& o, bool& help)
+{
+    help = false;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        QString name = args[i];
+        QString value;
+        bool hasValue = false;
+        if (name.startsWith(QLatin1String("--")) && name.contains(QLatin1Char('='))) {
+            value = name.mid(name.indexOf(QLatin1Char('=')) + 1);
+            name = name.left(name.indexOf(QLatin1Char('=')));
+            hasValue = true;
+        }
+        auto takeValue = [&]() -> bool {
+            if (hasValue)
+                return true;
+            if (i + 1 >= args.size()) {
+                fail(QStringLiteral("%1 needs a value").arg(name));
+                return false;
+            }
+            value = args[++i];
+            return true;
+        };
+        auto takeNumber = [&](int& out, int min) -> bool {
+            if (!takeValue())
+                return false;
+            bool ok = false;
+            const int n = value.toInt(&ok);
+            if (!ok || n < min) {
+                fail(QStringLiteral("%1 needs a number of at least %2, not \"%3\"").arg(name).arg(min).arg(value));
+                return false;
+            }
+            out = n;
+            return true;
+        };
+        const bool flag = !hasValue;
+        if (name == QLatin1String("--help") || name == QLatin1String("-h")) {
+            help = true;
+        } else if (name == QLatin1String("--settings")) {
+            if (!takeValue())
+                return false;
+            o.settingsPath = value;
+        } else if (name == QLatin1String("--port")) {
+            if (!takeValue())
+                return false;
+            o.port = value;
+        } else if (name == QLatin1String("--baud")) {
+            if (!takeNumber(o.baud, 1))
+                return false;
+        } else if (name == QLatin1String("--simulate") && flag) {
+            o.simulate = true;
+        } else if (name == QLatin1String("--sim-option")) {
+            if (!takeValue())
+                return false;
+            o.simArgs.append(value);
+        } else if (name == QLatin1String("--send")) {
+            if (!takeValue())
+                return false;
+            o.send.append(value);
+        } else if (name == QLatin1String("--screenshot")) {
+            if (!takeValue())
+                return false;
+            o.screenshot = value;
+        } else if (name == QLatin1String("--screenshot-delay")) {
+            if (!takeNumber(o.screenshotDelayMs, 0))
+                return false;
+        } else {
+            fail(QStringLiteral("unknown option \"%1\" (see --help)").arg(args[i]));
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("zaziruv"));
+    QApplication::setApplicationDisplayName(QStringLiteral("ZAZIRUV"));
+    QApplication::setDesktopFileName(QStringLiteral("zaziruv"));
+
+    Options options;
+    bool help = false;
+    if (!parseOptions(app.arguments().mid(1), options, help))
+        return 2;
+    if (help) {
+        printUsage(stdout);
+        return 0;
+    }
+
+    std::unique_ptr<PtySimulator> simulator;
+    if (options.simulate) {
+        QString why;
+        const auto simOptions = parseSimOptions(options.simArgs, &why);
+        if (!simOptions) {
+            fail(QStringLiteral("simulator: %1").arg(why));
+            return 2;
+        }
+        simulator = std::make_unique<PtySimulator>(*simOptions);
+        if (!simulator->start()) {
+            fail(QStringLiteral("simulator: %1").arg(simulator->errorString()));
+            return 1;
+        }
+    }
+
+    QtPrompter prompter;
+    SettingsStore store(SettingsStore::resolvePath(options.settingsPath));
+    Settings settings(store, prompter);
+    SettingsInForce inForce;
+    auto core = std::make_unique<TerminalCore>(settings, inForce, prompter);
+    // --port and --simulate stand in for whichever port the settings name.
+    core->overridePort = 0;
+    if (simulator)
+        core->overrideDevice = simulator->slavePath();
+    if (!options.port.isEmpty())
+        core->overrideDevice = options.port;
+    TerminalCore* c = core.get();
+    core->beforeOpen = [c, baud = options.baud] {
+        if (baud > 0)
+            c->cfg.baudRate = baud;
+    };
+
+    auto window = std::make_unique<main2>(*core);
+    prompter.setParentWidget(window.get());
+    QObject::connect(core.get(), &TerminalCore::exitRequested, &app, &QApplication::quit, Qt::QueuedConnection);
+    core->load();
+    window->show();
+
+    if (!options.send.isEmpty() || !options.screenshot.isEmpty()) {
+        // Scripted start: type each command into the entry box and press Enter, as
+        // the operator would, then take the picture once the answers are in.
+        QTimer::singleShot(300, window.get(), [&] {
+            auto* entry = window->findChild<QLineEdit*>(QStringLiteral("TransmitText"));
+            for (const QString& text : std::as_const(options.send)) {
+                entry->setText(text);
+                Q_EMIT entry->returnPressed();
+            }
+            if (options.screenshot.isEmpty())
+                return;
+            QTimer::singleShot(options.screenshotDelayMs, window.get(), [&] {
+                const QPixmap picture = window->grab();
+                if (!picture.save(options.screenshot, "PNG")) {
+                    fail(QStringLiteral("cannot write the picture to \"%1\"").arg(options.screenshot));
+                    QApplication::exit(1);
+                    return;
+                }
+                QApplication::quit();
+            });
+        });
+    }
+
+    const int rc = app.exec();
+    // The window goes first, then the port, then the simulator behind it.
+    window.reset();
+    core.reset();
+    if (simulator)
+        simulator->stop();
+    return rc;
+}

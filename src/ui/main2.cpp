@@ -1,0 +1,525 @@
+#include "main2.h"
+
+#include "form5.h"
+#include "terminal/terminalcore.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QFontDatabase>
+#include <QFrame>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QStatusBar>
+#include <QStyle>
+#include <QTextCursor>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+
+QStringList itemsOf(const QListWidget* list)
+{
+    QStringList out;
+    out.reserve(list->count());
+    for (int i = 0; i < list->count(); ++i)
+        out.append(list->item(i)->text());
+    return out;
+}
+
+// Replaces the entries only when they differ, so an unchanged list keeps its
+// selection and scroll position. Returns whether anything changed.
+bool syncList(QListWidget* list, const QStringList& entries)
+{
+    if (itemsOf(list) == entries)
+        return false;
+    list->clear();
+    list->addItems(entries);
+    return true;
+}
+
+void setShown(QWidget* w, bool visible)
+{
+    if (w->isHidden() == visible)
+        w->setVisible(visible);
+}
+
+// Lines of a terminal or list: enough rows to read without scrolling.
+int rowsHeight(const QWidget* w, int rows)
+{
+    return w->fontMetrics().lineSpacing() * rows + 2 * w->style()->pixelMetric(QStyle::PM_DefaultFrameWidth) + 6;
+}
+
+} // namespace
+
+main2::main2(TerminalCore& core, QWidget* parent)
+    : QMainWindow(parent)
+    , m_core(core)
+{
+    setObjectName(QStringLiteral("main2"));
+    buildUi();
+
+    connect(&m_core, &TerminalCore::viewChanged, this, &main2::refreshView);
+    connect(&m_core, &TerminalCore::focusRequested, this, &main2::onFocusRequested);
+    connect(&m_core, &TerminalCore::terminalCursorToEnd, this, &main2::onTerminalCursorToEnd);
+    connect(&m_core, &TerminalCore::exitRequested, this, [this] {
+        if (m_form5)
+            m_form5->close();
+        if (!m_closing) {
+            m_closing = true;
+            close();
+        }
+    });
+    refreshView();
+}
+
+main2::~main2() = default;
+
+QToolButton* main2::modeButton(const QString& name, const QString& label, int icon)
+{
+    auto* b = new QToolButton(m_frame8);
+    b->setObjectName(name);
+    b->setText(label);
+    b->setIcon(style()->standardIcon(static_cast<QStyle::StandardPixmap>(icon)));
+    b->setIconSize(QSize(32, 32));
+    b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    b->setAutoRaise(false);
+    b->setMinimumWidth(88);
+    b->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    m_controls.insert(name, b);
+    return b;
+}
+
+void main2::buildUi()
+{
+    resize(960, 700);
+    setMinimumSize(720, 560);
+    const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+
+    m_frame8 = new QFrame(this);
+    m_frame8->setObjectName(QStringLiteral("Frame8"));
+    m_frame8->setFrameShape(QFrame::NoFrame);
+    m_frame8->installEventFilter(this);
+    setCentralWidget(m_frame8);
+
+    auto named = [this](QWidget* w, const QString& name) {
+        w->setObjectName(name);
+        m_controls.insert(name, w);
+    };
+    auto button = [&](QWidget* parentWidget, const QString& name, const QString& caption, const QString& tip = {}) {
+        auto* b = new QPushButton(caption, parentWidget);
+        named(b, name);
+        b->setAutoDefault(false);
+        if (!tip.isEmpty())
+            b->setToolTip(tip);
+        return b;
+    };
+
+    // ---- Command file frame
+    m_frame4 = new QGroupBox(QStringLiteral("Command File "), m_frame8);
+    named(m_frame4, QStringLiteral("Frame4"));
+    m_cmdFile.Filename = new QLineEdit(m_frame4);
+    named(m_cmdFile.Filename, QStringLiteral("Filename"));
+    m_cmdFile.Filename->setPlaceholderText(QStringLiteral("*.cmd"));
+    m_cmdFile.Filelist = new QListWidget(m_frame4);
+    named(m_cmdFile.Filelist, QStringLiteral("Filelist"));
+    m_cmdFile.Filelist->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_cmdFile.Command3 = button(m_frame4, QStringLiteral("Command3"), QStringLiteral("New"), QStringLiteral("Creates a New TYX Command file"));
+    m_cmdFile.EditCmd = button(m_frame4, QStringLiteral("EditCmd"), QStringLiteral("Edit"));
+    m_cmdFile.DeleteCmd = button(m_frame4, QStringLiteral("DeleteCmd"), QStringLiteral("Delete"), QStringLiteral("Deletes selected file"));
+    m_cmdFile.ExecuteCmdFile = button(m_frame4, QStringLiteral("ExecuteCmdFile"), QStringLiteral("Execute"));
+    m_cmdFile.PauseCmd = button(m_frame4, QStringLiteral("PauseCmd"), QStringLiteral("Pause"));
+    m_cmdFile.CancelCmd = button(m_frame4, QStringLiteral("CancelCmd"), QStringLiteral("Cancel"));
+    m_cmdFile.Command2 = button(m_frame4, QStringLiteral("Command2"), QStringLiteral("Download File"));
+    auto* command1 = button(m_frame4, QStringLiteral("Command1"), QStringLiteral("Status Wizard"));
+    {
+        auto* files = new QVBoxLayout;
+        files->addWidget(m_cmdFile.Filename);
+        files->addWidget(m_cmdFile.Filelist, 1);
+        auto* buttons = new QGridLayout;
+        buttons->addWidget(m_cmdFile.Command3, 0, 0);
+        buttons->addWidget(m_cmdFile.EditCmd, 1, 0);
+        buttons->addWidget(m_cmdFile.DeleteCmd, 2, 0);
+        buttons->addWidget(m_cmdFile.ExecuteCmdFile, 0, 1);
+        buttons->addWidget(m_cmdFile.PauseCmd, 1, 1);
+        buttons->addWidget(m_cmdFile.CancelCmd, 2, 1);
+        buttons->setRowStretch(3, 1);
+        buttons->addWidget(m_cmdFile.Command2, 4, 0, 1, 2);
+        buttons->addWidget(command1, 5, 0, 1, 2);
+        auto* l = new QHBoxLayout(m_frame4);
+        l->addLayout(files, 1);
+        l->addLayout(buttons);
+    }
+    m_cmdFile.Filelist->setMinimumHeight(rowsHeight(m_cmdFile.Filelist, 5));
+
+    // ---- Send frame
+    m_sendFrame = new QGroupBox(QStringLiteral("Send Commands"), m_frame8);
+    named(m_sendFrame, QStringLiteral("SendFrame"));
+    m_transmitText = new QLineEdit(m_sendFrame);
+    named(m_transmitText, QStringLiteral("TransmitText"));
+    m_transmitText->setToolTip(QStringLiteral("Enter TYX Command here and hit ENTER key"));
+    m_transmitText->setFont(fixed);
+    auto* enterLabel = new QLabel(QStringLiteral("Enter Command"), m_sendFrame);
+    enterLabel->setBuddy(m_transmitText);
+    m_commandHistory = new QListWidget(m_sendFrame);
+    named(m_commandHistory, QStringLiteral("CommandHistory"));
+    m_commandHistory->setFont(fixed);
+    m_commandHistory->setSelectionMode(QAbstractItemView::NoSelection);
+    m_commandHistory->setFocusPolicy(Qt::NoFocus);
+    m_commandHistory->setMinimumHeight(rowsHeight(m_commandHistory, 6));
+    auto* historyLabel = new QLabel(QStringLiteral("Command History"), m_sendFrame);
+    auto* cmdHome = button(m_sendFrame, QStringLiteral("CmdHome"), QStringLiteral("Home/Enable"), QStringLiteral("Sends Home and Enable Commands"));
+    auto* cmdDisable = button(m_sendFrame, QStringLiteral("CmdDisable"), QStringLiteral("Disable"), QStringLiteral("Sends Disable command"));
+    auto* cmdAbort = button(m_sendFrame, QStringLiteral("CmdAbort"), QStringLiteral("Abort"),
+        QStringLiteral("Aborts Command file execution and sends \"Abort\""));
+    {
+        auto* l = new QVBoxLayout(m_sendFrame);
+        l->addWidget(enterLabel);
+        l->addWidget(m_transmitText);
+        l->addWidget(historyLabel);
+        l->addWidget(m_commandHistory, 1);
+        auto* row = new QHBoxLayout;
+        row->addWidget(cmdHome);
+        row->addWidget(cmdDisable);
+        row->addWidget(cmdAbort);
+        l->addLayout(row);
+    }
+
+    // ---- Status description
+    m_frame7 = new QGroupBox(QStringLiteral("Status Description"), m_frame8);
+    named(m_frame7, QStringLiteral("Frame7"));
+    m_textRecv = new QLineEdit(m_frame7);
+    named(m_textRecv, QStringLiteral("TextRecv"));
+    m_textRecv->setReadOnly(true);
+    m_textRecv->setFont(fixed);
+    m_textRecv->setToolTip(QStringLiteral("TYX's response"));
+    auto* receivedLabel = new QLabel(QStringLiteral("Received Data"), m_frame7);
+    receivedLabel->setBuddy(m_textRecv);
+    m_list1 = new QListWidget(m_frame7);
+    named(m_list1, QStringLiteral("List1"));
+    m_list2 = new QListWidget(m_frame7);
+    named(m_list2, QStringLiteral("List2"));
+    for (QListWidget* list : { m_list1, m_list2 }) {
+        list->setToolTip(QStringLiteral("Displays Status description when Queried"));
+        list->setSelectionMode(QAbstractItemView::NoSelection);
+        list->setFocusPolicy(Qt::NoFocus);
+        list->setMinimumHeight(rowsHeight(list, 7));
+    }
+    {
+        auto* l = new QVBoxLayout(m_frame7);
+        l->addWidget(receivedLabel);
+        l->addWidget(m_textRecv);
+        auto* lists = new QHBoxLayout;
+        lists->addWidget(m_list1);
+        lists->addWidget(m_list2);
+        l->addLayout(lists, 1);
+    }
+
+    // ---- Receive window
+    m_frame2 = new QGroupBox(QStringLiteral("Receive Window"), m_frame8);
+    named(m_frame2, QStringLiteral("Frame2"));
+    m_frame2->setToolTip(QStringLiteral("To view Status Description, select mode in Setup menu"));
+    m_listRecv = new QListWidget(m_frame2);
+    named(m_listRecv, QStringLiteral("ListRecv"));
+    m_listRecv->setFont(fixed);
+    m_listRecv->setMinimumHeight(rowsHeight(m_listRecv, 5));
+    auto* clearRecv = button(m_frame2, QStringLiteral("CmdClearRecv"), QStringLiteral("Clear Window"));
+    {
+        auto* l = new QVBoxLayout(m_frame2);
+        l->addWidget(m_listRecv, 1);
+        auto* row = new QHBoxLayout;
+        row->addStretch(1);
+        row->addWidget(clearRecv);
+        l->addLayout(row);
+    }
+
+    // ---- Terminal
+    m_frame3 = new QGroupBox(QStringLiteral("Terminal"), m_frame8);
+    named(m_frame3, QStringLiteral("Frame3"));
+    m_textTerminal = new QPlainTextEdit(m_frame3);
+    named(m_textTerminal, QStringLiteral("TextTerminal"));
+    m_textTerminal->setFont(fixed);
+    // Keys go to the controller, not into the box: the core echoes them into the text.
+    m_textTerminal->setReadOnly(true);
+    m_textTerminal->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    m_textTerminal->setUndoRedoEnabled(false);
+    m_textTerminal->installEventFilter(this);
+    auto* clearTerm = button(m_frame3, QStringLiteral("CmdClearTerm"), QStringLiteral("Clear Terminal"));
+    {
+        auto* l = new QVBoxLayout(m_frame3);
+        l->addWidget(m_textTerminal, 1);
+        auto* row = new QHBoxLayout;
+        row->addStretch(1);
+        row->addWidget(clearTerm);
+        l->addLayout(row);
+    }
+
+    // ---- Mode and window buttons
+    auto* cmdTerminal = modeButton(QStringLiteral("CmdTerminal"), QStringLiteral("Terminal"), QStyle::SP_ComputerIcon);
+    auto* cmdManual = modeButton(QStringLiteral("CmdManual"), QStringLiteral("Manual"), QStyle::SP_FileDialogDetailedView);
+    auto* cmdSetup = modeButton(QStringLiteral("CmdSetup"), QStringLiteral("Setup"), QStyle::SP_FileDialogInfoView);
+    auto* download = modeButton(QStringLiteral("DownloadButton"), QStringLiteral("Download "), QStyle::SP_ArrowDown);
+    download->setToolTip(QStringLiteral("Switches Mode to Download"));
+    auto* cmdHelp = modeButton(QStringLiteral("CmdHelp"), QStringLiteral("Help"), QStyle::SP_DialogHelpButton);
+    auto* cmdExit = modeButton(QStringLiteral("CmdExit"), QStringLiteral("Exit"), QStyle::SP_DialogCloseButton);
+
+    // ---- The whole: the command file and send frames on the left, the answers on
+    // the right; the terminal takes all of it in terminal mode.
+    {
+        auto* left = new QVBoxLayout;
+        left->addWidget(m_frame4, 1);
+        left->addWidget(m_sendFrame, 1);
+        auto* right = new QVBoxLayout;
+        right->addWidget(m_frame7, 1);
+        right->addWidget(m_frame2, 1);
+        auto* top = new QHBoxLayout;
+        top->addLayout(left, 3);
+        top->addLayout(right, 2);
+        auto* modes = new QHBoxLayout;
+        modes->addStretch(1);
+        for (QToolButton* b : { cmdTerminal, cmdManual, cmdSetup, download, cmdHelp, cmdExit })
+            modes->addWidget(b);
+        modes->addStretch(1);
+        auto* l = new QVBoxLayout(m_frame8);
+        l->addLayout(top, 1);
+        l->addWidget(m_frame3, 1);
+        l->addLayout(modes);
+    }
+    m_frame2->hide();
+    m_frame3->hide();
+    m_frame7->hide();
+
+    m_statusLine = new QLabel(this);
+    m_statusLine->setObjectName(QStringLiteral("statusLine"));
+    statusBar()->addWidget(m_statusLine, 1);
+
+    // ---- Wiring
+    connect(m_transmitText, &QLineEdit::returnPressed, this, &main2::TransmitText_Enter);
+    connect(cmdHome, &QPushButton::clicked, &m_core, &TerminalCore::CmdHome_Click);
+    connect(cmdDisable, &QPushButton::clicked, &m_core, &TerminalCore::CmdDisable_Click);
+    connect(cmdAbort, &QPushButton::clicked, &m_core, &TerminalCore::CmdAbort_Click);
+    connect(clearRecv, &QPushButton::clicked, &m_core, &TerminalCore::CmdClearRecv_Click);
+    connect(clearTerm, &QPushButton::clicked, &m_core, &TerminalCore::CmdClearTerm_Click);
+    connect(command1, &QPushButton::clicked, this, &main2::Command1_Click);
+    connect(cmdTerminal, &QToolButton::clicked, &m_core, &TerminalCore::CmdTerminal_Click);
+    connect(cmdManual, &QToolButton::clicked, &m_core, &TerminalCore::CmdManual_Click);
+    connect(cmdSetup, &QToolButton::clicked, &m_core, &TerminalCore::CmdSetup_Click);
+    connect(download, &QToolButton::clicked, &m_core, &TerminalCore::DownloadButton_Click);
+    connect(cmdExit, &QToolButton::clicked, &m_core, &TerminalCore::ExitProgram);
+    // The core keeps the file name and the list's selection; the operator edits both here.
+    connect(m_cmdFile.Filename, &QLineEdit::textEdited, this, [this](const QString& text) { m_core.Filename = text; });
+    connect(m_cmdFile.Filelist, &QListWidget::currentRowChanged, this, [this](int row) {
+        if (!m_refreshing)
+            m_core.filelistIndex = row;
+    });
+}
+
+QAbstractButton* main2::downloadButton() const
+{
+    return qobject_cast<QAbstractButton*>(m_controls.value(QStringLiteral("DownloadButton")));
+}
+
+QAbstractButton* main2::helpButton() const
+{
+    return qobject_cast<QAbstractButton*>(m_controls.value(QStringLiteral("CmdHelp")));
+}
+
+void main2::Command1_Click()
+{
+    if (!m_form5)
+        m_form5 = new Form5(this);
+    m_form5->show();
+    m_form5->raise();
+    m_form5->activateWindow();
+}
+
+void main2::refreshView()
+{
+    if (m_refreshing)
+        return;
+    m_refreshing = true;
+    const TerminalCore& c = m_core;
+
+    if (windowTitle() != c.caption)
+        setWindowTitle(c.caption);
+    // Disabled, the window stays on screen and takes no input; the windows it opened
+    // are not children of the frame and stay usable.
+    if (m_frame8->isEnabled() != c.windowEnabled)
+        m_frame8->setEnabled(c.windowEnabled);
+
+    setShown(m_frame4, c.Frame4Visible);
+    setShown(m_sendFrame, c.SendFrameVisible);
+    setShown(m_frame7, c.Frame7Visible);
+    setShown(m_frame2, c.Frame2Visible);
+    setShown(m_frame3, c.Frame3Visible);
+
+    syncList(m_commandHistory, c.CommandHistory);
+    if (syncList(m_listRecv, c.ListRecv))
+        m_listRecv->scrollToBottom();
+    syncList(m_list1, c.List1);
+    syncList(m_list2, c.List2);
+    applyListColour();
+    if (m_textRecv->text() != c.TextRecv)
+        m_textRecv->setText(c.TextRecv);
+    if (m_cmdFile.Filename->text() != c.Filename)
+        m_cmdFile.Filename->setText(c.Filename);
+    refreshFilelistWidget();
+    refreshTerminal();
+
+    for (auto it = m_controls.cbegin(); it != m_controls.cend(); ++it) {
+        const bool enabled = c.controlEnabled(it.key());
+        if (it.value()->testAttribute(Qt::WA_ForceDisabled) == enabled)
+            it.value()->setEnabled(enabled);
+    }
+
+    const QString status = c.link.statusText();
+    if (m_statusLine->text() != status)
+        m_statusLine->setText(status);
+    m_refreshing = false;
+}
+
+void main2::applyListColour()
+{
+    const QColor colour = m_core.listsAlert ? QColor(255, 0, 0) : QApplication::palette(m_list1).color(QPalette::ButtonText);
+    for (QListWidget* list : { m_list1, m_list2 }) {
+        if (list->palette().color(QPalette::Text) == colour)
+            continue;
+        QPalette p = list->palette();
+        p.setColor(QPalette::Text, colour);
+        list->setPalette(p);
+    }
+}
+
+void main2::refreshFilelistWidget()
+{
+    QListWidget* list = m_cmdFile.Filelist;
+    syncList(list, m_core.Filelist);
+    const int row = m_core.filelistIndex < list->count() ? m_core.filelistIndex : -1;
+    if (list->currentRow() != row)
+        list->setCurrentRow(row);
+}
+
+void main2::refreshTerminal()
+{
+    QString shown = m_core.TextTerminal;
+    shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    if (shown == m_terminalShown)
+        return;
+    QScrollBar* bar = m_textTerminal->verticalScrollBar();
+    const bool atBottom = bar->value() == bar->maximum();
+    if (shown.startsWith(m_terminalShown)) {
+        // New text at the end: the operator's selection and view stay where they are.
+        QTextCursor end(m_textTerminal->document());
+        end.movePosition(QTextCursor::End);
+        end.insertText(shown.mid(m_terminalShown.size()));
+    } else {
+        m_textTerminal->setPlainText(shown);
+        m_textTerminal->moveCursor(QTextCursor::End);
+    }
+    m_terminalShown = shown;
+    if (atBottom)
+        bar->setValue(bar->maximum());
+}
+
+void main2::onFocusRequested(const QString& control)
+{
+    if (QWidget* w = m_controls.value(control))
+        w->setFocus(Qt::OtherFocusReason);
+}
+
+void main2::onTerminalCursorToEnd()
+{
+    refreshTerminal();
+    m_textTerminal->moveCursor(QTextCursor::End);
+    m_textTerminal->ensureCursorVisible();
+}
+
+void main2::TransmitText_Enter()
+{
+    if (m_core.TransmitText_Enter(m_transmitText->text()))
+        m_transmitText->clear();
+}
+
+void main2::sendTerminalText(const QString& text)
+{
+    QString keys = text;
+    keys.replace(QLatin1String("\r\n"), QLatin1String("\r")).replace(QLatin1Char('\n'), QLatin1Char('\r'));
+    for (QChar ch : keys) {
+        // The line carries Latin-1 only; other characters cannot be sent.
+        if (ch.unicode() <= 0xFF && ch.unicode() != 0x7F)
+            m_core.TextTerminal_KeyPress(ch);
+    }
+}
+
+bool main2::terminalKey(QKeyEvent* key)
+{
+    if (key->matches(QKeySequence::Copy) || key->matches(QKeySequence::SelectAll))
+        return false;
+    if (key->matches(QKeySequence::Paste)) {
+        sendTerminalText(QApplication::clipboard()->text());
+        return true;
+    }
+    switch (key->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        m_core.TextTerminal_KeyPress(QLatin1Char('\r'));
+        return true;
+    case Qt::Key_Backspace:
+        m_core.TextTerminal_KeyPress(QLatin1Char('\b'));
+        return true;
+    default:
+        break;
+    }
+    const QString text = key->text();
+    if (text.isEmpty() || text == QStringLiteral("\x7f"))
+        return false; // navigation keys scroll the box
+    sendTerminalText(text);
+    return true;
+}
+
+bool main2::eventFilter(QObject* watched, QEvent* e)
+{
+    if (watched == m_textTerminal && e->type() == QEvent::KeyPress)
+        return terminalKey(static_cast<QKeyEvent*>(e));
+    if (watched == m_frame8 && e->type() == QEvent::MouseButtonDblClick) {
+        m_core.Frame8_DblClick();
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, e);
+}
+
+bool main2::event(QEvent* e)
+{
+    // Files made meanwhile (by the editor, say) show up when the window is painted
+    // again after the operator comes back to it, or leaves it.
+    if ((e->type() == QEvent::WindowActivate || e->type() == QEvent::WindowDeactivate) && m_core.Frame4Visible) {
+        m_core.filelistPattern = QStringLiteral("*.Cmd");
+        m_core.refreshFilelist();
+    }
+    return QMainWindow::event(e);
+}
+
+void main2::closeEvent(QCloseEvent* e)
+{
+    if (m_closing) {
+        e->accept();
+        return;
+    }
+    // A disabled window does not close: the configuration or download window has
+    // the operator's attention.
+    if (!m_core.windowEnabled) {
+        e->ignore();
+        return;
+    }
+    m_closing = true;
+    m_core.ExitProgram();
+    e->accept();
+}

@@ -1,0 +1,108 @@
+#pragma once
+
+#include "ui/form5.h"
+
+#include <QHash>
+#include <QMainWindow>
+#include <QPointer>
+#include <QStringList>
+
+class QAbstractButton;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPlainTextEdit;
+class QPushButton;
+class QToolButton;
+class TerminalCore;
+
+// The main window: the controls of the command file frame, the command entry, the
+// answer and status displays, the terminal and the mode buttons, bound to the
+// TerminalCore that does the work. The window only shows the core's state (refreshing
+// what changed, so the operator's cursor and selection stay put) and hands it the
+// operator's keys and clicks. Every control's objectName is its name in the
+// procedures (TransmitText, ListRecv, CmdHome, ...).
+class main2 : public QMainWindow
+{
+    Q_OBJECT
+public:
+    explicit main2(TerminalCore& core, QWidget* parent = nullptr);
+    ~main2() override;
+
+    TerminalCore& core() const { return m_core; }
+
+    // The command file frame's controls. Command file management and execution
+    // connect their handlers here; the window itself wires none of these buttons,
+    // and keeps the core's Filename and Filelist selection in step with the widgets.
+    struct CommandFileControls
+    {
+        QListWidget* Filelist = nullptr;
+        QLineEdit* Filename = nullptr;
+        QPushButton* Command3 = nullptr;       // "New"
+        QPushButton* EditCmd = nullptr;        // "Edit"
+        QPushButton* DeleteCmd = nullptr;      // "Delete"
+        QPushButton* ExecuteCmdFile = nullptr; // "Execute"
+        QPushButton* PauseCmd = nullptr;       // "Pause"
+        QPushButton* CancelCmd = nullptr;      // "Cancel"
+        QPushButton* Command2 = nullptr;       // "Download File"
+    };
+    const CommandFileControls& commandFileButtons() const { return m_cmdFile; }
+
+    // Mode buttons whose windows belong elsewhere. DownloadButton calls the core's
+    // DownloadButton_Click and CmdSetup its CmdSetup_Click; the application connects
+    // the core's downloadWindowRequested/configWindowRequested. CmdHelp is not wired.
+    QAbstractButton* downloadButton() const;
+    QAbstractButton* helpButton() const;
+
+    // The status mask wizard while it is open (nullptr otherwise).
+    Form5* statusWizard() const { return m_form5; }
+    // Command1 "Status Wizard": shows the wizard, modeless, creating it if needed.
+    void Command1_Click();
+
+    // Brings every control up to the core's state; runs on each viewChanged.
+    void refreshView();
+
+protected:
+    bool event(QEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
+
+private:
+    void buildUi();
+    QToolButton* modeButton(const QString& name, const QString& label, int icon);
+    void onFocusRequested(const QString& control);
+    void onTerminalCursorToEnd();
+    void TransmitText_Enter();
+    bool terminalKey(class QKeyEvent* key);
+    void sendTerminalText(const QString& text);
+    void refreshTerminal();
+    void refreshFilelistWidget();
+    void applyListColour();
+
+    TerminalCore& m_core;
+    QHash<QString, QWidget*> m_controls; // every named control, by objectName
+    CommandFileControls m_cmdFile;
+    QFrame* m_frame8 = nullptr;
+    QGroupBox* m_frame4 = nullptr;
+    QGroupBox* m_sendFrame = nullptr;
+    QGroupBox* m_frame7 = nullptr;
+    QGroupBox* m_frame2 = nullptr;
+    QGroupBox* m_frame3 = nullptr;
+    QLineEdit* m_transmitText = nullptr;
+    QListWidget* m_commandHistory = nullptr;
+    QLineEdit* m_textRecv = nullptr;
+    QListWidget* m_list1 = nullptr;
+    QListWidget* m_list2 = nullptr;
+    QListWidget* m_listRecv = nullptr;
+    QPlainTextEdit* m_textTerminal = nullptr;
+    QLabel* m_statusLine = nullptr;
+    QPointer<Form5> m_form5;
+
+    QString m_terminalShown; // the terminal text as last put into TextTerminal
+    QStringList m_filelistShown;
+    bool m_alertShown = false;
+    bool m_refreshing = false;
+    bool m_closing = false;
+};
