@@ -1,0 +1,151 @@
+// zaziruv-cli check and prep, run as a script would run them.
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+struct Run
+{
+    int exitCode = -1;
+    QByteArray out;
+    QString err;
+};
+
+QByteArray readAll(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+void writeAll(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        qFatal("cannot write %s", qPrintable(path));
+    f.write(bytes);
+}
+
+} // namespace
+
+class TstPrepCli : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_home;
+    QTemporaryDir m_dir;
+
+    Run run(const QStringList& args)
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("HOME", m_home.path());
+        env.insert("XDG_CONFIG_HOME", m_home.filePath("config"));
+        QProcess p;
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(ZZ_BINARY_DIR "/src/app/zaziruv-cli"), args);
+        Run r;
+        if (!p.waitForFinished(60000))
+            return r;
+        r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        r.out = p.readAllStandardOutput();
+        r.err = QString::fromLocal8Bit(p.readAllStandardError());
+        return r;
+    }
+    QString work() const { return m_dir.filePath("macro.tmp"); }
+
+private Q_SLOTS:
+    void init()
+    {
+        QFile::remove(work());
+        writeAll(m_dir.filePath("good.cmd"), "1 HO\nLOOP:1 ST 8>LOOP\n");
+        writeAll(m_dir.filePath("bad.cmd"), "1 HO\n1 ST -8\n");
+        writeAll(m_dir.filePath("empty.cmd"), "");
+        writeAll(m_dir.filePath("nolabel.cmd"), "1 ST 8>AWAY\n");
+    }
+
+    void checkPasses()
+    {
+        const Run r = run({ "--dir", m_dir.path(), "check", "good.cmd" });
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(r.out, QByteArray());
+        QCOMPARE(r.err, QString());
+        QVERIFY(!QFile::exists(work()));
+    }
+
+    void checkFails()
+    {
+        const Run r = run({ "--dir", m_dir.path(), "check", "bad.cmd" });
+        QCOMPARE(r.exitCode, 1);
+        QCOMPARE(r.out, QByteArray());
+        QVERIFY2(r.err.contains("Error found in file BAD.CMD.\nLine 2 has a Negative Status Mask Statement.\n\n"
+                                "*ST -8*  Must be changed to its Positive mask *ST 65528*\n"),
+            qPrintable(r.err));
+        QCOMPARE(readAll(m_dir.filePath("bad.cmd")), QByteArray("1 HO\n1 ST -8\n"));
+    }
+
+    void prepWritesWorkFile_data()
+    {
+        QTest::addColumn<QStringList>("base");
+        QTest::addColumn<QByteArray>("macro");
+        QTest::newRow("default base") << QStringList() << QByteArray("1 HO\r1 STJ 0008\rGOTO 00005\rMACRO 0\r");
+        QTest::newRow("base 150") << QStringList { "--base", "150" }
+                                  << QByteArray("1 HO\r1 STJ 0008\rGOTO 00155\rMACRO 0\r");
+        QTest::newRow("base=1024") << QStringList { "--base=1024" }
+                                   << QByteArray("1 HO\r1 STJ 0008\rGOTO 01029\rMACRO 0\r");
+    }
+    void prepWritesWorkFile()
+    {
+        QFETCH(QStringList, base);
+        QFETCH(QByteArray, macro);
+        const Run r = run(QStringList { "--dir", m_dir.path(), "prep", "good.cmd" } + base);
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(r.out, QByteArray());
+        QCOMPARE(r.err, QString());
+        QCOMPARE(readAll(work()), macro);
+    }
+
+    void prepFails_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("syntax") << "bad.cmd" << "Line 2 has a Negative Status Mask Statement.";
+        QTest::newRow("empty") << "empty.cmd" << "Command file is empty.";
+        QTest::newRow("missing") << "missing.cmd" << "no command file \"missing.cmd\"";
+        QTest::newRow("undefined label") << "nolabel.cmd"
+                                         << "Line 1 jumps to label AWAY, which is defined nowhere in the file.";
+    }
+    void prepFails()
+    {
+        QFETCH(QString, file);
+        QFETCH(QString, message);
+        writeAll(work(), "earlier\r");
+        const Run r = run({ "--dir", m_dir.path(), "prep", file });
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY2(r.err.contains(message), qPrintable(r.err));
+        QCOMPARE(readAll(work()), QByteArray("earlier\r"));
+    }
+
+    void usageErrors_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::newRow("no file") << QStringList { "check" };
+        QTest::newRow("two files") << QStringList { "prep", "a.cmd", "b.cmd" };
+        QTest::newRow("base not a number") << QStringList { "prep", "good.cmd", "--base", "x" };
+        QTest::newRow("base negative") << QStringList { "prep", "good.cmd", "--base", "-1" };
+        QTest::newRow("base missing") << QStringList { "prep", "good.cmd", "--base" };
+        QTest::newRow("unknown option") << QStringList { "check", "good.cmd", "--fast" };
+    }
+    void usageErrors()
+    {
+        QFETCH(QStringList, args);
+        const Run r = run(QStringList { "--dir", m_dir.path() } + args);
+        QCOMPARE(r.exitCode, 2);
+        QVERIFY(!r.err.isEmpty());
+        QVERIFY(!QFile::exists(work()));
+    }
+};
+
+QTEST_GUILESS_MAIN(TstPrepCli)
+#include "tst_prepcli.moc"
