@@ -4,3 +4,5 @@ ZZ_CLI_COMMAND("settings", runSettings, "settings [--set Name=Value]...   load t
 ZZ_CLI_COMMAND("send", runSend, "send [--decode] [--checksum|--no-checksum] [--decimal|--hex] TEXT...   send commands, print the answers")
 ZZ_CLI_COMMAND("check", runCheck, "check FILE   run the macro syntax check of a download on FILE")
 ZZ_CLI_COMMAND("prep", runPrep, "prep FILE [--base N]   prepare FILE into macro.tmp, jumps counted from address N")
+ZZ_CLI_COMMAND("autoconfigure", runAutoconfigure, "autoconfigure   search COM1 to COM8 and the four speeds for the controller, store and print the match")
+ZZ_CLI_COMMAND("debuglog", runDebuglog, "debuglog   write the diagnostic log TYXLOG.CMD into the working directory (--dir DIR)")

@@ -1,0 +1,74 @@
+// zaziruv-cli autoconfigure: the configuration window's Auto Configure.
+// zaziruv-cli debuglog: its DEBUG button (the diagnostic log "TYXLOG.CMD").
+
+#include "commands.h"
+
+#include "eeprom/utilitycore.h"
+#include "settings/configuration.h"
+#include "terminal/terminalcore.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <cstdio>
+
+int runAutoconfigure(CliContext& ctx, QStringList& args)
+{
+    if (const QString unknown = firstUnknownOption(args); !unknown.isEmpty()) {
+        CliContext::error(QStringLiteral("autoconfigure: unknown option %1").arg(unknown));
+        return 2;
+    }
+    if (!args.isEmpty()) {
+        CliContext::error(
+            QStringLiteral("autoconfigure: unexpected argument \"%1\"").arg(args.first()));
+        return 2;
+    }
+    // The search goes over COM1 to COM8 as mapped in the settings and stores what it
+    // finds; a device or speed for this run only would store a port that means
+    // something else afterwards.
+    if (!ctx.port.isEmpty() || ctx.simulate || ctx.baud > 0) {
+        CliContext::error(
+            QStringLiteral("autoconfigure: --port, --simulate and --baud do not apply; map the "
+                           "ports with ComDevice1..ComDevice8 in the settings"));
+        return 2;
+    }
+    TerminalCore* core = ctx.session();
+    if (!core)
+        return 1;
+    UtilityCore utility(*core, ctx.prompter);
+    ConfigurationCore config(*core, utility);
+    if (!config.AutoConfigure_Click()) {
+        CliContext::error(
+            QStringLiteral("autoconfigure: no controller answered on COM1 to COM8 at any speed"));
+        return 1;
+    }
+    std::printf("ComPort=%d\nBaudRate=%d\n", int(core->settings.record.ComPort),
+        int(core->settings.record.BaudRate));
+    std::fflush(stdout);
+    return 0;
+}
+
+int runDebuglog(CliContext& ctx, QStringList& args)
+{
+    if (const QString unknown = firstUnknownOption(args); !unknown.isEmpty()) {
+        CliContext::error(QStringLiteral("debuglog: unknown option %1").arg(unknown));
+        return 2;
+    }
+    if (!args.isEmpty()) {
+        CliContext::error(QStringLiteral("debuglog: unexpected argument \"%1\"").arg(args.first()));
+        return 2;
+    }
+    if (!ctx.dir.isEmpty() && !QFileInfo(ctx.dir).isDir()) {
+        CliContext::error(QStringLiteral("debuglog: --dir \"%1\" is not a directory").arg(ctx.dir));
+        return 2;
+    }
+    TerminalCore* core = ctx.session();
+    if (!core)
+        return 1;
+    UtilityCore utility(*core, ctx.prompter);
+    ConfigurationCore config(*core, utility);
+    if (!config.Debug_Click())
+        return 1;
+    std::printf("%s\n", qPrintable(QDir::toNativeSeparators(core->selectedCommandFile)));
+    std::fflush(stdout);
+    return 0;
+}

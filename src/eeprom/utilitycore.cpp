@@ -1,0 +1,171 @@
+#include "utilitycore.h"
+
+#include "core/eventwait.h"
+#include "core/prompter.h"
+#include "core/ticktimer.h"
+#include "link/commandset.h"
+#include "link/framing.h"
+#include "terminal/terminalcore.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace {
+const QString CR = QStringLiteral("\r");
+
+// Bytes an answer may take on the line: a status answer with its node address,
+// check characters and line end fits in 16; the identity answer is longer.
+constexpr qint64 AnswerAllowanceBytes = 32;
+
+void dropLeading(QString& text, QChar c)
+{
+    if (text.startsWith(c))
+        text.remove(0, 1);
+}
+
+void dropLeadingLineEnd(QString& text)
+{
+    if (text.startsWith(QLatin1Char('\r')) || text.startsWith(QLatin1Char('\n')))
+        text.remove(0, 1);
+}
+} // namespace
+
+UtilityCore::UtilityCore(TerminalCore& core_, Prompter& prompter_, QObject* parent)
+    : QObject(parent)
+    , core(core_)
+    , prompter(prompter_)
+{
+}
+
+void UtilityCore::sendAndDrain(const QString& text)
+{
+    core.link.write(toWire(text));
+    core.link.waitForDrain();
+}
+
+void UtilityCore::waitForAnswer(qint64 bytesSent)
+{
+    TickTimer& timer = TickTimer::instance();
+    // The callers start the tick timer; without it the count would never move.
+    const bool started = !timer.isRunning();
+    if (started)
+        timer.StartTimer();
+    // Seven ticks of a 1 or 2 ms timer are shorter than the line needs at 9600 baud
+    // to carry the query still in the UART and the answer (10 bits a character), so
+    // the wait lasts at least that long as well.
+    const int baud = core.link.baud() > 0 ? core.link.baud() : 9600;
+    const qint64 lineMs = ((bytesSent + AnswerAllowanceBytes) * 10 * 1000 + baud - 1) / baud;
+    QElapsedTimer clock;
+    clock.start();
+    timer.setTicks(0);
+    waitUntil([&] {
+        return !core.link.isOpen() || !timer.isRunning()
+            || (timer.ticks() >= AnswerTicks && clock.elapsed() >= lineMs);
+    });
+    if (started)
+        timer.StopTimer();
+}
+
+void UtilityCore::TX_TEST_CMD()
+{
+    core.answerMarker = CR;
+    sendAndDrain(core.answerMarker);
+
+    core.receiveAccumulator.clear();
+    core.collectedAnswers.clear();
+    core.collectFlag = true;
+
+    core.answerMarker = CR + Tyx::Status + CR;
+    sendAndDrain(core.answerMarker);
+    waitForAnswer(core.answerMarker.size());
+
+    QString answer = core.receiveAccumulator;
+    dropLeadingLineEnd(answer);
+    const qsizetype at = answer.indexOf(core.answerMarker);
+    if (at >= 0)
+        answer = answer.mid(at + core.answerMarker.size());
+    dropLeading(answer, QLatin1Char('\r'));
+    dropLeading(answer, QLatin1Char('\n'));
+    // The probe collects nothing for the download window; leaving the flag on would
+    // make its next exchanges pile up in the collected answers.
+    core.collectFlag = false;
+
+    probeSuccess = false;
+    if (!answer.isEmpty() && answer.contains(QLatin1String("00"))) {
+        probeSuccess = true;
+        prompter.message(ProbeSuccessText, PromptIcon::Information);
+    }
+}
+
+QByteArray UtilityCore::debugRecord(const QString& logText)
+{
+    QByteArray record = toWire(logText.left(DebugRecordBytes));
+    record.append(DebugRecordBytes - record.size(), ' ');
+    return record;
+}
+
+bool UtilityCore::DEBUG_PORT()
+{
+    debugLogText.clear();
+    if (!core.link.isOpen()) {
+        // Nothing could be asked: a log of empty answers would read as a controller
+        // that is connected and silent, so no file is written.
+        prompter.message(DebugPortClosedText, PromptIcon::Exclamation);
+        return false;
+    }
+
+    core.captureMode = true;
+    QString log;
+    core.answerMarker = CR;
+    sendAndDrain(core.answerMarker);
+    for (const QString& query : Tyx::DebugQueries) {
+        core.receiveAccumulator.clear();
+        core.collectedAnswers.clear();
+        core.collectFlag = true;
+        core.answerMarker = query + CR;
+        sendAndDrain(core.answerMarker);
+        waitForAnswer(core.answerMarker.size());
+        QString answer = core.receiveAccumulator;
+        dropLeadingLineEnd(answer);
+        log += query + QStringLiteral(" = ") + answer;
+        core.answerMarker = CR;
+        sendAndDrain(core.answerMarker);
+    }
+    core.collectFlag = false;
+    debugLogText = log;
+
+    const QString dir
+        = core.currentWorkingDir.isEmpty() ? QDir::currentPath() : core.currentWorkingDir;
+    const QString path = QDir(dir).filePath(DebugFileName);
+    // The whole file is replaced: bytes of an older, longer log past the record would
+    // otherwise read as part of this one.
+    QSaveFile file(path);
+    bool written = false;
+    QString why;
+    if (!file.open(QIODevice::WriteOnly)) {
+        why = file.errorString();
+    } else {
+        file.write(debugRecord(log));
+        written = file.commit();
+        if (!written)
+            why = file.errorString();
+    }
+
+    // What arrived during the log is no answer of the main window's: leaving it
+    // would show it in front of the next command's answer.
+    core.captureMode = false;
+    core.receiveAccumulator.clear();
+    core.responseBuffer.clear();
+
+    if (!written) {
+        prompter.message(QStringLiteral("'TYXLOG' could not be written to \"%1\": %2")
+                             .arg(QDir::toNativeSeparators(path), why),
+            PromptIcon::Exclamation);
+        return false;
+    }
+    core.selectedCommandFile = path;
+    prompter.message(DebugSuccessText, PromptIcon::Information);
+    return true;
+}

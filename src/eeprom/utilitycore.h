@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+class Prompter;
+class TerminalCore;
+
+// The download window's logic without its widgets. It talks to the controller
+// through the main window's port (TerminalCore) and paces its exchanges by the
+// tick timer.
+class UtilityCore : public QObject
+{
+    Q_OBJECT
+public:
+    UtilityCore(TerminalCore& core, Prompter& prompter, QObject* parent = nullptr);
+
+    TerminalCore& core;
+    Prompter& prompter;
+
+    // Set by TX_TEST_CMD when the controller answered its status query; cleared
+    // before each probe by the configuration window's Auto Configure.
+    bool probeSuccess = false;
+
+    // Ticks each query of the probe and of the diagnostic log waits for its answer.
+    static constexpr int AnswerTicks = 7;
+    static constexpr int DebugRecordBytes = 1000;
+    static inline const QString DebugFileName = QStringLiteral("TYXLOG.CMD");
+    static inline const QString ProbeSuccessText
+        = QStringLiteral("Serial Port Configured Successfully!");
+    static inline const QString DebugSuccessText
+        = QStringLiteral("'TYXLOG'  Created Successfully!");
+    static inline const QString DebugPortClosedText = QStringLiteral(
+        "The serial port is not open: 'TYXLOG' was not created. Check the port in the "
+        "configuration.");
+
+    // One probe of the port: a status query; sets probeSuccess when an answer holding
+    // "00" came back (and says so). Expects capture mode to be on.
+    void TX_TEST_CMD();
+
+    // Asks the controller the diagnostic queries and writes the questions and raw
+    // answers as one 1000-byte record into "TYXLOG.CMD" in the current working
+    // directory. Returns whether the file was written; every failure is reported.
+    bool DEBUG_PORT();
+
+    // The diagnostic log of the last DEBUG_PORT, before it was cut or padded.
+    QString debugLogText;
+    // The record as written: the log text cut or padded with blanks to 1000 bytes.
+    static QByteArray debugRecord(const QString& logText);
+
+private:
+    // Writes text to the port and waits until it has left (or the port closed).
+    void sendAndDrain(const QString& text);
+    // Sets the tick count to 0 and lets events run until it reaches AnswerTicks, the
+    // line has had time to carry the exchange, or the port closed.
+    void waitForAnswer(qint64 bytesSent);
+};

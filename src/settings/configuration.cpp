@@ -1,0 +1,299 @@
+#include "configuration.h"
+
+#include "core/numbers.h"
+#include "core/prompter.h"
+#include "core/ticktimer.h"
+#include "eeprom/utilitycore.h"
+#include "link/seriallink.h"
+#include "terminal/terminalcore.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QLocale>
+#include <QSerialPortInfo>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+// Runs the tick timer for a scope. A timer that was already running (the download
+// window's) keeps running afterwards.
+class TickRun
+{
+public:
+    TickRun()
+        : m_started(!TickTimer::instance().isRunning())
+    {
+        if (m_started)
+            TickTimer::instance().StartTimer();
+    }
+    ~TickRun()
+    {
+        if (m_started)
+            TickTimer::instance().StopTimer();
+    }
+    TickRun(const TickRun&) = delete;
+    TickRun& operator=(const TickRun&) = delete;
+
+private:
+    bool m_started;
+};
+
+// Sets a flag for a scope.
+class BusyScope
+{
+public:
+    explicit BusyScope(bool& flag)
+        : m_flag(flag)
+    {
+        m_flag = true;
+    }
+    ~BusyScope() { m_flag = false; }
+    BusyScope(const BusyScope&) = delete;
+    BusyScope& operator=(const BusyScope&) = delete;
+
+private:
+    bool& m_flag;
+};
+
+QString flagText(int checkBox)
+{
+    return checkBox == 1 ? QStringLiteral("True") : QStringLiteral("False");
+}
+
+} // namespace
+
+ConfigurationCore::ConfigurationCore(TerminalCore& core_, UtilityCore& utility_, QObject* parent)
+    : QObject(parent)
+    , core(core_)
+    , utility(utility_)
+    , settings(core_.settings)
+    , cfg(core_.cfg)
+    , prompter(core_.prompter)
+{
+}
+
+qint32 ConfigurationCore::txDelayFromText(const QString& text)
+{
+    // Plain decimal text only ("2.5", " 3 "); anything else counts as below 1.
+    bool ok = false;
+    double value = QLocale::c().toDouble(text.trimmed(), &ok);
+    if (!ok || std::isnan(value) || value < 1)
+        return 1;
+    constexpr double Largest = std::numeric_limits<qint32>::max();
+    if (value > Largest)
+        value = Largest;
+    return static_cast<qint32>(roundHalfEven(value));
+}
+
+void ConfigurationCore::ApplyConfiguration()
+{
+    SettingsRecord& r = settings.record;
+    r.ComPort = cfg.comPort;
+    r.BaudRate = cfg.baudRate;
+    r.DecodeStatus = flagText(cfg.ChkStatus);
+    r.DecimalValues = flagText(cfg.ChkDecimal);
+    r.CheckSum = flagText(cfg.CheckSumChk);
+    r.Protocol = cfg.ChkRS232 == 1 ? 232 : 485;
+    r.TxDelay = txDelayFromText(cfg.TXdelay);
+    settings.WriteSettings();
+    r.WorkingDir = cfg.Dir1;
+    settings.WriteWorkingDir();
+
+    // The port mapping: written only where it changed, so that a probe step (which
+    // saves every time) does not rewrite it eight times over.
+    for (int n = 1; n <= 8; ++n) {
+        const QString wanted = cfg.comDevice[size_t(n)].trimmed();
+        const QString effective = wanted.isEmpty() ? SerialLink::defaultDevice(n) : wanted;
+        if (effective != settings.comDevice(n))
+            settings.writeComDevice(n, wanted);
+        cfg.comDevice[size_t(n)] = wanted;
+    }
+}
+
+void ConfigurationCore::SaveAndExit_Click()
+{
+    if (m_busy)
+        return;
+    ApplyConfiguration();
+    core.Openport();
+    Q_EMIT hideRequested();
+    core.windowEnabled = true;
+    core.filelistPath = core.currentWorkingDir;
+    core.filelistPattern = QStringLiteral("*.Cmd");
+    core.refreshFilelist();
+    core.Filename.clear();
+    Q_EMIT core.viewChanged();
+}
+
+void ConfigurationCore::ChkStatus_Click()
+{
+    core.List1.clear();
+    core.List2.clear();
+    core.TextRecv.clear();
+    core.Frame7Visible = cfg.ChkStatus == 1;
+    Q_EMIT core.viewChanged();
+}
+
+bool ConfigurationCore::readableDir(const QString& path) const
+{
+    if (path.isEmpty() || path.contains(QChar(0)))
+        return false;
+    const QFileInfo info(path);
+    if (!info.isDir() || !info.isReadable())
+        return false;
+#ifdef Q_OS_UNIX
+    // Listing needs the search permission too.
+    if (!info.isExecutable())
+        return false;
+#endif
+    return true;
+}
+
+bool ConfigurationCore::Dir1_Change(const QString& path)
+{
+    if (!readableDir(path)) {
+        prompter.message(
+            QStringLiteral("The directory \"%1\" cannot be read. The working directory "
+                           "stays \"%2\".")
+                .arg(QDir::toNativeSeparators(path), cfg.Dir1),
+            PromptIcon::Exclamation);
+        changed();
+        return false;
+    }
+    cfg.Dir1 = QDir::toNativeSeparators(QDir::cleanPath(QFileInfo(path).absoluteFilePath()));
+    core.currentWorkingDir = cfg.Dir1;
+    cfg.Drive1 = Settings::driveOf(cfg.Dir1);
+    changed();
+    Q_EMIT core.viewChanged();
+    return true;
+}
+
+bool ConfigurationCore::Drive1_Change(const QString& drive)
+{
+    QString root = drive;
+#ifdef Q_OS_WIN
+    // "C:" alone means the current directory of that drive; the list means its root.
+    if (root.size() == 2 && root.at(1) == QLatin1Char(':'))
+        root += QLatin1Char('\\');
+#endif
+    if (!readableDir(root)) {
+        prompter.message(QStringLiteral("The drive \"%1\" cannot be read. The working directory "
+                                        "stays \"%2\".")
+                             .arg(drive, cfg.Dir1),
+            PromptIcon::Exclamation);
+        changed();
+        return false;
+    }
+    return Dir1_Change(root);
+}
+
+bool ConfigurationCore::AutoConfigure_Click()
+{
+    if (m_busy)
+        return false;
+    BusyScope busyScope(m_busy);
+    prompter.message(OneControllerText, PromptIcon::Information);
+    core.captureMode = true;
+    cfg.CheckSumChk = 0;
+    changed();
+    for (int port = 1; port <= 8; ++port) {
+        cfg.comPort = port;
+        changed();
+        ProbeBauds();
+        if (utility.probeSuccess)
+            break;
+    }
+    core.captureMode = false;
+    // What the probes caught is no answer of the main window's.
+    core.receiveAccumulator.clear();
+    core.responseBuffer.clear();
+    Q_EMIT core.viewChanged();
+    return utility.probeSuccess;
+}
+
+void ConfigurationCore::ProbeBauds()
+{
+    for (const int baud : Bauds) {
+        cfg.baudRate = baud;
+        changed();
+        utility.probeSuccess = false;
+        ApplyConfiguration();
+        core.Openport();
+        if (!core.portReady)
+            return;
+        {
+            TickRun ticking;
+            utility.TX_TEST_CMD();
+        }
+        if (utility.probeSuccess)
+            return;
+    }
+}
+
+bool ConfigurationCore::Debug_Click()
+{
+    if (m_busy)
+        return false;
+    BusyScope busyScope(m_busy);
+    enabled = false;
+    changed();
+    bool written = false;
+    {
+        TickRun ticking;
+        written = utility.DEBUG_PORT();
+    }
+    enabled = true;
+    changed();
+    Q_EMIT core.viewChanged();
+    return written;
+}
+
+void ConfigurationCore::windowClosed()
+{
+    core.windowEnabled = true;
+    Q_EMIT core.viewChanged();
+}
+
+QStringList ConfigurationCore::drives()
+{
+    QStringList out;
+    const QFileInfoList roots = QDir::drives();
+    for (const QFileInfo& root : roots) {
+        QString path = QDir::toNativeSeparators(root.absolutePath());
+#ifdef Q_OS_WIN
+        if (path.endsWith(QLatin1Char('\\')))
+            path.chop(1); // "C:", as the list shows drives
+#endif
+        if (!out.contains(path))
+            out.append(path);
+    }
+    if (out.isEmpty())
+        out.append(QDir::toNativeSeparators(QDir::rootPath()));
+    return out;
+}
+
+QStringList ConfigurationCore::subdirectories(const QString& path)
+{
+    QDir dir(path);
+    return dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
+}
+
+QStringList ConfigurationCore::serialDevices()
+{
+    QStringList out;
+    const auto ports = QSerialPortInfo::availablePorts();
+    for (const QSerialPortInfo& info : ports) {
+        const QString location = info.systemLocation();
+#ifdef Q_OS_UNIX
+        if (!location.startsWith(QLatin1String("/dev/ttyUSB"))
+            && !location.startsWith(QLatin1String("/dev/ttyACM"))
+            && !location.startsWith(QLatin1String("/dev/ttyS")))
+            continue;
+#endif
+        if (!out.contains(location))
+            out.append(location);
+    }
+    out.sort();
+    return out;
+}

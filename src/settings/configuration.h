@@ -1,0 +1,77 @@
+#pragma once
+
+#include "settings/settings.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+class Prompter;
+class TerminalCore;
+class UtilityCore;
+
+// The configuration window's logic without its widgets. Its controls are the
+// settings in force (SettingsInForce); the window shows them and writes the
+// operator's choices straight into them, and calls the handlers below.
+class ConfigurationCore : public QObject
+{
+    Q_OBJECT
+public:
+    ConfigurationCore(TerminalCore& core, UtilityCore& utility, QObject* parent = nullptr);
+
+    TerminalCore& core;
+    UtilityCore& utility;
+    Settings& settings;
+    SettingsInForce& cfg;
+    Prompter& prompter;
+
+    static constexpr int Bauds[4] = { 9600, 19200, 38400, 57600 };
+    static inline const QString OneControllerText
+        = QStringLiteral("Please be sure only one Motion controller is connected");
+
+    // Controls into the settings record and the store.
+    void ApplyConfiguration();
+    // The TXdelay text as stored: the number rounded half to even when it is 1 or
+    // more; 1 for anything else, text that is not a number included.
+    static qint32 txDelayFromText(const QString& text);
+
+    void SaveAndExit_Click();
+    void ChkStatus_Click();
+    // The directory list changed to path. A directory that cannot be read keeps the
+    // previous choice, says so and returns false.
+    bool Dir1_Change(const QString& path);
+    // The drive list changed to drive (a file system root); false as Dir1_Change.
+    bool Drive1_Change(const QString& drive);
+    // Returns whether a controller answered (its port and speed are then selected
+    // and stored).
+    bool AutoConfigure_Click();
+    void ProbeBauds();
+    // Returns whether "TYXLOG.CMD" was written.
+    bool Debug_Click();
+    // The window was closed by other means than "Save and Exit".
+    void windowClosed();
+
+    // The file system roots the drive list offers.
+    static QStringList drives();
+    // Subdirectories of path, by name, for the directory list.
+    static QStringList subdirectories(const QString& path);
+    // Serial devices the system lists, for the port mapping boxes.
+    static QStringList serialDevices();
+
+    // The window is enabled (Debug_Click disables it while it works).
+    bool enabled = true;
+    // Auto Configure or the diagnostic log is running.
+    bool busy() const { return m_busy; }
+
+Q_SIGNALS:
+    // A control's value was changed by a handler: the window shows cfg again.
+    void controlsChanged();
+    // "Save and Exit" hides the window.
+    void hideRequested();
+
+private:
+    void changed() { Q_EMIT controlsChanged(); }
+    bool readableDir(const QString& path) const;
+
+    bool m_busy = false;
+};
