@@ -1,0 +1,22 @@
+// zz_bench: prints one figure a line, "name value", in the order of the figures'
+// registration keys. The figure orders in use:
+//    0  wait_cpu_per_wall_s          (waitbench.cpp) — always the first figure
+//  100  prep_500_lines_ms            (prepbench.cpp)
+//  101  prep_scaling_5000_over_500   (prepbench.cpp)
+
+#include "figures.h"
+
+#include <QCoreApplication>
+#include <cstdio>
+
+int main(int argc, char** argv)
+{
+    // The wait figures need an event loop.
+    QCoreApplication app(argc, argv);
+    for (const BenchFigure& figure : BenchFigures::sorted()) {
+        const double value = figure.measure();
+        std::printf("%s %.6g\n", figure.name, value);
+        std::fflush(stdout);
+    }
+    return 0;
+}
