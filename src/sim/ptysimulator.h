@@ -1,0 +1,90 @@
+#pragma once
+
+#include "sim/simoptions.h"
+#include "sim/simulatedcontroller.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <memory>
+
+class QSocketNotifier;
+
+// The simulated controller on a pseudo-terminal: the program (or a test) opens
+// slavePath() as its serial port and talks to the controller as over a wire. Runs on
+// the thread's event loop; start() opens the terminal, stop() (or the destructor)
+// writes the memory image back and closes it.
+class PtySimulator : public QObject
+{
+    Q_OBJECT
+public:
+    explicit PtySimulator(const SimOptions& options, QObject* parent = nullptr);
+    ~PtySimulator() override;
+
+    // Opens the terminal, loads the memory image (--eeprom), opens the log and makes
+    // the link. On failure returns false, leaves nothing open, and errorString() says why.
+    bool start();
+    // Writes the memory image back (atomically), removes the link and closes the
+    // terminal. Returns false when the image could not be written (errorString()).
+    bool stop();
+
+    bool isRunning() const { return m_running; }
+    bool hasHungUp() const { return m_hungUp; }
+    // The device the host opens, e.g. "/dev/pts/3"; empty until started.
+    QString slavePath() const { return m_slavePath; }
+    QString errorString() const { return m_error; }
+    const SimOptions& options() const { return m_options; }
+
+    SimulatedController& controller() { return m_controller; }
+    const SimulatedController& controller() const { return m_controller; }
+    // Bytes taken from the line so far (also those lost to a speed mismatch).
+    qint64 bytesReceived() const { return m_bytesReceived; }
+    qint64 bytesSent() const { return m_bytesSent; }
+
+Q_SIGNALS:
+    // The hang-up fault closed the line.
+    void hungUp();
+    // A line was received (as it arrived, without the CR that ended it).
+    void lineReceived(const QByteArray& line);
+
+private:
+    void onReadable();
+    void onWritable();
+    void onTimer();
+    void service();
+    void readInput();
+    void feed(QByteArrayView bytes);
+    void writeOutput();
+    void schedule();
+    void hangUp();
+    void closeTerminal();
+    void logLine(const QByteArray& line);
+    qint64 nowMs() const { return m_clock.elapsed(); }
+    qint64 charNs() const;
+    int hostBaud() const;
+
+    SimOptions m_options;
+    SimulatedController m_controller;
+    bool m_running = false;
+    bool m_hungUp = false;
+    QString m_error;
+    QString m_slavePath;
+    bool m_linkMade = false;
+
+    int m_master = -1;
+    int m_slave = -1;
+    QSocketNotifier* m_readNotifier = nullptr;
+    QSocketNotifier* m_writeNotifier = nullptr;
+    QTimer m_timer;
+    QElapsedTimer m_clock;
+
+    QByteArray m_outBuffer;  // due bytes not yet taken by the terminal
+    qint64 m_rxNextNs = 0;   // --pace: when the next character may be taken
+    qint64 m_txNextNs = 0;   // --pace: when the next character may leave
+    qint64 m_bytesReceived = 0;
+    qint64 m_bytesSent = 0;
+
+    std::unique_ptr<QFile> m_log;
+};
