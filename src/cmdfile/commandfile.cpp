@@ -109,6 +109,7 @@ CommandFileRead readCommandFile(QByteArrayView bytes)
     CommandFileRead result;
     CommandFileTables& t = result.tables;
     int fileLineNo = 0;
+    int firstRepeatFileLine = 0;
     for (QString line : splitLines(bytes)) {
         ++fileLineNo;
         if (trimTrailing(line).isEmpty())
@@ -146,6 +147,8 @@ CommandFileRead readCommandFile(QByteArrayView bytes)
             t.repeatCount = count;
             t.hasRepeat = true;
             t.repeatFileLine = fileLineNo;
+            if (firstRepeatFileLine == 0)
+                firstRepeatFileLine = fileLineNo;
         }
         if (upper.contains(QLatin1String("REND"))) {
             t.repeatEnd = t.lineCount;
@@ -159,7 +162,9 @@ CommandFileRead readCommandFile(QByteArrayView bytes)
         result.error = QStringLiteral("REPEAT on line %1 has no REND after it; the command file was not run.")
                            .arg(t.repeatFileLine);
     } else if (t.hasRepeat && t.repeatEnd < t.repeatStart) {
-        if (t.rendFileLine < t.repeatFileLine) {
+        // A REND with no REPEAT anywhere before it is out of order; a REND that closed
+        // an earlier block leaves the last REPEAT without its own.
+        if (t.rendFileLine < firstRepeatFileLine) {
             result.error = QStringLiteral("REND on line %1 comes before its REPEAT on line %2; the command file "
                                           "was not run.")
                                .arg(t.rendFileLine)

@@ -1,0 +1,174 @@
+// zaziruv-cli run FILE: runs a command file as the Execute button does. The repeat
+// question is answered No, or Yes with --repeat (the run then ends on SIGINT or after
+// --passes N whole runs). MESSAGE texts go to stdout, one a line; "Pause" goes to
+// stderr and waits for Enter when stdin is a terminal.
+
+#include "commands.h"
+
+#include "cmdfile/commandfilerunner.h"
+#include "core/eventwait.h"
+#include "terminal/terminalcore.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSocketNotifier>
+#include <csignal>
+#include <cstdio>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+int g_signalPipe[2] = { -1, -1 };
+
+void onSigint(int)
+{
+    const char c = 1;
+    [[maybe_unused]] const ssize_t n = ::write(g_signalPipe[1], &c, 1);
+}
+
+// The run's own answers; every other message goes to the session's prompter.
+class RunPrompter : public Prompter
+{
+public:
+    RunPrompter(Prompter& next, bool repeat, const bool& interrupted)
+        : m_next(next)
+        , m_repeat(repeat)
+        , m_interrupted(interrupted)
+    {
+    }
+
+    PromptAnswer show(const PromptMessage& message) override
+    {
+        if (message.text == CommandFileRunner::RepeatQuestion)
+            return m_repeat ? PromptAnswer::Yes : PromptAnswer::No;
+        if (message.text == CommandFileRunner::PauseMessage) {
+            std::fprintf(stderr, "Pause\n");
+            std::fflush(stderr);
+            if (::isatty(STDIN_FILENO))
+                waitForEnter();
+            return PromptAnswer::Ok;
+        }
+        return m_next.show(message);
+    }
+
+private:
+    // Lets the serial port and the timers run while the operator reads the pause.
+    void waitForEnter()
+    {
+        bool done = false;
+        QSocketNotifier notifier(STDIN_FILENO, QSocketNotifier::Read);
+        QObject::connect(&notifier, &QSocketNotifier::activated, [&] {
+            char buffer[256];
+            const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+            if (n <= 0 || QByteArrayView(buffer, n).contains('\n'))
+                done = true;
+        });
+        waitUntil([&] { return done || m_interrupted; });
+    }
+
+    Prompter& m_next;
+    bool m_repeat;
+    const bool& m_interrupted;
+};
+
+} // namespace
+
+int runRun(CliContext& ctx, QStringList& args)
+{
+    bool repeat = takeFlag(args, QStringLiteral("--repeat"));
+    QString value;
+    bool present = false;
+    int passes = 0;
+    if (!takeOption(args, QStringLiteral("--passes"), value, present))
+        return 2;
+    if (present) {
+        bool ok = false;
+        passes = value.toInt(&ok);
+        if (!ok || passes <= 0) {
+            CliContext::error(QStringLiteral("run: --passes needs a positive number, not \"%1\"").arg(value));
+            return 2;
+        }
+        repeat = true;
+    }
+    if (const QString unknown = firstUnknownOption(args); !unknown.isEmpty()) {
+        CliContext::error(QStringLiteral("run: unknown option %1").arg(unknown));
+        return 2;
+    }
+    if (args.size() != 1) {
+        CliContext::error(args.isEmpty() ? QStringLiteral("run: no command file given")
+                                         : QStringLiteral("run: one command file at a time"));
+        return 2;
+    }
+    QString path = args.first();
+    if (QFileInfo(path).isRelative() && !ctx.dir.isEmpty())
+        path = QDir(ctx.dir).filePath(path);
+    const QFileInfo file(path);
+
+    TerminalCore* core = ctx.session();
+    if (!core)
+        return 1;
+    if (!core->link.isOpen()) {
+        CliContext::error(QStringLiteral("the serial port is not open: %1").arg(core->link.statusText()));
+        return 1;
+    }
+    core->currentWorkingDir = file.absolutePath();
+    core->Filename = file.fileName();
+
+    bool interrupted = false;
+    RunPrompter prompter(ctx.prompter, repeat, interrupted);
+    CommandFileRunner runner(*core, prompter);
+    runner.passLimit = passes;
+    QObject::connect(&runner, &CommandFileRunner::messageShown, [](const QString& text) {
+        std::printf("%s\n", text.toLocal8Bit().constData());
+        std::fflush(stdout);
+    });
+
+    // SIGINT cancels the run as the Cancel button does; it ends at its next line.
+    std::unique_ptr<QSocketNotifier> sigNotifier;
+    struct sigaction previous {};
+    bool handlerInstalled = false;
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) == 0) {
+        sigNotifier = std::make_unique<QSocketNotifier>(g_signalPipe[0], QSocketNotifier::Read);
+        QObject::connect(sigNotifier.get(), &QSocketNotifier::activated, [&] {
+            char c = 0;
+            [[maybe_unused]] const ssize_t n = ::read(g_signalPipe[0], &c, 1);
+            interrupted = true;
+            if (runner.isRunning())
+                core->CancelCmd_Click();
+        });
+        struct sigaction sa {};
+        sa.sa_handler = onSigint;
+        sigemptyset(&sa.sa_mask);
+        sa.sa_flags = SA_RESTART;
+        handlerInstalled = ::sigaction(SIGINT, &sa, &previous) == 0;
+    }
+
+    runner.ExecuteCmdFile_Click();
+
+    if (handlerInstalled)
+        ::sigaction(SIGINT, &previous, nullptr);
+    sigNotifier.reset();
+    for (int& fd : g_signalPipe) {
+        if (fd >= 0)
+            ::close(fd);
+        fd = -1;
+    }
+
+    switch (runner.lastOutcome()) {
+    case CommandFileRunner::Outcome::Finished:
+        return 0;
+    case CommandFileRunner::Outcome::Stopped:
+        if (interrupted && repeat)
+            return 0; // the way a repeating run ends
+        CliContext::error(QStringLiteral("the run was interrupted"));
+        return 130;
+    case CommandFileRunner::Outcome::PortClosed:
+        CliContext::error(QStringLiteral("the serial port closed during the run: %1").arg(core->link.statusText()));
+        return 1;
+    case CommandFileRunner::Outcome::Refused:
+    case CommandFileRunner::Outcome::None:
+        break;
+    }
+    return 1;
+}
