@@ -1,0 +1,291 @@
+// Drives the zaziruv-sim executable through its pseudo-terminal with a real serial port.
+
+#include "simhost.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+
+namespace {
+
+const QString simBinary = QStringLiteral(ZZ_BINARY_DIR "/src/app/zaziruv-sim");
+
+class SimProcess
+{
+public:
+    ~SimProcess()
+    {
+        if (m_proc.state() != QProcess::NotRunning) {
+            m_proc.kill();
+            m_proc.waitForFinished(5000);
+        }
+    }
+    bool start(const QStringList& args)
+    {
+        m_proc.start(simBinary, args);
+        if (!m_proc.waitForStarted(10000))
+            return false;
+        while (!m_proc.canReadLine()) {
+            if (!m_proc.waitForReadyRead(10000))
+                return false;
+        }
+        m_path = QString::fromLocal8Bit(m_proc.readLine()).trimmed();
+        return m_path.startsWith(QLatin1Char('/'));
+    }
+    // Stops it with the signal and returns the exit code (-1 when it crashed).
+    int stop(int signo = SIGTERM)
+    {
+        ::kill(pid_t(m_proc.processId()), signo);
+        if (!m_proc.waitForFinished(10000))
+            return -2;
+        return m_proc.exitStatus() == QProcess::NormalExit ? m_proc.exitCode() : -1;
+    }
+    QString path() const { return m_path; }
+    QProcess& process() { return m_proc; }
+
+private:
+    QProcess m_proc;
+    QString m_path;
+};
+
+// Runs it to the end (for options that make it refuse to start).
+int runToEnd(const QStringList& args, QByteArray* out, QByteArray* err)
+{
+    QProcess p;
+    p.start(simBinary, args);
+    p.waitForFinished(10000);
+    *out = p.readAllStandardOutput();
+    *err = p.readAllStandardError();
+    return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+}
+
+} // namespace
+
+class TestSimProcess : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void statusWord();
+    void memoryByte();
+    void memoryChecksum();
+    void addressedAccess();
+    void checksumMode();
+    void baudMismatch();
+    void memoryImageSurvivesRestart();
+    void linkAndSigint();
+    void logFile();
+    void refusesBadStart_data();
+    void refusesBadStart();
+    void help();
+};
+
+void TestSimProcess::statusWord()
+{
+    SimProcess sim;
+    QVERIFY(sim.start({ QStringLiteral("--move-ms"), QStringLiteral("2000") }));
+    SimHost host;
+    QVERIFY(host.open(sim.path()));
+    QCOMPARE(host.ask(QStringLiteral("0 ST")), QByteArray("0 0100\r\n"));
+    host.command(QStringLiteral("0 EN"));
+    QCOMPARE(host.ask(QStringLiteral("0 ST")), QByteArray("0 0000\r\n"));
+    host.command(QStringLiteral("0 DI"));
+    QCOMPARE(host.ask(QStringLiteral("0 ST")), QByteArray("0 0100\r\n"));
+    host.command(QStringLiteral("0 EN"));
+
+    QElapsedTimer sinceHome;
+    sinceHome.start();
+    host.command(QStringLiteral("0 HO"));
+    QCOMPARE(host.ask(QStringLiteral("0 ST")), QByteArray("0 0001\r\n"));
+    QByteArray status;
+    for (int i = 0; i < 100; ++i) {
+        status = host.ask(QStringLiteral("0 ST"));
+        if (status != "0 0001\r\n")
+            break;
+        QTest::qWait(100);
+    }
+    QCOMPARE(status, QByteArray("0 0002\r\n"));
+    // The move never ends before its time.
+    QVERIFY(sinceHome.elapsed() >= 2000);
+    QCOMPARE(sim.stop(), 0);
+}
+
+void TestSimProcess::memoryByte()
+{
+    SimProcess sim;
+    QVERIFY(sim.start({}));
+    SimHost host;
+    QVERIFY(host.open(sim.path()));
+    // Download lines as the download window writes them: node, command, CR.
+    host.send("1 EES 1024\r1 EED A\r1 EEW\r");
+    host.send("1 EES 1024\r1 EER\r");
+    QCOMPARE(host.answer(), QByteArray("0041 A\r\n"));
+    QCOMPARE(sim.stop(), 0);
+}
+
+void TestSimProcess::memoryChecksum()
+{
+    SimProcess sim;
+    QVERIFY(sim.start({}));
+    SimHost host;
+    QVERIFY(host.open(sim.path()));
+    host.send("1 EEN 7\r1 EEW\r1 EEC 0\r1 EES 501\r1 EEN-1\r1 EEW\r1 EEN 1\r1 EEW\r1 EEDAT X\r1 EEW\r");
+    host.send("1 EEC\r");
+    // 255 + 1 + 88 = 344, modulo 256 = 88 = 0x58; the 7 written before the reset is gone.
+    QCOMPARE(host.answer(), QByteArray("0001 0058\r\n"));
+    QCOMPARE(sim.stop(), 0);
+}
+
+void TestSimProcess::addressedAccess()
+{
+    SimProcess sim;
+    QVERIFY(sim.start({}));
+    SimHost host;
+    QVERIFY(host.open(sim.path()));
+    host.send("1 EEADR 503\r"); // locked: no answer
+    host.send("1 EEU 4826\r1 EEADDR 503,I\r\n1 EEADR 499,T\r\n1 EEADR 498,\r\n");
+    host.send("1 EEADR 503\r1 EEADR 499\r1 EEADR 498\r1 EEADR 497\r");
+    QCOMPARE(host.answer(), QByteArray("0049 I\r\n"));
+    QCOMPARE(host.answer(), QByteArray("0054 T\r\n"));
+    QCOMPARE(host.answer(), QByteArray("000D \r\r\n"));
+    QCOMPARE(host.answer(), QByteArray("00FF \xff\r\n"));
+    QCOMPARE(sim.stop(), 0);
+}
+
+void TestSimProcess::checksumMode()
+{
+    SimProcess sim;
+    QVERIFY(sim.start({ QStringLiteral("--checksum") }));
+    SimHost host;
+    QVERIFY(host.open(sim.path()));
+    host.send("\r0 ST#?8\r"); // wrong check characters
+    host.command(QStringLiteral("0 ST"));   // none
+    const QByteArray good = host.ask(QStringLiteral("1 ST"), true);
+    QCOMPARE(good, QByteArray("1 0100#12\r\n"));
+    QString verified = fromWire(good.left(good.size() - 2));
+    Calc_RX_Cksum(verified);
+    QCOMPARE(verified, QStringLiteral("1 0100"));
+    QCOMPARE(sim.stop(), 0);
+}
+
+void TestSimProcess::baudMismatch()
+{
+    SimProcess sim;
+    QVERIFY(sim.start({ QStringLiteral("--baud"), QStringLiteral("9600") }));
+    SimHost host;
+    QVERIFY(host.open(sim.path(), 19200));
+    host.command(QStringLiteral("0 ST"));
+    // Nothing answers at the wrong speed (the in-process test proves the bytes arrived).
+    QVERIFY(!host.port().waitForReadyRead(1000));
+    QVERIFY(host.port().setBaudRate(9600));
+    QCOMPARE(host.ask(QStringLiteral("1 ST")), QByteArray("1 0100\r\n"));
+    QCOMPARE(sim.stop(), 0);
+}
+
+void TestSimProcess::memoryImageSurvivesRestart()
+{
+    QTemporaryDir dir;
+    const QString image = dir.filePath(QStringLiteral("tyx.eeprom"));
+    {
+        SimProcess sim;
+        QVERIFY(sim.start({ QStringLiteral("--eeprom"), image }));
+        SimHost host;
+        QVERIFY(host.open(sim.path()));
+        host.send("1 EES 2000\r1 EED Z\r1 EEW\r1 EES 2000\r1 EER\r");
+        QCOMPARE(host.answer(), QByteArray("005A Z\r\n"));
+        QCOMPARE(sim.stop(), 0);
+    }
+    QFile f(image);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QByteArray bytes = f.readAll();
+    f.close();
+    QCOMPARE(bytes.size(), 8192);
+    QCOMPARE(bytes[2000], 'Z');
+    QCOMPARE(bytes.count(char(0xFF)), 8191);
+    {
+        SimProcess sim;
+        QVERIFY(sim.start({ QStringLiteral("--eeprom"), image }));
+        SimHost host;
+        QVERIFY(host.open(sim.path()));
+        host.send("1 EES 2000\r1 EER\r1 EER\r");
+        QCOMPARE(host.answer(), QByteArray("005A Z\r\n"));
+        QCOMPARE(host.answer(), QByteArray("00FF \xff\r\n"));
+        QCOMPARE(sim.stop(SIGINT), 0);
+    }
+}
+
+void TestSimProcess::linkAndSigint()
+{
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("ttyTYX"));
+    SimProcess sim;
+    QVERIFY(sim.start({ QStringLiteral("--link"), link, QStringLiteral("--node"), QStringLiteral("3") }));
+    QCOMPARE(QFileInfo(link).symLinkTarget(), sim.path());
+    SimHost host;
+    QVERIFY(host.open(link));
+    host.command(QStringLiteral("1 ST"));
+    QCOMPARE(host.ask(QStringLiteral("3 ST")), QByteArray("3 0100\r\n"));
+    host.port().close();
+    QCOMPARE(sim.stop(SIGINT), 0);
+    QVERIFY(!QFileInfo(link).isSymLink());
+}
+
+void TestSimProcess::logFile()
+{
+    QTemporaryDir dir;
+    const QString log = dir.filePath(QStringLiteral("sim.log"));
+    {
+        QFile old(log);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("earlier\n");
+    }
+    SimProcess sim;
+    QVERIFY(sim.start({ QStringLiteral("--log"), log }));
+    SimHost host;
+    QVERIFY(host.open(sim.path()));
+    host.send("\r0 ST\r");
+    host.send(QByteArray("1 EEADR 4,\r\n9 X\x01\x7f\\\xe9\r", 20));
+    QCOMPARE(host.ask(QStringLiteral("0 XST")), QByteArray("0 0100\r\n"));
+    QCOMPARE(sim.stop(), 0);
+    QFile f(log);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), QByteArray("earlier\n0 ST\n1 EEADR 4,\n\\n9 X\\x01\\x7F\\\\\\xE9\n0 XST\n"));
+}
+
+void TestSimProcess::refusesBadStart_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("unknown option") << QStringList { QStringLiteral("--bogus") } << 2
+                                    << QStringLiteral("unknown option \"--bogus\"");
+    QTest::newRow("bad value") << QStringList { QStringLiteral("--baud"), QStringLiteral("9601") } << 2
+                               << QStringLiteral("not a standard line speed");
+}
+
+void TestSimProcess::refusesBadStart()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, exitCode);
+    QFETCH(QString, message);
+    QByteArray out, err;
+    QCOMPARE(runToEnd(args, &out, &err), exitCode);
+    QVERIFY2(QString::fromLocal8Bit(err).contains(message), err.constData());
+    QVERIFY(out.isEmpty());
+}
+
+void TestSimProcess::help()
+{
+    QByteArray out, err;
+    QCOMPARE(runToEnd({ QStringLiteral("--help") }, &out, &err), 0);
+    for (const char* option : { "--node", "--status", "--move-ms", "--eeprom-size", "--echo", "--checksum",
+             "--answer-delay-ms", "--baud", "--pace", "--drop-every", "--corrupt-every", "--hangup-after",
+             "--eeprom", "--log", "--link" })
+        QVERIFY2(out.contains(option), option);
+}
+
+QTEST_GUILESS_MAIN(TestSimProcess)
+#include "tst_simprocess.moc"
