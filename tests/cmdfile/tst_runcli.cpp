@@ -1,0 +1,147 @@
+// zaziruv-cli run against the zaziruv-sim program: what the controller logs, what the
+// command prints and its exit status.
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+const QString Bin = QStringLiteral(ZZ_BINARY_DIR "/src/app/");
+
+struct Sim
+{
+    QProcess process;
+    QString pty;
+    QString log;
+
+    Sim(const QString& logPath, const QStringList& extra = {})
+        : log(logPath)
+    {
+        process.start(Bin + "zaziruv-sim", QStringList { "--log", logPath, "--move-ms", "150" } + extra);
+        if (process.waitForStarted() && process.waitForReadyRead(5000))
+            pty = QString::fromLocal8Bit(process.readLine()).trimmed();
+    }
+    ~Sim()
+    {
+        process.terminate();
+        process.waitForFinished(3000);
+    }
+    QList<QByteArray> lines() const
+    {
+        QFile f(log);
+        f.open(QIODevice::ReadOnly);
+        QList<QByteArray> out;
+        for (const QByteArray& l : f.readAll().split('\n')) {
+            if (!l.isEmpty())
+                out << l;
+        }
+        return out;
+    }
+};
+
+struct Run
+{
+    int status = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+Run cli(const QTemporaryDir& dir, const QStringList& args)
+{
+    QProcess p;
+    p.setWorkingDirectory(dir.path());
+    p.start(Bin + "zaziruv-cli", QStringList { "--settings", dir.filePath("s.json") } + args);
+    p.closeWriteChannel();
+    if (!p.waitForFinished(30000)) {
+        p.kill();
+        p.waitForFinished();
+        return {};
+    }
+    return { p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
+        p.readAllStandardError() };
+}
+
+void write(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes)
+{
+    QFile f(dir.filePath(name));
+    f.open(QIODevice::WriteOnly);
+    f.write(bytes);
+}
+} // namespace
+
+class TstRunCli : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void repeatBlockAndMessages()
+    {
+        QTemporaryDir dir;
+        Sim sim(dir.filePath("sim.log"), { "--status", "0" });
+        QVERIFY(!sim.pty.isEmpty());
+        write(dir, "r.cmd",
+            "0 HO\r\nREPEAT 3\r\n0 EEADR 500+REPEAT\r\nMESSAGE step\r\nREND\r\n0 ST 2>END\r\n0 NO\r\nEND: PAUSE\r\n");
+        const Run r = cli(dir, { "--port", sim.pty, "run", "r.cmd" });
+        QCOMPARE(r.status, 0);
+        QCOMPARE(r.out, QByteArray(" step\n step\n step\n"));
+        QVERIFY(r.err.contains("Pause\n"));
+        QList<QByteArray> lines = sim.lines();
+        lines.removeAll("0 ST");
+        QCOMPARE(lines, QList<QByteArray>({ "0 HO", "REPEAT 3", "0 EEADR 501", "0 EEADR 502", "0 EEADR 503", "REND" }));
+    }
+
+    void passes()
+    {
+        QTemporaryDir dir;
+        Sim sim(dir.filePath("sim.log"));
+        write(dir, "p.cmd", "0 A\r\n");
+        const Run r = cli(dir, { "--port", sim.pty, "run", "--repeat", "--passes", "3", "p.cmd" });
+        QCOMPARE(r.status, 0);
+        QCOMPARE(sim.lines(), QList<QByteArray>({ "0 A", "0 A", "0 A" }));
+    }
+
+    void failures_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("message");
+        QTest::newRow("missing file") << QByteArray() << QStringList { "run", "none.cmd" } << 1
+                                      << QByteArray("Command file is empty.");
+        QTest::newRow("REPEAT without REND") << QByteArray("REPEAT 2\r\n0 A\r\n") << QStringList { "run", "f.cmd" } << 1
+                                             << QByteArray("REPEAT on line 1 has no REND after it");
+        QTest::newRow("no file named") << QByteArray() << QStringList { "run" } << 2 << QByteArray("no command file given");
+        QTest::newRow("unknown option") << QByteArray() << QStringList { "run", "--fast", "f.cmd" } << 2
+                                        << QByteArray("unknown option --fast");
+        QTest::newRow("bad --passes") << QByteArray() << QStringList { "run", "--passes", "x", "f.cmd" } << 2
+                                      << QByteArray("--passes needs a positive number");
+    }
+    void failures()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QStringList, args);
+        QFETCH(int, status);
+        QFETCH(QByteArray, message);
+        QTemporaryDir dir;
+        Sim sim(dir.filePath("sim.log"));
+        if (!bytes.isNull())
+            write(dir, "f.cmd", bytes);
+        const Run r = cli(dir, QStringList { "--port", sim.pty } + args);
+        QCOMPARE(r.status, status);
+        QVERIFY2(r.err.contains(message), r.err.constData());
+        QVERIFY(sim.lines().isEmpty());
+        QCOMPARE(QFile::exists(dir.filePath("none.cmd")), false);
+    }
+
+    void portThatDoesNotOpen()
+    {
+        QTemporaryDir dir;
+        write(dir, "f.cmd", "0 A\r\n");
+        const Run r = cli(dir, { "--port", dir.filePath("no-such-tty"), "run", "f.cmd" });
+        QCOMPARE(r.status, 1);
+        QVERIFY(r.err.contains("serial port is not open"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TstRunCli)
+#include "tst_runcli.moc"
