@@ -6,6 +6,8 @@
 #include "eeprom/macroprep.h"
 
 #include <QFile>
+#include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -301,6 +303,66 @@ private Q_SLOTS:
         QCOMPARE(readAll(workFile()), QByteArray("1 HO\n"));
         QCOMPARE(m_prompter.texts(),
             QStringList { QStringLiteral("The work file macro.tmp cannot be prepared as a command file.") });
+    }
+
+    // Files cut from the language's own tokens, with every byte value among them:
+    // the preparation either refuses with a message or leaves a well-formed macro.
+    void randomFiles()
+    {
+        const QList<QByteArray> tokens { "1 ", "ST ", "STJ ", ">", "A", "B", ":", "GOTO", " ", "  ", "-", "8", "70000",
+            "DELAY", "MACRO ", "MESSAGE", ";", "/*", "\t", QByteArray(1, '\0'), "\xff", "\r", "\n", "\r\n" };
+        QRandomGenerator random(20240601);
+        int prepared = 0;
+        for (int round = 0; round < 400; ++round) {
+            init();
+            QByteArray file;
+            if (round % 2 == 0) {
+                const int count = int(random.bounded(1, 60));
+                for (int t = 0; t < count; ++t)
+                    file += tokens[random.bounded(int(tokens.size()))];
+                if (random.bounded(4) == 0)
+                    file += char(random.bounded(256));
+            } else {
+                // Lines of the language, now and then with a stray byte.
+                const QList<QByteArray> heads { "", "", "A:", "B:", ":", "DELAY 3", "delay 0.5" };
+                const QList<QByteArray> bodies { "1 HO", "1 ST 8>A", "2 st 16>B", "1 ST 70000", "1 STJ 3",
+                    "1 MV 5", "1 ST 8>A ST 16>B", "1 ST 8>", "GOTO A", "GOTO", "1 ST 8>A>B", "1 MACRO 2", "" };
+                const QList<QByteArray> ends { "\n", "\r\n", "\r" };
+                const int count = int(random.bounded(1, 12));
+                for (int l = 0; l < count; ++l) {
+                    file += heads[random.bounded(int(heads.size()))] + bodies[random.bounded(int(bodies.size()))];
+                    if (random.bounded(10) == 0)
+                        file += char(random.bounded(256));
+                    file += ends[random.bounded(int(ends.size()))];
+                }
+            }
+            const int base = int(random.bounded(2000));
+            const PrepResult result = prepare(file, base);
+            if (result != PrepResult::Prepared) {
+                QVERIFY(m_prep->SyntaxErrorFlag);
+                QVERIFY(m_prep->MacroText.isEmpty());
+                QVERIFY(!QFile::exists(workFile()));
+                QVERIFY2(m_prompter.shown.size() == 1 || result == PrepResult::NotFound, file.toHex().constData());
+                continue;
+            }
+            ++prepared;
+            const QString macro = m_prep->MacroText;
+            QCOMPARE(readAll(workFile()), macro.toLatin1());
+            QVERIFY(macro.endsWith(u'\r'));
+            QVERIFY2(!macro.contains(u'\n') && !macro.contains(QStringLiteral("\r\r")) && !macro.startsWith(u'\r'),
+                file.toHex().constData());
+            // Every GOTO carries five digits that address the start of a stored line.
+            static const QRegularExpression gotoRe(QStringLiteral("GOTO(.{0,6})"));
+            for (const auto& m : gotoRe.globalMatch(macro)) {
+                const QString tail = m.captured(1);
+                QVERIFY2(tail.size() == 6 && tail[0] == u' ', file.toHex().constData());
+                bool ok = false;
+                const int at = tail.mid(1).toInt(&ok) - base;
+                QVERIFY2(ok && at >= 0 && at <= macro.size(), file.toHex().constData());
+                QVERIFY(at == 0 || macro[at - 1] == u'\r');
+            }
+        }
+        QVERIFY(prepared > 20); // the run reaches the well-formed side too
     }
 
     void longLines()
