@@ -1,9 +1,12 @@
 // zaziruv: the window program. Starts with the main window, as the operator knows it.
 
+#include "eeprom/utilitycore.h"
+#include "settings/configuration.h"
 #include "settings/settings.h"
 #include "settings/settingsstore.h"
 #include "sim/ptysimulator.h"
 #include "terminal/terminalcore.h"
+#include "ui/form4.h"
 #include "ui/main2.h"
 #include "ui/qtprompter.h"
 
@@ -179,6 +182,11 @@ int main(int argc, char** argv)
 
     auto window = std::make_unique<main2>(*core);
     prompter.setParentWidget(window.get());
+    // The configuration window lives hidden until Setup shows it; it goes with the window.
+    auto utility = std::make_unique<UtilityCore>(*core, prompter);
+    auto configuration = std::make_unique<ConfigurationCore>(*core, *utility);
+    auto* form4 = new Form4(*configuration, window.get());
+    QObject::connect(core.get(), &TerminalCore::configWindowRequested, form4, &Form4::showWindow);
     QObject::connect(core.get(), &TerminalCore::exitRequested, &app, &QApplication::quit, Qt::QueuedConnection);
     core->load();
     window->show();
@@ -209,6 +217,8 @@ int main(int argc, char** argv)
     const int rc = app.exec();
     // The window goes first, then the port, then the simulator behind it.
     window.reset();
+    configuration.reset();
+    utility.reset();
     core.reset();
     if (simulator)
         simulator->stop();
