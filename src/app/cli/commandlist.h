@@ -7,5 +7,3 @@ ZZ_CLI_COMMAND("prep", runPrep, "prep FILE [--base N]   prepare FILE into macro.
 ZZ_CLI_COMMAND("autoconfigure", runAutoconfigure, "autoconfigure   search COM1 to COM8 and the four speeds for the controller, store and print the match")
 ZZ_CLI_COMMAND("debuglog", runDebuglog, "debuglog   write the diagnostic log TYXLOG.CMD into the working directory (--dir DIR)")
 ZZ_CLI_COMMAND("run", runRun, "run FILE [--repeat] [--passes N]   run a command file as Execute does (repeat question: No; --repeat: Yes)")
-ZZ_CLI_COMMAND("autoconfigure", runAutoconfigure, "autoconfigure   search COM1 to COM8 and the four speeds for the controller, store and print the match")
-ZZ_CLI_COMMAND("debuglog", runDebuglog, "debuglog   write the diagnostic log TYXLOG.CMD into the working directory (--dir DIR)")
