@@ -100,7 +100,7 @@ QToolButton* main2::modeButton(const QString& name, const QString& label, int ic
 
 void main2::buildUi()
 {
-    resize(960, 700);
+    resize(940, 660);
     setMinimumSize(720, 560);
     const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
 
@@ -263,13 +263,13 @@ void main2::buildUi()
     }
 
     // ---- Mode and window buttons
-    auto* cmdTerminal = modeButton(QStringLiteral("CmdTerminal"), QStringLiteral("Terminal"), QStyle::SP_ComputerIcon);
+    auto* cmdTerminal = modeButton(QStringLiteral("CmdTerminal"), QStringLiteral("Terminal"), QStyle::SP_TitleBarMaxButton);
     auto* cmdManual = modeButton(QStringLiteral("CmdManual"), QStringLiteral("Manual"), QStyle::SP_FileDialogDetailedView);
-    auto* cmdSetup = modeButton(QStringLiteral("CmdSetup"), QStringLiteral("Setup"), QStyle::SP_FileDialogInfoView);
+    auto* cmdSetup = modeButton(QStringLiteral("CmdSetup"), QStringLiteral("Setup"), QStyle::SP_FileDialogListView);
     auto* download = modeButton(QStringLiteral("DownloadButton"), QStringLiteral("Download "), QStyle::SP_ArrowDown);
     download->setToolTip(QStringLiteral("Switches Mode to Download"));
-    auto* cmdHelp = modeButton(QStringLiteral("CmdHelp"), QStringLiteral("Help"), QStyle::SP_DialogHelpButton);
-    auto* cmdExit = modeButton(QStringLiteral("CmdExit"), QStringLiteral("Exit"), QStyle::SP_DialogCloseButton);
+    auto* cmdHelp = modeButton(QStringLiteral("CmdHelp"), QStringLiteral("Help"), QStyle::SP_MessageBoxQuestion);
+    auto* cmdExit = modeButton(QStringLiteral("CmdExit"), QStringLiteral("Exit"), QStyle::SP_BrowserStop);
 
     // ---- The whole: the command file and send frames on the left, the answers on
     // the right; the terminal takes all of it in terminal mode.
