@@ -8,6 +8,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <pty.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -73,6 +74,8 @@ QString systemError(const char* what)
 
 constexpr qsizetype kMaxOutBuffer = 65536;
 constexpr qint64 kRetryNs = 50'000'000; // after EIO: the host side is away; look again later
+constexpr qint64 kSettleNs = 50'000'000;
+constexpr qint64 kHangUpGraceNs = 2'000'000'000; // the longest a hang-up waits for the host to read
 
 } // namespace
 
@@ -190,6 +193,7 @@ bool PtySimulator::start()
     m_clock.start();
     m_running = true;
     m_hungUp = false;
+    m_hangUpNs = -1;
     return true;
 }
 
@@ -240,7 +244,24 @@ void PtySimulator::service()
     readInput();
     writeOutput();
     if (m_controller.hungUp()) {
-        hangUp();
+        // The answers made before the fault still reach the host: closing the master
+        // at once would discard what it has not read yet. So the line goes dead once
+        // the host has taken everything (or after a short grace, if it never reads).
+        if (m_hangUpNs < 0)
+            m_hangUpNs = m_clock.nsecsElapsed();
+        m_readNotifier->setEnabled(false);
+        // The kernel hands written bytes to the host's queue a moment later, so an
+        // empty queue counts only some time after the last write.
+        const qint64 now = m_clock.nsecsElapsed();
+        int unread = 0;
+        const bool drained = m_outBuffer.isEmpty() && now - m_lastWriteNs > kSettleNs
+            && ::ioctl(m_slave, FIONREAD, &unread) == 0 && unread == 0;
+        if (drained || now - m_hangUpNs > kHangUpGraceNs) {
+            hangUp();
+            return;
+        }
+        if (!m_writeNotifier->isEnabled())
+            m_timer.start(10);
         return;
     }
     schedule();
@@ -319,6 +340,7 @@ void PtySimulator::writeOutput()
         const ssize_t n = ::write(m_master, m_outBuffer.constData() + sent, size_t(allowance - sent));
         if (n > 0) {
             sent += n;
+            m_lastWriteNs = m_clock.nsecsElapsed();
             continue;
         }
         if (n < 0 && errno == EINTR)

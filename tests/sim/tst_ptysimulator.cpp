@@ -1,0 +1,244 @@
+// The simulator in-process, as --simulate runs it: PtySimulator and a QSerialPort on
+// one event loop.
+
+#include "core/eventwait.h"
+#include "link/framing.h"
+#include "sim/ptysimulator.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSerialPort>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+// Waits in the event loop until done() holds; false when 10 s passed first (a
+// safety net for a failing test).
+bool waitFor(const std::function<bool()>& done)
+{
+    bool expired = false;
+    QTimer guard;
+    guard.setSingleShot(true);
+    QObject::connect(&guard, &QTimer::timeout, [&expired] { expired = true; });
+    guard.start(10000);
+    waitUntil([&] { return expired || done(); });
+    return done();
+}
+
+bool openPort(QSerialPort& port, const QString& path, qint32 baud)
+{
+    port.setPortName(path);
+    port.setBaudRate(baud);
+    port.setFlowControl(QSerialPort::NoFlowControl);
+    return port.open(QIODevice::ReadWrite);
+}
+
+SimOptions options(std::function<void(SimOptions&)> change = {})
+{
+    SimOptions o;
+    if (change)
+        change(o);
+    return o;
+}
+
+} // namespace
+
+class TestPtySimulator : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void answersThroughTheRealPort();
+    void baudMismatchAnswersNothing();
+    void hangUpClosesTheLine();
+    void paceKeepsTheLineRate();
+    void refusesImageOfOtherSize();
+    void linkLeavesOtherFilesAlone();
+    void stopWritesImageAtomically();
+};
+
+void TestPtySimulator::answersThroughTheRealPort()
+{
+    PtySimulator sim(options([](SimOptions& o) { o.echo = true; }));
+    QVERIFY2(sim.start(), qPrintable(sim.errorString()));
+    QVERIFY(QFileInfo::exists(sim.slavePath()));
+    QSerialPort port;
+    QVERIFY(openPort(port, sim.slavePath(), 9600));
+    port.write(frameCommand(QStringLiteral("0 ST"), false));
+    QByteArray got;
+    QVERIFY(waitFor([&] {
+        got += port.readAll();
+        return got.endsWith("\r\n");
+    }));
+    QCOMPARE(got, QByteArray("\r0 ST\r0 0100\r\n"));
+    QVERIFY(sim.stop());
+    QVERIFY(!sim.isRunning());
+}
+
+void TestPtySimulator::baudMismatchAnswersNothing()
+{
+    PtySimulator sim(options([](SimOptions& o) { o.echo = true; }));
+    QVERIFY(sim.start());
+    QSerialPort port;
+    QVERIFY(openPort(port, sim.slavePath(), 19200));
+    const QByteArray probe = frameCommand(QStringLiteral("0 EN"), false) + frameCommand(QStringLiteral("0 ST"), false);
+    port.write(probe);
+    // Every byte has reached the simulator, and nothing came back, not even the echo.
+    QVERIFY(waitFor([&] { return sim.bytesReceived() == probe.size(); }));
+    processPendingEvents();
+    QCOMPARE(sim.bytesSent(), qint64(0));
+    QCOMPARE(port.bytesAvailable(), qint64(0));
+    QCOMPARE(sim.controller().linesReceived(), qint64(0));
+
+    // At the right speed it answers, and the EN sent at the wrong one never arrived.
+    QVERIFY(port.setBaudRate(9600));
+    port.write(frameCommand(QStringLiteral("0 ST"), false));
+    QByteArray got;
+    QVERIFY(waitFor([&] {
+        got += port.readAll();
+        return got.endsWith("\r\n");
+    }));
+    QCOMPARE(got, QByteArray("\r0 ST\r0 0100\r\n"));
+}
+
+void TestPtySimulator::hangUpClosesTheLine()
+{
+    PtySimulator sim(options([](SimOptions& o) { o.hangupAfter = 2; }));
+    QVERIFY(sim.start());
+    QSignalSpy hung(&sim, &PtySimulator::hungUp);
+    QSerialPort port;
+    QVERIFY(openPort(port, sim.slavePath(), 9600));
+    port.write("\r0 ST\r\r1 ST\r\r0 ST\r");
+    QByteArray got;
+    QVERIFY(waitFor([&] {
+        got += port.readAll();
+        return hung.count() == 1;
+    }));
+    // The second line is still answered; the third is never read.
+    QCOMPARE(got, QByteArray("0 0100\r\n1 0100\r\n"));
+    QVERIFY(sim.hasHungUp());
+    QCOMPARE(sim.controller().linesReceived(), qint64(2));
+    // The host sees the line go away.
+    QVERIFY(waitFor([&] { return port.error() != QSerialPort::NoError || !port.isOpen(); }));
+    QVERIFY(sim.stop());
+}
+
+void TestPtySimulator::paceKeepsTheLineRate()
+{
+    QElapsedTimer sinceBefore;
+    sinceBefore.start();
+    PtySimulator sim(options([](SimOptions& o) {
+        o.pace = true;
+        o.baud = 38400;
+        o.echo = true;
+    }));
+    QVERIFY(sim.start());
+    QSerialPort port;
+    QVERIFY(openPort(port, sim.slavePath(), 38400));
+    QByteArray out;
+    QByteArray expected;
+    for (int i = 0; i < 20; ++i) {
+        out += frameCommand(QStringLiteral("0 ST"), false);
+        expected += "\r0 ST\r0 0100\r\n";
+    }
+    // Whenever a line arrives, no more characters have been taken or sent than the
+    // line could have carried since the start (10 bits a character).
+    bool withinRate = true;
+    const qint64 charNs = 10'000'000'000LL / 38400;
+    connect(&sim, &PtySimulator::lineReceived, this, [&] {
+        const qint64 allowed = 1 + sinceBefore.nsecsElapsed() / charNs;
+        if (sim.bytesReceived() > allowed || sim.bytesSent() > allowed)
+            withinRate = false;
+    });
+    port.write(out);
+    QByteArray got;
+    QVERIFY(waitFor([&] {
+        got += port.readAll();
+        return got.size() >= expected.size();
+    }));
+    QCOMPARE(got, expected);
+    QVERIFY(withinRate);
+}
+
+void TestPtySimulator::refusesImageOfOtherSize()
+{
+    QTemporaryDir dir;
+    const QString image = dir.filePath(QStringLiteral("small.eeprom"));
+    QFile f(image);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray(100, 'x'));
+    f.close();
+    PtySimulator sim(options([&](SimOptions& o) { o.eepromFile = image; }));
+    QVERIFY(!sim.start());
+    QCOMPARE(sim.errorString(),
+        QStringLiteral("the memory image %1 holds 100 bytes, not the 8192 of --eeprom-size; give --eeprom-size "
+                       "to match it")
+            .arg(image));
+    QVERIFY(!sim.isRunning());
+    // Nothing lost: the file is as it was.
+    QCOMPARE(QFileInfo(image).size(), qint64(100));
+
+    PtySimulator fits(options([&](SimOptions& o) {
+        o.eepromFile = image;
+        o.eepromSize = 100;
+    }));
+    QVERIFY(fits.start());
+    QCOMPARE(fits.controller().memory(), QByteArray(100, 'x'));
+}
+
+void TestPtySimulator::linkLeavesOtherFilesAlone()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("ttyTYX"));
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("keep me");
+    f.close();
+    PtySimulator sim(options([&](SimOptions& o) { o.linkPath = path; }));
+    QVERIFY(!sim.start());
+    QVERIFY(sim.errorString().contains(QStringLiteral("is not a symbolic link")));
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), QByteArray("keep me"));
+    f.close();
+
+    // A stale link from an earlier run is replaced.
+    QVERIFY(QFile::remove(path));
+    QVERIFY(QFile::link(QStringLiteral("/dev/null"), path));
+    QVERIFY(sim.start());
+    QCOMPARE(QFileInfo(path).symLinkTarget(), sim.slavePath());
+    QVERIFY(sim.stop());
+    QVERIFY(!QFileInfo(path).isSymLink());
+}
+
+void TestPtySimulator::stopWritesImageAtomically()
+{
+    QTemporaryDir dir;
+    const QString image = dir.filePath(QStringLiteral("new.eeprom"));
+    PtySimulator sim(options([&](SimOptions& o) {
+        o.eepromFile = image;
+        o.eepromSize = 600;
+    }));
+    QVERIFY(sim.start());
+    QVERIFY(!QFileInfo::exists(image)); // made at the end, not at the start
+    QSerialPort port;
+    QVERIFY(openPort(port, sim.slavePath(), 9600));
+    port.write("1 EES 599\r1 EED q\r1 EEW\r1 EER\r1 EEC\r");
+    QByteArray got;
+    QVERIFY(waitFor([&] {
+        got += port.readAll();
+        return got.endsWith("\r\n");
+    }));
+    QCOMPARE(got, QByteArray("0001 0071\r\n")); // the EER past the end answered nothing
+    QVERIFY(sim.stop());
+    QFile f(image);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QByteArray bytes = f.readAll();
+    QCOMPARE(bytes.size(), 600);
+    QCOMPARE(bytes[599], 'q');
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList { QStringLiteral("new.eeprom") });
+}
+
+QTEST_GUILESS_MAIN(TestPtySimulator)
+#include "tst_ptysimulator.moc"
