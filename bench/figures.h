@@ -23,5 +23,5 @@ public:
 
 #define ZZ_BENCH_CONCAT2(a, b) a##b
 #define ZZ_BENCH_CONCAT(a, b) ZZ_BENCH_CONCAT2(a, b)
-#define ZZ_BENCH_FIGURE(order, name, fn) \
+#define ZZ_BENCH_FIGURE(order, name, fn)                                                           \
     static const bool ZZ_BENCH_CONCAT(zzBenchFigure, __LINE__) = BenchFigures::add(order, name, fn)

@@ -45,7 +45,8 @@ QByteArray commandFile(int lines, int labels, int jumps)
 // not the disk's flush latency.
 double prepareMs(const QByteArray& file, int runs)
 {
-    const QString base = QDir(QStringLiteral("/dev/shm")).exists() ? QStringLiteral("/dev/shm") : QDir::tempPath();
+    const QString base
+        = QDir(QStringLiteral("/dev/shm")).exists() ? QStringLiteral("/dev/shm") : QDir::tempPath();
     QTemporaryDir dir(base + QStringLiteral("/zz_bench_XXXXXX"));
     QFile f(dir.filePath(QStringLiteral("bench.cmd")));
     if (!f.open(QIODevice::WriteOnly))

@@ -1,9 +1,9 @@
 #pragma once
 
 #include <QByteArrayView>
-#include <QStringView>
 #include <QList>
 #include <QString>
+#include <QStringView>
 
 // Command files and "macro.tmp" are 8-bit text: each byte is one Latin-1 character,
 // so every byte value survives a read and a write and positions count bytes.

@@ -44,8 +44,8 @@ void MacroPrep::CheckSyntax(const QString& text)
     if (!finding.failed())
         return;
     SyntaxErrorFlag = true;
-    m_prompter.message(SyntaxChecker::abortMessage(MacroFileName, finding.message), PromptIcon::Critical,
-        SyntaxChecker::title());
+    m_prompter.message(SyntaxChecker::abortMessage(MacroFileName, finding.message),
+        PromptIcon::Critical, SyntaxChecker::title());
 }
 
 PrepResult MacroPrep::readCommandFile(QString& fileName, Source& source)
@@ -118,8 +118,8 @@ PrepResult MacroPrep::PrepFile(QString& fileName)
     // Preparing the work file itself would overwrite the command file.
     const QString work = QFileInfo(pathOf(workFileName())).canonicalFilePath();
     if (!work.isEmpty() && work == QFileInfo(source.path).canonicalFilePath()) {
-        m_prompter.message(
-            QStringLiteral("The work file %1 cannot be prepared as a command file.").arg(workFileName()),
+        m_prompter.message(QStringLiteral("The work file %1 cannot be prepared as a command file.")
+                               .arg(workFileName()),
             PromptIcon::Critical);
         return fail(PrepResult::FileError);
     }
@@ -195,7 +195,8 @@ QString MacroPrep::rewriteLine(const QString& upperLine)
 
 void MacroPrep::refuse(int line, const QString& text)
 {
-    m_prompter.message(SyntaxChecker::abortMessage(MacroFileName, SyntaxChecker::linePrefix(line) + text),
+    m_prompter.message(
+        SyntaxChecker::abortMessage(MacroFileName, SyntaxChecker::linePrefix(line) + text),
         PromptIcon::Critical, SyntaxChecker::title());
 }
 
@@ -209,8 +210,8 @@ bool MacroPrep::setLabelsAndMasks(const QString& rewritten)
     MacroText.reserve(rewritten.size());
 
     QHash<QString, int> firstLabel; // name -> index of its first definition
-    QList<int> jumpLines;           // command-file line of each jump, for messages
-    int position = 0;               // running position in MacroText
+    QList<int> jumpLines; // command-file line of each jump, for messages
+    int position = 0; // running position in MacroText
     int sourceLine = 1;
 
     // Writes the mask after the first `head` characters as four hexadecimal digits.
@@ -251,7 +252,9 @@ bool MacroPrep::setLabelsAndMasks(const QString& rewritten)
 
         if (const qsizetype c = line.indexOf(u':'); c >= 0) {
             if (labelNames.size() >= MaxLabels) {
-                refuse(lineNo, QStringLiteral(" has more labels than a macro can hold (at most %1).").arg(MaxLabels));
+                refuse(lineNo,
+                    QStringLiteral(" has more labels than a macro can hold (at most %1).")
+                        .arg(MaxLabels));
                 return false;
             }
             const QString name = line.left(c);
@@ -269,7 +272,9 @@ bool MacroPrep::setLabelsAndMasks(const QString& rewritten)
                 return false;
             }
             if (jumpTargets.size() >= MaxJumps) {
-                refuse(lineNo, QStringLiteral(" has more jumps than a macro can hold (at most %1).").arg(MaxJumps));
+                refuse(lineNo,
+                    QStringLiteral(" has more jumps than a macro can hold (at most %1).")
+                        .arg(MaxJumps));
                 return false;
             }
             jumpTargets.append(target);
@@ -290,14 +295,16 @@ bool MacroPrep::setLabelsAndMasks(const QString& rewritten)
         const auto found = firstLabel.constFind(jumpTargets[k]);
         if (found == firstLabel.constEnd()) {
             refuse(jumpLines[k],
-                QStringLiteral(" jumps to label %1, which is defined nowhere in the file.").arg(jumpTargets[k]));
+                QStringLiteral(" jumps to label %1, which is defined nowhere in the file.")
+                    .arg(jumpTargets[k]));
             MacroText.clear();
             return false;
         }
         const qint64 address = qint64(labelPositions[*found]) + MacroBaseAddress;
         if (address < 0 || address > MaxAddress) {
             refuse(jumpLines[k],
-                QStringLiteral(" jumps to address%1, which does not fit in five digits.").arg(withSign(address)));
+                QStringLiteral(" jumps to address%1, which does not fit in five digits.")
+                    .arg(withSign(address)));
             MacroText.clear();
             return false;
         }

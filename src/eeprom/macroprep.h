@@ -7,13 +7,14 @@
 #include <QStringList>
 
 // How a preparation ended. Anything but Prepared means nothing may be downloaded.
-enum class PrepResult {
-    Prepared,    // "macro.tmp" and MacroText hold the finished macro
-    NotFound,    // no name, or no such file: the name was replaced by "NOT FOUND"
-    Empty,       // the command file has no bytes: "Command file is empty." was shown
+enum class PrepResult
+{
+    Prepared, // "macro.tmp" and MacroText hold the finished macro
+    NotFound, // no name, or no such file: the name was replaced by "NOT FOUND"
+    Empty, // the command file has no bytes: "Command file is empty." was shown
     SyntaxError, // the syntax checker reported a line
-    Refused,     // the file cannot become a macro (tables full, undefined label, ...)
-    FileError,   // the command file could not be read or "macro.tmp" not written
+    Refused, // the file cannot become a macro (tables full, undefined label, ...)
+    FileError, // the command file could not be read or "macro.tmp" not written
 };
 
 // Turns a command file into the controller's stored macro form: checks its syntax,

@@ -52,7 +52,8 @@ QString SyntaxChecker::lineMessage(QStringView line, int lineNumber)
     const qsizetype cr = line.indexOf(CR);
     if (cr > 0 && line[cr - 1].unicode() < '0') {
         return linePrefix(lineNumber) + QStringLiteral(" contains spaces after the last character.")
-            + CRLF + QStringLiteral("Put cursor on first character and hit *End* key to fix.") + CRLF;
+            + CRLF + QStringLiteral("Put cursor on first character and hit *End* key to fix.")
+            + CRLF;
     }
 
     const bool doubleBlank = line.contains(u"  ");
@@ -104,6 +105,7 @@ SyntaxChecker::Finding SyntaxChecker::firstError(const QString& text, int lineCo
 
 QString SyntaxChecker::abortMessage(const QString& fileName, const QString& lineMessage)
 {
-    return QStringLiteral("Download Aborted!") + CRLF + CRLF + QStringLiteral("Error found in file ")
-        + fileName.toUpper() + QLatin1Char('.') + CRLF + lineMessage;
+    return QStringLiteral("Download Aborted!") + CRLF + CRLF
+        + QStringLiteral("Error found in file ") + fileName.toUpper() + QLatin1Char('.') + CRLF
+        + lineMessage;
 }

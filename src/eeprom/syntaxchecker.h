@@ -9,7 +9,7 @@ class SyntaxChecker
 public:
     struct Finding
     {
-        int line = 0;    // 1-based line number, 0 when the text passes
+        int line = 0; // 1-based line number, 0 when the text passes
         QString message; // "Line 12 has ..."; empty when the text passes
         bool failed() const { return !message.isEmpty(); }
     };

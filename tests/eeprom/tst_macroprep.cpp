@@ -118,21 +118,34 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("line");
         QTest::addColumn<QString>("rewritten");
-        QTest::newRow("one jump") << "1 ST 8>LOOP" << "1 STJ 8\rGOTO LOOP\r\r";
-        QTest::newRow("two jumps") << "1 ST 8>A ST 16>B" << "1 STJ 8\rGOTO A\r1 STJ 16\rGOTO B\r\r\r";
-        QTest::newRow("jump then wait") << "1 ST 8>A ST 16" << "1 STJ 8\rGOTO A\r1 ST 16\r";
-        QTest::newRow("label on the line") << "LOOP:1 ST 8>LOOP" << "LOOP:1 STJ 8\rGOTO LOOP\r\r";
-        QTest::newRow("no jump unchanged") << "1 ST 8 16" << "1 ST 8 16\r";
+        QTest::newRow("one jump") << "1 ST 8>LOOP"
+                                  << "1 STJ 8\rGOTO LOOP\r\r";
+        QTest::newRow("two jumps") << "1 ST 8>A ST 16>B"
+                                   << "1 STJ 8\rGOTO A\r1 STJ 16\rGOTO B\r\r\r";
+        QTest::newRow("jump then wait") << "1 ST 8>A ST 16"
+                                        << "1 STJ 8\rGOTO A\r1 ST 16\r";
+        QTest::newRow("label on the line") << "LOOP:1 ST 8>LOOP"
+                                           << "LOOP:1 STJ 8\rGOTO LOOP\r\r";
+        QTest::newRow("no jump unchanged") << "1 ST 8 16"
+                                           << "1 ST 8 16\r";
         QTest::newRow("label ending in ST") << "1 ST 8>LAST ST 16>B"
                                             << "1 STJ 8\rGOTO LAST\r1 STJ 16\rGOTO B\r\r\r";
-        QTest::newRow("jump sign at the end") << "1 ST 8>" << "1 STJ 8\rGOTO \r\r";
-        QTest::newRow("delay scaled") << "DELAY 100" << "DELAY 500\r";
-        QTest::newRow("delay 3") << "DELAY 3" << "DELAY 15\r";
-        QTest::newRow("delay half to even") << "DELAY 0.5" << "DELAY 2\r";
-        QTest::newRow("delay 1.5 half to even") << "DELAY 0.3" << "DELAY 2\r";
-        QTest::newRow("delay negative") << "DELAY -3" << "DELAY-15\r";
-        QTest::newRow("delay without number") << "DELAYED" << "DELAY 0\r";
-        QTest::newRow("delay inside a line unchanged") << "1 DELAY 3" << "1 DELAY 3\r";
+        QTest::newRow("jump sign at the end") << "1 ST 8>"
+                                              << "1 STJ 8\rGOTO \r\r";
+        QTest::newRow("delay scaled") << "DELAY 100"
+                                      << "DELAY 500\r";
+        QTest::newRow("delay 3") << "DELAY 3"
+                                 << "DELAY 15\r";
+        QTest::newRow("delay half to even") << "DELAY 0.5"
+                                            << "DELAY 2\r";
+        QTest::newRow("delay 1.5 half to even") << "DELAY 0.3"
+                                                << "DELAY 2\r";
+        QTest::newRow("delay negative") << "DELAY -3"
+                                        << "DELAY-15\r";
+        QTest::newRow("delay without number") << "DELAYED"
+                                              << "DELAY 0\r";
+        QTest::newRow("delay inside a line unchanged") << "1 DELAY 3"
+                                                       << "1 DELAY 3\r";
     }
     void rewrite()
     {
@@ -145,22 +158,36 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("input");
         QTest::addColumn<QString>("macro");
-        QTest::newRow("mask 1234") << "1 ST 1234\r\n" << "1 ST 04D2\r";
-        QTest::newRow("mask 65535") << "1 ST 65535\r\n" << "1 ST FFFF\r";
-        QTest::newRow("mask 70000 keeps four digits") << "1 ST 70000\r\n" << "1 ST 1170\r";
-        QTest::newRow("status jump mask") << "1 STJ 8\r\n" << "1 STJ 0008\r";
-        QTest::newRow("mask 0 as written") << "1 ST 0\r\n" << "1 ST 0\r";
-        QTest::newRow("mask not a number") << "1 ST ABC\r\n" << "1 ST ABC\r";
-        QTest::newRow("mask missing") << "1 ST \r\n" << "1 ST \r";
-        QTest::newRow("mask fraction") << "1 ST 8.5\r\n" << "1 ST 0008\r";
-        QTest::newRow("mask below one") << "1 ST 0.4\r\n" << "1 ST 0000\r";
-        QTest::newRow("two-digit node") << "12 ST 255\r\n" << "12 ST 00FF\r";
-        QTest::newRow("label takes no room") << "A:\r\n1 HO\r\nGOTO A\r\n" << "1 HO\rGOTO 00000\r";
-        QTest::newRow("label on a command") << "1 HO\r\nLOOP:1 HO\r\nGOTO LOOP\r\n" << "1 HO\r1 HO\rGOTO 00005\r";
-        QTest::newRow("same name twice: the first")
-            << "A:1 HO\r\nA:1 MV 1\r\nGOTO A\r\n" << "1 HO\r1 MV 1\rGOTO 00000\r";
-        QTest::newRow("label without a name") << ":1 HO\r\n" << "1 HO\r";
-        QTest::newRow("empty lines dropped") << "\r\n\r1 HO\r\r\n" << "1 HO\r";
+        QTest::newRow("mask 1234") << "1 ST 1234\r\n"
+                                   << "1 ST 04D2\r";
+        QTest::newRow("mask 65535") << "1 ST 65535\r\n"
+                                    << "1 ST FFFF\r";
+        QTest::newRow("mask 70000 keeps four digits") << "1 ST 70000\r\n"
+                                                      << "1 ST 1170\r";
+        QTest::newRow("status jump mask") << "1 STJ 8\r\n"
+                                          << "1 STJ 0008\r";
+        QTest::newRow("mask 0 as written") << "1 ST 0\r\n"
+                                           << "1 ST 0\r";
+        QTest::newRow("mask not a number") << "1 ST ABC\r\n"
+                                           << "1 ST ABC\r";
+        QTest::newRow("mask missing") << "1 ST \r\n"
+                                      << "1 ST \r";
+        QTest::newRow("mask fraction") << "1 ST 8.5\r\n"
+                                       << "1 ST 0008\r";
+        QTest::newRow("mask below one") << "1 ST 0.4\r\n"
+                                        << "1 ST 0000\r";
+        QTest::newRow("two-digit node") << "12 ST 255\r\n"
+                                        << "12 ST 00FF\r";
+        QTest::newRow("label takes no room") << "A:\r\n1 HO\r\nGOTO A\r\n"
+                                             << "1 HO\rGOTO 00000\r";
+        QTest::newRow("label on a command") << "1 HO\r\nLOOP:1 HO\r\nGOTO LOOP\r\n"
+                                            << "1 HO\r1 HO\rGOTO 00005\r";
+        QTest::newRow("same name twice: the first") << "A:1 HO\r\nA:1 MV 1\r\nGOTO A\r\n"
+                                                    << "1 HO\r1 MV 1\rGOTO 00000\r";
+        QTest::newRow("label without a name") << ":1 HO\r\n"
+                                              << "1 HO\r";
+        QTest::newRow("empty lines dropped") << "\r\n\r1 HO\r\r\n"
+                                             << "1 HO\r";
         QTest::newRow("jump before its label") << "GOTO END\r\n1 HO\r\nEND:1 MV 2\r\n"
                                                << "GOTO 00016\r1 HO\r1 MV 2\r";
     }
@@ -185,12 +212,15 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("file");
         QTest::addColumn<QByteArray>("macro");
         QTest::newRow("MACRO 0 added") << QByteArray("1 HO\n") << QByteArray("1 HO\rMACRO 0\r");
-        QTest::newRow("MACRO line kept") << QByteArray("1 macro 3\n1 HO\n") << QByteArray("1 MACRO 3\r1 HO\r");
-        QTest::newRow("delay scaled") << QByteArray("delay 3\n") << QByteArray("DELAY 15\rMACRO 0\r");
+        QTest::newRow("MACRO line kept")
+            << QByteArray("1 macro 3\n1 HO\n") << QByteArray("1 MACRO 3\r1 HO\r");
+        QTest::newRow("delay scaled")
+            << QByteArray("delay 3\n") << QByteArray("DELAY 15\rMACRO 0\r");
         QTest::newRow("only an empty line") << QByteArray("\r\n") << QByteArray("MACRO 0\r");
-        QTest::newRow("bytes above 127 kept")
-            << QByteArray("1 HO \xe4\xdf\xff\x80\n") << QByteArray("1 HO \xe4\xdf\xff\x80\rMACRO 0\r");
-        QTest::newRow("NUL kept") << QByteArray("1 H\0O\n", 6) << QByteArray("1 H\0O\rMACRO 0\r", 14);
+        QTest::newRow("bytes above 127 kept") << QByteArray("1 HO \xe4\xdf\xff\x80\n")
+                                              << QByteArray("1 HO \xe4\xdf\xff\x80\rMACRO 0\r");
+        QTest::newRow("NUL kept") << QByteArray("1 H\0O\n", 6)
+                                  << QByteArray("1 H\0O\rMACRO 0\r", 14);
         QTest::newRow("100 labels and jumps") << labelledFile(100, 100) << QByteArray();
     }
     void macroStatement()
@@ -207,19 +237,21 @@ private Q_SLOTS:
     {
         QTest::addColumn<QByteArray>("file");
         QTest::addColumn<QString>("message");
-        QTest::newRow("101 labels") << labelledFile(101, 0)
-                                    << "Line 101 has more labels than a macro can hold (at most 100).";
-        QTest::newRow("101 jumps") << labelledFile(1, 101)
-                                   << "Line 102 has more jumps than a macro can hold (at most 100).";
+        QTest::newRow("101 labels") << labelledFile(
+            101, 0) << "Line 101 has more labels than a macro can hold (at most 100).";
+        QTest::newRow("101 jumps") << labelledFile(
+            1, 101) << "Line 102 has more jumps than a macro can hold (at most 100).";
         QTest::newRow("label defined nowhere")
             << QByteArray("A:1 HO\n1 ST 8>A ST 16>NOWHERE\n")
             << "Line 2 jumps to label NOWHERE, which is defined nowhere in the file.";
-        QTest::newRow("jump sign at the end") << QByteArray("1 HO\n1 ST 8>\n") << "Line 2 has a GOTO without a label.";
-        QTest::newRow("GOTO alone") << QByteArray("1 HO\n\nGOTO\n") << "Line 3 has a GOTO without a label.";
+        QTest::newRow("jump sign at the end")
+            << QByteArray("1 HO\n1 ST 8>\n") << "Line 2 has a GOTO without a label.";
+        QTest::newRow("GOTO alone")
+            << QByteArray("1 HO\n\nGOTO\n") << "Line 3 has a GOTO without a label.";
         QTest::newRow("mask beyond 32 bits") << QByteArray("1 HO\n1 ST 99999999999\n")
                                              << "Line 2 has a status mask that is out of range.";
-        QTest::newRow("mask beyond 32 bits in a jump") << QByteArray("A:1 ST 4294967296>A\n")
-                                                       << "Line 1 has a status mask that is out of range.";
+        QTest::newRow("mask beyond 32 bits in a jump") << QByteArray(
+            "A:1 ST 4294967296>A\n") << "Line 1 has a status mask that is out of range.";
     }
     void refused()
     {
@@ -242,7 +274,8 @@ private Q_SLOTS:
         // Blanks after GOTO are no label, however many.
         m_prep->MacroFileName = QStringLiteral("x.cmd");
         QVERIFY(!m_prep->setLabelsAndMasks(QStringLiteral(":1 HO\r\nGOTO   \r\n")));
-        QVERIFY(m_prompter.shown.first().text.endsWith(QStringLiteral("Line 2 has a GOTO without a label.")));
+        QVERIFY(m_prompter.shown.first().text.endsWith(
+            QStringLiteral("Line 2 has a GOTO without a label.")));
     }
 
     void addressBeyondFiveDigits()
@@ -302,15 +335,17 @@ private Q_SLOTS:
         QCOMPARE(m_prep->PrepFile(name), PrepResult::FileError);
         QCOMPARE(readAll(workFile()), QByteArray("1 HO\n"));
         QCOMPARE(m_prompter.texts(),
-            QStringList { QStringLiteral("The work file macro.tmp cannot be prepared as a command file.") });
+            QStringList {
+                QStringLiteral("The work file macro.tmp cannot be prepared as a command file.") });
     }
 
     // Files cut from the language's own tokens, with every byte value among them:
     // the preparation either refuses with a message or leaves a well-formed macro.
     void randomFiles()
     {
-        const QList<QByteArray> tokens { "1 ", "ST ", "STJ ", ">", "A", "B", ":", "GOTO", " ", "  ", "-", "8", "70000",
-            "DELAY", "MACRO ", "MESSAGE", ";", "/*", "\t", QByteArray(1, '\0'), "\xff", "\r", "\n", "\r\n" };
+        const QList<QByteArray> tokens { "1 ", "ST ", "STJ ", ">", "A", "B", ":", "GOTO", " ", "  ",
+            "-", "8", "70000", "DELAY", "MACRO ", "MESSAGE", ";", "/*", "\t", QByteArray(1, '\0'),
+            "\xff", "\r", "\n", "\r\n" };
         QRandomGenerator random(20240601);
         int prepared = 0;
         for (int round = 0; round < 400; ++round) {
@@ -325,12 +360,14 @@ private Q_SLOTS:
             } else {
                 // Lines of the language, now and then with a stray byte.
                 const QList<QByteArray> heads { "", "", "A:", "B:", ":", "DELAY 3", "delay 0.5" };
-                const QList<QByteArray> bodies { "1 HO", "1 ST 8>A", "2 st 16>B", "1 ST 70000", "1 STJ 3",
-                    "1 MV 5", "1 ST 8>A ST 16>B", "1 ST 8>", "GOTO A", "GOTO", "1 ST 8>A>B", "1 MACRO 2", "" };
+                const QList<QByteArray> bodies { "1 HO", "1 ST 8>A", "2 st 16>B", "1 ST 70000",
+                    "1 STJ 3", "1 MV 5", "1 ST 8>A ST 16>B", "1 ST 8>", "GOTO A", "GOTO",
+                    "1 ST 8>A>B", "1 MACRO 2", "" };
                 const QList<QByteArray> ends { "\n", "\r\n", "\r" };
                 const int count = int(random.bounded(1, 12));
                 for (int l = 0; l < count; ++l) {
-                    file += heads[random.bounded(int(heads.size()))] + bodies[random.bounded(int(bodies.size()))];
+                    file += heads[random.bounded(int(heads.size()))]
+                        + bodies[random.bounded(int(bodies.size()))];
                     if (random.bounded(10) == 0)
                         file += char(random.bounded(256));
                     file += ends[random.bounded(int(ends.size()))];
@@ -342,14 +379,16 @@ private Q_SLOTS:
                 QVERIFY(m_prep->SyntaxErrorFlag);
                 QVERIFY(m_prep->MacroText.isEmpty());
                 QVERIFY(!QFile::exists(workFile()));
-                QVERIFY2(m_prompter.shown.size() == 1 || result == PrepResult::NotFound, file.toHex().constData());
+                QVERIFY2(m_prompter.shown.size() == 1 || result == PrepResult::NotFound,
+                    file.toHex().constData());
                 continue;
             }
             ++prepared;
             const QString macro = m_prep->MacroText;
             QCOMPARE(readAll(workFile()), macro.toLatin1());
             QVERIFY(macro.endsWith(u'\r'));
-            QVERIFY2(!macro.contains(u'\n') && !macro.contains(QStringLiteral("\r\r")) && !macro.startsWith(u'\r'),
+            QVERIFY2(!macro.contains(u'\n') && !macro.contains(QStringLiteral("\r\r"))
+                    && !macro.startsWith(u'\r'),
                 file.toHex().constData());
             // Every GOTO carries five digits that address the start of a stored line.
             static const QRegularExpression gotoRe(QStringLiteral("GOTO(.{0,6})"));

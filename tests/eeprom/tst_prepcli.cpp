@@ -79,8 +79,10 @@ private Q_SLOTS:
         const Run r = run({ "--dir", m_dir.path(), "check", "bad.cmd" });
         QCOMPARE(r.exitCode, 1);
         QCOMPARE(r.out, QByteArray());
-        QVERIFY2(r.err.contains("Error found in file BAD.CMD.\nLine 2 has a Negative Status Mask Statement.\n\n"
-                                "*ST -8*  Must be changed to its Positive mask *ST 65528*\n"),
+        QVERIFY2(
+            r.err.contains(
+                "Error found in file BAD.CMD.\nLine 2 has a Negative Status Mask Statement.\n\n"
+                "*ST -8*  Must be changed to its Positive mask *ST 65528*\n"),
             qPrintable(r.err));
         QCOMPARE(readAll(m_dir.filePath("bad.cmd")), QByteArray("1 HO\n1 ST -8\n"));
     }
@@ -89,7 +91,8 @@ private Q_SLOTS:
     {
         QTest::addColumn<QStringList>("base");
         QTest::addColumn<QByteArray>("macro");
-        QTest::newRow("default base") << QStringList() << QByteArray("1 HO\r1 STJ 0008\rGOTO 00005\rMACRO 0\r");
+        QTest::newRow("default base")
+            << QStringList() << QByteArray("1 HO\r1 STJ 0008\rGOTO 00005\rMACRO 0\r");
         QTest::newRow("base 150") << QStringList { "--base", "150" }
                                   << QByteArray("1 HO\r1 STJ 0008\rGOTO 00155\rMACRO 0\r");
         QTest::newRow("base=1024") << QStringList { "--base=1024" }
@@ -110,11 +113,15 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("file");
         QTest::addColumn<QString>("message");
-        QTest::newRow("syntax") << "bad.cmd" << "Line 2 has a Negative Status Mask Statement.";
-        QTest::newRow("empty") << "empty.cmd" << "Command file is empty.";
-        QTest::newRow("missing") << "missing.cmd" << "no command file \"missing.cmd\"";
-        QTest::newRow("undefined label") << "nolabel.cmd"
-                                         << "Line 1 jumps to label AWAY, which is defined nowhere in the file.";
+        QTest::newRow("syntax") << "bad.cmd"
+                                << "Line 2 has a Negative Status Mask Statement.";
+        QTest::newRow("empty") << "empty.cmd"
+                               << "Command file is empty.";
+        QTest::newRow("missing") << "missing.cmd"
+                                 << "no command file \"missing.cmd\"";
+        QTest::newRow("undefined label")
+            << "nolabel.cmd"
+            << "Line 1 jumps to label AWAY, which is defined nowhere in the file.";
     }
     void prepFails()
     {

@@ -15,7 +15,8 @@ const QString CRLF = QStringLiteral("\r\n");
 
 const QString spacesText = QStringLiteral(" contains spaces after the last character.") + CRLF
     + QStringLiteral("Put cursor on first character and hit *End* key to fix.") + CRLF;
-const QString separatedText = QStringLiteral(" contains instructions separated by more than 1 space.") + CRLF
+const QString separatedText
+    = QStringLiteral(" contains instructions separated by more than 1 space.") + CRLF
     + QStringLiteral("Please correct this or remove and rewrite the instructions.");
 const QString jumpSyntaxText = QStringLiteral(" has a > Syntax Error.");
 const QString noStatusText = QStringLiteral(" has a > without an ST.");
@@ -23,8 +24,9 @@ const QString moreSpaceText = QStringLiteral(" has a command with more than one 
 
 QString negativeText(const QString& n, const QString& p)
 {
-    return QStringLiteral(" has a Negative Status Mask Statement.") + CRLF + CRLF + QStringLiteral("*ST ") + n
-        + QStringLiteral("*  Must be changed to its Positive mask *ST") + p + QStringLiteral("*") + CRLF
+    return QStringLiteral(" has a Negative Status Mask Statement.") + CRLF + CRLF
+        + QStringLiteral("*ST ") + n + QStringLiteral("*  Must be changed to its Positive mask *ST")
+        + p + QStringLiteral("*") + CRLF
         + QStringLiteral("since the Macros only work with only Positive masks.");
 }
 
@@ -67,10 +69,12 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text");
 
         // Rule 1
-        QTest::newRow("MACRO without blank") << QByteArray("1 MACRO3\n") << 1 << " has MACRO syntax error.";
+        QTest::newRow("MACRO without blank")
+            << QByteArray("1 MACRO3\n") << 1 << " has MACRO syntax error.";
         QTest::newRow("MACRO alone") << QByteArray("MACRO\n") << 1 << " has MACRO syntax error.";
         QTest::newRow("MACRO with blank passes") << QByteArray("1 MACRO 3\n") << 0 << "";
-        QTest::newRow("lower case counts") << QByteArray("1 macro3\n") << 1 << " has MACRO syntax error.";
+        QTest::newRow("lower case counts")
+            << QByteArray("1 macro3\n") << 1 << " has MACRO syntax error.";
         // Rule 2
         QTest::newRow("MESSAGE") << QByteArray("MESSAGE hello\n") << 1
                                  << " has MESSAGE Statement which cannot be downloaded.";
@@ -78,8 +82,8 @@ private Q_SLOTS:
         QTest::newRow("comment") << QByteArray("1 HO /*home\n") << 1
                                  << " has COMMENTS(/*)which cannot be downloaded.";
         // Rule 4
-        QTest::newRow("semicolon label") << QByteArray("LOOP;1 HO\n") << 1
-                                         << " has a possible label with ; instead of : ";
+        QTest::newRow("semicolon label")
+            << QByteArray("LOOP;1 HO\n") << 1 << " has a possible label with ; instead of : ";
         // Rule 5
         QTest::newRow("ends in blank") << QByteArray("1 HO \n") << 1 << spacesText;
         QTest::newRow("ends in full stop") << QByteArray("1 HO.\n") << 1 << spacesText;
@@ -96,13 +100,15 @@ private Q_SLOTS:
         // Rule 6
         QTest::newRow("double blank") << QByteArray("1 HO  2 HO\n") << 1 << separatedText;
         // Rule 7
-        QTest::newRow("negative mask") << QByteArray("1 ST -8\n") << 1 << negativeText("-8", " 65528");
+        QTest::newRow("negative mask")
+            << QByteArray("1 ST -8\n") << 1 << negativeText("-8", " 65528");
         QTest::newRow("negative mask -32768")
             << QByteArray("1 ST -32768>A\nA:\n") << 1 << negativeText("-32768", " 32768");
         QTest::newRow("minus alone") << QByteArray("1 ST -\n") << 1 << spacesText;
         // Rule 8 overrides 6 and 7
         QTest::newRow("double blank with ST") << QByteArray("1 ST 8  2 HO\n") << 1 << moreSpaceText;
-        QTest::newRow("negative mask and double blank") << QByteArray("1 ST  -8\n") << 1 << moreSpaceText;
+        QTest::newRow("negative mask and double blank")
+            << QByteArray("1 ST  -8\n") << 1 << moreSpaceText;
         // Rules 9 and 10
         QTest::newRow("blank before jump") << QByteArray("1 ST 8 >A\n") << 1 << jumpSyntaxText;
         QTest::newRow("blank after jump") << QByteArray("1 ST 8> A\n") << 1 << jumpSyntaxText;
@@ -117,22 +123,24 @@ private Q_SLOTS:
         // Later rules replace earlier ones
         QTest::newRow("2 overrides 1") << QByteArray("1 MACRO3 MESSAGE\n") << 1
                                        << " has MESSAGE Statement which cannot be downloaded.";
-        QTest::newRow("3 overrides 2") << QByteArray("MESSAGE /*x\n") << 1
-                                       << " has COMMENTS(/*)which cannot be downloaded.";
-        QTest::newRow("4 overrides 3") << QByteArray("1 HO /*;x\n") << 1
-                                       << " has a possible label with ; instead of : ";
+        QTest::newRow("3 overrides 2")
+            << QByteArray("MESSAGE /*x\n") << 1 << " has COMMENTS(/*)which cannot be downloaded.";
+        QTest::newRow("4 overrides 3")
+            << QByteArray("1 HO /*;x\n") << 1 << " has a possible label with ; instead of : ";
         QTest::newRow("6 overrides 4") << QByteArray("A;1  HO\n") << 1 << separatedText;
         // Rule 5 reports at once, over the earlier rules and instead of the later
         QTest::newRow("5 overrides 2") << QByteArray("MESSAGE HI.\n") << 1 << spacesText;
         QTest::newRow("5 stops before 6 to 11") << QByteArray("1 ST  8 >A>B \n") << 1 << spacesText;
         // Line numbers: empty lines count, the first failing line is the one reported
-        QTest::newRow("line 1") << QByteArray("1 MACRO3\n1 HO \n") << 1 << " has MACRO syntax error.";
-        QTest::newRow("line 12")
-            << QByteArray("1 HO\n1 HO\n1 HO\n1 HO\n\n1 HO\n1 HO\n1 HO\n1 HO\n1 HO\n1 HO\n1 ST -8\n1 HO \n") << 12
-            << negativeText("-8", " 65528");
-        QTest::newRow("mixed line ends") << QByteArray("1 HO\r\n2 HO\r3 HO\n\r\n1 MACRO3") << 5
-                                         << " has MACRO syntax error.";
-        QTest::newRow("every line good") << QByteArray("1 HO\r\nLOOP:1 ST 8>LOOP\r\n1 MACRO 0\r\n") << 0 << "";
+        QTest::newRow("line 1") << QByteArray("1 MACRO3\n1 HO \n") << 1
+                                << " has MACRO syntax error.";
+        QTest::newRow("line 12") << QByteArray(
+            "1 HO\n1 HO\n1 HO\n1 HO\n\n1 HO\n1 HO\n1 HO\n1 HO\n1 HO\n1 HO\n1 ST -8\n1 HO \n")
+                                 << 12 << negativeText("-8", " 65528");
+        QTest::newRow("mixed line ends")
+            << QByteArray("1 HO\r\n2 HO\r3 HO\n\r\n1 MACRO3") << 5 << " has MACRO syntax error.";
+        QTest::newRow("every line good")
+            << QByteArray("1 HO\r\nLOOP:1 ST 8>LOOP\r\n1 MACRO 0\r\n") << 0 << "";
     }
 
     void rules()
@@ -159,8 +167,8 @@ private Q_SLOTS:
         QCOMPARE(box.icon, PromptIcon::Critical);
         QCOMPARE(box.buttons, PromptButtons::Ok);
         QCOMPARE(box.text,
-            QStringLiteral("Download Aborted!\r\n\r\nError found in file TEST.CMD.\r\nLine ") + QString::number(line)
-                + text);
+            QStringLiteral("Download Aborted!\r\n\r\nError found in file TEST.CMD.\r\nLine ")
+                + QString::number(line) + text);
     }
 
     void lineCountCounts()
@@ -176,7 +184,8 @@ private Q_SLOTS:
         prep.MacroLineCount = 1;
         prep.CheckSyntax(text);
         QVERIFY(prep.SyntaxErrorFlag);
-        QVERIFY(prompter.shown.last().text.endsWith(QStringLiteral("Line 2 has MACRO syntax error.")));
+        QVERIFY(
+            prompter.shown.last().text.endsWith(QStringLiteral("Line 2 has MACRO syntax error.")));
         // The next check clears the flag again.
         prep.CheckSyntax(QStringLiteral("1 HO\r"));
         QVERIFY(!prep.SyntaxErrorFlag);
@@ -203,7 +212,8 @@ private Q_SLOTS:
         QCOMPARE(result, PrepResult::SyntaxError);
         // The line ends in byte 255, so rule 5 holds back; its ">" (62) comes before
         // its "ST" (83, 84), so rule 11 is the last to fire.
-        QVERIFY(prompter.shown.first().text.endsWith(QStringLiteral("Line 1 has a > without an ST.")));
+        QVERIFY(
+            prompter.shown.first().text.endsWith(QStringLiteral("Line 1 has a > without an ST.")));
     }
 
     void longLine()

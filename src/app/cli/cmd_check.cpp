@@ -70,7 +70,8 @@ int runPrep(CliContext& ctx, QStringList& args)
         bool ok = false;
         base = baseText.toInt(&ok);
         if (!ok || base < 0 || base > 65535) {
-            CliContext::error(QStringLiteral("--base needs an address from 0 to 65535, not \"%1\"").arg(baseText));
+            CliContext::error(QStringLiteral("--base needs an address from 0 to 65535, not \"%1\"")
+                                  .arg(baseText));
             return 2;
         }
     }
