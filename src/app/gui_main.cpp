@@ -26,11 +26,13 @@ void printUsage(FILE* out)
     std::fprintf(out,
         "usage: zaziruv [options]\n\n"
         "options:\n"
-        "  --settings FILE     settings store to use (default: $ZAZIRUV_SETTINGS, else the user's)\n"
+        "  --settings FILE     settings store to use (default: $ZAZIRUV_SETTINGS, else the "
+        "user's)\n"
         "  --port DEV          serial device for this run, whatever port is configured\n"
         "  --baud N            line speed for this run\n"
         "  --simulate          talk to the built-in simulated controller\n"
-        "  --sim-option OPT    pass OPT to the simulated controller (repeatable), e.g. --sim-option=--echo\n"
+        "  --sim-option OPT    pass OPT to the simulated controller (repeatable), e.g. "
+        "--sim-option=--echo\n"
         "  --help              show this text\n\n"
         "for scripts:\n"
         "  --send TEXT         once the window is up, enter TEXT as a command (repeatable)\n"
@@ -85,7 +87,10 @@ bool parseOptions(const QStringList& args, Options& o, bool& help)
             bool ok = false;
             const int n = value.toInt(&ok);
             if (!ok || n < min) {
-                fail(QStringLiteral("%1 needs a number of at least %2, not \"%3\"").arg(name).arg(min).arg(value));
+                fail(QStringLiteral("%1 needs a number of at least %2, not \"%3\"")
+                         .arg(name)
+                         .arg(min)
+                         .arg(value));
                 return false;
             }
             out = n;
@@ -187,7 +192,8 @@ int main(int argc, char** argv)
     auto configuration = std::make_unique<ConfigurationCore>(*core, *utility);
     auto* form4 = new Form4(*configuration, window.get());
     QObject::connect(core.get(), &TerminalCore::configWindowRequested, form4, &Form4::showWindow);
-    QObject::connect(core.get(), &TerminalCore::exitRequested, &app, &QApplication::quit, Qt::QueuedConnection);
+    QObject::connect(
+        core.get(), &TerminalCore::exitRequested, &app, &QApplication::quit, Qt::QueuedConnection);
     core->load();
     window->show();
 
@@ -205,7 +211,8 @@ int main(int argc, char** argv)
             QTimer::singleShot(options.screenshotDelayMs, window.get(), [&] {
                 const QPixmap picture = window->grab();
                 if (!picture.save(options.screenshot, "PNG")) {
-                    fail(QStringLiteral("cannot write the picture to \"%1\"").arg(options.screenshot));
+                    fail(QStringLiteral("cannot write the picture to \"%1\"")
+                             .arg(options.screenshot));
                     QApplication::exit(1);
                     return;
                 }

@@ -5,7 +5,11 @@
 // The status mask wizard's two conversions between a status value and the 16 bits
 // of the status word, free of widgets.
 
-enum class MaskRadix { Decimal, Hexadecimal };
+enum class MaskRadix
+{
+    Decimal,
+    Hexadecimal
+};
 
 // "Display Above": the value in an entry box as its 16 bits. Only the text after the
 // first blank counts, so a whole answer such as "0 0103" can be pasted in. Hexadecimal

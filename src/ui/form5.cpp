@@ -38,7 +38,8 @@ Form5::Form5(QWidget* parent)
 
     auto* command2 = new QPushButton(QStringLiteral("Display Above"), this);
     command2->setObjectName(QStringLiteral("Command2"));
-    command2->setToolTip(QStringLiteral("Updates Top Display with Status value currently showing in Box"));
+    command2->setToolTip(
+        QStringLiteral("Updates Top Display with Status value currently showing in Box"));
     command2->setAutoDefault(false);
 
     auto* frame1 = new QGroupBox(QStringLiteral("Status Mask Description"), this);

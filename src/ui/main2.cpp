@@ -55,7 +55,8 @@ void setShown(QWidget* w, bool visible)
 // Lines of a terminal or list: enough rows to read without scrolling.
 int rowsHeight(const QWidget* w, int rows)
 {
-    return w->fontMetrics().lineSpacing() * rows + 2 * w->style()->pixelMetric(QStyle::PM_DefaultFrameWidth) + 6;
+    return w->fontMetrics().lineSpacing() * rows
+        + 2 * w->style()->pixelMetric(QStyle::PM_DefaultFrameWidth) + 6;
 }
 
 } // namespace
@@ -67,6 +68,8 @@ main2::main2(TerminalCore& core, QWidget* parent)
     setObjectName(QStringLiteral("main2"));
     buildUi();
 
+    // The operator starts by typing a command.
+    m_transmitText->setFocus(Qt::OtherFocusReason);
     connect(&m_core, &TerminalCore::viewChanged, this, &main2::refreshView);
     connect(&m_core, &TerminalCore::focusRequested, this, &main2::onFocusRequested);
     connect(&m_core, &TerminalCore::terminalCursorToEnd, this, &main2::onTerminalCursorToEnd);
@@ -114,7 +117,8 @@ void main2::buildUi()
         w->setObjectName(name);
         m_controls.insert(name, w);
     };
-    auto button = [&](QWidget* parentWidget, const QString& name, const QString& caption, const QString& tip = {}) {
+    auto button = [&](QWidget* parentWidget, const QString& name, const QString& caption,
+                      const QString& tip = {}) {
         auto* b = new QPushButton(caption, parentWidget);
         named(b, name);
         b->setAutoDefault(false);
@@ -132,13 +136,17 @@ void main2::buildUi()
     m_cmdFile.Filelist = new QListWidget(m_frame4);
     named(m_cmdFile.Filelist, QStringLiteral("Filelist"));
     m_cmdFile.Filelist->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_cmdFile.Command3 = button(m_frame4, QStringLiteral("Command3"), QStringLiteral("New"), QStringLiteral("Creates a New TYX Command file"));
+    m_cmdFile.Command3 = button(m_frame4, QStringLiteral("Command3"), QStringLiteral("New"),
+        QStringLiteral("Creates a New TYX Command file"));
     m_cmdFile.EditCmd = button(m_frame4, QStringLiteral("EditCmd"), QStringLiteral("Edit"));
-    m_cmdFile.DeleteCmd = button(m_frame4, QStringLiteral("DeleteCmd"), QStringLiteral("Delete"), QStringLiteral("Deletes selected file"));
-    m_cmdFile.ExecuteCmdFile = button(m_frame4, QStringLiteral("ExecuteCmdFile"), QStringLiteral("Execute"));
+    m_cmdFile.DeleteCmd = button(m_frame4, QStringLiteral("DeleteCmd"), QStringLiteral("Delete"),
+        QStringLiteral("Deletes selected file"));
+    m_cmdFile.ExecuteCmdFile
+        = button(m_frame4, QStringLiteral("ExecuteCmdFile"), QStringLiteral("Execute"));
     m_cmdFile.PauseCmd = button(m_frame4, QStringLiteral("PauseCmd"), QStringLiteral("Pause"));
     m_cmdFile.CancelCmd = button(m_frame4, QStringLiteral("CancelCmd"), QStringLiteral("Cancel"));
-    m_cmdFile.Command2 = button(m_frame4, QStringLiteral("Command2"), QStringLiteral("Download File"));
+    m_cmdFile.Command2
+        = button(m_frame4, QStringLiteral("Command2"), QStringLiteral("Download File"));
     auto* command1 = button(m_frame4, QStringLiteral("Command1"), QStringLiteral("Status Wizard"));
     {
         auto* files = new QVBoxLayout;
@@ -176,8 +184,10 @@ void main2::buildUi()
     m_commandHistory->setFocusPolicy(Qt::NoFocus);
     m_commandHistory->setMinimumHeight(rowsHeight(m_commandHistory, 6));
     auto* historyLabel = new QLabel(QStringLiteral("Command History"), m_sendFrame);
-    auto* cmdHome = button(m_sendFrame, QStringLiteral("CmdHome"), QStringLiteral("Home/Enable"), QStringLiteral("Sends Home and Enable Commands"));
-    auto* cmdDisable = button(m_sendFrame, QStringLiteral("CmdDisable"), QStringLiteral("Disable"), QStringLiteral("Sends Disable command"));
+    auto* cmdHome = button(m_sendFrame, QStringLiteral("CmdHome"), QStringLiteral("Home/Enable"),
+        QStringLiteral("Sends Home and Enable Commands"));
+    auto* cmdDisable = button(m_sendFrame, QStringLiteral("CmdDisable"), QStringLiteral("Disable"),
+        QStringLiteral("Sends Disable command"));
     auto* cmdAbort = button(m_sendFrame, QStringLiteral("CmdAbort"), QStringLiteral("Abort"),
         QStringLiteral("Aborts Command file execution and sends \"Abort\""));
     {
@@ -231,7 +241,8 @@ void main2::buildUi()
     named(m_listRecv, QStringLiteral("ListRecv"));
     m_listRecv->setFont(fixed);
     m_listRecv->setMinimumHeight(rowsHeight(m_listRecv, 5));
-    auto* clearRecv = button(m_frame2, QStringLiteral("CmdClearRecv"), QStringLiteral("Clear Window"));
+    auto* clearRecv
+        = button(m_frame2, QStringLiteral("CmdClearRecv"), QStringLiteral("Clear Window"));
     {
         auto* l = new QVBoxLayout(m_frame2);
         l->addWidget(m_listRecv, 1);
@@ -249,10 +260,12 @@ void main2::buildUi()
     m_textTerminal->setFont(fixed);
     // Keys go to the controller, not into the box: the core echoes them into the text.
     m_textTerminal->setReadOnly(true);
-    m_textTerminal->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    m_textTerminal->setTextInteractionFlags(
+        Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     m_textTerminal->setUndoRedoEnabled(false);
     m_textTerminal->installEventFilter(this);
-    auto* clearTerm = button(m_frame3, QStringLiteral("CmdClearTerm"), QStringLiteral("Clear Terminal"));
+    auto* clearTerm
+        = button(m_frame3, QStringLiteral("CmdClearTerm"), QStringLiteral("Clear Terminal"));
     {
         auto* l = new QVBoxLayout(m_frame3);
         l->addWidget(m_textTerminal, 1);
@@ -263,13 +276,19 @@ void main2::buildUi()
     }
 
     // ---- Mode and window buttons
-    auto* cmdTerminal = modeButton(QStringLiteral("CmdTerminal"), QStringLiteral("Terminal"), QStyle::SP_TitleBarMaxButton);
-    auto* cmdManual = modeButton(QStringLiteral("CmdManual"), QStringLiteral("Manual"), QStyle::SP_FileDialogDetailedView);
-    auto* cmdSetup = modeButton(QStringLiteral("CmdSetup"), QStringLiteral("Setup"), QStyle::SP_FileDialogListView);
-    auto* download = modeButton(QStringLiteral("DownloadButton"), QStringLiteral("Download "), QStyle::SP_ArrowDown);
+    auto* cmdTerminal = modeButton(
+        QStringLiteral("CmdTerminal"), QStringLiteral("Terminal"), QStyle::SP_TitleBarMaxButton);
+    auto* cmdManual = modeButton(
+        QStringLiteral("CmdManual"), QStringLiteral("Manual"), QStyle::SP_FileDialogDetailedView);
+    auto* cmdSetup = modeButton(
+        QStringLiteral("CmdSetup"), QStringLiteral("Setup"), QStyle::SP_FileDialogListView);
+    auto* download = modeButton(
+        QStringLiteral("DownloadButton"), QStringLiteral("Download "), QStyle::SP_ArrowDown);
     download->setToolTip(QStringLiteral("Switches Mode to Download"));
-    auto* cmdHelp = modeButton(QStringLiteral("CmdHelp"), QStringLiteral("Help"), QStyle::SP_MessageBoxQuestion);
-    auto* cmdExit = modeButton(QStringLiteral("CmdExit"), QStringLiteral("Exit"), QStyle::SP_BrowserStop);
+    auto* cmdHelp = modeButton(
+        QStringLiteral("CmdHelp"), QStringLiteral("Help"), QStyle::SP_MessageBoxQuestion);
+    auto* cmdExit
+        = modeButton(QStringLiteral("CmdExit"), QStringLiteral("Exit"), QStyle::SP_BrowserStop);
 
     // ---- The whole: the command file and send frames on the left, the answers on
     // the right; the terminal takes all of it in terminal mode.
@@ -315,7 +334,8 @@ void main2::buildUi()
     connect(download, &QToolButton::clicked, &m_core, &TerminalCore::DownloadButton_Click);
     connect(cmdExit, &QToolButton::clicked, &m_core, &TerminalCore::ExitProgram);
     // The core keeps the file name and the list's selection; the operator edits both here.
-    connect(m_cmdFile.Filename, &QLineEdit::textEdited, this, [this](const QString& text) { m_core.Filename = text; });
+    connect(m_cmdFile.Filename, &QLineEdit::textEdited, this,
+        [this](const QString& text) { m_core.Filename = text; });
     connect(m_cmdFile.Filelist, &QListWidget::currentRowChanged, this, [this](int row) {
         if (!m_refreshing)
             m_core.filelistIndex = row;
@@ -388,7 +408,9 @@ void main2::refreshView()
 
 void main2::applyListColour()
 {
-    const QColor colour = m_core.listsAlert ? QColor(255, 0, 0) : QApplication::palette(m_list1).color(QPalette::ButtonText);
+    const QColor colour = m_core.listsAlert
+        ? QColor(255, 0, 0)
+        : QApplication::palette(m_list1).color(QPalette::ButtonText);
     for (QListWidget* list : { m_list1, m_list2 }) {
         if (list->palette().color(QPalette::Text) == colour)
             continue;
@@ -451,7 +473,8 @@ void main2::TransmitText_Enter()
 void main2::sendTerminalText(const QString& text)
 {
     QString keys = text;
-    keys.replace(QLatin1String("\r\n"), QLatin1String("\r")).replace(QLatin1Char('\n'), QLatin1Char('\r'));
+    keys.replace(QLatin1String("\r\n"), QLatin1String("\r"))
+        .replace(QLatin1Char('\n'), QLatin1Char('\r'));
     for (QChar ch : keys) {
         // The line carries Latin-1 only; other characters cannot be sent.
         if (ch.unicode() <= 0xFF && ch.unicode() != 0x7F)
@@ -500,7 +523,8 @@ bool main2::event(QEvent* e)
 {
     // Files made meanwhile (by the editor, say) show up when the window is painted
     // again after the operator comes back to it, or leaves it.
-    if ((e->type() == QEvent::WindowActivate || e->type() == QEvent::WindowDeactivate) && m_core.Frame4Visible) {
+    if ((e->type() == QEvent::WindowActivate || e->type() == QEvent::WindowDeactivate)
+        && m_core.Frame4Visible) {
         m_core.filelistPattern = QStringLiteral("*.Cmd");
         m_core.refreshFilelist();
     }

@@ -40,13 +40,13 @@ public:
     {
         QListWidget* Filelist = nullptr;
         QLineEdit* Filename = nullptr;
-        QPushButton* Command3 = nullptr;       // "New"
-        QPushButton* EditCmd = nullptr;        // "Edit"
-        QPushButton* DeleteCmd = nullptr;      // "Delete"
+        QPushButton* Command3 = nullptr; // "New"
+        QPushButton* EditCmd = nullptr; // "Edit"
+        QPushButton* DeleteCmd = nullptr; // "Delete"
         QPushButton* ExecuteCmdFile = nullptr; // "Execute"
-        QPushButton* PauseCmd = nullptr;       // "Pause"
-        QPushButton* CancelCmd = nullptr;      // "Cancel"
-        QPushButton* Command2 = nullptr;       // "Download File"
+        QPushButton* PauseCmd = nullptr; // "Pause"
+        QPushButton* CancelCmd = nullptr; // "Cancel"
+        QPushButton* Command2 = nullptr; // "Download File"
     };
     const CommandFileControls& commandFileButtons() const { return m_cmdFile; }
 

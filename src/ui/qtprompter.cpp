@@ -53,7 +53,8 @@ ButtonSet buttonSet(PromptButtons buttons)
     case PromptButtons::YesNo:
         return { QMessageBox::Yes | QMessageBox::No, QMessageBox::No, QMessageBox::Yes };
     case PromptButtons::YesNoCancel:
-        return { QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Cancel, QMessageBox::Yes };
+        return { QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Cancel,
+            QMessageBox::Yes };
     case PromptButtons::Ok:
         break;
     }
@@ -73,7 +74,8 @@ std::unique_ptr<QMessageBox> QtPrompter::makeBox(const PromptMessage& message, Q
     box->setObjectName(QStringLiteral("PromptBox"));
     box->setWindowTitle(message.title.isEmpty() ? programName() : message.title);
     QString text = message.text;
-    text.replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"))
+        .replace(QLatin1Char('\r'), QLatin1Char('\n'));
     box->setTextFormat(Qt::PlainText);
     box->setText(text);
     box->setIcon(boxIcon(message.icon));

@@ -23,7 +23,8 @@ public:
 
     // The box for a message, not yet shown (the title is the program's name when the
     // message has none; CR and CR LF line breaks become new lines).
-    static std::unique_ptr<QMessageBox> makeBox(const PromptMessage& message, QWidget* parent = nullptr);
+    static std::unique_ptr<QMessageBox> makeBox(
+        const PromptMessage& message, QWidget* parent = nullptr);
     // The answer of a box after it closed; closing it with Escape or the title bar
     // counts as its escape button (Cancel or No, or OK for a plain message).
     static PromptAnswer answerOf(const QMessageBox& box);

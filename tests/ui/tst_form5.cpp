@@ -13,8 +13,7 @@
 
 namespace {
 
-template<typename T>
-T* child(QWidget& w, const char* name)
+template <typename T> T* child(QWidget& w, const char* name)
 {
     T* c = w.findChild<T*>(QLatin1String(name));
     if (!c)
@@ -31,7 +30,8 @@ int shownBits(Form5& f)
 {
     int v = 0;
     for (int k = 0; k < 16; ++k) {
-        if (child<QCheckBox>(f, QStringLiteral("Bit%1Check").arg(k).toLatin1().constData())->isChecked())
+        if (child<QCheckBox>(f, QStringLiteral("Bit%1Check").arg(k).toLatin1().constData())
+                ->isChecked())
             v |= 1 << k;
     }
     return v;
@@ -82,12 +82,16 @@ void TestForm5::captions()
     QCOMPARE(child<QPushButton>(f, "Command2")->text(), QStringLiteral("Display Above"));
     QCOMPARE(child<QPushButton>(f, "Command1")->text(), QStringLiteral("Convert"));
     QCOMPARE(child<QGroupBox>(f, "Frame1")->title(), QStringLiteral("Status Mask Description"));
-    QCOMPARE(child<QLineEdit>(f, "Text1")->toolTip(), QStringLiteral("Enter a number and Hit enter to display Status"));
-    QCOMPARE(child<QPushButton>(f, "Command1")->toolTip(), QStringLiteral("Converts Status bits selected to Decimal Status Value"));
+    QCOMPARE(child<QLineEdit>(f, "Text1")->toolTip(),
+        QStringLiteral("Enter a number and Hit enter to display Status"));
+    QCOMPARE(child<QPushButton>(f, "Command1")->toolTip(),
+        QStringLiteral("Converts Status bits selected to Decimal Status Value"));
     QCOMPARE(child<QPushButton>(f, "Command2")->toolTip(),
         QStringLiteral("Updates Top Display with Status value currently showing in Box"));
-    QCOMPARE(child<QCheckBox>(f, "Bit3Check")->text(), QStringLiteral("Command Accepted/ J2-1 active"));
-    QCOMPARE(child<QCheckBox>(f, "Bit12Check")->text(), QStringLiteral("External Event 1(J2-8) Active"));
+    QCOMPARE(
+        child<QCheckBox>(f, "Bit3Check")->text(), QStringLiteral("Command Accepted/ J2-1 active"));
+    QCOMPARE(
+        child<QCheckBox>(f, "Bit12Check")->text(), QStringLiteral("External Event 1(J2-8) Active"));
     QCOMPARE(child<QCheckBox>(f, "Bit15Check")->text(), QStringLiteral("Negative Limit Active"));
 }
 

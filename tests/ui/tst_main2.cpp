@@ -32,14 +32,38 @@ struct RigOptions
     int answerDelayMs = 0;
     int txDelay = 1;
     bool noPort = false; // a device that does not exist
-    QStringList files;   // command files made in the working directory
+    QStringList files; // command files made in the working directory
 
-    RigOptions& decoding() { decodeStatus = true; return *this; }
-    RigOptions& inDecimal() { decimal = true; return *this; }
-    RigOptions& withStatus(quint16 s) { status = s; return *this; }
-    RigOptions& answersAfter(int ms) { answerDelayMs = ms; return *this; }
-    RigOptions& withoutPort() { noPort = true; return *this; }
-    RigOptions& withFiles(const QStringList& names) { files = names; return *this; }
+    RigOptions& decoding()
+    {
+        decodeStatus = true;
+        return *this;
+    }
+    RigOptions& inDecimal()
+    {
+        decimal = true;
+        return *this;
+    }
+    RigOptions& withStatus(quint16 s)
+    {
+        status = s;
+        return *this;
+    }
+    RigOptions& answersAfter(int ms)
+    {
+        answerDelayMs = ms;
+        return *this;
+    }
+    RigOptions& withoutPort()
+    {
+        noPort = true;
+        return *this;
+    }
+    RigOptions& withFiles(const QStringList& names)
+    {
+        files = names;
+        return *this;
+    }
 };
 
 // The window with everything behind it: a private settings file, the simulated
@@ -60,8 +84,10 @@ struct Rig
         QJsonObject values {
             { QStringLiteral("ComPort"), 1 },
             { QStringLiteral("BaudRate"), 9600 },
-            { QStringLiteral("DecodeStatus"), o.decodeStatus ? QStringLiteral("True") : QStringLiteral("False") },
-            { QStringLiteral("DecimalValues"), o.decimal ? QStringLiteral("True") : QStringLiteral("False") },
+            { QStringLiteral("DecodeStatus"),
+                o.decodeStatus ? QStringLiteral("True") : QStringLiteral("False") },
+            { QStringLiteral("DecimalValues"),
+                o.decimal ? QStringLiteral("True") : QStringLiteral("False") },
             { QStringLiteral("Protocol"), 232 },
             { QStringLiteral("CheckSum"), QStringLiteral("False") },
             { QStringLiteral("TxDelay"), o.txDelay },
@@ -71,7 +97,8 @@ struct Rig
         QFile f(settingsPath);
         if (!f.open(QIODevice::WriteOnly))
             qFatal("cannot write the settings");
-        f.write(QJsonDocument(QJsonObject { { QStringLiteral("key"), SettingsStore::KeyPath }, { QStringLiteral("values"), values } })
+        f.write(QJsonDocument(QJsonObject { { QStringLiteral("key"), SettingsStore::KeyPath },
+                                  { QStringLiteral("values"), values } })
                     .toJson());
         f.close();
 
@@ -88,7 +115,8 @@ struct Rig
         store = std::make_unique<SettingsStore>(settingsPath);
         settings = std::make_unique<Settings>(*store, prompter);
         core = std::make_unique<TerminalCore>(*settings, inForce, prompter);
-        core->overrideDevice = o.noPort ? dir.filePath(QStringLiteral("no-such-tty")) : sim->slavePath();
+        core->overrideDevice
+            = o.noPort ? dir.filePath(QStringLiteral("no-such-tty")) : sim->slavePath();
         window = std::make_unique<main2>(*core);
         core->load();
         window->show();
@@ -101,8 +129,7 @@ struct Rig
         sim->stop();
     }
 
-    template<typename T>
-    T* get(const char* name) const
+    template <typename T> T* get(const char* name) const
     {
         T* w = window->findChild<T*>(QLatin1String(name));
         if (!w)
@@ -172,7 +199,8 @@ private Q_SLOTS:
 
 void TestMain2::startUp()
 {
-    Rig rig(RigOptions().decoding().withFiles({ QStringLiteral("b.cmd"), QStringLiteral("A.CMD"), QStringLiteral("note.txt") }));
+    Rig rig(RigOptions().decoding().withFiles(
+        { QStringLiteral("b.cmd"), QStringLiteral("A.CMD"), QStringLiteral("note.txt") }));
     QVERIFY2(rig.prompter.shown.isEmpty(), qPrintable(rig.prompter.texts().join(QLatin1Char('|'))));
     QVERIFY(rig.shown("Frame4"));
     QVERIFY(rig.shown("SendFrame"));
@@ -180,7 +208,8 @@ void TestMain2::startUp()
     QVERIFY(!rig.shown("Frame3"));
     QVERIFY(!rig.shown("Frame2"));
     // Patterns match without regard to case; the first file is selected.
-    QCOMPARE(rig.items("Filelist"), (QStringList { QStringLiteral("A.CMD"), QStringLiteral("b.cmd") }));
+    QCOMPARE(
+        rig.items("Filelist"), (QStringList { QStringLiteral("A.CMD"), QStringLiteral("b.cmd") }));
     QCOMPARE(rig.get<QListWidget>("Filelist")->currentRow(), 0);
     QCOMPARE(rig.get<QLineEdit>("Filename")->text(), QStringLiteral("A.CMD"));
     QCOMPARE(rig.core->selectedCommandFile, QDir(rig.workDir).filePath(QStringLiteral("A.CMD")));
@@ -205,7 +234,8 @@ void TestMain2::texts_data()
     QTest::addColumn<QString>("property");
     QTest::addColumn<QString>("value");
     auto row = [](const char* c, const char* p, const char* v) {
-        QTest::addRow("%s %s", c, p) << QString::fromLatin1(c) << QString::fromLatin1(p) << QString::fromLatin1(v);
+        QTest::addRow("%s %s", c, p)
+            << QString::fromLatin1(c) << QString::fromLatin1(p) << QString::fromLatin1(v);
     };
     row("Frame4", "title", "Command File ");
     row("SendFrame", "title", "Send Commands");
@@ -269,7 +299,8 @@ void TestMain2::enterWithPortClosed()
     Rig rig(RigOptions().withoutPort());
     QVERIFY(rig.get<QLabel>("statusLine")->text().contains(QLatin1String("no-such-tty")));
     rig.enter(QStringLiteral("0 ST"));
-    QCOMPARE(rig.prompter.texts(), QStringList { QStringLiteral("Please check Port Configuration") });
+    QCOMPARE(
+        rig.prompter.texts(), QStringList { QStringLiteral("Please check Port Configuration") });
     QCOMPARE(rig.prompter.shown.first().icon, PromptIcon::Exclamation);
     // The text stays in the box for another try.
     QCOMPARE(rig.get<QLineEdit>("TransmitText")->text(), QStringLiteral("0 ST"));
@@ -291,10 +322,12 @@ void TestMain2::historyOfSix()
 void TestMain2::fiveAnswers()
 {
     Rig rig;
-    const QStringList queries { QStringLiteral("0 ST"), QStringLiteral("1 ST"), QStringLiteral("0 SR"), QStringLiteral("1 SR"),
-        QStringLiteral("0 POR"), QStringLiteral("1 POR"), QStringLiteral("0 I") };
-    const QStringList answers { QStringLiteral("0  0100"), QStringLiteral("1  0100"), QStringLiteral("0  00000100"),
-        QStringLiteral("1  00000100"), QStringLiteral("0  00000000"), QStringLiteral("1  00000000"), QStringLiteral("0  0000") };
+    const QStringList queries { QStringLiteral("0 ST"), QStringLiteral("1 ST"),
+        QStringLiteral("0 SR"), QStringLiteral("1 SR"), QStringLiteral("0 POR"),
+        QStringLiteral("1 POR"), QStringLiteral("0 I") };
+    const QStringList answers { QStringLiteral("0  0100"), QStringLiteral("1  0100"),
+        QStringLiteral("0  00000100"), QStringLiteral("1  00000100"), QStringLiteral("0  00000000"),
+        QStringLiteral("1  00000000"), QStringLiteral("0  0000") };
     for (int i = 0; i < queries.size(); ++i) {
         rig.enter(queries[i]);
         QTRY_COMPARE(rig.items("ListRecv").value(rig.items("ListRecv").size() - 1), answers[i]);
@@ -317,18 +350,22 @@ void TestMain2::statusLists_data()
     QTest::addColumn<QStringList>("list1");
     QTest::addColumn<QStringList>("list2");
     QTest::addColumn<bool>("alert");
-    QTest::newRow("0103: disabled, red")
-        << 0x0103 << QStringList { "Move in progress", "In position", "Position Mode", "*** Drive disabled ***" }
-        << QStringList { "Remote Mode active" } << true;
-    QTest::newRow("0000: calm")
-        << 0x0000 << QStringList { "Motor Stopped", "Out of Position", "Position Mode", "Drive Enabled" }
-        << QStringList { "Remote Mode active" } << false;
+    QTest::newRow("0103: disabled, red") << 0x0103
+                                         << QStringList { "Move in progress", "In position",
+                                                "Position Mode", "*** Drive disabled ***" }
+                                         << QStringList { "Remote Mode active" } << true;
+    QTest::newRow("0000: calm") << 0x0000
+                                << QStringList { "Motor Stopped", "Out of Position",
+                                       "Position Mode", "Drive Enabled" }
+                                << QStringList { "Remote Mode active" } << false;
     QTest::newRow("0010: trajectory is no alert")
         << 0x0010
-        << QStringList { "Motor Stopped", "Out of Position", "Position Mode", "*** Trajectory percent complete ***", "Drive Enabled" }
+        << QStringList { "Motor Stopped", "Out of Position", "Position Mode",
+               "*** Trajectory percent complete ***", "Drive Enabled" }
         << QStringList { "Remote Mode active" } << false;
     QTest::newRow("8000: negative limit")
-        << 0x8000 << QStringList { "Motor Stopped", "Out of Position", "Position Mode", "Drive Enabled" }
+        << 0x8000
+        << QStringList { "Motor Stopped", "Out of Position", "Position Mode", "Drive Enabled" }
         << QStringList { "Remote Mode active", "*** Negative Limit active ***" } << true;
 }
 
@@ -343,8 +380,10 @@ void TestMain2::statusLists()
     rig.enter(QStringLiteral("0 ST"));
     QTRY_COMPARE(rig.items("List1"), list1);
     QCOMPARE(rig.items("List2"), list2);
-    QCOMPARE(rig.get<QLineEdit>("TextRecv")->text(), QStringLiteral("0  %1").arg(status, 4, 16, QLatin1Char('0')).toUpper());
-    const QColor expected = alert ? QColor(255, 0, 0) : QApplication::palette().color(QPalette::ButtonText);
+    QCOMPARE(rig.get<QLineEdit>("TextRecv")->text(),
+        QStringLiteral("0  %1").arg(status, 4, 16, QLatin1Char('0')).toUpper());
+    const QColor expected
+        = alert ? QColor(255, 0, 0) : QApplication::palette().color(QPalette::ButtonText);
     QCOMPARE(rig.get<QListWidget>("List1")->palette().color(QPalette::Text), expected);
     QCOMPARE(rig.get<QListWidget>("List2")->palette().color(QPalette::Text), expected);
 }
@@ -367,7 +406,8 @@ void TestMain2::homeEnable()
     QTRY_COMPARE(rig.lines, (QStringList { QStringLiteral("0 HO"), QStringLiteral("0 EN") }));
     // The pause of twice TxDelay ticks has passed between the two.
     QVERIFY(rig.core->mainTicks >= 2);
-    QCOMPARE(rig.items("CommandHistory"), (QStringList { QStringLiteral("0 HO"), QStringLiteral("0 EN") }));
+    QCOMPARE(rig.items("CommandHistory"),
+        (QStringList { QStringLiteral("0 HO"), QStringLiteral("0 EN") }));
     QCOMPARE(QApplication::focusWidget(), rig.get<QWidget>("TransmitText"));
 }
 
@@ -414,7 +454,8 @@ void TestMain2::terminalMode()
     QTest::keyClicks(term, QStringLiteral("1 ST"));
     QTest::keyClick(term, Qt::Key_Enter);
     QTRY_COMPARE(term->toPlainText(), QStringLiteral("0 ST\n0 0000\n1 ST\n1 0000\n"));
-    QCOMPARE(rig.lines, (QStringList { QStringLiteral("0 EN"), QStringLiteral("0 ST"), QStringLiteral("1 ST") }));
+    QCOMPARE(rig.lines,
+        (QStringList { QStringLiteral("0 EN"), QStringLiteral("0 ST"), QStringLiteral("1 ST") }));
     // Backspace goes to the controller and takes the character back in the box.
     QTest::keyClicks(term, QStringLiteral("0 X"));
     QTest::keyClick(term, Qt::Key_Backspace);

@@ -37,24 +37,32 @@ void TestQtPrompter::box_data()
     QTest::addColumn<int>("boxDefault");
     QTest::addColumn<QString>("boxTitle");
 
-    QTest::newRow("plain message") << PromptIcon::None << PromptButtons::Ok << PromptAnswer::Ok << QString()
-                                   << int(QMessageBox::NoIcon) << int(QMessageBox::Ok) << int(QMessageBox::Ok) << "ZAZIRUV";
-    QTest::newRow("warning") << PromptIcon::Exclamation << PromptButtons::Ok << PromptAnswer::Ok << QString()
-                             << int(QMessageBox::Warning) << int(QMessageBox::Ok) << int(QMessageBox::Ok) << "ZAZIRUV";
-    QTest::newRow("critical") << PromptIcon::Critical << PromptButtons::Ok << PromptAnswer::Ok << QString()
-                              << int(QMessageBox::Critical) << int(QMessageBox::Ok) << int(QMessageBox::Ok) << "ZAZIRUV";
+    QTest::newRow("plain message")
+        << PromptIcon::None << PromptButtons::Ok << PromptAnswer::Ok << QString()
+        << int(QMessageBox::NoIcon) << int(QMessageBox::Ok) << int(QMessageBox::Ok) << "ZAZIRUV";
+    QTest::newRow("warning") << PromptIcon::Exclamation << PromptButtons::Ok << PromptAnswer::Ok
+                             << QString() << int(QMessageBox::Warning) << int(QMessageBox::Ok)
+                             << int(QMessageBox::Ok) << "ZAZIRUV";
+    QTest::newRow("critical") << PromptIcon::Critical << PromptButtons::Ok << PromptAnswer::Ok
+                              << QString() << int(QMessageBox::Critical) << int(QMessageBox::Ok)
+                              << int(QMessageBox::Ok) << "ZAZIRUV";
     QTest::newRow("question, No by default")
-        << PromptIcon::Question << PromptButtons::YesNo << PromptAnswer::No << "Registry Corrupted" << int(QMessageBox::Question)
-        << int(QMessageBox::Yes | QMessageBox::No) << int(QMessageBox::No) << "Registry Corrupted";
+        << PromptIcon::Question << PromptButtons::YesNo << PromptAnswer::No << "Registry Corrupted"
+        << int(QMessageBox::Question) << int(QMessageBox::Yes | QMessageBox::No)
+        << int(QMessageBox::No) << "Registry Corrupted";
     QTest::newRow("information, ok/cancel")
-        << PromptIcon::Information << PromptButtons::OkCancel << PromptAnswer::Cancel << QString() << int(QMessageBox::Information)
-        << int(QMessageBox::Ok | QMessageBox::Cancel) << int(QMessageBox::Cancel) << "ZAZIRUV";
+        << PromptIcon::Information << PromptButtons::OkCancel << PromptAnswer::Cancel << QString()
+        << int(QMessageBox::Information) << int(QMessageBox::Ok | QMessageBox::Cancel)
+        << int(QMessageBox::Cancel) << "ZAZIRUV";
     QTest::newRow("three buttons")
-        << PromptIcon::Question << PromptButtons::YesNoCancel << PromptAnswer::Cancel << QString() << int(QMessageBox::Question)
-        << int(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel) << int(QMessageBox::Cancel) << "ZAZIRUV";
+        << PromptIcon::Question << PromptButtons::YesNoCancel << PromptAnswer::Cancel << QString()
+        << int(QMessageBox::Question)
+        << int(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel) << int(QMessageBox::Cancel)
+        << "ZAZIRUV";
     QTest::newRow("default not among the buttons")
-        << PromptIcon::None << PromptButtons::YesNo << PromptAnswer::Ok << QString() << int(QMessageBox::NoIcon)
-        << int(QMessageBox::Yes | QMessageBox::No) << int(QMessageBox::Yes) << "ZAZIRUV";
+        << PromptIcon::None << PromptButtons::YesNo << PromptAnswer::Ok << QString()
+        << int(QMessageBox::NoIcon) << int(QMessageBox::Yes | QMessageBox::No)
+        << int(QMessageBox::Yes) << "ZAZIRUV";
 }
 
 void TestQtPrompter::box()
@@ -68,7 +76,8 @@ void TestQtPrompter::box()
     QFETCH(int, boxDefault);
     QFETCH(QString, boxTitle);
 
-    const auto b = QtPrompter::makeBox({ QStringLiteral("Text"), title, icon, buttons, defaultAnswer });
+    const auto b
+        = QtPrompter::makeBox({ QStringLiteral("Text"), title, icon, buttons, defaultAnswer });
     QCOMPARE(int(b->icon()), boxIcon);
     QCOMPARE(int(b->standardButtons()), boxButtons);
     QCOMPARE(int(b->standardButton(b->defaultButton())), boxDefault);
@@ -78,9 +87,11 @@ void TestQtPrompter::box()
 
 void TestQtPrompter::lineBreaks()
 {
-    const auto b = QtPrompter::makeBox({ QStringLiteral("Please use the '*.CMD' extension\rwhen saving\r\nthe file <b>"), {}, PromptIcon::Information,
-        PromptButtons::Ok, PromptAnswer::Ok });
-    QCOMPARE(b->text(), QStringLiteral("Please use the '*.CMD' extension\nwhen saving\nthe file <b>"));
+    const auto b = QtPrompter::makeBox(
+        { QStringLiteral("Please use the '*.CMD' extension\rwhen saving\r\nthe file <b>"), {},
+            PromptIcon::Information, PromptButtons::Ok, PromptAnswer::Ok });
+    QCOMPARE(
+        b->text(), QStringLiteral("Please use the '*.CMD' extension\nwhen saving\nthe file <b>"));
     QCOMPARE(b->textFormat(), Qt::PlainText);
 }
 
@@ -92,8 +103,10 @@ void TestQtPrompter::answers_data()
     QTest::newRow("ok") << PromptButtons::Ok << int(QMessageBox::Ok) << PromptAnswer::Ok;
     QTest::newRow("yes") << PromptButtons::YesNo << int(QMessageBox::Yes) << PromptAnswer::Yes;
     QTest::newRow("no") << PromptButtons::YesNo << int(QMessageBox::No) << PromptAnswer::No;
-    QTest::newRow("cancel") << PromptButtons::OkCancel << int(QMessageBox::Cancel) << PromptAnswer::Cancel;
-    QTest::newRow("cancel of three") << PromptButtons::YesNoCancel << int(QMessageBox::Cancel) << PromptAnswer::Cancel;
+    QTest::newRow("cancel") << PromptButtons::OkCancel << int(QMessageBox::Cancel)
+                            << PromptAnswer::Cancel;
+    QTest::newRow("cancel of three")
+        << PromptButtons::YesNoCancel << int(QMessageBox::Cancel) << PromptAnswer::Cancel;
 }
 
 void TestQtPrompter::answers()
@@ -101,7 +114,8 @@ void TestQtPrompter::answers()
     QFETCH(PromptButtons, buttons);
     QFETCH(int, click);
     QFETCH(PromptAnswer, answer);
-    const auto b = QtPrompter::makeBox({ QStringLiteral("?"), {}, PromptIcon::Question, buttons, PromptAnswer::Ok });
+    const auto b = QtPrompter::makeBox(
+        { QStringLiteral("?"), {}, PromptIcon::Question, buttons, PromptAnswer::Ok });
     b->show();
     b->button(QMessageBox::StandardButton(click))->click();
     QCOMPARE(QtPrompter::answerOf(*b), answer);
@@ -127,7 +141,9 @@ void TestQtPrompter::escape()
         QVERIFY(box);
         QTest::keyClick(box, Qt::Key_Escape);
     });
-    QCOMPARE(prompter.show({ QStringLiteral("?"), {}, PromptIcon::Question, buttons, PromptAnswer::Yes }), answer);
+    QCOMPARE(prompter.show(
+                 { QStringLiteral("?"), {}, PromptIcon::Question, buttons, PromptAnswer::Yes }),
+        answer);
 }
 
 void TestQtPrompter::shownModal()
@@ -141,8 +157,8 @@ void TestQtPrompter::shownModal()
         seenText = box->text();
         QTest::keyClick(box, Qt::Key_Return);
     });
-    const PromptAnswer a = prompter.ask(QStringLiteral("Are you sure you want to delete A.CMD?"), PromptButtons::YesNo,
-        PromptIcon::Question, PromptAnswer::No);
+    const PromptAnswer a = prompter.ask(QStringLiteral("Are you sure you want to delete A.CMD?"),
+        PromptButtons::YesNo, PromptIcon::Question, PromptAnswer::No);
     QCOMPARE(seenText, QStringLiteral("Are you sure you want to delete A.CMD?"));
     QCOMPARE(a, PromptAnswer::No);
 }

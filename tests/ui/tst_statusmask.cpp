@@ -48,7 +48,8 @@ void TestStatusMask::fromText()
     QFETCH(QString, text);
     QFETCH(bool, hex);
     QFETCH(int, bits);
-    QCOMPARE(int(statusMaskFromText(text, hex ? MaskRadix::Hexadecimal : MaskRadix::Decimal)), bits);
+    QCOMPARE(
+        int(statusMaskFromText(text, hex ? MaskRadix::Hexadecimal : MaskRadix::Decimal)), bits);
 }
 
 void TestStatusMask::toText_data()
@@ -57,13 +58,20 @@ void TestStatusMask::toText_data()
     QTest::addColumn<QString>("dec");
     QTest::addColumn<QString>("hex");
 
-    QTest::newRow("start state, bits 1 and 3") << 0x000A << "10" << "000A";
-    QTest::newRow("none") << 0 << "0" << "0000";
-    QTest::newRow("all") << 0xFFFF << "-1" << "FFFF";
-    QTest::newRow("bit 15") << 0x8000 << "-32768" << "8000";
-    QTest::newRow("largest positive") << 0x7FFF << "32767" << "7FFF";
-    QTest::newRow("drive disabled and e-stop") << 0x0900 << "2304" << "0900";
-    QTest::newRow("upper-case digits") << 0xABCD << "-21555" << "ABCD";
+    QTest::newRow("start state, bits 1 and 3") << 0x000A << "10"
+                                               << "000A";
+    QTest::newRow("none") << 0 << "0"
+                          << "0000";
+    QTest::newRow("all") << 0xFFFF << "-1"
+                         << "FFFF";
+    QTest::newRow("bit 15") << 0x8000 << "-32768"
+                            << "8000";
+    QTest::newRow("largest positive") << 0x7FFF << "32767"
+                                      << "7FFF";
+    QTest::newRow("drive disabled and e-stop") << 0x0900 << "2304"
+                                               << "0900";
+    QTest::newRow("upper-case digits") << 0xABCD << "-21555"
+                                       << "ABCD";
 }
 
 void TestStatusMask::toText()
