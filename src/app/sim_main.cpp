@@ -52,10 +52,11 @@ int main(int argc, char* argv[])
         return 2;
     }
     if (options->help) {
-        std::printf("Usage: zaziruv-sim [options]\n"
-                    "A simulated TYX motion controller on a pseudo-terminal. The first line\n"
-                    "printed is the device to open as the serial port. Stops on SIGINT or SIGTERM.\n\n"
-                    "%s",
+        std::printf(
+            "Usage: zaziruv-sim [options]\n"
+            "A simulated TYX motion controller on a pseudo-terminal. The first line\n"
+            "printed is the device to open as the serial port. Stops on SIGINT or SIGTERM.\n\n"
+            "%s",
             qPrintable(simOptionsHelp()));
         return 0;
     }

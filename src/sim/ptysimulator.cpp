@@ -69,7 +69,8 @@ QByteArray escapeLine(const QByteArray& line)
 
 QString systemError(const char* what)
 {
-    return QStringLiteral("%1: %2").arg(QLatin1String(what), QString::fromLocal8Bit(std::strerror(errno)));
+    return QStringLiteral("%1: %2").arg(
+        QLatin1String(what), QString::fromLocal8Bit(std::strerror(errno)));
 }
 
 constexpr qsizetype kMaxOutBuffer = 65536;
@@ -118,17 +119,19 @@ bool PtySimulator::start()
     if (!m_options.eepromFile.isEmpty() && QFileInfo::exists(m_options.eepromFile)) {
         QFile f(m_options.eepromFile);
         if (!f.open(QIODevice::ReadOnly)) {
-            m_error = QStringLiteral("cannot read the memory image %1: %2").arg(m_options.eepromFile, f.errorString());
+            m_error = QStringLiteral("cannot read the memory image %1: %2")
+                          .arg(m_options.eepromFile, f.errorString());
             return false;
         }
         // Larger than needed by one byte, so that a longer file shows as longer.
         const QByteArray image = f.read(qint64(m_options.eepromSize) + 1);
         if (!m_controller.setMemory(image)) {
-            m_error = QStringLiteral("the memory image %1 holds %2 bytes, not the %3 of --eeprom-size; "
-                                     "give --eeprom-size to match it")
-                          .arg(m_options.eepromFile)
-                          .arg(QFileInfo(m_options.eepromFile).size())
-                          .arg(m_options.eepromSize);
+            m_error
+                = QStringLiteral("the memory image %1 holds %2 bytes, not the %3 of --eeprom-size; "
+                                 "give --eeprom-size to match it")
+                      .arg(m_options.eepromFile)
+                      .arg(QFileInfo(m_options.eepromFile).size())
+                      .arg(m_options.eepromSize);
             return false;
         }
     }
@@ -136,7 +139,8 @@ bool PtySimulator::start()
     if (!m_options.logFile.isEmpty()) {
         m_log = std::make_unique<QFile>(m_options.logFile);
         if (!m_log->open(QIODevice::WriteOnly | QIODevice::Append)) {
-            m_error = QStringLiteral("cannot open the log %1: %2").arg(m_options.logFile, m_log->errorString());
+            m_error = QStringLiteral("cannot open the log %1: %2")
+                          .arg(m_options.logFile, m_log->errorString());
             m_log.reset();
             return false;
         }
@@ -153,7 +157,8 @@ bool PtySimulator::start()
     // share these settings; the host's own settings replace them when it opens the port.
     termios t {};
     char name[128] = {};
-    if (tcgetattr(m_master, &t) != 0 || (cfmakeraw(&t), cfsetispeed(&t, speedCode(m_options.baud)) != 0)
+    if (tcgetattr(m_master, &t) != 0
+        || (cfmakeraw(&t), cfsetispeed(&t, speedCode(m_options.baud)) != 0)
         || cfsetospeed(&t, speedCode(m_options.baud)) != 0 || tcsetattr(m_master, TCSANOW, &t) != 0
         || ptsname_r(m_master, name, sizeof name) != 0
         || fcntl(m_master, F_SETFL, fcntl(m_master, F_GETFL) | O_NONBLOCK) != 0
@@ -170,7 +175,8 @@ bool PtySimulator::start()
         if (link.isSymLink()) {
             QFile::remove(m_options.linkPath);
         } else if (link.exists()) {
-            m_error = QStringLiteral("%1 exists and is not a symbolic link; it is left alone").arg(m_options.linkPath);
+            m_error = QStringLiteral("%1 exists and is not a symbolic link; it is left alone")
+                          .arg(m_options.linkPath);
             closeTerminal();
             m_log.reset();
             return false;
@@ -204,15 +210,17 @@ bool PtySimulator::stop()
     bool ok = true;
     if (!m_options.eepromFile.isEmpty()) {
         QSaveFile f(m_options.eepromFile);
-        if (!f.open(QIODevice::WriteOnly) || f.write(m_controller.memory()) != m_controller.memory().size()
-            || !f.commit()) {
-            m_error = QStringLiteral("cannot write the memory image %1: %2").arg(m_options.eepromFile, f.errorString());
+        if (!f.open(QIODevice::WriteOnly)
+            || f.write(m_controller.memory()) != m_controller.memory().size() || !f.commit()) {
+            m_error = QStringLiteral("cannot write the memory image %1: %2")
+                          .arg(m_options.eepromFile, f.errorString());
             ok = false;
         }
     }
     if (m_linkMade) {
         // Only our own link goes; something put there meanwhile stays.
-        if (QFileInfo(m_options.linkPath).symLinkTarget() == QFileInfo(m_slavePath).absoluteFilePath())
+        if (QFileInfo(m_options.linkPath).symLinkTarget()
+            == QFileInfo(m_slavePath).absoluteFilePath())
             QFile::remove(m_options.linkPath);
         m_linkMade = false;
     }
@@ -287,7 +295,8 @@ void PtySimulator::readInput()
     qint64 taken = 0;
     bool drained = false;
     while (taken < allowance && !m_controller.hungUp()) {
-        const ssize_t n = ::read(m_master, buf, size_t(std::min<qint64>(sizeof buf, allowance - taken)));
+        const ssize_t n
+            = ::read(m_master, buf, size_t(std::min<qint64>(sizeof buf, allowance - taken)));
         if (n > 0) {
             taken += n;
             m_bytesReceived += n;
@@ -337,7 +346,8 @@ void PtySimulator::writeOutput()
     }
     qint64 sent = 0;
     while (sent < allowance) {
-        const ssize_t n = ::write(m_master, m_outBuffer.constData() + sent, size_t(allowance - sent));
+        const ssize_t n
+            = ::write(m_master, m_outBuffer.constData() + sent, size_t(allowance - sent));
         if (n > 0) {
             sent += n;
             m_lastWriteNs = m_clock.nsecsElapsed();

@@ -80,10 +80,10 @@ private:
     QTimer m_timer;
     QElapsedTimer m_clock;
 
-    QByteArray m_outBuffer;  // due bytes not yet taken by the terminal
-    qint64 m_rxNextNs = 0;   // --pace: when the next character may be taken
-    qint64 m_txNextNs = 0;   // --pace: when the next character may leave
-    qint64 m_hangUpNs = -1;  // when the hang-up fault struck
+    QByteArray m_outBuffer; // due bytes not yet taken by the terminal
+    qint64 m_rxNextNs = 0; // --pace: when the next character may be taken
+    qint64 m_txNextNs = 0; // --pace: when the next character may leave
+    qint64 m_hangUpNs = -1; // when the hang-up fault struck
     qint64 m_lastWriteNs = 0;
     qint64 m_bytesReceived = 0;
     qint64 m_bytesSent = 0;

@@ -4,10 +4,16 @@
 
 namespace {
 
-constexpr std::array<int, 13> standardBauds = { 300, 600, 1200, 2400, 4800, 9600, 19200, 38400,
-    57600, 115200, 230400, 460800, 921600 };
+constexpr std::array<int, 13> standardBauds
+    = { 300, 600, 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200, 230400, 460800, 921600 };
 
-enum class Kind { Flag, Int, Hex, Path };
+enum class Kind
+{
+    Flag,
+    Int,
+    Hex,
+    Path
+};
 
 struct OptionSpec
 {
@@ -20,19 +26,26 @@ struct OptionSpec
 };
 
 const OptionSpec specs[] = {
-    { "node", Kind::Int, 0, 255, "N", "own node address (default 1); lines to node 0 are answered too" },
+    { "node", Kind::Int, 0, 255, "N",
+        "own node address (default 1); lines to node 0 are answered too" },
     { "status", Kind::Hex, 0, 0xFFFF, "HEX", "status word at start and after RN (default 0100)" },
     { "move-ms", Kind::Int, 0, 3600000, "N", "duration of a HO move in ms (default 300)" },
     { "eeprom-size", Kind::Int, 1, 1048576, "N", "bytes of memory (default 8192)" },
     { "echo", Kind::Flag, 0, 0, "", "echo every received character" },
-    { "checksum", Kind::Flag, 0, 0, "", "commands must carry \"#\" and two check characters; answers carry them" },
+    { "checksum", Kind::Flag, 0, 0, "",
+        "commands must carry \"#\" and two check characters; answers carry them" },
     { "answer-delay-ms", Kind::Int, 0, 60000, "N", "delay of every answer in ms (default 0)" },
-    { "baud", Kind::Int, 300, 921600, "N", "line speed (default 9600); at any other speed nothing is answered" },
-    { "pace", Kind::Flag, 0, 0, "", "send and consume characters at the line rate (10 bits a character)" },
+    { "baud", Kind::Int, 300, 921600, "N",
+        "line speed (default 9600); at any other speed nothing is answered" },
+    { "pace", Kind::Flag, 0, 0, "",
+        "send and consume characters at the line rate (10 bits a character)" },
     { "drop-every", Kind::Int, 0, 1000000000, "N", "drop every Nth answer" },
-    { "corrupt-every", Kind::Int, 0, 1000000000, "N", "corrupt the check characters of every Nth answer" },
-    { "hangup-after", Kind::Int, 0, 1000000000, "N", "hang up (close the line) after N received lines" },
-    { "eeprom", Kind::Path, 0, 0, "FILE", "memory image, loaded at start and written back at exit" },
+    { "corrupt-every", Kind::Int, 0, 1000000000, "N",
+        "corrupt the check characters of every Nth answer" },
+    { "hangup-after", Kind::Int, 0, 1000000000, "N",
+        "hang up (close the line) after N received lines" },
+    { "eeprom", Kind::Path, 0, 0, "FILE",
+        "memory image, loaded at start and written back at exit" },
     { "log", Kind::Path, 0, 0, "FILE", "append every received line to FILE" },
     { "link", Kind::Path, 0, 0, "PATH", "make PATH a symbolic link to the terminal device" },
     { "help", Kind::Flag, 0, 0, "", "show this list" },
@@ -126,7 +139,8 @@ std::optional<SimOptions> parseSimOptions(const QStringList& args, QString* erro
             continue;
         }
         if (!arg.startsWith(QLatin1String("--")))
-            return fail(QStringLiteral("unexpected argument \"%1\" (options start with --)").arg(arg));
+            return fail(
+                QStringLiteral("unexpected argument \"%1\" (options start with --)").arg(arg));
         QString name = arg.mid(2);
         std::optional<QString> value;
         const qsizetype eq = name.indexOf(QLatin1Char('='));
@@ -157,8 +171,9 @@ std::optional<SimOptions> parseSimOptions(const QStringList& args, QString* erro
         qint64 n = 0;
         if (!readNumber(*value, spec->kind, n)) {
             return fail(QStringLiteral("option --%1: \"%2\" is not a %3 number")
-                            .arg(name, *value, spec->kind == Kind::Hex ? QStringLiteral("hexadecimal")
-                                                                       : QStringLiteral("whole")));
+                            .arg(name, *value,
+                                spec->kind == Kind::Hex ? QStringLiteral("hexadecimal")
+                                                        : QStringLiteral("whole")));
         }
         if (n < spec->min || n > spec->max) {
             const int base = spec->kind == Kind::Hex ? 16 : 10;
@@ -167,7 +182,8 @@ std::optional<SimOptions> parseSimOptions(const QStringList& args, QString* erro
                                 QString::number(spec->max, base).toUpper()));
         }
         if (name == QLatin1String("baud") && !isStandardBaud(int(n)))
-            return fail(QStringLiteral("option --baud: %1 is not a standard line speed").arg(*value));
+            return fail(
+                QStringLiteral("option --baud: %1 is not a standard line speed").arg(*value));
         apply(o, name, n, *value);
     }
     return o;

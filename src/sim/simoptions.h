@@ -9,22 +9,22 @@
 // zaziruv-sim and the in-process simulator of --simulate.
 struct SimOptions
 {
-    int node = 1;               // own address (0..255); node 0 lines are answered too
-    quint16 status = 0x0100;    // status word at start and after "RN" (drive disabled)
-    int moveMs = 300;           // how long a "HO" move runs, in ms
-    int eepromSize = 8192;      // bytes of memory, erased to 255
-    bool echo = false;          // echo every received character
-    bool checksum = false;      // commands need "#" and two check characters; answers carry them
-    int answerDelayMs = 0;      // answers leave this many ms after the line ended
-    int baud = 9600;            // the speed it listens at; any other host speed gets nothing
-    bool pace = false;          // send and consume characters at the line rate (10 bits each)
-    int dropEvery = 0;          // drop every Nth answer (0: never)
-    int corruptEvery = 0;       // corrupt the check characters of every Nth answer (0: never)
-    int hangupAfter = 0;        // close the line after N received lines (0: never)
-    QString eepromFile;         // memory image loaded at start and written back at exit
-    QString logFile;            // every received line is appended here
-    QString linkPath;           // a symbolic link to the terminal's device, made at start
-    bool help = false;          // --help was given
+    int node = 1; // own address (0..255); node 0 lines are answered too
+    quint16 status = 0x0100; // status word at start and after "RN" (drive disabled)
+    int moveMs = 300; // how long a "HO" move runs, in ms
+    int eepromSize = 8192; // bytes of memory, erased to 255
+    bool echo = false; // echo every received character
+    bool checksum = false; // commands need "#" and two check characters; answers carry them
+    int answerDelayMs = 0; // answers leave this many ms after the line ended
+    int baud = 9600; // the speed it listens at; any other host speed gets nothing
+    bool pace = false; // send and consume characters at the line rate (10 bits each)
+    int dropEvery = 0; // drop every Nth answer (0: never)
+    int corruptEvery = 0; // corrupt the check characters of every Nth answer (0: never)
+    int hangupAfter = 0; // close the line after N received lines (0: never)
+    QString eepromFile; // memory image loaded at start and written back at exit
+    QString logFile; // every received line is appended here
+    QString linkPath; // a symbolic link to the terminal's device, made at start
+    bool help = false; // --help was given
 };
 
 // Reads options such as "--node 2", "--node=2", "--echo". Returns nothing and sets

@@ -13,7 +13,7 @@ struct Number
     bool ok = false;
     bool negative = false;
     qint64 value = 0; // magnitude, saturated at kAddressLimit
-    int mod256 = 0;   // the signed value modulo 256, 0..255
+    int mod256 = 0; // the signed value modulo 256, 0..255
 };
 
 // A decimal number at pos (blanks before it skipped), with an optional sign when
@@ -182,7 +182,8 @@ void SimulatedController::interpret(const QByteArray& line, qint64 nowMs)
     while (pos < text.size() && text[pos] == ' ')
         ++pos;
     const qsizetype nameStart = pos;
-    while (pos < text.size() && ((text[pos] >= 'A' && text[pos] <= 'Z') || (text[pos] >= 'a' && text[pos] <= 'z')))
+    while (pos < text.size()
+        && ((text[pos] >= 'A' && text[pos] <= 'Z') || (text[pos] >= 'a' && text[pos] <= 'z')))
         ++pos;
     if (pos == nameStart)
         return;
@@ -190,7 +191,8 @@ void SimulatedController::interpret(const QByteArray& line, qint64 nowMs)
         text.sliced(pos).toByteArray(), nowMs);
 }
 
-void SimulatedController::execute(const QByteArray& node, const QByteArray& name, const QByteArray& args, qint64 nowMs)
+void SimulatedController::execute(
+    const QByteArray& node, const QByteArray& name, const QByteArray& args, qint64 nowMs)
 {
     const QByteArray prefix = node + ' ';
     if (name == "ST" || name == "XST") {

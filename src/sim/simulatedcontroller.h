@@ -55,12 +55,16 @@ public:
 
     // Called with every received line as it arrived (LFs kept, the ending CR left
     // out), before it is interpreted.
-    void setLineObserver(std::function<void(const QByteArray&)> observer) { m_observer = std::move(observer); }
+    void setLineObserver(std::function<void(const QByteArray&)> observer)
+    {
+        m_observer = std::move(observer);
+    }
 
 private:
     void finishLine(qint64 nowMs);
     void interpret(const QByteArray& text, qint64 nowMs);
-    void execute(const QByteArray& node, const QByteArray& name, const QByteArray& args, qint64 nowMs);
+    void execute(
+        const QByteArray& node, const QByteArray& name, const QByteArray& args, qint64 nowMs);
     void answer(const QByteArray& text, qint64 nowMs);
     void queue(qint64 dueMs, const QByteArray& bytes);
     void settleMove(qint64 nowMs);
@@ -71,7 +75,7 @@ private:
     SimOptions m_options;
     int m_lineBaud = 0;
 
-    QByteArray m_line;          // the line so far, as received (LFs kept)
+    QByteArray m_line; // the line so far, as received (LFs kept)
     bool m_lineTooLong = false; // the line passed kMaxLineLength; it is dropped at its CR
 
     quint16 m_status = 0;
@@ -81,8 +85,8 @@ private:
 
     QByteArray m_memory;
     qint64 m_address = 0;
-    quint8 m_data = 0;          // the loaded data byte
-    int m_checksum = 0;         // sum of the bytes written by "EEW", modulo 256
+    quint8 m_data = 0; // the loaded data byte
+    int m_checksum = 0; // sum of the bytes written by "EEW", modulo 256
     bool m_unlocked = false;
 
     qint64 m_lines = 0;

@@ -83,7 +83,8 @@ void TestPtySimulator::baudMismatchAnswersNothing()
     QVERIFY(sim.start());
     QSerialPort port;
     QVERIFY(openPort(port, sim.slavePath(), 19200));
-    const QByteArray probe = frameCommand(QStringLiteral("0 EN"), false) + frameCommand(QStringLiteral("0 ST"), false);
+    const QByteArray probe
+        = frameCommand(QStringLiteral("0 EN"), false) + frameCommand(QStringLiteral("0 ST"), false);
     port.write(probe);
     // Every byte has reached the simulator, and nothing came back, not even the echo.
     QVERIFY(waitFor([&] { return sim.bytesReceived() == probe.size(); }));
@@ -173,7 +174,8 @@ void TestPtySimulator::refusesImageOfOtherSize()
     PtySimulator sim(options([&](SimOptions& o) { o.eepromFile = image; }));
     QVERIFY(!sim.start());
     QCOMPARE(sim.errorString(),
-        QStringLiteral("the memory image %1 holds 100 bytes, not the 8192 of --eeprom-size; give --eeprom-size "
+        QStringLiteral("the memory image %1 holds 100 bytes, not the 8192 of --eeprom-size; give "
+                       "--eeprom-size "
                        "to match it")
             .arg(image));
     QVERIFY(!sim.isRunning());

@@ -69,7 +69,8 @@ void TestSimController::answers_data()
     row("unknown command ignored", "", "\r0 FOO 12\r\r0 ST\r", "0 0100\r\n");
     row("line without address ignored", "", "\rST\r\r ST\r", "");
     row("binary garbage ignored", "", QByteArray("\x00\xff\x80#\x1b[A\r", 8), "");
-    row("over-long line dropped, next served", "", QByteArray(10000, 'A') + "0 ST\r\r0 ST\r", "0 0100\r\n");
+    row("over-long line dropped, next served", "", QByteArray(10000, 'A') + "0 ST\r\r0 ST\r",
+        "0 0100\r\n");
     // Queries
     row("SR", "", "\r0 SR\r", "0 00000100\r\n");
     row("POR", "", "\r0 POR\r", "0 00000000\r\n");
@@ -79,45 +80,56 @@ void TestSimController::answers_data()
     row("EEBOOT after header", "", "1 EES 501\r1 EEN-1\r1 EEW\r0 EEBOOT\r", "0 00FF\r\n");
     row("EEBOOT boot macro 2", "", "1 EES 501\r1 EEN 2\r1 EEW\r0 EEBOOT\r", "0 0002\r\n");
     // Memory: writes and reads
-    row("EED write and EER read", "", "1 EES 1024\r1 EED A\r1 EEW\r1 EES 1024\r1 EER\r", "0041 A\r\n");
+    row("EED write and EER read", "", "1 EES 1024\r1 EED A\r1 EEW\r1 EES 1024\r1 EER\r",
+        "0041 A\r\n");
     row("erased memory reads 255", "", "1 EES 0\r1 EER\r", "00FF \xff\r\n");
     row("EER advances", "", "1 EES 7\r1 EED x\r1 EEW\r1 EED y\r1 EEW\r1 EES 7\r1 EER\r1 EER\r",
         "0078 x\r\n0079 y\r\n");
-    row("EED with only the CR loads CR", "", "1 EES 10\r1 EED \r1 EEW\r1 EES 10\r1 EER\r", "000D \r\r\n");
-    row("EED with a second blank loads a blank", "", "1 EES 10\r1 EED  \r1 EEW\r1 EES 10\r1 EER\r", "0020  \r\n");
+    row("EED with only the CR loads CR", "", "1 EES 10\r1 EED \r1 EEW\r1 EES 10\r1 EER\r",
+        "000D \r\r\n");
+    row("EED with a second blank loads a blank", "", "1 EES 10\r1 EED  \r1 EEW\r1 EES 10\r1 EER\r",
+        "0020  \r\n");
     row("EEDAT", "", "1 EES 503\r1 EEDAT X\r1 EEW\r1 EES 503\r1 EER\r", "0058 X\r\n");
     row("EEN-1 is 255", "", "1 EES 5\r1 EEN-1\r1 EEW\r1 EES 5\r1 EER\r", "00FF \xff\r\n");
     row("EEN 300 modulo 256", "", "1 EES 5\r1 EEN 300\r1 EEW\r1 EES 5\r1 EER\r", "002C ,\r\n");
-    row("EEN -256 is 0", "", "1 EES 5\r1 EEN -256\r1 EEW\r1 EES 5\r1 EER\r", QByteArray("0000 \0\r\n", 8));
-    row("EEN without number keeps the byte", "", "1 EES 5\r1 EED Q\r1 EEN x\r1 EEW\r1 EES 5\r1 EER\r", "0051 Q\r\n");
+    row("EEN -256 is 0", "", "1 EES 5\r1 EEN -256\r1 EEW\r1 EES 5\r1 EER\r",
+        QByteArray("0000 \0\r\n", 8));
+    row("EEN without number keeps the byte", "",
+        "1 EES 5\r1 EED Q\r1 EEN x\r1 EEW\r1 EES 5\r1 EER\r", "0051 Q\r\n");
     row("RN keeps memory", "", "1 EES 9\r1 EED M\r1 EEW\r1 RN\r1 EES 9\r1 EER\r", "004D M\r\n");
     row("header written by a download", "",
-        "1 EES 501\r1 EEN 0\r1 EEW\r1 EEN 1\r1 EEW\r1 EEDAT X\r1 EEW\r1 EES 501\r1 EER\r1 EER\r1 EER\r",
+        "1 EES 501\r1 EEN 0\r1 EEW\r1 EEN 1\r1 EEW\r1 EEDAT X\r1 EEW\r1 EES 501\r1 EER\r1 EER\r1 "
+        "EER\r",
         QByteArray("0000 \0\r\n0001 \x01\r\n0058 X\r\n", 24));
     // Memory checksum
-    row("EEC after EEC 0 and writes", "", "1 EEC 0\r1 EES 1024\r1 EED A\r1 EEW\r1 EED B\r1 EEW\r1 EEC\r",
-        "0001 0083\r\n");
+    row("EEC after EEC 0 and writes", "",
+        "1 EEC 0\r1 EES 1024\r1 EED A\r1 EEW\r1 EED B\r1 EEW\r1 EEC\r", "0001 0083\r\n");
     row("EEC 42", "", "1 EEC 0\r1 EEN 42\r1 EEW\r1 EEC\r", "0001 002A\r\n");
     row("EEC is modulo 256", "", "1 EEN 200\r1 EEW\r1 EEN 100\r1 EEW\r1 EEC\r", "0001 002C\r\n");
     row("EEC 0 resets", "", "1 EEN 200\r1 EEW\r1 EEC 0\r1 EEC\r", "0001 0000\r\n");
     row("EEC carries own node", "--node 10", "10 EEN 1\r10 EEW\r0 EEC\r", "000A 0001\r\n");
-    row("EEADR write leaves the checksum", "", "1 EEU 4826\r1 EEADR 10,A\r1 EEC\r", "0001 0000\r\n");
+    row("EEADR write leaves the checksum", "", "1 EEU 4826\r1 EEADR 10,A\r1 EEC\r",
+        "0001 0000\r\n");
     // Addressed access
-    row("EEADR needs EEU", "", "1 EEADR 503\r1 EEADR 503,I\r1 EEU 4826\r1 EEADR 503\r", "00FF \xff\r\n");
+    row("EEADR needs EEU", "", "1 EEADR 503\r1 EEADR 503,I\r1 EEU 4826\r1 EEADR 503\r",
+        "00FF \xff\r\n");
     row("EEADR write and read", "", "1 EEU 4826\r1 EEADR 499,T\r\n1 EEADR 499\r", "0054 T\r\n");
-    row("EEADR nothing after comma writes CR", "", "1 EEU 4826\r1 EEADR 498,\r\n1 EEADR 498\r", "000D \r\r\n");
+    row("EEADR nothing after comma writes CR", "", "1 EEU 4826\r1 EEADR 498,\r\n1 EEADR 498\r",
+        "000D \r\r\n");
     row("EEADDR writes", "", "1 EEU 4826\r1 EEADDR 503,I\r\n1 EEADR 503\r", "0049 I\r\n");
-    row("EEADR leaves the address", "", "1 EES 20\r1 EEU 4826\r1 EEADR 3,Z\r1 EED q\r1 EEW\r1 EES 20\r1 EER\r",
-        "0071 q\r\n");
+    row("EEADR leaves the address", "",
+        "1 EES 20\r1 EEU 4826\r1 EEADR 3,Z\r1 EED q\r1 EEW\r1 EES 20\r1 EER\r", "0071 q\r\n");
     row("wrong unlock number locks", "", "1 EEU 4826\r1 EEU 4827\r1 EEADR 503\r", "");
     row("EES alone locks", "", "1 EEU 4826\r1 EES\r1 EEADR 503\r", "");
     row("RN locks", "", "1 EEU 4826\r1 RN\r1 EEADR 503\r", "");
     // Outside the memory
     row("EEW/EER past the end", "", "1 EES 8192\r1 EED A\r1 EEW\r1 EER\r1 EEC\r", "0001 0000\r\n");
-    row("last byte is inside", "", "1 EES 8191\r1 EED A\r1 EEW\r1 EES 8191\r1 EER\r1 EER\r", "0041 A\r\n");
+    row("last byte is inside", "", "1 EES 8191\r1 EED A\r1 EEW\r1 EES 8191\r1 EER\r1 EER\r",
+        "0041 A\r\n");
     row("small memory", "--eeprom-size 16", "1 EES 16\r1 EER\r0 EEBOOT\r", "0 0000\r\n");
     row("huge address", "", "1 EES 99999999999999999999999\r1 EEW\r1 EER\r", "");
-    row("negative address ignored", "", "1 EES 3\r1 EES -2\r1 EED r\r1 EEW\r1 EES 3\r1 EER\r", "0072 r\r\n");
+    row("negative address ignored", "", "1 EES 3\r1 EES -2\r1 EED r\r1 EEW\r1 EES 3\r1 EER\r",
+        "0072 r\r\n");
     row("EEADR out of range", "", "1 EEU 4826\r1 EEADR 9000,A\r1 EEADR 9000\r", "");
     row("huge node is not ours", "", "99999999999999999999 ST\r", "");
     // Macros
@@ -125,22 +137,25 @@ void TestSimController::answers_data()
     // Line options
     row("echo", "--echo", "\r0 ST\r", "\r0 ST\r0 0100\r\n");
     row("echo of other nodes too", "--echo", "2 ST\r", "2 ST\r");
-    row("checksum good", "--checksum", "\r" + withCheck("0 ST") + "\r", withCheck("0 0100") + "\r\n");
+    row("checksum good", "--checksum", "\r" + withCheck("0 ST") + "\r",
+        withCheck("0 0100") + "\r\n");
     row("checksum worked value", "--checksum", "\r0 ST#?7\r", "0 0100#11\r\n");
     row("checksum bad", "--checksum", "\r0 ST#?8\r", "");
     row("checksum missing", "--checksum", "\r0 ST\r", "");
     row("checksum bad not executed", "--checksum", "\r0 EN#>4\r\r0 ST#?7\r", "0 0100#11\r\n");
     row("checksum on EED of CR", "--checksum",
-        withCheck("1 EES 4") + "\r" + withCheck("1 EED ") + "\r" + withCheck("1 EEW") + "\r" + withCheck("1 EES 4")
-            + "\r" + withCheck("1 EER") + "\r",
+        withCheck("1 EES 4") + "\r" + withCheck("1 EED ") + "\r" + withCheck("1 EEW") + "\r"
+            + withCheck("1 EES 4") + "\r" + withCheck("1 EER") + "\r",
         withCheck("000D \r") + "\r\n");
     row("checksum on EED of #", "--checksum",
-        withCheck("1 EED #") + "\r" + withCheck("1 EEW") + "\r" + withCheck("1 EES 0") + "\r" + withCheck("1 EER") + "\r",
+        withCheck("1 EED #") + "\r" + withCheck("1 EEW") + "\r" + withCheck("1 EES 0") + "\r"
+            + withCheck("1 EER") + "\r",
         withCheck("0023 #") + "\r\n");
     // Faults
     row("drop every 2nd", "--drop-every 2", "0 ST\r1 ST\r01 ST\r", "0 0100\r\n01 0100\r\n");
     row("corrupt every 2nd", "--checksum --corrupt-every 2",
-        withCheck("0 ST") + "\r" + withCheck("1 ST") + "\r", "0 0100#11\r\n1 0100#13\r\n"); // 1 0100 sums to 0x12
+        withCheck("0 ST") + "\r" + withCheck("1 ST") + "\r",
+        "0 0100#11\r\n1 0100#13\r\n"); // 1 0100 sums to 0x12
     row("corrupt without checksum changes nothing", "--corrupt-every 1", "0 ST\r", "0 0100\r\n");
 }
 
@@ -270,8 +285,8 @@ void TestSimController::memoryImageMustFit()
 void TestSimController::garbageNeverBreaksIt()
 {
     // Random bytes with the command vocabulary mixed in, so that many lines parse.
-    const char* words[] = { "1 EES ", "1 EEW", "1 EER", "1 EEN", "1 EED ", "1 EEU 4826", "1 EEADR ", ",", "1 EEC",
-        "\r", "\n", "-", "99999999999", "8191", "0 HO", "0 ST", "#", " " };
+    const char* words[] = { "1 EES ", "1 EEW", "1 EER", "1 EEN", "1 EED ", "1 EEU 4826", "1 EEADR ",
+        ",", "1 EEC", "\r", "\n", "-", "99999999999", "8191", "0 HO", "0 ST", "#", " " };
     QRandomGenerator rng(12345);
     SimulatedController c(optionsFrom(QStringLiteral("--eeprom-size 8192 --echo")));
     qint64 total = 0;
@@ -303,15 +318,18 @@ void TestSimController::options_data()
     QTest::addColumn<QString>("args");
     QTest::addColumn<QString>("error"); // empty: accepted
     QTest::newRow("defaults") << QString() << QString();
-    QTest::newRow("all") << QStringLiteral("--node 7 --status 0103 --move-ms 10 --eeprom-size 16 --echo --checksum "
-                                           "--answer-delay-ms 5 --baud 19200 --pace --drop-every 3 --corrupt-every 4 "
-                                           "--hangup-after 9 --eeprom m.bin --log l.txt --link /tmp/x --help")
+    QTest::newRow("all") << QStringLiteral(
+        "--node 7 --status 0103 --move-ms 10 --eeprom-size 16 --echo --checksum "
+        "--answer-delay-ms 5 --baud 19200 --pace --drop-every 3 --corrupt-every 4 "
+        "--hangup-after 9 --eeprom m.bin --log l.txt --link /tmp/x --help")
                          << QString();
     QTest::newRow("equals form") << QStringLiteral("--node=3 --baud=57600") << QString();
-    QTest::newRow("unknown") << QStringLiteral("--nod 3") << QStringLiteral("unknown option \"--nod\" (see --help)");
-    QTest::newRow("positional") << QStringLiteral("extra")
-                                << QStringLiteral("unexpected argument \"extra\" (options start with --)");
-    QTest::newRow("missing value") << QStringLiteral("--node") << QStringLiteral("option --node needs a value");
+    QTest::newRow("unknown") << QStringLiteral("--nod 3")
+                             << QStringLiteral("unknown option \"--nod\" (see --help)");
+    QTest::newRow("positional") << QStringLiteral(
+        "extra") << QStringLiteral("unexpected argument \"extra\" (options start with --)");
+    QTest::newRow("missing value")
+        << QStringLiteral("--node") << QStringLiteral("option --node needs a value");
     QTest::newRow("not a number") << QStringLiteral("--node x1")
                                   << QStringLiteral("option --node: \"x1\" is not a whole number");
     QTest::newRow("signed") << QStringLiteral("--move-ms -5")
@@ -320,14 +338,16 @@ void TestSimController::options_data()
                                 << QStringLiteral("option --node: 256 is outside 0 to 255");
     QTest::newRow("status hex") << QStringLiteral("--status 10000")
                                 << QStringLiteral("option --status: 10000 is outside 0 to FFFF");
-    QTest::newRow("status not hex") << QStringLiteral("--status 0x12")
-                                    << QStringLiteral("option --status: \"0x12\" is not a hexadecimal number");
-    QTest::newRow("odd baud") << QStringLiteral("--baud 10000")
-                              << QStringLiteral("option --baud: 10000 is not a standard line speed");
-    QTest::newRow("zero memory") << QStringLiteral("--eeprom-size 0")
-                                 << QStringLiteral("option --eeprom-size: 0 is outside 1 to 1048576");
-    QTest::newRow("flag with value") << QStringLiteral("--echo=1") << QStringLiteral("option --echo takes no value");
-    QTest::newRow("empty file") << QStringLiteral("--log=") << QStringLiteral("option --log needs a file name");
+    QTest::newRow("status not hex") << QStringLiteral(
+        "--status 0x12") << QStringLiteral("option --status: \"0x12\" is not a hexadecimal number");
+    QTest::newRow("odd baud") << QStringLiteral(
+        "--baud 10000") << QStringLiteral("option --baud: 10000 is not a standard line speed");
+    QTest::newRow("zero memory") << QStringLiteral(
+        "--eeprom-size 0") << QStringLiteral("option --eeprom-size: 0 is outside 1 to 1048576");
+    QTest::newRow("flag with value")
+        << QStringLiteral("--echo=1") << QStringLiteral("option --echo takes no value");
+    QTest::newRow("empty file") << QStringLiteral("--log=")
+                                << QStringLiteral("option --log needs a file name");
 }
 
 void TestSimController::options()

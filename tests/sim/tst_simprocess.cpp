@@ -132,7 +132,8 @@ void TestSimProcess::memoryChecksum()
     QVERIFY(sim.start({}));
     SimHost host;
     QVERIFY(host.open(sim.path()));
-    host.send("1 EEN 7\r1 EEW\r1 EEC 0\r1 EES 501\r1 EEN-1\r1 EEW\r1 EEN 1\r1 EEW\r1 EEDAT X\r1 EEW\r");
+    host.send(
+        "1 EEN 7\r1 EEW\r1 EEC 0\r1 EES 501\r1 EEN-1\r1 EEW\r1 EEN 1\r1 EEW\r1 EEDAT X\r1 EEW\r");
     host.send("1 EEC\r");
     // 255 + 1 + 88 = 344, modulo 256 = 88 = 0x58; the 7 written before the reset is gone.
     QCOMPARE(host.answer(), QByteArray("0001 0058\r\n"));
@@ -162,7 +163,7 @@ void TestSimProcess::checksumMode()
     SimHost host;
     QVERIFY(host.open(sim.path()));
     host.send("\r0 ST#?8\r"); // wrong check characters
-    host.command(QStringLiteral("0 ST"));   // none
+    host.command(QStringLiteral("0 ST")); // none
     const QByteArray good = host.ask(QStringLiteral("1 ST"), true);
     QCOMPARE(good, QByteArray("1 0100#12\r\n"));
     QString verified = fromWire(good.left(good.size() - 2));
@@ -222,7 +223,8 @@ void TestSimProcess::linkAndSigint()
     QTemporaryDir dir;
     const QString link = dir.filePath(QStringLiteral("ttyTYX"));
     SimProcess sim;
-    QVERIFY(sim.start({ QStringLiteral("--link"), link, QStringLiteral("--node"), QStringLiteral("3") }));
+    QVERIFY(sim.start(
+        { QStringLiteral("--link"), link, QStringLiteral("--node"), QStringLiteral("3") }));
     QCOMPARE(QFileInfo(link).symLinkTarget(), sim.path());
     SimHost host;
     QVERIFY(host.open(link));
@@ -252,7 +254,8 @@ void TestSimProcess::logFile()
     QCOMPARE(sim.stop(), 0);
     QFile f(log);
     QVERIFY(f.open(QIODevice::ReadOnly));
-    QCOMPARE(f.readAll(), QByteArray("earlier\n0 ST\n1 EEADR 4,\n\\n9 X\\x01\\x7F\\\\\\xE9\n0 XST\n"));
+    QCOMPARE(
+        f.readAll(), QByteArray("earlier\n0 ST\n1 EEADR 4,\n\\n9 X\\x01\\x7F\\\\\\xE9\n0 XST\n"));
 }
 
 void TestSimProcess::refusesBadStart_data()
@@ -262,8 +265,8 @@ void TestSimProcess::refusesBadStart_data()
     QTest::addColumn<QString>("message");
     QTest::newRow("unknown option") << QStringList { QStringLiteral("--bogus") } << 2
                                     << QStringLiteral("unknown option \"--bogus\"");
-    QTest::newRow("bad value") << QStringList { QStringLiteral("--baud"), QStringLiteral("9601") } << 2
-                               << QStringLiteral("not a standard line speed");
+    QTest::newRow("bad value") << QStringList { QStringLiteral("--baud"), QStringLiteral("9601") }
+                               << 2 << QStringLiteral("not a standard line speed");
 }
 
 void TestSimProcess::refusesBadStart()
@@ -281,9 +284,9 @@ void TestSimProcess::help()
 {
     QByteArray out, err;
     QCOMPARE(runToEnd({ QStringLiteral("--help") }, &out, &err), 0);
-    for (const char* option : { "--node", "--status", "--move-ms", "--eeprom-size", "--echo", "--checksum",
-             "--answer-delay-ms", "--baud", "--pace", "--drop-every", "--corrupt-every", "--hangup-after",
-             "--eeprom", "--log", "--link" })
+    for (const char* option : { "--node", "--status", "--move-ms", "--eeprom-size", "--echo",
+             "--checksum", "--answer-delay-ms", "--baud", "--pace", "--drop-every",
+             "--corrupt-every", "--hangup-after", "--eeprom", "--log", "--link" })
         QVERIFY2(out.contains(option), option);
 }
 
