@@ -192,22 +192,25 @@ bool ConfigurationCore::AutoConfigure_Click()
 {
     if (m_busy)
         return false;
-    BusyScope busyScope(m_busy);
-    prompter.message(OneControllerText, PromptIcon::Information);
-    core.captureMode = true;
-    cfg.CheckSumChk = 0;
-    changed();
-    for (int port = 1; port <= 8; ++port) {
-        cfg.comPort = port;
+    {
+        BusyScope busyScope(m_busy);
+        prompter.message(OneControllerText, PromptIcon::Information);
+        core.captureMode = true;
+        cfg.CheckSumChk = 0;
         changed();
-        ProbeBauds();
-        if (utility.probeSuccess)
-            break;
+        for (int port = 1; port <= 8; ++port) {
+            cfg.comPort = port;
+            changed();
+            ProbeBauds();
+            if (utility.probeSuccess)
+                break;
+        }
+        core.captureMode = false;
+        // What the probes caught is no answer of the main window's.
+        core.receiveAccumulator.clear();
+        core.responseBuffer.clear();
     }
-    core.captureMode = false;
-    // What the probes caught is no answer of the main window's.
-    core.receiveAccumulator.clear();
-    core.responseBuffer.clear();
+    changed(); // no longer busy: the buttons work again
     Q_EMIT core.viewChanged();
     return utility.probeSuccess;
 }
@@ -235,11 +238,11 @@ bool ConfigurationCore::Debug_Click()
 {
     if (m_busy)
         return false;
-    BusyScope busyScope(m_busy);
-    enabled = false;
-    changed();
     bool written = false;
     {
+        BusyScope busyScope(m_busy);
+        enabled = false;
+        changed();
         TickRun ticking;
         written = utility.DEBUG_PORT();
     }

@@ -329,8 +329,10 @@ void Form4::onDir1Activated(QListWidgetItem* item)
     const QString path = item->data(PathRole).toString();
     if (path.isEmpty())
         return;
-    if (!m_config.Dir1_Change(path))
+    if (!m_config.Dir1_Change(path)) {
+        m_dirShown.clear(); // list it afresh: what was listed is no longer so
         refreshControls();
+    }
 }
 
 void Form4::onDrive1Activated(int index)

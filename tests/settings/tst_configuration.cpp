@@ -374,9 +374,9 @@ void TestConfiguration::probeAnswer()
 
 void TestConfiguration::autoConfigureDeviceVanishes()
 {
-    // COM1's controller hangs up on the first line of the probe; the search goes on
-    // and finds the one on COM2.
-    SimProcess vanishing({ "--hangup-after", "1" });
+    // COM1's controller hangs up on the probe's status query before it answers;
+    // the search goes on and finds the one on COM2.
+    SimProcess vanishing({ "--hangup-after", "1", "--answer-delay-ms", "2000" });
     SimProcess sim({ "--baud", "38400" });
     QVERIFY(vanishing.isValid());
     QVERIFY(sim.isValid());
