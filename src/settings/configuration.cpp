@@ -7,10 +7,12 @@
 #include "link/seriallink.h"
 #include "terminal/terminalcore.h"
 
+#include <QCollator>
 #include <QDir>
 #include <QFileInfo>
 #include <QLocale>
 #include <QSerialPortInfo>
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -297,6 +299,10 @@ QStringList ConfigurationCore::serialDevices()
         if (!out.contains(location))
             out.append(location);
     }
-    out.sort();
+    // ttyS2 before ttyS10.
+    QCollator order;
+    order.setNumericMode(true);
+    std::sort(out.begin(), out.end(),
+        [&order](const QString& a, const QString& b) { return order.compare(a, b) < 0; });
     return out;
 }
