@@ -1,5 +1,7 @@
 // zaziruv: the window program. Starts with the main window, as the operator knows it.
 
+#include "cmdfile/commandfileframe.h"
+#include "cmdfile/commandfilerunner.h"
 #include "eeprom/utilitycore.h"
 #include "settings/configuration.h"
 #include "settings/settings.h"
@@ -192,6 +194,8 @@ int main(int argc, char** argv)
     auto configuration = std::make_unique<ConfigurationCore>(*core, *utility);
     auto* form4 = new Form4(*configuration, window.get());
     QObject::connect(core.get(), &TerminalCore::configWindowRequested, form4, &Form4::showWindow);
+    auto runner = std::make_unique<CommandFileRunner>(*core, prompter);
+    bindCommandFileFrame(*window, *runner);
     QObject::connect(
         core.get(), &TerminalCore::exitRequested, &app, &QApplication::quit, Qt::QueuedConnection);
     core->load();
@@ -224,6 +228,7 @@ int main(int argc, char** argv)
     const int rc = app.exec();
     // The window goes first, then the port, then the simulator behind it.
     window.reset();
+    runner.reset();
     configuration.reset();
     utility.reset();
     core.reset();

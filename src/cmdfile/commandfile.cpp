@@ -94,16 +94,6 @@ void parseWaits(CommandFileTables& t, int line)
 
 } // namespace
 
-QString asciiUpper(QStringView text)
-{
-    QString out = text.toString();
-    for (QChar& c : out) {
-        if (c >= u'a' && c <= u'z')
-            c = QChar(c.unicode() - (u'a' - u'A'));
-    }
-    return out;
-}
-
 CommandFileRead readCommandFile(QByteArrayView bytes)
 {
     CommandFileRead result;

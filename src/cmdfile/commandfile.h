@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/numbers.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
@@ -89,6 +91,3 @@ double delayTicks(double value);
 // give 0 and 0). False, and why, for a missing closing quote or a code outside 0..255.
 bool buildLiteral(const QString& commandPart, QString& literal, QString* why = nullptr);
 
-// Letters a to z raised to A to Z and nothing else, so that positions found in the
-// raised text hold in the original.
-QString asciiUpper(QStringView text);

@@ -100,3 +100,13 @@ QString trimLeading(const QString& text)
         ++start;
     return text.mid(start);
 }
+
+QString asciiUpper(QStringView text)
+{
+    QString out = text.toString();
+    for (QChar& c : out) {
+        if (c >= u'a' && c <= u'z')
+            c = QChar(c.unicode() - (u'a' - u'A'));
+    }
+    return out;
+}

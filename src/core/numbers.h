@@ -36,3 +36,8 @@ inline qint16 toInt16(qint64 value) { return static_cast<qint16>(static_cast<qui
 QString trimTrailing(const QString& text);
 // Leading blanks removed (trailing ones kept).
 QString trimLeading(const QString& text);
+
+// Letters a to z raised to A to Z and nothing else. Latin-1 text keeps its length
+// (a full upper-casing turns one character into two, or out of Latin-1), so
+// positions found in the raised text hold in the original.
+QString asciiUpper(QStringView text);

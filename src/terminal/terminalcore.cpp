@@ -123,7 +123,7 @@ bool TerminalCore::applyRepeatSubstitution(QString& text, QString& why) const
     static const QString markers[4] = { QStringLiteral("+REPEAT"), QStringLiteral("-REPEAT"),
         QStringLiteral("*REPEAT"), QStringLiteral("%REPEAT") };
     for (int m = 0; m < 4; ++m) {
-        const qsizetype at = text.toUpper().indexOf(markers[m]);
+        const qsizetype at = asciiUpper(text).indexOf(markers[m]);
         if (at < 0)
             continue;
         const QString rest = text.left(at).mid(2); // without the node address and its blank
@@ -168,7 +168,7 @@ void TerminalCore::SendCommand()
     for (;;) {
         processPendingEvents();
         addHistory(commandText);
-        if (commandText.toUpper().startsWith(QLatin1String("DELAY")) || skipNext) {
+        if (asciiUpper(commandText).startsWith(QLatin1String("DELAY")) || skipNext) {
             skipNext = false;
             return;
         }
@@ -181,7 +181,7 @@ void TerminalCore::SendCommand()
         }
         commandText = text;
         statusQueryPrefix.clear();
-        const QString upper = commandText.toUpper();
+        const QString upper = asciiUpper(commandText);
         QString toSend = commandText;
         const qsizetype st = upper.indexOf(QLatin1String(" ST "));
         if (st >= 0) {
@@ -196,8 +196,10 @@ void TerminalCore::SendCommand()
         if (upper.contains(QLatin1String("ST ")) && !statusMatch) {
             mainTicks = 0;
             waitUntil([this] { return mainTicks >= 1 || !link.isOpen(); });
-            // A port that went away ends the status wait instead of writing into nothing.
-            if (statusMatch || !link.isOpen())
+            // A port that went away ends the status wait instead of writing into nothing;
+            // a wait switched off meanwhile (Cancel, Abort, Disable) is not sent again, since
+            // the handler that switched it may have put its own command into the text.
+            if (statusMatch || !link.isOpen() || !statusWaitMode)
                 return;
             continue;
         }
@@ -282,7 +284,7 @@ void TerminalCore::MSComm1_OnComm()
                 responseBuffer.clear();
             return;
         }
-        const QString command = commandText.toUpper();
+        const QString command = asciiUpper(commandText);
         const bool statusQuery = command.contains(QLatin1String("ST"));
         if (statusWaitMode && statusQuery) {
             const qsizetype zeros = responseBuffer.indexOf(QLatin1String("00"));

@@ -1,6 +1,6 @@
 // The commands of zaziruv-cli: ZZ_CLI_COMMAND(name, function, usage line).
 // No include guard: included with different definitions of ZZ_CLI_COMMAND.
-ZZ_CLI_COMMAND("settings", runSettings, "settings [--set Name=Value]...   load the settings as at start and print them")
+ZZ_CLI_COMMAND("settings", runSettings, "settings [--set Name=Value]... [--answer-ok]   load the settings as at start and print them")
 ZZ_CLI_COMMAND("send", runSend, "send [--decode] [--checksum|--no-checksum] [--decimal|--hex] TEXT...   send commands, print the answers")
 ZZ_CLI_COMMAND("check", runCheck, "check FILE   run the macro syntax check of a download on FILE")
 ZZ_CLI_COMMAND("prep", runPrep, "prep FILE [--base N]   prepare FILE into macro.tmp, jumps counted from address N")
