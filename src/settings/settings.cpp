@@ -127,19 +127,24 @@ void Settings::ReadWorkingDir()
         record.WorkingDir = *v;
 }
 
+void Settings::putDeviceSettings(SettingsStore& store, const SettingsRecord& r)
+{
+    store.setNumber(QStringLiteral("ComPort"), r.ComPort);
+    store.setNumber(QStringLiteral("BaudRate"), r.BaudRate);
+    store.setString(QStringLiteral("DecodeStatus"), r.DecodeStatus);
+    store.setString(QStringLiteral("DecimalValues"), r.DecimalValues);
+    store.setNumber(QStringLiteral("Protocol"), r.Protocol);
+    store.setString(QStringLiteral("CheckSum"), r.CheckSum);
+    store.setNumber(QStringLiteral("TxDelay"), r.TxDelay);
+}
+
 void Settings::WriteSettings()
 {
     if (!m_store.beginWrite()) {
         m_prompter.message(CannotCreateKey);
         return;
     }
-    m_store.setNumber(QStringLiteral("ComPort"), record.ComPort);
-    m_store.setNumber(QStringLiteral("BaudRate"), record.BaudRate);
-    m_store.setString(QStringLiteral("DecodeStatus"), record.DecodeStatus);
-    m_store.setString(QStringLiteral("DecimalValues"), record.DecimalValues);
-    m_store.setNumber(QStringLiteral("Protocol"), record.Protocol);
-    m_store.setString(QStringLiteral("CheckSum"), record.CheckSum);
-    m_store.setNumber(QStringLiteral("TxDelay"), record.TxDelay);
+    putDeviceSettings(m_store, record);
     if (!m_store.commit())
         m_prompter.message(CannotCreateKey);
 }

@@ -68,6 +68,8 @@ public:
     // The file system root a path lies on: "/" on Unix, the drive ("C:") on Windows.
     static QString driveOf(const QString& path);
 
+    // Puts the seven device values of a record into a write begun on the store.
+    static void putDeviceSettings(SettingsStore& store, const SettingsRecord& record);
     // The defaults of the seven device settings (WorkingDir is left alone).
     void setDefaults();
 

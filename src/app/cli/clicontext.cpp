@@ -134,3 +134,22 @@ QString firstUnknownOption(const QStringList& args)
     }
     return {};
 }
+
+bool noUnknownOption(const QString& command, const QStringList& args)
+{
+    const QString unknown = firstUnknownOption(args);
+    if (unknown.isEmpty())
+        return true;
+    CliContext::error(QStringLiteral("%1: unknown option %2").arg(command, unknown));
+    return false;
+}
+
+bool noArguments(const QString& command, const QStringList& args)
+{
+    if (!noUnknownOption(command, args))
+        return false;
+    if (args.isEmpty())
+        return true;
+    CliContext::error(QStringLiteral("%1: unexpected argument \"%2\"").arg(command, args.first()));
+    return false;
+}

@@ -60,5 +60,9 @@ bool takeOption(QStringList& args, const QString& name, QString& value, bool& pr
 bool takeFlag(QStringList& args, const QString& name);
 // The first argument that starts with "--", for "unknown option" messages.
 QString firstUnknownOption(const QStringList& args);
+// False, after "<command>: unknown option --x", when an option is left in args.
+bool noUnknownOption(const QString& command, const QStringList& args);
+// False, after a message, when anything at all is left in args.
+bool noArguments(const QString& command, const QStringList& args);
 
 using CliCommand = int (*)(CliContext&, QStringList&);

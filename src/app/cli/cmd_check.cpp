@@ -21,10 +21,8 @@ QString workingDir(CliContext& ctx)
 // The one positional argument; false (and a message) when there is not exactly one.
 bool takeFile(const QString& command, const QStringList& args, QString& file)
 {
-    if (const QString unknown = firstUnknownOption(args); !unknown.isEmpty()) {
-        CliContext::error(QStringLiteral("%1: unknown option %2").arg(command, unknown));
+    if (!noUnknownOption(command, args))
         return false;
-    }
     if (args.size() != 1) {
         CliContext::error(QStringLiteral("%1 needs one command file name").arg(command));
         return false;

@@ -13,15 +13,8 @@
 
 int runAutoconfigure(CliContext& ctx, QStringList& args)
 {
-    if (const QString unknown = firstUnknownOption(args); !unknown.isEmpty()) {
-        CliContext::error(QStringLiteral("autoconfigure: unknown option %1").arg(unknown));
+    if (!noArguments(QStringLiteral("autoconfigure"), args))
         return 2;
-    }
-    if (!args.isEmpty()) {
-        CliContext::error(
-            QStringLiteral("autoconfigure: unexpected argument \"%1\"").arg(args.first()));
-        return 2;
-    }
     // The search goes over COM1 to COM8 as mapped in the settings and stores what it
     // finds; a device or speed for this run only would store a port that means
     // something else afterwards.
@@ -49,14 +42,8 @@ int runAutoconfigure(CliContext& ctx, QStringList& args)
 
 int runDebuglog(CliContext& ctx, QStringList& args)
 {
-    if (const QString unknown = firstUnknownOption(args); !unknown.isEmpty()) {
-        CliContext::error(QStringLiteral("debuglog: unknown option %1").arg(unknown));
+    if (!noArguments(QStringLiteral("debuglog"), args))
         return 2;
-    }
-    if (!args.isEmpty()) {
-        CliContext::error(QStringLiteral("debuglog: unexpected argument \"%1\"").arg(args.first()));
-        return 2;
-    }
     if (!ctx.dir.isEmpty() && !QFileInfo(ctx.dir).isDir()) {
         CliContext::error(QStringLiteral("debuglog: --dir \"%1\" is not a directory").arg(ctx.dir));
         return 2;

@@ -91,10 +91,8 @@ int runRun(CliContext& ctx, QStringList& args)
         }
         repeat = true;
     }
-    if (const QString unknown = firstUnknownOption(args); !unknown.isEmpty()) {
-        CliContext::error(QStringLiteral("run: unknown option %1").arg(unknown));
+    if (!noUnknownOption(QStringLiteral("run"), args))
         return 2;
-    }
     if (args.size() != 1) {
         CliContext::error(args.isEmpty() ? QStringLiteral("run: no command file given")
                                          : QStringLiteral("run: one command file at a time"));

@@ -16,10 +16,8 @@ int runSend(CliContext& ctx, QStringList& args)
     const bool checksumOff = takeFlag(args, QStringLiteral("--no-checksum"));
     const bool decimal = takeFlag(args, QStringLiteral("--decimal"));
     const bool hex = takeFlag(args, QStringLiteral("--hex"));
-    if (const QString unknown = firstUnknownOption(args); !unknown.isEmpty()) {
-        CliContext::error(QStringLiteral("send: unknown option %1").arg(unknown));
+    if (!noUnknownOption(QStringLiteral("send"), args))
         return 2;
-    }
     if ((checksumOn && checksumOff) || (decimal && hex)) {
         CliContext::error(QStringLiteral("send: contradictory options"));
         return 2;

@@ -132,14 +132,7 @@ int runSettings(CliContext& ctx, QStringList& args)
             if (firstRun) {
                 Settings defaults(store, ctx.prompter);
                 defaults.setDefaults();
-                const SettingsRecord& d = defaults.record;
-                store.setNumber(QStringLiteral("ComPort"), d.ComPort);
-                store.setNumber(QStringLiteral("BaudRate"), d.BaudRate);
-                store.setString(QStringLiteral("DecodeStatus"), d.DecodeStatus);
-                store.setString(QStringLiteral("DecimalValues"), d.DecimalValues);
-                store.setNumber(QStringLiteral("Protocol"), d.Protocol);
-                store.setString(QStringLiteral("CheckSum"), d.CheckSum);
-                store.setNumber(QStringLiteral("TxDelay"), d.TxDelay);
+                Settings::putDeviceSettings(store, defaults.record);
             }
             for (const auto& a : assignments) {
                 if (a.isNumber)
