@@ -2,6 +2,8 @@
 // whole preparation into "macro.tmp", and the refusals of files that cannot become
 // a macro.
 
+#include "../common/testfiles.h"
+
 #include "core/prompter.h"
 #include "eeprom/macroprep.h"
 
@@ -15,20 +17,6 @@ namespace {
 
 const QByteArray workedFile("1 HO\nLOOP:1 ST 8>LOOP\n");
 const QByteArray workedMacro("1 HO\r1 STJ 0008\rGOTO 00005\rMACRO 0\r");
-
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-void writeAll(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        qFatal("cannot write %s", qPrintable(path));
-    f.write(bytes);
-}
 
 // A command file with `labels` labels and `jumps` status jumps to them.
 QByteArray labelledFile(int labels, int jumps)
@@ -58,11 +46,11 @@ private:
     // command file comes out unchanged.
     PrepResult prepare(const QByteArray& content, int base = 0)
     {
-        writeAll(path(QStringLiteral("test.cmd")), content);
+        writeFixture(path(QStringLiteral("test.cmd")), content);
         m_prep->MacroBaseAddress = base;
         m_prep->MacroFileName = QStringLiteral("test.cmd");
         const PrepResult result = m_prep->PrepFile(m_prep->MacroFileName);
-        if (readAll(path(QStringLiteral("test.cmd"))) != content)
+        if (readFileOrMissing(path(QStringLiteral("test.cmd"))) != content)
             qFatal("the preparation changed the command file");
         return result;
     }
@@ -92,7 +80,7 @@ private Q_SLOTS:
         QCOMPARE(m_prompter.shown.size(), 0);
         QCOMPARE(m_prep->MacroLineCount, 2);
         QCOMPARE(workedMacro.size(), 35);
-        QCOMPARE(readAll(workFile()), workedMacro);
+        QCOMPARE(readFileOrMissing(workFile()), workedMacro);
         QCOMPARE(m_prep->MacroText.toLatin1(), workedMacro);
         QCOMPARE(m_prep->labelNames, QStringList { QStringLiteral("LOOP") });
         QCOMPARE(m_prep->labelPositions, QList<int> { 5 });
@@ -104,14 +92,14 @@ private Q_SLOTS:
     {
         const QByteArray file("A:1 HO\n1 ST 8>B\nB:1 MV 5\n1 ST 16>A ST 32>B\n");
         QCOMPARE(prepare(file, 0), PrepResult::Prepared);
-        const QByteArray atZero = readAll(workFile());
+        const QByteArray atZero = readFileOrMissing(workFile());
         QCOMPARE(atZero,
             QByteArray("1 HO\r1 STJ 0008\rGOTO 00027\r1 MV 5\r1 STJ 0010\rGOTO 00000\r"
                        "1 STJ 0020\rGOTO 00027\rMACRO 0\r"));
         QCOMPARE(prepare(file, 1234), PrepResult::Prepared);
         QByteArray moved = atZero;
         moved.replace("GOTO 00027", "GOTO 01261").replace("GOTO 00000", "GOTO 01234");
-        QCOMPARE(readAll(workFile()), moved);
+        QCOMPARE(readFileOrMissing(workFile()), moved);
     }
 
     void rewrite_data()
@@ -202,9 +190,9 @@ private Q_SLOTS:
 
     void setLabelsFromWorkFile()
     {
-        writeAll(workFile(), "1 HO\r\nLOOP:1 STJ 8\rGOTO LOOP\r\r\n");
+        writeFixture(workFile(), "1 HO\r\nLOOP:1 STJ 8\rGOTO LOOP\r\r\n");
         QVERIFY(m_prep->SetLabels_n_Masks());
-        QCOMPARE(readAll(workFile()), QByteArray("1 HO\r1 STJ 0008\rGOTO 00005\r"));
+        QCOMPARE(readFileOrMissing(workFile()), QByteArray("1 HO\r1 STJ 0008\rGOTO 00005\r"));
     }
 
     void macroStatement_data()
@@ -229,8 +217,8 @@ private Q_SLOTS:
         QFETCH(QByteArray, macro);
         QCOMPARE(prepare(file), PrepResult::Prepared);
         if (!macro.isEmpty())
-            QCOMPARE(readAll(workFile()), macro);
-        QCOMPARE(m_prep->MacroText.toLatin1(), readAll(workFile()));
+            QCOMPARE(readFileOrMissing(workFile()), macro);
+        QCOMPARE(m_prep->MacroText.toLatin1(), readFileOrMissing(workFile()));
     }
 
     void refused_data()
@@ -257,11 +245,11 @@ private Q_SLOTS:
     {
         QFETCH(QByteArray, file);
         QFETCH(QString, message);
-        writeAll(workFile(), "earlier macro\r");
+        writeFixture(workFile(), "earlier macro\r");
         QCOMPARE(prepare(file), PrepResult::Refused);
         QVERIFY(m_prep->SyntaxErrorFlag);
         QVERIFY(m_prep->MacroText.isEmpty());
-        QCOMPARE(readAll(workFile()), QByteArray("earlier macro\r"));
+        QCOMPARE(readFileOrMissing(workFile()), QByteArray("earlier macro\r"));
         QCOMPARE(m_prompter.shown.size(), 1);
         QCOMPARE(m_prompter.shown.first().title, QStringLiteral("Syntax Checker"));
         QCOMPARE(m_prompter.shown.first().icon, PromptIcon::Critical);
@@ -285,12 +273,12 @@ private Q_SLOTS:
             QStringLiteral("Line 2 jumps to address 100000, which does not fit in five digits.")));
         init();
         QCOMPARE(prepare("1 HO\nA:1 ST 8>A\n", 99994), PrepResult::Prepared);
-        QVERIFY(readAll(workFile()).contains("GOTO 99999\r"));
+        QVERIFY(readFileOrMissing(workFile()).contains("GOTO 99999\r"));
     }
 
     void emptyFile()
     {
-        writeAll(workFile(), "earlier macro\r");
+        writeFixture(workFile(), "earlier macro\r");
         m_prep->MacroText = QStringLiteral("earlier macro\r");
         QCOMPARE(prepare(QByteArray()), PrepResult::Empty);
         QCOMPARE(m_prompter.texts(), QStringList { QStringLiteral("Command file is empty.") });
@@ -298,7 +286,7 @@ private Q_SLOTS:
         // Nothing prepared, and nothing that looks prepared.
         QVERIFY(m_prep->SyntaxErrorFlag);
         QVERIFY(m_prep->MacroText.isEmpty());
-        QCOMPARE(readAll(workFile()), QByteArray("earlier macro\r"));
+        QCOMPARE(readFileOrMissing(workFile()), QByteArray("earlier macro\r"));
         QCOMPARE(m_prep->MacroFileName, QStringLiteral("test.cmd"));
     }
 
@@ -321,19 +309,19 @@ private Q_SLOTS:
 
     void syntaxErrorLeavesWorkFile()
     {
-        writeAll(workFile(), "earlier macro\r");
+        writeFixture(workFile(), "earlier macro\r");
         QCOMPARE(prepare("1 HO\n1 MESSAGE X\n"), PrepResult::SyntaxError);
         QVERIFY(m_prep->SyntaxErrorFlag);
-        QCOMPARE(readAll(workFile()), QByteArray("earlier macro\r"));
+        QCOMPARE(readFileOrMissing(workFile()), QByteArray("earlier macro\r"));
         QCOMPARE(m_prompter.shown.size(), 1);
     }
 
     void workFileAsCommandFile()
     {
-        writeAll(workFile(), "1 HO\n");
+        writeFixture(workFile(), "1 HO\n");
         QString name = QStringLiteral("macro.tmp");
         QCOMPARE(m_prep->PrepFile(name), PrepResult::FileError);
-        QCOMPARE(readAll(workFile()), QByteArray("1 HO\n"));
+        QCOMPARE(readFileOrMissing(workFile()), QByteArray("1 HO\n"));
         QCOMPARE(m_prompter.texts(),
             QStringList {
                 QStringLiteral("The work file macro.tmp cannot be prepared as a command file.") });
@@ -385,7 +373,7 @@ private Q_SLOTS:
             }
             ++prepared;
             const QString macro = m_prep->MacroText;
-            QCOMPARE(readAll(workFile()), macro.toLatin1());
+            QCOMPARE(readFileOrMissing(workFile()), macro.toLatin1());
             QVERIFY(macro.endsWith(u'\r'));
             QVERIFY2(!macro.contains(u'\n') && !macro.contains(QStringLiteral("\r\r"))
                     && !macro.startsWith(u'\r'),
@@ -408,7 +396,8 @@ private Q_SLOTS:
     {
         const QByteArray body(90000, 'A');
         QCOMPARE(prepare("1 HO" + body + "\nX:1 ST 8>X\n"), PrepResult::Prepared);
-        QCOMPARE(readAll(workFile()), "1 HO" + body + "\r1 STJ 0008\rGOTO 90005\rMACRO 0\r");
+        QCOMPARE(
+            readFileOrMissing(workFile()), "1 HO" + body + "\r1 STJ 0008\rGOTO 90005\rMACRO 0\r");
         // A label beyond the five-digit range is refused, not cut.
         init();
         QCOMPARE(prepare("1 HO" + body + body + "\nX:1 ST 8>X\n"), PrepResult::Refused);

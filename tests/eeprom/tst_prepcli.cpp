@@ -1,5 +1,7 @@
 // zaziruv-cli check and prep, run as a script would run them.
 
+#include "../common/testfiles.h"
+
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -13,20 +15,6 @@ struct Run
     QByteArray out;
     QString err;
 };
-
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-void writeAll(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        qFatal("cannot write %s", qPrintable(path));
-    f.write(bytes);
-}
 
 } // namespace
 
@@ -59,10 +47,10 @@ private Q_SLOTS:
     void init()
     {
         QFile::remove(work());
-        writeAll(m_dir.filePath("good.cmd"), "1 HO\nLOOP:1 ST 8>LOOP\n");
-        writeAll(m_dir.filePath("bad.cmd"), "1 HO\n1 ST -8\n");
-        writeAll(m_dir.filePath("empty.cmd"), "");
-        writeAll(m_dir.filePath("nolabel.cmd"), "1 ST 8>AWAY\n");
+        writeFixture(m_dir.filePath("good.cmd"), "1 HO\nLOOP:1 ST 8>LOOP\n");
+        writeFixture(m_dir.filePath("bad.cmd"), "1 HO\n1 ST -8\n");
+        writeFixture(m_dir.filePath("empty.cmd"), "");
+        writeFixture(m_dir.filePath("nolabel.cmd"), "1 ST 8>AWAY\n");
     }
 
     void checkPasses()
@@ -84,7 +72,7 @@ private Q_SLOTS:
                 "Error found in file BAD.CMD.\nLine 2 has a Negative Status Mask Statement.\n\n"
                 "*ST -8*  Must be changed to its Positive mask *ST 65528*\n"),
             qPrintable(r.err));
-        QCOMPARE(readAll(m_dir.filePath("bad.cmd")), QByteArray("1 HO\n1 ST -8\n"));
+        QCOMPARE(readFileOrMissing(m_dir.filePath("bad.cmd")), QByteArray("1 HO\n1 ST -8\n"));
     }
 
     void prepWritesWorkFile_data()
@@ -106,7 +94,7 @@ private Q_SLOTS:
         QCOMPARE(r.exitCode, 0);
         QCOMPARE(r.out, QByteArray());
         QCOMPARE(r.err, QString());
-        QCOMPARE(readAll(work()), macro);
+        QCOMPARE(readFileOrMissing(work()), macro);
     }
 
     void prepFails_data()
@@ -127,11 +115,11 @@ private Q_SLOTS:
     {
         QFETCH(QString, file);
         QFETCH(QString, message);
-        writeAll(work(), "earlier\r");
+        writeFixture(work(), "earlier\r");
         const Run r = run({ "--dir", m_dir.path(), "prep", file });
         QCOMPARE(r.exitCode, 1);
         QVERIFY2(r.err.contains(message), qPrintable(r.err));
-        QCOMPARE(readAll(work()), QByteArray("earlier\r"));
+        QCOMPARE(readFileOrMissing(work()), QByteArray("earlier\r"));
     }
 
     void usageErrors_data()

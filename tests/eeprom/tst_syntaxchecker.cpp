@@ -1,6 +1,8 @@
 // The syntax check as a download runs it: each rule through a command file that
 // breaks it, the exact message box, and the order in which rules override each other.
 
+#include "../common/testfiles.h"
+
 #include "core/prompter.h"
 #include "eeprom/macroprep.h"
 #include "eeprom/syntaxchecker.h"
@@ -30,12 +32,6 @@ QString negativeText(const QString& n, const QString& p)
         + QStringLiteral("since the Macros only work with only Positive masks.");
 }
 
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
 } // namespace
 
 class TstSyntaxChecker : public QObject
@@ -56,7 +52,7 @@ private:
         out = new MacroPrep(prompter, m_dir.path());
         out->MacroFileName = QStringLiteral("test.cmd");
         const PrepResult result = out->checkFile(out->MacroFileName);
-        if (readAll(path) != content)
+        if (readFileOrMissing(path) != content)
             qFatal("the check changed the command file");
         return result;
     }

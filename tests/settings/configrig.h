@@ -3,6 +3,8 @@
 // The configuration window's logic over a private settings store, with helpers to
 // run the simulated controller as a separate process.
 
+#include "storedvalues.h"
+
 #include "core/prompter.h"
 #include "eeprom/utilitycore.h"
 #include "settings/configuration.h"
@@ -42,28 +44,6 @@ inline QByteArray storeText(const std::array<QString, 9>& devices, int comPort =
         values.insert(it.key(), it.value());
     return QJsonDocument(QJsonObject { { "key", SettingsStore::KeyPath }, { "values", values } })
         .toJson();
-}
-
-inline QJsonObject storedValues(const QString& path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    return QJsonDocument::fromJson(f.readAll()).object().value("values").toObject();
-}
-
-inline bool writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
-
-inline QByteArray readFile(const QString& path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    return f.readAll();
 }
 
 // zaziruv-sim in its own process: the device to open is the first line it prints.

@@ -1,3 +1,5 @@
+#include "storedvalues.h"
+
 #include "settings/settings.h"
 #include "settings/settingsstore.h"
 
@@ -60,26 +62,6 @@ QString inForceText(const SettingsInForce& f)
         .arg(f.TXdelay);
 }
 
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    return f.readAll();
-}
-
-void writeAll(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
-
-QJsonObject storedValues(const QString& path)
-{
-    return QJsonDocument::fromJson(readAll(path)).object().value("values").toObject();
-}
-
 const QString Defaults = QStringLiteral("2 9600 True True 232 False 1");
 const QString DefaultsInForce = QStringLiteral("2 9600 1 1 1 0 1");
 
@@ -102,7 +84,7 @@ private Q_SLOTS:
         QCOMPARE(recordText(settings.record), Defaults);
         QCOMPARE(settings.record.WorkingDir, Settings::defaultWorkingDir());
         // The file, byte for byte: readable, typed, and without WorkingDir.
-        QCOMPARE(readAll(path),
+        QCOMPARE(readFile(path),
             QByteArray("{\n"
                        "    \"key\": \"SOFTWARE\\\\Quorvanta\\\\ZAZIRUV\\\\1.5\",\n"
                        "    \"values\": {\n"
@@ -244,7 +226,7 @@ private Q_SLOTS:
 
         QTemporaryDir tmp;
         const QString path = tmp.filePath("settings.json");
-        writeAll(path, stored);
+        QVERIFY(writeFile(path, stored));
 
         SettingsStore store(path);
         ScriptedPrompter prompter;
@@ -282,7 +264,7 @@ private Q_SLOTS:
         QCOMPARE(recordText(settings.record), record);
 
         if (unchanged) {
-            QCOMPARE(readAll(path), stored);
+            QCOMPARE(readFile(path), stored);
             QVERIFY(!QFile::exists(path + ".corrupt"));
         } else {
             const QJsonObject v = storedValues(path);
@@ -297,13 +279,13 @@ private Q_SLOTS:
         QTemporaryDir tmp;
         const QString path = tmp.filePath("settings.json");
         const QByteArray garbage("{\"values\": {\"WorkingDir\": \"/somewhere\"");
-        writeAll(path, garbage);
+        QVERIFY(writeFile(path, garbage));
         SettingsStore store(path);
         ScriptedPrompter prompter;
         prompter.answers.append(PromptAnswer::Ok);
         Settings settings(store, prompter);
         settings.ReadSettings();
-        QCOMPARE(readAll(path + ".corrupt"), garbage);
+        QCOMPARE(readFile(path + ".corrupt"), garbage);
         QCOMPARE(storedValues(path).size(), 7);
     }
 
@@ -318,7 +300,7 @@ private Q_SLOTS:
         QFETCH(QString, where);
         QTemporaryDir tmp;
         QVERIFY(QDir(tmp.path()).mkdir("dir"));
-        writeAll(tmp.filePath("file"), "not a directory");
+        QVERIFY(writeFile(tmp.filePath("file"), "not a directory"));
         const QString path = tmp.filePath(where);
 
         SettingsStore store(path);
@@ -341,7 +323,7 @@ private Q_SLOTS:
         settings.WriteSettings();
         settings.WriteWorkingDir();
         QCOMPARE(prompter.texts(), (QStringList { CannotCreate, CannotCreate }));
-        QCOMPARE(readAll(tmp.filePath("file")), QByteArray("not a directory"));
+        QCOMPARE(readFile(tmp.filePath("file")), QByteArray("not a directory"));
     }
 
     void workingDir_data()
@@ -360,11 +342,11 @@ private Q_SLOTS:
         QFETCH(QString, stored);
         QFETCH(bool, kept);
         QTemporaryDir tmp;
-        writeAll(tmp.filePath("plain.txt"), "x");
+        QVERIFY(writeFile(tmp.filePath("plain.txt"), "x"));
         const QString dir = QString(stored).replace('@', tmp.path());
         const QString path = tmp.filePath("settings.json");
         const QByteArray bytes = storeWith({ { "WorkingDir", dir } });
-        writeAll(path, bytes);
+        QVERIFY(writeFile(path, bytes));
 
         SettingsStore store(path);
         ScriptedPrompter prompter;
@@ -379,7 +361,7 @@ private Q_SLOTS:
             QCOMPARE(f.Dir1, dir);
         QVERIFY(QFileInfo(f.Dir1).isDir());
         QCOMPARE(f.Drive1, QStringLiteral("/"));
-        QCOMPARE(readAll(path), bytes); // the stored text stays until a save
+        QCOMPARE(readFile(path), bytes); // the stored text stays until a save
     }
 
     void workingDirBufferOf256Bytes_data()
@@ -400,7 +382,7 @@ private Q_SLOTS:
         QCOMPARE(dir.size(), length);
         QVERIFY(QDir().mkpath(dir));
         const QString path = tmp.filePath("settings.json");
-        writeAll(path, storeWith({ { "WorkingDir", dir } }));
+        QVERIFY(writeFile(path, storeWith({ { "WorkingDir", dir } })));
 
         SettingsStore store(path);
         ScriptedPrompter prompter;
@@ -420,7 +402,7 @@ private Q_SLOTS:
                 { "FutureValue",
                     7 } })).object();
         top.insert("comment", "kept");
-        writeAll(path, QJsonDocument(top).toJson());
+        QVERIFY(writeFile(path, QJsonDocument(top).toJson()));
 
         SettingsStore store(path);
         ScriptedPrompter prompter;
@@ -434,7 +416,7 @@ private Q_SLOTS:
         settings.WriteWorkingDir();
         QVERIFY(prompter.shown.isEmpty());
 
-        const QJsonObject after = QJsonDocument::fromJson(readAll(path)).object();
+        const QJsonObject after = QJsonDocument::fromJson(readFile(path)).object();
         QCOMPARE(after.value("comment").toString(), QStringLiteral("kept"));
         const QJsonObject v = after.value("values").toObject();
         QCOMPARE(v.value("ComPort").toInt(), 5);
@@ -456,7 +438,8 @@ private Q_SLOTS:
     {
         QTemporaryDir tmp;
         const QString path = tmp.filePath("settings.json");
-        writeAll(path, storeWith({ { "ComDevice3", "/dev/ttyUSB0" }, { "ComDevice4", 12 } }));
+        QVERIFY(
+            writeFile(path, storeWith({ { "ComDevice3", "/dev/ttyUSB0" }, { "ComDevice4", 12 } })));
         SettingsStore store(path);
         ScriptedPrompter prompter;
         Settings settings(store, prompter);

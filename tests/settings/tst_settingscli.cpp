@@ -1,6 +1,8 @@
 // zaziruv-cli settings, run as a script would run it, with HOME and the
 // configuration directory inside a temporary directory.
 
+#include "storedvalues.h"
+
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
@@ -17,19 +19,6 @@ struct Run
     QString out;
     QString err;
 };
-
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    return f.readAll();
-}
-
-QJsonObject storedValues(const QString& path)
-{
-    return QJsonDocument::fromJson(readAll(path)).object().value("values").toObject();
-}
 
 } // namespace
 
@@ -93,12 +82,12 @@ private Q_SLOTS:
         QCOMPARE(v.value("TxDelay").toInt(), 1);
 
         // A second run reads what the first wrote, without a question.
-        const QByteArray written = readAll(f);
+        const QByteArray written = readFile(f);
         const Run again = run({ "settings", "--settings", f });
         QCOMPARE(again.exitCode, 0);
         QCOMPARE(again.err, QString());
         QCOMPARE(again.out, defaultsOutput());
-        QCOMPARE(readAll(f), written);
+        QCOMPARE(readFile(f), written);
     }
 
     void whereTheStoreIs()
@@ -190,7 +179,7 @@ private Q_SLOTS:
         QCOMPARE(r.exitCode, 2);
         QVERIFY2(r.err.contains(message), qPrintable(r.err));
         QCOMPARE(r.out, QString());
-        QCOMPARE(readAll(f), before);
+        QCOMPARE(readFile(f), before);
     }
 
     void corruptStore()
@@ -210,12 +199,12 @@ private Q_SLOTS:
                                                 "values set?\n")));
         QVERIFY(r.err.contains("The CheckSum option saved in the registry is invalid."));
         QVERIFY(r.out.startsWith("ComPort=0\n"));
-        QCOMPARE(readAll(f), garbage);
+        QCOMPARE(readFile(f), garbage);
 
         const Run ok = run({ "--settings", f, "settings", "--answer-ok" });
         QCOMPARE(ok.exitCode, 0);
         QCOMPARE(ok.out, defaultsOutput());
-        QCOMPARE(readAll(f + ".corrupt"), garbage);
+        QCOMPARE(readFile(f + ".corrupt"), garbage);
         QCOMPARE(storedValues(f).value("ComPort").toInt(), 2);
     }
 
