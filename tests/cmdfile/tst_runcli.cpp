@@ -1,14 +1,15 @@
 // zaziruv-cli run against the zaziruv-sim program: what the controller logs, what the
 // command prints and its exit status.
 
+#include "../common/processrun.h"
+#include "../common/testfiles.h"
+
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
 namespace {
-const QString Bin = QStringLiteral(ZZ_BINARY_DIR "/src/app/");
-
 struct Sim
 {
     QProcess process;
@@ -18,7 +19,8 @@ struct Sim
     Sim(const QString& logPath, const QStringList& extra = {})
         : log(logPath)
     {
-        process.start(Bin + "zaziruv-sim", QStringList { "--log", logPath, "--move-ms", "150" } + extra);
+        process.start(
+            appBinary("zaziruv-sim"), QStringList { "--log", logPath, "--move-ms", "150" } + extra);
         if (process.waitForStarted() && process.waitForReadyRead(5000))
             pty = QString::fromLocal8Bit(process.readLine()).trimmed();
     }
@@ -29,10 +31,8 @@ struct Sim
     }
     QList<QByteArray> lines() const
     {
-        QFile f(log);
-        f.open(QIODevice::ReadOnly);
         QList<QByteArray> out;
-        for (const QByteArray& l : f.readAll().split('\n')) {
+        for (const QByteArray& l : readFile(log).split('\n')) {
             if (!l.isEmpty())
                 out << l;
         }
@@ -40,33 +40,14 @@ struct Sim
     }
 };
 
-struct Run
+ProcessRun cli(const QTemporaryDir& dir, const QStringList& args)
 {
-    int status = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
-Run cli(const QTemporaryDir& dir, const QStringList& args)
-{
-    QProcess p;
-    p.setWorkingDirectory(dir.path());
-    p.start(Bin + "zaziruv-cli", QStringList { "--settings", dir.filePath("s.json") } + args);
-    p.closeWriteChannel();
-    if (!p.waitForFinished(30000)) {
-        p.kill();
-        p.waitForFinished();
-        return {};
-    }
-    return { p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
-        p.readAllStandardError() };
-}
-
-void write(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes)
-{
-    QFile f(dir.filePath(name));
-    f.open(QIODevice::WriteOnly);
-    f.write(bytes);
+    ProcessOptions options;
+    options.workingDirectory = dir.path();
+    options.closeInput = true;
+    options.timeoutMs = 30000;
+    return runProcess(appBinary("zaziruv-cli"),
+        QStringList { "--settings", dir.filePath("s.json") } + args, options);
 }
 } // namespace
 
@@ -79,10 +60,11 @@ private Q_SLOTS:
         QTemporaryDir dir;
         Sim sim(dir.filePath("sim.log"), { "--status", "0" });
         QVERIFY(!sim.pty.isEmpty());
-        write(dir, "r.cmd",
-            "0 HO\r\nREPEAT 3\r\n0 EEADR 500+REPEAT\r\nMESSAGE step\r\nREND\r\n0 ST 2>END\r\n0 NO\r\nEND: PAUSE\r\n");
-        const Run r = cli(dir, { "--port", sim.pty, "run", "r.cmd" });
-        QCOMPARE(r.status, 0);
+        QVERIFY(writeFile(dir.filePath("r.cmd"),
+            "0 HO\r\nREPEAT 3\r\n0 EEADR 500+REPEAT\r\nMESSAGE step\r\nREND\r\n"
+            "0 ST 2>END\r\n0 NO\r\nEND: PAUSE\r\n"));
+        const ProcessRun r = cli(dir, { "--port", sim.pty, "run", "r.cmd" });
+        QCOMPARE(r.exitCode, 0);
         QCOMPARE(r.out, QByteArray(" step\n step\n step\n"));
         QVERIFY(r.err.contains("Pause\n"));
         QList<QByteArray> lines = sim.lines();
@@ -94,9 +76,10 @@ private Q_SLOTS:
     {
         QTemporaryDir dir;
         Sim sim(dir.filePath("sim.log"));
-        write(dir, "p.cmd", "0 A\r\n");
-        const Run r = cli(dir, { "--port", sim.pty, "run", "--repeat", "--passes", "3", "p.cmd" });
-        QCOMPARE(r.status, 0);
+        QVERIFY(writeFile(dir.filePath("p.cmd"), "0 A\r\n"));
+        const ProcessRun r
+            = cli(dir, { "--port", sim.pty, "run", "--repeat", "--passes", "3", "p.cmd" });
+        QCOMPARE(r.exitCode, 0);
         QCOMPARE(sim.lines(), QList<QByteArray>({ "0 A", "0 A", "0 A" }));
     }
 
@@ -125,9 +108,9 @@ private Q_SLOTS:
         QTemporaryDir dir;
         Sim sim(dir.filePath("sim.log"));
         if (!bytes.isNull())
-            write(dir, "f.cmd", bytes);
-        const Run r = cli(dir, QStringList { "--port", sim.pty } + args);
-        QCOMPARE(r.status, status);
+            QVERIFY(writeFile(dir.filePath("f.cmd"), bytes));
+        const ProcessRun r = cli(dir, QStringList { "--port", sim.pty } + args);
+        QCOMPARE(r.exitCode, status);
         QVERIFY2(r.err.contains(message), r.err.constData());
         QVERIFY(sim.lines().isEmpty());
         QCOMPARE(QFile::exists(dir.filePath("none.cmd")), false);
@@ -136,9 +119,9 @@ private Q_SLOTS:
     void portThatDoesNotOpen()
     {
         QTemporaryDir dir;
-        write(dir, "f.cmd", "0 A\r\n");
-        const Run r = cli(dir, { "--port", dir.filePath("no-such-tty"), "run", "f.cmd" });
-        QCOMPARE(r.status, 1);
+        QVERIFY(writeFile(dir.filePath("f.cmd"), "0 A\r\n"));
+        const ProcessRun r = cli(dir, { "--port", dir.filePath("no-such-tty"), "run", "f.cmd" });
+        QCOMPARE(r.exitCode, 1);
         QVERIFY(r.err.contains("serial port is not open"));
     }
 };

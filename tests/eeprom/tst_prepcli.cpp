@@ -1,22 +1,11 @@
 // zaziruv-cli check and prep, run as a script would run them.
 
+#include "../common/processrun.h"
 #include "../common/testfiles.h"
 
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
-
-namespace {
-
-struct Run
-{
-    int exitCode = -1;
-    QByteArray out;
-    QString err;
-};
-
-} // namespace
 
 class TstPrepCli : public QObject
 {
@@ -25,21 +14,11 @@ class TstPrepCli : public QObject
     QTemporaryDir m_home;
     QTemporaryDir m_dir;
 
-    Run run(const QStringList& args)
+    ProcessRun run(const QStringList& args)
     {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("HOME", m_home.path());
-        env.insert("XDG_CONFIG_HOME", m_home.filePath("config"));
-        QProcess p;
-        p.setProcessEnvironment(env);
-        p.start(QStringLiteral(ZZ_BINARY_DIR "/src/app/zaziruv-cli"), args);
-        Run r;
-        if (!p.waitForFinished(60000))
-            return r;
-        r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-        r.out = p.readAllStandardOutput();
-        r.err = QString::fromLocal8Bit(p.readAllStandardError());
-        return r;
+        ProcessOptions options;
+        options.environment = homeEnvironment(m_home);
+        return runProcess(appBinary("zaziruv-cli"), args, options);
     }
     QString work() const { return m_dir.filePath("macro.tmp"); }
 
@@ -55,23 +34,23 @@ private Q_SLOTS:
 
     void checkPasses()
     {
-        const Run r = run({ "--dir", m_dir.path(), "check", "good.cmd" });
+        const ProcessRun r = run({ "--dir", m_dir.path(), "check", "good.cmd" });
         QCOMPARE(r.exitCode, 0);
         QCOMPARE(r.out, QByteArray());
-        QCOMPARE(r.err, QString());
+        QCOMPARE(r.errText(), QString());
         QVERIFY(!QFile::exists(work()));
     }
 
     void checkFails()
     {
-        const Run r = run({ "--dir", m_dir.path(), "check", "bad.cmd" });
+        const ProcessRun r = run({ "--dir", m_dir.path(), "check", "bad.cmd" });
         QCOMPARE(r.exitCode, 1);
         QCOMPARE(r.out, QByteArray());
         QVERIFY2(
-            r.err.contains(
+            r.errText().contains(
                 "Error found in file BAD.CMD.\nLine 2 has a Negative Status Mask Statement.\n\n"
                 "*ST -8*  Must be changed to its Positive mask *ST 65528*\n"),
-            qPrintable(r.err));
+            qPrintable(r.errText()));
         QCOMPARE(readFileOrMissing(m_dir.filePath("bad.cmd")), QByteArray("1 HO\n1 ST -8\n"));
     }
 
@@ -90,10 +69,10 @@ private Q_SLOTS:
     {
         QFETCH(QStringList, base);
         QFETCH(QByteArray, macro);
-        const Run r = run(QStringList { "--dir", m_dir.path(), "prep", "good.cmd" } + base);
+        const ProcessRun r = run(QStringList { "--dir", m_dir.path(), "prep", "good.cmd" } + base);
         QCOMPARE(r.exitCode, 0);
         QCOMPARE(r.out, QByteArray());
-        QCOMPARE(r.err, QString());
+        QCOMPARE(r.errText(), QString());
         QCOMPARE(readFileOrMissing(work()), macro);
     }
 
@@ -116,9 +95,9 @@ private Q_SLOTS:
         QFETCH(QString, file);
         QFETCH(QString, message);
         writeFixture(work(), "earlier\r");
-        const Run r = run({ "--dir", m_dir.path(), "prep", file });
+        const ProcessRun r = run({ "--dir", m_dir.path(), "prep", file });
         QCOMPARE(r.exitCode, 1);
-        QVERIFY2(r.err.contains(message), qPrintable(r.err));
+        QVERIFY2(r.errText().contains(message), qPrintable(r.errText()));
         QCOMPARE(readFileOrMissing(work()), QByteArray("earlier\r"));
     }
 
@@ -135,9 +114,9 @@ private Q_SLOTS:
     void usageErrors()
     {
         QFETCH(QStringList, args);
-        const Run r = run(QStringList { "--dir", m_dir.path() } + args);
+        const ProcessRun r = run(QStringList { "--dir", m_dir.path() } + args);
         QCOMPARE(r.exitCode, 2);
-        QVERIFY(!r.err.isEmpty());
+        QVERIFY(!r.errText().isEmpty());
         QVERIFY(!QFile::exists(work()));
     }
 };

@@ -4,6 +4,7 @@
 
 #include "configrig.h"
 
+#include "../common/processrun.h"
 #include "../common/ptypair.h"
 #include "link/framing.h"
 
@@ -154,21 +155,11 @@ std::optional<QStringList> answersOf(const QString& log)
     return answers;
 }
 
-struct CliResult
+ProcessRun runCli(const QStringList& args)
 {
-    int code = -1;
-    QString out;
-    QString err;
-};
-
-CliResult runCli(const QStringList& args)
-{
-    QProcess p;
-    p.start(QStringLiteral(ZZ_BINARY_DIR "/src/app/zaziruv-cli"), args);
-    p.waitForFinished(120000);
-    return { p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-        QString::fromLocal8Bit(p.readAllStandardOutput()),
-        QString::fromLocal8Bit(p.readAllStandardError()) };
+    ProcessOptions options;
+    options.timeoutMs = 120000;
+    return runProcess(appBinary("zaziruv-cli"), args, options);
 }
 
 } // namespace
@@ -576,11 +567,11 @@ void TestConfiguration::cliAutoconfigure()
     QTemporaryDir dir;
     const QString store = dir.filePath("s.json");
     QVERIFY(writeFile(store, storeText(mapping({ { 3, sim.path() } }), 2, dir.path())));
-    const CliResult r = runCli({ "--settings", store, "autoconfigure" });
-    QCOMPARE(r.code, 0);
-    QCOMPARE(r.out, "ComPort=3\nBaudRate=19200\n");
-    QVERIFY(r.err.contains(ConfigurationCore::OneControllerText));
-    QVERIFY(r.err.contains(UtilityCore::ProbeSuccessText));
+    const ProcessRun r = runCli({ "--settings", store, "autoconfigure" });
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(r.outText(), "ComPort=3\nBaudRate=19200\n");
+    QVERIFY(r.errText().contains(ConfigurationCore::OneControllerText));
+    QVERIFY(r.errText().contains(UtilityCore::ProbeSuccessText));
     const QJsonObject v = storedValues(store);
     QCOMPARE(v["ComPort"].toInt(), 3);
     QCOMPARE(v["BaudRate"].toInt(), 19200);
@@ -592,10 +583,10 @@ void TestConfiguration::cliAutoconfigureNoAnswer()
     QTemporaryDir dir;
     const QString store = dir.filePath("s.json");
     QVERIFY(writeFile(store, storeText(mapping({}), 2, dir.path())));
-    const CliResult r = runCli({ "--settings", store, "autoconfigure" });
-    QCOMPARE(r.code, 1);
-    QVERIFY(r.out.isEmpty());
-    QVERIFY2(r.err.contains("no controller answered"), qPrintable(r.err));
+    const ProcessRun r = runCli({ "--settings", store, "autoconfigure" });
+    QCOMPARE(r.exitCode, 1);
+    QVERIFY(r.outText().isEmpty());
+    QVERIFY2(r.errText().contains("no controller answered"), qPrintable(r.errText()));
 }
 
 void TestConfiguration::cliAutoconfigureRejectsPort()
@@ -604,10 +595,10 @@ void TestConfiguration::cliAutoconfigureRejectsPort()
     const QString store = dir.filePath("s.json");
     QVERIFY(writeFile(store, storeText(mapping({}), 2, dir.path())));
     const QByteArray before = readFile(store);
-    const CliResult r
+    const ProcessRun r
         = runCli({ "--settings", store, "--port", "/nonexistent/ttyQ", "autoconfigure" });
-    QCOMPARE(r.code, 2);
-    QVERIFY(r.err.contains("--port"));
+    QCOMPARE(r.exitCode, 2);
+    QVERIFY(r.errText().contains("--port"));
     QCOMPARE(readFile(store), before);
 }
 
@@ -620,9 +611,9 @@ void TestConfiguration::cliDebuglogSimulator()
     QVERIFY(writeFile(store, storeText(mapping({ { 2, sim.path() } }), 2, dir.path())));
     const QString out = dir.filePath("logs");
     QVERIFY(QDir().mkpath(out));
-    const CliResult r = runCli({ "--settings", store, "--dir", out, "debuglog" });
-    QCOMPARE(r.code, 0);
-    QVERIFY(r.err.contains(UtilityCore::DebugSuccessText));
+    const ProcessRun r = runCli({ "--settings", store, "--dir", out, "debuglog" });
+    QCOMPARE(r.exitCode, 0);
+    QVERIFY(r.errText().contains(UtilityCore::DebugSuccessText));
     const QByteArray file = readFile(QDir(out).filePath("TYXLOG.CMD"));
     QCOMPARE(file.size(), 1000);
     const auto answers = answersOf(QString::fromLatin1(file).trimmed());
@@ -639,8 +630,8 @@ void TestConfiguration::cliDebuglogSilentPort()
     QTemporaryDir dir;
     const QString store = dir.filePath("s.json");
     QVERIFY(writeFile(store, storeText(mapping({}), 2, dir.path())));
-    const CliResult r = runCli({ "--settings", store, "--port", pair.slavePath(), "debuglog" });
-    QCOMPARE(r.code, 0);
+    const ProcessRun r = runCli({ "--settings", store, "--port", pair.slavePath(), "debuglog" });
+    QCOMPARE(r.exitCode, 0);
     QCOMPARE(readFile(QDir(dir.path()).filePath("TYXLOG.CMD")),
         expectedEmptyLog().toLatin1().leftJustified(1000, ' '));
 }
@@ -650,9 +641,9 @@ void TestConfiguration::cliDebuglogPortClosed()
     QTemporaryDir dir;
     const QString store = dir.filePath("s.json");
     QVERIFY(writeFile(store, storeText(mapping({}), 2, dir.path())));
-    const CliResult r = runCli({ "--settings", store, "debuglog" });
-    QCOMPARE(r.code, 1);
-    QVERIFY(r.err.contains("not open"));
+    const ProcessRun r = runCli({ "--settings", store, "debuglog" });
+    QCOMPARE(r.exitCode, 1);
+    QVERIFY(r.errText().contains("not open"));
     QVERIFY(!QFile::exists(QDir(dir.path()).filePath("TYXLOG.CMD")));
 }
 

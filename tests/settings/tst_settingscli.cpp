@@ -3,24 +3,14 @@
 
 #include "storedvalues.h"
 
+#include "../common/processrun.h"
+
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
-
-namespace {
-
-struct Run
-{
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-} // namespace
 
 class TstSettingsCli : public QObject
 {
@@ -30,24 +20,14 @@ class TstSettingsCli : public QObject
 
     QString documents() const { return m_home.path() + QStringLiteral("/Documents"); }
 
-    Run run(const QStringList& args, const QString& envSettings = {})
+    ProcessRun run(const QStringList& args, const QString& envSettings = {})
     {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("HOME", m_home.path());
-        env.insert("XDG_CONFIG_HOME", m_home.filePath("config"));
-        env.remove("ZAZIRUV_SETTINGS");
+        ProcessOptions options;
+        options.environment = homeEnvironment(m_home);
+        options.environment.remove("ZAZIRUV_SETTINGS");
         if (!envSettings.isEmpty())
-            env.insert("ZAZIRUV_SETTINGS", envSettings);
-        QProcess p;
-        p.setProcessEnvironment(env);
-        p.start(QStringLiteral(ZZ_BINARY_DIR "/src/app/zaziruv-cli"), args);
-        Run r;
-        if (!p.waitForFinished(60000))
-            return r;
-        r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-        r.out = QString::fromLocal8Bit(p.readAllStandardOutput());
-        r.err = QString::fromLocal8Bit(p.readAllStandardError());
-        return r;
+            options.environment.insert("ZAZIRUV_SETTINGS", envSettings);
+        return runProcess(appBinary("zaziruv-cli"), args, options);
     }
 
     QString defaultsOutput() const
@@ -64,10 +44,10 @@ private Q_SLOTS:
     {
         QTemporaryDir tmp;
         const QString f = tmp.filePath("s.json");
-        const Run r = run({ "--settings", f, "settings" });
+        const ProcessRun r = run({ "--settings", f, "settings" });
         QCOMPARE(r.exitCode, 0);
-        QCOMPARE(r.err, QString());
-        QCOMPARE(r.out, defaultsOutput());
+        QCOMPARE(r.errText(), QString());
+        QCOMPARE(r.outText(), defaultsOutput());
         const QJsonObject v = storedValues(f);
         QCOMPARE(v.keys(),
             (QStringList { "BaudRate", "CheckSum", "ComPort", "DecimalValues", "DecodeStatus",
@@ -83,10 +63,10 @@ private Q_SLOTS:
 
         // A second run reads what the first wrote, without a question.
         const QByteArray written = readFile(f);
-        const Run again = run({ "settings", "--settings", f });
+        const ProcessRun again = run({ "settings", "--settings", f });
         QCOMPARE(again.exitCode, 0);
-        QCOMPARE(again.err, QString());
-        QCOMPARE(again.out, defaultsOutput());
+        QCOMPARE(again.errText(), QString());
+        QCOMPARE(again.outText(), defaultsOutput());
         QCOMPARE(readFile(f), written);
     }
 
@@ -112,16 +92,16 @@ private Q_SLOTS:
         QVERIFY(QDir(tmp.path()).mkdir("work"));
         const QString work = tmp.filePath("work");
         const QString f = tmp.filePath("s.json");
-        const Run r = run(
+        const ProcessRun r = run(
             { "--settings", f, "settings", "--set", "ComPort=9", "--set=CheckSum=true", "--set",
                 "ComDevice2=/dev/ttyUSB1", "--set", "WorkingDir=" + work, "--set", "TxDelay=-3" });
         QCOMPARE(r.exitCode, 0);
         // Both invalid values are reported; the store did not exist, so the values
         // went in on top of the first-run defaults rather than leaving values missing.
-        QCOMPARE(r.err,
+        QCOMPARE(r.errText(),
             QStringLiteral("ZAZIRUV: The Com Port saved in the registry is invalid.\n"
                            "ZAZIRUV: The CheckSum option saved in the registry is invalid.\n"));
-        QCOMPARE(r.out,
+        QCOMPARE(r.outText(),
             QStringLiteral("ComPort=9\nBaudRate=9600\nDecodeStatus=True\nDecimalValues=True\n"
                            "Protocol=232\nCheckSum=true\nTxDelay=-3\nWorkingDir=")
                 + work + '\n');
@@ -175,10 +155,10 @@ private Q_SLOTS:
         seed.write(before);
         seed.close();
 
-        const Run r = run(QStringList { "--settings", f, "settings" } + args);
+        const ProcessRun r = run(QStringList { "--settings", f, "settings" } + args);
         QCOMPARE(r.exitCode, 2);
-        QVERIFY2(r.err.contains(message), qPrintable(r.err));
-        QCOMPARE(r.out, QString());
+        QVERIFY2(r.errText().contains(message), qPrintable(r.errText()));
+        QCOMPARE(r.outText(), QString());
         QCOMPARE(readFile(f), before);
     }
 
@@ -192,18 +172,19 @@ private Q_SLOTS:
         seed.write(garbage);
         seed.close();
 
-        const Run r = run({ "--settings", f, "settings" });
+        const ProcessRun r = run({ "--settings", f, "settings" });
         QCOMPARE(r.exitCode, 0);
-        QVERIFY(r.err.startsWith(QStringLiteral("Registry Corrupted: A setup value is missing "
-                                                "from the registry.  Would you like the default "
-                                                "values set?\n")));
-        QVERIFY(r.err.contains("The CheckSum option saved in the registry is invalid."));
-        QVERIFY(r.out.startsWith("ComPort=0\n"));
+        QVERIFY(
+            r.errText().startsWith(QStringLiteral("Registry Corrupted: A setup value is missing "
+                                                  "from the registry.  Would you like the default "
+                                                  "values set?\n")));
+        QVERIFY(r.errText().contains("The CheckSum option saved in the registry is invalid."));
+        QVERIFY(r.outText().startsWith("ComPort=0\n"));
         QCOMPARE(readFile(f), garbage);
 
-        const Run ok = run({ "--settings", f, "settings", "--answer-ok" });
+        const ProcessRun ok = run({ "--settings", f, "settings", "--answer-ok" });
         QCOMPARE(ok.exitCode, 0);
-        QCOMPARE(ok.out, defaultsOutput());
+        QCOMPARE(ok.outText(), defaultsOutput());
         QCOMPARE(readFile(f + ".corrupt"), garbage);
         QCOMPARE(storedValues(f).value("ComPort").toInt(), 2);
     }
@@ -211,16 +192,17 @@ private Q_SLOTS:
     void unwritableStore()
     {
         QTemporaryDir tmp;
-        const Run r = run({ "--settings", tmp.path(), "settings" });
+        const ProcessRun r = run({ "--settings", tmp.path(), "settings" });
         QCOMPARE(r.exitCode, 0);
-        QCOMPARE(r.err,
+        QCOMPARE(r.errText(),
             QStringLiteral("ZAZIRUV: Unable to create registry key.  Please contact your network "
                            "administrator for Power User Privileges.\n"));
-        QCOMPARE(r.out, defaultsOutput());
+        QCOMPARE(r.outText(), defaultsOutput());
 
-        const Run set = run({ "--settings", tmp.path(), "settings", "--set", "ComPort=3" });
+        const ProcessRun set = run({ "--settings", tmp.path(), "settings", "--set", "ComPort=3" });
         QCOMPARE(set.exitCode, 1);
-        QVERIFY2(set.err.contains("cannot write the settings store"), qPrintable(set.err));
+        QVERIFY2(
+            set.errText().contains("cannot write the settings store"), qPrintable(set.errText()));
     }
 };
 

@@ -1,34 +1,17 @@
 // The command line of the window program: bad options end it with a message and
 // status 2, and the scripted start (--send, --screenshot) works end to end.
 
+#include "../common/processrun.h"
+
 #include <QImage>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
 namespace {
 
-struct Run
+ProcessRun zaziruv(const QStringList& args)
 {
-    int status = -1;
-    QString out;
-    QString err;
-};
-
-Run zaziruv(const QStringList& args)
-{
-    QProcess p;
-    p.start(QStringLiteral(ZZ_BINARY_DIR "/src/app/zaziruv"), args);
-    Run r;
-    if (!p.waitForFinished(60000)) {
-        p.kill();
-        p.waitForFinished();
-        return r;
-    }
-    r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = QString::fromLocal8Bit(p.readAllStandardOutput());
-    r.err = QString::fromLocal8Bit(p.readAllStandardError());
-    return r;
+    return runProcess(appBinary("zaziruv"), args);
 }
 
 } // namespace
@@ -61,28 +44,28 @@ void TestGuiOptions::badOptions()
 {
     QFETCH(QStringList, args);
     QFETCH(QString, message);
-    const Run r = zaziruv(args);
-    QCOMPARE(r.status, 2);
-    QVERIFY2(r.err.contains(message), qPrintable(r.err));
+    const ProcessRun r = zaziruv(args);
+    QCOMPARE(r.exitCode, 2);
+    QVERIFY2(r.errText().contains(message), qPrintable(r.errText()));
 }
 
 void TestGuiOptions::help()
 {
-    const Run r = zaziruv({ QStringLiteral("--help") });
-    QCOMPARE(r.status, 0);
-    QVERIFY(r.out.startsWith(QLatin1String("usage: zaziruv")));
-    QVERIFY(r.out.contains(QLatin1String("--screenshot FILE")));
+    const ProcessRun r = zaziruv({ QStringLiteral("--help") });
+    QCOMPARE(r.exitCode, 0);
+    QVERIFY(r.outText().startsWith(QLatin1String("usage: zaziruv")));
+    QVERIFY(r.outText().contains(QLatin1String("--screenshot FILE")));
 }
 
 void TestGuiOptions::scriptedScreenshot()
 {
     QTemporaryDir tmp;
     const QString png = tmp.filePath(QStringLiteral("window.png"));
-    const Run r = zaziruv({ QStringLiteral("--settings"), tmp.filePath(QStringLiteral("s.json")),
-        QStringLiteral("--simulate"), QStringLiteral("--send"), QStringLiteral("0 ST"),
-        QStringLiteral("--screenshot"), png, QStringLiteral("--screenshot-delay"),
-        QStringLiteral("500") });
-    QVERIFY2(r.status == 0, qPrintable(r.err));
+    const ProcessRun r = zaziruv({ QStringLiteral("--settings"),
+        tmp.filePath(QStringLiteral("s.json")), QStringLiteral("--simulate"),
+        QStringLiteral("--send"), QStringLiteral("0 ST"), QStringLiteral("--screenshot"), png,
+        QStringLiteral("--screenshot-delay"), QStringLiteral("500") });
+    QVERIFY2(r.exitCode == 0, qPrintable(r.errText()));
     const QImage image(png);
     QVERIFY(!image.isNull());
     QVERIFY(image.width() >= 600 && image.height() >= 400);
