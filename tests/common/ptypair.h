@@ -11,26 +11,35 @@
 #include <termios.h>
 #include <unistd.h>
 
+// Opens a pseudo-terminal pair with the master side raw (bytes pass unchanged, no
+// echo, no CR/LF translation) and non-blocking. False, with the arguments left
+// alone, when no pair could be had.
+inline bool openRawPty(int& master, int& slave, QString& slavePath)
+{
+    int m = -1;
+    int s = -1;
+    char name[256] = {};
+    if (openpty(&m, &s, name, nullptr, nullptr) != 0)
+        return false;
+    termios t {};
+    tcgetattr(m, &t);
+    cfmakeraw(&t);
+    tcsetattr(m, TCSANOW, &t);
+    fcntl(m, F_SETFL, fcntl(m, F_GETFL) | O_NONBLOCK);
+    master = m;
+    slave = s;
+    slavePath = QString::fromLocal8Bit(name);
+    return true;
+}
+
 // A pseudo-terminal for tests that play the controller's side by hand: the program
 // under test opens slavePath() as its serial port, the test reads and writes the
 // master side.
 class PtyPair
 {
 public:
-    PtyPair()
-    {
-        int slave = -1;
-        char name[256] = {};
-        if (openpty(&m_master, &slave, name, nullptr, nullptr) != 0)
-            return;
-        termios t {};
-        tcgetattr(m_master, &t);
-        cfmakeraw(&t);
-        tcsetattr(m_master, TCSANOW, &t);
-        fcntl(m_master, F_SETFL, fcntl(m_master, F_GETFL) | O_NONBLOCK);
-        m_slave = slave; // held open so that reads on the master never fail with EIO
-        m_path = QString::fromLocal8Bit(name);
-    }
+    // The slave side is held open so that reads on the master never fail with EIO.
+    PtyPair() { openRawPty(m_master, m_slave, m_path); }
     ~PtyPair()
     {
         closeMaster();

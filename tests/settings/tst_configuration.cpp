@@ -11,9 +11,6 @@
 #include <QSocketNotifier>
 #include <QTest>
 
-#include <fcntl.h>
-#include <pty.h>
-#include <termios.h>
 #include <unistd.h>
 
 namespace {
@@ -29,15 +26,8 @@ public:
         : m_echo(echo)
         , m_reply(std::move(reply))
     {
-        char name[256] = {};
-        if (openpty(&m_master, &m_slave, name, nullptr, nullptr) != 0)
+        if (!openRawPty(m_master, m_slave, m_path))
             return;
-        termios t {};
-        tcgetattr(m_master, &t);
-        cfmakeraw(&t);
-        tcsetattr(m_master, TCSANOW, &t);
-        fcntl(m_master, F_SETFL, fcntl(m_master, F_GETFL) | O_NONBLOCK);
-        m_path = QString::fromLocal8Bit(name);
         m_notifier = new QSocketNotifier(m_master, QSocketNotifier::Read, this);
         connect(m_notifier, &QSocketNotifier::activated, this, [this] { onReadable(); });
     }
