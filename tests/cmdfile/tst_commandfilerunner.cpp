@@ -2,6 +2,7 @@
 // bare pseudo-terminal where the exact bytes matter), and the command file frame's
 // file management.
 
+#include "../common/corerig.h"
 #include "../common/ptypair.h"
 
 #include "cmdfile/commandfilerunner.h"
@@ -31,14 +32,8 @@ SimOptions fastSim(quint16 status = 0x0000)
     return o;
 }
 
-struct Rig
+struct Rig : CoreRig
 {
-    QTemporaryDir dir;
-    std::unique_ptr<SettingsStore> store;
-    ScriptedPrompter prompter;
-    std::unique_ptr<Settings> settings;
-    SettingsInForce cfg;
-    std::unique_ptr<TerminalCore> core;
     std::unique_ptr<PtySimulator> sim;
     std::unique_ptr<PtyPair> pty;
     std::unique_ptr<CommandFileRunner> runner;
@@ -47,11 +42,6 @@ struct Rig
 
     explicit Rig(const SimOptions& options = fastSim(), bool bare = false)
     {
-        store = std::make_unique<SettingsStore>(dir.filePath(QStringLiteral("settings.json")));
-        settings = std::make_unique<Settings>(*store, prompter);
-        settings->record.ComPort = 1;
-        cfg.Dir1 = dir.path();
-        core = std::make_unique<TerminalCore>(*settings, cfg, prompter);
         if (bare) {
             pty = std::make_unique<PtyPair>();
             core->overrideDevice = pty->slavePath();

@@ -1,6 +1,7 @@
 // The main window's logic against a pseudo-terminal: what goes out on the wire for
 // each command, and what each answer turns into.
 
+#include "../common/corerig.h"
 #include "../common/ptypair.h"
 
 #include "core/eventwait.h"
@@ -17,23 +18,12 @@
 
 namespace {
 
-struct Rig
+struct Rig : CoreRig
 {
-    QTemporaryDir dir;
-    std::unique_ptr<SettingsStore> store;
-    ScriptedPrompter prompter;
-    std::unique_ptr<Settings> settings;
-    SettingsInForce cfg;
-    std::unique_ptr<TerminalCore> core;
     PtyPair pty;
 
     Rig()
     {
-        store = std::make_unique<SettingsStore>(dir.filePath(QStringLiteral("settings.json")));
-        settings = std::make_unique<Settings>(*store, prompter);
-        settings->record.ComPort = 1;
-        cfg.Dir1 = dir.path();
-        core = std::make_unique<TerminalCore>(*settings, cfg, prompter);
         core->overrideDevice = pty.slavePath();
         core->Openport();
     }
