@@ -1,5 +1,7 @@
 // The command file frame's buttons on the main window drive the runner.
 
+#include "../common/testfiles.h"
+
 #include "cmdfile/commandfileframe.h"
 #include "cmdfile/commandfilerunner.h"
 #include "core/eventwait.h"
@@ -39,11 +41,7 @@ private Q_SLOTS:
         core.overrideDevice = sim.slavePath();
         core.Openport();
         core.currentWorkingDir = dir.path();
-        {
-            QFile f(dir.filePath("a.cmd"));
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write("0 HO\r\n");
-        }
+        QVERIFY(writeFile(dir.filePath("a.cmd"), "0 HO\r\n"));
         core.filelistPath = dir.path();
         core.refreshFilelist();
         main2 window(core);

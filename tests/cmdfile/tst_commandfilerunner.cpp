@@ -4,6 +4,7 @@
 
 #include "../common/corerig.h"
 #include "../common/ptypair.h"
+#include "../common/testfiles.h"
 
 #include "cmdfile/commandfilerunner.h"
 #include "core/eventwait.h"
@@ -68,10 +69,9 @@ struct Rig : CoreRig
 
     QString write(const QString& name, const QByteArray& bytes)
     {
-        QFile f(dir.filePath(name));
-        f.open(QIODevice::WriteOnly);
-        f.write(bytes);
-        return f.fileName();
+        const QString path = dir.filePath(name);
+        writeFixture(path, bytes);
+        return path;
     }
 
     // Runs file `name` as the Execute button does, answering the repeat question.

@@ -44,11 +44,7 @@ private:
     PrepResult check(const QByteArray& content, ScriptedPrompter& prompter, MacroPrep*& out)
     {
         const QString path = m_dir.filePath(QStringLiteral("test.cmd"));
-        QFile f(path);
-        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            qFatal("cannot write test file");
-        f.write(content);
-        f.close();
+        writeFixture(path, content);
         out = new MacroPrep(prompter, m_dir.path());
         out->MacroFileName = QStringLiteral("test.cmd");
         const PrepResult result = out->checkFile(out->MacroFileName);

@@ -148,12 +148,9 @@ private Q_SLOTS:
         QFETCH(QString, message);
         QTemporaryDir tmp;
         const QString f = tmp.filePath("s.json");
-        QFile seed(f);
-        QVERIFY(seed.open(QIODevice::WriteOnly));
         const QByteArray before = "{\"key\": \"SOFTWARE\\\\Quorvanta\\\\ZAZIRUV\\\\1.5\", "
                                   "\"values\": {\"ComPort\": 4}}";
-        seed.write(before);
-        seed.close();
+        QVERIFY(writeFile(f, before));
 
         const ProcessRun r = run(QStringList { "--settings", f, "settings" } + args);
         QCOMPARE(r.exitCode, 2);
@@ -166,11 +163,8 @@ private Q_SLOTS:
     {
         QTemporaryDir tmp;
         const QString f = tmp.filePath("s.json");
-        QFile seed(f);
-        QVERIFY(seed.open(QIODevice::WriteOnly));
         const QByteArray garbage = "{\"key\": [\x01\x02";
-        seed.write(garbage);
-        seed.close();
+        QVERIFY(writeFile(f, garbage));
 
         const ProcessRun r = run({ "--settings", f, "settings" });
         QCOMPARE(r.exitCode, 0);

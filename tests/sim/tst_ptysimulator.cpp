@@ -1,6 +1,8 @@
 // The simulator in-process, as --simulate runs it: PtySimulator and a QSerialPort on
 // one event loop.
 
+#include "../common/testfiles.h"
+
 #include "core/eventwait.h"
 #include "link/framing.h"
 #include "sim/ptysimulator.h"
@@ -167,10 +169,7 @@ void TestPtySimulator::refusesImageOfOtherSize()
 {
     QTemporaryDir dir;
     const QString image = dir.filePath(QStringLiteral("small.eeprom"));
-    QFile f(image);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(QByteArray(100, 'x'));
-    f.close();
+    QVERIFY(writeFile(image, QByteArray(100, 'x')));
     PtySimulator sim(options([&](SimOptions& o) { o.eepromFile = image; }));
     QVERIFY(!sim.start());
     QCOMPARE(sim.errorString(),
@@ -194,13 +193,11 @@ void TestPtySimulator::linkLeavesOtherFilesAlone()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("ttyTYX"));
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write("keep me");
-    f.close();
+    QVERIFY(writeFile(path, "keep me"));
     PtySimulator sim(options([&](SimOptions& o) { o.linkPath = path; }));
     QVERIFY(!sim.start());
     QVERIFY(sim.errorString().contains(QStringLiteral("is not a symbolic link")));
+    QFile f(path);
     QVERIFY(f.open(QIODevice::ReadOnly));
     QCOMPARE(f.readAll(), QByteArray("keep me"));
     f.close();

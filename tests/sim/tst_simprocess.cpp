@@ -2,6 +2,8 @@
 
 #include "simhost.h"
 
+#include "../common/testfiles.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -239,11 +241,7 @@ void TestSimProcess::logFile()
 {
     QTemporaryDir dir;
     const QString log = dir.filePath(QStringLiteral("sim.log"));
-    {
-        QFile old(log);
-        QVERIFY(old.open(QIODevice::WriteOnly));
-        old.write("earlier\n");
-    }
+    QVERIFY(writeFile(log, "earlier\n"));
     SimProcess sim;
     QVERIFY(sim.start({ QStringLiteral("--log"), log }));
     SimHost host;

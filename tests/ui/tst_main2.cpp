@@ -1,5 +1,7 @@
 // The main window against the simulated controller on a pseudo-terminal.
 
+#include "../common/testfiles.h"
+
 #include "settings/settings.h"
 #include "settings/settingsstore.h"
 #include "sim/ptysimulator.h"
@@ -76,10 +78,7 @@ struct Rig
         dir.mkdir(QStringLiteral("work"));
         workDir = dir.filePath(QStringLiteral("work"));
         for (const QString& name : o.files) {
-            QFile f(QDir(workDir).filePath(name));
-            if (!f.open(QIODevice::WriteOnly))
-                qFatal("cannot make %s", qPrintable(name));
-            f.write("0 ST\r\n");
+            writeFixture(QDir(workDir).filePath(name), "0 ST\r\n");
         }
         QJsonObject values {
             { QStringLiteral("ComPort"), 1 },
@@ -94,13 +93,10 @@ struct Rig
             { QStringLiteral("WorkingDir"), workDir },
         };
         const QString settingsPath = dir.filePath(QStringLiteral("settings.json"));
-        QFile f(settingsPath);
-        if (!f.open(QIODevice::WriteOnly))
-            qFatal("cannot write the settings");
-        f.write(QJsonDocument(QJsonObject { { QStringLiteral("key"), SettingsStore::KeyPath },
-                                  { QStringLiteral("values"), values } })
-                    .toJson());
-        f.close();
+        writeFixture(settingsPath,
+            QJsonDocument(QJsonObject { { QStringLiteral("key"), SettingsStore::KeyPath },
+                              { QStringLiteral("values"), values } })
+                .toJson());
 
         SimOptions so;
         so.status = o.status;
