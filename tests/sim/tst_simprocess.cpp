@@ -2,6 +2,7 @@
 
 #include "simhost.h"
 
+#include "../common/processrun.h"
 #include "../common/testfiles.h"
 
 #include <QFile>
@@ -14,7 +15,7 @@
 
 namespace {
 
-const QString simBinary = QStringLiteral(ZZ_BINARY_DIR "/src/app/zaziruv-sim");
+const QString simBinary = appBinary(QStringLiteral("zaziruv-sim"));
 
 class SimProcess
 {
@@ -55,14 +56,11 @@ private:
 };
 
 // Runs it to the end (for options that make it refuse to start).
-int runToEnd(const QStringList& args, QByteArray* out, QByteArray* err)
+ProcessRun runToEnd(const QStringList& args)
 {
-    QProcess p;
-    p.start(simBinary, args);
-    p.waitForFinished(10000);
-    *out = p.readAllStandardOutput();
-    *err = p.readAllStandardError();
-    return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    ProcessOptions options;
+    options.timeoutMs = 10000;
+    return runProcess(simBinary, args, options);
 }
 
 } // namespace
@@ -272,20 +270,20 @@ void TestSimProcess::refusesBadStart()
     QFETCH(QStringList, args);
     QFETCH(int, exitCode);
     QFETCH(QString, message);
-    QByteArray out, err;
-    QCOMPARE(runToEnd(args, &out, &err), exitCode);
-    QVERIFY2(QString::fromLocal8Bit(err).contains(message), err.constData());
-    QVERIFY(out.isEmpty());
+    const ProcessRun r = runToEnd(args);
+    QCOMPARE(r.exitCode, exitCode);
+    QVERIFY2(r.errText().contains(message), r.err.constData());
+    QVERIFY(r.out.isEmpty());
 }
 
 void TestSimProcess::help()
 {
-    QByteArray out, err;
-    QCOMPARE(runToEnd({ QStringLiteral("--help") }, &out, &err), 0);
+    const ProcessRun r = runToEnd({ QStringLiteral("--help") });
+    QCOMPARE(r.exitCode, 0);
     for (const char* option : { "--node", "--status", "--move-ms", "--eeprom-size", "--echo",
              "--checksum", "--answer-delay-ms", "--baud", "--pace", "--drop-every",
              "--corrupt-every", "--hangup-after", "--eeprom", "--log", "--link" })
-        QVERIFY2(out.contains(option), option);
+        QVERIFY2(r.out.contains(option), option);
 }
 
 QTEST_GUILESS_MAIN(TestSimProcess)
