@@ -314,23 +314,21 @@ private Q_SLOTS:
         QVERIFY(rig.sent().isEmpty());
     }
 
-    void portClosesDuringDelay()
+    void delayEnds_data()
     {
-        Rig rig;
-        rig.write("d.cmd", "0 A\r\nDELAY 1000000\r\n0 B\r\n");
-        QTimer::singleShot(300, [&] { rig.core->link.close(); });
-        rig.run("d.cmd");
-        QCOMPARE(rig.runner->lastOutcome(), CommandFileRunner::Outcome::PortClosed);
-        QCOMPARE(rig.sent(), Lines({ "0 A" }));
+        QTest::addColumn<bool>("closePort");
+        QTest::newRow("port closes") << true;
+        QTest::newRow("Cancel") << false;
     }
-
-    void cancelEndsDelay()
+    void delayEnds()
     {
+        QFETCH(bool, closePort);
         Rig rig;
         rig.write("d.cmd", "0 A\r\nDELAY 1000000\r\n0 B\r\n");
-        QTimer::singleShot(300, [&] { rig.core->CancelCmd_Click(); });
+        QTimer::singleShot(300, [&] { closePort ? rig.core->link.close() : rig.core->CancelCmd_Click(); });
         rig.run("d.cmd");
-        QCOMPARE(rig.runner->lastOutcome(), CommandFileRunner::Outcome::Stopped);
+        QCOMPARE(rig.runner->lastOutcome(),
+            closePort ? CommandFileRunner::Outcome::PortClosed : CommandFileRunner::Outcome::Stopped);
         QCOMPARE(rig.sent(), Lines({ "0 A" })); // "DELAY ..." itself is never sent
     }
 

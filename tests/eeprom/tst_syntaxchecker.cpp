@@ -84,7 +84,6 @@ private Q_SLOTS:
         QTest::newRow("ends in slash") << QByteArray("1 HO/\n") << 1 << spacesText;
         QTest::newRow("ends in tab") << QByteArray("1 HO\t\n") << 1 << spacesText;
         QTest::newRow("ends in digit") << QByteArray("1 MV 100\n") << 0 << "";
-        QTest::newRow("ends in letter") << QByteArray("1 HO\n") << 0 << "";
         QTest::newRow("ends in colon") << QByteArray("LOOP:\n") << 0 << "";
         QTest::newRow("ends in jump sign") << QByteArray("1 ST 8>\n") << 0 << "";
         QTest::newRow("blank line passes") << QByteArray("1 HO\n\n \n") << 3 << spacesText;
