@@ -198,9 +198,6 @@ private Q_SLOTS:
         QTest::newRow("TxDelay missing, Cancel") << storeWith({ { "TxDelay", QJsonValue() } })
                                                  << false << true << "2 9600 True True 232 False 0"
                                                  << "2 9600 1 1 1 0 0" << QStringList {} << true;
-        QTest::newRow("TxDelay missing, OK")
-            << storeWith({ { "TxDelay", QJsonValue() } }) << true << true << Defaults
-            << DefaultsInForce << QStringList {} << false;
         QTest::newRow("TxDelay 0 is shown as 0")
             << storeWith({ { "TxDelay", 0 } }) << false << false << "2 9600 True True 232 False 0"
             << "2 9600 1 1 1 0 0" << QStringList {} << true;
@@ -468,23 +465,6 @@ private Q_SLOTS:
         QVERIFY(!v.contains("ComDevice3"));
         QVERIFY(!v.contains("ComDevice9"));
         QCOMPARE(v.value("ComPort").toInt(), 2);
-    }
-
-    void resolvePath()
-    {
-        QCOMPARE(SettingsStore::resolvePath("/x/given.json"), QStringLiteral("/x/given.json"));
-        qputenv("ZAZIRUV_SETTINGS", "/y/env.json");
-        QCOMPARE(SettingsStore::resolvePath({}), QStringLiteral("/y/env.json"));
-        QCOMPARE(SettingsStore::resolvePath("/x/given.json"), QStringLiteral("/x/given.json"));
-        qunsetenv("ZAZIRUV_SETTINGS");
-        const QByteArray oldConfig = qgetenv("XDG_CONFIG_HOME");
-        qputenv("XDG_CONFIG_HOME", "/z/config");
-        QCOMPARE(SettingsStore::resolvePath({}),
-            QStringLiteral("/z/config/Quorvanta/ZAZIRUV/settings.json"));
-        if (oldConfig.isNull())
-            qunsetenv("XDG_CONFIG_HOME");
-        else
-            qputenv("XDG_CONFIG_HOME", oldConfig);
     }
 };
 

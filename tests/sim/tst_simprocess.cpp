@@ -6,7 +6,6 @@
 #include "../common/testfiles.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -70,13 +69,10 @@ class TestSimProcess : public QObject
     Q_OBJECT
 private Q_SLOTS:
     void statusWord();
-    void memoryByte();
-    void memoryChecksum();
-    void addressedAccess();
-    void checksumMode();
+    void answers_data();
+    void answers();
     void baudMismatch();
     void memoryImageSurvivesRestart();
-    void linkAndSigint();
     void logFile();
     void refusesBadStart_data();
     void refusesBadStart();
@@ -113,62 +109,48 @@ void TestSimProcess::statusWord()
     QCOMPARE(sim.stop(), 0);
 }
 
-void TestSimProcess::memoryByte()
+void TestSimProcess::answers_data()
 {
-    SimProcess sim;
-    QVERIFY(sim.start({}));
-    SimHost host;
-    QVERIFY(host.open(sim.path()));
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QByteArray>("sent");
+    QTest::addColumn<QByteArray>("expected");
     // Download lines as the download window writes them: node, command, CR.
-    host.send("1 EES 1024\r1 EED A\r1 EEW\r");
-    host.send("1 EES 1024\r1 EER\r");
-    QCOMPARE(host.answer(), QByteArray("0041 A\r\n"));
-    QCOMPARE(sim.stop(), 0);
-}
-
-void TestSimProcess::memoryChecksum()
-{
-    SimProcess sim;
-    QVERIFY(sim.start({}));
-    SimHost host;
-    QVERIFY(host.open(sim.path()));
-    host.send(
-        "1 EEN 7\r1 EEW\r1 EEC 0\r1 EES 501\r1 EEN-1\r1 EEW\r1 EEN 1\r1 EEW\r1 EEDAT X\r1 EEW\r");
-    host.send("1 EEC\r");
+    QTest::newRow("memory byte written and read back")
+        << QStringList {} << QByteArray("1 EES 1024\r1 EED A\r1 EEW\r1 EES 1024\r1 EER\r")
+        << QByteArray("0041 A\r\n");
     // 255 + 1 + 88 = 344, modulo 256 = 88 = 0x58; the 7 written before the reset is gone.
-    QCOMPARE(host.answer(), QByteArray("0001 0058\r\n"));
-    QCOMPARE(sim.stop(), 0);
+    QTest::newRow("checksum after EEC 0 and writes")
+        << QStringList {}
+        << QByteArray("1 EEN 7\r1 EEW\r1 EEC 0\r1 EES 501\r1 EEN-1\r1 EEW\r1 EEN 1\r1 EEW\r"
+                      "1 EEDAT X\r1 EEW\r1 EEC\r")
+        << QByteArray("0001 0058\r\n");
+    // The first EEADR, before the unlock, is not answered.
+    QTest::newRow("EEU 4826 and EEADR")
+        << QStringList {}
+        << QByteArray("1 EEADR 503\r1 EEU 4826\r1 EEADDR 503,I\r\n1 EEADR 499,T\r\n"
+                      "1 EEADR 498,\r\n1 EEADR 503\r1 EEADR 499\r1 EEADR 498\r1 EEADR 497\r")
+        << QByteArray("0049 I\r\n0054 T\r\n000D \r\r\n00FF \xff\r\n");
+    // Wrong check characters, then none: neither is answered.
+    QTest::newRow("checksum mode good and bad")
+        << QStringList { QStringLiteral("--checksum") }
+        << QByteArray("\r0 ST#?8\r\r0 ST\r") + frameCommand(QStringLiteral("1 ST"), true)
+        << QByteArray("1 0100#12\r\n");
 }
 
-void TestSimProcess::addressedAccess()
+void TestSimProcess::answers()
 {
+    QFETCH(QStringList, args);
+    QFETCH(QByteArray, sent);
+    QFETCH(QByteArray, expected);
     SimProcess sim;
-    QVERIFY(sim.start({}));
+    QVERIFY(sim.start(args));
     SimHost host;
     QVERIFY(host.open(sim.path()));
-    host.send("1 EEADR 503\r"); // locked: no answer
-    host.send("1 EEU 4826\r1 EEADDR 503,I\r\n1 EEADR 499,T\r\n1 EEADR 498,\r\n");
-    host.send("1 EEADR 503\r1 EEADR 499\r1 EEADR 498\r1 EEADR 497\r");
-    QCOMPARE(host.answer(), QByteArray("0049 I\r\n"));
-    QCOMPARE(host.answer(), QByteArray("0054 T\r\n"));
-    QCOMPARE(host.answer(), QByteArray("000D \r\r\n"));
-    QCOMPARE(host.answer(), QByteArray("00FF \xff\r\n"));
-    QCOMPARE(sim.stop(), 0);
-}
-
-void TestSimProcess::checksumMode()
-{
-    SimProcess sim;
-    QVERIFY(sim.start({ QStringLiteral("--checksum") }));
-    SimHost host;
-    QVERIFY(host.open(sim.path()));
-    host.send("\r0 ST#?8\r"); // wrong check characters
-    host.command(QStringLiteral("0 ST")); // none
-    const QByteArray good = host.ask(QStringLiteral("1 ST"), true);
-    QCOMPARE(good, QByteArray("1 0100#12\r\n"));
-    QString verified = fromWire(good.left(good.size() - 2));
-    Calc_RX_Cksum(verified);
-    QCOMPARE(verified, QStringLiteral("1 0100"));
+    host.send(sent);
+    QByteArray got;
+    for (qsizetype lines = expected.count("\r\n"); lines > 0; --lines)
+        got += host.answer();
+    QCOMPARE(got, expected);
     QCOMPARE(sim.stop(), 0);
 }
 
@@ -216,23 +198,6 @@ void TestSimProcess::memoryImageSurvivesRestart()
         QCOMPARE(host.answer(), QByteArray("00FF \xff\r\n"));
         QCOMPARE(sim.stop(SIGINT), 0);
     }
-}
-
-void TestSimProcess::linkAndSigint()
-{
-    QTemporaryDir dir;
-    const QString link = dir.filePath(QStringLiteral("ttyTYX"));
-    SimProcess sim;
-    QVERIFY(sim.start(
-        { QStringLiteral("--link"), link, QStringLiteral("--node"), QStringLiteral("3") }));
-    QCOMPARE(QFileInfo(link).symLinkTarget(), sim.path());
-    SimHost host;
-    QVERIFY(host.open(link));
-    host.command(QStringLiteral("1 ST"));
-    QCOMPARE(host.ask(QStringLiteral("3 ST")), QByteArray("3 0100\r\n"));
-    host.port().close();
-    QCOMPARE(sim.stop(SIGINT), 0);
-    QVERIFY(!QFileInfo(link).isSymLink());
 }
 
 void TestSimProcess::logFile()
