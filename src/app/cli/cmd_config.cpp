@@ -10,6 +10,33 @@
 #include <QDir>
 #include <QFileInfo>
 #include <cstdio>
+#include <memory>
+
+namespace {
+
+// The configuration window's logic on the headless main window, as both commands use it.
+struct ConfigSession
+{
+    explicit ConfigSession(CliContext& ctx)
+        : core(ctx.session())
+    {
+        if (!core)
+            return;
+        utility = std::make_unique<UtilityCore>(*core, ctx.prompter);
+        config = std::make_unique<ConfigurationCore>(*core, *utility);
+    }
+    ~ConfigSession()
+    {
+        config.reset();
+        utility.reset();
+    }
+
+    TerminalCore* core = nullptr;
+    std::unique_ptr<UtilityCore> utility;
+    std::unique_ptr<ConfigurationCore> config;
+};
+
+} // namespace
 
 int runAutoconfigure(CliContext& ctx, QStringList& args)
 {
@@ -24,12 +51,11 @@ int runAutoconfigure(CliContext& ctx, QStringList& args)
                            "ports with ComDevice1..ComDevice8 in the settings"));
         return 2;
     }
-    TerminalCore* core = ctx.session();
-    if (!core)
+    ConfigSession session(ctx);
+    if (!session.core)
         return 1;
-    UtilityCore utility(*core, ctx.prompter);
-    ConfigurationCore config(*core, utility);
-    if (!config.AutoConfigure_Click()) {
+    TerminalCore* core = session.core;
+    if (!session.config->AutoConfigure_Click()) {
         CliContext::error(
             QStringLiteral("autoconfigure: no controller answered on COM1 to COM8 at any speed"));
         return 1;
@@ -48,12 +74,11 @@ int runDebuglog(CliContext& ctx, QStringList& args)
         CliContext::error(QStringLiteral("debuglog: --dir \"%1\" is not a directory").arg(ctx.dir));
         return 2;
     }
-    TerminalCore* core = ctx.session();
-    if (!core)
+    ConfigSession session(ctx);
+    if (!session.core)
         return 1;
-    UtilityCore utility(*core, ctx.prompter);
-    ConfigurationCore config(*core, utility);
-    if (!config.Debug_Click())
+    TerminalCore* core = session.core;
+    if (!session.config->Debug_Click())
         return 1;
     std::printf("%s\n", qPrintable(QDir::toNativeSeparators(core->selectedCommandFile)));
     std::fflush(stdout);
