@@ -25,13 +25,8 @@ struct ConfigSession
         utility = std::make_unique<UtilityCore>(*core, ctx.prompter);
         config = std::make_unique<ConfigurationCore>(*core, *utility);
     }
-    ~ConfigSession()
-    {
-        config.reset();
-        utility.reset();
-    }
-
     TerminalCore* core = nullptr;
+    // Declared in the order they are built, so the configuration goes first.
     std::unique_ptr<UtilityCore> utility;
     std::unique_ptr<ConfigurationCore> config;
 };
