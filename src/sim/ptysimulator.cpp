@@ -262,7 +262,8 @@ void PtySimulator::service()
         // empty queue counts only some time after the last write.
         const qint64 now = m_clock.nsecsElapsed();
         int unread = 0;
-        const bool drained = m_outBuffer.isEmpty() && now - m_lastWriteNs > kSettleNs
+        const bool settled = m_lastWriteNs < 0 || now - m_lastWriteNs > kSettleNs;
+        const bool drained = m_outBuffer.isEmpty() && settled
             && ::ioctl(m_slave, FIONREAD, &unread) == 0 && unread == 0;
         if (drained || now - m_hangUpNs > kHangUpGraceNs) {
             hangUp();

@@ -84,7 +84,7 @@ private:
     qint64 m_rxNextNs = 0; // --pace: when the next character may be taken
     qint64 m_txNextNs = 0; // --pace: when the next character may leave
     qint64 m_hangUpNs = -1; // when the hang-up fault struck
-    qint64 m_lastWriteNs = 0;
+    qint64 m_lastWriteNs = -1; // -1: nothing written yet
     qint64 m_bytesReceived = 0;
     qint64 m_bytesSent = 0;
 
