@@ -45,7 +45,8 @@ void CommandFileRunner::ExecuteCmdFile_Click()
         return; // the button is disabled during a run; a second run would share its state
     if (!m_core.link.isOpen()) {
         m_outcome = Outcome::Refused;
-        m_prompter.message(QStringLiteral("Please check Port Configuration"), PromptIcon::Exclamation);
+        m_prompter.message(
+            QStringLiteral("Please check Port Configuration"), PromptIcon::Exclamation);
         return;
     }
     if (m_core.Filename.isEmpty()) {
@@ -54,7 +55,8 @@ void CommandFileRunner::ExecuteCmdFile_Click()
         return;
     }
     m_core.stopRequest = false;
-    enable(m_core, { "TransmitText", "CmdManual", "CmdTerminal", "CmdHome", "DownloadButton" }, false);
+    enable(
+        m_core, { "TransmitText", "CmdManual", "CmdTerminal", "CmdHome", "DownloadButton" }, false);
     m_core.filelistPath = m_core.currentWorkingDir;
     m_core.filelistPattern = QStringLiteral("*.Cmd");
     m_core.refreshFilelist();
@@ -83,9 +85,11 @@ void CommandFileRunner::ExecuteCommands()
     QByteArray bytes;
     if (info.isDir() || !file.open(QIODevice::ReadOnly)) {
         refusal = QStringLiteral("The command file %1 cannot be read: %2")
-                      .arg(QDir::toNativeSeparators(path), info.isDir() ? QStringLiteral("it is a folder") : file.errorString());
+                      .arg(QDir::toNativeSeparators(path),
+                          info.isDir() ? QStringLiteral("it is a folder") : file.errorString());
     } else if (file.size() > MaxFileBytes) {
-        refusal = QStringLiteral("The command file %1 is larger than 64 MB; it was not run.").arg(QDir::toNativeSeparators(path));
+        refusal = QStringLiteral("The command file %1 is larger than 64 MB; it was not run.")
+                      .arg(QDir::toNativeSeparators(path));
     } else {
         bytes = file.readAll();
     }
@@ -113,8 +117,8 @@ void CommandFileRunner::ExecuteCommands()
     }
 
     m_core.statusWaitMode = true;
-    const PromptAnswer answer
-        = m_prompter.ask(RepeatQuestion, PromptButtons::YesNoCancel, PromptIcon::None, PromptAnswer::Yes);
+    const PromptAnswer answer = m_prompter.ask(
+        RepeatQuestion, PromptButtons::YesNoCancel, PromptIcon::None, PromptAnswer::Yes);
     if (answer == PromptAnswer::Cancel) {
         m_outcome = Outcome::Stopped;
         endRun();
@@ -132,7 +136,7 @@ void CommandFileRunner::ExecuteCommands()
     if (t.hasRepeat)
         m_core.repeatCounter = 1;
     m_running = true;
-    m_activity = false;
+    quint64 wrapWaits = m_waits;
     Q_EMIT runStarted();
 
     int i = 0;
@@ -150,33 +154,33 @@ void CommandFileRunner::ExecuteCommands()
             ++m_passes;
             if (passLimit > 0 && m_passes >= passLimit)
                 break;
-            // A file that sends nothing would otherwise go round without ever letting
-            // Cancel in.
-            if (!m_activity)
+            // A file that waits nowhere (comments, PAUSE without a terminal) would
+            // otherwise go round without ever letting Cancel or Ctrl-C in.
+            if (m_waits == wrapWaits)
                 waitTicks(1);
-            m_activity = false;
+            wrapWaits = m_waits;
             if (m_core.stopRequest || portGone())
                 break;
         }
 
         // The repeat block: all passes but the last run here; the last is the main loop's.
         int remaining = t.repeatCount - 1;
-        while (m_core.currentLine == t.repeatStart && remaining != 0 && !m_core.stopRequest && !portGone()) {
+        while (m_core.currentLine == t.repeatStart && remaining != 0 && !m_core.stopRequest
+            && !portGone()) {
             if (remaining > 0)
                 --remaining; // a count of 0 (remaining -1) repeats until the run is stopped
+            const quint64 passWaits = m_waits;
             // A status jump out of the block ends the pass at the end of the line table.
-            while (m_core.currentLine != t.repeatEnd && m_core.currentLine >= 0 && m_core.currentLine <= t.lineCount
-                && !portGone()) {
+            while (m_core.currentLine != t.repeatEnd && m_core.currentLine >= 0
+                && m_core.currentLine <= t.lineCount && !portGone()) {
                 if (m_core.currentLine >= 1)
                     RepeatMech();
                 ++m_core.currentLine;
             }
             m_core.repeatCounter = qint16(m_core.repeatCounter + 1);
             m_core.currentLine = t.repeatStart;
-            if (!m_activity) {
+            if (m_waits == passWaits)
                 waitTicks(1); // an empty block must not keep Cancel out either
-                m_activity = false;
-            }
         }
         if (m_core.stopRequest || portGone())
             break;
@@ -187,10 +191,13 @@ void CommandFileRunner::ExecuteCommands()
             waitTicks(1);
         i = m_core.currentLine;
     }
-    m_outcome = portGone() ? Outcome::PortClosed : (m_core.stopRequest ? Outcome::Stopped : Outcome::Finished);
+    m_outcome = portGone() ? Outcome::PortClosed
+                           : (m_core.stopRequest ? Outcome::Stopped : Outcome::Finished);
     if (m_outcome == Outcome::Finished && !m_core.continuousRun)
         m_passes = 1;
     endRun();
+    if (m_outcome == Outcome::PortClosed)
+        m_prompter.message(PortClosedMessage.arg(m_core.link.statusText()), PromptIcon::Critical);
 }
 
 void CommandFileRunner::RepeatMech()
@@ -207,7 +214,6 @@ CommandFileRunner::Step CommandFileRunner::executeLine(bool inPass)
     m_core.commandText = m_core.tables.commandParts[size_t(line)];
     const LineAction a = classifyLine(m_core.commandText);
     if (a.delay) {
-        m_activity = true;
         waitDelay(delayTicks(a.delayValue));
     }
     if (a.message) {
@@ -219,9 +225,10 @@ CommandFileRunner::Step CommandFileRunner::executeLine(bool inPass)
         Q_EMIT messageShown(a.messageText);
     }
     Step step = Step::Nothing;
-    switch (a.kind) {
+    // A port lost during the delay or an earlier wait ends the run, which says so
+    // once; sending would first add "Serial Port not configured properly!".
+    switch (portGone() ? LineAction::Nothing : a.kind) {
     case LineAction::Pause:
-        m_activity = true;
         m_prompter.message(PauseMessage);
         step = Step::Paused;
         break;
@@ -230,20 +237,17 @@ CommandFileRunner::Step CommandFileRunner::executeLine(bool inPass)
         if (buildLiteral(m_core.commandText, literal)) {
             m_core.commandText = literal;
             m_core.SendLiteral();
-            m_activity = true;
             step = Step::Sent;
         }
         break;
     }
     case LineAction::Command:
         m_core.SendCommand();
-        m_activity = true;
         step = Step::Sent;
         break;
     case LineAction::Nothing:
-        if (inPass) {
+        if (inPass && !portGone()) {
             m_core.SendCommand();
-            m_activity = true;
             step = Step::Sent;
         }
         break;
@@ -257,6 +261,7 @@ CommandFileRunner::Step CommandFileRunner::executeLine(bool inPass)
 
 void CommandFileRunner::waitTicks(int ticks)
 {
+    ++m_waits;
     m_core.mainTicks = 0;
     waitUntil([this, ticks] { return m_core.mainTicks >= ticks || portGone(); });
 }
@@ -268,6 +273,7 @@ void CommandFileRunner::waitDelay(double ticks)
     // cancelled run (status wait mode off) and a closed port end the wait.
     m_core.mainTicks = 0;
     while (ticks > 0 && !portGone() && m_core.statusWaitMode) {
+        ++m_waits;
         waitUntil([this] { return m_core.mainTicks >= 2 || portGone() || !m_core.statusWaitMode; });
         if (m_core.mainTicks >= 2) {
             ticks -= m_core.mainTicks;
@@ -284,7 +290,8 @@ void CommandFileRunner::endRun()
     m_core.stopRequest = true;
     m_core.statusWaitMode = false;
     m_core.messageCaptionFlag = false;
-    enable(m_core, { "TransmitText", "CmdManual", "CmdTerminal", "CmdHome", "DownloadButton" }, true);
+    enable(
+        m_core, { "TransmitText", "CmdManual", "CmdTerminal", "CmdHome", "DownloadButton" }, true);
     const bool wasRunning = m_running;
     m_running = false;
     if (wasRunning)
@@ -315,7 +322,9 @@ void CommandFileRunner::Filelist_Click(int index)
 
 void CommandFileRunner::Command3_Click()
 {
-    m_prompter.message(QStringLiteral("Please use the '*.CMD' extension\rwhen saving the file and choose type 'All Files'"),
+    m_prompter.message(
+        QStringLiteral(
+            "Please use the '*.CMD' extension\rwhen saving the file and choose type 'All Files'"),
         PromptIcon::Information);
     QString why;
     if (!m_editor.open(QString(), &why))
@@ -344,14 +353,17 @@ void CommandFileRunner::DeleteCmd_Click()
     const QString path = m_core.selectedCommandFile;
     const QFileInfo info(path);
     if (m_core.Filename.isEmpty()) {
-        m_prompter.message(QStringLiteral("Please select a command file!"), PromptIcon::Exclamation);
+        m_prompter.message(
+            QStringLiteral("Please select a command file!"), PromptIcon::Exclamation);
     } else if (!info.exists() || info.isDir()) {
         m_prompter.message(
-            QStringLiteral("There is no file %1 to delete.").arg(m_core.Filename.toUpper()), PromptIcon::Exclamation);
+            QStringLiteral("There is no file %1 to delete.").arg(m_core.Filename.toUpper()),
+            PromptIcon::Exclamation);
     } else {
-        const PromptAnswer answer = m_prompter.ask(
-            QStringLiteral("Are you sure you want to delete ") + m_core.Filename.toUpper() + QStringLiteral("?"),
-            PromptButtons::YesNo, PromptIcon::Question, PromptAnswer::No);
+        const PromptAnswer answer
+            = m_prompter.ask(QStringLiteral("Are you sure you want to delete ")
+                    + m_core.Filename.toUpper() + QStringLiteral("?"),
+                PromptButtons::YesNo, PromptIcon::Question, PromptAnswer::No);
         if (answer == PromptAnswer::Yes) {
             QFile file(path);
             if (!file.remove())

@@ -34,7 +34,14 @@ public:
     bool isRunning() const { return m_running; }
 
     // How the last run ended.
-    enum class Outcome { None, Finished, Stopped, Refused, PortClosed };
+    enum class Outcome
+    {
+        None,
+        Finished,
+        Stopped,
+        Refused,
+        PortClosed
+    };
     Outcome lastOutcome() const { return m_outcome; }
 
     // ---- File management ----
@@ -51,6 +58,9 @@ public:
         = QStringLiteral("Do you want execution of this command file to repeat continuously? ");
     static inline const QString EmptyMessage = QStringLiteral("Command file is empty.");
     static inline const QString PauseMessage = QStringLiteral("Pause");
+    // %1: the port's state, with why it went away.
+    static inline const QString PortClosedMessage
+        = QStringLiteral("The serial port closed during the run: %1");
 
 Q_SIGNALS:
     // A MESSAGE line put this text into the caption.
@@ -60,7 +70,12 @@ Q_SIGNALS:
     void runFinished();
 
 private:
-    enum class Step { Nothing, Paused, Sent };
+    enum class Step
+    {
+        Nothing,
+        Paused,
+        Sent
+    };
     Step executeLine(bool inPass);
     void waitTicks(int ticks);
     void waitDelay(double ticks);
@@ -73,6 +88,8 @@ private:
     ExternalEditor m_editor;
     bool m_running = false;
     int m_passes = 0;
-    bool m_activity = false; // something was sent or waited for since the last wrap
+    // Waits in the event loop so far: a pass or a wrap that added none must wait once,
+    // or Cancel, Abort and Ctrl-C could never run.
+    quint64 m_waits = 0;
     Outcome m_outcome = Outcome::None;
 };

@@ -22,8 +22,8 @@
 
 namespace {
 
-const QStringList RunControls = { "EditCmd", "ExecuteCmdFile", "DeleteCmd", "Filename", "Filelist", "TransmitText",
-    "CmdManual", "CmdTerminal", "CmdHome", "DownloadButton" };
+const QStringList RunControls = { "EditCmd", "ExecuteCmdFile", "DeleteCmd", "Filename", "Filelist",
+    "TransmitText", "CmdManual", "CmdTerminal", "CmdHome", "DownloadButton" };
 
 SimOptions fastSim(quint16 status = 0x0000)
 {
@@ -50,7 +50,8 @@ struct Rig : CoreRig
             sim = std::make_unique<PtySimulator>(options);
             if (!sim->start())
                 qFatal("simulator: %s", qPrintable(sim->errorString()));
-            QObject::connect(sim.get(), &PtySimulator::lineReceived, [this](const QByteArray& l) { lines << l; });
+            QObject::connect(sim.get(), &PtySimulator::lineReceived,
+                [this](const QByteArray& l) { lines << l; });
             core->overrideDevice = sim->slavePath();
         }
         core->Openport();
@@ -59,7 +60,8 @@ struct Rig : CoreRig
         runner->editor().configured.clear();
         runner->editor().environment = [](const char*) { return QString(); };
         runner->editor().finder = [](const QString& name) {
-            return name == QLatin1String("xdg-open") ? QStringLiteral("/usr/bin/xdg-open") : QString();
+            return name == QLatin1String("xdg-open") ? QStringLiteral("/usr/bin/xdg-open")
+                                                     : QString();
         };
         runner->editor().starter = [this](const QString& program, const QStringList& args) {
             started << qMakePair(program, args);
@@ -129,7 +131,8 @@ private Q_SLOTS:
         rig.run("r.cmd");
         QCOMPARE(rig.runner->lastOutcome(), CommandFileRunner::Outcome::Finished);
         QCOMPARE(rig.sent(),
-            Lines({ "0 HO", "REPEAT 3", "0 EEADR 501", "0 B", "0 EEADR 502", "0 B", "0 EEADR 503", "0 B", "REND", "0 C" }));
+            Lines({ "0 HO", "REPEAT 3", "0 EEADR 501", "0 B", "0 EEADR 502", "0 B", "0 EEADR 503",
+                "0 B", "REND", "0 C" }));
         QCOMPARE(rig.core->repeatCounter, qint16(1));
         QCOMPARE(rig.prompter.texts(), QStringList { CommandFileRunner::RepeatQuestion });
         rig.verifyIdle();
@@ -175,7 +178,8 @@ private Q_SLOTS:
         QObject::connect(rig.sim.get(), &PtySimulator::lineReceived, [&](const QByteArray& l) {
             if (l == "0 ST" && rig.sent().count("0 ST") == 3 && atStop < 0) {
                 atStop = 3;
-                QTimer::singleShot(0, [&] { abort ? rig.core->CmdAbort_Click() : rig.core->CancelCmd_Click(); });
+                QTimer::singleShot(
+                    0, [&] { abort ? rig.core->CmdAbort_Click() : rig.core->CancelCmd_Click(); });
             }
         });
         rig.run("s.cmd");
@@ -205,16 +209,19 @@ private Q_SLOTS:
         QTest::newRow("missing") << QByteArray() << "Command file is empty.";
         QTest::newRow("empty") << QByteArray("") << "Command file is empty.";
         QTest::newRow("REPEAT without REND")
-            << QByteArray("0 A\r\nREPEAT 2\r\n0 B\r\n") << "REPEAT on line 2 has no REND after it; the command file was not run.";
+            << QByteArray("0 A\r\nREPEAT 2\r\n0 B\r\n")
+            << "REPEAT on line 2 has no REND after it; the command file was not run.";
         QByteArray big;
         for (int i = 0; i < 501; ++i)
             big += "0 A\r\n";
-        QTest::newRow("501 lines") << big
-                                   << "The command file has more than 500 command lines (line 501 is the first beyond "
-                                      "them); it was not run.";
+        QTest::newRow("501 lines")
+            << big
+            << "The command file has more than 500 command lines (line 501 is the first beyond "
+               "them); it was not run.";
         QTest::newRow("bad literal")
-            << QByteArray("\"A\",999\r\n") << "Line 1 cannot be sent: the character code 999 is not between 0 and 255; "
-                                              "the command file was not run.";
+            << QByteArray("\"A\",999\r\n")
+            << "Line 1 cannot be sent: the character code 999 is not between 0 and 255; "
+               "the command file was not run.";
     }
     void refused()
     {
@@ -247,7 +254,8 @@ private Q_SLOTS:
         rig.core->Openport();
         rig.core->Filename.clear();
         rig.runner->ExecuteCmdFile_Click();
-        QCOMPARE(rig.prompter.texts(), QStringList({ "Please check Port Configuration", "Please select a command file!" }));
+        QCOMPARE(rig.prompter.texts(),
+            QStringList({ "Please check Port Configuration", "Please select a command file!" }));
         QCOMPARE(rig.prompter.shown[0].icon, PromptIcon::Exclamation);
         QCOMPARE(rig.prompter.shown[1].icon, PromptIcon::Critical);
     }
@@ -255,10 +263,13 @@ private Q_SLOTS:
     void messages()
     {
         Rig rig;
-        rig.write("m.cmd", "REPEAT 2\r\nMESSAGE pass\r\nREND\r\nMESSAGE\r\n0 NEXT\r\nMESSAGE say \"hi\"\r\n0 LAST\r\n");
+        rig.write("m.cmd",
+            "REPEAT 2\r\nMESSAGE pass\r\nREND\r\nMESSAGE\r\n0 NEXT\r\nMESSAGE say \"hi\"\r\n0 "
+            "LAST\r\n");
         QSignalSpy shown(rig.runner.get(), &CommandFileRunner::messageShown);
         QString captionDuringRun;
-        QObject::connect(rig.runner.get(), &CommandFileRunner::messageShown, [&] { captionDuringRun = rig.core->caption; });
+        QObject::connect(rig.runner.get(), &CommandFileRunner::messageShown,
+            [&] { captionDuringRun = rig.core->caption; });
         rig.run("m.cmd");
         QCOMPARE(shown.count(), 4);
         QCOMPARE(shown[0][0].toString(), QStringLiteral(" pass"));
@@ -295,19 +306,36 @@ private Q_SLOTS:
         rig.runner->passLimit = 2;
         rig.run("c.cmd", PromptAnswer::Yes);
         QCOMPARE(rig.runner->lastOutcome(), CommandFileRunner::Outcome::Finished);
-        QCOMPARE(rig.sent(), Lines({ "REPEAT 2", "0 X 11", "0 X 12", "REND", "REPEAT 2", "0 X 11", "0 X 12", "REND" }));
+        QCOMPARE(rig.sent(),
+            Lines({ "REPEAT 2", "0 X 11", "0 X 12", "REND", "REPEAT 2", "0 X 11", "0 X 12",
+                "REND" }));
     }
 
-    void continuousRunWithNothingToSend()
+    void endlessRunWithoutWaitsIsCancelled_data()
     {
-        // Only labels: nothing is ever sent, yet Cancel must still get through.
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("continuous");
+        QTest::newRow("only labels, continuous") << QByteArray("A:\r\nB:\r\n") << true;
+        QTest::newRow("empty endless block") << QByteArray("REPEAT 0\r\nREND\r\n") << false;
+        // The box returns at once, as without a terminal: the pass waits nowhere else.
+        QTest::newRow("endless block of PAUSE")
+            << QByteArray("REPEAT 0\r\nPAUSE\r\nREND\r\n") << false;
+    }
+    void endlessRunWithoutWaitsIsCancelled()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, continuous);
         Rig rig;
-        rig.write("n.cmd", "A:\r\nB:\r\n");
+        rig.write("n.cmd", bytes);
         QTimer::singleShot(200, [&] { rig.core->CancelCmd_Click(); });
-        rig.run("n.cmd", PromptAnswer::Yes);
+        rig.run("n.cmd", continuous ? PromptAnswer::Yes : PromptAnswer::No);
         QCOMPARE(rig.runner->lastOutcome(), CommandFileRunner::Outcome::Stopped);
         rig.verifyIdle();
+    }
 
+    void commentsOnlyFinish()
+    {
+        Rig rig;
         rig.write("o.cmd", "/* only a comment\r\n");
         rig.run("o.cmd", PromptAnswer::Yes);
         QCOMPARE(rig.runner->lastOutcome(), CommandFileRunner::Outcome::Finished);
@@ -325,11 +353,18 @@ private Q_SLOTS:
         QFETCH(bool, closePort);
         Rig rig;
         rig.write("d.cmd", "0 A\r\nDELAY 1000000\r\n0 B\r\n");
-        QTimer::singleShot(300, [&] { closePort ? rig.core->link.close() : rig.core->CancelCmd_Click(); });
+        QTimer::singleShot(
+            300, [&] { closePort ? rig.core->link.close() : rig.core->CancelCmd_Click(); });
         rig.run("d.cmd");
         QCOMPARE(rig.runner->lastOutcome(),
-            closePort ? CommandFileRunner::Outcome::PortClosed : CommandFileRunner::Outcome::Stopped);
+            closePort ? CommandFileRunner::Outcome::PortClosed
+                      : CommandFileRunner::Outcome::Stopped);
         QCOMPARE(rig.sent(), Lines({ "0 A" })); // "DELAY ..." itself is never sent
+        // A lost port is said once, and by the run alone.
+        QStringList said { CommandFileRunner::RepeatQuestion };
+        if (closePort)
+            said << CommandFileRunner::PortClosedMessage.arg(rig.core->link.statusText());
+        QCOMPARE(rig.prompter.texts(), said);
     }
 
     void jumpOutOfRepeatPass()
@@ -340,7 +375,8 @@ private Q_SLOTS:
         rig.write("j.cmd", "REPEAT 3\r\n0 ST 2>OUT\r\nREND\r\nOUT: 0 END\r\n");
         rig.run("j.cmd");
         QCOMPARE(rig.runner->lastOutcome(), CommandFileRunner::Outcome::Finished);
-        QCOMPARE(rig.sent(), Lines({ "REPEAT 3", "0 ST", "0 END", "0 ST", "0 END", "0 ST", "0 END" }));
+        QCOMPARE(
+            rig.sent(), Lines({ "REPEAT 3", "0 ST", "0 END", "0 ST", "0 END", "0 ST", "0 END" }));
     }
 
     // ---- file management ----
@@ -392,14 +428,16 @@ private Q_SLOTS:
         rig.runner->DeleteCmd_Click();
         rig.runner->DeleteCmd_Click(); // Filename now empty
         QCOMPARE(rig.prompter.texts(),
-            QStringList({ "There is no file MISSING.CMD to delete.", "Please select a command file!" }));
+            QStringList(
+                { "There is no file MISSING.CMD to delete.", "Please select a command file!" }));
     }
 
     void editor()
     {
         Rig rig;
         rig.runner->EditCmd_Click();
-        QCOMPARE(rig.prompter.texts(), QStringList { "Please select a file or Enter new file name!" });
+        QCOMPARE(
+            rig.prompter.texts(), QStringList { "Please select a file or Enter new file name!" });
         QVERIFY(rig.started.isEmpty());
 
         rig.runner->editor().configured = QStringLiteral("/opt/ed/my editor");
@@ -415,12 +453,14 @@ private Q_SLOTS:
         QCOMPARE(rig.started.size(), 2);
         QVERIFY(rig.started[1].second.isEmpty());
         QCOMPARE(rig.prompter.shown.last().text,
-            QStringLiteral("Please use the '*.CMD' extension\rwhen saving the file and choose type 'All Files'"));
+            QStringLiteral("Please use the '*.CMD' extension\rwhen saving the file and choose type "
+                           "'All Files'"));
         QCOMPARE(rig.prompter.shown.last().icon, PromptIcon::Information);
 
         rig.runner->editor().starter = [](const QString&, const QStringList&) { return false; };
         rig.runner->EditCmd_Click();
-        QCOMPARE(rig.prompter.shown.last().text, QStringLiteral("The editor \"/opt/ed/my editor\" could not be started."));
+        QCOMPARE(rig.prompter.shown.last().text,
+            QStringLiteral("The editor \"/opt/ed/my editor\" could not be started."));
     }
 
     void editorChoice()
@@ -429,14 +469,17 @@ private Q_SLOTS:
         QHash<QString, QString> env;
         QStringList installed;
         e.environment = [&](const char* name) { return env.value(QLatin1String(name)); };
-        e.finder = [&](const QString& name) { return installed.contains(name) ? "/usr/bin/" + name : QString(); };
+        e.finder = [&](const QString& name) {
+            return installed.contains(name) ? "/usr/bin/" + name : QString();
+        };
         QCOMPARE(e.launchFor("/f.cmd").program, QString()); // nothing at all
         installed << "xdg-open";
         ExternalEditor::Launch l = e.launchFor("/f.cmd");
         QCOMPARE(l.program, QStringLiteral("/usr/bin/xdg-open"));
         QVERIFY(l.createFirst);
         QCOMPARE(e.launchFor(QString()).program, QString()); // xdg-open needs a file
-        installed << "mousepad" << "kate";
+        installed << "mousepad"
+                  << "kate";
         l = e.launchFor("/f.cmd");
         QCOMPARE(l.program, QStringLiteral("/usr/bin/kate"));
         QVERIFY(!l.createFirst);
@@ -455,7 +498,9 @@ private Q_SLOTS:
         QTemporaryDir dir;
         ExternalEditor e;
         e.environment = [](const char*) { return QString(); };
-        e.finder = [](const QString& name) { return name == "xdg-open" ? QStringLiteral("/bin/xdg-open") : QString(); };
+        e.finder = [](const QString& name) {
+            return name == "xdg-open" ? QStringLiteral("/bin/xdg-open") : QString();
+        };
         e.starter = [](const QString&, const QStringList&) { return true; };
         const QString path = dir.filePath("n.cmd");
         QString why;
