@@ -26,9 +26,33 @@ void removeEcho(QString& text, const QString& what, int k)
     if (p >= 0)
         text = text.mid(p + what.size() + k);
 }
+// Whether the answer line (up to its CR) is the controller's status answer to the
+// node queried in `command` (upper case): "<node> hhhh", with "#" and the two check
+// characters in checksum mode. The "00" rule alone drops every status of 0100 hex or
+// more ("0 0103"), so a wait on such a status could never end.
+bool isStatusAnswerOf(const QString& buffer, const QString& command, bool checksum)
+{
+    const qsizetype st = command.indexOf(QLatin1String(" ST"));
+    const qsizetype cr = buffer.indexOf(CR);
+    if (st < 0 || cr < 0)
+        return false;
+    const QStringView node = QStringView(command).left(st);
+    const QStringView line = QStringView(buffer).left(cr);
+    const qsizetype length = node.size() + 5 + (checksum ? 3 : 0);
+    if (line.size() != length || !line.startsWith(node) || line[node.size()] != QLatin1Char(' '))
+        return false;
+    for (qsizetype i = node.size() + 1; i < node.size() + 5; ++i) {
+        const QChar c = line[i];
+        if (!((c >= QLatin1Char('0') && c <= QLatin1Char('9'))
+                || (c >= QLatin1Char('A') && c <= QLatin1Char('F'))))
+            return false;
+    }
+    return !checksum || line[node.size() + 5] == QLatin1Char('#');
+}
 } // namespace
 
-TerminalCore::TerminalCore(Settings& settings_, SettingsInForce& inForce, Prompter& prompter_, QObject* parent)
+TerminalCore::TerminalCore(
+    Settings& settings_, SettingsInForce& inForce, Prompter& prompter_, QObject* parent)
     : QObject(parent)
     , settings(settings_)
     , cfg(inForce)
@@ -52,6 +76,8 @@ void TerminalCore::load(bool readStore)
     }
     settings.ReadConfigFile(cfg);
     Frame7Visible = cfg.ChkStatus == 1;
+    if (overrideConfiguredPortOnly)
+        overridePort = cfg.comPort;
     if (beforeOpen)
         beforeOpen();
     Openport();
@@ -77,6 +103,8 @@ QString TerminalCore::deviceFor(int comPort) const
 {
     if (!overrideDevice.isEmpty() && (overridePort == 0 || overridePort == comPort))
         return overrideDevice;
+    if (!overrideDevice.isEmpty() && overrideConfiguredPortOnly)
+        return {};
     if (comPort < 1 || comPort > 8)
         return {}; // not a port of this program: the open fails, silently
     if (!cfg.comDevice[size_t(comPort)].isEmpty())
@@ -87,8 +115,8 @@ QString TerminalCore::deviceFor(int comPort) const
 void TerminalCore::Openport()
 {
     // Failures are not reported here: the port stays closed and the first attempt
-    // to send says so; the status line tells why.
-    readLength = 0;
+    // to send says so; the status line tells why. The read length stays as the
+    // operator left it.
     link.close();
     link.open(deviceFor(settings.record.ComPort), cfg.baudRate);
     portReady = link.isOpen();
@@ -106,7 +134,8 @@ void TerminalCore::addHistory(const QString& text)
 void TerminalCore::SendLiteral()
 {
     if (!link.isOpen()) {
-        prompter.message(QStringLiteral("Serial Port not configured properly!"), PromptIcon::Critical);
+        prompter.message(
+            QStringLiteral("Serial Port not configured properly!"), PromptIcon::Critical);
         return;
     }
     processPendingEvents();
@@ -162,7 +191,8 @@ void TerminalCore::SendCommand()
 {
     statusMatch = false;
     if (!link.isOpen()) {
-        prompter.message(QStringLiteral("Serial Port not configured properly!"), PromptIcon::Critical);
+        prompter.message(
+            QStringLiteral("Serial Port not configured properly!"), PromptIcon::Critical);
         return;
     }
     for (;;) {
@@ -175,7 +205,8 @@ void TerminalCore::SendCommand()
         QString why;
         QString text = commandText;
         if (!applyRepeatSubstitution(text, why)) {
-            prompter.message(QStringLiteral("The command \"%1\" was not sent: %2.").arg(commandText, why),
+            prompter.message(
+                QStringLiteral("The command \"%1\" was not sent: %2.").arg(commandText, why),
                 PromptIcon::Exclamation);
             return;
         }
@@ -288,7 +319,9 @@ void TerminalCore::MSComm1_OnComm()
         const bool statusQuery = command.contains(QLatin1String("ST"));
         if (statusWaitMode && statusQuery) {
             const qsizetype zeros = responseBuffer.indexOf(QLatin1String("00"));
-            if (!(responseBuffer.contains(QLatin1Char(' ')) && zeros >= 0 && zeros <= 2))
+            const bool zerosInFront
+                = responseBuffer.contains(QLatin1Char(' ')) && zeros >= 0 && zeros <= 2;
+            if (!zerosInFront && !isStatusAnswerOf(responseBuffer, command, cfg.CheckSumChk != 0))
                 responseBuffer.clear();
         }
         const int k = cfg.CheckSumChk == 0 ? 3 : 5;
@@ -308,13 +341,16 @@ void TerminalCore::MSComm1_OnComm()
         const qsizetype cr = responseBuffer.indexOf(CR);
         responseLine = responseBuffer.left(cr);
         responseBuffer.truncate(cr + 1);
+        answerRejected = false;
         if (cfg.CheckSumChk == 1) {
             if (responseBuffer.contains(QLatin1Char('#'))) {
                 Calc_RX_Cksum(responseBuffer);
                 responseLine = responseBuffer;
+                answerRejected = responseBuffer.isEmpty();
             } else {
                 responseBuffer.clear();
                 responseLine.clear();
+                answerRejected = true;
             }
         }
         lastResponse = responseLine;
@@ -323,8 +359,12 @@ void TerminalCore::MSComm1_OnComm()
             ListRecv.removeFirst();
         if (cfg.ChkStatus == 1) {
             TextRecv = responseLine;
-            if (statusQuery)
+            // An answer that failed its check says nothing about the status: decoding
+            // its empty text would show status 0 ("Drive Enabled", no alert).
+            if (statusQuery && !answerRejected)
                 showdiag();
+            else if (answerRejected)
+                listsAlert = false;
         }
         if (ListRecv.size() >= 5)
             ListRecv.removeFirst();
@@ -444,7 +484,8 @@ void TerminalCore::CheckForST()
             const int labels = qBound(0, tables.labelCount, CommandFileTables::MaxLines);
             for (int j = 1; j <= labels; ++j) {
                 const int at = tables.labelLine[size_t(j)];
-                if (at >= 1 && at <= CommandFileTables::MaxLines && tables.labelName[size_t(at)] == entry.label) {
+                if (at >= 1 && at <= CommandFileTables::MaxLines
+                    && tables.labelName[size_t(at)] == entry.label) {
                     currentLine = at - 1;
                     break;
                 }
@@ -461,7 +502,8 @@ void TerminalCore::refreshFilelist()
     Filelist.clear();
     if (!filelistPath.isEmpty()) {
         // Patterns match without regard to case ("*.cmd" and "*.Cmd" alike).
-        QDir dir(filelistPath, QString(), QDir::Name | QDir::IgnoreCase, QDir::Files | QDir::Readable);
+        QDir dir(
+            filelistPath, QString(), QDir::Name | QDir::IgnoreCase, QDir::Files | QDir::Readable);
         dir.setNameFilters(filelistPattern.split(QLatin1Char(';')));
         Filelist = dir.entryList();
     }
@@ -546,9 +588,12 @@ void TerminalCore::Timer1_Timer()
         if (directoryCaptionFlag)
             newCaption = currentWorkingDir;
         else
-            newCaption = savedCaption + (cfg.CheckSumChk == 1 ? QStringLiteral("                 Checksum Active") : QString());
+            newCaption = savedCaption
+                + (cfg.CheckSumChk == 1 ? QStringLiteral("                 Checksum Active")
+                                        : QString());
     }
-    if (frame7 != Frame7Visible || frame2 != Frame2Visible || send != SendFrameVisible || newCaption != caption) {
+    if (frame7 != Frame7Visible || frame2 != Frame2Visible || send != SendFrameVisible
+        || newCaption != caption) {
         Frame7Visible = frame7;
         Frame2Visible = frame2;
         SendFrameVisible = send;
@@ -569,7 +614,8 @@ void TerminalCore::ExitProgram()
 bool TerminalCore::TransmitText_Enter(const QString& boxText)
 {
     if (!link.isOpen()) {
-        prompter.message(QStringLiteral("Please check Port Configuration"), PromptIcon::Exclamation);
+        prompter.message(
+            QStringLiteral("Please check Port Configuration"), PromptIcon::Exclamation);
         return false;
     }
     if (portReady) {

@@ -21,7 +21,8 @@ class TerminalCore : public QObject
 {
     Q_OBJECT
 public:
-    TerminalCore(Settings& settings, SettingsInForce& inForce, Prompter& prompter, QObject* parent = nullptr);
+    TerminalCore(Settings& settings, SettingsInForce& inForce, Prompter& prompter,
+        QObject* parent = nullptr);
     ~TerminalCore() override;
 
     Settings& settings;
@@ -40,12 +41,15 @@ public:
     bool portReady = false;
     QString commandText;
     QStringList CommandHistory; // the six latest commands
-    int readLength = 0;         // 0: a read takes everything waiting; 1: one character
+    int readLength = 0; // 0: a read takes everything waiting; 1: one character
     int awaitingAnswer = 0;
     // A device used for this run instead of the mapping (--port, --simulate); applies
     // to port number overridePort, or to every port when that is 0.
     QString overrideDevice;
     int overridePort = 0;
+    // The override stands for the port the settings name at start-up alone (it sets
+    // overridePort), and no other port opens: the simulator answers on one number.
+    bool overrideConfiguredPortOnly = false;
 
     void Openport();
     void SendLiteral();
@@ -76,6 +80,8 @@ public:
     bool downloadVisible = false; // the download window is shown
 
     QStringList ListRecv; // the last five answers, newest last
+    // The latest answer failed its checksum check (or had none) and was shown empty.
+    bool answerRejected = false;
     QString TextRecv;
 
     void MSComm1_OnComm();
@@ -117,7 +123,10 @@ public:
     // Enabled state of the controls that the procedures enable and disable, by
     // objectName; a control never named here is enabled.
     void setControlEnabled(const QString& name, bool enabled);
-    bool controlEnabled(const QString& name) const { return m_disabled.value(name, false) == false; }
+    bool controlEnabled(const QString& name) const
+    {
+        return m_disabled.value(name, false) == false;
+    }
 
     void CmdTerminal_Click();
     void CmdManual_Click();

@@ -37,7 +37,8 @@ int runSend(CliContext& ctx, QStringList& args)
     if (decode)
         core->cfg.ChkStatus = 1;
     if (!core->link.isOpen()) {
-        CliContext::error(QStringLiteral("the serial port is not open: %1").arg(core->link.statusText()));
+        CliContext::error(
+            QStringLiteral("the serial port is not open: %1").arg(core->link.statusText()));
         return 1;
     }
 
@@ -61,12 +62,23 @@ int runSend(CliContext& ctx, QStringList& args)
         waitUntil([&] { return answered || timedOut || !core->link.isOpen(); });
         if (!answered) {
             CliContext::error(core->link.isOpen()
-                    ? QStringLiteral("no answer to \"%1\" within %2 ms").arg(text).arg(ctx.timeoutMs)
-                    : QStringLiteral("the port closed while waiting for the answer to \"%1\"").arg(text));
+                    ? QStringLiteral("no answer to \"%1\" within %2 ms")
+                          .arg(text)
+                          .arg(ctx.timeoutMs)
+                    : QStringLiteral("the port closed while waiting for the answer to \"%1\"")
+                          .arg(text));
             status = 1;
             continue;
         }
         std::printf("%s\n", answer.toLatin1().constData());
+        if (core->answerRejected) {
+            // Shown empty, as the receive list shows it; never decoded.
+            std::fflush(stdout);
+            CliContext::error(
+                QStringLiteral("the answer to \"%1\" failed its checksum check").arg(text));
+            status = 1;
+            continue;
+        }
         if (decode && core->commandText.toUpper().contains(QLatin1String("ST"))) {
             for (const QString& l : std::as_const(core->List1))
                 std::printf("  %s\n", l.toLatin1().constData());
