@@ -93,7 +93,8 @@ void UtilityCore::TX_TEST_CMD()
     core.collectFlag = false;
 
     probeSuccess = false;
-    if (!answer.isEmpty() && answer.contains(QLatin1String("00"))) {
+    // A port lost during the probe is not configured, whatever came back before.
+    if (core.link.isOpen() && !answer.isEmpty() && answer.contains(QLatin1String("00"))) {
         probeSuccess = true;
         prompter.message(ProbeSuccessText, PromptIcon::Information);
     }
@@ -121,6 +122,8 @@ bool UtilityCore::DEBUG_PORT()
     core.answerMarker = CR;
     sendAndDrain(core.answerMarker);
     for (const QString& query : Tyx::DebugQueries) {
+        if (!core.link.isOpen())
+            break;
         core.receiveAccumulator.clear();
         core.collectedAnswers.clear();
         core.collectFlag = true;
@@ -135,6 +138,15 @@ bool UtilityCore::DEBUG_PORT()
     }
     core.collectFlag = false;
     debugLogText = log;
+    if (!core.link.isOpen()) {
+        // The answers from the loss on would be blank: a log that reads as a silent
+        // controller. None is written.
+        core.captureMode = false;
+        core.receiveAccumulator.clear();
+        core.responseBuffer.clear();
+        prompter.message(DebugPortLostText.arg(core.link.statusText()), PromptIcon::Critical);
+        return false;
+    }
 
     const QString dir
         = core.currentWorkingDir.isEmpty() ? QDir::currentPath() : core.currentWorkingDir;

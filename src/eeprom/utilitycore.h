@@ -33,6 +33,9 @@ public:
     static inline const QString DebugPortClosedText = QStringLiteral(
         "The serial port is not open: 'TYXLOG' was not created. Check the port in the "
         "configuration.");
+    // %1: the port's state, with why it went away.
+    static inline const QString DebugPortLostText = QStringLiteral(
+        "The serial port closed during the diagnostic log (%1): 'TYXLOG' was not created.");
 
     // One probe of the port: a status query; sets probeSuccess when an answer holding
     // "00" came back (and says so). Expects capture mode to be on.

@@ -231,6 +231,11 @@ void ConfigurationCore::ProbeBauds()
             TickRun ticking;
             utility.TX_TEST_CMD();
         }
+        // A port gone is not configured, whatever came back before the loss; the next
+        // opening tells whether it is back.
+        if (!core.link.isOpen())
+            prompter.message(ProbeLostText.arg(cfg.comPort).arg(core.link.statusText()),
+                PromptIcon::Exclamation);
         if (utility.probeSuccess)
             return;
     }

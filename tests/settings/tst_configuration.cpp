@@ -168,10 +168,12 @@ private Q_SLOTS:
     void probeAnswer_data();
     void probeAnswer();
     void autoConfigureDeviceVanishes();
+    void autoConfigureSimulatedPort();
 
     void debugLogSilentPort();
     void debugLogSimulator();
     void debugLogCutAt1000();
+    void debugLogPortClosed_data();
     void debugLogPortClosed();
     void debugLogUnwritable_data();
     void debugLogUnwritable();
@@ -341,6 +343,28 @@ void TestConfiguration::autoConfigureDeviceVanishes()
             { "open " + vanishing.path() + "@9600", "fail " + vanishing.path() + "@19200" }));
     QCOMPARE(rig.cfg.comPort, 2);
     QCOMPARE(rig.cfg.baudRate, 38400);
+    // The loss is said once, before the success on COM2.
+    QCOMPARE(rig.prompter.texts().size(), 3);
+    QVERIFY2(rig.prompter.texts().at(1).startsWith("The serial port Com1 closed during its probe"),
+        qPrintable(rig.prompter.texts().at(1)));
+    QCOMPARE(rig.prompter.texts().at(2), UtilityCore::ProbeSuccessText);
+}
+
+void TestConfiguration::autoConfigureSimulatedPort()
+{
+    // The simulator stands for the configured COM5 alone: the search opens nothing
+    // on COM1 to COM4 and stores 5, not the first port it tries.
+    SimProcess sim;
+    QVERIFY(sim.isValid());
+    ConfigRig rig(mapping({}), 5);
+    rig.core->overrideDevice = sim.path();
+    rig.core->overrideConfiguredPortOnly = true;
+    rig.core->load();
+    LinkLog log(*rig.core);
+    QVERIFY(rig.config->AutoConfigure_Click());
+    QCOMPARE(log.opens.first(), "fail @9600");
+    QCOMPARE(log.opens.filter(sim.path()), QStringList({ "open " + sim.path() + "@9600" }));
+    QCOMPARE(rig.stored()["ComPort"].toInt(), 5);
 }
 
 void TestConfiguration::debugLogSilentPort()
@@ -407,13 +431,29 @@ void TestConfiguration::debugLogCutAt1000()
     QCOMPARE(readFile(QDir(rig.workDir).filePath("TYXLOG.CMD")), log.left(1000).toLatin1());
 }
 
+void TestConfiguration::debugLogPortClosed_data()
+{
+    QTest::addColumn<int>("hangUpAfter"); // lines; 0: no device at all
+    QTest::addColumn<QString>("said");
+    QTest::newRow("closed from the start") << 0 << UtilityCore::DebugPortClosedText;
+    QTest::newRow("lost half-way") << 4 << UtilityCore::DebugPortLostText.left(40);
+}
+
 void TestConfiguration::debugLogPortClosed()
 {
-    ConfigRig rig(mapping({}));
-    QVERIFY(!rig.core->link.isOpen());
+    QFETCH(int, hangUpAfter);
+    QFETCH(QString, said);
+    std::unique_ptr<SimProcess> sim;
+    if (hangUpAfter > 0)
+        sim = std::make_unique<SimProcess>(
+            QStringList { "--hangup-after", QString::number(hangUpAfter) });
+    ConfigRig rig(mapping({ { 2, sim ? sim->path() : QString() } }));
+    QCOMPARE(rig.core->link.isOpen(), bool(sim));
     QVERIFY(!rig.config->Debug_Click());
     QVERIFY(!QFile::exists(QDir(rig.workDir).filePath("TYXLOG.CMD")));
-    QCOMPARE(rig.prompter.texts(), QStringList({ UtilityCore::DebugPortClosedText }));
+    QCOMPARE(rig.prompter.texts().size(), 1);
+    QVERIFY2(rig.prompter.texts().at(0).startsWith(said), qPrintable(rig.prompter.texts().at(0)));
+    QVERIFY(!rig.core->captureMode);
     QVERIFY(rig.config->enabled);
     QVERIFY(!rig.config->busy());
 }
