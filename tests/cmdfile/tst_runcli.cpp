@@ -4,6 +4,7 @@
 #include "../common/processrun.h"
 #include "../common/testfiles.h"
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -40,14 +41,23 @@ struct Sim
     }
 };
 
+// Runs zaziruv-cli with its settings in dir. FILE names are relative to the WorkingDir
+// setting, which the tests set to dir, not to the current directory (elsewhere).
 ProcessRun cli(const QTemporaryDir& dir, const QStringList& args)
 {
     ProcessOptions options;
-    options.workingDirectory = dir.path();
+    options.workingDirectory = dir.filePath("elsewhere");
+    QDir().mkpath(options.workingDirectory);
     options.closeInput = true;
     options.timeoutMs = 30000;
-    return runProcess(appBinary("zaziruv-cli"),
-        QStringList { "--settings", dir.filePath("s.json") } + args, options);
+    const QStringList settings { "--settings", dir.filePath("s.json") };
+    if (!QFile::exists(dir.filePath("s.json"))
+        && runProcess(appBinary("zaziruv-cli"),
+               settings + QStringList { "settings", "--set", "WorkingDir=" + dir.path() }, options)
+                .exitCode
+            != 0)
+        return {};
+    return runProcess(appBinary("zaziruv-cli"), settings + args, options);
 }
 } // namespace
 
@@ -69,7 +79,9 @@ private Q_SLOTS:
         QVERIFY(r.err.contains("Pause\n"));
         QList<QByteArray> lines = sim.lines();
         lines.removeAll("0 ST");
-        QCOMPARE(lines, QList<QByteArray>({ "0 HO", "REPEAT 3", "0 EEADR 501", "0 EEADR 502", "0 EEADR 503", "REND" }));
+        QCOMPARE(lines,
+            QList<QByteArray>(
+                { "0 HO", "REPEAT 3", "0 EEADR 501", "0 EEADR 502", "0 EEADR 503", "REND" }));
     }
 
     void passes()
@@ -90,14 +102,20 @@ private Q_SLOTS:
         QTest::addColumn<int>("status");
         QTest::addColumn<QByteArray>("message");
         QTest::newRow("missing file") << QByteArray() << QStringList { "run", "none.cmd" } << 1
-                                      << QByteArray("Command file is empty.");
-        QTest::newRow("REPEAT without REND") << QByteArray("REPEAT 2\r\n0 A\r\n") << QStringList { "run", "f.cmd" } << 1
-                                             << QByteArray("REPEAT on line 1 has no REND after it");
-        QTest::newRow("no file named") << QByteArray() << QStringList { "run" } << 2 << QByteArray("no command file given");
-        QTest::newRow("unknown option") << QByteArray() << QStringList { "run", "--fast", "f.cmd" } << 2
-                                        << QByteArray("unknown option --fast");
-        QTest::newRow("bad --passes") << QByteArray() << QStringList { "run", "--passes", "x", "f.cmd" } << 2
-                                      << QByteArray("--passes needs a positive number");
+                                      << QByteArray("none.cmd\" does not exist");
+        QTest::newRow("--dir before WorkingDir")
+            << QByteArray("0 A\r\n") << QStringList { "--dir", "/nonexistent", "run", "f.cmd" } << 1
+            << QByteArray("/nonexistent/f.cmd\" does not exist");
+        QTest::newRow("REPEAT without REND")
+            << QByteArray("REPEAT 2\r\n0 A\r\n") << QStringList { "run", "f.cmd" } << 1
+            << QByteArray("REPEAT on line 1 has no REND after it");
+        QTest::newRow("no file named")
+            << QByteArray() << QStringList { "run" } << 2 << QByteArray("no command file given");
+        QTest::newRow("unknown option") << QByteArray() << QStringList { "run", "--fast", "f.cmd" }
+                                        << 2 << QByteArray("unknown option --fast");
+        QTest::newRow("bad --passes")
+            << QByteArray() << QStringList { "run", "--passes", "x", "f.cmd" } << 2
+            << QByteArray("--passes needs a positive number");
     }
     void failures()
     {
@@ -114,6 +132,31 @@ private Q_SLOTS:
         QVERIFY2(r.err.contains(message), r.err.constData());
         QVERIFY(sim.lines().isEmpty());
         QCOMPARE(QFile::exists(dir.filePath("none.cmd")), false);
+    }
+
+    void rejectedAnswerIsNotDecoded()
+    {
+        QTemporaryDir dir;
+        Sim sim(dir.filePath("sim.log"), { "--corrupt-every", "1" });
+        const ProcessRun r
+            = cli(dir, { "--port", sim.pty, "send", "--checksum", "--decode", "0 ST" });
+        QCOMPARE(r.exitCode, 1);
+        QCOMPARE(r.out, QByteArray("\n"));
+        QVERIFY2(
+            r.err.contains("the answer to \"0 ST\" failed its checksum check"), r.err.constData());
+    }
+
+    void portLost()
+    {
+        // The controller hangs up on the first line, during the delay after it.
+        QTemporaryDir dir;
+        Sim sim(dir.filePath("sim.log"), { "--hangup-after", "1" });
+        QVERIFY(writeFile(dir.filePath("f.cmd"), "0 A\r\nDELAY 2000\r\n0 B\r\n"));
+        const ProcessRun r = cli(dir, { "--port", sim.pty, "run", "f.cmd" });
+        QCOMPARE(r.exitCode, 1);
+        QCOMPARE(r.err.count("closed during the run"), 1);
+        QVERIFY2(!r.err.contains("not configured"), r.err.constData());
+        QCOMPARE(sim.lines(), QList<QByteArray>({ "0 A" }));
     }
 
     void portThatDoesNotOpen()

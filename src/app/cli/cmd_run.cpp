@@ -86,7 +86,8 @@ int runRun(CliContext& ctx, QStringList& args)
         bool ok = false;
         passes = value.toInt(&ok);
         if (!ok || passes <= 0) {
-            CliContext::error(QStringLiteral("run: --passes needs a positive number, not \"%1\"").arg(value));
+            CliContext::error(
+                QStringLiteral("run: --passes needs a positive number, not \"%1\"").arg(value));
             return 2;
         }
         repeat = true;
@@ -98,16 +99,23 @@ int runRun(CliContext& ctx, QStringList& args)
                                          : QStringLiteral("run: one command file at a time"));
         return 2;
     }
-    QString path = args.first();
-    if (QFileInfo(path).isRelative() && !ctx.dir.isEmpty())
-        path = QDir(ctx.dir).filePath(path);
-    const QFileInfo file(path);
-
     TerminalCore* core = ctx.session();
     if (!core)
         return 1;
+    // FILE is relative to the working directory (--dir, else the WorkingDir setting),
+    // as for check and prep.
+    QString path = args.first();
+    if (QFileInfo(path).isRelative())
+        path = QDir(core->currentWorkingDir).filePath(path);
+    const QFileInfo file(path);
+    if (!file.exists()) {
+        CliContext::error(QStringLiteral("run: the command file \"%1\" does not exist")
+                              .arg(QDir::toNativeSeparators(path)));
+        return 1;
+    }
     if (!core->link.isOpen()) {
-        CliContext::error(QStringLiteral("the serial port is not open: %1").arg(core->link.statusText()));
+        CliContext::error(
+            QStringLiteral("the serial port is not open: %1").arg(core->link.statusText()));
         return 1;
     }
     core->currentWorkingDir = file.absolutePath();
@@ -124,7 +132,9 @@ int runRun(CliContext& ctx, QStringList& args)
 
     // SIGINT cancels the run as the Cancel button does; it ends at its next line.
     std::unique_ptr<QSocketNotifier> sigNotifier;
-    struct sigaction previous {};
+    struct sigaction previous
+    {
+    };
     bool handlerInstalled = false;
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) == 0) {
         sigNotifier = std::make_unique<QSocketNotifier>(g_signalPipe[0], QSocketNotifier::Read);
@@ -135,7 +145,9 @@ int runRun(CliContext& ctx, QStringList& args)
             if (runner.isRunning())
                 core->CancelCmd_Click();
         });
-        struct sigaction sa {};
+        struct sigaction sa
+        {
+        };
         sa.sa_handler = onSigint;
         sigemptyset(&sa.sa_mask);
         sa.sa_flags = SA_RESTART;
@@ -161,9 +173,7 @@ int runRun(CliContext& ctx, QStringList& args)
             return 0; // the way a repeating run ends
         CliContext::error(QStringLiteral("the run was interrupted"));
         return 130;
-    case CommandFileRunner::Outcome::PortClosed:
-        CliContext::error(QStringLiteral("the serial port closed during the run: %1").arg(core->link.statusText()));
-        return 1;
+    case CommandFileRunner::Outcome::PortClosed: // the runner has said so
     case CommandFileRunner::Outcome::Refused:
     case CommandFileRunner::Outcome::None:
         break;
