@@ -141,19 +141,30 @@ bool parseOptions(const QStringList& args, Options& o, bool& help)
 
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("zaziruv"));
-    QApplication::setApplicationDisplayName(QStringLiteral("ZAZIRUV"));
-    QApplication::setDesktopFileName(QStringLiteral("zaziruv"));
-
+    // --help needs no window system: it works without a display.
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
     Options options;
     bool help = false;
+    if (arguments.contains(QLatin1String("--help")) || arguments.contains(QLatin1String("-h"))) {
+        if (!parseOptions(arguments, options, help))
+            return 2;
+        if (help) {
+            printUsage(stdout);
+            return 0;
+        }
+    }
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("zaziruv"));
+    // No display name: the window system would append it to every caption.
+    QApplication::setDesktopFileName(QStringLiteral("zaziruv"));
+
+    // Qt's own options (-platform, -style) are gone from the arguments by now.
+    options = Options();
     if (!parseOptions(app.arguments().mid(1), options, help))
         return 2;
-    if (help) {
-        printUsage(stdout);
-        return 0;
-    }
 
     std::unique_ptr<PtySimulator> simulator;
     if (options.simulate) {
@@ -175,10 +186,13 @@ int main(int argc, char** argv)
     Settings settings(store, prompter);
     SettingsInForce inForce;
     auto core = std::make_unique<TerminalCore>(settings, inForce, prompter);
-    // --port and --simulate stand in for whichever port the settings name.
+    // --port stands in for every port; the simulator for the port the settings name,
+    // so that Auto Configure finds and stores that number and opens nothing real.
     core->overridePort = 0;
-    if (simulator)
+    if (simulator) {
         core->overrideDevice = simulator->slavePath();
+        core->overrideConfiguredPortOnly = options.port.isEmpty();
+    }
     if (!options.port.isEmpty())
         core->overrideDevice = options.port;
     TerminalCore* c = core.get();

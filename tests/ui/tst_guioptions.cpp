@@ -4,6 +4,8 @@
 #include "../common/processrun.h"
 
 #include <QImage>
+#include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -24,6 +26,7 @@ private Q_SLOTS:
     void badOptions();
     void help();
     void scriptedScreenshot();
+    void captionOnX11();
 };
 
 void TestGuiOptions::badOptions_data()
@@ -33,7 +36,8 @@ void TestGuiOptions::badOptions_data()
     QTest::newRow("unknown") << QStringList { "--bogus" } << "unknown option \"--bogus\"";
     QTest::newRow("stray argument") << QStringList { "file.cmd" } << "unknown option \"file.cmd\"";
     QTest::newRow("missing value") << QStringList { "--settings" } << "--settings needs a value";
-    QTest::newRow("baud not a number") << QStringList { "--baud", "fast" } << "--baud needs a number";
+    QTest::newRow("baud not a number")
+        << QStringList { "--baud", "fast" } << "--baud needs a number";
     QTest::newRow("baud zero") << QStringList { "--baud=0" } << "--baud needs a number";
     QTest::newRow("flag with a value") << QStringList { "--simulate=yes" } << "unknown option";
     QTest::newRow("bad simulator option")
@@ -51,7 +55,12 @@ void TestGuiOptions::badOptions()
 
 void TestGuiOptions::help()
 {
-    const ProcessRun r = zaziruv({ QStringLiteral("--help") });
+    // No display at all: the help needs none.
+    ProcessOptions options;
+    options.environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    options.environment.remove(QStringLiteral("DISPLAY"));
+    options.environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    const ProcessRun r = runProcess(appBinary("zaziruv"), { QStringLiteral("--help") }, options);
     QCOMPARE(r.exitCode, 0);
     QVERIFY(r.outText().startsWith(QLatin1String("usage: zaziruv")));
     QVERIFY(r.outText().contains(QLatin1String("--screenshot FILE")));
@@ -69,6 +78,51 @@ void TestGuiOptions::scriptedScreenshot()
     const QImage image(png);
     QVERIFY(!image.isNull());
     QVERIFY(image.width() >= 600 && image.height() >= 400);
+}
+
+void TestGuiOptions::captionOnX11()
+{
+    // The window system shows the caption itself: on X11 Qt would add the program's
+    // display name to it. A private X server, so nothing of the user's is touched.
+    const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
+    const QString xwininfo = QStandardPaths::findExecutable(QStringLiteral("xwininfo"));
+    if (xvfb.isEmpty() || xwininfo.isEmpty())
+        QSKIP("needs Xvfb and xwininfo");
+    QProcess server;
+    server.start(xvfb,
+        { QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-nolisten"),
+            QStringLiteral("tcp") });
+    QVERIFY(server.waitForReadyRead(20000));
+    const QString display = QLatin1Char(':') + QString::fromLatin1(server.readLine()).trimmed();
+
+    QTemporaryDir tmp;
+    ProcessOptions options;
+    options.environment = homeEnvironment(tmp);
+    options.environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    options.environment.insert(QStringLiteral("DISPLAY"), display);
+    QProcess window;
+    window.setProcessEnvironment(options.environment);
+    // The picture taken late keeps the window up while it is looked at.
+    window.start(appBinary("zaziruv"),
+        { QStringLiteral("--settings"), tmp.filePath(QStringLiteral("s.json")),
+            QStringLiteral("--simulate"), QStringLiteral("--screenshot"),
+            tmp.filePath(QStringLiteral("w.png")), QStringLiteral("--screenshot-delay"),
+            QStringLiteral("20000") });
+    QVERIFY(window.waitForStarted());
+    QString caption;
+    const QRegularExpression named(QStringLiteral("\"(ZAZIRUV[^\"]*)\": \\(\"zaziruv\""));
+    while (caption.isEmpty() && window.state() == QProcess::Running) {
+        const ProcessRun tree
+            = runProcess(xwininfo, { QStringLiteral("-root"), QStringLiteral("-tree") }, options);
+        caption = named.match(tree.outText()).captured(1);
+        if (caption.isEmpty())
+            window.waitForFinished(100); // not there yet: look again shortly
+    }
+    window.kill();
+    window.waitForFinished();
+    server.kill();
+    server.waitForFinished();
+    QCOMPARE(caption, QStringLiteral("ZAZIRUV 1.5"));
 }
 
 QTEST_GUILESS_MAIN(TestGuiOptions)
