@@ -28,6 +28,7 @@ char16_t cp1252(uchar b)
 // Groups nested deeper than this share the state of the deepest kept one: a file of
 // nothing but "{" must not cost memory in proportion to its length.
 constexpr int kMaxDepth = 256;
+const QList<QByteArray> kSpacingWords = { "sb", "sa", "li", "fi" };
 // Longest control word RTF allows; longer runs of letters are read and ignored.
 constexpr int kMaxWord = 32;
 
@@ -55,6 +56,8 @@ struct GroupState
 {
     CharState ch;
     Qt::Alignment align = Qt::AlignLeft;
+    // Paragraph spacing and indents in twips (1/1440 inch): \sb, \sa, \li, \fi.
+    std::array<int, 4> spacing { 0, 0, 0, 0 };
     Dest dest = Dest::Text;
     int uc = 1; // fallback characters after each \uN
 };
@@ -317,6 +320,10 @@ private:
             put(special);
         } else if (w == "pard") {
             g.align = Qt::AlignLeft;
+            g.spacing = { 0, 0, 0, 0 };
+        } else if (const int k = kSpacingWords.indexOf(w); k >= 0) {
+            // 22 inches either way is more than any page.
+            g.spacing[size_t(k)] = std::clamp(param, -31680, 31680);
         } else if (w == "ql" || w == "qc" || w == "qr" || w == "qj") {
             g.align = w == "qc" ? Qt::AlignHCenter
                 : w == "qr"     ? Qt::AlignRight
@@ -377,8 +384,18 @@ private:
 
     QTextBlockFormat blockFormat() const
     {
+        const GroupState& g = m_stack.last();
         QTextBlockFormat f;
-        f.setAlignment(m_stack.last().align);
+        f.setAlignment(g.align);
+        // A document pixel is 1/96 inch, 15 twips.
+        if (g.spacing[0])
+            f.setTopMargin(g.spacing[0] / 15.0);
+        if (g.spacing[1])
+            f.setBottomMargin(g.spacing[1] / 15.0);
+        if (g.spacing[2])
+            f.setLeftMargin(g.spacing[2] / 15.0);
+        if (g.spacing[3])
+            f.setTextIndent(g.spacing[3] / 15.0);
         return f;
     }
 

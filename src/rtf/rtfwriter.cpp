@@ -4,6 +4,7 @@
 #include <QList>
 #include <QStringList>
 #include <QTextBlock>
+#include <QTextBlockFormat>
 #include <QTextCharFormat>
 #include <QTextDocument>
 #include <QTextFragment>
@@ -98,6 +99,15 @@ public:
                 out += "\\qr";
             else if (a & Qt::AlignJustify)
                 out += "\\qj";
+            // Document pixels (1/96 inch) to twips.
+            const QTextBlockFormat bf = b.blockFormat();
+            const std::pair<const char*, qreal> spacing[]
+                = { { "\\sb", bf.topMargin() }, { "\\sa", bf.bottomMargin() },
+                      { "\\li", bf.leftMargin() }, { "\\fi", bf.textIndent() } };
+            for (const auto& [word, px] : spacing) {
+                if (const int twips = qRound(px * 15))
+                    out += word + QByteArray::number(twips);
+            }
             out += ' ';
             for (auto it = b.begin(); !it.atEnd(); ++it)
                 appendRun(out, it.fragment());

@@ -92,6 +92,9 @@ void TestRtf::readThenWrite_data()
     QTest::newRow("paragraphs, alignment, last without par")
         << QByteArray("{\\rtf1\\pard\\qc A\\par\\pard B\\par\r\n\\qr C}")
         << written("\\pard\\qc A\\par\n\\pard B\\par\n\\pard\\qr C");
+    QTest::newRow("spacing and indents in twips, reset by pard")
+        << QByteArray("{\\rtf1\\sb120\\sa240\\li720\\fi-360 A\\par\\pard\\sa99999999 B}")
+        << written("\\pard\\sb120\\sa240\\li720\\fi-360 A\\par\n\\pard\\sa31680 B");
     QTest::newRow("bold, italic, underline, strike; off again")
         << QByteArray("{\\rtf1 a\\b b\\i c\\b0\\i0\\ul d\\ulnone\\strike e\\strike0 f}")
         << written("\\pard a{\\b b}{\\b\\i c}{\\ul d}{\\strike e}f");
