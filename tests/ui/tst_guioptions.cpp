@@ -1,5 +1,5 @@
 // The command line of the window program: bad options end it with a message and
-// status 2, and the scripted start (--send, --screenshot) works end to end.
+// status 2, and the scripted start (--send, --help-window, --screenshot) works end to end.
 
 #include "../common/processrun.h"
 
@@ -23,6 +23,7 @@ private Q_SLOTS:
     void badOptions_data();
     void badOptions();
     void help();
+    void scriptedScreenshot_data();
     void scriptedScreenshot();
 };
 
@@ -33,7 +34,8 @@ void TestGuiOptions::badOptions_data()
     QTest::newRow("unknown") << QStringList { "--bogus" } << "unknown option \"--bogus\"";
     QTest::newRow("stray argument") << QStringList { "file.cmd" } << "unknown option \"file.cmd\"";
     QTest::newRow("missing value") << QStringList { "--settings" } << "--settings needs a value";
-    QTest::newRow("baud not a number") << QStringList { "--baud", "fast" } << "--baud needs a number";
+    QTest::newRow("baud not a number")
+        << QStringList { "--baud", "fast" } << "--baud needs a number";
     QTest::newRow("baud zero") << QStringList { "--baud=0" } << "--baud needs a number";
     QTest::newRow("flag with a value") << QStringList { "--simulate=yes" } << "unknown option";
     QTest::newRow("bad simulator option")
@@ -57,18 +59,37 @@ void TestGuiOptions::help()
     QVERIFY(r.outText().contains(QLatin1String("--screenshot FILE")));
 }
 
+void TestGuiOptions::scriptedScreenshot_data()
+{
+    QTest::addColumn<QStringList>("show");
+    QTest::addColumn<QSize>("minimum");
+    QTest::addColumn<QSize>("maximum");
+    QTest::newRow("main window") << QStringList { "--send", "0 ST" } << QSize(600, 400)
+                                 << QSize(4000, 4000);
+    // The help window alone, at its own size, not the main window behind it.
+    QTest::newRow("help window") << QStringList { "--help-window" } << QSize(720, 560)
+                                 << QSize(720, 560);
+}
+
 void TestGuiOptions::scriptedScreenshot()
 {
+    QFETCH(QStringList, show);
+    QFETCH(QSize, minimum);
+    QFETCH(QSize, maximum);
     QTemporaryDir tmp;
     const QString png = tmp.filePath(QStringLiteral("window.png"));
-    const ProcessRun r = zaziruv({ QStringLiteral("--settings"),
-        tmp.filePath(QStringLiteral("s.json")), QStringLiteral("--simulate"),
-        QStringLiteral("--send"), QStringLiteral("0 ST"), QStringLiteral("--screenshot"), png,
-        QStringLiteral("--screenshot-delay"), QStringLiteral("500") });
+    const ProcessRun r
+        = zaziruv(QStringList { QStringLiteral("--settings"),
+                      tmp.filePath(QStringLiteral("s.json")), QStringLiteral("--simulate") }
+            + show
+            + QStringList { QStringLiteral("--screenshot"), png,
+                QStringLiteral("--screenshot-delay"), QStringLiteral("500") });
     QVERIFY2(r.exitCode == 0, qPrintable(r.errText()));
     const QImage image(png);
     QVERIFY(!image.isNull());
-    QVERIFY(image.width() >= 600 && image.height() >= 400);
+    QVERIFY2(image.width() >= minimum.width() && image.height() >= minimum.height()
+            && image.width() <= maximum.width() && image.height() <= maximum.height(),
+        qPrintable(QStringLiteral("%1x%2").arg(image.width()).arg(image.height())));
 }
 
 QTEST_GUILESS_MAIN(TestGuiOptions)
