@@ -128,7 +128,7 @@ private:
         if (m_stack.size() >= kMaxDepth)
             ++m_overflow;
         else
-            m_stack.append(m_stack.last());
+            m_stack.append(GroupState(m_stack.last())); // a copy: append may reallocate
     }
 
     void pop()
