@@ -8,10 +8,12 @@
 #include "settings/settingsstore.h"
 #include "sim/ptysimulator.h"
 #include "terminal/terminalcore.h"
+#include "ui/form2.h"
 #include "ui/form4.h"
 #include "ui/main2.h"
 #include "ui/qtprompter.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
 #include <QLineEdit>
@@ -38,7 +40,9 @@ void printUsage(FILE* out)
         "  --help              show this text\n\n"
         "for scripts:\n"
         "  --send TEXT         once the window is up, enter TEXT as a command (repeatable)\n"
-        "  --screenshot FILE   save a picture of the main window as FILE (PNG), then quit\n"
+        "  --help-window       once the window is up, open the help window as Help does\n"
+        "  --screenshot FILE   save a picture of the main window (of the help window with\n"
+        "                      --help-window) as FILE (PNG), then quit\n"
         "  --screenshot-delay MS  wait this long after the last command first (default 1500)\n");
 }
 
@@ -56,6 +60,7 @@ struct Options
     bool simulate = false;
     QStringList simArgs;
     QStringList send;
+    bool helpWindow = false;
     QString screenshot;
     int screenshotDelayMs = 1500;
 };
@@ -122,6 +127,8 @@ bool parseOptions(const QStringList& args, Options& o, bool& help)
             if (!takeValue())
                 return false;
             o.send.append(value);
+        } else if (name == QLatin1String("--help-window") && flag) {
+            o.helpWindow = true;
         } else if (name == QLatin1String("--screenshot")) {
             if (!takeValue())
                 return false;
@@ -215,7 +222,7 @@ int main(int argc, char** argv)
     core->load();
     window->show();
 
-    if (!options.send.isEmpty() || !options.screenshot.isEmpty()) {
+    if (!options.send.isEmpty() || options.helpWindow || !options.screenshot.isEmpty()) {
         // Scripted start: type each command into the entry box and press Enter, as
         // the operator would, then take the picture once the answers are in.
         QTimer::singleShot(300, window.get(), [&] {
@@ -224,10 +231,14 @@ int main(int argc, char** argv)
                 entry->setText(text);
                 Q_EMIT entry->returnPressed();
             }
+            if (options.helpWindow)
+                window->helpButton()->click();
             if (options.screenshot.isEmpty())
                 return;
             QTimer::singleShot(options.screenshotDelayMs, window.get(), [&] {
-                const QPixmap picture = window->grab();
+                QWidget* shown = options.helpWindow ? static_cast<QWidget*>(window->helpWindow())
+                                                    : window.get();
+                const QPixmap picture = shown ? shown->grab() : QPixmap();
                 if (!picture.save(options.screenshot, "PNG")) {
                     fail(QStringLiteral("cannot write the picture to \"%1\"")
                              .arg(options.screenshot));

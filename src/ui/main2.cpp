@@ -1,5 +1,6 @@
 #include "main2.h"
 
+#include "form2.h"
 #include "form5.h"
 #include "terminal/terminalcore.h"
 
@@ -76,6 +77,8 @@ main2::main2(TerminalCore& core, QWidget* parent)
     connect(&m_core, &TerminalCore::exitRequested, this, [this] {
         if (m_form5)
             m_form5->close();
+        if (m_form2)
+            m_form2->close();
         if (!m_closing) {
             m_closing = true;
             close();
@@ -84,7 +87,11 @@ main2::main2(TerminalCore& core, QWidget* parent)
     refreshView();
 }
 
-main2::~main2() = default;
+main2::~main2()
+{
+    // The help window has no parent (see showHelp), so it goes with this one by hand.
+    delete m_form2;
+}
 
 QToolButton* main2::modeButton(const QString& name, const QString& label, int icon)
 {
@@ -333,6 +340,7 @@ void main2::buildUi()
     connect(cmdSetup, &QToolButton::clicked, &m_core, &TerminalCore::CmdSetup_Click);
     connect(download, &QToolButton::clicked, &m_core, &TerminalCore::DownloadButton_Click);
     connect(cmdExit, &QToolButton::clicked, &m_core, &TerminalCore::ExitProgram);
+    connect(cmdHelp, &QToolButton::clicked, this, &main2::CmdHelp_Click);
     // The core keeps the file name and the list's selection; the operator edits both here.
     connect(m_cmdFile.Filename, &QLineEdit::textEdited, this,
         [this](const QString& text) { m_core.Filename = text; });
@@ -350,6 +358,30 @@ QAbstractButton* main2::downloadButton() const
 QAbstractButton* main2::helpButton() const
 {
     return qobject_cast<QAbstractButton*>(m_controls.value(QStringLiteral("CmdHelp")));
+}
+
+void main2::CmdHelp_Click()
+{
+    showHelp(!m_core.windowEnabled);
+}
+
+void main2::showHelp(bool downloadWindowInUse)
+{
+    if (!m_form2) {
+        // No parent: a child window would be disabled with this one while the
+        // download window is in use.
+        m_form2 = new Form2(m_core.prompter);
+        m_form2->setAttribute(Qt::WA_DeleteOnClose);
+        m_form2->Form_Load(downloadWindowInUse);
+    }
+    m_form2->show();
+    m_form2->raise();
+    m_form2->activateWindow();
+}
+
+Form2* main2::helpWindow() const
+{
+    return m_form2;
 }
 
 void main2::Command1_Click()

@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QStringList>
 
+class Form2;
 class QAbstractButton;
 class QFrame;
 class QGroupBox;
@@ -52,9 +53,19 @@ public:
 
     // Mode buttons whose windows belong elsewhere. DownloadButton calls the core's
     // DownloadButton_Click and CmdSetup its CmdSetup_Click; the application connects
-    // the core's downloadWindowRequested/configWindowRequested. CmdHelp is not wired.
+    // the core's downloadWindowRequested/configWindowRequested. CmdHelp calls CmdHelp_Click.
     QAbstractButton* downloadButton() const;
     QAbstractButton* helpButton() const;
+
+    // CmdHelp "Help": the help window with the document for this window's state.
+    void CmdHelp_Click();
+    // Shows the help window, loading "helpEEloader.rtf" while the download window is
+    // in use, else "help.rtf"; a window already open is only raised. The download
+    // window's Help button calls this with true. The help window is a window of its
+    // own, so it stays usable while this one is disabled.
+    void showHelp(bool downloadWindowInUse);
+    // The help window while it is open (nullptr otherwise).
+    Form2* helpWindow() const;
 
     // The status mask wizard while it is open (nullptr otherwise).
     Form5* statusWizard() const { return m_form5; }
@@ -99,6 +110,7 @@ private:
     QPlainTextEdit* m_textTerminal = nullptr;
     QLabel* m_statusLine = nullptr;
     QPointer<Form5> m_form5;
+    QPointer<Form2> m_form2;
 
     QString m_terminalShown; // the terminal text as last put into TextTerminal
     QStringList m_filelistShown;

@@ -1,5 +1,5 @@
 // The command line of the window program: bad options end it with a message and
-// status 2, and the scripted start (--send, --screenshot) works end to end.
+// status 2, and the scripted start (--send, --help-window, --screenshot) works end to end.
 
 #include "../common/processrun.h"
 
@@ -25,6 +25,7 @@ private Q_SLOTS:
     void badOptions_data();
     void badOptions();
     void help();
+    void scriptedScreenshot_data();
     void scriptedScreenshot();
     void captionOnX11();
 };
@@ -66,18 +67,37 @@ void TestGuiOptions::help()
     QVERIFY(r.outText().contains(QLatin1String("--screenshot FILE")));
 }
 
+void TestGuiOptions::scriptedScreenshot_data()
+{
+    QTest::addColumn<QStringList>("show");
+    QTest::addColumn<QSize>("minimum");
+    QTest::addColumn<QSize>("maximum");
+    QTest::newRow("main window") << QStringList { "--send", "0 ST" } << QSize(600, 400)
+                                 << QSize(4000, 4000);
+    // The help window alone, at its own size, not the main window behind it.
+    QTest::newRow("help window") << QStringList { "--help-window" } << QSize(720, 560)
+                                 << QSize(720, 560);
+}
+
 void TestGuiOptions::scriptedScreenshot()
 {
+    QFETCH(QStringList, show);
+    QFETCH(QSize, minimum);
+    QFETCH(QSize, maximum);
     QTemporaryDir tmp;
     const QString png = tmp.filePath(QStringLiteral("window.png"));
-    const ProcessRun r = zaziruv({ QStringLiteral("--settings"),
-        tmp.filePath(QStringLiteral("s.json")), QStringLiteral("--simulate"),
-        QStringLiteral("--send"), QStringLiteral("0 ST"), QStringLiteral("--screenshot"), png,
-        QStringLiteral("--screenshot-delay"), QStringLiteral("500") });
+    const ProcessRun r
+        = zaziruv(QStringList { QStringLiteral("--settings"),
+                      tmp.filePath(QStringLiteral("s.json")), QStringLiteral("--simulate") }
+            + show
+            + QStringList { QStringLiteral("--screenshot"), png,
+                QStringLiteral("--screenshot-delay"), QStringLiteral("500") });
     QVERIFY2(r.exitCode == 0, qPrintable(r.errText()));
     const QImage image(png);
     QVERIFY(!image.isNull());
-    QVERIFY(image.width() >= 600 && image.height() >= 400);
+    QVERIFY2(image.width() >= minimum.width() && image.height() >= minimum.height()
+            && image.width() <= maximum.width() && image.height() <= maximum.height(),
+        qPrintable(QStringLiteral("%1x%2").arg(image.width()).arg(image.height())));
 }
 
 void TestGuiOptions::captionOnX11()

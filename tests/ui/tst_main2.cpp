@@ -6,6 +6,7 @@
 #include "settings/settingsstore.h"
 #include "sim/ptysimulator.h"
 #include "terminal/terminalcore.h"
+#include "ui/form2.h"
 #include "ui/main2.h"
 
 #include <QAbstractButton>
@@ -170,6 +171,7 @@ private Q_SLOTS:
     void setupDisablesWindow();
     void directoryCaption();
     void exitClosesPort();
+    void helpWindow();
 };
 
 void TestMain2::startUp()
@@ -455,6 +457,26 @@ void TestMain2::exitClosesPort()
     QCOMPARE(exit.count(), 1);
     QVERIFY(!rig.core->link.isOpen());
     QVERIFY(!rig.window->isVisible());
+}
+
+void TestMain2::helpWindow()
+{
+    Rig rig;
+    rig.click("CmdHelp");
+    QPointer<Form2> help = rig.window->helpWindow();
+    QVERIFY(help && help->isVisible());
+    QCOMPARE(help->documentName(), QStringLiteral("help.rtf"));
+    rig.click("CmdHelp");
+    QCOMPARE(rig.window->helpWindow(), help.data());
+    // Closing discards it; while the download window is in use the next opening
+    // loads its document, in a window that the disabled main window leaves usable.
+    help->close();
+    QTRY_VERIFY(!help);
+    rig.core->windowEnabled = false;
+    Q_EMIT rig.core->viewChanged();
+    rig.window->CmdHelp_Click();
+    QCOMPARE(rig.window->helpWindow()->documentName(), QStringLiteral("helpEEloader.rtf"));
+    QVERIFY(rig.window->helpWindow()->isEnabled());
 }
 
 QTEST_MAIN(TestMain2)

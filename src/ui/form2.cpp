@@ -1,0 +1,121 @@
+#include "form2.h"
+
+#include "core/prompter.h"
+#include "rtf/rtfreader.h"
+#include "rtf/rtfwriter.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QStandardPaths>
+#include <QTextEdit>
+#include <QVBoxLayout>
+
+Form2::Form2(Prompter& prompter, QWidget* parent)
+    : QWidget(parent, Qt::Window)
+    , m_prompter(prompter)
+{
+    setObjectName(QStringLiteral("Form2"));
+    setWindowTitle(QStringLiteral("Help "));
+    m_text1 = new QTextEdit(this);
+    m_text1->setObjectName(QStringLiteral("Text1"));
+    m_text1->setAcceptRichText(true);
+    m_command1 = new QPushButton(QStringLiteral("Save"), this);
+    m_command1->setObjectName(QStringLiteral("Command1"));
+    auto* row = new QHBoxLayout;
+    row->addStretch(1);
+    row->addWidget(m_command1);
+    auto* l = new QVBoxLayout(this);
+    l->addWidget(m_text1, 1);
+    l->addLayout(row);
+    resize(720, 560);
+    connect(m_command1, &QPushButton::clicked, this, &Form2::Command1_Click);
+}
+
+QString Form2::documentName(bool downloadWindowInUse)
+{
+    return downloadWindowInUse ? QStringLiteral("helpEEloader.rtf") : QStringLiteral("help.rtf");
+}
+
+QStringList Form2::defaultShippedDirectories()
+{
+    const QString exeDir = QCoreApplication::applicationDirPath();
+    QStringList dirs { exeDir, QDir::cleanPath(exeDir + QStringLiteral("/../share/zaziruv")) };
+    // The writable entry is the user's own folder, not a place things are shipped to.
+    const QString userShare = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    for (const QString& d :
+        QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation)) {
+        if (d != userShare)
+            dirs.append(d + QStringLiteral("/zaziruv"));
+    }
+    dirs.removeDuplicates();
+    return dirs;
+}
+
+QString Form2::userDirectory()
+{
+    const QString overridden = qEnvironmentVariable("ZAZIRUV_DATA_DIR");
+    return overridden.isEmpty() ? QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)
+                                : overridden;
+}
+
+QString Form2::documentPath(const QString& name, const QStringList& shippedDirectories)
+{
+    const QString user = QDir(userDirectory()).filePath(name);
+    if (QFileInfo(user).isFile())
+        return user;
+    for (const QString& d : shippedDirectories) {
+        const QString shipped = QDir(d).filePath(name);
+        if (QFileInfo(shipped).isFile())
+            return shipped;
+    }
+    return {};
+}
+
+void Form2::Form_Load(bool downloadWindowInUse)
+{
+    m_name = documentName(downloadWindowInUse);
+    m_loadedFrom = documentPath(m_name, shippedDirectories);
+    QByteArray bytes;
+    if (!m_loadedFrom.isEmpty()) {
+        QFile f(m_loadedFrom);
+        if (f.open(QIODevice::ReadOnly))
+            bytes = f.readAll();
+    }
+    rtf::read(bytes, *m_text1->document());
+    m_text1->moveCursor(QTextCursor::Start);
+}
+
+void Form2::Command1_Click()
+{
+    const QString dir = userDirectory();
+    const QString path = QDir(dir).filePath(m_name);
+    QString why;
+    if (dir.isEmpty() || !QDir().mkpath(dir)) {
+        why = QStringLiteral("the folder \"%1\" cannot be created").arg(dir);
+    } else {
+        QSaveFile f(path);
+        const QByteArray bytes = rtf::write(*m_text1->document());
+        if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size() || !f.commit())
+            why = f.errorString();
+    }
+    if (!why.isEmpty()) {
+        m_prompter.message(QStringLiteral("The changes were not saved to \"%1\": %2")
+                               .arg(QDir::toNativeSeparators(path), why),
+            PromptIcon::Exclamation);
+        return;
+    }
+    m_loadedFrom = path;
+    m_prompter.message(QStringLiteral("changes saved"));
+}
+
+void Form2::closeEvent(QCloseEvent* e)
+{
+    Q_EMIT closed();
+    QWidget::closeEvent(e);
+}

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QStringList>
+#include <QWidget>
+
+class Prompter;
+class QPushButton;
+class QTextEdit;
+
+// The help window: one of the two help documents as editable rich text, with Save.
+// The shipped documents are read-only (an installed program's folders are not
+// writable), so Save writes the operator's own copy into the per-user data
+// directory, and that copy is what later openings show. Closing the window discards
+// it; the next opening reads the document afresh.
+class Form2 : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit Form2(Prompter& prompter, QWidget* parent = nullptr);
+
+    // "help.rtf" for the main window, "helpEEloader.rtf" while the download window
+    // is in use.
+    static QString documentName(bool downloadWindowInUse);
+    // Where shipped documents are looked for, in order: beside the executable (the
+    // build tree), then the installed data directories (share/zaziruv).
+    static QStringList defaultShippedDirectories();
+    // The operator's saved copies: $ZAZIRUV_DATA_DIR when set, else the per-user data
+    // directory.
+    static QString userDirectory();
+    // The file to show for `name`: the operator's copy when there is one, else the
+    // first shipped one found; empty when there is none.
+    static QString documentPath(const QString& name, const QStringList& shippedDirectories);
+
+    // Chooses the document by the window state and shows it (an empty page when
+    // there is none; no file is created).
+    void Form_Load(bool downloadWindowInUse);
+    // Save: writes the operator's copy atomically; says "changes saved" only once it
+    // is written, otherwise why not, and the old copy stays as it was.
+    void Command1_Click();
+
+    QString documentName() const { return m_name; }
+    QString loadedFrom() const { return m_loadedFrom; }
+
+    QStringList shippedDirectories = defaultShippedDirectories();
+
+Q_SIGNALS:
+    // Form_QueryUnload: the download window enables itself again.
+    void closed();
+
+protected:
+    void closeEvent(class QCloseEvent* e) override;
+
+private:
+    Prompter& m_prompter;
+    QTextEdit* m_text1 = nullptr;
+    QPushButton* m_command1 = nullptr;
+    QString m_name = documentName(false); // the document chosen by Form_Load, for Save
+    QString m_loadedFrom; // the file shown; empty when none was found
+};

@@ -1,0 +1,205 @@
+// The RTF reader and writer: what they make of each other, of files written by
+// other programs, and of broken input.
+
+#include "../common/testfiles.h"
+
+#include "rtf/rtfreader.h"
+#include "rtf/rtfwriter.h"
+
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextDocument>
+
+namespace {
+
+const QString kData = QStringLiteral(ZZ_SOURCE_DIR "/tests/rtf/");
+
+// A document with a fixed default font, so that font table entry 0 does not depend
+// on the machine.
+struct Doc : QTextDocument
+{
+    Doc() { setDefaultFont(QFont(QStringLiteral("Sans"))); }
+    explicit Doc(const QByteArray& rtfBytes)
+        : Doc()
+    {
+        rtf::read(rtfBytes, *this);
+    }
+};
+
+QByteArray written(
+    const QByteArray& body, const QByteArray& fonts = {}, const QByteArray& colours = {})
+{
+    return "{\\rtf1\\ansi\\ansicpg1252\\deff0\\uc1\n{\\fonttbl{\\f0\\fnil Sans;}" + fonts
+        + "}\n{\\colortbl;" + colours + "}\n" + body + "}\n";
+}
+
+} // namespace
+
+class TestRtf : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void readThenWrite_data();
+    void readThenWrite();
+    void otherPrograms_data();
+    void otherPrograms();
+    void roundTrip();
+    void readBackByOthers_data();
+    void readBackByOthers();
+    void brokenInput();
+};
+
+// Each input read, then written: byte for byte what the reader understood.
+void TestRtf::readThenWrite_data()
+{
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<QByteArray>("output");
+    QTest::newRow("plain") << QByteArray("{\\rtf1 Hello}") << written("\\pard Hello");
+    QTest::newRow("paragraphs, alignment, last without par")
+        << QByteArray("{\\rtf1\\pard\\qc A\\par\\pard B\\par\r\n\\qr C}")
+        << written("\\pard\\qc A\\par\n\\pard B\\par\n\\pard\\qr C");
+    QTest::newRow("spacing and indents in twips, reset by pard")
+        << QByteArray("{\\rtf1\\sb120\\sa240\\li720\\fi-360 A\\par\\pard\\sa99999999 B}")
+        << written("\\pard\\sb120\\sa240\\li720\\fi-360 A\\par\n\\pard\\sa31680 B");
+    QTest::newRow("bold, italic, underline, strike; off again")
+        << QByteArray("{\\rtf1 a\\b b\\i c\\b0\\i0\\ul d\\ulnone\\strike e\\strike0 f}")
+        << written("\\pard a{\\b b}{\\b\\i c}{\\ul d}{\\strike e}f");
+    QTest::newRow("group ends formatting; plain resets") << QByteArray(
+        "{\\rtf1 {\\b\\i x}y\\b\\fs40 z\\plain w}") << written("\\pard {\\b\\i x}y{\\b\\fs40 z}w");
+    QTest::newRow("font table with and without groups")
+        << QByteArray("{\\rtf1{\\fonttbl\\f0\\fswiss Helvetica;\\f1\\fmodern Courier New;}"
+                      "{\\fonttbl{\\f2\\fnil{\\*\\panose 0}Mono{\\*\\falt M};}}\\f1 c\\f2 m\\f9 u}")
+        << written("\\pard {\\f1 c}{\\f2 m}u", "{\\f1\\fnil Courier New;}{\\f2\\fnil Mono;}");
+    QTest::newRow("colour table, 0 is automatic")
+        << QByteArray("{\\rtf1{\\colortbl;\\red255\\green0\\blue0;\\red0\\green0\\blue128;}"
+                      "\\cf2 n\\cf0 a\\cf1 r\\highlight2 h\\cf7 x}")
+        << written("\\pard {\\cf1 n}a{\\cf2 r}{\\cf2\\highlight1 h}{\\highlight1 x}", {},
+               "\\red0\\green0\\blue128;\\red255\\green0\\blue0;");
+    QTest::newRow("code page 1252, escapes, tab, line, no-break space")
+        << QByteArray("{\\rtf1 \\'80\\'e9\\'FC\\'9f \\\\\\{\\}\\tab t\\line l\\~\\emdash\\'zz.}")
+        << written("\\pard \\u8364\\'3f\\u233\\'3f\\u252\\'3f\\u376\\'3f "
+                   "\\\\\\{\\}\\tab t\\line l\\~\\u8212\\'3fzz.");
+    QTest::newRow("unicode with fallbacks: uc1, uc0, uc2, group resets")
+        << QByteArray(
+               "{\\rtf1 caf\\u233?,\\uc0\\u969 ,{\\uc2\\u8364\\'80\\'80}\\u-4064 x\\u8212\\'97}")
+        << written("\\pard "
+                   "caf\\u233\\'3f,\\u969\\'3f,\\u8364\\'3f\\u-4064\\'3fx\\u8212\\'3f\\u8212\\'3f");
+    QTest::newRow("surrogate pair kept, lone half replaced")
+        << QByteArray("{\\rtf1 \\u55348?\\u56606? \\u-10179?x}")
+        << written("\\pard \\u-10188\\'3f\\u-8930\\'3f \\u-3\\'3fx");
+    QTest::newRow("destinations skipped, text around kept") << QByteArray(
+        "{\\rtf1 a{\\info{\\title T}}b{\\stylesheet{\\s0 Normal;}}c{\\*\\unknown "
+        "u{\\b v}}d{\\pict\\bin4 }}{x}e{\\field{\\*\\fldinst HYPERLINK}{\\fldrslt "
+        "f}}}") << written("\\pard abcdef");
+    QTest::newRow("binary data is not text")
+        << QByteArray("{\\rtf1 a{\\*\\blob\\bin3 {\\}b}c\\bin2 zzd}") << written("\\pard acd");
+    QTest::newRow("text after the document's end ignored")
+        << QByteArray("\r\n {\\rtf1 in}out{\\b more}") << written("\\pard in");
+    QTest::newRow("unclosed groups, cut in a control word")
+        << QByteArray("{\\rtf1 {\\b bold {\\i both\\par\\ul")
+        << written("\\pard {\\b bold }{\\b\\i both}\\par\n\\pard ");
+    QTest::newRow("not RTF: UTF-8 text")
+        << QByteArray("A{b}\nc\xc3\xa9") << written("\\pard A\\{b\\}\\par\n\\pard c\\u233\\'3f");
+    QTest::newRow("not RTF: Windows-1252 text")
+        << QByteArray("\x80 \xe9") << written("\\pard \\u8364\\'3f \\u233\\'3f");
+    QTest::newRow("empty") << QByteArray() << written("\\pard ");
+}
+
+void TestRtf::readThenWrite()
+{
+    QFETCH(QByteArray, input);
+    QFETCH(QByteArray, output);
+    QCOMPARE(rtf::write(Doc(input)), output);
+}
+
+// Files written by pandoc and by a word processor, and what the writer makes of
+// what was read from them (reviewed by hand: text, paragraphs, formats).
+void TestRtf::otherPrograms_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::newRow("pandoc") << "pandoc";
+    QTest::newRow("word processor") << "wordprocessor";
+}
+
+void TestRtf::otherPrograms()
+{
+    QFETCH(QString, file);
+    QCOMPARE(rtf::write(Doc(readFile(kData + file + ".rtf"))),
+        readFile(kData + file + ".read.rtf", "<missing>"));
+}
+
+void TestRtf::roundTrip()
+{
+    Doc doc;
+    doc.setHtml(QStringLiteral("<p align=center><b>Bold</b> <i>it</i> <u>ul</u></p>"
+                               "<p><span style='font-size:15pt; color:#008000'>big green</span>"
+                               " Größe — ω 𝄞 {\\}</p><p>last</p>"));
+    const QByteArray bytes = rtf::write(doc);
+    QVERIFY(bytes.contains("\\pard\\qc\\sb180\\sa180 {\\b Bold} {\\i it} {\\ul ul}"));
+    QVERIFY(bytes.contains("{\\fs30\\cf1 big green}"));
+    const Doc back(bytes);
+    QCOMPARE(back.toPlainText(), doc.toPlainText());
+    QCOMPARE(rtf::write(back), bytes);
+}
+
+// What other readers make of the writer's output.
+void TestRtf::readBackByOthers_data()
+{
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("unrtf") << "unrtf" << QStringList { QStringLiteral("--html") }
+                           << QStringList { QStringLiteral("<b>Bold</b>"),
+                                  QStringLiteral("<i>ital</i>"), QStringLiteral("<u>under</u>"),
+                                  QStringLiteral("Gr&ouml;&szlig;e &euro; {x}") };
+    QTest::newRow("pandoc") << "pandoc"
+                            << QStringList { QStringLiteral("-f"), QStringLiteral("rtf"),
+                                   QStringLiteral("-t"), QStringLiteral("html") }
+                            << QStringList { QStringLiteral("<strong>Bold</strong>"),
+                                   QStringLiteral("<em>ital</em>"), QStringLiteral("<u>under</u>"),
+                                   QStringLiteral("Größe €"), QStringLiteral("{x}") };
+}
+
+void TestRtf::readBackByOthers()
+{
+    QFETCH(QString, program);
+    QFETCH(QStringList, arguments);
+    QFETCH(QStringList, expected);
+    const QString exe = QStandardPaths::findExecutable(program);
+    if (exe.isEmpty())
+        QSKIP(qPrintable(
+            program + QStringLiteral(" is not installed; install it to run this check")));
+    Doc doc;
+    doc.setHtml(QStringLiteral("<p><b>Bold</b> <i>ital</i> <u>under</u></p><p>Größe € {x}</p>"));
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("out.rtf"));
+    QVERIFY(writeFile(file, rtf::write(doc)));
+    QProcess p;
+    p.start(exe, arguments << file);
+    QVERIFY(p.waitForFinished(60000));
+    QCOMPARE(p.exitCode(), 0);
+    const QString out = QString::fromUtf8(p.readAllStandardOutput());
+    for (const QString& e : expected)
+        QVERIFY2(out.contains(e), qPrintable(e + QStringLiteral(" not in:\n") + out));
+}
+
+// Every prefix of the sample files, and input that is all braces or all backslashes,
+// reads without a crash.
+void TestRtf::brokenInput()
+{
+    for (const char* name : { "pandoc.rtf", "wordprocessor.rtf" }) {
+        const QByteArray whole = readFile(kData + QLatin1String(name));
+        QVERIFY(!whole.isEmpty());
+        for (qsizetype n = 0; n <= whole.size(); ++n)
+            Doc { whole.left(n) };
+    }
+    const QByteArray deep = "{\\rtf1" + QByteArray(100000, '{') + "x" + QByteArray(100000, '}');
+    QCOMPARE(Doc(deep).toPlainText(), QStringLiteral("x"));
+    Doc { "{\\rtf1" + QByteArray(100000, '\\') };
+    Doc { "{\\rtf1\\u99999999999999999999\\uc-5\\bin-3\\fs99999999999\\f-1 \\'" };
+}
+
+QTEST_MAIN(TestRtf)
+#include "tst_rtf.moc"
