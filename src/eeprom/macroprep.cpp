@@ -137,6 +137,16 @@ PrepResult MacroPrep::PrepFile(QString& fileName)
         return fail(PrepResult::Refused);
     if (!MacroText.contains(u"MACRO "))
         MacroText += QStringLiteral("MACRO 0") + CR;
+    // The rewrite can end a stored line in what the checker refuses ("1 ST .>A" leaves
+    // the mask "." on a line of its own); the controller would take it as written.
+    if (const auto stored = SyntaxChecker::firstError(MacroText, int(MacroText.count(CR)));
+        stored.failed()) {
+        const QString line = MacroText.section(CR, stored.line - 1, stored.line - 1);
+        refuse(m_sourceLines.value(stored.line - 1),
+            QStringLiteral(" becomes the macro line \"%1\", which").arg(line)
+                + stored.message.sliced(SyntaxChecker::linePrefix(stored.line).size()));
+        return fail(PrepResult::Refused);
+    }
     if (!writeWorkFile(MacroText))
         return fail(PrepResult::FileError);
     SyntaxErrorFlag = false;
@@ -207,6 +217,7 @@ bool MacroPrep::setLabelsAndMasks(const QString& rewritten)
     jumpTargets.clear();
     jumpPositions.clear();
     MacroText.clear();
+    m_sourceLines.clear();
     MacroText.reserve(rewritten.size());
 
     QHash<QString, int> firstLabel; // name -> index of its first definition
@@ -285,6 +296,7 @@ bool MacroPrep::setLabelsAndMasks(const QString& rewritten)
         }
 
         if (!line.isEmpty()) {
+            m_sourceLines.append(lineNo);
             MacroText += line;
             MacroText += CR;
             position += int(line.size()) + 1;

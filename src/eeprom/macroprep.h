@@ -100,4 +100,5 @@ private:
 
     Prompter& m_prompter;
     QString m_workingDir;
+    QList<int> m_sourceLines; // the command-file line each line of MacroText came from
 };

@@ -121,7 +121,7 @@ private Q_SLOTS:
         QTest::newRow("delay half to even") << "DELAY 0.5"
                                             << "DELAY 2\r";
         QTest::newRow("delay 0.3 rounds up") << "DELAY 0.3"
-                                                << "DELAY 2\r";
+                                             << "DELAY 2\r";
         QTest::newRow("delay negative") << "DELAY -3"
                                         << "DELAY-15\r";
         QTest::newRow("delay without number") << "DELAYED"
@@ -227,6 +227,10 @@ private Q_SLOTS:
                                              << "Line 2 has a status mask that is out of range.";
         QTest::newRow("mask beyond 32 bits in a jump") << QByteArray(
             "A:1 ST 4294967296>A\n") << "Line 1 has a status mask that is out of range.";
+        QTest::newRow("split leaves a mask the checker refuses")
+            << QByteArray("A:1 HO\n1 ST .>A\n")
+            << "Line 2 becomes the macro line \"1 STJ .\", which contains spaces after the last "
+               "character.\r\nPut cursor on first character and hit *End* key to fix.\r\n";
     }
     void refused()
     {
