@@ -59,15 +59,25 @@ private Q_SLOTS:
         QTest::newRow("0 EN checksum") << "0 EN" << 1 << 1 << QByteArray("\r0 EN#>3\r") << "";
         QTest::newRow("0 DI checksum") << "0 DI" << 1 << 1 << QByteArray("\r0 DI#==\r") << "";
         QTest::newRow("abc checksum") << "abc" << 1 << 1 << QByteArray("\rabc#26\r") << "";
-        QTest::newRow("status wait sends the query only") << "0 ST 8 16>DONE" << 0 << 1 << QByteArray("\r0 ST\r") << "0 ST";
-        QTest::newRow("checksum covers the query only") << "0 ST 8" << 1 << 1 << QByteArray("\r0 ST#") + checkCharacters(QStringLiteral("0 ST")).toLatin1() + '\r' << "0 ST";
-        QTest::newRow("lower case without trailing blank") << "0 st" << 0 << 1 << QByteArray("\r0 st\r") << "";
+        QTest::newRow("status wait sends the query only")
+            << "0 ST 8 16>DONE" << 0 << 1 << QByteArray("\r0 ST\r") << "0 ST";
+        QTest::newRow("checksum covers the query only")
+            << "0 ST 8" << 1 << 1
+            << QByteArray("\r0 ST#") + checkCharacters(QStringLiteral("0 ST")).toLatin1() + '\r'
+            << "0 ST";
+        QTest::newRow("lower case without trailing blank")
+            << "0 st" << 0 << 1 << QByteArray("\r0 st\r") << "";
         QTest::newRow("trailing blank") << "0 ST " << 0 << 1 << QByteArray("\r0 ST\r") << "0 ST";
-        QTest::newRow("+REPEAT") << "0 EEADR 500+REPEAT" << 0 << 3 << QByteArray("\r0 EEADR 503\r") << "";
-        QTest::newRow("-REPEAT") << "0 EEADR 500-repeat" << 0 << 3 << QByteArray("\r0 EEADR 497\r") << "";
-        QTest::newRow("*REPEAT") << "0 EEADR 500*REPEAT" << 0 << 3 << QByteArray("\r0 EEADR 1500\r") << "";
-        QTest::newRow("%REPEAT") << "0 EEADR 1000%REPEAT" << 0 << 3 << QByteArray("\r0 EEADR 333.333333333333\r") << "";
-        QTest::newRow("Latin-1 byte") << QString::fromLatin1("0 \xE9") << 0 << 1 << QByteArray("\r0 \xE9\r") << "";
+        QTest::newRow("+REPEAT") << "0 EEADR 500+REPEAT" << 0 << 3 << QByteArray("\r0 EEADR 503\r")
+                                 << "";
+        QTest::newRow("-REPEAT") << "0 EEADR 500-repeat" << 0 << 3 << QByteArray("\r0 EEADR 497\r")
+                                 << "";
+        QTest::newRow("*REPEAT") << "0 EEADR 500*REPEAT" << 0 << 3 << QByteArray("\r0 EEADR 1500\r")
+                                 << "";
+        QTest::newRow("%REPEAT") << "0 EEADR 1000%REPEAT" << 0 << 3
+                                 << QByteArray("\r0 EEADR 333.333333333333\r") << "";
+        QTest::newRow("Latin-1 byte")
+            << QString::fromLatin1("0 \xE9") << 0 << 1 << QByteArray("\r0 \xE9\r") << "";
     }
     void framing()
     {
@@ -135,7 +145,9 @@ private Q_SLOTS:
         rig.core->commandText = QStringLiteral("0 HO");
         rig.core->SendCommand();
         rig.core->SendLiteral();
-        QCOMPARE(rig.prompter.texts(), QStringList({ QStringLiteral("Serial Port not configured properly!"), QStringLiteral("Serial Port not configured properly!") }));
+        QCOMPARE(rig.prompter.texts(),
+            QStringList({ QStringLiteral("Serial Port not configured properly!"),
+                QStringLiteral("Serial Port not configured properly!") }));
         QVERIFY(rig.core->CommandHistory.isEmpty());
         QVERIFY(!rig.core->TransmitText_Enter(QStringLiteral("0 ST")));
         QCOMPARE(rig.prompter.shown.last().text, QStringLiteral("Please check Port Configuration"));
@@ -168,19 +180,33 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("shown");
         QTest::addColumn<QString>("last");
         const QStringList none;
-        QTest::newRow("32-bit decimal") << "0 PFB" << 1 << 0 << QByteArray("0 00000004\r") << QStringList { "0  4" } << "0 00000004";
-        QTest::newRow("status decimal") << "0 ST" << 1 << 0 << QByteArray("0 0100\r\n") << QStringList { "0  256" } << "0 0100";
-        QTest::newRow("status hex") << "0 ST" << 0 << 0 << QByteArray("0 0100\r\n") << QStringList { "0  0100" } << "0 0100";
-        QTest::newRow("500") << "1 PFB" << 1 << 0 << QByteArray("1 000001F4\r") << QStringList { "1  500" } << "1 000001F4";
-        QTest::newRow("-100") << "1 PFB" << 1 << 0 << QByteArray("1 FFFFFF9C\r") << QStringList { "1 -100" } << "1 FFFFFF9C";
-        QTest::newRow("hex node") << "10 PFB" << 0 << 0 << QByteArray("0A 000001F4\r") << QStringList { "10  000001F4" } << "0A 000001F4";
-        QTest::newRow("checksum good") << "0 ST" << 1 << 1 << withCheck("0 0100") + "\r\n" << QStringList { "0  256" } << "0 0100";
-        QTest::newRow("checksum wrong") << "0 PFB" << 1 << 1 << QByteArray("0 00000004#00\r") << QStringList { "" } << "";
-        QTest::newRow("checksum missing") << "0 PFB" << 1 << 1 << QByteArray("0 00000004\r") << QStringList { "" } << "";
-        QTest::newRow("one check character") << "0 PFB" << 1 << 1 << QByteArray("0 00000004#5\r") << QStringList { "" } << "";
-        QTest::newRow("two answers in one read") << "0 ST" << 0 << 0 << QByteArray("0 0100\r\n0 0200\r\n") << QStringList { "0  0100" } << "0 0100";
+        QTest::newRow("32-bit decimal") << "0 PFB" << 1 << 0 << QByteArray("0 00000004\r")
+                                        << QStringList { "0  4" } << "0 00000004";
+        QTest::newRow("status decimal")
+            << "0 ST" << 1 << 0 << QByteArray("0 0100\r\n") << QStringList { "0  256" } << "0 0100";
+        QTest::newRow("status hex") << "0 ST" << 0 << 0 << QByteArray("0 0100\r\n")
+                                    << QStringList { "0  0100" } << "0 0100";
+        QTest::newRow("500") << "1 PFB" << 1 << 0 << QByteArray("1 000001F4\r")
+                             << QStringList { "1  500" } << "1 000001F4";
+        QTest::newRow("-100") << "1 PFB" << 1 << 0 << QByteArray("1 FFFFFF9C\r")
+                              << QStringList { "1 -100" } << "1 FFFFFF9C";
+        QTest::newRow("hex node") << "10 PFB" << 0 << 0 << QByteArray("0A 000001F4\r")
+                                  << QStringList { "10  000001F4" } << "0A 000001F4";
+        QTest::newRow("checksum good") << "0 ST" << 1 << 1 << withCheck("0 0100") + "\r\n"
+                                       << QStringList { "0  256" } << "0 0100";
+        QTest::newRow("checksum wrong")
+            << "0 PFB" << 1 << 1 << QByteArray("0 00000004#00\r") << QStringList { "" } << "";
+        QTest::newRow("checksum missing")
+            << "0 PFB" << 1 << 1 << QByteArray("0 00000004\r") << QStringList { "" } << "";
+        QTest::newRow("one check character")
+            << "0 PFB" << 1 << 1 << QByteArray("0 00000004#5\r") << QStringList { "" } << "";
+        QTest::newRow("two answers in one read")
+            << "0 ST" << 0 << 0 << QByteArray("0 0100\r\n0 0200\r\n") << QStringList { "0  0100" }
+            << "0 0100";
         QTest::newRow("too short stays") << "0 HO" << 1 << 0 << QByteArray("OK\r") << none << "";
-        QTest::newRow("binary garbage") << "0 ST" << 1 << 0 << QByteArray("\xff\xfe\x01\x80 \x7f\r", 7) << QStringList { "0  0" } << QString::fromLatin1("\xff\xfe\x01\x80 \x7f");
+        QTest::newRow("binary garbage")
+            << "0 ST" << 1 << 0 << QByteArray("\xff\xfe\x01\x80 \x7f\r", 7)
+            << QStringList { "0  0" } << QString::fromLatin1("\xff\xfe\x01\x80 \x7f");
     }
     void answers()
     {
@@ -239,9 +265,17 @@ private Q_SLOTS:
     void endlessAnswerIsBounded()
     {
         Rig rig;
-        rig.core->commandText = QStringLiteral("0 ST");
-        rig.answer(QByteArray(30000, 'A'), 300);
-        QVERIFY(rig.core->responseBuffer.size() <= TerminalCore::MaxPending);
+        rig.core->TransmitText_Enter(QStringLiteral("0 ST"));
+        rig.pty.readAll(20);
+        // A flood without line ends, far faster than reads of one character take it.
+        for (int i = 0; i < 64; ++i) {
+            rig.pty.write(QByteArray(32 * 1024, 'A'));
+            processPendingEvents();
+            QVERIFY(rig.core->link.bytesAvailable() <= SerialLink::MaxReadBuffer);
+            QVERIFY(rig.core->responseBuffer.size() <= TerminalCore::MaxPending);
+        }
+        rig.core->readLength = 0;
+        rig.answer(QByteArray(SerialLink::MaxReadBuffer, 'A'), 300);
         rig.answer("0 0100\r\n");
         QCOMPARE(rig.core->ListRecv.size(), 1);
     }
@@ -272,20 +306,34 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("list2");
         QTest::addColumn<bool>("red");
         QTest::newRow("0103") << QByteArray("0 0103\r\n")
-                              << QStringList { "Move in progress", "In position", "Position Mode", "*** Drive disabled ***" }
+                              << QStringList { "Move in progress", "In position", "Position Mode",
+                                     "*** Drive disabled ***" }
                               << QStringList { "Remote Mode active" } << true;
         QTest::newRow("0000") << QByteArray("0 0000\r\n")
-                              << QStringList { "Motor Stopped", "Out of Position", "Position Mode", "Drive Enabled" }
+                              << QStringList { "Motor Stopped", "Out of Position", "Position Mode",
+                                     "Drive Enabled" }
                               << QStringList { "Remote Mode active" } << false;
-        QTest::newRow("0010 not an alert") << QByteArray("0 0010\r\n")
-                                           << QStringList { "Motor Stopped", "Out of Position", "Position Mode", "*** Trajectory percent complete ***", "Drive Enabled" }
-                                           << QStringList { "Remote Mode active" } << false;
+        QTest::newRow("0010 not an alert")
+            << QByteArray("0 0010\r\n")
+            << QStringList { "Motor Stopped", "Out of Position", "Position Mode",
+                   "*** Trajectory percent complete ***", "Drive Enabled" }
+            << QStringList { "Remote Mode active" } << false;
         QTest::newRow("8000") << QByteArray("0 8000\r\n")
-                              << QStringList { "Motor Stopped", "Out of Position", "Position Mode", "Drive Enabled" }
-                              << QStringList { "Remote Mode active", "*** Negative Limit active ***" } << true;
-        QTest::newRow("every bit") << QByteArray("0 FFFF\r\n")
-                                   << QStringList { "Move in progress", "In position", "Velocity Mode", "*** Trajectory percent complete ***", "*** DeviceNet Error ***", "*** Following Error ***", "*** Drive disabled ***" }
-                                   << QStringList { "*** Range Limit Reached ***", "Local Mode active", "*** Emergency Stop active ***", "*** External Event#1 (J2-8) active ***", "*** Positive Limit active ***", "*** External Event#2 (J2-7) active ***", "*** Negative Limit active ***" } << true;
+                              << QStringList { "Motor Stopped", "Out of Position", "Position Mode",
+                                     "Drive Enabled" }
+                              << QStringList { "Remote Mode active",
+                                     "*** Negative Limit active ***" }
+                              << true;
+        QTest::newRow("every bit")
+            << QByteArray("0 FFFF\r\n")
+            << QStringList { "Move in progress", "In position", "Velocity Mode",
+                   "*** Trajectory percent complete ***", "*** DeviceNet Error ***",
+                   "*** Following Error ***", "*** Drive disabled ***" }
+            << QStringList { "*** Range Limit Reached ***", "Local Mode active",
+                   "*** Emergency Stop active ***", "*** External Event#1 (J2-8) active ***",
+                   "*** Positive Limit active ***", "*** External Event#2 (J2-7) active ***",
+                   "*** Negative Limit active ***" }
+            << true;
     }
     void decoding()
     {
@@ -379,7 +427,8 @@ private Q_SLOTS:
         rig.core->SendCommand();
         QVERIFY(rig.core->statusMatch);
         QVERIFY(queries >= 3);
-        QCOMPARE(rig.core->CommandHistory.count(QStringLiteral("0 ST 4")), rig.core->CommandHistory.size());
+        QCOMPARE(rig.core->CommandHistory.count(QStringLiteral("0 ST 4")),
+            rig.core->CommandHistory.size());
     }
 
     void statusWaitEndsWhenThePortGoes()
@@ -448,7 +497,8 @@ private Q_SLOTS:
         rig.cfg.CheckSumChk = 1;
         rig.core->currentWorkingDir = QStringLiteral("/work/files");
         rig.core->Timer1_Timer();
-        QCOMPARE(rig.core->caption, rig.core->savedCaption + QStringLiteral("                 Checksum Active"));
+        QCOMPARE(rig.core->caption,
+            rig.core->savedCaption + QStringLiteral("                 Checksum Active"));
         rig.core->Frame8_DblClick();
         rig.core->Timer1_Timer();
         QCOMPARE(rig.core->caption, QStringLiteral("/work/files"));
@@ -472,7 +522,8 @@ private Q_SLOTS:
         QVERIFY(rig.core->Frame2Visible); // the answers stay in view without decoding
         rig.core->CmdTerminal_Click();
         rig.core->Timer1_Timer();
-        QVERIFY(!rig.core->Frame2Visible && !rig.core->Frame7Visible && !rig.core->SendFrameVisible);
+        QVERIFY(
+            !rig.core->Frame2Visible && !rig.core->Frame7Visible && !rig.core->SendFrameVisible);
         rig.core->CmdManual_Click();
         QVERIFY(!rig.core->Frame3Visible && rig.core->SendFrameVisible && rig.core->Frame4Visible);
     }
