@@ -28,7 +28,8 @@ void removeEcho(QString& text, const QString& what, int k)
 }
 } // namespace
 
-TerminalCore::TerminalCore(Settings& settings_, SettingsInForce& inForce, Prompter& prompter_, QObject* parent)
+TerminalCore::TerminalCore(
+    Settings& settings_, SettingsInForce& inForce, Prompter& prompter_, QObject* parent)
     : QObject(parent)
     , settings(settings_)
     , cfg(inForce)
@@ -106,7 +107,8 @@ void TerminalCore::addHistory(const QString& text)
 void TerminalCore::SendLiteral()
 {
     if (!link.isOpen()) {
-        prompter.message(QStringLiteral("Serial Port not configured properly!"), PromptIcon::Critical);
+        prompter.message(
+            QStringLiteral("Serial Port not configured properly!"), PromptIcon::Critical);
         return;
     }
     processPendingEvents();
@@ -162,7 +164,8 @@ void TerminalCore::SendCommand()
 {
     statusMatch = false;
     if (!link.isOpen()) {
-        prompter.message(QStringLiteral("Serial Port not configured properly!"), PromptIcon::Critical);
+        prompter.message(
+            QStringLiteral("Serial Port not configured properly!"), PromptIcon::Critical);
         return;
     }
     for (;;) {
@@ -175,7 +178,8 @@ void TerminalCore::SendCommand()
         QString why;
         QString text = commandText;
         if (!applyRepeatSubstitution(text, why)) {
-            prompter.message(QStringLiteral("The command \"%1\" was not sent: %2.").arg(commandText, why),
+            prompter.message(
+                QStringLiteral("The command \"%1\" was not sent: %2.").arg(commandText, why),
                 PromptIcon::Exclamation);
             return;
         }
@@ -264,10 +268,10 @@ void TerminalCore::MSComm1_OnComm()
             } else {
                 link.read(0);
             }
+            // Nothing shown changes here but the terminal text, which says so itself.
             responseBuffer.clear();
             responseLine.clear();
             awaitingAnswer = 0;
-            changed();
             return;
         }
 
@@ -444,7 +448,8 @@ void TerminalCore::CheckForST()
             const int labels = qBound(0, tables.labelCount, CommandFileTables::MaxLines);
             for (int j = 1; j <= labels; ++j) {
                 const int at = tables.labelLine[size_t(j)];
-                if (at >= 1 && at <= CommandFileTables::MaxLines && tables.labelName[size_t(at)] == entry.label) {
+                if (at >= 1 && at <= CommandFileTables::MaxLines
+                    && tables.labelName[size_t(at)] == entry.label) {
                     currentLine = at - 1;
                     break;
                 }
@@ -461,7 +466,8 @@ void TerminalCore::refreshFilelist()
     Filelist.clear();
     if (!filelistPath.isEmpty()) {
         // Patterns match without regard to case ("*.cmd" and "*.Cmd" alike).
-        QDir dir(filelistPath, QString(), QDir::Name | QDir::IgnoreCase, QDir::Files | QDir::Readable);
+        QDir dir(
+            filelistPath, QString(), QDir::Name | QDir::IgnoreCase, QDir::Files | QDir::Readable);
         dir.setNameFilters(filelistPattern.split(QLatin1Char(';')));
         Filelist = dir.entryList();
     }
@@ -546,9 +552,12 @@ void TerminalCore::Timer1_Timer()
         if (directoryCaptionFlag)
             newCaption = currentWorkingDir;
         else
-            newCaption = savedCaption + (cfg.CheckSumChk == 1 ? QStringLiteral("                 Checksum Active") : QString());
+            newCaption = savedCaption
+                + (cfg.CheckSumChk == 1 ? QStringLiteral("                 Checksum Active")
+                                        : QString());
     }
-    if (frame7 != Frame7Visible || frame2 != Frame2Visible || send != SendFrameVisible || newCaption != caption) {
+    if (frame7 != Frame7Visible || frame2 != Frame2Visible || send != SendFrameVisible
+        || newCaption != caption) {
         Frame7Visible = frame7;
         Frame2Visible = frame2;
         SendFrameVisible = send;
@@ -569,7 +578,8 @@ void TerminalCore::ExitProgram()
 bool TerminalCore::TransmitText_Enter(const QString& boxText)
 {
     if (!link.isOpen()) {
-        prompter.message(QStringLiteral("Please check Port Configuration"), PromptIcon::Exclamation);
+        prompter.message(
+            QStringLiteral("Please check Port Configuration"), PromptIcon::Exclamation);
         return false;
     }
     if (portReady) {
@@ -687,7 +697,7 @@ void TerminalCore::FlushTerminalLines()
         if (TextTerminal.size() > 1000)
             TextTerminal.clear();
         TextTerminal += line + QLatin1String("\r\n");
-        changed();
+        Q_EMIT terminalTextChanged();
         processPendingEvents();
     }
 }

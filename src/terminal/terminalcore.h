@@ -21,7 +21,8 @@ class TerminalCore : public QObject
 {
     Q_OBJECT
 public:
-    TerminalCore(Settings& settings, SettingsInForce& inForce, Prompter& prompter, QObject* parent = nullptr);
+    TerminalCore(Settings& settings, SettingsInForce& inForce, Prompter& prompter,
+        QObject* parent = nullptr);
     ~TerminalCore() override;
 
     Settings& settings;
@@ -40,7 +41,7 @@ public:
     bool portReady = false;
     QString commandText;
     QStringList CommandHistory; // the six latest commands
-    int readLength = 0;         // 0: a read takes everything waiting; 1: one character
+    int readLength = 0; // 0: a read takes everything waiting; 1: one character
     int awaitingAnswer = 0;
     // A device used for this run instead of the mapping (--port, --simulate); applies
     // to port number overridePort, or to every port when that is 0.
@@ -117,7 +118,10 @@ public:
     // Enabled state of the controls that the procedures enable and disable, by
     // objectName; a control never named here is enabled.
     void setControlEnabled(const QString& name, bool enabled);
-    bool controlEnabled(const QString& name) const { return m_disabled.value(name, false) == false; }
+    bool controlEnabled(const QString& name) const
+    {
+        return m_disabled.value(name, false) == false;
+    }
 
     void CmdTerminal_Click();
     void CmdManual_Click();
@@ -156,6 +160,9 @@ Q_SIGNALS:
     void focusRequested(const QString& control);
     // The terminal box's insertion point goes after its last character.
     void terminalCursorToEnd();
+    // Received lines were appended to TextTerminal. Sent per line, at the line's
+    // full rate: a view redraws at its own pace, not on each.
+    void terminalTextChanged();
     void configWindowRequested();
     void downloadWindowRequested();
     void exitRequested();

@@ -6,6 +6,7 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <QStringList>
+#include <QTimer>
 
 class QAbstractButton;
 class QFrame;
@@ -74,6 +75,8 @@ private:
     QToolButton* modeButton(const QString& name, const QString& label, int icon);
     void onFocusRequested(const QString& control);
     void onTerminalCursorToEnd();
+    void onTerminalTextChanged();
+    void showReceivedLines();
     void TransmitText_Enter();
     bool terminalKey(class QKeyEvent* key);
     void sendTerminalText(const QString& text);
@@ -101,6 +104,9 @@ private:
     QPointer<Form5> m_form5;
 
     QString m_terminalShown; // the terminal text as last put into TextTerminal
+    // Received lines reach TextTerminal once a frame, however fast they come.
+    QTimer* m_terminalFrame = nullptr;
+    bool m_terminalToEnd = false; // the next frame puts the insertion point at the end
     QStringList m_filelistShown;
     bool m_alertShown = false;
     bool m_refreshing = false;
