@@ -104,7 +104,7 @@ private:
     QPointer<Form5> m_form5;
 
     QString m_terminalShown; // the terminal text as last put into TextTerminal
-    // Received lines reach TextTerminal once a frame, however fast they come.
+    // Received lines reach TextTerminal at most every 50 ms, however fast they come.
     QTimer* m_terminalFrame = nullptr;
     bool m_terminalToEnd = false; // the next frame puts the insertion point at the end
     QStringList m_filelistShown;

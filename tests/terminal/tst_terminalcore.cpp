@@ -462,8 +462,13 @@ private Q_SLOTS:
         QVERIFY(rig.core->terminalLineFlag);
         QVERIFY(rig.core->commandText.isEmpty());
         QVERIFY(rig.core->responseBuffer.isEmpty());
+        // Received lines refresh the terminal text only, never the whole window.
+        QSignalSpy view(rig.core.get(), &TerminalCore::viewChanged);
+        QSignalSpy text(rig.core.get(), &TerminalCore::terminalTextChanged);
         rig.answer("0 0100\r\n0 0200\r\n");
         QCOMPARE(rig.core->TextTerminal, QStringLiteral("0 0100\r\n0 0200\r\n"));
+        QCOMPARE(view.count(), 0);
+        QCOMPARE(text.count(), 2);
         rig.core->TextTerminal_KeyPress(QLatin1Char('A'));
         QVERIFY(!rig.core->terminalLineFlag);
         QCOMPARE(rig.pty.readAll(), QByteArray("A"));
