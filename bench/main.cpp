@@ -1,19 +1,32 @@
-// zz_bench: prints one figure a line, "name value", in the order of the figures'
-// registration keys. The figure orders in use:
+// zz_bench [NAME...]: prints one figure a line, "name value", in the order of the
+// figures' registration keys; with names, only the figures whose name starts with
+// one of them. The figure orders in use:
 //    0  wait_cpu_per_wall_s          (waitbench.cpp) — always the first figure
 //  100  prep_500_lines_ms            (prepbench.cpp)
 //  101  prep_scaling_5000_over_500   (prepbench.cpp)
+//  102  prep_32000_jumps_line_ms     (prepbench.cpp)
+//  200  terminal_flood_cpu_per_wall_s (termbench.cpp)
+//  201  terminal_flood_view_lag_ms    (termbench.cpp)
+//  300  sim_pace_worst_error_pct      (simbench.cpp)
 
 #include "figures.h"
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QStringList>
+#include <algorithm>
 #include <cstdio>
 
 int main(int argc, char** argv)
 {
-    // The wait figures need an event loop.
-    QCoreApplication app(argc, argv);
+    // The wait figures need an event loop, the terminal figures a (offscreen) window.
+    QApplication app(argc, argv);
+    const QStringList wanted = app.arguments().mid(1);
     for (const BenchFigure& figure : BenchFigures::sorted()) {
+        const auto chosen = [&figure](const QString& name) {
+            return QLatin1String(figure.name).startsWith(name);
+        };
+        if (!wanted.isEmpty() && std::none_of(wanted.begin(), wanted.end(), chosen))
+            continue;
         const double value = figure.measure();
         std::printf("%s %.6g\n", figure.name, value);
         std::fflush(stdout);

@@ -43,7 +43,7 @@ QByteArray commandFile(int lines, int labels, int jumps)
 // Median milliseconds of `runs` preparations of `file`. The work directory lives
 // in memory where the system offers it, so the figure is the program's work and
 // not the disk's flush latency.
-double prepareMs(const QByteArray& file, int runs)
+double prepareMs(const QByteArray& file, int runs, PrepResult expected = PrepResult::Prepared)
 {
     const QString base
         = QDir(QStringLiteral("/dev/shm")).exists() ? QStringLiteral("/dev/shm") : QDir::tempPath();
@@ -63,7 +63,7 @@ double prepareMs(const QByteArray& file, int runs)
         clock.start();
         const PrepResult result = prep.PrepFile(prep.MacroFileName);
         const double ms = double(clock.nsecsElapsed()) / 1e6;
-        if (result != PrepResult::Prepared)
+        if (result != expected)
             return -1;
         if (i > 0) // the first run warms the caches
             times.push_back(ms);
@@ -84,7 +84,16 @@ double prepScaling()
     return small > 0 && large > 0 ? large / small : -1;
 }
 
+// One line of 32,000 status jumps: refused for its jumps, after work that must not
+// grow with the square of the line.
+double prepJumpFloodMs()
+{
+    return prepareMs(
+        "L0:1 HO\n1" + QByteArray(" ST 8>L0").repeated(32000) + "\n", 5, PrepResult::Refused);
+}
+
 } // namespace
 
+ZZ_BENCH_FIGURE(102, "prep_32000_jumps_line_ms", prepJumpFloodMs);
 ZZ_BENCH_FIGURE(100, "prep_500_lines_ms", prep500LinesMs);
 ZZ_BENCH_FIGURE(101, "prep_scaling_5000_over_500", prepScaling);

@@ -65,6 +65,10 @@ PrepResult MacroPrep::readCommandFile(QString& fileName, Source& source)
         m_prompter.message(QStringLiteral("Command file is empty."));
         return PrepResult::Empty;
     }
+    if (info.size() > MaxFileBytes) {
+        refuseFile();
+        return PrepResult::Refused;
+    }
     QFile file(source.path);
     if (!file.open(QIODevice::ReadOnly)) {
         m_prompter.message(QStringLiteral("The command file %1 could not be read: %2")
@@ -72,7 +76,12 @@ PrepResult MacroPrep::readCommandFile(QString& fileName, Source& source)
             PromptIcon::Critical);
         return PrepResult::FileError;
     }
-    const QByteArray bytes = file.readAll();
+    // One byte past the limit catches a file that grew since its size was taken.
+    const QByteArray bytes = file.read(MaxFileBytes + 1);
+    if (bytes.size() > MaxFileBytes) {
+        refuseFile();
+        return PrepResult::Refused;
+    }
     if (bytes.isEmpty()) {
         m_prompter.message(QStringLiteral("Command file is empty."));
         return PrepResult::Empty;
@@ -124,17 +133,33 @@ PrepResult MacroPrep::PrepFile(QString& fileName)
         return fail(PrepResult::FileError);
     }
 
-    // Second pass: delays scaled, status jumps split; LF closes each file line.
+    // Second pass: delays scaled, status jumps split; LF closes each file line. It
+    // stops at the line that takes the jumps past the limit: the label pass then
+    // refuses that line, and nothing after it needs rewriting.
     QString rewritten;
+    int jumps = 0;
+    int lineNo = 0;
     for (const QString& line : std::as_const(source.lines)) {
-        rewritten += rewriteLine(LineReader::upper(line));
+        ++lineNo;
+        int split = 0;
+        rewritten += rewriteLine(LineReader::upper(line), MaxJumps + 1 - jumps, &split);
         rewritten += LF;
+        jumps += split;
+        if (jumps > MaxJumps)
+            break;
     }
 
     // Third pass, in memory: "macro.tmp" is written once, when the macro is whole,
     // so a refused file never leaves a half-prepared macro behind.
     if (!setLabelsAndMasks(rewritten))
         return fail(PrepResult::Refused);
+    if (jumps > MaxJumps) {
+        // Only a label glued to a jump target ("ST 8>A:B") can hide a jump from the
+        // label pass; the cut text is no macro either way.
+        refuse(lineNo,
+            QStringLiteral(" has more jumps than a macro can hold (at most %1).").arg(MaxJumps));
+        return fail(PrepResult::Refused);
+    }
     if (!MacroText.contains(u"MACRO "))
         MacroText += QStringLiteral("MACRO 0") + CR;
     // The rewrite can end a stored line in what the checker refuses ("1 ST .>A" leaves
@@ -168,8 +193,10 @@ bool MacroPrep::SetLabels_n_Masks()
     return setLabelsAndMasks(text) && writeWorkFile(MacroText);
 }
 
-QString MacroPrep::rewriteLine(const QString& upperLine)
+QString MacroPrep::rewriteLine(const QString& upperLine, int maxJumps, int* jumps)
 {
+    if (jumps)
+        *jumps = 0;
     QString line = upperLine;
     if (line.startsWith(u"DELAY")) {
         const double value = readDecimal(QStringView(line).sliced(5));
@@ -179,7 +206,9 @@ QString MacroPrep::rewriteLine(const QString& upperLine)
     qsizetype p = line.indexOf(u'>');
     if (p < 0)
         return line + CR;
-    while (p >= 0) {
+    for (int split = 0; p >= 0 && split < maxJumps; ++split) {
+        if (jumps)
+            *jumps = split + 1;
         // The next status clause starts at an "ST " that follows a blank, so a label
         // that ends in "ST" ("LAST ST 16") keeps its last letters.
         const qsizetype blankSt = line.indexOf(u" ST ", p);
@@ -201,6 +230,15 @@ QString MacroPrep::rewriteLine(const QString& upperLine)
         p = line.indexOf(u'>');
     }
     return line;
+}
+
+void MacroPrep::refuseFile()
+{
+    m_prompter.message(
+        SyntaxChecker::abortMessage(MacroFileName,
+            QStringLiteral("The file is larger than %1 bytes, more than a macro can hold.")
+                .arg(MaxFileBytes)),
+        PromptIcon::Critical, SyntaxChecker::title());
 }
 
 void MacroPrep::refuse(int line, const QString& text)

@@ -31,6 +31,8 @@ public:
     static constexpr int MaxJumps = 100;
     // A jump address is written as five decimal digits.
     static constexpr int MaxAddress = 99999;
+    // No macro area holds this much; a larger command file is refused unread.
+    static constexpr qint64 MaxFileBytes = 1024 * 1024;
     static QString workFileName() { return QStringLiteral("macro.tmp"); }
     static QString notFound() { return QStringLiteral("NOT FOUND"); }
 
@@ -78,8 +80,10 @@ public:
 
     // The line rewrite of one upper-cased command-file line: DELAY scaled by 5 and
     // each status jump "ST mask>LABEL" split into "STJ mask" and "GOTO LABEL". The
-    // result's lines end with CR; the caller adds the LF.
-    static QString rewriteLine(const QString& upperLine);
+    // result's lines end with CR; the caller adds the LF. At most maxJumps jumps are
+    // split (each split copies the line once); `jumps` gets how many were.
+    static QString rewriteLine(
+        const QString& upperLine, int maxJumps = MaxJumps + 1, int* jumps = nullptr);
 
     // The tables of the last label and mask pass, numbered in order of appearance.
     QStringList labelNames;
@@ -96,6 +100,7 @@ private:
     PrepResult readCommandFile(QString& fileName, Source& source);
     PrepResult fail(PrepResult result);
     void refuse(int line, const QString& text);
+    void refuseFile();
     bool writeWorkFile(const QString& text);
 
     Prompter& m_prompter;

@@ -7,6 +7,7 @@
 SerialLink::SerialLink(QObject* parent)
     : QObject(parent)
 {
+    m_port.setReadBufferSize(MaxReadBuffer);
     connect(&m_port, &QSerialPort::readyRead, this, &SerialLink::received);
     connect(&m_port, &QSerialPort::errorOccurred, this, &SerialLink::onError);
 }
@@ -53,7 +54,8 @@ bool SerialLink::open(const QString& device, qint32 baud)
         case QSerialPort::PermissionError:
             // QSerialPort reports a port locked by another program as a permission
             // error too; the lock file or the device's access bits tell which.
-            if (QFileInfo(device).exists() && QFileInfo(device).isReadable() && QFileInfo(device).isWritable()) {
+            if (QFileInfo(device).exists() && QFileInfo(device).isReadable()
+                && QFileInfo(device).isWritable()) {
                 m_reason = QStringLiteral("busy (in use by another program)");
             } else {
                 m_reason = QStringLiteral("permission denied");
@@ -91,9 +93,11 @@ QString SerialLink::statusText() const
     QString state = m_port.isOpen() ? QStringLiteral("open") : m_reason;
 #ifndef Q_OS_WIN
     if (!m_port.isOpen() && m_permissionDenied)
-        state += QStringLiteral(" (join the dialout group: sudo adduser $USER dialout, then log in again)");
+        state += QStringLiteral(
+            " (join the dialout group: sudo adduser $USER dialout, then log in again)");
 #endif
-    return QStringLiteral("%1  %2  %3").arg(m_device.isEmpty() ? QStringLiteral("(no device)") : m_device, line, state);
+    return QStringLiteral("%1  %2  %3")
+        .arg(m_device.isEmpty() ? QStringLiteral("(no device)") : m_device, line, state);
 }
 
 void SerialLink::write(const QByteArray& bytes)

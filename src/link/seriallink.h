@@ -13,7 +13,11 @@ class SerialLink : public QObject
 {
     Q_OBJECT
 public:
-    enum class Direction { Write, Read };
+    enum class Direction
+    {
+        Write,
+        Read
+    };
     using Tracer = std::function<void(Direction, const QByteArray&)>;
 
     explicit SerialLink(QObject* parent = nullptr);
@@ -48,6 +52,11 @@ public:
     void discardInput();
 
     void setTracer(Tracer tracer) { m_tracer = std::move(tracer); }
+
+    // The most the port keeps of what arrived and was not read yet, in bytes (over
+    // 10 s of the fastest line). Beyond it the port stops taking from the device, so
+    // a peer that floods the line cannot grow memory.
+    static constexpr qint64 MaxReadBuffer = 64 * 1024;
 
     // Device used for port number n (1..8) when nothing else is configured.
     static QString defaultDevice(int comPort);

@@ -1,10 +1,12 @@
 #include "settingsstore.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonValue>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <cmath>
@@ -19,7 +21,18 @@ const QString ValuesEntry = QStringLiteral("values");
 
 SettingsStore::SettingsStore(QString path)
     : m_path(std::move(path))
+    , m_lock(m_path + QStringLiteral(".lock"))
 {
+    // A writer holds the lock for milliseconds; one older than this was left by a
+    // writer that died on another machine sharing the file (a dead local writer's
+    // lock is recognised by its process id at once).
+    m_lock.setStaleLockTime(60 * 1000);
+}
+
+SettingsStore::~SettingsStore()
+{
+    if (m_lock.isLocked())
+        m_lock.unlock();
 }
 
 QString SettingsStore::resolvePath(const QString& option)
@@ -142,6 +155,23 @@ bool SettingsStore::beginWrite()
     m_writing = false;
     m_readOpen = false;
     m_replaceCorrupt = false;
+    if (QFileInfo(m_path).isDir()) {
+        m_error = QStringLiteral("%1 is not a file").arg(m_path);
+        return false;
+    }
+    const QString dir = QFileInfo(m_path).absolutePath();
+    if (!QDir().mkpath(dir)) {
+        m_error = QStringLiteral("cannot create the directory %1").arg(dir);
+        return false;
+    }
+    // The read, the change and the write form one step: a second writer waits here
+    // and then reads what the first one wrote.
+    if (!m_lock.isLocked() && !m_lock.tryLock(m_lockWaitMs)) {
+        m_error = m_lock.error() == QLockFile::LockFailedError
+            ? QStringLiteral("%1 is being written by another program").arg(m_path)
+            : QStringLiteral("cannot create the lock file %1.lock").arg(m_path);
+        return false;
+    }
     const Load result = load();
     if (result == Load::Unreadable) {
         if (QFileInfo(m_path).isReadable() && QFileInfo(m_path).size() <= MaxFileBytes) {
@@ -149,17 +179,15 @@ bool SettingsStore::beginWrite()
             m_replaceCorrupt = true;
         } else {
             // What cannot be read cannot be merged with; refusing keeps it intact.
+            m_lock.unlock();
             return false;
         }
     } else if (result == Load::Missing && QFileInfo::exists(m_path)) {
-        return false; // a directory or device where the file should be
-    }
-    const QString dir = QFileInfo(m_path).absolutePath();
-    if (!QDir().mkpath(dir)) {
-        m_error = QStringLiteral("cannot create the directory %1").arg(dir);
-        return false;
+        m_lock.unlock();
+        return false; // a device or the like where the file should be
     }
     m_doc.insert(KeyEntry, KeyPath);
+    m_newFile = result == Load::Missing;
     m_writing = true;
     return true;
 }
@@ -179,12 +207,41 @@ void SettingsStore::remove(const QString& name)
     m_values.remove(name);
 }
 
+void SettingsStore::removeLeftovers() const
+{
+    // QSaveFile names its temporary file after the target plus a dot and six letters
+    // or digits; only a writer killed between writing and renaming leaves one.
+    const QFileInfo target(m_path);
+    static const QRegularExpression suffix(QStringLiteral("^\\.[A-Za-z0-9]{6}$"));
+    QDirIterator it(target.absolutePath(), { target.fileName() + QStringLiteral(".*") },
+        QDir::Files | QDir::Hidden);
+    while (it.hasNext()) {
+        const QString name = it.next();
+        if (suffix.match(QStringView(it.fileName()).sliced(target.fileName().size())).hasMatch())
+            QFile::remove(name);
+    }
+}
+
 bool SettingsStore::commit()
 {
     if (!m_writing)
         return false;
     m_writing = false;
+    const bool ok = write();
+    m_lock.unlock();
+    return ok;
+}
+
+bool SettingsStore::write()
+{
     m_doc.insert(ValuesEntry, m_values);
+    const QByteArray bytes = QJsonDocument(m_doc).toJson(QJsonDocument::Indented);
+    if (bytes.size() > MaxFileBytes) {
+        // The loader would refuse the file from then on: keep the one that loads.
+        m_error = QStringLiteral("%1 would be larger than %2 bytes").arg(m_path).arg(MaxFileBytes);
+        return false;
+    }
+    removeLeftovers();
     if (m_replaceCorrupt) {
         const QString aside = m_path + QStringLiteral(".corrupt");
         QFile::remove(aside);
@@ -198,7 +255,7 @@ bool SettingsStore::commit()
         m_error = QStringLiteral("%1: %2").arg(m_path, file.errorString());
         return false;
     }
-    file.write(QJsonDocument(m_doc).toJson(QJsonDocument::Indented));
+    file.write(bytes);
     if (!file.commit()) {
         m_error = QStringLiteral("%1: %2").arg(m_path, file.errorString());
         return false;

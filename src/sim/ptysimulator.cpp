@@ -200,6 +200,8 @@ bool PtySimulator::start()
     m_running = true;
     m_hungUp = false;
     m_hangUpNs = -1;
+    m_rxNextNs = m_txNextNs = 0;
+    m_rxIdle = m_txIdle = true;
     return true;
 }
 
@@ -283,13 +285,17 @@ void PtySimulator::readInput()
     const qint64 now = m_clock.nsecsElapsed();
     qint64 allowance = 65536;
     if (m_options.pace) {
+        // A burst's first character arrives one character time after it was written
+        // (or after the previous character, when the host writes back to back). Late
+        // wake-ups lose nothing: all characters whose time has passed are taken.
+        if (m_rxIdle) {
+            m_rxNextNs = std::max(m_rxNextNs, now + charNs());
+            m_rxIdle = false;
+        }
         if (now < m_rxNextNs) {
             m_readNotifier->setEnabled(false);
             return;
         }
-        // No credit piles up while the line is idle: a burst starts at one character.
-        if (now - m_rxNextNs > charNs())
-            m_rxNextNs = now;
         allowance = 1 + (now - m_rxNextNs) / charNs();
     }
     char buf[4096];
@@ -314,6 +320,7 @@ void PtySimulator::readInput()
             // rare; look again a little later rather than spin on a readable error.
             m_readNotifier->setEnabled(false);
             m_rxNextNs = now + kRetryNs;
+            m_rxIdle = true;
             return;
         }
         break;
@@ -322,6 +329,7 @@ void PtySimulator::readInput()
         m_rxNextNs += taken * charNs();
         // More may be waiting: take it when the line would have delivered it.
         m_readNotifier->setEnabled(drained);
+        m_rxIdle = drained;
     } else {
         m_readNotifier->setEnabled(true);
     }
@@ -339,10 +347,12 @@ void PtySimulator::writeOutput()
     const qint64 now = m_clock.nsecsElapsed();
     qint64 allowance = m_outBuffer.size();
     if (m_options.pace) {
+        if (m_txIdle) {
+            m_txNextNs = std::max(m_txNextNs, now + charNs());
+            m_txIdle = false;
+        }
         if (now < m_txNextNs)
             return;
-        if (now - m_txNextNs > charNs())
-            m_txNextNs = now;
         allowance = std::min<qint64>(allowance, 1 + (now - m_txNextNs) / charNs());
     }
     qint64 sent = 0;
@@ -365,8 +375,10 @@ void PtySimulator::writeOutput()
     }
     m_outBuffer.remove(0, qsizetype(sent));
     m_bytesSent += sent;
-    if (m_options.pace)
+    if (m_options.pace) {
         m_txNextNs += sent * charNs();
+        m_txIdle = m_outBuffer.isEmpty();
+    }
 }
 
 void PtySimulator::schedule()

@@ -81,8 +81,12 @@ private:
     QElapsedTimer m_clock;
 
     QByteArray m_outBuffer; // due bytes not yet taken by the terminal
-    qint64 m_rxNextNs = 0; // --pace: when the next character may be taken
-    qint64 m_txNextNs = 0; // --pace: when the next character may leave
+    // --pace: when the next character has crossed the line (10 bits after the one
+    // before it, or after the moment it was written when the line was idle).
+    qint64 m_rxNextNs = 0;
+    qint64 m_txNextNs = 0;
+    bool m_rxIdle = true;
+    bool m_txIdle = true;
     qint64 m_hangUpNs = -1; // when the hang-up fault struck
     qint64 m_lastWriteNs = -1; // -1: nothing written yet
     qint64 m_bytesReceived = 0;

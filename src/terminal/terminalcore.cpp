@@ -295,10 +295,10 @@ void TerminalCore::MSComm1_OnComm()
             } else {
                 link.read(0);
             }
+            // Nothing shown changes here but the terminal text, which says so itself.
             responseBuffer.clear();
             responseLine.clear();
             awaitingAnswer = 0;
-            changed();
             return;
         }
 
@@ -733,7 +733,7 @@ void TerminalCore::FlushTerminalLines()
         if (TextTerminal.size() > 1000)
             TextTerminal.clear();
         TextTerminal += line + QLatin1String("\r\n");
-        changed();
+        Q_EMIT terminalTextChanged();
         processPendingEvents();
     }
 }

@@ -165,6 +165,9 @@ Q_SIGNALS:
     void focusRequested(const QString& control);
     // The terminal box's insertion point goes after its last character.
     void terminalCursorToEnd();
+    // Received lines were appended to TextTerminal. Sent per line, at the line's
+    // full rate: a view redraws at its own pace, not on each.
+    void terminalTextChanged();
     void configWindowRequested();
     void downloadWindowRequested();
     void exitRequested();

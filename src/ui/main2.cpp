@@ -74,6 +74,16 @@ main2::main2(TerminalCore& core, QWidget* parent)
     connect(&m_core, &TerminalCore::viewChanged, this, &main2::refreshView);
     connect(&m_core, &TerminalCore::focusRequested, this, &main2::onFocusRequested);
     connect(&m_core, &TerminalCore::terminalCursorToEnd, this, &main2::onTerminalCursorToEnd);
+    connect(&m_core, &TerminalCore::terminalTextChanged, this, &main2::onTerminalTextChanged);
+    // Received lines are shown 20 times a second at most: a change of the box's
+    // document repaints its whole viewport, so a repaint per line costs the window
+    // more than the line rate allows, while 50 ms still reads as live and keeps the
+    // view within 100 ms of the last character.
+    m_terminalFrame = new QTimer(this);
+    m_terminalFrame->setSingleShot(true);
+    m_terminalFrame->setInterval(50);
+    m_terminalFrame->setTimerType(Qt::PreciseTimer);
+    connect(m_terminalFrame, &QTimer::timeout, this, &main2::showReceivedLines);
     connect(&m_core, &TerminalCore::exitRequested, this, [this] {
         if (m_form5)
             m_form5->close();
@@ -489,11 +499,26 @@ void main2::onFocusRequested(const QString& control)
         w->setFocus(Qt::OtherFocusReason);
 }
 
+void main2::onTerminalTextChanged()
+{
+    if (!m_terminalFrame->isActive())
+        m_terminalFrame->start();
+}
+
 void main2::onTerminalCursorToEnd()
 {
+    m_terminalToEnd = true;
+    onTerminalTextChanged();
+}
+
+void main2::showReceivedLines()
+{
     refreshTerminal();
-    m_textTerminal->moveCursor(QTextCursor::End);
-    m_textTerminal->ensureCursorVisible();
+    if (m_terminalToEnd) {
+        m_terminalToEnd = false;
+        m_textTerminal->moveCursor(QTextCursor::End);
+        m_textTerminal->ensureCursorVisible();
+    }
 }
 
 void main2::TransmitText_Enter()

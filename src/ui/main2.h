@@ -6,6 +6,7 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <QStringList>
+#include <QTimer>
 
 class Form2;
 class QAbstractButton;
@@ -85,6 +86,8 @@ private:
     QToolButton* modeButton(const QString& name, const QString& label, int icon);
     void onFocusRequested(const QString& control);
     void onTerminalCursorToEnd();
+    void onTerminalTextChanged();
+    void showReceivedLines();
     void TransmitText_Enter();
     bool terminalKey(class QKeyEvent* key);
     void sendTerminalText(const QString& text);
@@ -113,6 +116,9 @@ private:
     QPointer<Form2> m_form2;
 
     QString m_terminalShown; // the terminal text as last put into TextTerminal
+    // Received lines reach TextTerminal at most every 50 ms, however fast they come.
+    QTimer* m_terminalFrame = nullptr;
+    bool m_terminalToEnd = false; // the next frame puts the insertion point at the end
     QStringList m_filelistShown;
     bool m_alertShown = false;
     bool m_refreshing = false;

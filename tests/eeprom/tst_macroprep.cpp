@@ -216,6 +216,13 @@ private Q_SLOTS:
             101, 0) << "Line 101 has more labels than a macro can hold (at most 100).";
         QTest::newRow("101 jumps") << labelledFile(
             1, 101) << "Line 102 has more jumps than a macro can hold (at most 100).";
+        QTest::newRow("32000 jumps on one line")
+            << "A:1 HO\n1" + QByteArray(" ST 8>A").repeated(32000) + "\n"
+            << "Line 2 has more jumps than a macro can hold (at most 100).";
+        QTest::newRow("over 1 MiB")
+            << QByteArray("1 HO\n").repeated(MacroPrep::MaxFileBytes / 5 + 1)
+            << "The file is larger than 1048576 bytes, more than a macro "
+               "can hold.";
         QTest::newRow("label defined nowhere")
             << QByteArray("A:1 HO\n1 ST 8>A ST 16>NOWHERE\n")
             << "Line 2 jumps to label NOWHERE, which is defined nowhere in the file.";

@@ -431,6 +431,47 @@ private Q_SLOTS:
         QVERIFY(prompter.shown.isEmpty());
     }
 
+    // The read-change-write of one store is one step under its lock file; a write
+    // that the loader would refuse is not made; a killed writer's temporary goes.
+    void writeIsLockedBoundedAndTidy()
+    {
+        QTemporaryDir tmp;
+        const QString path = tmp.filePath("settings.json");
+        QVERIFY(writeFile(path + ".Ab12Cd", "left by a killed writer"));
+        QVERIFY(writeFile(path + ".notes", "the user's"));
+        SettingsStore first(path);
+        SettingsStore second(path);
+        second.setLockWait(0);
+        QVERIFY(first.beginWrite());
+        QVERIFY(first.writesNewFile());
+        QVERIFY(!second.beginWrite());
+        QVERIFY(second.lastError().contains("being written by another program"));
+        first.setNumber("ComPort", 5);
+        QVERIFY(first.commit());
+        // The second writer reads what the first wrote, and does not start anew.
+        QVERIFY(second.beginWrite());
+        QVERIFY(!second.writesNewFile());
+        second.setNumber("TxDelay", 3);
+        QVERIFY(second.commit());
+        QCOMPARE(storedValues(path).value("ComPort").toInt(), 5);
+        QCOMPARE(storedValues(path).value("TxDelay").toInt(), 3);
+        QVERIFY(!QFile::exists(path + ".Ab12Cd"));
+        QVERIFY(QFile::exists(path + ".notes"));
+
+        // Just under the limit as written, past it once indented.
+        const QByteArray near = storeWith(
+            { { "Pad", QString(int(SettingsStore::MaxFileBytes) - 200, QLatin1Char('x')) } });
+        QVERIFY(writeFile(path, near));
+        QVERIFY(first.beginWrite());
+        first.setString("Grow", QString(300, QLatin1Char('y')));
+        QVERIFY(!first.commit());
+        QVERIFY(first.lastError().contains("would be larger than 1048576 bytes"));
+        QCOMPARE(readFile(path), near);
+        QVERIFY(second.beginWrite()); // the lock went with the refused commit
+        second.remove("Pad");
+        QVERIFY(second.commit());
+    }
+
     void comDevices()
     {
         QTemporaryDir tmp;

@@ -55,6 +55,7 @@ private Q_SLOTS:
     void baudMismatchAnswersNothing();
     void hangUpClosesTheLine_data();
     void hangUpClosesTheLine();
+    void paceKeepsTheLineRate_data();
     void paceKeepsTheLineRate();
     void refusesImageOfOtherSize();
     void linkLeavesOtherFilesAlone();
@@ -121,36 +122,46 @@ void TestPtySimulator::hangUpClosesTheLine()
     QVERIFY(sim.stop());
 }
 
+void TestPtySimulator::paceKeepsTheLineRate_data()
+{
+    QTest::addColumn<int>("baud");
+    QTest::newRow("9600") << 9600;
+    QTest::newRow("57600") << 57600;
+}
+
 void TestPtySimulator::paceKeepsTheLineRate()
 {
-    QElapsedTimer sinceBefore;
-    sinceBefore.start();
-    PtySimulator sim(options([](SimOptions& o) {
+    QFETCH(int, baud);
+    PtySimulator sim(options([baud](SimOptions& o) {
         o.pace = true;
-        o.baud = 38400;
+        o.baud = baud;
         o.echo = true;
     }));
     QVERIFY(sim.start());
     QSerialPort port;
-    QVERIFY(openPort(port, sim.slavePath(), 38400));
+    QVERIFY(openPort(port, sim.slavePath(), baud));
     QByteArray out;
     QByteArray expected;
     for (int i = 0; i < 20; ++i) {
         out += frameCommand(QStringLiteral("0 ST"), false);
         expected += "\r0 ST\r0 0100\r\n";
     }
-    // Whenever a line arrives, no more characters have been taken or sent than the
-    // line could have carried since the start (10 bits a character).
+    // At no moment have more characters been taken or sent than the line could have
+    // carried since they were written (10 bits a character; the first one too).
     bool withinRate = true;
-    const qint64 charNs = 10'000'000'000LL / 38400;
-    connect(&sim, &PtySimulator::lineReceived, this, [&] {
-        const qint64 allowed = 1 + sinceBefore.nsecsElapsed() / charNs;
+    const qint64 charNs = 10'000'000'000LL / baud;
+    QElapsedTimer sinceWrite;
+    const auto check = [&] {
+        const qint64 allowed = sinceWrite.nsecsElapsed() / charNs;
         if (sim.bytesReceived() > allowed || sim.bytesSent() > allowed)
             withinRate = false;
-    });
+    };
+    connect(&sim, &PtySimulator::lineReceived, this, check);
+    sinceWrite.start();
     port.write(out);
     QByteArray got;
     QVERIFY(waitFor([&] {
+        check();
         got += port.readAll();
         return got.size() >= expected.size();
     }));

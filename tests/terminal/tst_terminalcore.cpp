@@ -307,9 +307,17 @@ private Q_SLOTS:
     void endlessAnswerIsBounded()
     {
         Rig rig;
-        rig.core->commandText = QStringLiteral("0 ST");
-        rig.answer(QByteArray(30000, 'A'), 300);
-        QVERIFY(rig.core->responseBuffer.size() <= TerminalCore::MaxPending);
+        rig.core->TransmitText_Enter(QStringLiteral("0 ST"));
+        rig.pty.readAll(20);
+        // A flood without line ends, far faster than reads of one character take it.
+        for (int i = 0; i < 64; ++i) {
+            rig.pty.write(QByteArray(32 * 1024, 'A'));
+            processPendingEvents();
+            QVERIFY(rig.core->link.bytesAvailable() <= SerialLink::MaxReadBuffer);
+            QVERIFY(rig.core->responseBuffer.size() <= TerminalCore::MaxPending);
+        }
+        rig.core->readLength = 0;
+        rig.answer(QByteArray(SerialLink::MaxReadBuffer, 'A'), 300);
         rig.answer("0 0100\r\n");
         QCOMPARE(rig.core->ListRecv.size(), 1);
     }
@@ -496,8 +504,13 @@ private Q_SLOTS:
         QVERIFY(rig.core->terminalLineFlag);
         QVERIFY(rig.core->commandText.isEmpty());
         QVERIFY(rig.core->responseBuffer.isEmpty());
+        // Received lines refresh the terminal text only, never the whole window.
+        QSignalSpy view(rig.core.get(), &TerminalCore::viewChanged);
+        QSignalSpy text(rig.core.get(), &TerminalCore::terminalTextChanged);
         rig.answer("0 0100\r\n0 0200\r\n");
         QCOMPARE(rig.core->TextTerminal, QStringLiteral("0 0100\r\n0 0200\r\n"));
+        QCOMPARE(view.count(), 0);
+        QCOMPARE(text.count(), 2);
         rig.core->TextTerminal_KeyPress(QLatin1Char('A'));
         QVERIFY(!rig.core->terminalLineFlag);
         QCOMPARE(rig.pty.readAll(), QByteArray("A"));

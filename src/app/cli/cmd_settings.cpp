@@ -126,10 +126,9 @@ int runSettings(CliContext& ctx, QStringList& args)
     if (!assignments.isEmpty()) {
         // On a store that does not exist yet the values go in on top of the first-run
         // defaults; otherwise the next load would find values missing and ask.
-        const bool firstRun = !store.openForRead();
         bool written = store.beginWrite();
         if (written) {
-            if (firstRun) {
+            if (store.writesNewFile()) {
                 Settings defaults(store, ctx.prompter);
                 defaults.setDefaults();
                 Settings::putDeviceSettings(store, defaults.record);
