@@ -1,9 +1,9 @@
 // zaziruv: the window program. Starts with the main window, as the operator knows it.
 
-#include "cmdfile/commandfileframe.h"
-#include "cmdfile/commandfilerunner.h"
-#include "eeprom/utilitycore.h"
-#include "settings/configuration.h"
+#include "ui/commandfileframe.h"
+#include "cmdrun/commandfilerunner.h"
+#include "config/portprobe.h"
+#include "config/configuration.h"
 #include "settings/settings.h"
 #include "settings/settingsstore.h"
 #include "sim/ptysimulator.h"

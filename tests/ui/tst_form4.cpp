@@ -5,7 +5,7 @@
 #include "ui/form4.h"
 
 #include "../common/ptypair.h"
-#include "../settings/configrig.h"
+#include "../config/configrig.h"
 
 #include <QCheckBox>
 #include <QComboBox>

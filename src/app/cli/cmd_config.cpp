@@ -3,8 +3,8 @@
 
 #include "commands.h"
 
-#include "eeprom/utilitycore.h"
-#include "settings/configuration.h"
+#include "config/portprobe.h"
+#include "config/configuration.h"
 #include "terminal/terminalcore.h"
 
 #include <QDir>

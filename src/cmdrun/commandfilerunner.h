@@ -1,7 +1,7 @@
 #pragma once
 
 #include "cmdfile/commandfile.h"
-#include "cmdfile/externaleditor.h"
+#include "core/externaleditor.h"
 #include "core/prompter.h"
 
 #include <QObject>

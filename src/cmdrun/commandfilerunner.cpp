@@ -1,4 +1,4 @@
-#include "cmdfile/commandfilerunner.h"
+#include "cmdrun/commandfilerunner.h"
 
 #include "core/eventwait.h"
 #include "terminal/terminalcore.h"

@@ -1,4 +1,4 @@
-#include "utilitycore.h"
+#include "portprobe.h"
 
 #include "core/eventwait.h"
 #include "core/prompter.h"

@@ -3,11 +3,11 @@
 // The configuration window's logic over a private settings store, with helpers to
 // run the simulated controller as a separate process.
 
-#include "storedvalues.h"
+#include "../settings/storedvalues.h"
 
 #include "core/prompter.h"
-#include "eeprom/utilitycore.h"
-#include "settings/configuration.h"
+#include "config/portprobe.h"
+#include "config/configuration.h"
 #include "settings/settings.h"
 #include "settings/settingsstore.h"
 #include "terminal/terminalcore.h"

@@ -3,7 +3,7 @@
 #include "core/numbers.h"
 #include "core/prompter.h"
 #include "core/ticktimer.h"
-#include "eeprom/utilitycore.h"
+#include "config/portprobe.h"
 #include "link/seriallink.h"
 #include "terminal/terminalcore.h"
 
