@@ -11,11 +11,7 @@ namespace {
 // No command file comes near this; a bigger file is not one, and is not read whole.
 constexpr qint64 MaxFileBytes = 64 * 1024 * 1024;
 
-void enable(TerminalCore& core, std::initializer_list<const char*> names, bool on)
-{
-    for (const char* name : names)
-        core.setControlEnabled(QLatin1String(name), on);
-}
+using C = TerminalCore::Controls;
 } // namespace
 
 CommandFileRunner::CommandFileRunner(TerminalCore& core, Prompter& prompter, QObject* parent)
@@ -56,7 +52,9 @@ void CommandFileRunner::ExecuteCmdFile_Click()
         return;
     }
     m_core.stopRequest = false;
-    enable(m_core, { "TransmitText", "CmdManual", "CmdTerminal", "CmdHome", "DownloadButton" }, false);
+    m_core.setEnabled(
+        { &C::TransmitText, &C::CmdManual, &C::CmdTerminal, &C::CmdHome, &C::DownloadButton },
+        false);
     m_core.filelistPath = m_core.currentWorkingDir;
     m_core.filelistPattern = QStringLiteral("*.Cmd");
     m_core.refreshFilelist();
@@ -123,10 +121,11 @@ void CommandFileRunner::ExecuteCommands()
         return;
     }
     m_core.continuousRun = answer == PromptAnswer::Yes;
-    enable(m_core, { "EditCmd", "ExecuteCmdFile", "DeleteCmd", "Filename", "Filelist" }, false);
-    m_core.setControlEnabled(QStringLiteral("PauseCmd"), true);
+    m_core.setEnabled(
+        { &C::EditCmd, &C::ExecuteCmdFile, &C::DeleteCmd, &C::Filename, &C::Filelist }, false);
+    m_core.setEnabled({ &C::PauseCmd }, true);
     m_core.requestFocus(QStringLiteral("PauseCmd"));
-    m_core.setControlEnabled(QStringLiteral("CancelCmd"), true);
+    m_core.setEnabled({ &C::CancelCmd }, true);
     m_core.skipNext = false;
 
     tables = std::move(read.tables);
@@ -311,13 +310,15 @@ void CommandFileRunner::waitDelay(double ticks)
 
 void CommandFileRunner::endRun()
 {
-    enable(m_core, { "EditCmd", "ExecuteCmdFile", "DeleteCmd" }, true);
-    enable(m_core, { "PauseCmd", "CancelCmd" }, false);
-    enable(m_core, { "Filename", "Filelist" }, true);
+    m_core.setEnabled({ &C::EditCmd, &C::ExecuteCmdFile, &C::DeleteCmd }, true);
+    m_core.setEnabled({ &C::PauseCmd, &C::CancelCmd }, false);
+    m_core.setEnabled({ &C::Filename, &C::Filelist }, true);
     m_core.stopRequest = true;
     m_core.statusWaitMode = false;
     m_core.messageCaptionFlag = false;
-    enable(m_core, { "TransmitText", "CmdManual", "CmdTerminal", "CmdHome", "DownloadButton" }, true);
+    m_core.setEnabled(
+        { &C::TransmitText, &C::CmdManual, &C::CmdTerminal, &C::CmdHome, &C::DownloadButton },
+        true);
     const bool wasRunning = m_running;
     m_running = false;
     if (wasRunning)

@@ -5,8 +5,9 @@
 #include <QString>
 #include <QStringView>
 
-// Command files and "macro.tmp" are 8-bit text: each byte is one Latin-1 character,
-// so every byte value survives a read and a write and positions count bytes.
+// The text helpers every subsystem shares. Command files and "macro.tmp" are 8-bit
+// text: each byte is one Latin-1 character, so every byte value survives a read and
+// a write and positions count bytes.
 struct TextLine
 {
     QString text;
@@ -15,19 +16,20 @@ struct TextLine
     bool lineFeed = false;
 };
 
-class LineReader
-{
-public:
-    // Cuts text into lines. CR LF, a CR alone and a LF alone each end one line
-    // (operators' files on Linux end their lines with LF). Text after the last line
-    // end is a last line; a line end at the very end adds no empty line.
-    static QList<TextLine> split(QByteArrayView bytes);
-    static QList<TextLine> split(QStringView text);
+// Cuts text into lines. CR LF, a CR alone and a LF alone each end one line
+// (operators' files on Linux end their lines with LF). Text after the last line end
+// is a last line; a line end at the very end adds no empty line.
+QList<TextLine> splitLines(QByteArrayView bytes);
+QList<TextLine> splitLines(QStringView text);
 
-    // Letters a to z raised to A to Z; every other character is kept, so a line keeps
-    // its length and its bytes.
-    static QString upper(const QString& text);
+// Letters a to z raised to A to Z and nothing else. Latin-1 text keeps its length
+// (a full upper-casing turns one character into two, or out of Latin-1), so
+// positions found in the raised text hold in the original.
+QString asciiUpper(QStringView text);
 
-    // Leading and trailing blanks removed (tabs and other characters kept).
-    static QString trimBlanks(const QString& text);
-};
+// Trailing blanks removed (leading ones kept).
+QString trimTrailing(const QString& text);
+// Leading blanks removed (trailing ones kept).
+QString trimLeading(const QString& text);
+// Leading and trailing blanks removed (tabs and other characters kept).
+QString trimBlanks(const QString& text);

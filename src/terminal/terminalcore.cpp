@@ -2,6 +2,7 @@
 
 #include "core/eventwait.h"
 #include "core/numbers.h"
+#include "core/text.h"
 #include "link/commandset.h"
 #include "statusdecoder.h"
 
@@ -485,10 +486,28 @@ void TerminalCore::showMessageCaption(const QString& text)
     changed();
 }
 
-void TerminalCore::setControlEnabled(const QString& name, bool enabled)
+void TerminalCore::setEnabled(std::initializer_list<Control> controls, bool on)
 {
-    m_disabled[name] = !enabled;
+    for (const Control c : controls)
+        m_enabled.*c = on;
     changed();
+}
+
+TerminalCore::Control TerminalCore::controlNamed(QStringView objectName)
+{
+    using C = Controls;
+    static const std::pair<QStringView, Control> names[]
+        = { { u"TransmitText", &C::TransmitText }, { u"CmdManual", &C::CmdManual },
+              { u"CmdTerminal", &C::CmdTerminal }, { u"CmdHome", &C::CmdHome },
+              { u"DownloadButton", &C::DownloadButton }, { u"EditCmd", &C::EditCmd },
+              { u"ExecuteCmdFile", &C::ExecuteCmdFile }, { u"DeleteCmd", &C::DeleteCmd },
+              { u"Filename", &C::Filename }, { u"Filelist", &C::Filelist },
+              { u"PauseCmd", &C::PauseCmd }, { u"CancelCmd", &C::CancelCmd } };
+    for (const auto& [name, member] : names) {
+        if (name == objectName)
+            return member;
+    }
+    return nullptr;
 }
 
 void TerminalCore::CmdTerminal_Click()
@@ -635,15 +654,14 @@ void TerminalCore::CmdHome_Click()
 
 void TerminalCore::CancelCmd_Click()
 {
-    for (const char* name : { "EditCmd", "ExecuteCmdFile", "DeleteCmd", "Filename", "Filelist" })
-        setControlEnabled(QLatin1String(name), true);
-    setControlEnabled(QStringLiteral("PauseCmd"), false);
-    setControlEnabled(QStringLiteral("CancelCmd"), false);
+    using C = Controls;
+    setEnabled(
+        { &C::EditCmd, &C::ExecuteCmdFile, &C::DeleteCmd, &C::Filename, &C::Filelist }, true);
+    setEnabled({ &C::PauseCmd, &C::CancelCmd }, false);
     stopRequest = true;
     statusWaitMode = false;
     messageCaptionFlag = false;
-    for (const char* name : { "TransmitText", "CmdManual", "CmdTerminal", "CmdHome" })
-        setControlEnabled(QLatin1String(name), true);
+    setEnabled({ &C::TransmitText, &C::CmdManual, &C::CmdTerminal, &C::CmdHome }, true);
 }
 
 void TerminalCore::CmdDisable_Click()
@@ -652,7 +670,7 @@ void TerminalCore::CmdDisable_Click()
     SendCommand();
     if (statusWaitMode)
         CancelCmd_Click();
-    setControlEnabled(QStringLiteral("TransmitText"), true);
+    setEnabled({ &Controls::TransmitText }, true);
     Q_EMIT focusRequested(QStringLiteral("TransmitText"));
 }
 
@@ -662,7 +680,7 @@ void TerminalCore::CmdAbort_Click()
     SendCommand();
     if (statusWaitMode)
         CancelCmd_Click();
-    setControlEnabled(QStringLiteral("TransmitText"), true);
+    setEnabled({ &Controls::TransmitText }, true);
     Q_EMIT focusRequested(QStringLiteral("TransmitText"));
 }
 

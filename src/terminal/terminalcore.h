@@ -11,6 +11,7 @@
 #include <QStringList>
 #include <QTimer>
 #include <functional>
+#include <initializer_list>
 
 // The main window's logic without its widgets: the serial port and everything that
 // flows through it (sending commands, receiving and routing answers, status
@@ -126,10 +127,29 @@ public:
     void showMessageCaption(const QString& text);
     void requestFocus(const QString& control) { Q_EMIT focusRequested(control); }
 
-    // Enabled state of the controls that the procedures enable and disable, by
-    // objectName; a control never named here is enabled.
-    void setControlEnabled(const QString& name, bool enabled);
-    bool controlEnabled(const QString& name) const { return m_disabled.value(name, false) == false; }
+    // Enabled state of the controls that the procedures enable and disable, one
+    // member each, named as the control; every other control is always enabled.
+    struct Controls
+    {
+        bool TransmitText = true;
+        bool CmdManual = true;
+        bool CmdTerminal = true;
+        bool CmdHome = true;
+        bool DownloadButton = true;
+        bool EditCmd = true;
+        bool ExecuteCmdFile = true;
+        bool DeleteCmd = true;
+        bool Filename = true;
+        bool Filelist = true;
+        bool PauseCmd = true;
+        bool CancelCmd = true;
+    };
+    using Control = bool Controls::*;
+    const Controls& enabled() const { return m_enabled; }
+    void setEnabled(std::initializer_list<Control> controls, bool on);
+    // The member of the control with this objectName; null for a control that is
+    // always enabled. For the window, which knows its controls by name.
+    static Control controlNamed(QStringView objectName);
 
     void CmdTerminal_Click();
     void CmdManual_Click();
@@ -186,6 +206,6 @@ private:
     void changed() { Q_EMIT viewChanged(); }
 
     QTimer m_timer1;
-    QHash<QString, bool> m_disabled;
+    Controls m_enabled;
     bool m_receivePosted = false;
 };

@@ -104,9 +104,9 @@ struct Rig : CoreRig
     void verifyIdle()
     {
         for (const QString& c : RunControls)
-            QVERIFY2(core->controlEnabled(c), qPrintable(c));
-        QVERIFY(!core->controlEnabled(QStringLiteral("PauseCmd")));
-        QVERIFY(!core->controlEnabled(QStringLiteral("CancelCmd")));
+            QVERIFY2(core->enabled().*TerminalCore::controlNamed(c), qPrintable(c));
+        QVERIFY(!core->enabled().PauseCmd);
+        QVERIFY(!core->enabled().CancelCmd);
         QVERIFY(core->stopRequest);
         QVERIFY(!core->statusWaitMode);
         QVERIFY(!core->messageCaptionFlag);
