@@ -1,8 +1,8 @@
 #pragma once
 
-// The configuration window's logic over a private settings store, with helpers to
-// run the simulated controller as a separate process.
+// The configuration window's logic over a private settings store.
 
+#include "../common/simprocess.h"
 #include "../settings/storedvalues.h"
 
 #include "core/prompter.h"
@@ -45,42 +45,6 @@ inline QByteArray storeText(const std::array<QString, 9>& devices, int comPort =
     return QJsonDocument(QJsonObject { { "key", SettingsStore::KeyPath }, { "values", values } })
         .toJson();
 }
-
-// zaziruv-sim in its own process: the device to open is the first line it prints.
-class SimProcess
-{
-public:
-    explicit SimProcess(const QStringList& args = {})
-    {
-        m_process.setProgram(QStringLiteral(ZZ_BINARY_DIR "/src/app/zaziruv-sim"));
-        m_process.setArguments(args);
-        m_process.setProcessChannelMode(QProcess::SeparateChannels);
-        m_process.start();
-        if (!m_process.waitForStarted(10000))
-            return;
-        while (!m_process.canReadLine() && m_process.state() == QProcess::Running)
-            m_process.waitForReadyRead(10000);
-        m_path = QString::fromLocal8Bit(m_process.readLine()).trimmed();
-    }
-    ~SimProcess()
-    {
-        if (m_process.state() != QProcess::NotRunning) {
-            m_process.terminate();
-            if (!m_process.waitForFinished(10000))
-                m_process.kill();
-            m_process.waitForFinished(10000);
-        }
-    }
-    SimProcess(const SimProcess&) = delete;
-    SimProcess& operator=(const SimProcess&) = delete;
-
-    QString path() const { return m_path; }
-    bool isValid() const { return !m_path.isEmpty(); }
-
-private:
-    QProcess m_process;
-    QString m_path;
-};
 
 // The main window's logic and the configuration window's, loaded from a store with
 // the given port mapping.

@@ -407,6 +407,48 @@ private Q_SLOTS:
         QVERIFY(!rig.core->statusMatch);
     }
 
+    // The download window's branch: the text from the marker on goes to the channel,
+    // and into the collected answers only while collecting.
+    void downloadBranch_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("collect");
+        QTest::addColumn<QString>("marked");
+        QTest::addColumn<QString>("collected");
+        QTest::addColumn<int>("updates");
+        const QString answer = QStringLiteral("0 RD\r0 0012\r");
+        QTest::newRow("collected from the marker")
+            << QByteArray("xx0 RD\r0 0012\r") << true << answer << answer << 1;
+        QTest::newRow("not collecting")
+            << QByteArray("0 RD\r0 0012\r") << false << answer << "" << 1;
+        QTest::newRow("no line end yet") << QByteArray("0 RD") << true << ""
+                                         << "" << 0;
+        QTest::newRow("no 00: held back") << QByteArray("0 12\r") << true << "0 12\r"
+                                          << "" << 1;
+    }
+    void downloadBranch()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, collect);
+        QFETCH(QString, marked);
+        QFETCH(QString, collected);
+        QFETCH(int, updates);
+        Rig rig;
+        AnswerChannel& a = rig.core->answers;
+        a.downloadBranch = true;
+        a.answerMarker = QStringLiteral("0 RD\r");
+        if (collect)
+            a.startReading();
+        QSignalSpy spy(&a, &AnswerChannel::updated);
+        rig.answer(bytes);
+        QCOMPARE(a.markedAnswer, marked);
+        QCOMPARE(spy.size(), updates);
+        QCOMPARE(a.endReading(), collected);
+        QVERIFY(!a.collecting);
+        QVERIFY(a.collectedAnswers.isEmpty());
+        QVERIFY(rig.core->ListRecv.isEmpty());
+    }
+
     void terminalMode()
     {
         Rig rig;

@@ -2,6 +2,7 @@
 // command prints and its exit status.
 
 #include "../common/processrun.h"
+#include "../common/simprocess.h"
 #include "../common/testfiles.h"
 
 #include <QFile>
@@ -10,24 +11,14 @@
 #include <QTest>
 
 namespace {
-struct Sim
+// The simulated controller, logging what it received to log.
+struct Sim : SimProcess
 {
-    QProcess process;
-    QString pty;
     QString log;
-
     Sim(const QString& logPath, const QStringList& extra = {})
-        : log(logPath)
+        : SimProcess(QStringList { "--log", logPath, "--move-ms", "150" } + extra)
+        , log(logPath)
     {
-        process.start(
-            appBinary("zaziruv-sim"), QStringList { "--log", logPath, "--move-ms", "150" } + extra);
-        if (process.waitForStarted() && process.waitForReadyRead(5000))
-            pty = QString::fromLocal8Bit(process.readLine()).trimmed();
-    }
-    ~Sim()
-    {
-        process.terminate();
-        process.waitForFinished(3000);
     }
     QList<QByteArray> lines() const
     {
@@ -59,17 +50,19 @@ private Q_SLOTS:
     {
         QTemporaryDir dir;
         Sim sim(dir.filePath("sim.log"), { "--status", "0" });
-        QVERIFY(!sim.pty.isEmpty());
+        QVERIFY(!sim.path().isEmpty());
         QVERIFY(writeFile(dir.filePath("r.cmd"),
             "0 HO\r\nREPEAT 3\r\n0 EEADR 500+REPEAT\r\nMESSAGE step\r\nREND\r\n"
             "0 ST 2>END\r\n0 NO\r\nEND: PAUSE\r\n"));
-        const ProcessRun r = cli(dir, { "--port", sim.pty, "run", "r.cmd" });
+        const ProcessRun r = cli(dir, { "--port", sim.path(), "run", "r.cmd" });
         QCOMPARE(r.exitCode, 0);
         QCOMPARE(r.out, QByteArray(" step\n step\n step\n"));
         QVERIFY(r.err.contains("Pause\n"));
         QList<QByteArray> lines = sim.lines();
         lines.removeAll("0 ST");
-        QCOMPARE(lines, QList<QByteArray>({ "0 HO", "REPEAT 3", "0 EEADR 501", "0 EEADR 502", "0 EEADR 503", "REND" }));
+        QCOMPARE(lines,
+            QList<QByteArray>(
+                { "0 HO", "REPEAT 3", "0 EEADR 501", "0 EEADR 502", "0 EEADR 503", "REND" }));
     }
 
     void passes()
@@ -78,7 +71,7 @@ private Q_SLOTS:
         Sim sim(dir.filePath("sim.log"));
         QVERIFY(writeFile(dir.filePath("p.cmd"), "0 A\r\n"));
         const ProcessRun r
-            = cli(dir, { "--port", sim.pty, "run", "--repeat", "--passes", "3", "p.cmd" });
+            = cli(dir, { "--port", sim.path(), "run", "--repeat", "--passes", "3", "p.cmd" });
         QCOMPARE(r.exitCode, 0);
         QCOMPARE(sim.lines(), QList<QByteArray>({ "0 A", "0 A", "0 A" }));
     }
@@ -91,13 +84,16 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("message");
         QTest::newRow("missing file") << QByteArray() << QStringList { "run", "none.cmd" } << 1
                                       << QByteArray("Command file is empty.");
-        QTest::newRow("REPEAT without REND") << QByteArray("REPEAT 2\r\n0 A\r\n") << QStringList { "run", "f.cmd" } << 1
-                                             << QByteArray("REPEAT on line 1 has no REND after it");
-        QTest::newRow("no file named") << QByteArray() << QStringList { "run" } << 2 << QByteArray("no command file given");
-        QTest::newRow("unknown option") << QByteArray() << QStringList { "run", "--fast", "f.cmd" } << 2
-                                        << QByteArray("unknown option --fast");
-        QTest::newRow("bad --passes") << QByteArray() << QStringList { "run", "--passes", "x", "f.cmd" } << 2
-                                      << QByteArray("--passes needs a positive number");
+        QTest::newRow("REPEAT without REND")
+            << QByteArray("REPEAT 2\r\n0 A\r\n") << QStringList { "run", "f.cmd" } << 1
+            << QByteArray("REPEAT on line 1 has no REND after it");
+        QTest::newRow("no file named")
+            << QByteArray() << QStringList { "run" } << 2 << QByteArray("no command file given");
+        QTest::newRow("unknown option") << QByteArray() << QStringList { "run", "--fast", "f.cmd" }
+                                        << 2 << QByteArray("unknown option --fast");
+        QTest::newRow("bad --passes")
+            << QByteArray() << QStringList { "run", "--passes", "x", "f.cmd" } << 2
+            << QByteArray("--passes needs a positive number");
     }
     void failures()
     {
@@ -109,7 +105,7 @@ private Q_SLOTS:
         Sim sim(dir.filePath("sim.log"));
         if (!bytes.isNull())
             QVERIFY(writeFile(dir.filePath("f.cmd"), bytes));
-        const ProcessRun r = cli(dir, QStringList { "--port", sim.pty } + args);
+        const ProcessRun r = cli(dir, QStringList { "--port", sim.path() } + args);
         QCOMPARE(r.exitCode, status);
         QVERIFY2(r.err.contains(message), r.err.constData());
         QVERIFY(sim.lines().isEmpty());
