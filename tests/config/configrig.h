@@ -2,6 +2,7 @@
 
 // The configuration window's logic over a private settings store.
 
+#include "../common/corerig.h"
 #include "../common/simprocess.h"
 #include "../settings/storedvalues.h"
 
@@ -48,19 +49,16 @@ inline QByteArray storeText(const std::array<QString, 9>& devices, int comPort =
 
 // The main window's logic and the configuration window's, loaded from a store with
 // the given port mapping.
-class ConfigRig
+class ConfigRig : public CoreRig
 {
 public:
     explicit ConfigRig(
         const std::array<QString, 9>& devices, int comPort = 2, const QJsonObject& extra = {})
         : storePath(dir.filePath(QStringLiteral("settings.json")))
-        , store(storePath)
-        , settings(store, prompter)
+        , workDir(dir.filePath(QStringLiteral("work")))
     {
-        workDir = dir.filePath(QStringLiteral("work"));
         QDir().mkpath(workDir);
         writeFile(storePath, storeText(devices, comPort, workDir, extra));
-        core = std::make_unique<TerminalCore>(settings, cfg, prompter);
         probe = std::make_unique<PortProbe>(*core, prompter);
         config = std::make_unique<ConfigurationCore>(*core, *probe);
         core->load();
@@ -69,19 +67,12 @@ public:
     {
         config.reset();
         probe.reset();
-        core.reset();
     }
 
     QJsonObject stored() const { return storedValues(storePath); }
 
-    QTemporaryDir dir;
     QString storePath;
     QString workDir;
-    ScriptedPrompter prompter;
-    SettingsStore store;
-    Settings settings;
-    SettingsInForce cfg;
-    std::unique_ptr<TerminalCore> core;
     std::unique_ptr<PortProbe> probe;
     std::unique_ptr<ConfigurationCore> config;
 };

@@ -253,7 +253,7 @@ void TestForm4::txDelayRoundings()
     QCOMPARE(rig.cfg.TXdelay, text);
     QTest::mouseClick(child<QPushButton>(w.form, "SaveAndExit"), Qt::LeftButton);
     QCOMPARE(rig.stored()["TxDelay"].toInt(), stored);
-    QCOMPARE(rig.settings.record.TxDelay, stored);
+    QCOMPARE(rig.settings->record.TxDelay, stored);
 }
 
 void TestForm4::chkStatusClick()
