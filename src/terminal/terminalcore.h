@@ -6,7 +6,6 @@
 #include "link/seriallink.h"
 #include "settings/settings.h"
 
-#include <QHash>
 #include <QObject>
 #include <QStringList>
 #include <QTimer>
