@@ -1,6 +1,7 @@
 #include "cmdfile/commandfile.h"
 
 #include "core/numbers.h"
+#include "core/text.h"
 
 #include <cmath>
 #include <limits>
@@ -8,28 +9,6 @@
 namespace {
 
 const QChar Quote = QLatin1Char('"');
-
-// The lines of 8-bit text; a line end at the very end adds no empty line.
-std::vector<QString> splitLines(QByteArrayView bytes)
-{
-    std::vector<QString> out;
-    const qsizetype n = bytes.size();
-    qsizetype start = 0;
-    qsizetype i = 0;
-    while (i < n) {
-        const char c = bytes[i];
-        if (c != '\r' && c != '\n') {
-            ++i;
-            continue;
-        }
-        out.push_back(QString::fromLatin1(bytes.sliced(start, i - start)));
-        i += (c == '\r' && i + 1 < n && bytes[i + 1] == '\n') ? 2 : 1;
-        start = i;
-    }
-    if (start < n)
-        out.push_back(QString::fromLatin1(bytes.sliced(start)));
-    return out;
-}
 
 // Digits after leading blanks, up to the first other character; -1 when the number
 // passes `limit` (so that a huge count is refused instead of wrapping).
@@ -100,7 +79,8 @@ CommandFileRead readCommandFile(QByteArrayView bytes)
     CommandFileTables& t = result.tables;
     int fileLineNo = 0;
     int firstRepeatFileLine = 0;
-    for (QString line : splitLines(bytes)) {
+    for (const TextLine& read : splitLines(bytes)) {
+        QString line = read.text;
         ++fileLineNo;
         if (trimTrailing(line).isEmpty())
             continue;

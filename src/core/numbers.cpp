@@ -84,29 +84,3 @@ QString plainNumber(double value)
         return QString::number(static_cast<qint64>(value));
     return QString::number(value, 'g', 15);
 }
-
-QString trimTrailing(const QString& text)
-{
-    qsizetype end = text.size();
-    while (end > 0 && text[end - 1] == u' ')
-        --end;
-    return text.left(end);
-}
-
-QString trimLeading(const QString& text)
-{
-    qsizetype start = 0;
-    while (start < text.size() && text[start] == u' ')
-        ++start;
-    return text.mid(start);
-}
-
-QString asciiUpper(QStringView text)
-{
-    QString out = text.toString();
-    for (QChar& c : out) {
-        if (c >= u'a' && c <= u'z')
-            c = QChar(c.unicode() - (u'a' - u'A'));
-    }
-    return out;
-}

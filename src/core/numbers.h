@@ -31,13 +31,3 @@ QString plainNumber(double value);
 
 // Cuts a number to the signed 16-bit range the way a 16-bit register holds it.
 inline qint16 toInt16(qint64 value) { return static_cast<qint16>(static_cast<quint16>(value & 0xFFFF)); }
-
-// Trailing blanks removed (leading ones kept).
-QString trimTrailing(const QString& text);
-// Leading blanks removed (trailing ones kept).
-QString trimLeading(const QString& text);
-
-// Letters a to z raised to A to Z and nothing else. Latin-1 text keeps its length
-// (a full upper-casing turns one character into two, or out of Latin-1), so
-// positions found in the raised text hold in the original.
-QString asciiUpper(QStringView text);

@@ -1,7 +1,7 @@
 #include "eeprom/macroprep.h"
 
 #include "core/numbers.h"
-#include "eeprom/linereader.h"
+#include "core/text.h"
 #include "eeprom/syntaxchecker.h"
 
 #include <QFile>
@@ -88,7 +88,7 @@ PrepResult MacroPrep::readCommandFile(QString& fileName, Source& source)
     }
 
     // First pass: the text the checker judges, each line closed by one CR.
-    const QList<TextLine> lines = LineReader::split(QByteArrayView(bytes));
+    const QList<TextLine> lines = splitLines(QByteArrayView(bytes));
     QString text;
     text.reserve(bytes.size() + lines.size());
     source.lines.reserve(lines.size());
@@ -142,7 +142,7 @@ PrepResult MacroPrep::PrepFile(QString& fileName)
     for (const QString& line : std::as_const(source.lines)) {
         ++lineNo;
         int split = 0;
-        rewritten += rewriteLine(LineReader::upper(line), MaxJumps + 1 - jumps, &split);
+        rewritten += rewriteLine(asciiUpper(line), MaxJumps + 1 - jumps, &split);
         rewritten += LF;
         jumps += split;
         if (jumps > MaxJumps)
@@ -265,7 +265,7 @@ bool MacroPrep::setLabelsAndMasks(const QString& rewritten)
 
     // Writes the mask after the first `head` characters as four hexadecimal digits.
     auto setMask = [&](QString& line, qsizetype head, int lineNo) {
-        const QString mask = LineReader::trimBlanks(line.sliced(head));
+        const QString mask = trimBlanks(line.sliced(head));
         if (mask.isEmpty())
             return true;
         const double value = readDecimal(mask);
@@ -280,7 +280,7 @@ bool MacroPrep::setLabelsAndMasks(const QString& rewritten)
         return true;
     };
 
-    for (const TextLine& in : LineReader::split(QStringView(rewritten))) {
+    for (const TextLine& in : splitLines(QStringView(rewritten))) {
         QString line = in.text;
         const int lineNo = sourceLine;
         if (in.lineFeed)
@@ -288,7 +288,7 @@ bool MacroPrep::setLabelsAndMasks(const QString& rewritten)
 
         // Status masks: a node address, a blank, then "ST " or "STJ " and the mask.
         if (const qsizetype b = line.indexOf(u' '); b >= 0) {
-            const qsizetype trimmed = LineReader::trimBlanks(line).size();
+            const qsizetype trimmed = trimBlanks(line).size();
             const QStringView after = QStringView(line).sliced(b + 1);
             if (after.startsWith(u"ST ") && trimmed > b + 3) {
                 if (!setMask(line, b + 4, lineNo))
@@ -315,7 +315,7 @@ bool MacroPrep::setLabelsAndMasks(const QString& rewritten)
         }
 
         if (const qsizetype g = line.indexOf(u"GOTO"); g >= 0) {
-            const QString target = LineReader::trimBlanks(line.sliced(g + 4));
+            const QString target = trimBlanks(line.sliced(g + 4));
             if (line.size() <= g + 5 || target.isEmpty()) {
                 refuse(lineNo, QStringLiteral(" has a GOTO without a label."));
                 return false;

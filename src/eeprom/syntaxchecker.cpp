@@ -1,7 +1,7 @@
 #include "eeprom/syntaxchecker.h"
 
 #include "core/numbers.h"
-#include "eeprom/linereader.h"
+#include "core/text.h"
 
 namespace {
 
@@ -88,7 +88,7 @@ QString SyntaxChecker::lineMessage(QStringView line, int lineNumber)
 
 SyntaxChecker::Finding SyntaxChecker::firstError(const QString& text, int lineCount)
 {
-    const QString upperText = LineReader::upper(text);
+    const QString upperText = asciiUpper(text);
     const QStringView all(upperText);
     qsizetype at = 0; // start of the remaining text
     for (int i = 1; i <= lineCount + 1; ++i) {

@@ -1,16 +1,16 @@
 #pragma once
 
-#include "cmdfile/commandfile.h"
 #include "core/prompter.h"
+#include "link/answerchannel.h"
 #include "link/framing.h"
 #include "link/seriallink.h"
 #include "settings/settings.h"
 
-#include <QHash>
 #include <QObject>
 #include <QStringList>
 #include <QTimer>
 #include <functional>
+#include <initializer_list>
 
 // The main window's logic without its widgets: the serial port and everything that
 // flows through it (sending commands, receiving and routing answers, status
@@ -69,15 +69,12 @@ public:
     // ---- Reception ----
     QString receiveChunk;
     QString receiveAccumulator;
-    QString answerMarker;
-    QString markedAnswer;
-    QString collectedAnswers;
-    bool collectFlag = false;
     QString lastResponse;
     QString responseBuffer;
     QString responseLine;
-    bool captureMode = false;
-    bool downloadVisible = false; // the download window is shown
+    // What the other windows read and set of the reception: written only by
+    // MSComm1_OnComm.
+    AnswerChannel answers;
 
     QStringList ListRecv; // the last five answers, newest last
     // The latest answer failed its checksum check (or had none) and was shown empty.
@@ -90,11 +87,14 @@ public:
     QStringList List1;
     QStringList List2;
     bool listsAlert = false;
-    CommandFileTables tables;
-    int currentLine = 0;
 
     void showdiag();
+    // The status check of an awaited status answer: shows it and hands its status to
+    // the command file runner (statusAnswered).
     void CheckForST();
+    // Drops what the command mode holds of a partial answer, e.g. after a capture
+    // whose bytes are no answer of this window's.
+    void clearReception();
 
     // ---- Window state ----
     QString savedCaption = QStringLiteral("ZAZIRUV 1.5");
@@ -119,14 +119,42 @@ public:
     int filelistIndex = -1;
     QString Filename;
     void refreshFilelist();
+    // The entry at index (-1: none in the list) named name becomes the selected file.
+    void selectFile(int index, const QString& name);
 
-    // Enabled state of the controls that the procedures enable and disable, by
-    // objectName; a control never named here is enabled.
-    void setControlEnabled(const QString& name, bool enabled);
-    bool controlEnabled(const QString& name) const
+    // What other windows and the command file runner change of what this window
+    // shows; each says so to the window.
+    void setWindowEnabled(bool enabled);
+    void setWorkingDir(const QString& dir);
+    // Shows or hides the status frame, emptied.
+    void setStatusFrame(bool visible);
+    // A MESSAGE line's text in the caption until the run ends.
+    void showMessageCaption(const QString& text);
+    void requestFocus(const QString& control) { Q_EMIT focusRequested(control); }
+
+    // Enabled state of the controls that the procedures enable and disable, one
+    // member each, named as the control; every other control is always enabled.
+    struct Controls
     {
-        return m_disabled.value(name, false) == false;
-    }
+        bool TransmitText = true;
+        bool CmdManual = true;
+        bool CmdTerminal = true;
+        bool CmdHome = true;
+        bool DownloadButton = true;
+        bool EditCmd = true;
+        bool ExecuteCmdFile = true;
+        bool DeleteCmd = true;
+        bool Filename = true;
+        bool Filelist = true;
+        bool PauseCmd = true;
+        bool CancelCmd = true;
+    };
+    using Control = bool Controls::*;
+    const Controls& enabled() const { return m_enabled; }
+    void setEnabled(std::initializer_list<Control> controls, bool on);
+    // The member of the control with this objectName; null for a control that is
+    // always enabled. For the window, which knows its controls by name.
+    static Control controlNamed(QStringView objectName);
 
     void CmdTerminal_Click();
     void CmdManual_Click();
@@ -173,6 +201,10 @@ Q_SIGNALS:
     void exitRequested();
     // A complete answer was added to ListRecv.
     void answerShown(const QString& line);
+    // An awaited answer to a status query arrived, before it is added to ListRecv.
+    // The command file runner matches it against its wait entries, connected
+    // directly, so statusMatch is set before anything else runs.
+    void statusAnswered(qint32 status);
 
 private:
     void onReceived();
@@ -182,6 +214,6 @@ private:
     void changed() { Q_EMIT viewChanged(); }
 
     QTimer m_timer1;
-    QHash<QString, bool> m_disabled;
+    Controls m_enabled;
     bool m_receivePosted = false;
 };

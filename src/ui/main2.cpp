@@ -437,7 +437,8 @@ void main2::refreshView()
     refreshTerminal();
 
     for (auto it = m_controls.cbegin(); it != m_controls.cend(); ++it) {
-        const bool enabled = c.controlEnabled(it.key());
+        const TerminalCore::Control member = TerminalCore::controlNamed(it.key());
+        const bool enabled = member == nullptr || c.enabled().*member;
         if (it.value()->testAttribute(Qt::WA_ForceDisabled) == enabled)
             it.value()->setEnabled(enabled);
     }

@@ -2,15 +2,46 @@
 
 // The main window's logic over a private settings store in a temporary directory,
 // set to COM1 with that directory as Dir1. The test points it at its own device
-// (core->overrideDevice) before opening the port.
+// (core->overrideDevice) before opening the port, or writes the store (storeText)
+// and loads it.
+
+#include "testfiles.h"
 
 #include "core/prompter.h"
 #include "settings/settings.h"
 #include "settings/settingsstore.h"
 #include "terminal/terminalcore.h"
 
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
+#include <array>
 #include <memory>
+
+// Devices that are never there: every port not given a device gets one of these, so
+// no test opens a real serial port.
+inline QString missingDevice(int n)
+{
+    return QStringLiteral("/nonexistent/ttyX%1").arg(n);
+}
+
+// A settings store holding the defaults, ComPort, and a device for each of COM1..COM8.
+inline QByteArray storeText(const std::array<QString, 9>& devices, int comPort = 2,
+    const QString& workingDir = {}, const QJsonObject& extra = {})
+{
+    QJsonObject values { { "ComPort", comPort }, { "BaudRate", 9600 }, { "DecodeStatus", "True" },
+        { "DecimalValues", "True" }, { "Protocol", 232 }, { "CheckSum", "True" },
+        { "TxDelay", 1 } };
+    for (int n = 1; n <= 8; ++n)
+        values.insert(QStringLiteral("ComDevice%1").arg(n),
+            devices[size_t(n)].isEmpty() ? missingDevice(n) : devices[size_t(n)]);
+    if (!workingDir.isEmpty())
+        values.insert("WorkingDir", workingDir);
+    for (auto it = extra.begin(); it != extra.end(); ++it)
+        values.insert(it.key(), it.value());
+    return QJsonDocument(QJsonObject { { "key", SettingsStore::KeyPath }, { "values", values } })
+        .toJson();
+}
 
 struct CoreRig
 {

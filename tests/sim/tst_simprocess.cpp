@@ -3,6 +3,7 @@
 #include "simhost.h"
 
 #include "../common/processrun.h"
+#include "../common/simprocess.h"
 #include "../common/testfiles.h"
 
 #include <QFile>
@@ -14,52 +15,12 @@
 
 namespace {
 
-const QString simBinary = appBinary(QStringLiteral("zaziruv-sim"));
-
-class SimProcess
-{
-public:
-    ~SimProcess()
-    {
-        if (m_proc.state() != QProcess::NotRunning) {
-            m_proc.kill();
-            m_proc.waitForFinished(5000);
-        }
-    }
-    bool start(const QStringList& args)
-    {
-        m_proc.start(simBinary, args);
-        if (!m_proc.waitForStarted(10000))
-            return false;
-        while (!m_proc.canReadLine()) {
-            if (!m_proc.waitForReadyRead(10000))
-                return false;
-        }
-        m_path = QString::fromLocal8Bit(m_proc.readLine()).trimmed();
-        return m_path.startsWith(QLatin1Char('/'));
-    }
-    // Stops it with the signal and returns the exit code (-1 when it crashed).
-    int stop(int signo = SIGTERM)
-    {
-        ::kill(pid_t(m_proc.processId()), signo);
-        if (!m_proc.waitForFinished(10000))
-            return -2;
-        return m_proc.exitStatus() == QProcess::NormalExit ? m_proc.exitCode() : -1;
-    }
-    QString path() const { return m_path; }
-    QProcess& process() { return m_proc; }
-
-private:
-    QProcess m_proc;
-    QString m_path;
-};
-
 // Runs it to the end (for options that make it refuse to start).
 ProcessRun runToEnd(const QStringList& args)
 {
     ProcessOptions options;
     options.timeoutMs = 10000;
-    return runProcess(simBinary, args, options);
+    return runProcess(appBinary(QStringLiteral("zaziruv-sim")), args, options);
 }
 
 } // namespace
@@ -81,8 +42,8 @@ private Q_SLOTS:
 
 void TestSimProcess::statusWord()
 {
-    SimProcess sim;
-    QVERIFY(sim.start({ QStringLiteral("--move-ms"), QStringLiteral("2000") }));
+    SimProcess sim({ QStringLiteral("--move-ms"), QStringLiteral("2000") });
+    QVERIFY(sim.isValid());
     SimHost host;
     QVERIFY(host.open(sim.path()));
     QCOMPARE(host.ask(QStringLiteral("0 ST")), QByteArray("0 0100\r\n"));
@@ -142,8 +103,8 @@ void TestSimProcess::answers()
     QFETCH(QStringList, args);
     QFETCH(QByteArray, sent);
     QFETCH(QByteArray, expected);
-    SimProcess sim;
-    QVERIFY(sim.start(args));
+    SimProcess sim(args);
+    QVERIFY(sim.isValid());
     SimHost host;
     QVERIFY(host.open(sim.path()));
     host.send(sent);
@@ -156,8 +117,8 @@ void TestSimProcess::answers()
 
 void TestSimProcess::baudMismatch()
 {
-    SimProcess sim;
-    QVERIFY(sim.start({ QStringLiteral("--baud"), QStringLiteral("9600") }));
+    SimProcess sim({ QStringLiteral("--baud"), QStringLiteral("9600") });
+    QVERIFY(sim.isValid());
     SimHost host;
     QVERIFY(host.open(sim.path(), 19200));
     host.command(QStringLiteral("0 ST"));
@@ -173,8 +134,8 @@ void TestSimProcess::memoryImageSurvivesRestart()
     QTemporaryDir dir;
     const QString image = dir.filePath(QStringLiteral("tyx.eeprom"));
     {
-        SimProcess sim;
-        QVERIFY(sim.start({ QStringLiteral("--eeprom"), image }));
+        SimProcess sim({ QStringLiteral("--eeprom"), image });
+        QVERIFY(sim.isValid());
         SimHost host;
         QVERIFY(host.open(sim.path()));
         host.send("1 EES 2000\r1 EED Z\r1 EEW\r1 EES 2000\r1 EER\r");
@@ -189,8 +150,8 @@ void TestSimProcess::memoryImageSurvivesRestart()
     QCOMPARE(bytes[2000], 'Z');
     QCOMPARE(bytes.count(char(0xFF)), 8191);
     {
-        SimProcess sim;
-        QVERIFY(sim.start({ QStringLiteral("--eeprom"), image }));
+        SimProcess sim({ QStringLiteral("--eeprom"), image });
+        QVERIFY(sim.isValid());
         SimHost host;
         QVERIFY(host.open(sim.path()));
         host.send("1 EES 2000\r1 EER\r1 EER\r");
@@ -205,8 +166,8 @@ void TestSimProcess::logFile()
     QTemporaryDir dir;
     const QString log = dir.filePath(QStringLiteral("sim.log"));
     QVERIFY(writeFile(log, "earlier\n"));
-    SimProcess sim;
-    QVERIFY(sim.start({ QStringLiteral("--log"), log }));
+    SimProcess sim({ QStringLiteral("--log"), log });
+    QVERIFY(sim.isValid());
     SimHost host;
     QVERIFY(host.open(sim.path()));
     host.send("\r0 ST\r");

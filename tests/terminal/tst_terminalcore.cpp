@@ -4,6 +4,7 @@
 #include "../common/corerig.h"
 #include "../common/ptypair.h"
 
+#include "cmdrun/commandfilerunner.h"
 #include "core/eventwait.h"
 #include "link/framing.h"
 #include "settings/settings.h"
@@ -420,7 +421,8 @@ private Q_SLOTS:
         QFETCH(bool, match);
         QFETCH(int, line);
         Rig rig;
-        auto& t = rig.core->tables;
+        CommandFileRunner runner(*rig.core, rig.prompter);
+        auto& t = runner.tables;
         t.waitCount[4] = 2;
         t.waits[4][1] = { 2, {} };
         t.waits[4][2] = { 3, QStringLiteral("DONE") };
@@ -429,32 +431,34 @@ private Q_SLOTS:
         t.labelName[2] = QStringLiteral("START");
         t.labelLine[2] = 9;
         t.labelName[9] = QStringLiteral("DONE");
-        rig.core->currentLine = 4;
+        runner.currentLine = 4;
         rig.core->commandText = QStringLiteral("0 ST 2 3>DONE");
         rig.core->awaitingAnswer = 1;
         rig.answer("0 " + status.toLatin1() + "\r\n");
         QCOMPARE(rig.core->statusMatch, match);
-        QCOMPARE(rig.core->currentLine, line);
+        QCOMPARE(runner.currentLine, line);
     }
 
     void statusCheckOutsideTheTables()
     {
         Rig rig;
-        rig.core->currentLine = 9999;
+        CommandFileRunner runner(*rig.core, rig.prompter);
+        runner.currentLine = 9999;
         rig.core->commandText = QStringLiteral("0 ST 1");
         rig.core->awaitingAnswer = 1;
         rig.answer("0 0001\r\n");
-        QCOMPARE(rig.core->currentLine, 9999);
+        QCOMPARE(runner.currentLine, 9999);
         QVERIFY(!rig.core->statusMatch);
     }
 
     void statusWaitRepeatsUntilMatch()
     {
         Rig rig;
-        auto& t = rig.core->tables;
+        CommandFileRunner runner(*rig.core, rig.prompter);
+        auto& t = runner.tables;
         t.waitCount[1] = 1;
         t.waits[1][1] = { 4, {} };
-        rig.core->currentLine = 1;
+        runner.currentLine = 1;
         rig.core->statusWaitMode = true;
         rig.core->commandText = QStringLiteral("0 ST 4");
         int queries = 0;
@@ -492,6 +496,48 @@ private Q_SLOTS:
         QTimer::singleShot(200, [&] { rig.pty.closeMaster(); });
         rig.core->SendCommand();
         QVERIFY(!rig.core->statusMatch);
+    }
+
+    // The download window's branch: the text from the marker on goes to the channel,
+    // and into the collected answers only while collecting.
+    void downloadBranch_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("collect");
+        QTest::addColumn<QString>("marked");
+        QTest::addColumn<QString>("collected");
+        QTest::addColumn<int>("updates");
+        const QString answer = QStringLiteral("0 RD\r0 0012\r");
+        QTest::newRow("collected from the marker")
+            << QByteArray("xx0 RD\r0 0012\r") << true << answer << answer << 1;
+        QTest::newRow("not collecting")
+            << QByteArray("0 RD\r0 0012\r") << false << answer << "" << 1;
+        QTest::newRow("no line end yet") << QByteArray("0 RD") << true << ""
+                                         << "" << 0;
+        QTest::newRow("no 00: held back") << QByteArray("0 12\r") << true << "0 12\r"
+                                          << "" << 1;
+    }
+    void downloadBranch()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, collect);
+        QFETCH(QString, marked);
+        QFETCH(QString, collected);
+        QFETCH(int, updates);
+        Rig rig;
+        AnswerChannel& a = rig.core->answers;
+        a.downloadBranch = true;
+        a.answerMarker = QStringLiteral("0 RD\r");
+        if (collect)
+            a.startReading();
+        QSignalSpy spy(&a, &AnswerChannel::updated);
+        rig.answer(bytes);
+        QCOMPARE(a.markedAnswer, marked);
+        QCOMPARE(spy.size(), updates);
+        QCOMPARE(a.endReading(), collected);
+        QVERIFY(!a.collecting);
+        QVERIFY(a.collectedAnswers.isEmpty());
+        QVERIFY(rig.core->ListRecv.isEmpty());
     }
 
     void terminalMode()

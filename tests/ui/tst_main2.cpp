@@ -1,5 +1,6 @@
 // The main window against the simulated controller on a pseudo-terminal.
 
+#include "../common/corerig.h"
 #include "../common/testfiles.h"
 
 #include "settings/settings.h"
@@ -59,32 +60,25 @@ struct RigOptions
 
 // The window with everything behind it: a private settings file, the simulated
 // controller, the core and the window.
-struct Rig
+struct Rig : CoreRig
 {
     explicit Rig(const RigOptions& o = {})
     {
-        QDir dir(tmp.path());
-        dir.mkdir(QStringLiteral("work"));
-        workDir = dir.filePath(QStringLiteral("work"));
+        QDir dirs(dir.path());
+        dirs.mkdir(QStringLiteral("work"));
+        workDir = dirs.filePath(QStringLiteral("work"));
         for (const QString& name : o.files) {
             writeFixture(QDir(workDir).filePath(name), "0 ST\r\n");
         }
-        QJsonObject values {
-            { QStringLiteral("ComPort"), 1 },
-            { QStringLiteral("BaudRate"), 9600 },
+        const QJsonObject values {
             { QStringLiteral("DecodeStatus"),
                 o.decodeStatus ? QStringLiteral("True") : QStringLiteral("False") },
             { QStringLiteral("DecimalValues"), QStringLiteral("False") },
-            { QStringLiteral("Protocol"), 232 },
             { QStringLiteral("CheckSum"), QStringLiteral("False") },
             { QStringLiteral("TxDelay"), o.txDelay },
-            { QStringLiteral("WorkingDir"), workDir },
         };
-        const QString settingsPath = dir.filePath(QStringLiteral("settings.json"));
-        writeFixture(settingsPath,
-            QJsonDocument(QJsonObject { { QStringLiteral("key"), SettingsStore::KeyPath },
-                              { QStringLiteral("values"), values } })
-                .toJson());
+        writeFixture(
+            dirs.filePath(QStringLiteral("settings.json")), storeText({}, 1, workDir, values));
 
         SimOptions so;
         so.status = o.status;
@@ -95,11 +89,8 @@ struct Rig
             lines.append(QString::fromLatin1(line).remove(QLatin1Char('\n')));
         });
 
-        store = std::make_unique<SettingsStore>(settingsPath);
-        settings = std::make_unique<Settings>(*store, prompter);
-        core = std::make_unique<TerminalCore>(*settings, inForce, prompter);
         core->overrideDevice
-            = o.noPort ? dir.filePath(QStringLiteral("no-such-tty")) : sim->slavePath();
+            = o.noPort ? dirs.filePath(QStringLiteral("no-such-tty")) : sim->slavePath();
         window = std::make_unique<main2>(*core);
         core->load();
         window->show();
@@ -138,14 +129,8 @@ struct Rig
     void click(const char* name) { QTest::mouseClick(get<QAbstractButton>(name), Qt::LeftButton); }
     bool shown(const char* name) const { return get<QWidget>(name)->isVisible(); }
 
-    QTemporaryDir tmp;
     QString workDir;
-    ScriptedPrompter prompter;
-    SettingsInForce inForce;
     std::unique_ptr<PtySimulator> sim;
-    std::unique_ptr<SettingsStore> store;
-    std::unique_ptr<Settings> settings;
-    std::unique_ptr<TerminalCore> core;
     std::unique_ptr<main2> window;
     QStringList lines; // received by the controller, in order
 };

@@ -1,11 +1,11 @@
-#include "eeprom/linereader.h"
+#include "core/text.h"
 
-QList<TextLine> LineReader::split(QByteArrayView bytes)
+QList<TextLine> splitLines(QByteArrayView bytes)
 {
-    return split(QString::fromLatin1(bytes));
+    return splitLines(QString::fromLatin1(bytes));
 }
 
-QList<TextLine> LineReader::split(QStringView text)
+QList<TextLine> splitLines(QStringView text)
 {
     QList<TextLine> lines;
     const qsizetype n = text.size();
@@ -34,9 +34,9 @@ QList<TextLine> LineReader::split(QStringView text)
     return lines;
 }
 
-QString LineReader::upper(const QString& text)
+QString asciiUpper(QStringView text)
 {
-    QString out = text;
+    QString out = text.toString();
     for (QChar& c : out) {
         if (c >= u'a' && c <= u'z')
             c = QChar(c.unicode() - (u'a' - u'A'));
@@ -44,13 +44,23 @@ QString LineReader::upper(const QString& text)
     return out;
 }
 
-QString LineReader::trimBlanks(const QString& text)
+QString trimTrailing(const QString& text)
+{
+    qsizetype end = text.size();
+    while (end > 0 && text[end - 1] == u' ')
+        --end;
+    return text.left(end);
+}
+
+QString trimLeading(const QString& text)
 {
     qsizetype start = 0;
-    qsizetype end = text.size();
-    while (start < end && text[start] == u' ')
+    while (start < text.size() && text[start] == u' ')
         ++start;
-    while (end > start && text[end - 1] == u' ')
-        --end;
-    return text.sliced(start, end - start);
+    return text.mid(start);
+}
+
+QString trimBlanks(const QString& text)
+{
+    return trimLeading(trimTrailing(text));
 }

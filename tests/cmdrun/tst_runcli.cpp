@@ -2,6 +2,7 @@
 // command prints and its exit status.
 
 #include "../common/processrun.h"
+#include "../common/simprocess.h"
 #include "../common/testfiles.h"
 
 #include <QDir>
@@ -11,24 +12,14 @@
 #include <QTest>
 
 namespace {
-struct Sim
+// The simulated controller, logging what it received to log.
+struct Sim : SimProcess
 {
-    QProcess process;
-    QString pty;
     QString log;
-
     Sim(const QString& logPath, const QStringList& extra = {})
-        : log(logPath)
+        : SimProcess(QStringList { "--log", logPath, "--move-ms", "150" } + extra)
+        , log(logPath)
     {
-        process.start(
-            appBinary("zaziruv-sim"), QStringList { "--log", logPath, "--move-ms", "150" } + extra);
-        if (process.waitForStarted() && process.waitForReadyRead(5000))
-            pty = QString::fromLocal8Bit(process.readLine()).trimmed();
-    }
-    ~Sim()
-    {
-        process.terminate();
-        process.waitForFinished(3000);
     }
     QList<QByteArray> lines() const
     {
@@ -69,11 +60,11 @@ private Q_SLOTS:
     {
         QTemporaryDir dir;
         Sim sim(dir.filePath("sim.log"), { "--status", "0" });
-        QVERIFY(!sim.pty.isEmpty());
+        QVERIFY(!sim.path().isEmpty());
         QVERIFY(writeFile(dir.filePath("r.cmd"),
             "0 HO\r\nREPEAT 3\r\n0 EEADR 500+REPEAT\r\nMESSAGE step\r\nREND\r\n"
             "0 ST 2>END\r\n0 NO\r\nEND: PAUSE\r\n"));
-        const ProcessRun r = cli(dir, { "--port", sim.pty, "run", "r.cmd" });
+        const ProcessRun r = cli(dir, { "--port", sim.path(), "run", "r.cmd" });
         QCOMPARE(r.exitCode, 0);
         QCOMPARE(r.out, QByteArray(" step\n step\n step\n"));
         QVERIFY(r.err.contains("Pause\n"));
@@ -90,7 +81,7 @@ private Q_SLOTS:
         Sim sim(dir.filePath("sim.log"));
         QVERIFY(writeFile(dir.filePath("p.cmd"), "0 A\r\n"));
         const ProcessRun r
-            = cli(dir, { "--port", sim.pty, "run", "--repeat", "--passes", "3", "p.cmd" });
+            = cli(dir, { "--port", sim.path(), "run", "--repeat", "--passes", "3", "p.cmd" });
         QCOMPARE(r.exitCode, 0);
         QCOMPARE(sim.lines(), QList<QByteArray>({ "0 A", "0 A", "0 A" }));
     }
@@ -127,7 +118,7 @@ private Q_SLOTS:
         Sim sim(dir.filePath("sim.log"));
         if (!bytes.isNull())
             QVERIFY(writeFile(dir.filePath("f.cmd"), bytes));
-        const ProcessRun r = cli(dir, QStringList { "--port", sim.pty } + args);
+        const ProcessRun r = cli(dir, QStringList { "--port", sim.path() } + args);
         QCOMPARE(r.exitCode, status);
         QVERIFY2(r.err.contains(message), r.err.constData());
         QVERIFY(sim.lines().isEmpty());
@@ -139,7 +130,7 @@ private Q_SLOTS:
         QTemporaryDir dir;
         Sim sim(dir.filePath("sim.log"), { "--corrupt-every", "1" });
         const ProcessRun r
-            = cli(dir, { "--port", sim.pty, "send", "--checksum", "--decode", "0 ST" });
+            = cli(dir, { "--port", sim.path(), "send", "--checksum", "--decode", "0 ST" });
         QCOMPARE(r.exitCode, 1);
         QCOMPARE(r.out, QByteArray("\n"));
         QVERIFY2(
@@ -152,7 +143,7 @@ private Q_SLOTS:
         QTemporaryDir dir;
         Sim sim(dir.filePath("sim.log"), { "--hangup-after", "1" });
         QVERIFY(writeFile(dir.filePath("f.cmd"), "0 A\r\nDELAY 2000\r\n0 B\r\n"));
-        const ProcessRun r = cli(dir, { "--port", sim.pty, "run", "f.cmd" });
+        const ProcessRun r = cli(dir, { "--port", sim.path(), "run", "f.cmd" });
         QCOMPARE(r.exitCode, 1);
         QCOMPARE(r.err.count("closed during the run"), 1);
         QVERIFY2(!r.err.contains("not configured"), r.err.constData());

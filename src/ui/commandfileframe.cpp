@@ -1,6 +1,6 @@
-#include "cmdfile/commandfileframe.h"
+#include "ui/commandfileframe.h"
 
-#include "cmdfile/commandfilerunner.h"
+#include "cmdrun/commandfilerunner.h"
 #include "terminal/terminalcore.h"
 
 #include <QListWidget>
@@ -19,6 +19,6 @@ void bindCommandFileFrame(main2& window, CommandFileRunner& runner)
     QObject::connect(c.PauseCmd, &QPushButton::clicked, &runner, &CommandFileRunner::PauseCmd_Click);
     QObject::connect(c.CancelCmd, &QPushButton::clicked, &core, &TerminalCore::CancelCmd_Click);
     QObject::connect(c.Command2, &QPushButton::clicked, &runner, &CommandFileRunner::Command2_Click);
-    core.setControlEnabled(QStringLiteral("PauseCmd"), false);
-    core.setControlEnabled(QStringLiteral("CancelCmd"), false);
+    core.setEnabled(
+        { &TerminalCore::Controls::PauseCmd, &TerminalCore::Controls::CancelCmd }, false);
 }

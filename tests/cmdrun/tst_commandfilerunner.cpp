@@ -6,7 +6,7 @@
 #include "../common/ptypair.h"
 #include "../common/testfiles.h"
 
-#include "cmdfile/commandfilerunner.h"
+#include "cmdrun/commandfilerunner.h"
 #include "core/eventwait.h"
 #include "settings/settings.h"
 #include "settings/settingsstore.h"
@@ -106,9 +106,9 @@ struct Rig : CoreRig
     void verifyIdle()
     {
         for (const QString& c : RunControls)
-            QVERIFY2(core->controlEnabled(c), qPrintable(c));
-        QVERIFY(!core->controlEnabled(QStringLiteral("PauseCmd")));
-        QVERIFY(!core->controlEnabled(QStringLiteral("CancelCmd")));
+            QVERIFY2(core->enabled().*TerminalCore::controlNamed(c), qPrintable(c));
+        QVERIFY(!core->enabled().PauseCmd);
+        QVERIFY(!core->enabled().CancelCmd);
         QVERIFY(core->stopRequest);
         QVERIFY(!core->statusWaitMode);
         QVERIFY(!core->messageCaptionFlag);
