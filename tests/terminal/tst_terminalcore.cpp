@@ -11,6 +11,7 @@
 #include "settings/settingsstore.h"
 #include "terminal/terminalcore.h"
 
+#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -23,17 +24,38 @@ struct Rig : CoreRig
 {
     PtyPair pty;
 
+    qint64 bytesRead = 0; // what the receive handler has taken from the port so far
+
     Rig()
     {
         core->overrideDevice = pty.slavePath();
         core->Openport();
+        core->link.setTracer([this](SerialLink::Direction d, const QByteArray& bytes) {
+            if (d == SerialLink::Direction::Read)
+                bytesRead += bytes.size();
+        });
     }
 
-    // Feeds an answer as the controller would, and lets the receive handler run.
-    void answer(const QByteArray& bytes, int ms = 60)
+    // Feeds an answer as the controller would, and lets the receive handler run for at
+    // least ms and until it has read the answer, however slowly a loaded machine
+    // delivers it.
+    void answer(const QByteArray& bytes, int ms = 20)
     {
+        const qint64 target = bytesRead + bytes.size();
         pty.write(bytes);
+        QElapsedTimer clock;
+        clock.start();
+        while (bytesRead < target && clock.elapsed() < 10000)
+            pty.readAll(5);
         pty.readAll(ms);
+    }
+
+    // What the program wrote: at least `expected` bytes, however late they come, and
+    // whatever follows them at once.
+    QByteArray sent(const QByteArray& expected)
+    {
+        QByteArray got = pty.read(expected.size(), 10000);
+        return got + pty.readAll(20);
     }
 };
 
@@ -93,7 +115,7 @@ private Q_SLOTS:
         rig.core->repeatCounter = qint16(counter);
         rig.core->commandText = command;
         rig.core->SendCommand();
-        QCOMPARE(rig.pty.readAll(), wire);
+        QCOMPARE(rig.sent(wire), wire);
         QCOMPARE(rig.core->statusQueryPrefix, prefix);
         QCOMPARE(rig.core->awaitingAnswer, 1);
         QVERIFY(rig.prompter.shown.isEmpty());
@@ -160,7 +182,7 @@ private Q_SLOTS:
         QVERIFY(rig.core->TransmitText_Enter(QStringLiteral("0 POS   ")));
         QCOMPARE(rig.core->commandText, QStringLiteral("0 POS"));
         QCOMPARE(rig.core->CommandHistory, QStringList { QStringLiteral("0 POS") });
-        QCOMPARE(rig.pty.readAll(), QByteArray("\r0 POS\r"));
+        QCOMPARE(rig.sent(QByteArray("\r0 POS\r")), QByteArray("\r0 POS\r"));
     }
 
     void literal()
@@ -168,7 +190,7 @@ private Q_SLOTS:
         Rig rig;
         rig.core->commandText = QStringLiteral("HELLO\r\n");
         rig.core->SendLiteral();
-        QCOMPARE(rig.pty.readAll(), QByteArray("HELLO\r\n"));
+        QCOMPARE(rig.sent(QByteArray("HELLO\r\n")), QByteArray("HELLO\r\n"));
         QCOMPARE(rig.core->CommandHistory.size(), 1);
     }
 
@@ -559,7 +581,7 @@ private Q_SLOTS:
         QCOMPARE(text.count(), 2);
         rig.core->TextTerminal_KeyPress(QLatin1Char('A'));
         QVERIFY(!rig.core->terminalLineFlag);
-        QCOMPARE(rig.pty.readAll(), QByteArray("A"));
+        QCOMPARE(rig.sent(QByteArray("A")), QByteArray("A"));
         rig.answer("dropped\r\n");
         QCOMPARE(rig.core->TextTerminal, QStringLiteral("0 0100\r\n0 0200\r\nA"));
         rig.core->TextTerminal_KeyPress(QLatin1Char('\r'));
@@ -628,7 +650,7 @@ private Q_SLOTS:
         QList<int> ticksAtSend;
         QObject::connect(&rig.core->link, &SerialLink::stateChanged, [] {});
         rig.core->CmdHome_Click();
-        QCOMPARE(rig.pty.readAll(), QByteArray("\r0 HO\r\r0 EN\r"));
+        QCOMPARE(rig.sent(QByteArray("\r0 HO\r\r0 EN\r")), QByteArray("\r0 HO\r\r0 EN\r"));
         QVERIFY(rig.core->mainTicks >= 2);
         QCOMPARE(rig.core->CommandHistory, QStringList({ "0 HO", "0 EN" }));
     }
