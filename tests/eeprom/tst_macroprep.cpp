@@ -139,6 +139,9 @@ private Q_SLOTS:
             QCOMPARE(readFileOrMissing(workFile()), m_prep->MacroText.toLatin1());
             if (!expected.isEmpty())
                 QCOMPARE(m_prep->MacroText, expected);
+            // The worked example's two command lines, whatever ends them.
+            if (expected.startsWith(QStringLiteral("1 HO\r1 STJ 0008\rGOTO 00005")))
+                QCOMPARE(m_prep->MacroLineCount, 2);
             return;
         }
         // Nothing prepared, and nothing that looks prepared.
