@@ -1,27 +1,19 @@
+// The settings store and the start-up load over it. Arbitrary file bytes are the fuzz
+// harness's (fuzz/settingsstore.cpp): a rewrite reads back the same, a file that did
+// not parse is kept aside byte for byte.
+
 #include "storedvalues.h"
+
+#include "../common/datarow.h"
 
 #include "settings/settings.h"
 #include "settings/settingsstore.h"
 
 #include <QDir>
 #include <QFile>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QTemporaryDir>
-#include <QTest>
 
 namespace {
-
-const QString Question = Settings::CorruptQuestion;
-const QString CannotCreate = Settings::CannotCreateKey;
-const QString BadCom = QStringLiteral("The Com Port saved in the registry is invalid.");
-const QString BadBaud = QStringLiteral("The Baud Rate saved in the registry is invalid.");
-const QString BadDecode
-    = QStringLiteral("The Decode Status value saved in the registry is invalid.");
-const QString BadDecimal
-    = QStringLiteral("The Decimal Conversion option saved in the registry is invalid.");
-const QString BadProtocol = QStringLiteral("The Protocol type saved in the registry is invalid.");
-const QString BadCheckSum = QStringLiteral("The CheckSum option saved in the registry is invalid.");
 
 // A well-formed store holding the defaults, with `changes` applied (a null value
 // removes the entry).
@@ -52,18 +44,40 @@ QString recordText(const SettingsRecord& r)
 
 QString inForceText(const SettingsInForce& f)
 {
-    return QStringLiteral("%1 %2 %3 %4 %5 %6 %7")
-        .arg(f.comPort)
-        .arg(f.baudRate)
-        .arg(f.ChkStatus)
-        .arg(f.ChkDecimal)
-        .arg(f.ChkRS232)
-        .arg(f.CheckSumChk)
-        .arg(f.TXdelay);
+    QStringList out;
+    for (int n : { f.comPort, f.baudRate, f.ChkStatus, f.ChkDecimal, f.ChkRS232, f.CheckSumChk })
+        out << QString::number(n);
+    return out.join(' ') + ' ' + f.TXdelay;
 }
 
 const QString Defaults = QStringLiteral("2 9600 True True 232 False 1");
 const QString DefaultsInForce = QStringLiteral("2 9600 1 1 1 0 1");
+
+QString invalid(const char* what)
+{
+    return QStringLiteral("The %1 saved in the registry is invalid.").arg(QLatin1String(what));
+}
+QStringList bad(const char* what)
+{
+    return { invalid(what) };
+}
+
+// A store at `path` loaded as at start-up, the corrupt-store question answered with
+// `answers`.
+struct Loaded
+{
+    SettingsStore store;
+    ScriptedPrompter prompter;
+    Settings settings { store, prompter };
+
+    explicit Loaded(const QString& path, QList<PromptAnswer> answers = {})
+        : store(path)
+    {
+        prompter.answers = answers;
+        settings.ReadSettings();
+        settings.ReadWorkingDir();
+    }
+};
 
 } // namespace
 
@@ -75,14 +89,10 @@ private Q_SLOTS:
     {
         QTemporaryDir tmp;
         const QString path = tmp.filePath("sub/dir/settings.json");
-        SettingsStore store(path);
-        ScriptedPrompter prompter;
-        Settings settings(store, prompter);
-        settings.ReadSettings();
-        settings.ReadWorkingDir();
-        QVERIFY(prompter.shown.isEmpty());
-        QCOMPARE(recordText(settings.record), Defaults);
-        QCOMPARE(settings.record.WorkingDir, Settings::defaultWorkingDir());
+        Loaded l(path);
+        QVERIFY(l.prompter.shown.isEmpty());
+        QCOMPARE(recordText(l.settings.record), Defaults);
+        QCOMPARE(l.settings.record.WorkingDir, Settings::defaultWorkingDir());
         // The file, byte for byte: readable, typed, and without WorkingDir.
         QCOMPARE(readFile(path),
             QByteArray("{\n"
@@ -100,197 +110,144 @@ private Q_SLOTS:
     }
 
     // Start-up load over a stored file: ReadSettings, ReadWorkingDir, ReadConfigFile.
+    // "answer": "" when no question is asked, else the button taken.
     void load_data()
     {
-        QTest::addColumn<QByteArray>("stored");
-        QTest::addColumn<bool>("answerOk");
-        QTest::addColumn<bool>("asked");
-        QTest::addColumn<QString>("record");
-        QTest::addColumn<QString>("inForce");
-        QTest::addColumn<QStringList>("messages");
-        QTest::addColumn<bool>("unchanged");
-
+        addColumns<QByteArray, QString, QString, QString, QStringList>(
+            "stored", "answer", "record", "inForce", "messages");
         const QString zero = QStringLiteral("0 0 - - 0 - 0");
-        const QStringList all { BadCom, BadBaud, BadDecode, BadDecimal, BadProtocol, BadCheckSum };
+        const QStringList all { invalid("Com Port"), invalid("Baud Rate"),
+            invalid("Decode Status value"), invalid("Decimal Conversion option"),
+            invalid("Protocol type"), invalid("CheckSum option") };
         const QString allInForce = QStringLiteral("2 9600 1 0 1 0 0");
+        const QByteArray cut("{\"key\": \"SOFTWARE");
+        const QStringList none;
 
-        QTest::newRow("valid store") << storeWith() << false << false << Defaults << DefaultsInForce
-                                     << QStringList {} << true;
-        QTest::newRow("all other valid values")
-            << storeWith({ { "ComPort", 8 }, { "BaudRate", 57600 }, { "DecodeStatus", "False" },
-                   { "DecimalValues", "False" }, { "Protocol", 485 }, { "CheckSum", "True" },
-                   { "TxDelay", 250 } })
-            << false << false << "8 57600 False False 485 True 250"
-            << "8 57600 0 0 0 1 250" << QStringList {} << true;
-
-        QTest::newRow("JSON that does not parse, Cancel")
-            << QByteArray("{\"key\": \"SOFTWARE") << false << true << zero << allInForce << all
-            << true;
-        QTest::newRow("JSON that does not parse, OK")
-            << QByteArray("{\"key\": \"SOFTWARE") << true << true << Defaults << DefaultsInForce
-            << QStringList {} << false;
-        QTest::newRow("empty file")
-            << QByteArray() << false << true << zero << allInForce << all << true;
-        QTest::newRow("binary garbage") << QByteArray("\x00\xff\xfe{\x01", 5) << false << true
-                                        << zero << allInForce << all << true;
-        QTest::newRow("not an object")
-            << QByteArray("[1, 2, 3]") << false << true << zero << allInForce << all << true;
-        QTest::newRow("another key")
-            << QByteArray("{\"key\": \"SOFTWARE\\\\Other\", \"values\": {\"ComPort\": 2}}") << false
-            << true << zero << allInForce << all << true;
-        QTest::newRow("values not an object")
-            << QByteArray("{\"key\": \"SOFTWARE\\\\Quorvanta\\\\ZAZIRUV\\\\1.5\", \"values\": 3}")
-            << false << true << zero << allInForce << all << true;
-
-        QTest::newRow("number stored as a string")
-            << storeWith({ { "ComPort", "2" } }) << false << true << "0 9600 True True 232 False 1"
-            << "2 9600 1 1 1 0 1" << QStringList { BadCom } << true;
-        QTest::newRow("string stored as a JSON boolean")
-            << storeWith({ { "CheckSum", false } }) << false << true << "2 9600 True True 232 - 1"
-            << DefaultsInForce << QStringList { BadCheckSum } << true;
-        QTest::newRow("string stored as a number")
-            << storeWith({ { "DecodeStatus", 1 } }) << false << true << "2 9600 - True 232 False 1"
-            << DefaultsInForce << QStringList { BadDecode } << true;
-        QTest::newRow("fraction is not a 32-bit number")
-            << storeWith({ { "BaudRate", 9600.5 } }) << false << true << "2 0 True True 232 False 1"
-            << DefaultsInForce << QStringList { BadBaud } << true;
-        QTest::newRow("number beyond 32 bits") << storeWith({ { "TxDelay", qint64(1) << 32 } })
-                                               << false << true << "2 9600 True True 232 False 0"
-                                               << "2 9600 1 1 1 0 0" << QStringList {} << true;
-        QTest::newRow("null value") << storeWith().replace("\"Protocol\":232", "\"Protocol\":null")
-                                    << false << true << "2 9600 True True 0 False 1"
-                                    << DefaultsInForce << QStringList { BadProtocol } << true;
-        QTest::newRow("32-bit extremes are numbers")
-            << storeWith({ { "ComPort", -2147483647 - 1 }, { "TxDelay", 2147483647 } }) << false
-            << false << "-2147483648 9600 True True 232 False 2147483647"
-            << "2 9600 1 1 1 0 2147483647" << QStringList { BadCom } << true;
-        QTest::newRow("wrong type, OK sets defaults")
-            << storeWith({ { "ComPort", "x" }, { "DecimalValues", QJsonValue() } }) << true << true
-            << Defaults << DefaultsInForce << QStringList {} << false;
-
-        QTest::newRow("CheckSum of 19 characters reads")
-            << storeWith({ { "CheckSum", QString(19, 'T') } }) << false << false
-            << "2 9600 True True 232 " + QString(19, 'T') + " 1" << DefaultsInForce
-            << QStringList { BadCheckSum } << true;
-        QTest::newRow("CheckSum of 20 characters is missing")
-            << storeWith({ { "CheckSum", QString(20, 'T') } }) << false << true
-            << "2 9600 True True 232 - 1" << DefaultsInForce << QStringList { BadCheckSum } << true;
-
-        QTest::newRow("lower-case true") << storeWith({ { "DecodeStatus", "true" } }) << false
-                                         << false << "2 9600 true True 232 False 1"
-                                         << DefaultsInForce << QStringList { BadDecode } << true;
-        QTest::newRow("blank after True")
-            << storeWith({ { "DecimalValues", "True " } }) << false << false
-            << "2 9600 True True  232 False 1"
-            << "2 9600 1 0 1 0 1" << QStringList { BadDecimal } << true;
-        QTest::newRow("ComPort 9")
-            << storeWith({ { "ComPort", 9 } }) << false << false << "9 9600 True True 232 False 1"
-            << DefaultsInForce << QStringList { BadCom } << true;
-        QTest::newRow("ComPort 0")
-            << storeWith({ { "ComPort", 0 } }) << false << false << "0 9600 True True 232 False 1"
-            << DefaultsInForce << QStringList { BadCom } << true;
-        QTest::newRow("BaudRate 4800")
-            << storeWith({ { "BaudRate", 4800 } }) << false << false
-            << "2 4800 True True 232 False 1" << DefaultsInForce << QStringList { BadBaud } << true;
-        QTest::newRow("Protocol 422") << storeWith({ { "Protocol", 422 } }) << false << false
-                                      << "2 9600 True True 422 False 1" << DefaultsInForce
-                                      << QStringList { BadProtocol } << true;
-        QTest::newRow("TxDelay missing, Cancel") << storeWith({ { "TxDelay", QJsonValue() } })
-                                                 << false << true << "2 9600 True True 232 False 0"
-                                                 << "2 9600 1 1 1 0 0" << QStringList {} << true;
-        QTest::newRow("TxDelay 0 is shown as 0")
-            << storeWith({ { "TxDelay", 0 } }) << false << false << "2 9600 True True 232 False 0"
-            << "2 9600 1 1 1 0 0" << QStringList {} << true;
-        QTest::newRow("everything invalid, messages in order")
-            << storeWith({ { "ComPort", 12 }, { "BaudRate", 300 }, { "DecodeStatus", "yes" },
-                   { "DecimalValues", "" }, { "Protocol", 0 }, { "CheckSum", "FALSE" } })
-            << false << false << "12 300 yes - 0 FALSE 1"
-            << "2 9600 1 0 1 0 1" << all << true;
-        QTest::newRow("percent signs are plain text")
-            << storeWith({ { "CheckSum", "%1%2" } }) << false << false
-            << "2 9600 True True 232 %1%2 1" << DefaultsInForce << QStringList { BadCheckSum }
-            << true;
+        addRow("valid store", storeWith(), "", Defaults, DefaultsInForce, none);
+        addRow("all other valid values",
+            storeWith({ { "ComPort", 8 }, { "BaudRate", 57600 }, { "DecodeStatus", "False" },
+                { "DecimalValues", "False" }, { "Protocol", 485 }, { "CheckSum", "True" },
+                { "TxDelay", 250 } }),
+            "", "8 57600 False False 485 True 250", "8 57600 0 0 0 1 250", none);
+        addRow("JSON that does not parse, Cancel", cut, "Cancel", zero, allInForce, all);
+        addRow("JSON that does not parse, OK", cut, "OK", Defaults, DefaultsInForce, none);
+        addRow("empty file", QByteArray(), "Cancel", zero, allInForce, all);
+        addRow(
+            "binary garbage", QByteArray("\x00\xff\xfe{\x01", 5), "Cancel", zero, allInForce, all);
+        addRow("not an object", QByteArray("[1, 2, 3]"), "Cancel", zero, allInForce, all);
+        addRow("another key",
+            QByteArray("{\"key\": \"SOFTWARE\\\\Other\", \"values\": {\"ComPort\": 2}}"), "Cancel",
+            zero, allInForce, all);
+        addRow("values not an object",
+            QByteArray("{\"key\": \"SOFTWARE\\\\Quorvanta\\\\ZAZIRUV\\\\1.5\", \"values\": 3}"),
+            "Cancel", zero, allInForce, all);
+        addRow("number stored as a string", storeWith({ { "ComPort", "2" } }), "Cancel",
+            "0 9600 True True 232 False 1", DefaultsInForce, bad("Com Port"));
+        addRow("string stored as a JSON boolean", storeWith({ { "CheckSum", false } }), "Cancel",
+            "2 9600 True True 232 - 1", DefaultsInForce, bad("CheckSum option"));
+        addRow("string stored as a number", storeWith({ { "DecodeStatus", 1 } }), "Cancel",
+            "2 9600 - True 232 False 1", DefaultsInForce, bad("Decode Status value"));
+        addRow("fraction is not a 32-bit number", storeWith({ { "BaudRate", 9600.5 } }), "Cancel",
+            "2 0 True True 232 False 1", DefaultsInForce, bad("Baud Rate"));
+        addRow("number beyond 32 bits", storeWith({ { "TxDelay", qint64(1) << 32 } }), "Cancel",
+            "2 9600 True True 232 False 0", "2 9600 1 1 1 0 0", none);
+        addRow("null value", storeWith().replace("\"Protocol\":232", "\"Protocol\":null"), "Cancel",
+            "2 9600 True True 0 False 1", DefaultsInForce, bad("Protocol type"));
+        addRow("32-bit extremes are numbers",
+            storeWith({ { "ComPort", -2147483647 - 1 }, { "TxDelay", 2147483647 } }), "",
+            "-2147483648 9600 True True 232 False 2147483647", "2 9600 1 1 1 0 2147483647",
+            bad("Com Port"));
+        addRow("wrong type, OK sets defaults",
+            storeWith({ { "ComPort", "x" }, { "DecimalValues", QJsonValue() } }), "OK", Defaults,
+            DefaultsInForce, none);
+        addRow("CheckSum of 19 characters reads", storeWith({ { "CheckSum", QString(19, 'T') } }),
+            "", "2 9600 True True 232 " + QString(19, 'T') + " 1", DefaultsInForce,
+            bad("CheckSum option"));
+        addRow("CheckSum of 20 characters is missing",
+            storeWith({ { "CheckSum", QString(20, 'T') } }), "Cancel", "2 9600 True True 232 - 1",
+            DefaultsInForce, bad("CheckSum option"));
+        addRow("lower-case true", storeWith({ { "DecodeStatus", "true" } }), "",
+            "2 9600 true True 232 False 1", DefaultsInForce, bad("Decode Status value"));
+        addRow("blank after True", storeWith({ { "DecimalValues", "True " } }), "",
+            "2 9600 True True  232 False 1", "2 9600 1 0 1 0 1", bad("Decimal Conversion option"));
+        addRow("ComPort 9", storeWith({ { "ComPort", 9 } }), "", "9 9600 True True 232 False 1",
+            DefaultsInForce, bad("Com Port"));
+        addRow("ComPort 0", storeWith({ { "ComPort", 0 } }), "", "0 9600 True True 232 False 1",
+            DefaultsInForce, bad("Com Port"));
+        addRow("BaudRate 4800", storeWith({ { "BaudRate", 4800 } }), "",
+            "2 4800 True True 232 False 1", DefaultsInForce, bad("Baud Rate"));
+        addRow("Protocol 422", storeWith({ { "Protocol", 422 } }), "",
+            "2 9600 True True 422 False 1", DefaultsInForce, bad("Protocol type"));
+        addRow("TxDelay missing, Cancel", storeWith({ { "TxDelay", QJsonValue() } }), "Cancel",
+            "2 9600 True True 232 False 0", "2 9600 1 1 1 0 0", none);
+        addRow("TxDelay 0 is shown as 0", storeWith({ { "TxDelay", 0 } }), "",
+            "2 9600 True True 232 False 0", "2 9600 1 1 1 0 0", none);
+        addRow("everything invalid, messages in order",
+            storeWith({ { "ComPort", 12 }, { "BaudRate", 300 }, { "DecodeStatus", "yes" },
+                { "DecimalValues", "" }, { "Protocol", 0 }, { "CheckSum", "FALSE" } }),
+            "", "12 300 yes - 0 FALSE 1", "2 9600 1 0 1 0 1", all);
+        addRow("percent signs are plain text", storeWith({ { "CheckSum", "%1%2" } }), "",
+            "2 9600 True True 232 %1%2 1", DefaultsInForce, bad("CheckSum option"));
     }
     void load()
     {
         QFETCH(QByteArray, stored);
-        QFETCH(bool, answerOk);
-        QFETCH(bool, asked);
+        QFETCH(QString, answer);
         QFETCH(QString, record);
         QFETCH(QString, inForce);
         QFETCH(QStringList, messages);
-        QFETCH(bool, unchanged);
-
         QTemporaryDir tmp;
         const QString path = tmp.filePath("settings.json");
         QVERIFY(writeFile(path, stored));
+        const bool ok = answer == "OK";
+        Loaded l(path, { ok ? PromptAnswer::Ok : PromptAnswer::Cancel });
 
-        SettingsStore store(path);
-        ScriptedPrompter prompter;
-        if (answerOk)
-            prompter.answers.append(PromptAnswer::Ok);
-        Settings settings(store, prompter);
-        settings.ReadSettings();
-        settings.ReadWorkingDir();
-
-        QCOMPARE(prompter.shown.size(), asked ? 1 : 0);
-        if (asked) {
-            const PromptMessage& q = prompter.shown.first();
-            QCOMPARE(q.text, Question);
+        QCOMPARE(l.prompter.shown.size(), answer.isEmpty() ? 0 : 1);
+        if (!answer.isEmpty()) {
+            const PromptMessage& q = l.prompter.shown.first();
+            QCOMPARE(q.text, Settings::CorruptQuestion);
             QCOMPARE(q.title, QStringLiteral("Registry Corrupted"));
             QCOMPARE(q.icon, PromptIcon::Critical);
             QCOMPARE(q.buttons, PromptButtons::OkCancel);
             QCOMPARE(q.defaultAnswer, PromptAnswer::Cancel);
         }
-        QCOMPARE(recordText(settings.record), record);
-        QCOMPARE(settings.record.WorkingDir, Settings::defaultWorkingDir());
-
-        prompter.shown.clear();
-        SettingsInForce f;
-        settings.ReadConfigFile(f);
-        QCOMPARE(prompter.texts(), messages);
-        for (const auto& m : prompter.shown)
-            QCOMPARE(m.buttons, PromptButtons::Ok);
-        QCOMPARE(inForceText(f), inForce);
+        QCOMPARE(recordText(l.settings.record), record);
+        QCOMPARE(l.settings.record.WorkingDir, Settings::defaultWorkingDir());
 
         // Each opening of the configuration window reports the same again, and the
         // record is left as it is.
-        prompter.shown.clear();
-        settings.ReadConfigFile(f);
-        QCOMPARE(prompter.texts(), messages);
-        QCOMPARE(recordText(settings.record), record);
+        for (int opening = 0; opening < 2; ++opening) {
+            l.prompter.shown.clear();
+            SettingsInForce f;
+            l.settings.ReadConfigFile(f);
+            QCOMPARE(l.prompter.texts(), messages);
+            for (const auto& m : l.prompter.shown)
+                QCOMPARE(m.buttons, PromptButtons::Ok);
+            QCOMPARE(inForceText(f), inForce);
+            QCOMPARE(recordText(l.settings.record), record);
+        }
 
-        if (unchanged) {
+        if (!ok) {
             QCOMPARE(readFile(path), stored);
             QVERIFY(!QFile::exists(path + ".corrupt"));
-        } else {
-            const QJsonObject v = storedValues(path);
-            QCOMPARE(v.value("ComPort").toInt(), 2);
-            QCOMPARE(v.value("TxDelay").toInt(), 1);
-            QCOMPARE(v.value("CheckSum").toString(), QStringLiteral("False"));
+            return;
         }
-    }
-
-    void corruptFileReplacedOnOkIsKeptAside()
-    {
-        QTemporaryDir tmp;
-        const QString path = tmp.filePath("settings.json");
-        const QByteArray garbage("{\"values\": {\"WorkingDir\": \"/somewhere\"");
-        QVERIFY(writeFile(path, garbage));
-        SettingsStore store(path);
-        ScriptedPrompter prompter;
-        prompter.answers.append(PromptAnswer::Ok);
-        Settings settings(store, prompter);
-        settings.ReadSettings();
-        QCOMPARE(readFile(path + ".corrupt"), garbage);
-        QCOMPARE(storedValues(path).size(), 7);
+        // OK replaced the store with the seven defaults; a file that did not parse is
+        // kept aside.
+        const QJsonObject v = storedValues(path);
+        QCOMPARE(v.size(), 7);
+        QCOMPARE(v.value("ComPort").toInt(), 2);
+        QCOMPARE(v.value("TxDelay").toInt(), 1);
+        QCOMPARE(v.value("CheckSum").toString(), QStringLiteral("False"));
+        if (QJsonDocument::fromJson(stored).isNull())
+            QCOMPARE(readFile(path + ".corrupt"), stored);
     }
 
     void unwritableStore_data()
     {
-        QTest::addColumn<QString>("where");
-        QTest::newRow("path is a directory") << "dir";
-        QTest::newRow("parent is a file") << "file/settings.json";
+        addColumns<QString>("where");
+        addRow("path is a directory", QStringLiteral("dir"));
+        addRow("parent is a file", QStringLiteral("file/settings.json"));
     }
     void unwritableStore()
     {
@@ -298,41 +255,39 @@ private Q_SLOTS:
         QTemporaryDir tmp;
         QVERIFY(QDir(tmp.path()).mkdir("dir"));
         QVERIFY(writeFile(tmp.filePath("file"), "not a directory"));
-        const QString path = tmp.filePath(where);
+        Loaded l(tmp.filePath(where));
+        QCOMPARE(l.prompter.texts(), QStringList { Settings::CannotCreateKey });
+        QCOMPARE(l.prompter.shown.first().buttons, PromptButtons::Ok);
+        QCOMPARE(recordText(l.settings.record), Defaults);
+        QCOMPARE(l.settings.record.WorkingDir, Settings::defaultWorkingDir());
 
-        SettingsStore store(path);
-        ScriptedPrompter prompter;
-        Settings settings(store, prompter);
-        settings.ReadSettings();
-        settings.ReadWorkingDir();
-        QCOMPARE(prompter.texts(), QStringList { CannotCreate });
-        QCOMPARE(prompter.shown.first().buttons, PromptButtons::Ok);
-        QCOMPARE(recordText(settings.record), Defaults);
-        QCOMPARE(settings.record.WorkingDir, Settings::defaultWorkingDir());
-
-        prompter.shown.clear();
+        l.prompter.shown.clear();
         SettingsInForce f;
-        settings.ReadConfigFile(f);
-        QVERIFY(prompter.shown.isEmpty());
+        l.settings.ReadConfigFile(f);
+        QVERIFY(l.prompter.shown.isEmpty());
         QCOMPARE(inForceText(f), DefaultsInForce);
 
         // Saving the configuration later reports once per procedure.
-        settings.WriteSettings();
-        settings.WriteWorkingDir();
-        QCOMPARE(prompter.texts(), (QStringList { CannotCreate, CannotCreate }));
+        l.settings.WriteSettings();
+        l.settings.WriteWorkingDir();
+        QCOMPARE(l.prompter.texts(),
+            (QStringList { Settings::CannotCreateKey, Settings::CannotCreateKey }));
         QCOMPARE(readFile(tmp.filePath("file")), QByteArray("not a directory"));
     }
 
+    // "@" stands for the temporary directory, "#255" for a directory path of 255
+    // characters there (the 256-byte buffer holds 255 and the end).
     void workingDir_data()
     {
-        QTest::addColumn<QString>("stored"); // "@" stands for the temporary directory
-        QTest::addColumn<bool>("kept");
-        QTest::newRow("existing directory") << "@" << true;
-        QTest::newRow("directory that does not exist") << "@/gone" << false;
-        QTest::newRow("a file, not a directory") << "@/plain.txt" << false;
-        QTest::newRow("relative path") << "." << false;
-        QTest::newRow("empty") << "" << false;
-        QTest::newRow("embedded NUL") << QString("@") + QChar(0) + "x" << false;
+        addColumns<QString, bool>("stored", "kept");
+        addRow("existing directory", QStringLiteral("@"), true);
+        addRow("directory that does not exist", QStringLiteral("@/gone"), false);
+        addRow("a file, not a directory", QStringLiteral("@/plain.txt"), false);
+        addRow("relative path", QStringLiteral("."), false);
+        addRow("empty", QString(), false);
+        addRow("embedded NUL", QString("@") + QChar(0) + "x", false);
+        addRow("255 characters fit", QStringLiteral("#255"), true);
+        addRow("256 characters do not", QStringLiteral("#256"), false);
     }
     void workingDir()
     {
@@ -340,54 +295,26 @@ private Q_SLOTS:
         QFETCH(bool, kept);
         QTemporaryDir tmp;
         QVERIFY(writeFile(tmp.filePath("plain.txt"), "x"));
-        const QString dir = QString(stored).replace('@', tmp.path());
+        QString dir = QString(stored).replace('@', tmp.path());
+        if (stored.startsWith('#')) {
+            const int length = stored.mid(1).toInt();
+            dir = tmp.path() + '/' + QString(length - tmp.path().size() - 1, 'w');
+            QVERIFY(length - tmp.path().size() - 1 < 255 && QDir().mkpath(dir));
+        }
         const QString path = tmp.filePath("settings.json");
         const QByteArray bytes = storeWith({ { "WorkingDir", dir } });
         QVERIFY(writeFile(path, bytes));
 
-        SettingsStore store(path);
-        ScriptedPrompter prompter;
-        Settings settings(store, prompter);
-        settings.ReadSettings();
-        settings.ReadWorkingDir();
-        QCOMPARE(settings.record.WorkingDir, kept ? dir : Settings::defaultWorkingDir());
+        Loaded l(path);
+        QCOMPARE(l.settings.record.WorkingDir, kept ? dir : Settings::defaultWorkingDir());
         SettingsInForce f;
-        settings.ReadConfigFile(f);
-        QVERIFY(prompter.shown.isEmpty());
+        l.settings.ReadConfigFile(f);
+        QVERIFY(l.prompter.shown.isEmpty()); // WorkingDir is not one of the seven
         if (kept)
             QCOMPARE(f.Dir1, dir);
         QVERIFY(QFileInfo(f.Dir1).isDir());
         QCOMPARE(f.Drive1, QStringLiteral("/"));
         QCOMPARE(readFile(path), bytes); // the stored text stays until a save
-    }
-
-    void workingDirBufferOf256Bytes_data()
-    {
-        QTest::addColumn<int>("length");
-        QTest::addColumn<bool>("kept");
-        QTest::newRow("255 characters fit") << 255 << true;
-        QTest::newRow("256 characters do not") << 256 << false;
-    }
-    void workingDirBufferOf256Bytes()
-    {
-        QFETCH(int, length);
-        QFETCH(bool, kept);
-        QTemporaryDir tmp;
-        const QString base = tmp.path() + '/';
-        QVERIFY(length - base.size() < 255);
-        const QString dir = base + QString(length - base.size(), 'w');
-        QCOMPARE(dir.size(), length);
-        QVERIFY(QDir().mkpath(dir));
-        const QString path = tmp.filePath("settings.json");
-        QVERIFY(writeFile(path, storeWith({ { "WorkingDir", dir } })));
-
-        SettingsStore store(path);
-        ScriptedPrompter prompter;
-        Settings settings(store, prompter);
-        settings.ReadSettings();
-        settings.ReadWorkingDir();
-        QVERIFY(prompter.shown.isEmpty()); // WorkingDir is not one of the seven
-        QCOMPARE(settings.record.WorkingDir, kept ? dir : Settings::defaultWorkingDir());
     }
 
     void writesKeepOtherValues()
@@ -401,34 +328,24 @@ private Q_SLOTS:
         top.insert("comment", "kept");
         QVERIFY(writeFile(path, QJsonDocument(top).toJson()));
 
-        SettingsStore store(path);
-        ScriptedPrompter prompter;
-        Settings settings(store, prompter);
-        settings.ReadSettings();
-        settings.ReadWorkingDir();
+        Loaded l(path);
         // What the configuration window's save does.
-        settings.record.ComPort = 5;
-        settings.record.CheckSum = QStringLiteral("True");
-        settings.WriteSettings();
-        settings.WriteWorkingDir();
-        QVERIFY(prompter.shown.isEmpty());
-
-        const QJsonObject after = QJsonDocument::fromJson(readFile(path)).object();
-        QCOMPARE(after.value("comment").toString(), QStringLiteral("kept"));
-        const QJsonObject v = after.value("values").toObject();
-        QCOMPARE(v.value("ComPort").toInt(), 5);
-        QCOMPARE(v.value("CheckSum").toString(), QStringLiteral("True"));
+        l.settings.record.ComPort = 5;
+        l.settings.record.CheckSum = QStringLiteral("True");
+        l.settings.WriteSettings();
+        l.settings.WriteWorkingDir();
+        QVERIFY(l.prompter.shown.isEmpty());
+        QCOMPARE(QJsonDocument::fromJson(readFile(path)).object().value("comment").toString(),
+            QStringLiteral("kept"));
+        const QJsonObject v = storedValues(path);
         QCOMPARE(v.value("ComDevice3").toString(), QStringLiteral("/dev/ttyUSB0"));
-        QCOMPARE(v.value("WorkingDir").toString(), tmp.path());
         QCOMPARE(v.value("FutureValue").toInt(), 7);
 
         // And a new run reads back what was saved.
-        Settings again(store, prompter);
-        again.ReadSettings();
-        again.ReadWorkingDir();
-        QCOMPARE(recordText(again.record), QStringLiteral("5 9600 True True 232 True 1"));
-        QCOMPARE(again.record.WorkingDir, tmp.path());
-        QVERIFY(prompter.shown.isEmpty());
+        Loaded again(path);
+        QCOMPARE(recordText(again.settings.record), QStringLiteral("5 9600 True True 232 True 1"));
+        QCOMPARE(again.settings.record.WorkingDir, tmp.path());
+        QVERIFY(again.prompter.shown.isEmpty());
     }
 
     // The read-change-write of one store is one step under its lock file; a write
@@ -478,34 +395,23 @@ private Q_SLOTS:
         const QString path = tmp.filePath("settings.json");
         QVERIFY(
             writeFile(path, storeWith({ { "ComDevice3", "/dev/ttyUSB0" }, { "ComDevice4", 12 } })));
-        SettingsStore store(path);
-        ScriptedPrompter prompter;
-        Settings settings(store, prompter);
-        settings.ReadSettings();
-        QVERIFY(prompter.shown.isEmpty()); // the mapping is optional
-        QCOMPARE(settings.comDevice(3), QStringLiteral("/dev/ttyUSB0"));
-        QCOMPARE(settings.comDevice(1), QStringLiteral("/dev/ttyS0"));
-        QCOMPARE(settings.comDevice(4), QStringLiteral("/dev/ttyS3")); // not a string
-        QCOMPARE(settings.comDevice(8), QStringLiteral("/dev/ttyS7"));
-        QVERIFY(settings.comDevice(9).isEmpty());
-        QVERIFY(settings.comDevice(0).isEmpty());
-        QVERIFY(settings.comDevice(-1).isEmpty());
-
+        Loaded l(path);
+        Settings& s = l.settings;
+        QVERIFY(l.prompter.shown.isEmpty()); // the mapping is optional
+        // ComDevice4 is not a string; 0, 9 and -1 are no ports.
+        QCOMPARE((QStringList { s.comDevice(3), s.comDevice(1), s.comDevice(4), s.comDevice(8),
+                     s.comDevice(9), s.comDevice(0), s.comDevice(-1) }),
+            (QStringList { "/dev/ttyUSB0", "/dev/ttyS0", "/dev/ttyS3", "/dev/ttyS7", "", "", "" }));
         SettingsInForce f;
-        settings.ReadConfigFile(f);
+        s.ReadConfigFile(f);
         QCOMPARE(f.comDevice[3], QStringLiteral("/dev/ttyUSB0"));
         QVERIFY(f.comDevice[1].isEmpty());
 
-        settings.writeComDevice(5, QStringLiteral("/dev/ttyACM0"));
-        settings.writeComDevice(3, QString());
-        settings.writeComDevice(9, QStringLiteral("/dev/null")); // ignored
-        QCOMPARE(settings.comDevice(5), QStringLiteral("/dev/ttyACM0"));
-        QCOMPARE(settings.comDevice(3), QStringLiteral("/dev/ttyS2"));
-        const QJsonObject v = storedValues(path);
-        QCOMPARE(v.value("ComDevice5").toString(), QStringLiteral("/dev/ttyACM0"));
-        QVERIFY(!v.contains("ComDevice3"));
-        QVERIFY(!v.contains("ComDevice9"));
-        QCOMPARE(v.value("ComPort").toInt(), 2);
+        // Setting and clearing a mapping is the configuration window's (tst_configuration);
+        // a port beyond 8 is no mapping at all.
+        s.writeComDevice(9, QStringLiteral("/dev/null"));
+        QVERIFY(!storedValues(path).contains("ComDevice9"));
+        QVERIFY(s.comDevice(9).isEmpty());
     }
 };
 
