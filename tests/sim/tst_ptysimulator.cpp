@@ -1,12 +1,14 @@
 // The simulator in-process, as --simulate runs it: PtySimulator and a QSerialPort on
 // one event loop.
 
+#include "../common/simargs.h"
 #include "../common/testfiles.h"
 
 #include "core/eventwait.h"
 #include "link/framing.h"
 #include "sim/ptysimulator.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSerialPort>
@@ -38,14 +40,6 @@ bool openPort(QSerialPort& port, const QString& path, qint32 baud)
     return port.open(QIODevice::ReadWrite);
 }
 
-SimOptions options(std::function<void(SimOptions&)> change = {})
-{
-    SimOptions o;
-    if (change)
-        change(o);
-    return o;
-}
-
 } // namespace
 
 class TestPtySimulator : public QObject
@@ -57,14 +51,13 @@ private Q_SLOTS:
     void hangUpClosesTheLine();
     void paceKeepsTheLineRate_data();
     void paceKeepsTheLineRate();
-    void refusesImageOfOtherSize();
     void linkLeavesOtherFilesAlone();
-    void stopWritesImageAtomically();
+    void memoryImage();
 };
 
 void TestPtySimulator::baudMismatchAnswersNothing()
 {
-    PtySimulator sim(options([](SimOptions& o) { o.echo = true; }));
+    PtySimulator sim(simOptions(QStringLiteral("--echo")));
     QVERIFY(sim.start());
     QSerialPort port;
     QVERIFY(openPort(port, sim.slavePath(), 19200));
@@ -96,10 +89,9 @@ void TestPtySimulator::hangUpClosesTheLine()
     QFETCH(int, after);
     QFETCH(QByteArray, sent);
     QFETCH(QByteArray, answers);
-    PtySimulator sim(options([&](SimOptions& o) {
-        o.hangupAfter = after;
-        o.answerDelayMs = answers.isEmpty() ? 60000 : 0;
-    }));
+    PtySimulator sim(simOptions(QStringLiteral("--hangup-after %1 --answer-delay-ms %2")
+                                    .arg(after)
+                                    .arg(answers.isEmpty() ? 60000 : 0)));
     QVERIFY(sim.start());
     QSignalSpy hung(&sim, &PtySimulator::hungUp);
     QSerialPort port;
@@ -132,20 +124,12 @@ void TestPtySimulator::paceKeepsTheLineRate_data()
 void TestPtySimulator::paceKeepsTheLineRate()
 {
     QFETCH(int, baud);
-    PtySimulator sim(options([baud](SimOptions& o) {
-        o.pace = true;
-        o.baud = baud;
-        o.echo = true;
-    }));
+    PtySimulator sim(simOptions(QStringLiteral("--echo --pace --baud %1").arg(baud)));
     QVERIFY(sim.start());
     QSerialPort port;
     QVERIFY(openPort(port, sim.slavePath(), baud));
-    QByteArray out;
-    QByteArray expected;
-    for (int i = 0; i < 20; ++i) {
-        out += frameCommand(QStringLiteral("0 ST"), false);
-        expected += "\r0 ST\r0 0100\r\n";
-    }
+    const QByteArray out = frameCommand(QStringLiteral("0 ST"), false).repeated(20);
+    const QByteArray expected = QByteArray("\r0 ST\r0 0100\r\n").repeated(20);
     // At no moment have more characters been taken or sent than the line could have
     // carried since they were written (10 bits a character; the first one too).
     bool withinRate = true;
@@ -169,42 +153,15 @@ void TestPtySimulator::paceKeepsTheLineRate()
     QVERIFY(withinRate);
 }
 
-void TestPtySimulator::refusesImageOfOtherSize()
-{
-    QTemporaryDir dir;
-    const QString image = dir.filePath(QStringLiteral("small.eeprom"));
-    QVERIFY(writeFile(image, QByteArray(100, 'x')));
-    PtySimulator sim(options([&](SimOptions& o) { o.eepromFile = image; }));
-    QVERIFY(!sim.start());
-    QCOMPARE(sim.errorString(),
-        QStringLiteral("the memory image %1 holds 100 bytes, not the 8192 of --eeprom-size; give "
-                       "--eeprom-size "
-                       "to match it")
-            .arg(image));
-    QVERIFY(!sim.isRunning());
-    // Nothing lost: the file is as it was.
-    QCOMPARE(QFileInfo(image).size(), qint64(100));
-
-    PtySimulator fits(options([&](SimOptions& o) {
-        o.eepromFile = image;
-        o.eepromSize = 100;
-    }));
-    QVERIFY(fits.start());
-    QCOMPARE(fits.controller().memory(), QByteArray(100, 'x'));
-}
-
 void TestPtySimulator::linkLeavesOtherFilesAlone()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("ttyTYX"));
     QVERIFY(writeFile(path, "keep me"));
-    PtySimulator sim(options([&](SimOptions& o) { o.linkPath = path; }));
+    PtySimulator sim(simOptions({ QStringLiteral("--link"), path }));
     QVERIFY(!sim.start());
     QVERIFY(sim.errorString().contains(QStringLiteral("is not a symbolic link")));
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::ReadOnly));
-    QCOMPARE(f.readAll(), QByteArray("keep me"));
-    f.close();
+    QCOMPARE(readFile(path), QByteArray("keep me"));
 
     // A stale link from an earlier run is replaced.
     QVERIFY(QFile::remove(path));
@@ -215,24 +172,35 @@ void TestPtySimulator::linkLeavesOtherFilesAlone()
     QVERIFY(!QFileInfo(path).isSymLink());
 }
 
-void TestPtySimulator::stopWritesImageAtomically()
+// The memory image is written at the end, atomically; an image of another size than
+// the memory's is refused and left as it was.
+void TestPtySimulator::memoryImage()
 {
     QTemporaryDir dir;
-    const QString image = dir.filePath(QStringLiteral("new.eeprom"));
-    PtySimulator sim(options([&](SimOptions& o) {
-        o.eepromFile = image;
-        o.eepromSize = 600;
-    }));
-    QVERIFY(sim.start());
-    QVERIFY(!QFileInfo::exists(image)); // made at the end, not at the start
-    sim.controller().receive("1 EES 599\r1 EED q\r1 EEW\r", 0);
-    QVERIFY(sim.stop());
-    QFile f(image);
-    QVERIFY(f.open(QIODevice::ReadOnly));
-    const QByteArray bytes = f.readAll();
-    QCOMPARE(bytes.size(), 600);
-    QCOMPARE(bytes[599], 'q');
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList { QStringLiteral("new.eeprom") });
+    const QString image = dir.filePath(QStringLiteral("tyx.eeprom"));
+    PtySimulator made(
+        simOptions({ QStringLiteral("--eeprom-size=100"), QStringLiteral("--eeprom"), image }));
+    QVERIFY(made.start());
+    QVERIFY(!QFileInfo::exists(image));
+    made.controller().receive("1 EES 99\r1 EED q\r1 EEW\r", 0);
+    QVERIFY(made.stop());
+    const QByteArray bytes = QByteArray(99, char(0xFF)) + 'q';
+    QCOMPARE(readFile(image), bytes);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList { QStringLiteral("tyx.eeprom") });
+
+    PtySimulator other(simOptions({ QStringLiteral("--eeprom"), image }));
+    QVERIFY(!other.start());
+    QCOMPARE(other.errorString(),
+        QStringLiteral("the memory image %1 holds 100 bytes, not the 8192 of --eeprom-size; give "
+                       "--eeprom-size to match it")
+            .arg(image));
+    QVERIFY(!other.isRunning());
+    QCOMPARE(readFile(image), bytes);
+
+    PtySimulator fits(
+        simOptions({ QStringLiteral("--eeprom-size=100"), QStringLiteral("--eeprom"), image }));
+    QVERIFY(fits.start());
+    QCOMPARE(fits.controller().memory(), bytes);
 }
 
 QTEST_GUILESS_MAIN(TestPtySimulator)

@@ -1,19 +1,15 @@
-// The status mask wizard as the operator uses it.
+// The status mask wizard as the operator uses it, and its conversions both ways.
 
 #include "ui/form5.h"
 
 #include <QCheckBox>
-#include <QGroupBox>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
-#include <QPushButton>
-#include <QRadioButton>
 #include <QTest>
 
 namespace {
 
-template <typename T> T* child(QWidget& w, const char* name)
+template <typename T = QWidget> T* child(QWidget& w, const char* name)
 {
     T* c = w.findChild<T*>(QLatin1String(name));
     if (!c)
@@ -21,26 +17,17 @@ template <typename T> T* child(QWidget& w, const char* name)
     return c;
 }
 
-void selectRadix(Form5& f, bool hex)
+void click(Form5& f, const char* name)
 {
-    QTest::mouseClick(child<QRadioButton>(f, hex ? "Option2" : "Option1"), Qt::LeftButton);
+    QTest::mouseClick(child(f, name), Qt::LeftButton);
 }
 
 int shownBits(Form5& f)
 {
     int v = 0;
-    for (int k = 0; k < 16; ++k) {
-        if (child<QCheckBox>(f, QStringLiteral("Bit%1Check").arg(k).toLatin1().constData())
-                ->isChecked())
-            v |= 1 << k;
-    }
-    return v;
-}
-
-void setBits(Form5& f, int bits)
-{
     for (int k = 0; k < 16; ++k)
-        f.bitCheck(k)->setChecked((bits >> k) & 1);
+        v |= int(f.bitCheck(k)->isChecked()) << k;
+    return v;
 }
 
 } // namespace
@@ -50,12 +37,8 @@ class TestForm5 : public QObject
     Q_OBJECT
 private Q_SLOTS:
     void startState();
-    void captions();
-    void enterShowsBits_data();
-    void enterShowsBits();
-    void displayAboveButton();
-    void convert_data();
-    void convert();
+    void enterThenConvert_data();
+    void enterThenConvert();
     void emergencyStopTicksDriveDisabled();
     void valueShowsBitsExactly();
     void closingDiscards();
@@ -65,137 +48,111 @@ void TestForm5::startState()
 {
     Form5 f;
     QCOMPARE(f.windowTitle(), QStringLiteral("Status Mask Wizard"));
-    QCOMPARE(child<QLineEdit>(f, "Text1")->text(), QStringLiteral("10"));
-    QVERIFY(child<QRadioButton>(f, "Option1")->isChecked());
-    QVERIFY(!child<QRadioButton>(f, "Option2")->isChecked());
+    // No conversion runs before the operator asks for one: Text2 is empty.
+    const char* texts[][3] = { { "Text1", "text", "10" }, { "Text2", "text", "" },
+        { "Label1", "text", "Status Value" }, { "Option1", "text", "Dec" },
+        { "Option2", "text", "Hex" }, { "Command2", "text", "Display Above" },
+        { "Command1", "text", "Convert" }, { "Frame1", "title", "Status Mask Description" },
+        { "Text1", "toolTip", "Enter a number and Hit enter to display Status" },
+        { "Command1", "toolTip", "Converts Status bits selected to Decimal Status Value" },
+        { "Command2", "toolTip", "Updates Top Display with Status value currently showing in Box" },
+        { "Bit3Check", "text", "Command Accepted/ J2-1 active" },
+        { "Bit12Check", "text", "External Event 1(J2-8) Active" },
+        { "Bit15Check", "text", "Negative Limit Active" }, { "Option1", "checked", "true" },
+        { "Option2", "checked", "false" } };
+    for (const auto& [name, property, text] : texts)
+        QCOMPARE(child(f, name)->property(property).toString(), QString::fromUtf8(text));
     QCOMPARE(shownBits(f), 0x000A);
-    // No conversion runs before the operator asks for one.
-    QCOMPARE(child<QLineEdit>(f, "Text2")->text(), QString());
 }
 
-void TestForm5::captions()
+// A value entered shows its bits; Convert writes them back in the chosen radix, and
+// Display Above reads that back to the same bits.
+void TestForm5::enterThenConvert_data()
 {
-    Form5 f;
-    QCOMPARE(child<QLabel>(f, "Label1")->text(), QStringLiteral("Status Value"));
-    QCOMPARE(child<QRadioButton>(f, "Option1")->text(), QStringLiteral("Dec"));
-    QCOMPARE(child<QRadioButton>(f, "Option2")->text(), QStringLiteral("Hex"));
-    QCOMPARE(child<QPushButton>(f, "Command2")->text(), QStringLiteral("Display Above"));
-    QCOMPARE(child<QPushButton>(f, "Command1")->text(), QStringLiteral("Convert"));
-    QCOMPARE(child<QGroupBox>(f, "Frame1")->title(), QStringLiteral("Status Mask Description"));
-    QCOMPARE(child<QLineEdit>(f, "Text1")->toolTip(),
-        QStringLiteral("Enter a number and Hit enter to display Status"));
-    QCOMPARE(child<QPushButton>(f, "Command1")->toolTip(),
-        QStringLiteral("Converts Status bits selected to Decimal Status Value"));
-    QCOMPARE(child<QPushButton>(f, "Command2")->toolTip(),
-        QStringLiteral("Updates Top Display with Status value currently showing in Box"));
-    QCOMPARE(
-        child<QCheckBox>(f, "Bit3Check")->text(), QStringLiteral("Command Accepted/ J2-1 active"));
-    QCOMPARE(
-        child<QCheckBox>(f, "Bit12Check")->text(), QStringLiteral("External Event 1(J2-8) Active"));
-    QCOMPARE(child<QCheckBox>(f, "Bit15Check")->text(), QStringLiteral("Negative Limit Active"));
-}
-
-void TestForm5::enterShowsBits_data()
-{
-    QTest::addColumn<QString>("text");
     QTest::addColumn<bool>("hex");
+    QTest::addColumn<QString>("text");
     QTest::addColumn<int>("bits");
-    QTest::newRow("dec 65535") << "65535" << false << 0xFFFF;
-    QTest::newRow("hex 8000") << "8000" << true << 0x8000;
-    QTest::newRow("hex whole answer") << "1 0103" << true << 0x0103;
-    QTest::newRow("dec nonsense") << "status" << false << 0;
-    QTest::newRow("dec 4") << "4" << false << 0x0004;
+    QTest::addColumn<QString>("converted");
+    auto row = [](const char* name, bool hex, const char* text, int bits, const char* converted) {
+        QTest::newRow(name) << hex << QString::fromLatin1(text) << bits
+                            << QString::fromLatin1(converted);
+    };
+    row("dec 10", false, "10", 0x000A, "10");
+    row("dec 65535: all sixteen", false, "65535", 0xFFFF, "-1");
+    row("dec -1: all sixteen", false, "-1", 0xFFFF, "-1");
+    row("dec -32768: bit 15", false, "-32768", 0x8000, "-32768");
+    row("dec 32767: largest positive", false, "32767", 0x7FFF, "32767");
+    row("dec 65536: no bit of 16", false, "65536", 0x0000, "0");
+    row("dec fraction rounds, halves to even", false, "2.5", 0x0002, "2");
+    row("dec beyond 32 bits reads as 0", false, "99999999999", 0, "0");
+    row("dec text reads as 0", false, "abc", 0, "0");
+    row("dec empty", false, "", 0, "0");
+    row("dec after first blank", false, "1 259", 0x0103, "259");
+    row("dec trailing text ignored", false, "12xyz", 12, "12");
+    row("dec negative other than -1", false, "-21555", 0xABCD, "-21555");
+    row("hex 8000: bit 15 only", true, "8000", 0x8000, "8000");
+    row("hex FFFF", true, "FFFF", 0xFFFF, "FFFF");
+    row("hex whole answer", true, "1 0103", 0x0103, "0103");
+    row("hex answer with CR", true, "0 0103\r", 0x0103, "0103");
+    row("hex lower case, written upper-case", true, "0 abcd", 0xABCD, "ABCD");
+    row("hex eight digits keep low 16 bits", true, "0 00010103", 0x0103, "0103");
+    row("hex not a digit", true, "G1", 0, "0000");
+    row("hex only the first blank counts", true, "0 01 FF", 0x0001, "0001");
 }
 
-void TestForm5::enterShowsBits()
+void TestForm5::enterThenConvert()
 {
-    QFETCH(QString, text);
     QFETCH(bool, hex);
+    QFETCH(QString, text);
     QFETCH(int, bits);
+    QFETCH(QString, converted);
     Form5 f;
     f.show();
-    selectRadix(f, hex);
+    click(f, hex ? "Option2" : "Option1");
     auto* text1 = child<QLineEdit>(f, "Text1");
-    text1->clear();
-    QTest::keyClicks(text1, text);
+    text1->setText(text);
     QTest::keyClick(text1, Qt::Key_Return);
     QCOMPARE(shownBits(f), bits);
-}
-
-void TestForm5::displayAboveButton()
-{
-    Form5 f;
-    f.show();
-    child<QLineEdit>(f, "Text1")->setText(QStringLiteral("257"));
-    QTest::mouseClick(child<QPushButton>(f, "Command2"), Qt::LeftButton);
-    QCOMPARE(shownBits(f), 0x0101);
-}
-
-void TestForm5::convert_data()
-{
-    QTest::addColumn<int>("bits");
-    QTest::addColumn<bool>("hex");
-    QTest::addColumn<QString>("shown");
-    QTest::newRow("start bits dec") << 0x000A << false << "10";
-    QTest::newRow("start bits hex") << 0x000A << true << "000A";
-    QTest::newRow("all dec") << 0xFFFF << false << "-1";
-    QTest::newRow("all hex") << 0xFFFF << true << "FFFF";
-    QTest::newRow("bit 15 dec") << 0x8000 << false << "-32768";
-    QTest::newRow("none hex") << 0 << true << "0000";
-}
-
-void TestForm5::convert()
-{
-    QFETCH(int, bits);
-    QFETCH(bool, hex);
-    QFETCH(QString, shown);
-    Form5 f;
-    f.show();
-    setBits(f, bits);
-    selectRadix(f, hex);
-    QTest::mouseClick(child<QPushButton>(f, "Command1"), Qt::LeftButton);
-    QCOMPARE(child<QLineEdit>(f, "Text2")->text(), shown);
+    click(f, "Command1");
+    QCOMPARE(child<QLineEdit>(f, "Text2")->text(), converted);
+    for (int k = 0; k < 16; ++k)
+        f.bitCheck(k)->setChecked(false);
+    text1->setText(converted);
+    click(f, "Command2");
+    QCOMPARE(shownBits(f), bits);
 }
 
 void TestForm5::emergencyStopTicksDriveDisabled()
 {
     Form5 f;
     f.show();
-    auto* bit8 = child<QCheckBox>(f, "Bit8Check");
-    auto* bit11 = child<QCheckBox>(f, "Bit11Check");
-    QVERIFY(!bit8->isChecked());
-    QTest::mouseClick(bit11, Qt::LeftButton);
-    QVERIFY(bit11->isChecked());
-    QVERIFY(bit8->isChecked());
+    QVERIFY(!f.bitCheck(8)->isChecked());
+    click(f, "Bit11Check");
+    QCOMPARE(shownBits(f), 0x090A);
     // Bit 8 cannot be cleared while bit 11 is ticked...
-    QTest::mouseClick(bit8, Qt::LeftButton);
-    QVERIFY(bit8->isChecked());
+    click(f, "Bit8Check");
+    QCOMPARE(shownBits(f), 0x090A);
     // ...but can once it is clear.
-    QTest::mouseClick(bit11, Qt::LeftButton);
-    QVERIFY(!bit11->isChecked());
-    QVERIFY(bit8->isChecked());
-    QTest::mouseClick(bit8, Qt::LeftButton);
-    QVERIFY(!bit8->isChecked());
+    click(f, "Bit11Check");
+    QCOMPARE(shownBits(f), 0x010A);
+    click(f, "Bit8Check");
+    QCOMPARE(shownBits(f), 0x000A);
 }
 
+// A value shows its own bits: the coupling of bits 11 and 8 is the operator's clicks
+// only, so a value with bit 11 and not bit 8 is shown as it is, and a following value
+// without bit 8 clears it even though bit 11 was ticked before.
 void TestForm5::valueShowsBitsExactly()
 {
-    // A value shows its own bits: the coupling of bits 11 and 8 is the operator's
-    // clicks only, so a value with bit 11 and not bit 8 is shown as it is, and a
-    // following value without bit 8 clears it even though bit 11 was ticked before.
     Form5 f;
     f.show();
-    selectRadix(f, true);
+    click(f, "Option2");
     auto* text1 = child<QLineEdit>(f, "Text1");
-    text1->setText(QStringLiteral("0900"));
-    QTest::keyClick(text1, Qt::Key_Return);
-    QCOMPARE(shownBits(f), 0x0900);
-    text1->setText(QStringLiteral("0800"));
-    QTest::keyClick(text1, Qt::Key_Return);
-    QCOMPARE(shownBits(f), 0x0800);
-    text1->setText(QStringLiteral("0001"));
-    QTest::keyClick(text1, Qt::Key_Return);
-    QCOMPARE(shownBits(f), 0x0001);
+    for (int bits : { 0x0900, 0x0800, 0x0001 }) {
+        text1->setText(QString::number(bits, 16));
+        QTest::keyClick(text1, Qt::Key_Return);
+        QCOMPARE(shownBits(f), bits);
+    }
 }
 
 void TestForm5::closingDiscards()
