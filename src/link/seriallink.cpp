@@ -3,12 +3,21 @@
 #include "core/eventwait.h"
 
 #include <QFileInfo>
+#include <QTimer>
+
+#include <cmath>
+
+#ifdef Q_OS_UNIX
+#include <sys/ioctl.h>
+#include <termios.h>
+#endif
 
 SerialLink::SerialLink(QObject* parent)
     : QObject(parent)
 {
     connect(&m_port, &QSerialPort::readyRead, this, &SerialLink::received);
     connect(&m_port, &QSerialPort::errorOccurred, this, &SerialLink::onError);
+    m_clock.start();
 }
 
 SerialLink::~SerialLink()
@@ -53,7 +62,8 @@ bool SerialLink::open(const QString& device, qint32 baud)
         case QSerialPort::PermissionError:
             // QSerialPort reports a port locked by another program as a permission
             // error too; the lock file or the device's access bits tell which.
-            if (QFileInfo(device).exists() && QFileInfo(device).isReadable() && QFileInfo(device).isWritable()) {
+            if (QFileInfo(device).exists() && QFileInfo(device).isReadable()
+                && QFileInfo(device).isWritable()) {
                 m_reason = QStringLiteral("busy (in use by another program)");
             } else {
                 m_reason = QStringLiteral("permission denied");
@@ -91,9 +101,11 @@ QString SerialLink::statusText() const
     QString state = m_port.isOpen() ? QStringLiteral("open") : m_reason;
 #ifndef Q_OS_WIN
     if (!m_port.isOpen() && m_permissionDenied)
-        state += QStringLiteral(" (join the dialout group: sudo adduser $USER dialout, then log in again)");
+        state += QStringLiteral(
+            " (join the dialout group: sudo adduser $USER dialout, then log in again)");
 #endif
-    return QStringLiteral("%1  %2  %3").arg(m_device.isEmpty() ? QStringLiteral("(no device)") : m_device, line, state);
+    return QStringLiteral("%1  %2  %3")
+        .arg(m_device.isEmpty() ? QStringLiteral("(no device)") : m_device, line, state);
 }
 
 void SerialLink::write(const QByteArray& bytes)
@@ -102,6 +114,25 @@ void SerialLink::write(const QByteArray& bytes)
         return;
     trace(Direction::Write, bytes);
     m_port.write(bytes);
+    m_lineFreeNs = std::max(m_lineFreeNs, m_clock.nsecsElapsed()) + lineTimeNs(bytes.size());
+}
+
+qint64 SerialLink::lineTimeNs(qint64 bytes) const
+{
+    const qint64 baud = m_baud > 0 ? m_baud : 9600;
+    return (bytes * 10 * 1000000000LL + baud - 1) / baud;
+}
+
+qint64 SerialLink::lineBusyNs() const
+{
+    qint64 left = std::max<qint64>(0, m_lineFreeNs - m_clock.nsecsElapsed());
+#ifdef Q_OS_UNIX
+    // Characters still in the driver (a real UART) take their line time from now.
+    int queued = 0;
+    if (m_port.isOpen() && ::ioctl(int(m_port.handle()), TIOCOUTQ, &queued) == 0 && queued > 0)
+        left = std::max(left, lineTimeNs(queued));
+#endif
+    return left;
 }
 
 qint64 SerialLink::bytesToWrite() const
@@ -111,7 +142,23 @@ qint64 SerialLink::bytesToWrite() const
 
 void SerialLink::waitForDrain()
 {
-    waitUntil([this] { return !m_port.isOpen() || m_port.bytesToWrite() < 1; });
+    // Qt's own queue empties with a bytesWritten event; the line time and the
+    // driver's queue are waited out with a timer set to when they should be done.
+    QTimer wake;
+    wake.setSingleShot(true);
+    wake.setTimerType(Qt::PreciseTimer);
+    waitUntil([&] {
+        if (!m_port.isOpen())
+            return true;
+        if (m_port.bytesToWrite() > 0)
+            return false;
+        const qint64 left = lineBusyNs();
+        if (left <= 0)
+            return true;
+        if (!wake.isActive())
+            wake.start(int(std::max<qint64>(1, (left + 999999) / 1000000)));
+        return false;
+    });
 }
 
 qint64 SerialLink::bytesAvailable() const

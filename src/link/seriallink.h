@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QSerialPort>
 #include <QString>
@@ -13,7 +14,11 @@ class SerialLink : public QObject
 {
     Q_OBJECT
 public:
-    enum class Direction { Write, Read };
+    enum class Direction
+    {
+        Write,
+        Read
+    };
     using Tracer = std::function<void(Direction, const QByteArray&)>;
 
     explicit SerialLink(QObject* parent = nullptr);
@@ -38,8 +43,16 @@ public:
     void write(const QByteArray& bytes);
     // Bytes not yet handed to the device (the unsent output count).
     qint64 bytesToWrite() const;
-    // Waits, letting events run, until the output has left or the port is closed.
+    // Waits, letting events run, until the line has carried everything written, or
+    // the port is closed: the bytes are handed to the device, their line time (10 bits
+    // a character at the port's speed, counted from when the line was last free) has
+    // passed, and the driver's output queue is empty (a pseudo-terminal reports 0
+    // there, so its line time alone paces it). Timers wake the wait; it never polls.
     void waitForDrain();
+    // Nanoseconds until the line has carried everything written (0: it has).
+    qint64 lineBusyNs() const;
+    // Nanoseconds the line needs for `bytes` characters at the port's speed.
+    qint64 lineTimeNs(qint64 bytes) const;
 
     qint64 bytesAvailable() const;
     // Reads up to maxBytes (0: everything waiting).
@@ -70,4 +83,6 @@ private:
     QString m_reason = QStringLiteral("not opened");
     bool m_permissionDenied = false;
     Tracer m_tracer;
+    QElapsedTimer m_clock;
+    qint64 m_lineFreeNs = 0; // on m_clock: when the last byte written leaves the wire
 };

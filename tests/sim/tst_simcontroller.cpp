@@ -152,6 +152,9 @@ void TestSimController::answers_data()
     row("corrupt every 2nd", "--checksum --corrupt-every 2",
         withCheck("0 ST") + "\r" + withCheck("1 ST") + "\r",
         "0 0100#11\r\n1 0100#13\r\n"); // 1 0100 sums to 0x12
+    row("bad write every 2nd", "--bad-write-every 2",
+        "1 EEC 0\r1 EES 9\r1 EED A\r1 EEW\r1 EED B\r1 EEW\r1 EES 9\r1 EER\r1 EER\r1 EEC\r",
+        "0041 A\r\n0043 C\r\n0001 0084\r\n");
     row("corrupt without checksum changes nothing", "--corrupt-every 1", "0 ST\r", "0 0100\r\n");
 }
 
@@ -308,7 +311,7 @@ void TestSimController::options_data()
     QTest::newRow("all") << QStringLiteral(
         "--node 7 --status 0103 --move-ms 10 --eeprom-size 16 --echo --checksum "
         "--answer-delay-ms 5 --baud 19200 --pace --drop-every 3 --corrupt-every 4 "
-        "--hangup-after 9 --eeprom m.bin --log l.txt --link /tmp/x --help")
+        "--hangup-after 9 --bad-write-every 6 --eeprom m.bin --log l.txt --link /tmp/x --help")
                          << QString();
     QTest::newRow("equals form") << QStringLiteral("--node=3 --baud=57600") << QString();
     QTest::newRow("unknown") << QStringLiteral("--nod 3")
@@ -356,6 +359,7 @@ void TestSimController::options()
         QCOMPARE(o->dropEvery, 3);
         QCOMPARE(o->corruptEvery, 4);
         QCOMPARE(o->hangupAfter, 9);
+        QCOMPARE(o->badWriteEvery, 6);
         QCOMPARE(o->eepromFile, QStringLiteral("m.bin"));
         QCOMPARE(o->logFile, QStringLiteral("l.txt"));
         QCOMPARE(o->linkPath, QStringLiteral("/tmp/x"));
