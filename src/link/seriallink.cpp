@@ -10,6 +10,10 @@
 #ifdef Q_OS_UNIX
 #include <sys/ioctl.h>
 #include <termios.h>
+#include <unistd.h>
+#endif
+#ifdef Q_OS_LINUX
+#include <sys/timerfd.h>
 #endif
 
 SerialLink::SerialLink(QObject* parent)
@@ -18,6 +22,8 @@ SerialLink::SerialLink(QObject* parent)
     connect(&m_port, &QSerialPort::readyRead, this, &SerialLink::received);
     connect(&m_port, &QSerialPort::errorOccurred, this, &SerialLink::onError);
     m_clock.start();
+    m_wake.setSingleShot(true);
+    m_wake.setTimerType(Qt::PreciseTimer);
 }
 
 SerialLink::~SerialLink()
@@ -25,6 +31,11 @@ SerialLink::~SerialLink()
     m_port.disconnect(this);
     if (m_port.isOpen())
         m_port.close();
+    m_wakeNotifier.reset();
+#ifdef Q_OS_UNIX
+    if (m_wakeFd >= 0)
+        ::close(m_wakeFd);
+#endif
 }
 
 QString SerialLink::defaultDevice(int comPort)
@@ -143,10 +154,7 @@ qint64 SerialLink::bytesToWrite() const
 void SerialLink::waitForDrain()
 {
     // Qt's own queue empties with a bytesWritten event; the line time and the
-    // driver's queue are waited out with a timer set to when they should be done.
-    QTimer wake;
-    wake.setSingleShot(true);
-    wake.setTimerType(Qt::PreciseTimer);
+    // driver's queue are waited out with a wake-up set to when they should be done.
     waitUntil([&] {
         if (!m_port.isOpen())
             return true;
@@ -155,10 +163,37 @@ void SerialLink::waitForDrain()
         const qint64 left = lineBusyNs();
         if (left <= 0)
             return true;
-        if (!wake.isActive())
-            wake.start(int(std::max<qint64>(1, (left + 999999) / 1000000)));
+        wakeAfter(left);
         return false;
     });
+}
+
+void SerialLink::wakeAfter(qint64 ns)
+{
+#ifdef Q_OS_LINUX
+    // A line time is often below a millisecond; a timer file wakes on the
+    // nanosecond, where a QTimer would round every line up to the next millisecond.
+    if (m_wakeFd < 0) {
+        m_wakeFd = ::timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
+        if (m_wakeFd >= 0) {
+            m_wakeNotifier = std::make_unique<QSocketNotifier>(m_wakeFd, QSocketNotifier::Read);
+            connect(m_wakeNotifier.get(), &QSocketNotifier::activated, this, [this] {
+                quint64 expirations = 0;
+                [[maybe_unused]] const ssize_t n
+                    = ::read(m_wakeFd, &expirations, sizeof expirations);
+            });
+        }
+    }
+    if (m_wakeFd >= 0) {
+        itimerspec when {};
+        when.it_value.tv_sec = time_t(ns / 1000000000);
+        when.it_value.tv_nsec = long(ns % 1000000000);
+        if (::timerfd_settime(m_wakeFd, 0, &when, nullptr) == 0)
+            return;
+    }
+#endif
+    if (!m_wake.isActive())
+        m_wake.start(int(std::max<qint64>(1, (ns + 999999) / 1000000)));
 }
 
 qint64 SerialLink::bytesAvailable() const

@@ -4,8 +4,11 @@
 #include <QElapsedTimer>
 #include <QObject>
 #include <QSerialPort>
+#include <QSocketNotifier>
 #include <QString>
+#include <QTimer>
 #include <functional>
+#include <memory>
 
 // The one serial port of the program, on QSerialPort. It keeps why a port did not
 // open, treats a vanished device as a disconnect (closing the port once), and can
@@ -76,6 +79,8 @@ Q_SIGNALS:
 private:
     void onError(QSerialPort::SerialPortError error);
     void trace(Direction d, const QByteArray& bytes);
+    // Makes the event loop wake in ns nanoseconds.
+    void wakeAfter(qint64 ns);
 
     QSerialPort m_port;
     QString m_device;
@@ -85,4 +90,7 @@ private:
     Tracer m_tracer;
     QElapsedTimer m_clock;
     qint64 m_lineFreeNs = 0; // on m_clock: when the last byte written leaves the wire
+    int m_wakeFd = -1; // Linux: a timer file for sub-millisecond wake-ups
+    std::unique_ptr<QSocketNotifier> m_wakeNotifier;
+    QTimer m_wake; // elsewhere: a millisecond timer
 };
