@@ -1,9 +1,9 @@
 // zaziruv: the window program. Starts with the main window, as the operator knows it.
 
-#include "cmdfile/commandfileframe.h"
-#include "cmdfile/commandfilerunner.h"
-#include "eeprom/utilitycore.h"
-#include "settings/configuration.h"
+#include "ui/commandfileframe.h"
+#include "cmdrun/commandfilerunner.h"
+#include "config/portprobe.h"
+#include "config/configuration.h"
 #include "settings/settings.h"
 #include "settings/settingsstore.h"
 #include "sim/ptysimulator.h"
@@ -190,8 +190,8 @@ int main(int argc, char** argv)
     auto window = std::make_unique<main2>(*core);
     prompter.setParentWidget(window.get());
     // The configuration window lives hidden until Setup shows it; it goes with the window.
-    auto utility = std::make_unique<UtilityCore>(*core, prompter);
-    auto configuration = std::make_unique<ConfigurationCore>(*core, *utility);
+    auto probe = std::make_unique<PortProbe>(*core, prompter);
+    auto configuration = std::make_unique<ConfigurationCore>(*core, *probe);
     auto* form4 = new Form4(*configuration, window.get());
     QObject::connect(core.get(), &TerminalCore::configWindowRequested, form4, &Form4::showWindow);
     auto runner = std::make_unique<CommandFileRunner>(*core, prompter);
@@ -230,7 +230,7 @@ int main(int argc, char** argv)
     window.reset();
     runner.reset();
     configuration.reset();
-    utility.reset();
+    probe.reset();
     core.reset();
     if (simulator)
         simulator->stop();

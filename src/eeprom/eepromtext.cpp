@@ -1,7 +1,7 @@
 #include "eepromtext.h"
 
 #include "core/numbers.h"
-#include "eeprom/linereader.h"
+#include "core/text.h"
 #include "eeprom/memorymap.h"
 
 namespace EepromText {

@@ -1,7 +1,7 @@
 #include "eeprom/macroprep.h"
 
 #include "core/numbers.h"
-#include "eeprom/linereader.h"
+#include "core/text.h"
 #include "eeprom/syntaxchecker.h"
 
 #include <QFile>

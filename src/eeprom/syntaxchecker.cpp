@@ -1,7 +1,7 @@
 #include "eeprom/syntaxchecker.h"
 
 #include "core/numbers.h"
-#include "eeprom/linereader.h"
+#include "core/text.h"
 
 namespace {
 

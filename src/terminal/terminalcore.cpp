@@ -7,6 +7,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QScopeGuard>
 #include <algorithm>
 
 namespace {
@@ -233,22 +234,19 @@ void TerminalCore::onReceived()
 
 void TerminalCore::MSComm1_OnComm()
 {
-    // Branch 1: capture mode (auto-configuration, diagnostic log).
-    if (captureMode && link.isOpen()) {
+    // Branch 1: capture mode (auto-configuration, diagnostic log). The reader looks
+    // for its marker in the text itself.
+    if (answers.captureMode && link.isOpen()) {
         receiveChunk = readInput();
-        receiveAccumulator += receiveChunk;
-        if (receiveAccumulator.size() > MaxPending)
-            receiveAccumulator = receiveAccumulator.right(MaxPending);
-        responseBuffer = receiveAccumulator;
-        if (!answerMarker.isEmpty()) {
-            const qsizetype p = responseBuffer.indexOf(answerMarker);
-            if (p >= 0)
-                responseBuffer = responseBuffer.mid(p + answerMarker.size() + 3);
-        }
+        QString& text = answers.captureText;
+        text += receiveChunk;
+        if (text.size() > MaxPending)
+            text = text.right(MaxPending);
+        Q_EMIT answers.updated();
         return;
     }
 
-    if (!downloadVisible) {
+    if (!answers.downloadBranch) {
         // Branch 2: terminal mode.
         if (Frame3Visible && link.isOpen()) {
             if (terminalLineFlag) {
@@ -348,12 +346,14 @@ void TerminalCore::MSComm1_OnComm()
             receiveAccumulator.clear();
         if (!receiveAccumulator.contains(CR))
             return;
-        markedAnswer = receiveAccumulator;
-        if (!answerMarker.isEmpty()) {
-            const qsizetype p = receiveAccumulator.indexOf(answerMarker);
+        QString& marked = answers.markedAnswer;
+        marked = receiveAccumulator;
+        if (!answers.answerMarker.isEmpty()) {
+            const qsizetype p = receiveAccumulator.indexOf(answers.answerMarker);
             if (p >= 0)
-                markedAnswer = receiveAccumulator.mid(p);
+                marked = receiveAccumulator.mid(p);
         }
+        const auto notify = qScopeGuard([this] { Q_EMIT answers.updated(); });
         if (commandText.isEmpty() || receiveAccumulator.contains(commandText)) {
             const qsizetype zeros = receiveAccumulator.indexOf(QLatin1String("00"));
             if (zeros < 0)
@@ -363,10 +363,10 @@ void TerminalCore::MSComm1_OnComm()
             if (!receiveAccumulator.contains(CR))
                 return;
         }
-        if (collectFlag) {
-            collectedAnswers += markedAnswer;
-            if (collectedAnswers.size() > 16 * 1024 * 1024)
-                collectedAnswers.clear(); // no read of this program collects that much
+        if (answers.collecting) {
+            answers.collectedAnswers += marked;
+            if (answers.collectedAnswers.size() > 16 * 1024 * 1024)
+                answers.collectedAnswers.clear(); // no read of this program collects that much
         }
         commandText.clear();
         receiveAccumulator.clear();
@@ -423,35 +423,15 @@ void TerminalCore::CheckForST()
     const QString statusText = lastResponse.mid(space + 1);
     if (statusText.size() > 4)
         return;
-    const qint32 status = static_cast<qint16>(readHex(statusText));
     TextRecv = responseLine;
-    const int line = currentLine;
-    if (line < 0 || line > CommandFileTables::MaxLines)
-        return;
-    const int count = tables.waitCount[size_t(line)];
-    if (count < 0 || count > CommandFileTables::MaxWaits)
-        return;
-    for (int k = 1; k <= count; ++k) {
-        const WaitEntry& entry = tables.waits[size_t(line)][size_t(k)];
-        if (entry.value == 0)
-            continue;
-        if (entry.value != status) {
-            statusMatch = false;
-            continue;
-        }
-        statusMatch = true;
-        if (!entry.label.isEmpty()) {
-            const int labels = qBound(0, tables.labelCount, CommandFileTables::MaxLines);
-            for (int j = 1; j <= labels; ++j) {
-                const int at = tables.labelLine[size_t(j)];
-                if (at >= 1 && at <= CommandFileTables::MaxLines && tables.labelName[size_t(at)] == entry.label) {
-                    currentLine = at - 1;
-                    break;
-                }
-            }
-        }
-        break;
-    }
+    Q_EMIT statusAnswered(static_cast<qint16>(readHex(statusText)));
+}
+
+void TerminalCore::clearReception()
+{
+    receiveAccumulator.clear();
+    responseBuffer.clear();
+    changed();
 }
 
 // ----------------------------------------------------------------- window state
@@ -467,6 +447,41 @@ void TerminalCore::refreshFilelist()
     }
     if (filelistIndex >= Filelist.size())
         filelistIndex = -1;
+    changed();
+}
+
+void TerminalCore::selectFile(int index, const QString& name)
+{
+    filelistIndex = index;
+    Filename = name;
+    changed();
+}
+
+void TerminalCore::setWindowEnabled(bool enabled)
+{
+    windowEnabled = enabled;
+    changed();
+}
+
+void TerminalCore::setWorkingDir(const QString& dir)
+{
+    currentWorkingDir = dir;
+    changed();
+}
+
+void TerminalCore::setStatusFrame(bool visible)
+{
+    List1.clear();
+    List2.clear();
+    TextRecv.clear();
+    Frame7Visible = visible;
+    changed();
+}
+
+void TerminalCore::showMessageCaption(const QString& text)
+{
+    caption = text;
+    messageCaptionFlag = true;
     changed();
 }
 

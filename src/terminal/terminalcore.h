@@ -1,7 +1,7 @@
 #pragma once
 
-#include "cmdfile/commandfile.h"
 #include "core/prompter.h"
+#include "link/answerchannel.h"
 #include "link/framing.h"
 #include "link/seriallink.h"
 #include "settings/settings.h"
@@ -65,15 +65,12 @@ public:
     // ---- Reception ----
     QString receiveChunk;
     QString receiveAccumulator;
-    QString answerMarker;
-    QString markedAnswer;
-    QString collectedAnswers;
-    bool collectFlag = false;
     QString lastResponse;
     QString responseBuffer;
     QString responseLine;
-    bool captureMode = false;
-    bool downloadVisible = false; // the download window is shown
+    // What the other windows read and set of the reception: written only by
+    // MSComm1_OnComm.
+    AnswerChannel answers;
 
     QStringList ListRecv; // the last five answers, newest last
     QString TextRecv;
@@ -84,11 +81,14 @@ public:
     QStringList List1;
     QStringList List2;
     bool listsAlert = false;
-    CommandFileTables tables;
-    int currentLine = 0;
 
     void showdiag();
+    // The status check of an awaited status answer: shows it and hands its status to
+    // the command file runner (statusAnswered).
     void CheckForST();
+    // Drops what the command mode holds of a partial answer, e.g. after a capture
+    // whose bytes are no answer of this window's.
+    void clearReception();
 
     // ---- Window state ----
     QString savedCaption = QStringLiteral("ZAZIRUV 1.5");
@@ -113,6 +113,18 @@ public:
     int filelistIndex = -1;
     QString Filename;
     void refreshFilelist();
+    // The entry at index (-1: none in the list) named name becomes the selected file.
+    void selectFile(int index, const QString& name);
+
+    // What other windows and the command file runner change of what this window
+    // shows; each says so to the window.
+    void setWindowEnabled(bool enabled);
+    void setWorkingDir(const QString& dir);
+    // Shows or hides the status frame, emptied.
+    void setStatusFrame(bool visible);
+    // A MESSAGE line's text in the caption until the run ends.
+    void showMessageCaption(const QString& text);
+    void requestFocus(const QString& control) { Q_EMIT focusRequested(control); }
 
     // Enabled state of the controls that the procedures enable and disable, by
     // objectName; a control never named here is enabled.
@@ -161,6 +173,10 @@ Q_SIGNALS:
     void exitRequested();
     // A complete answer was added to ListRecv.
     void answerShown(const QString& line);
+    // An awaited answer to a status query arrived, before it is added to ListRecv.
+    // The command file runner matches it against its wait entries, connected
+    // directly, so statusMatch is set before anything else runs.
+    void statusAnswered(qint32 status);
 
 private:
     void onReceived();

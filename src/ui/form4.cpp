@@ -1,7 +1,7 @@
 #include "form4.h"
 
 #include "link/seriallink.h"
-#include "settings/configuration.h"
+#include "config/configuration.h"
 #include "terminal/terminalcore.h"
 
 #include <QCheckBox>

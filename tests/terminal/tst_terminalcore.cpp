@@ -4,6 +4,7 @@
 #include "../common/corerig.h"
 #include "../common/ptypair.h"
 
+#include "cmdrun/commandfilerunner.h"
 #include "core/eventwait.h"
 #include "link/framing.h"
 #include "settings/settings.h"
@@ -330,7 +331,8 @@ private Q_SLOTS:
         QFETCH(bool, match);
         QFETCH(int, line);
         Rig rig;
-        auto& t = rig.core->tables;
+        CommandFileRunner runner(*rig.core, rig.prompter);
+        auto& t = runner.tables;
         t.waitCount[4] = 2;
         t.waits[4][1] = { 2, {} };
         t.waits[4][2] = { 3, QStringLiteral("DONE") };
@@ -339,32 +341,34 @@ private Q_SLOTS:
         t.labelName[2] = QStringLiteral("START");
         t.labelLine[2] = 9;
         t.labelName[9] = QStringLiteral("DONE");
-        rig.core->currentLine = 4;
+        runner.currentLine = 4;
         rig.core->commandText = QStringLiteral("0 ST 2 3>DONE");
         rig.core->awaitingAnswer = 1;
         rig.answer("0 " + status.toLatin1() + "\r\n");
         QCOMPARE(rig.core->statusMatch, match);
-        QCOMPARE(rig.core->currentLine, line);
+        QCOMPARE(runner.currentLine, line);
     }
 
     void statusCheckOutsideTheTables()
     {
         Rig rig;
-        rig.core->currentLine = 9999;
+        CommandFileRunner runner(*rig.core, rig.prompter);
+        runner.currentLine = 9999;
         rig.core->commandText = QStringLiteral("0 ST 1");
         rig.core->awaitingAnswer = 1;
         rig.answer("0 0001\r\n");
-        QCOMPARE(rig.core->currentLine, 9999);
+        QCOMPARE(runner.currentLine, 9999);
         QVERIFY(!rig.core->statusMatch);
     }
 
     void statusWaitRepeatsUntilMatch()
     {
         Rig rig;
-        auto& t = rig.core->tables;
+        CommandFileRunner runner(*rig.core, rig.prompter);
+        auto& t = runner.tables;
         t.waitCount[1] = 1;
         t.waits[1][1] = { 4, {} };
-        rig.core->currentLine = 1;
+        runner.currentLine = 1;
         rig.core->statusWaitMode = true;
         rig.core->commandText = QStringLiteral("0 ST 4");
         int queries = 0;

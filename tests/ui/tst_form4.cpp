@@ -5,7 +5,7 @@
 #include "ui/form4.h"
 
 #include "../common/ptypair.h"
-#include "../settings/configrig.h"
+#include "../config/configrig.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -323,7 +323,7 @@ void TestForm4::autoConfigureButton()
     QVERIFY(!child<QCheckBox>(w.form, "CheckSumChk")->isChecked());
     QVERIFY(w.form.isVisible()); // the window stays open
     QVERIFY(child<QPushButton>(w.form, "SaveAndExit")->isEnabled());
-    QCOMPARE(rig.prompter.texts().last(), UtilityCore::ProbeSuccessText);
+    QCOMPARE(rig.prompter.texts().last(), PortProbe::ProbeSuccessText);
 }
 
 void TestForm4::debugButton()
@@ -338,7 +338,7 @@ void TestForm4::debugButton()
     QVERIFY(disabledWhileWorking);
     QVERIFY(w.form.isEnabled());
     QCOMPARE(readFile(QDir(rig.workDir).filePath("TYXLOG.CMD")).size(), 1000);
-    QCOMPARE(rig.prompter.texts(), QStringList({ UtilityCore::DebugSuccessText }));
+    QCOMPARE(rig.prompter.texts(), QStringList({ PortProbe::DebugSuccessText }));
 }
 
 QTEST_MAIN(TestForm4)

@@ -3,8 +3,8 @@
 
 #include "commands.h"
 
-#include "eeprom/utilitycore.h"
-#include "settings/configuration.h"
+#include "config/portprobe.h"
+#include "config/configuration.h"
 #include "terminal/terminalcore.h"
 
 #include <QDir>
@@ -22,12 +22,12 @@ struct ConfigSession
     {
         if (!core)
             return;
-        utility = std::make_unique<UtilityCore>(*core, ctx.prompter);
-        config = std::make_unique<ConfigurationCore>(*core, *utility);
+        probe = std::make_unique<PortProbe>(*core, ctx.prompter);
+        config = std::make_unique<ConfigurationCore>(*core, *probe);
     }
     TerminalCore* core = nullptr;
     // Declared in the order they are built, so the configuration goes first.
-    std::unique_ptr<UtilityCore> utility;
+    std::unique_ptr<PortProbe> probe;
     std::unique_ptr<ConfigurationCore> config;
 };
 

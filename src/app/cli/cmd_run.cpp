@@ -5,7 +5,7 @@
 
 #include "commands.h"
 
-#include "cmdfile/commandfilerunner.h"
+#include "cmdrun/commandfilerunner.h"
 #include "core/eventwait.h"
 #include "terminal/terminalcore.h"
 

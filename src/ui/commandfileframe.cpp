@@ -1,6 +1,6 @@
-#include "cmdfile/commandfileframe.h"
+#include "ui/commandfileframe.h"
 
-#include "cmdfile/commandfilerunner.h"
+#include "cmdrun/commandfilerunner.h"
 #include "terminal/terminalcore.h"
 
 #include <QListWidget>

@@ -8,7 +8,7 @@
 
 class Prompter;
 class TerminalCore;
-class UtilityCore;
+class PortProbe;
 
 // The configuration window's logic without its widgets. Its controls are the
 // settings in force (SettingsInForce); the window shows them and writes the
@@ -17,10 +17,10 @@ class ConfigurationCore : public QObject
 {
     Q_OBJECT
 public:
-    ConfigurationCore(TerminalCore& core, UtilityCore& utility, QObject* parent = nullptr);
+    ConfigurationCore(TerminalCore& core, PortProbe& probe, QObject* parent = nullptr);
 
     TerminalCore& core;
-    UtilityCore& utility;
+    PortProbe& probe;
     Settings& settings;
     SettingsInForce& cfg;
     Prompter& prompter;

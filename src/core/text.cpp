@@ -1,4 +1,4 @@
-#include "eeprom/linereader.h"
+#include "core/text.h"
 
 QList<TextLine> LineReader::split(QByteArrayView bytes)
 {

@@ -3,7 +3,7 @@
 #include "core/numbers.h"
 #include "core/prompter.h"
 #include "core/ticktimer.h"
-#include "eeprom/utilitycore.h"
+#include "config/portprobe.h"
 #include "link/seriallink.h"
 #include "terminal/terminalcore.h"
 
@@ -65,10 +65,10 @@ QString flagText(int checkBox)
 
 } // namespace
 
-ConfigurationCore::ConfigurationCore(TerminalCore& core_, UtilityCore& utility_, QObject* parent)
+ConfigurationCore::ConfigurationCore(TerminalCore& core_, PortProbe& probe_, QObject* parent)
     : QObject(parent)
     , core(core_)
-    , utility(utility_)
+    , probe(probe_)
     , settings(core_.settings)
     , cfg(core_.cfg)
     , prompter(core_.prompter)
@@ -120,21 +120,16 @@ void ConfigurationCore::SaveAndExit_Click()
     ApplyConfiguration();
     core.Openport();
     Q_EMIT hideRequested();
-    core.windowEnabled = true;
+    core.setWindowEnabled(true);
     core.filelistPath = core.currentWorkingDir;
     core.filelistPattern = QStringLiteral("*.Cmd");
-    core.refreshFilelist();
     core.Filename.clear();
-    Q_EMIT core.viewChanged();
+    core.refreshFilelist();
 }
 
 void ConfigurationCore::ChkStatus_Click()
 {
-    core.List1.clear();
-    core.List2.clear();
-    core.TextRecv.clear();
-    core.Frame7Visible = cfg.ChkStatus == 1;
-    Q_EMIT core.viewChanged();
+    core.setStatusFrame(cfg.ChkStatus == 1);
 }
 
 bool ConfigurationCore::readableDir(const QString& path) const
@@ -164,10 +159,9 @@ bool ConfigurationCore::Dir1_Change(const QString& path)
         return false;
     }
     cfg.Dir1 = QDir::toNativeSeparators(QDir::cleanPath(QFileInfo(path).absoluteFilePath()));
-    core.currentWorkingDir = cfg.Dir1;
+    core.setWorkingDir(cfg.Dir1);
     cfg.Drive1 = Settings::driveOf(cfg.Dir1);
     changed();
-    Q_EMIT core.viewChanged();
     return true;
 }
 
@@ -197,24 +191,23 @@ bool ConfigurationCore::AutoConfigure_Click()
     {
         BusyScope busyScope(m_busy);
         prompter.message(OneControllerText, PromptIcon::Information);
-        core.captureMode = true;
+        core.answers.captureMode = true;
         cfg.CheckSumChk = 0;
         changed();
         for (int port = 1; port <= 8; ++port) {
             cfg.comPort = port;
             changed();
             ProbeBauds();
-            if (utility.probeSuccess)
+            if (probe.probeSuccess)
                 break;
         }
-        core.captureMode = false;
+        core.answers.captureMode = false;
         // What the probes caught is no answer of the main window's.
-        core.receiveAccumulator.clear();
-        core.responseBuffer.clear();
+        core.answers.clearTexts();
+        core.clearReception();
     }
     changed(); // no longer busy: the buttons work again
-    Q_EMIT core.viewChanged();
-    return utility.probeSuccess;
+    return probe.probeSuccess;
 }
 
 void ConfigurationCore::ProbeBauds()
@@ -222,16 +215,16 @@ void ConfigurationCore::ProbeBauds()
     for (const int baud : Bauds) {
         cfg.baudRate = baud;
         changed();
-        utility.probeSuccess = false;
+        probe.probeSuccess = false;
         ApplyConfiguration();
         core.Openport();
         if (!core.portReady)
             return;
         {
             TickRun ticking;
-            utility.TX_TEST_CMD();
+            probe.TX_TEST_CMD();
         }
-        if (utility.probeSuccess)
+        if (probe.probeSuccess)
             return;
     }
 }
@@ -246,18 +239,16 @@ bool ConfigurationCore::Debug_Click()
         enabled = false;
         changed();
         TickRun ticking;
-        written = utility.DEBUG_PORT();
+        written = probe.DEBUG_PORT();
     }
     enabled = true;
     changed();
-    Q_EMIT core.viewChanged();
     return written;
 }
 
 void ConfigurationCore::windowClosed()
 {
-    core.windowEnabled = true;
-    Q_EMIT core.viewChanged();
+    core.setWindowEnabled(true);
 }
 
 QStringList ConfigurationCore::drives()

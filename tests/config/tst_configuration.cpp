@@ -241,7 +241,7 @@ void TestConfiguration::autoConfigureFindsControllerInOrder()
         QStringList({ sim.path() + "@9600 \r", sim.path() + "@9600 " + marker,
             sim.path() + "@19200 \r", sim.path() + "@19200 " + marker }));
     QCOMPARE(rig.prompter.texts(),
-        QStringList({ ConfigurationCore::OneControllerText, UtilityCore::ProbeSuccessText }));
+        QStringList({ ConfigurationCore::OneControllerText, PortProbe::ProbeSuccessText }));
     QCOMPARE(rig.prompter.shown.at(0).icon, PromptIcon::Information);
     QCOMPARE(rig.prompter.shown.at(1).icon, PromptIcon::Information);
 
@@ -253,12 +253,12 @@ void TestConfiguration::autoConfigureFindsControllerInOrder()
     QCOMPARE(v["BaudRate"].toInt(), 19200);
     QCOMPARE(v["CheckSum"].toString(), "False");
     QVERIFY(rig.core->link.isOpen());
-    QVERIFY(!rig.core->captureMode);
+    QVERIFY(!rig.core->answers.captureMode);
     QVERIFY(!rig.config->busy());
     // What the probe caught must not be taken for the answer to the next command.
     QVERIFY(rig.core->responseBuffer.isEmpty());
     QVERIFY(rig.core->receiveAccumulator.isEmpty());
-    QVERIFY(!rig.core->collectFlag);
+    QVERIFY(!rig.core->answers.collecting);
 }
 
 void TestConfiguration::autoConfigureNoAnswer_data()
@@ -284,12 +284,12 @@ void TestConfiguration::autoConfigureNoAnswer()
     QCOMPARE(log.opens, opens);
     // Nothing is said when no port answers.
     QCOMPARE(rig.prompter.texts(), QStringList({ ConfigurationCore::OneControllerText }));
-    QVERIFY(!rig.utility->probeSuccess);
+    QVERIFY(!rig.probe->probeSuccess);
     const QJsonObject v = rig.stored();
     QCOMPARE(v["ComPort"].toInt(), 8);
     QCOMPARE(v["BaudRate"].toInt(), 9600);
     QCOMPARE(v["CheckSum"].toString(), "False");
-    QVERIFY(!rig.core->captureMode);
+    QVERIFY(!rig.core->answers.captureMode);
     QVERIFY(!rig.core->link.isOpen());
     if (echo)
         QVERIFY(peer.received.contains("\r0 ST\r"));
@@ -316,12 +316,12 @@ void TestConfiguration::probeAnswer()
     Peer peer(echo, reply);
     ConfigRig rig(mapping({ { 2, peer.path() } }));
     QVERIFY(rig.core->link.isOpen());
-    rig.core->captureMode = true;
-    rig.utility->probeSuccess = !success;
-    rig.utility->TX_TEST_CMD();
-    QCOMPARE(rig.utility->probeSuccess, success);
-    QCOMPARE(rig.prompter.texts().contains(UtilityCore::ProbeSuccessText), success);
-    QVERIFY(!rig.core->collectFlag);
+    rig.core->answers.captureMode = true;
+    rig.probe->probeSuccess = !success;
+    rig.probe->TX_TEST_CMD();
+    QCOMPARE(rig.probe->probeSuccess, success);
+    QCOMPARE(rig.prompter.texts().contains(PortProbe::ProbeSuccessText), success);
+    QVERIFY(!rig.core->answers.collecting);
 }
 
 void TestConfiguration::autoConfigureDeviceVanishes()
@@ -364,9 +364,9 @@ void TestConfiguration::debugLogSilentPort()
     QCOMPARE(file.size(), 1000);
     QCOMPARE(file, expectedEmptyLog().toLatin1().leftJustified(1000, ' '));
     QCOMPARE(rig.core->selectedCommandFile, path);
-    QCOMPARE(rig.prompter.texts(), QStringList({ UtilityCore::DebugSuccessText }));
+    QCOMPARE(rig.prompter.texts(), QStringList({ PortProbe::DebugSuccessText }));
     QCOMPARE(rig.prompter.shown.last().icon, PromptIcon::Information);
-    QVERIFY(!rig.core->captureMode);
+    QVERIFY(!rig.core->answers.captureMode);
     QVERIFY(rig.config->enabled);
 
     // Listed among the command files once the list is refreshed.
@@ -383,8 +383,8 @@ void TestConfiguration::debugLogSimulator()
     QVERIFY(rig.config->Debug_Click());
     const QByteArray file = readFile(QDir(rig.workDir).filePath("TYXLOG.CMD"));
     QCOMPARE(file.size(), 1000);
-    const QString log = rig.utility->debugLogText;
-    QCOMPARE(file, UtilityCore::debugRecord(log));
+    const QString log = rig.probe->debugLogText;
+    QCOMPARE(file, PortProbe::debugRecord(log));
     const auto answers = answersOf(log);
     QVERIFY2(answers, qPrintable(log));
     QCOMPARE(answers->size(), 7);
@@ -402,7 +402,7 @@ void TestConfiguration::debugLogCutAt1000()
     Peer peer(false, longAnswer);
     ConfigRig rig(mapping({ { 2, peer.path() } }));
     QVERIFY(rig.config->Debug_Click());
-    const QString log = rig.utility->debugLogText;
+    const QString log = rig.probe->debugLogText;
     QVERIFY(log.size() > 1000);
     QCOMPARE(readFile(QDir(rig.workDir).filePath("TYXLOG.CMD")), log.left(1000).toLatin1());
 }
@@ -413,7 +413,7 @@ void TestConfiguration::debugLogPortClosed()
     QVERIFY(!rig.core->link.isOpen());
     QVERIFY(!rig.config->Debug_Click());
     QVERIFY(!QFile::exists(QDir(rig.workDir).filePath("TYXLOG.CMD")));
-    QCOMPARE(rig.prompter.texts(), QStringList({ UtilityCore::DebugPortClosedText }));
+    QCOMPARE(rig.prompter.texts(), QStringList({ PortProbe::DebugPortClosedText }));
     QVERIFY(rig.config->enabled);
     QVERIFY(!rig.config->busy());
 }
@@ -446,7 +446,7 @@ void TestConfiguration::debugLogUnwritable()
     QCOMPARE(rig.prompter.shown[0].icon, PromptIcon::Exclamation);
     QVERIFY(!QFileInfo(target).isFile());
     QCOMPARE(rig.core->selectedCommandFile, before);
-    QVERIFY(!rig.core->captureMode);
+    QVERIFY(!rig.core->answers.captureMode);
     QVERIFY(rig.config->enabled);
 }
 
@@ -510,7 +510,7 @@ void TestConfiguration::cliAutoconfigure()
     QCOMPARE(r.exitCode, 0);
     QCOMPARE(r.outText(), "ComPort=3\nBaudRate=19200\n");
     QVERIFY(r.errText().contains(ConfigurationCore::OneControllerText));
-    QVERIFY(r.errText().contains(UtilityCore::ProbeSuccessText));
+    QVERIFY(r.errText().contains(PortProbe::ProbeSuccessText));
     const QJsonObject v = storedValues(store);
     QCOMPARE(v["ComPort"].toInt(), 3);
     QCOMPARE(v["BaudRate"].toInt(), 19200);
@@ -562,7 +562,7 @@ void TestConfiguration::cliDebuglogSimulator()
     const ProcessRun r
         = runCli({ "--settings", store, "--port", sim.path(), "--dir", out, "debuglog" });
     QCOMPARE(r.exitCode, 0);
-    QVERIFY(r.errText().contains(UtilityCore::DebugSuccessText));
+    QVERIFY(r.errText().contains(PortProbe::DebugSuccessText));
     const QByteArray file = readFile(QDir(out).filePath("TYXLOG.CMD"));
     QCOMPARE(file.size(), 1000);
     const auto answers = answersOf(QString::fromLatin1(file).trimmed());

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "cmdfile/commandfile.h"
-#include "cmdfile/externaleditor.h"
+#include "core/externaleditor.h"
 #include "core/prompter.h"
 
 #include <QObject>
@@ -32,6 +32,15 @@ public:
     // Whole runs of the file completed in the current or last run.
     int passesDone() const { return m_passes; }
     bool isRunning() const { return m_running; }
+
+    // The status-wait state of the file being run: its tables and the line in
+    // force (a status match with a jump label moves it).
+    CommandFileTables tables;
+    int currentLine = 0;
+    // Checks an awaited status answer against the current line's wait entries: sets
+    // the main window's statusMatch and follows a jump label. Runs on
+    // TerminalCore::statusAnswered.
+    void matchStatus(qint32 status);
 
     // How the last run ended.
     enum class Outcome { None, Finished, Stopped, Refused, PortClosed };

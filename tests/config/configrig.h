@@ -3,11 +3,11 @@
 // The configuration window's logic over a private settings store, with helpers to
 // run the simulated controller as a separate process.
 
-#include "storedvalues.h"
+#include "../settings/storedvalues.h"
 
 #include "core/prompter.h"
-#include "eeprom/utilitycore.h"
-#include "settings/configuration.h"
+#include "config/portprobe.h"
+#include "config/configuration.h"
 #include "settings/settings.h"
 #include "settings/settingsstore.h"
 #include "terminal/terminalcore.h"
@@ -97,14 +97,14 @@ public:
         QDir().mkpath(workDir);
         writeFile(storePath, storeText(devices, comPort, workDir, extra));
         core = std::make_unique<TerminalCore>(settings, cfg, prompter);
-        utility = std::make_unique<UtilityCore>(*core, prompter);
-        config = std::make_unique<ConfigurationCore>(*core, *utility);
+        probe = std::make_unique<PortProbe>(*core, prompter);
+        config = std::make_unique<ConfigurationCore>(*core, *probe);
         core->load();
     }
     ~ConfigRig()
     {
         config.reset();
-        utility.reset();
+        probe.reset();
         core.reset();
     }
 
@@ -118,6 +118,6 @@ public:
     Settings settings;
     SettingsInForce cfg;
     std::unique_ptr<TerminalCore> core;
-    std::unique_ptr<UtilityCore> utility;
+    std::unique_ptr<PortProbe> probe;
     std::unique_ptr<ConfigurationCore> config;
 };

@@ -6,7 +6,7 @@
 #include "../common/ptypair.h"
 #include "../common/testfiles.h"
 
-#include "cmdfile/commandfilerunner.h"
+#include "cmdrun/commandfilerunner.h"
 #include "core/eventwait.h"
 #include "settings/settings.h"
 #include "settings/settingsstore.h"

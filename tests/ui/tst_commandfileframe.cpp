@@ -2,8 +2,8 @@
 
 #include "../common/testfiles.h"
 
-#include "cmdfile/commandfileframe.h"
-#include "cmdfile/commandfilerunner.h"
+#include "ui/commandfileframe.h"
+#include "cmdrun/commandfilerunner.h"
 #include "core/eventwait.h"
 #include "settings/settings.h"
 #include "settings/settingsstore.h"

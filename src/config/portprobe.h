@@ -6,14 +6,15 @@
 class Prompter;
 class TerminalCore;
 
-// The download window's logic without its widgets. It talks to the controller
-// through the main window's port (TerminalCore) and paces its exchanges by the
+// The configuration window's port checks: one status query that tells whether a
+// controller answers (Auto Configure), and the diagnostic log. It talks through the
+// main window's port (TerminalCore) in capture mode and paces its exchanges by the
 // tick timer.
-class UtilityCore : public QObject
+class PortProbe : public QObject
 {
     Q_OBJECT
 public:
-    UtilityCore(TerminalCore& core, Prompter& prompter, QObject* parent = nullptr);
+    PortProbe(TerminalCore& core, Prompter& prompter, QObject* parent = nullptr);
 
     TerminalCore& core;
     Prompter& prompter;

@@ -1,4 +1,4 @@
-#include "utilitycore.h"
+#include "portprobe.h"
 
 #include "core/eventwait.h"
 #include "core/prompter.h"
@@ -32,20 +32,20 @@ void dropLeadingLineEnd(QString& text)
 }
 } // namespace
 
-UtilityCore::UtilityCore(TerminalCore& core_, Prompter& prompter_, QObject* parent)
+PortProbe::PortProbe(TerminalCore& core_, Prompter& prompter_, QObject* parent)
     : QObject(parent)
     , core(core_)
     , prompter(prompter_)
 {
 }
 
-void UtilityCore::sendAndDrain(const QString& text)
+void PortProbe::sendAndDrain(const QString& text)
 {
     core.link.write(toWire(text));
     core.link.waitForDrain();
 }
 
-void UtilityCore::waitForAnswer(qint64 bytesSent)
+void PortProbe::waitForAnswer(qint64 bytesSent)
 {
     TickTimer& timer = TickTimer::instance();
     // The callers start the tick timer; without it the count would never move.
@@ -68,29 +68,29 @@ void UtilityCore::waitForAnswer(qint64 bytesSent)
         timer.StopTimer();
 }
 
-void UtilityCore::TX_TEST_CMD()
+void PortProbe::TX_TEST_CMD()
 {
-    core.answerMarker = CR;
-    sendAndDrain(core.answerMarker);
+    AnswerChannel& answers = core.answers;
+    answers.answerMarker = CR;
+    sendAndDrain(answers.answerMarker);
 
-    core.receiveAccumulator.clear();
-    core.collectedAnswers.clear();
-    core.collectFlag = true;
+    answers.clearTexts();
+    answers.startReading();
 
-    core.answerMarker = CR + Tyx::Status + CR;
-    sendAndDrain(core.answerMarker);
-    waitForAnswer(core.answerMarker.size());
+    answers.answerMarker = CR + Tyx::Status + CR;
+    sendAndDrain(answers.answerMarker);
+    waitForAnswer(answers.answerMarker.size());
 
-    QString answer = core.receiveAccumulator;
+    QString answer = answers.captureText;
     dropLeadingLineEnd(answer);
-    const qsizetype at = answer.indexOf(core.answerMarker);
+    const qsizetype at = answer.indexOf(answers.answerMarker);
     if (at >= 0)
-        answer = answer.mid(at + core.answerMarker.size());
+        answer = answer.mid(at + answers.answerMarker.size());
     dropLeading(answer, QLatin1Char('\r'));
     dropLeading(answer, QLatin1Char('\n'));
     // The probe collects nothing for the download window; leaving the flag on would
     // make its next exchanges pile up in the collected answers.
-    core.collectFlag = false;
+    answers.endReading();
 
     probeSuccess = false;
     if (!answer.isEmpty() && answer.contains(QLatin1String("00"))) {
@@ -99,14 +99,14 @@ void UtilityCore::TX_TEST_CMD()
     }
 }
 
-QByteArray UtilityCore::debugRecord(const QString& logText)
+QByteArray PortProbe::debugRecord(const QString& logText)
 {
     QByteArray record = toWire(logText.left(DebugRecordBytes));
     record.append(DebugRecordBytes - record.size(), ' ');
     return record;
 }
 
-bool UtilityCore::DEBUG_PORT()
+bool PortProbe::DEBUG_PORT()
 {
     debugLogText.clear();
     if (!core.link.isOpen()) {
@@ -116,24 +116,24 @@ bool UtilityCore::DEBUG_PORT()
         return false;
     }
 
-    core.captureMode = true;
+    AnswerChannel& answers = core.answers;
+    answers.captureMode = true;
     QString log;
-    core.answerMarker = CR;
-    sendAndDrain(core.answerMarker);
+    answers.answerMarker = CR;
+    sendAndDrain(answers.answerMarker);
     for (const QString& query : Tyx::DebugQueries) {
-        core.receiveAccumulator.clear();
-        core.collectedAnswers.clear();
-        core.collectFlag = true;
-        core.answerMarker = query + CR;
-        sendAndDrain(core.answerMarker);
-        waitForAnswer(core.answerMarker.size());
-        QString answer = core.receiveAccumulator;
+        answers.clearTexts();
+        answers.startReading();
+        answers.answerMarker = query + CR;
+        sendAndDrain(answers.answerMarker);
+        waitForAnswer(answers.answerMarker.size());
+        QString answer = answers.captureText;
         dropLeadingLineEnd(answer);
         log += query + QStringLiteral(" = ") + answer;
-        core.answerMarker = CR;
-        sendAndDrain(core.answerMarker);
+        answers.answerMarker = CR;
+        sendAndDrain(answers.answerMarker);
     }
-    core.collectFlag = false;
+    answers.endReading();
     debugLogText = log;
 
     const QString dir
@@ -155,9 +155,9 @@ bool UtilityCore::DEBUG_PORT()
 
     // What arrived during the log is no answer of the main window's: leaving it
     // would show it in front of the next command's answer.
-    core.captureMode = false;
-    core.receiveAccumulator.clear();
-    core.responseBuffer.clear();
+    answers.captureMode = false;
+    answers.clearTexts();
+    core.clearReception();
 
     if (!written) {
         prompter.message(QStringLiteral("'TYXLOG' could not be written to \"%1\": %2")

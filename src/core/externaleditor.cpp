@@ -1,4 +1,4 @@
-#include "cmdfile/externaleditor.h"
+#include "core/externaleditor.h"
 
 #include <QFile>
 #include <QFileInfo>

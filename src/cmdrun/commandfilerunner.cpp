@@ -1,4 +1,4 @@
-#include "cmdfile/commandfilerunner.h"
+#include "cmdrun/commandfilerunner.h"
 
 #include "core/eventwait.h"
 #include "terminal/terminalcore.h"
@@ -23,6 +23,8 @@ CommandFileRunner::CommandFileRunner(TerminalCore& core, Prompter& prompter, QOb
     , m_core(core)
     , m_prompter(prompter)
 {
+    connect(&m_core, &TerminalCore::statusAnswered, this, &CommandFileRunner::matchStatus,
+        Qt::DirectConnection);
 }
 
 CommandFileRunner::~CommandFileRunner() = default;
@@ -123,12 +125,12 @@ void CommandFileRunner::ExecuteCommands()
     m_core.continuousRun = answer == PromptAnswer::Yes;
     enable(m_core, { "EditCmd", "ExecuteCmdFile", "DeleteCmd", "Filename", "Filelist" }, false);
     m_core.setControlEnabled(QStringLiteral("PauseCmd"), true);
-    Q_EMIT m_core.focusRequested(QStringLiteral("PauseCmd"));
+    m_core.requestFocus(QStringLiteral("PauseCmd"));
     m_core.setControlEnabled(QStringLiteral("CancelCmd"), true);
     m_core.skipNext = false;
 
-    m_core.tables = std::move(read.tables);
-    const CommandFileTables& t = m_core.tables;
+    tables = std::move(read.tables);
+    const CommandFileTables& t = tables;
     if (t.hasRepeat)
         m_core.repeatCounter = 1;
     m_running = true;
@@ -136,17 +138,17 @@ void CommandFileRunner::ExecuteCommands()
     Q_EMIT runStarted();
 
     int i = 0;
-    m_core.currentLine = 0;
+    currentLine = 0;
     for (;;) {
         if (m_core.stopRequest || (!m_core.continuousRun && i >= t.lineCount))
             break;
         // Nothing to run: a continuous run of a file of comments would go round for ever.
         if (portGone() || t.lineCount == 0)
             break;
-        m_core.currentLine = i + 1;
-        if (m_core.currentLine > t.lineCount) {
+        currentLine = i + 1;
+        if (currentLine > t.lineCount) {
             // Continuous run: one whole run of the file is done; start again at line 1.
-            m_core.currentLine = 1;
+            currentLine = 1;
             ++m_passes;
             if (passLimit > 0 && m_passes >= passLimit)
                 break;
@@ -161,18 +163,19 @@ void CommandFileRunner::ExecuteCommands()
 
         // The repeat block: all passes but the last run here; the last is the main loop's.
         int remaining = t.repeatCount - 1;
-        while (m_core.currentLine == t.repeatStart && remaining != 0 && !m_core.stopRequest && !portGone()) {
+        while (
+            currentLine == t.repeatStart && remaining != 0 && !m_core.stopRequest && !portGone()) {
             if (remaining > 0)
                 --remaining; // a count of 0 (remaining -1) repeats until the run is stopped
             // A status jump out of the block ends the pass at the end of the line table.
-            while (m_core.currentLine != t.repeatEnd && m_core.currentLine >= 0 && m_core.currentLine <= t.lineCount
+            while (currentLine != t.repeatEnd && currentLine >= 0 && currentLine <= t.lineCount
                 && !portGone()) {
-                if (m_core.currentLine >= 1)
+                if (currentLine >= 1)
                     RepeatMech();
-                ++m_core.currentLine;
+                ++currentLine;
             }
             m_core.repeatCounter = qint16(m_core.repeatCounter + 1);
-            m_core.currentLine = t.repeatStart;
+            currentLine = t.repeatStart;
             if (!m_activity) {
                 waitTicks(1); // an empty block must not keep Cancel out either
                 m_activity = false;
@@ -180,17 +183,49 @@ void CommandFileRunner::ExecuteCommands()
         }
         if (m_core.stopRequest || portGone())
             break;
-        if (m_core.currentLine == t.repeatEnd)
+        if (currentLine == t.repeatEnd)
             m_core.repeatCounter = 1;
 
         if (executeLine(false) == Step::Sent)
             waitTicks(1);
-        i = m_core.currentLine;
+        i = currentLine;
     }
     m_outcome = portGone() ? Outcome::PortClosed : (m_core.stopRequest ? Outcome::Stopped : Outcome::Finished);
     if (m_outcome == Outcome::Finished && !m_core.continuousRun)
         m_passes = 1;
     endRun();
+}
+
+void CommandFileRunner::matchStatus(qint32 status)
+{
+    const int line = currentLine;
+    if (line < 0 || line > CommandFileTables::MaxLines)
+        return;
+    const int count = tables.waitCount[size_t(line)];
+    if (count < 0 || count > CommandFileTables::MaxWaits)
+        return;
+    for (int k = 1; k <= count; ++k) {
+        const WaitEntry& entry = tables.waits[size_t(line)][size_t(k)];
+        if (entry.value == 0)
+            continue;
+        if (entry.value != status) {
+            m_core.statusMatch = false;
+            continue;
+        }
+        m_core.statusMatch = true;
+        if (!entry.label.isEmpty()) {
+            const int labels = qBound(0, tables.labelCount, CommandFileTables::MaxLines);
+            for (int j = 1; j <= labels; ++j) {
+                const int at = tables.labelLine[size_t(j)];
+                if (at >= 1 && at <= CommandFileTables::MaxLines
+                    && tables.labelName[size_t(at)] == entry.label) {
+                    currentLine = at - 1;
+                    break;
+                }
+            }
+        }
+        break;
+    }
 }
 
 void CommandFileRunner::RepeatMech()
@@ -201,10 +236,10 @@ void CommandFileRunner::RepeatMech()
 
 CommandFileRunner::Step CommandFileRunner::executeLine(bool inPass)
 {
-    const int line = m_core.currentLine;
-    if (line < 1 || line > m_core.tables.lineCount)
+    const int line = currentLine;
+    if (line < 1 || line > tables.lineCount)
         return Step::Nothing;
-    m_core.commandText = m_core.tables.commandParts[size_t(line)];
+    m_core.commandText = tables.commandParts[size_t(line)];
     const LineAction a = classifyLine(m_core.commandText);
     if (a.delay) {
         m_activity = true;
@@ -212,10 +247,8 @@ CommandFileRunner::Step CommandFileRunner::executeLine(bool inPass)
     }
     if (a.message) {
         m_core.commandText = a.messageText;
-        m_core.caption = a.messageText;
-        m_core.messageCaptionFlag = true;
         m_core.skipNext = true;
-        Q_EMIT m_core.viewChanged();
+        m_core.showMessageCaption(a.messageText);
         Q_EMIT messageShown(a.messageText);
     }
     Step step = Step::Nothing;
@@ -308,9 +341,7 @@ void CommandFileRunner::Filelist_Click(int index)
         m_core.refreshFilelist();
         index = int(m_core.Filelist.indexOf(name));
     }
-    m_core.filelistIndex = index;
-    m_core.Filename = name;
-    Q_EMIT m_core.viewChanged();
+    m_core.selectFile(index, name);
 }
 
 void CommandFileRunner::Command3_Click()
