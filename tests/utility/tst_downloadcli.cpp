@@ -1,0 +1,126 @@
+// zaziruv-cli download, dir and stop against the zaziruv-sim program: what the
+// controller logged, what the command printed and its exit status.
+
+#include "../common/processrun.h"
+#include "../common/testfiles.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+struct Sim
+{
+    QProcess process;
+    QString pty;
+    QString log;
+
+    Sim(const QTemporaryDir& dir, const QStringList& extra = {})
+        : log(dir.filePath("sim.log"))
+    {
+        process.start(appBinary("zaziruv-sim"),
+            QStringList { "--log", log, "--baud", "57600", "--eeprom", dir.filePath("mem.bin") }
+                + extra);
+        if (process.waitForStarted() && process.waitForReadyRead(5000))
+            pty = QString::fromLocal8Bit(process.readLine()).trimmed();
+    }
+    ~Sim()
+    {
+        process.terminate();
+        process.waitForFinished(3000);
+    }
+    QList<QByteArray> lines() const { return readFile(log).split('\n'); }
+};
+
+ProcessRun cli(const QTemporaryDir& dir, const Sim& sim, const QStringList& args)
+{
+    ProcessOptions options;
+    options.workingDirectory = dir.path();
+    options.closeInput = true;
+    return runProcess(appBinary("zaziruv-cli"),
+        QStringList { "--settings", dir.filePath("s.json"), "--port", sim.pty, "--baud", "57600",
+            "--dir", dir.path() }
+            + args,
+        options);
+}
+
+} // namespace
+
+class TstDownloadCli : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    // A download answered Yes (--reset), then the directory it left.
+    void downloadThenDir()
+    {
+        QTemporaryDir dir;
+        Sim sim(dir);
+        QVERIFY(writeFile(dir.filePath("e2prom.dat"), QByteArray("0101").leftJustified(500, ' ')));
+        QVERIFY(writeFile(dir.filePath("run.cmd"), "1 HO\r\n"));
+        const ProcessRun d = cli(dir, sim, { "download", "run.cmd", "--boot", "--reset" });
+        QCOMPARE(d.exitCode, 0);
+        QVERIFY2(
+            d.err.contains("Please note this Download will not use Checksums!"), d.err.constData());
+        QCOMPARE(sim.lines().mid(0, 2), QList<QByteArray>({ "1 EES 501", "1 EEN-1" }));
+        QVERIFY(sim.lines().contains("1 RN"));
+        const ProcessRun l = cli(dir, sim, { "dir" });
+        QCOMPARE(l.exitCode, 0);
+        QCOMPARE(l.out, QByteArray("1 RUN\nTotal Bytes Stored: 13\n"));
+        // The settings file is read, never written.
+        QCOMPARE(readFile(dir.filePath("e2prom.dat")), QByteArray("0101").leftJustified(500, ' '));
+    }
+
+    void failures_data()
+    {
+        QTest::addColumn<QStringList>("sim");
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("message");
+        QTest::newRow("mismatch") << QStringList { "--bad-write-every", "7" }
+                                  << QStringList { "download", "run.cmd", "--verify", "--node", "1",
+                                         "--delay", "1" }
+                                  << 1 << QByteArray("Download Failed Please try again.");
+        QTest::newRow("hang-up") << QStringList { "--hangup-after",
+            "12" } << QStringList { "download", "run.cmd", "--node", "1", "--delay", "1" }
+                                 << 1
+                                 << QByteArray(
+                                        "The serial port closed during the exchange with the TYX.");
+        QTest::newRow("erased") << QStringList()
+                                << QStringList { "dir", "--node", "1", "--delay", "1" } << 1
+                                << QByteArray(
+                                       "more than 40 macros are stored in the TYX EEprom memory");
+        QTest::newRow("bad node") << QStringList() << QStringList { "dir", "--node", "x" } << 2
+                                  << QByteArray("--node needs a node address");
+        QTest::newRow("both verify")
+            << QStringList() << QStringList { "stop", "--verify", "--no-verify" } << 2
+            << QByteArray("exclude each other");
+    }
+    void failures()
+    {
+        QFETCH(QStringList, sim);
+        QFETCH(QStringList, args);
+        QFETCH(int, status);
+        QFETCH(QByteArray, message);
+        QTemporaryDir dir;
+        Sim s(dir, sim);
+        QVERIFY(writeFile(dir.filePath("run.cmd"), "1 HO\r\n"));
+        const ProcessRun r = cli(dir, s, args);
+        QCOMPARE(r.exitCode, status);
+        QVERIFY2(r.err.contains(message), r.err.constData());
+        QVERIFY(!QFile::exists(dir.filePath("e2prom.dat")));
+    }
+
+    void stop()
+    {
+        QTemporaryDir dir;
+        Sim sim(dir);
+        const ProcessRun r = cli(dir, sim, { "stop", "--node", "2", "--delay", "1" });
+        QCOMPARE(r.exitCode, 0);
+        QList<QByteArray> expected(20, "2 ME 0");
+        QCOMPARE(sim.lines().mid(0, 20), expected);
+    }
+};
+
+QTEST_GUILESS_MAIN(TstDownloadCli)
+#include "tst_downloadcli.moc"
