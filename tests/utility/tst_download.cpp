@@ -60,14 +60,15 @@ SimOptions fastSim(const QStringList& extra = {})
     return *o;
 }
 
-// A macro file that prepares to `size` bytes ("MACRO 0" and its CR included).
+// A macro file that prepares to `size` bytes ("MACRO 0" and its CR included): lines
+// of 12 bytes ("1 A ", digits, CR) and one "1 HO" where 5 bytes are left.
 QByteArray macroOfSize(int size)
 {
     QByteArray file;
     for (int left = size - 8; left > 0;) {
-        const int digits = std::max(1, std::min(left, 12) - 5); // "1 A ", digits, CR
-        file += "1 A " + QByteArray(digits, '7') + "\r\n";
-        left -= digits + 5;
+        const int n = std::min(left, 12);
+        file += (n == 5 ? QByteArray("1 HO") : "1 A " + QByteArray(n - 5, '7')) + "\r\n";
+        left -= n;
     }
     return file;
 }
@@ -207,30 +208,36 @@ private Q_SLOTS:
     }
 
     // The directory after a download of 100 bytes, and the states it refuses.
+    // The directory after a download (100 bytes; 13, whose end 1037 has a CR as its
+    // low byte), and the states it refuses.
     void directory_data()
     {
-        QTest::addColumn<char>("poke"); // the byte put at 502 or 503; 0: download first
+        QTest::addColumn<int>("size"); // download a macro of this size first; 0: poke
+        QTest::addColumn<char>("poke"); // the byte put at 502 ("\xff") or 503 ("i")
         QTest::addColumn<QStringList>("names");
         QTest::addColumn<QString>("total");
         QTest::addColumn<QString>("message");
-        QTest::newRow("after a download") << '\0' << QStringList { "X" } << " 100"
-                                          << "";
-        QTest::newRow("erased") << '\xff' << QStringList() << ""
+        QTest::newRow("100 bytes") << 100 << '\0' << QStringList { "X" } << " 100"
+                                   << "";
+        QTest::newRow("13 bytes") << 13 << '\0' << QStringList { "X" } << " 13"
+                                  << "";
+        QTest::newRow("erased") << 0 << '\xff' << QStringList() << ""
                                 << "The Macro Directory could not be Read or\r\nmore than 40 "
                                    "macros are stored in the TYX EEprom memory";
-        QTest::newRow("incomplete") << 'i' << QStringList() << ""
+        QTest::newRow("incomplete") << 0 << 'i' << QStringList() << ""
                                     << "TYX Programming is incomplete";
     }
     void directory()
     {
+        QFETCH(int, size);
         QFETCH(char, poke);
         QFETCH(QStringList, names);
         QFETCH(QString, total);
         QFETCH(QString, message);
         Rig r(fastSim());
-        if (poke == 0) {
-            r.download(macroOfSize(100));
-            QCOMPARE(r.memory(516, 4), QByteArray("\x04\x00\x04\x64", 4));
+        if (size > 0) {
+            r.download(macroOfSize(size));
+            QCOMPARE(r.memory(516, 4), QByteArray("\x04\x00\x04", 3) + char(size));
         } else {
             QByteArray image = r.sim->controller().memory();
             image[poke == 'i' ? 503 : 502] = poke;

@@ -7,6 +7,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
 
 namespace {
 
@@ -109,6 +110,24 @@ private Q_SLOTS:
         QCOMPARE(r.exitCode, status);
         QVERIFY2(r.err.contains(message), r.err.constData());
         QVERIFY(!QFile::exists(dir.filePath("e2prom.dat")));
+    }
+
+    // Ctrl-C is the Cancel button: the memory is marked incomplete, exit 130.
+    void interrupt()
+    {
+        QTemporaryDir dir;
+        Sim sim(dir);
+        QVERIFY(writeFile(dir.filePath("run.cmd"), QByteArray("1 A 1234567\r\n").repeated(20)));
+        QProcess cli;
+        cli.setWorkingDirectory(dir.path());
+        cli.start(appBinary("zaziruv-cli"),
+            { "--settings", dir.filePath("s.json"), "--port", sim.pty, "--baud", "57600", "--dir",
+                dir.path(), "download", "run.cmd", "--node", "1", "--delay", "2" });
+        QVERIFY(QTest::qWaitFor([&] { return sim.lines().size() > 20; }, 20000));
+        ::kill(pid_t(cli.processId()), SIGINT);
+        QVERIFY(cli.waitForFinished(20000));
+        QCOMPARE(cli.exitCode(), 130);
+        QVERIFY(sim.lines().contains("1 EEADDR 503,I"));
     }
 
     void stop()
