@@ -244,9 +244,12 @@ int main(int argc, char** argv)
                 if (!picture.save(options.screenshot, "PNG")) {
                     fail(QStringLiteral("cannot write the picture to \"%1\"")
                              .arg(options.screenshot));
+                    download->exitall();
                     QApplication::exit(1);
                     return;
                 }
+                // The main window closes only once the download window has handed it back.
+                download->exitall();
                 QApplication::quit();
             });
         });
