@@ -9,13 +9,14 @@
 #include "link/pacedsender.h"
 #include "settings/settings.h"
 #include "settings/settingsstore.h"
-#include "sim/ptysimulator.h"
 #include "terminal/terminalcore.h"
 #include "utility/utilitycore.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <sys/resource.h>
 
@@ -36,19 +37,25 @@ struct Run
     double cpu = 0; // s
 };
 
-// One session: the main window's logic and the download window on the paced
-// simulator at `baud`. `work` runs the download window's command.
-Run session(int baud,
-    const std::function<void(UtilityCore&, PtySimulator&, const QString& dir)>& prepare,
+// One session: the main window's logic and the download window on zaziruv-sim
+// --pace at `baud` (a process of its own, so that its work is not counted here).
+// `prepare` writes the working directory's files (a memory image "mem.bin" is
+// loaded by the simulator); `work` runs the download window's command.
+Run session(int baud, const std::function<void(const QString& dir)>& prepare,
     const std::function<void(UtilityCore&)>& work)
 {
     QTemporaryDir dir;
-    SimOptions options;
-    options.baud = baud;
-    options.pace = true;
-    PtySimulator sim(options);
-    if (!sim.start())
-        qFatal("simulator: %s", qPrintable(sim.errorString()));
+    prepare(dir.path());
+    QStringList args { QStringLiteral("--baud"), QString::number(baud), QStringLiteral("--pace") };
+    if (QFile::exists(dir.filePath(QStringLiteral("mem.bin"))))
+        args << QStringLiteral("--eeprom") << dir.filePath(QStringLiteral("mem.bin"));
+    QProcess sim;
+    sim.start(
+        QCoreApplication::applicationDirPath() + QStringLiteral("/../src/app/zaziruv-sim"), args);
+    if (!sim.waitForStarted() || !sim.waitForReadyRead(5000))
+        qFatal("zaziruv-sim did not start");
+    const QString pty = QString::fromLocal8Bit(sim.readLine()).trimmed();
+
     SettingsStore store(dir.filePath(QStringLiteral("settings.json")));
     ScriptedPrompter prompter;
     prompter.answers = { PromptAnswer::Ok, PromptAnswer::No };
@@ -59,7 +66,7 @@ Run session(int baud,
     Run run;
     {
         TerminalCore core(settings, cfg, prompter);
-        core.overrideDevice = sim.slavePath();
+        core.overrideDevice = pty;
         core.Openport();
         QFile e2prom(dir.filePath(QStringLiteral("e2prom.dat")));
         if (e2prom.open(QIODevice::WriteOnly))
@@ -67,7 +74,6 @@ Run session(int baud,
         e2prom.close();
         UtilityCore u(core, prompter);
         u.Form_Load();
-        prepare(u, sim, dir.path());
         u.sender.totals = {};
         QElapsedTimer wall;
         const double cpu = cpuSeconds();
@@ -79,8 +85,16 @@ Run session(int baud,
             + double(u.sender.totals.ticks) * u.Delay / 1000.0;
         u.exitall();
     }
-    sim.stop();
+    sim.terminate();
+    sim.waitForFinished(5000);
     return run;
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
+        qFatal("cannot write %s", qPrintable(path));
 }
 
 // A macro of 1000 bytes once prepared, a line end every 10 bytes: 98 lines of 10,
@@ -97,13 +111,13 @@ Run download(int baud)
 {
     return session(
         baud,
-        [](UtilityCore& u, PtySimulator&, const QString& dir) {
-            QFile f(QDir(dir).filePath(QStringLiteral("m.cmd")));
-            if (f.open(QIODevice::WriteOnly))
-                f.write(macro1000());
-            u.Filename = QStringLiteral("m.cmd");
+        [](const QString& dir) {
+            writeFile(QDir(dir).filePath(QStringLiteral("m.cmd")), macro1000());
         },
-        [](UtilityCore& u) { u.DnloadButton_Click(); });
+        [](UtilityCore& u) {
+            u.Filename = QStringLiteral("m.cmd");
+            u.DnloadButton_Click();
+        });
 }
 
 Run g_download57600;
@@ -129,9 +143,9 @@ double dir40WallOverFloor9600()
 {
     const Run r = session(
         9600,
-        [](UtilityCore&, PtySimulator& sim, const QString&) {
+        [](const QString& dir) {
             // 40 macros of 100 bytes, as a combination download leaves them.
-            QByteArray image = sim.controller().memory();
+            QByteArray image(8192, char(0xFF));
             image[502] = 40;
             image[503] = 'X';
             for (int i = 0; i < 40; ++i) {
@@ -142,7 +156,7 @@ double dir40WallOverFloor9600()
             const int end = 1024 + 40 * 100;
             image[516 + 80] = char(end / 256);
             image[516 + 81] = char(end % 256);
-            sim.controller().setMemory(image);
+            writeFile(QDir(dir).filePath(QStringLiteral("mem.bin")), image);
         },
         [](UtilityCore& u) { u.Command6_Click(); });
     return r.wall / r.floor;

@@ -125,6 +125,9 @@ void SerialLink::write(const QByteArray& bytes)
         return;
     trace(Direction::Write, bytes);
     m_port.write(bytes);
+    // Hand the bytes to the driver now rather than on the next pass of the event
+    // loop, so that they leave when their line time starts counting.
+    m_port.flush();
     m_lineFreeNs = std::max(m_lineFreeNs, m_clock.nsecsElapsed()) + lineTimeNs(bytes.size());
 }
 
