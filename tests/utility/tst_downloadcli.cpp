@@ -5,45 +5,47 @@
 #include "../common/testfiles.h"
 
 #include <QProcess>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
 
 namespace {
 
+// The simulated controller inside zaziruv-cli (--simulate), so that it answers on the
+// program's own event loop as a controller answers within its stated time; it logs
+// every line it received and keeps its memory in dir across runs.
 struct Sim
 {
-    QProcess process;
-    QString pty;
     QString log;
+    QStringList options;
 
     Sim(const QTemporaryDir& dir, const QStringList& extra = {})
         : log(dir.filePath("sim.log"))
     {
-        process.start(appBinary("zaziruv-sim"),
-            QStringList { "--log", log, "--baud", "57600", "--eeprom", dir.filePath("mem.bin") }
-                + extra);
-        if (process.waitForStarted() && process.waitForReadyRead(5000))
-            pty = QString::fromLocal8Bit(process.readLine()).trimmed();
-    }
-    ~Sim()
-    {
-        process.terminate();
-        process.waitForFinished(3000);
+        options
+            = QStringList { "--baud", "57600", "--log", log, "--eeprom", dir.filePath("mem.bin") }
+            + extra;
     }
     QList<QByteArray> lines() const { return readFile(log).split('\n'); }
+    QStringList args() const
+    {
+        return { "--simulate", "--sim-option", options.join(' '), "--baud", "57600" };
+    }
 };
+
+QStringList cliArgs(const QTemporaryDir& dir, const Sim& sim, const QStringList& args)
+{
+    return QStringList { "--settings", dir.filePath("s.json"), "--dir", dir.path() } + sim.args()
+        + args;
+}
 
 ProcessRun cli(const QTemporaryDir& dir, const Sim& sim, const QStringList& args)
 {
     ProcessOptions options;
     options.workingDirectory = dir.path();
     options.closeInput = true;
-    return runProcess(appBinary("zaziruv-cli"),
-        QStringList { "--settings", dir.filePath("s.json"), "--port", sim.pty, "--baud", "57600",
-            "--dir", dir.path() }
-            + args,
-        options);
+    return runProcess(appBinary("zaziruv-cli"), cliArgs(dir, sim, args), options);
 }
 
 } // namespace
@@ -121,8 +123,7 @@ private Q_SLOTS:
         QProcess cli;
         cli.setWorkingDirectory(dir.path());
         cli.start(appBinary("zaziruv-cli"),
-            { "--settings", dir.filePath("s.json"), "--port", sim.pty, "--baud", "57600", "--dir",
-                dir.path(), "download", "run.cmd", "--node", "1", "--delay", "2" });
+            cliArgs(dir, sim, { "download", "run.cmd", "--node", "1", "--delay", "2" }));
         QVERIFY(QTest::qWaitFor([&] { return sim.lines().size() > 20; }, 20000));
         ::kill(pid_t(cli.processId()), SIGINT);
         QVERIFY(cli.waitForFinished(20000));
