@@ -406,12 +406,16 @@ void UtilityCore::CmdSetup_Click()
 
 void UtilityCore::Form3_Load()
 {
-    const E2promRecord r = E2promRecord::parse(e2prom.record);
-    setDelay(r.Delay);
+    // A record never read from a file (all "X") holds no settings: the defaults that
+    // loading an empty file gave stay, instead of a delay read from "XX".
+    if (e2prom.record != E2promRecord().record) {
+        const E2promRecord r = E2promRecord::parse(e2prom.record);
+        setDelay(r.Delay);
+        TxTNode = r.TxTNode;
+        EnableCksumChk = r.EnableCksumChk == 1;
+        protocol.VerifyDownload = r.VerifyDownload;
+    }
     DelayTxt = QString::number(Delay);
-    TxTNode = r.TxTNode;
-    EnableCksumChk = r.EnableCksumChk == 1;
-    protocol.VerifyDownload = r.VerifyDownload;
     PortLabel = QStringLiteral("COM%1").arg(core.cfg.comPort);
     BaudLabel = QStringLiteral("%1,n,8,1").arg(core.cfg.baudRate);
 }

@@ -8,12 +8,14 @@
 #include "core/ticktimer.h"
 #include "eeprom/e2promrecord.h"
 #include "ui/form1.h"
+#include "ui/form3.h"
 #include "ui/utility.h"
 #include "utility/utilitycore.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
@@ -84,6 +86,33 @@ private Q_SLOTS:
         QVERIFY(!window.isVisible());
         QVERIFY(r.core->windowEnabled);
         QVERIFY(!TickTimer::instance().isRunning());
+    }
+
+    // Setup on an empty "e2prom.dat": the defaults show; a delay below 1 becomes 1,
+    // and closing the window saves the record with the last two characters of each.
+    void settingsWindow()
+    {
+        SimCoreRig r;
+        UtilityCore u(*r.core, r.prompter);
+        utility window(u);
+        window.showWindow();
+        QTest::mouseClick(
+            window.findChild<QPushButton*>(QStringLiteral("CmdSetup")), Qt::LeftButton);
+        QWidget* form3 = window.settingsWindow();
+        QVERIFY(form3->isVisible() && !window.isEnabled());
+        auto* delay = form3->findChild<QLineEdit*>(QStringLiteral("DelayTxt"));
+        QCOMPARE(delay->text(), QStringLiteral("2"));
+        delay->clear();
+        QTest::keyClicks(delay, QStringLiteral("0"));
+        QCOMPARE(delay->text(), QStringLiteral("1"));
+        QCOMPARE(u.protocol.DownloadDelay, 2);
+        auto* node = form3->findChild<QLineEdit*>(QStringLiteral("TxTNode"));
+        node->clear();
+        QTest::keyClicks(node, QStringLiteral("123"));
+        form3->close();
+        QVERIFY(window.isEnabled());
+        QCOMPARE(readFile(r.dir.filePath(QStringLiteral("e2prom.dat"))),
+            QByteArray("01230").leftJustified(500, ' '));
     }
 };
 
