@@ -1,17 +1,19 @@
 // zaziruv: the window program. Starts with the main window, as the operator knows it.
 
-#include "ui/commandfileframe.h"
 #include "cmdrun/commandfilerunner.h"
-#include "config/portprobe.h"
 #include "config/configuration.h"
+#include "config/portprobe.h"
 #include "settings/settings.h"
 #include "settings/settingsstore.h"
 #include "sim/ptysimulator.h"
 #include "terminal/terminalcore.h"
 #include "ui/form2.h"
+#include "ui/commandfileframe.h"
 #include "ui/form4.h"
 #include "ui/main2.h"
 #include "ui/qtprompter.h"
+#include "ui/utility.h"
+#include "utility/utilitycore.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -43,7 +45,9 @@ void printUsage(FILE* out)
         "  --help-window       once the window is up, open the help window as Help does\n"
         "  --screenshot FILE   save a picture of the main window (of the help window with\n"
         "                      --help-window) as FILE (PNG), then quit\n"
-        "  --screenshot-delay MS  wait this long after the last command first (default 1500)\n");
+        "  --screenshot-delay MS  wait this long after the last command first (default 1500)\n"
+        "  --screenshot-window NAME  the window to picture: main2 (default) or utility, the\n"
+        "                      download window, opened as \"Download\" opens it\n");
 }
 
 void fail(const QString& text)
@@ -63,6 +67,7 @@ struct Options
     bool helpWindow = false;
     QString screenshot;
     int screenshotDelayMs = 1500;
+    QString screenshotWindow = QStringLiteral("main2");
 };
 
 // Reads the options; false (after a message) for anything it does not know.
@@ -136,6 +141,15 @@ bool parseOptions(const QStringList& args, Options& o, bool& help)
         } else if (name == QLatin1String("--screenshot-delay")) {
             if (!takeNumber(o.screenshotDelayMs, 0))
                 return false;
+        } else if (name == QLatin1String("--screenshot-window")) {
+            if (!takeValue())
+                return false;
+            if (value != QLatin1String("main2") && value != QLatin1String("utility")) {
+                fail(QStringLiteral("--screenshot-window takes main2 or utility, not \"%1\"")
+                         .arg(value));
+                return false;
+            }
+            o.screenshotWindow = value;
         } else {
             fail(QStringLiteral("unknown option \"%1\" (see --help)").arg(args[i]));
             return false;
@@ -217,6 +231,14 @@ int main(int argc, char** argv)
     QObject::connect(core.get(), &TerminalCore::configWindowRequested, form4, &Form4::showWindow);
     auto runner = std::make_unique<CommandFileRunner>(*core, prompter);
     bindCommandFileFrame(*window, *runner);
+    // The download window: "Download" and "Download File" show it, its Exit hides it,
+    // and the end of the program shuts it down. Its Help hands over helpRequested.
+    auto download = std::make_unique<UtilityCore>(*core, prompter);
+    auto downloadWindow = std::make_unique<utility>(*download);
+    QObject::connect(core.get(), &TerminalCore::downloadWindowRequested, downloadWindow.get(),
+        &utility::showWindow);
+    QObject::connect(
+        core.get(), &TerminalCore::exitRequested, download.get(), &UtilityCore::exitall);
     QObject::connect(
         core.get(), &TerminalCore::exitRequested, &app, &QApplication::quit, Qt::QueuedConnection);
     core->load();
@@ -235,16 +257,24 @@ int main(int argc, char** argv)
                 window->helpButton()->click();
             if (options.screenshot.isEmpty())
                 return;
-            QTimer::singleShot(options.screenshotDelayMs, window.get(), [&] {
+            QWidget* pictured = window.get();
+            if (options.screenshotWindow == QLatin1String("utility")) {
+                core->DownloadButton_Click();
+                pictured = downloadWindow.get();
+            }
+            QTimer::singleShot(options.screenshotDelayMs, window.get(), [&, pictured] {
                 QWidget* shown = options.helpWindow ? static_cast<QWidget*>(window->helpWindow())
-                                                    : window.get();
+                                                    : pictured;
                 const QPixmap picture = shown ? shown->grab() : QPixmap();
                 if (!picture.save(options.screenshot, "PNG")) {
                     fail(QStringLiteral("cannot write the picture to \"%1\"")
                              .arg(options.screenshot));
+                    download->exitall();
                     QApplication::exit(1);
                     return;
                 }
+                // The main window closes only once the download window has handed it back.
+                download->exitall();
                 QApplication::quit();
             });
         });
@@ -252,6 +282,8 @@ int main(int argc, char** argv)
 
     const int rc = app.exec();
     // The window goes first, then the port, then the simulator behind it.
+    downloadWindow.reset();
+    download.reset();
     window.reset();
     runner.reset();
     configuration.reset();

@@ -3,6 +3,18 @@
 #include "core/eventwait.h"
 
 #include <QFileInfo>
+#include <QTimer>
+
+#include <cmath>
+
+#ifdef Q_OS_UNIX
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+#endif
+#ifdef Q_OS_LINUX
+#include <sys/timerfd.h>
+#endif
 
 SerialLink::SerialLink(QObject* parent)
     : QObject(parent)
@@ -10,6 +22,9 @@ SerialLink::SerialLink(QObject* parent)
     m_port.setReadBufferSize(MaxReadBuffer);
     connect(&m_port, &QSerialPort::readyRead, this, &SerialLink::received);
     connect(&m_port, &QSerialPort::errorOccurred, this, &SerialLink::onError);
+    m_clock.start();
+    m_wake.setSingleShot(true);
+    m_wake.setTimerType(Qt::PreciseTimer);
 }
 
 SerialLink::~SerialLink()
@@ -17,6 +32,11 @@ SerialLink::~SerialLink()
     m_port.disconnect(this);
     if (m_port.isOpen())
         m_port.close();
+    m_wakeNotifier.reset();
+#ifdef Q_OS_UNIX
+    if (m_wakeFd >= 0)
+        ::close(m_wakeFd);
+#endif
 }
 
 QString SerialLink::defaultDevice(int comPort)
@@ -106,6 +126,28 @@ void SerialLink::write(const QByteArray& bytes)
         return;
     trace(Direction::Write, bytes);
     m_port.write(bytes);
+    // Hand the bytes to the driver now rather than on the next pass of the event
+    // loop, so that they leave when their line time starts counting.
+    m_port.flush();
+    m_lineFreeNs = std::max(m_lineFreeNs, m_clock.nsecsElapsed()) + lineTimeNs(bytes.size());
+}
+
+qint64 SerialLink::lineTimeNs(qint64 bytes) const
+{
+    const qint64 baud = m_baud > 0 ? m_baud : 9600;
+    return (bytes * 10 * 1000000000LL + baud - 1) / baud;
+}
+
+qint64 SerialLink::lineBusyNs() const
+{
+    qint64 left = std::max<qint64>(0, m_lineFreeNs - m_clock.nsecsElapsed());
+#ifdef Q_OS_UNIX
+    // Characters still in the driver (a real UART) take their line time from now.
+    int queued = 0;
+    if (m_port.isOpen() && ::ioctl(int(m_port.handle()), TIOCOUTQ, &queued) == 0 && queued > 0)
+        left = std::max(left, lineTimeNs(queued));
+#endif
+    return left;
 }
 
 qint64 SerialLink::bytesToWrite() const
@@ -115,7 +157,47 @@ qint64 SerialLink::bytesToWrite() const
 
 void SerialLink::waitForDrain()
 {
-    waitUntil([this] { return !m_port.isOpen() || m_port.bytesToWrite() < 1; });
+    // Qt's own queue empties with a bytesWritten event; the line time and the
+    // driver's queue are waited out with a wake-up set to when they should be done.
+    waitUntil([&] {
+        if (!m_port.isOpen())
+            return true;
+        if (m_port.bytesToWrite() > 0)
+            return false;
+        const qint64 left = lineBusyNs();
+        if (left <= 0)
+            return true;
+        wakeAfter(left);
+        return false;
+    });
+}
+
+void SerialLink::wakeAfter(qint64 ns)
+{
+#ifdef Q_OS_LINUX
+    // A line time is often below a millisecond; a timer file wakes on the
+    // nanosecond, where a QTimer would round every line up to the next millisecond.
+    if (m_wakeFd < 0) {
+        m_wakeFd = ::timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
+        if (m_wakeFd >= 0) {
+            m_wakeNotifier = std::make_unique<QSocketNotifier>(m_wakeFd, QSocketNotifier::Read);
+            connect(m_wakeNotifier.get(), &QSocketNotifier::activated, this, [this] {
+                quint64 expirations = 0;
+                [[maybe_unused]] const ssize_t n
+                    = ::read(m_wakeFd, &expirations, sizeof expirations);
+            });
+        }
+    }
+    if (m_wakeFd >= 0) {
+        itimerspec when {};
+        when.it_value.tv_sec = time_t(ns / 1000000000);
+        when.it_value.tv_nsec = long(ns % 1000000000);
+        if (::timerfd_settime(m_wakeFd, 0, &when, nullptr) == 0)
+            return;
+    }
+#endif
+    if (!m_wake.isActive())
+        m_wake.start(int(std::max<qint64>(1, (ns + 999999) / 1000000)));
 }
 
 qint64 SerialLink::bytesAvailable() const

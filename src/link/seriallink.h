@@ -1,10 +1,14 @@
 #pragma once
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QSerialPort>
+#include <QSocketNotifier>
 #include <QString>
+#include <QTimer>
 #include <functional>
+#include <memory>
 
 // The one serial port of the program, on QSerialPort. It keeps why a port did not
 // open, treats a vanished device as a disconnect (closing the port once), and can
@@ -42,8 +46,16 @@ public:
     void write(const QByteArray& bytes);
     // Bytes not yet handed to the device (the unsent output count).
     qint64 bytesToWrite() const;
-    // Waits, letting events run, until the output has left or the port is closed.
+    // Waits, letting events run, until the line has carried everything written, or
+    // the port is closed: the bytes are handed to the device, their line time (10 bits
+    // a character at the port's speed, counted from when the line was last free) has
+    // passed, and the driver's output queue is empty (a pseudo-terminal reports 0
+    // there, so its line time alone paces it). Timers wake the wait; it never polls.
     void waitForDrain();
+    // Nanoseconds until the line has carried everything written (0: it has).
+    qint64 lineBusyNs() const;
+    // Nanoseconds the line needs for `bytes` characters at the port's speed.
+    qint64 lineTimeNs(qint64 bytes) const;
 
     qint64 bytesAvailable() const;
     // Reads up to maxBytes (0: everything waiting).
@@ -72,6 +84,8 @@ Q_SIGNALS:
 private:
     void onError(QSerialPort::SerialPortError error);
     void trace(Direction d, const QByteArray& bytes);
+    // Makes the event loop wake in ns nanoseconds.
+    void wakeAfter(qint64 ns);
 
     QSerialPort m_port;
     QString m_device;
@@ -79,4 +93,9 @@ private:
     QString m_reason = QStringLiteral("not opened");
     bool m_permissionDenied = false;
     Tracer m_tracer;
+    QElapsedTimer m_clock;
+    qint64 m_lineFreeNs = 0; // on m_clock: when the last byte written leaves the wire
+    int m_wakeFd = -1; // Linux: a timer file for sub-millisecond wake-ups
+    std::unique_ptr<QSocketNotifier> m_wakeNotifier;
+    QTimer m_wake; // elsewhere: a millisecond timer
 };

@@ -44,6 +44,8 @@ const OptionSpec specs[] = {
         "corrupt the check characters of every Nth answer" },
     { "hangup-after", Kind::Int, 0, 1000000000, "N",
         "hang up (close the line) after N received lines" },
+    { "bad-write-every", Kind::Int, 0, 1000000000, "N",
+        "every Nth EEW stores the loaded byte plus 1, as a failing cell would" },
     { "eeprom", Kind::Path, 0, 0, "FILE",
         "memory image, loaded at start and written back at exit" },
     { "log", Kind::Path, 0, 0, "FILE", "append every received line to FILE" },
@@ -103,6 +105,8 @@ void apply(SimOptions& o, const QString& name, qint64 n, const QString& text)
         o.corruptEvery = int(n);
     else if (name == QLatin1String("hangup-after"))
         o.hangupAfter = int(n);
+    else if (name == QLatin1String("bad-write-every"))
+        o.badWriteEvery = int(n);
     else if (name == QLatin1String("eeprom"))
         o.eepromFile = text;
     else if (name == QLatin1String("log"))

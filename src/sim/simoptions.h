@@ -21,6 +21,7 @@ struct SimOptions
     int dropEvery = 0; // drop every Nth answer (0: never)
     int corruptEvery = 0; // corrupt the check characters of every Nth answer (0: never)
     int hangupAfter = 0; // close the line after N received lines (0: never)
+    int badWriteEvery = 0; // every Nth "EEW" stores the loaded byte plus 1 (0: never)
     QString eepromFile; // memory image loaded at start and written back at exit
     QString logFile; // every received line is appended here
     QString linkPath; // a symbolic link to the terminal's device, made at start

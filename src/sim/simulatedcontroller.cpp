@@ -240,9 +240,15 @@ void SimulatedController::execute(
     } else if (name == "EED" || name == "EEDAT") {
         m_data = dataCharacter(args);
     } else if (name == "EEW") {
+        ++m_eewCount;
         if (m_address < m_memory.size()) {
-            writeByte(m_address, m_data);
-            m_checksum = (m_checksum + m_data) & 0xFF;
+            // A failing cell keeps a wrong value, and the controller's checksum, summed
+            // over what the cells hold, shows it.
+            const bool bad
+                = m_options.badWriteEvery > 0 && m_eewCount % m_options.badWriteEvery == 0;
+            const quint8 stored = quint8(m_data + (bad ? 1 : 0));
+            writeByte(m_address, stored);
+            m_checksum = (m_checksum + stored) & 0xFF;
         }
         m_address = std::min(kAddressLimit, m_address + 1);
     } else if (name == "EER") {

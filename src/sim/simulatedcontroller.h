@@ -87,6 +87,7 @@ private:
     qint64 m_address = 0;
     quint8 m_data = 0; // the loaded data byte
     int m_checksum = 0; // sum of the bytes written by "EEW", modulo 256
+    qint64 m_eewCount = 0; // "EEW" commands so far, for --bad-write-every
     bool m_unlocked = false;
 
     qint64 m_lines = 0;

@@ -10,6 +10,7 @@
 #include "core/prompter.h"
 #include "settings/settings.h"
 #include "settings/settingsstore.h"
+#include "sim/ptysimulator.h"
 #include "terminal/terminalcore.h"
 
 #include <QJsonDocument>
@@ -62,4 +63,37 @@ struct CoreRig
     }
     CoreRig(const CoreRig&) = delete;
     CoreRig& operator=(const CoreRig&) = delete;
+};
+
+// CoreRig with its port open on the simulated controller's pseudo-terminal (at the
+// simulator's speed), keeping every line the controller received, in order (as it
+// arrived: a line after one ended by CR LF begins with the LF).
+struct SimCoreRig : CoreRig
+{
+    std::unique_ptr<PtySimulator> sim;
+    QList<QByteArray> lines;
+
+    explicit SimCoreRig(const SimOptions& options = {})
+    {
+        sim = std::make_unique<PtySimulator>(options);
+        if (!sim->start())
+            qFatal("simulator: %s", qPrintable(sim->errorString()));
+        QObject::connect(
+            sim.get(), &PtySimulator::lineReceived, [this](const QByteArray& l) { lines << l; });
+        cfg.baudRate = options.baud;
+        core->overrideDevice = sim->slavePath();
+        core->Openport();
+    }
+    ~SimCoreRig()
+    {
+        // The port goes before the simulator behind it.
+        core.reset();
+        sim.reset();
+    }
+
+    // The controller's memory from address `from`, `count` bytes.
+    QByteArray memory(int from, int count) const
+    {
+        return sim->controller().memory().mid(from, count);
+    }
 };

@@ -158,6 +158,9 @@ void TestSimController::answers_data()
     row("drop every 2nd", "--drop-every 2", "0 ST\r1 ST\r01 ST\r", "0 0100\r\n01 0100\r\n");
     row("corrupt every 2nd", "--checksum --corrupt-every 2", checked({ "0 ST", "1 ST" }),
         "0 0100#11\r\n1 0100#13\r\n"); // 1 0100 sums to 0x12
+    row("bad write every 2nd", "--bad-write-every 2",
+        "1 EEC 0\r1 EES 9\r1 EED A\r1 EEW\r1 EED B\r1 EEW\r1 EES 9\r1 EER\r1 EER\r1 EEC\r",
+        "0041 A\r\n0043 C\r\n0001 0084\r\n");
     row("corrupt without checksum changes nothing", "--corrupt-every 1", "0 ST\r", "0 0100\r\n");
     // On the clock, and at other line speeds
     script("move runs for the move time", "--move-ms 250",

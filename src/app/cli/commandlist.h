@@ -6,4 +6,7 @@ ZZ_CLI_COMMAND("check", runCheck, "check FILE   run the macro syntax check of a 
 ZZ_CLI_COMMAND("prep", runPrep, "prep FILE [--base N]   prepare FILE into macro.tmp, jumps counted from address N")
 ZZ_CLI_COMMAND("autoconfigure", runAutoconfigure, "autoconfigure   search COM1 to COM8 and the four speeds for the controller, store and print the match")
 ZZ_CLI_COMMAND("debuglog", runDebuglog, "debuglog   write the diagnostic log TYXLOG.CMD into the working directory (--dir DIR)")
+ZZ_CLI_COMMAND("download", runDownload, "download FILE [--boot] [--reset] [--node N] [--delay MS] [--verify|--no-verify]   download FILE into the TYX EEPROM as \"Download File\" does (--reset: answer the reset question Yes)")
+ZZ_CLI_COMMAND("dir", runDir, "dir [--node N] [--delay MS]   read the TYX macro directory and print the stored macros and the bytes stored")
+ZZ_CLI_COMMAND("stop", runStop, "stop [--node N] [--delay MS]   stop running macros (\" ME 0\" twenty times)")
 ZZ_CLI_COMMAND("run", runRun, "run FILE [--repeat] [--passes N]   run a command file as Execute does (repeat question: No; --repeat: Yes)")

@@ -1,0 +1,170 @@
+// Wall time of a download and of a directory read against the paced simulator, over
+// the protocol's floor: the line time of every byte sent (10 bits a character) plus
+// every stated tick wait at Delay ms a tick. Node 1, Delay 2, verify off.
+
+#include "figures.h"
+
+#include "core/prompter.h"
+#include "core/ticktimer.h"
+#include "link/pacedsender.h"
+#include "settings/settings.h"
+#include "settings/settingsstore.h"
+#include "terminal/terminalcore.h"
+#include "utility/utilitycore.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <sys/resource.h>
+
+namespace {
+
+double cpuSeconds()
+{
+    rusage u {};
+    getrusage(RUSAGE_SELF, &u);
+    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec)
+        + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+struct Run
+{
+    double wall = 0; // s
+    double floor = 0; // s
+    double cpu = 0; // s
+};
+
+// One session: the main window's logic and the download window on zaziruv-sim
+// --pace at `baud` (a process of its own, so that its work is not counted here).
+// `prepare` writes the working directory's files (a memory image "mem.bin" is
+// loaded by the simulator); `work` runs the download window's command.
+Run session(int baud, const std::function<void(const QString& dir)>& prepare,
+    const std::function<void(UtilityCore&)>& work)
+{
+    QTemporaryDir dir;
+    prepare(dir.path());
+    QStringList args { QStringLiteral("--baud"), QString::number(baud), QStringLiteral("--pace") };
+    if (QFile::exists(dir.filePath(QStringLiteral("mem.bin"))))
+        args << QStringLiteral("--eeprom") << dir.filePath(QStringLiteral("mem.bin"));
+    QProcess sim;
+    sim.start(
+        QCoreApplication::applicationDirPath() + QStringLiteral("/../src/app/zaziruv-sim"), args);
+    if (!sim.waitForStarted() || !sim.waitForReadyRead(5000))
+        qFatal("zaziruv-sim did not start");
+    const QString pty = QString::fromLocal8Bit(sim.readLine()).trimmed();
+
+    SettingsStore store(dir.filePath(QStringLiteral("settings.json")));
+    ScriptedPrompter prompter;
+    prompter.answers = { PromptAnswer::Ok, PromptAnswer::No };
+    Settings settings(store, prompter);
+    SettingsInForce cfg;
+    cfg.Dir1 = dir.path();
+    cfg.baudRate = baud;
+    Run run;
+    {
+        TerminalCore core(settings, cfg, prompter);
+        core.overrideDevice = pty;
+        core.Openport();
+        QFile e2prom(dir.filePath(QStringLiteral("e2prom.dat")));
+        if (e2prom.open(QIODevice::WriteOnly))
+            e2prom.write(QByteArray("02010").leftJustified(500, ' '));
+        e2prom.close();
+        UtilityCore u(core, prompter);
+        u.Form_Load();
+        u.sender.totals = {};
+        QElapsedTimer wall;
+        const double cpu = cpuSeconds();
+        wall.start();
+        work(u);
+        run.wall = double(wall.nsecsElapsed()) / 1e9;
+        run.cpu = cpuSeconds() - cpu;
+        run.floor = double(u.sender.totals.bytes) * 10 / baud
+            + double(u.sender.totals.ticks) * u.Delay / 1000.0;
+        u.exitall();
+    }
+    sim.terminate();
+    sim.waitForFinished(5000);
+    return run;
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
+        qFatal("cannot write %s", qPrintable(path));
+}
+
+// A macro of 1000 bytes once prepared, a line end every 10 bytes: 98 lines of 10,
+// one of 12 and "MACRO 0" with its CR.
+QByteArray macro1000()
+{
+    QByteArray file;
+    for (int i = 0; i < 98; ++i)
+        file += "1 A 12345\r\n";
+    return file + "1 B 1234567\r\n";
+}
+
+Run download(int baud)
+{
+    return session(
+        baud,
+        [](const QString& dir) {
+            writeFile(QDir(dir).filePath(QStringLiteral("m.cmd")), macro1000());
+        },
+        [](UtilityCore& u) {
+            u.Filename = QStringLiteral("m.cmd");
+            u.DnloadButton_Click();
+        });
+}
+
+Run g_download57600;
+
+double downloadWallOverFloor57600()
+{
+    g_download57600 = download(57600);
+    return g_download57600.wall / g_download57600.floor;
+}
+
+double downloadWallOverFloor9600()
+{
+    const Run r = download(9600);
+    return r.wall / r.floor;
+}
+
+double downloadCpuPerSecond()
+{
+    return g_download57600.wall > 0 ? g_download57600.cpu / g_download57600.wall : 0;
+}
+
+double dir40WallOverFloor9600()
+{
+    const Run r = session(
+        9600,
+        [](const QString& dir) {
+            // 40 macros of 100 bytes, as a combination download leaves them.
+            QByteArray image(8192, char(0xFF));
+            image[502] = 40;
+            image[503] = 'X';
+            for (int i = 0; i < 40; ++i) {
+                const QByteArray name = "MACRO" + QByteArray::number(10 + i) + '\r';
+                for (int k = 0; k < 8; ++k) // the first character at the slot's top
+                    image[499 - 10 * i - k] = name[k];
+            }
+            const int end = 1024 + 40 * 100;
+            image[516 + 80] = char(end / 256);
+            image[516 + 81] = char(end % 256);
+            writeFile(QDir(dir).filePath(QStringLiteral("mem.bin")), image);
+        },
+        [](UtilityCore& u) { u.Command6_Click(); });
+    return r.wall / r.floor;
+}
+
+} // namespace
+
+ZZ_BENCH_FIGURE(400, "download_1000_wall_over_floor_57600", downloadWallOverFloor57600);
+ZZ_BENCH_FIGURE(401, "download_1000_wall_over_floor_9600", downloadWallOverFloor9600);
+ZZ_BENCH_FIGURE(402, "download_cpu_per_s", downloadCpuPerSecond);
+ZZ_BENCH_FIGURE(403, "dir_40_wall_over_floor_9600", dir40WallOverFloor9600);

@@ -1,0 +1,78 @@
+#include "pacedsender.h"
+
+#include "core/eventwait.h"
+#include "core/ticktimer.h"
+#include "link/answerchannel.h"
+#include "link/framing.h"
+#include "link/seriallink.h"
+
+#include <QElapsedTimer>
+
+PacedSender::PacedSender(SerialLink& link, AnswerChannel& answers, TickTimer& ticks)
+    : m_link(link)
+    , m_answers(answers)
+    , m_ticks(ticks)
+{
+}
+
+QString PacedSender::line(const QString& command, End end) const
+{
+    const QString address = node ? node().trimmed() : QString();
+    return address + command + (end == End::CrLf ? QStringLiteral("\r\n") : QStringLiteral("\r"));
+}
+
+void PacedSender::writeAndDrain(const QString& text)
+{
+    const QByteArray bytes = toWire(text);
+    totals.bytes += bytes.size();
+    m_link.write(bytes);
+    m_link.waitForDrain();
+}
+
+void PacedSender::send(const QString& command, int multiple, End end)
+{
+    sendTicks(command, multiple * (downloadDelay ? downloadDelay() : 0), end);
+}
+
+void PacedSender::sendTicks(const QString& command, int ticks, End end)
+{
+    const QString text = line(command, end);
+    m_answers.answerMarker = text;
+    writeAndDrain(text);
+    waitTicks(ticks);
+}
+
+void PacedSender::bareReturn(int multiple)
+{
+    writeAndDrain(QStringLiteral("\r"));
+    waitTicks(multiple * (downloadDelay ? downloadDelay() : 0));
+}
+
+void PacedSender::sendByCharacter(const QString& command, int multiple)
+{
+    const QString text = line(command);
+    m_answers.answerMarker = text;
+    for (QChar c : text) {
+        if (!m_link.isOpen())
+            return;
+        writeAndDrain(QString(c));
+    }
+    waitTicks(multiple * (downloadDelay ? downloadDelay() : 0));
+}
+
+void PacedSender::waitTicks(int ticks)
+{
+    if (!m_link.isOpen())
+        return;
+    totals.ticks += ticks;
+    // The command has just left the wire (the drain ended); its answer needs its own
+    // line time after that, which on a slow line is longer than a short tick wait.
+    const qint64 answerNs = m_answers.collecting ? m_link.lineTimeNs(AnswerBytes) : 0;
+    QElapsedTimer clock;
+    clock.start();
+    m_ticks.setTicks(0);
+    waitUntil([&] {
+        return !m_link.isOpen() || !m_ticks.isRunning()
+            || (m_ticks.ticks() >= ticks && clock.nsecsElapsed() >= answerNs);
+    });
+}

@@ -1,0 +1,73 @@
+#include "form3.h"
+
+#include "utility/utilitycore.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSignalBlocker>
+#include <QVBoxLayout>
+
+namespace {
+void setText(QLineEdit* box, const QString& text)
+{
+    if (box->text() != text) {
+        const QSignalBlocker block(box);
+        box->setText(text);
+    }
+}
+} // namespace
+
+Form3::Form3(UtilityCore& core, QWidget* parent)
+    : QWidget(parent, Qt::Window)
+    , m_core(core)
+{
+    setObjectName(QStringLiteral("Form3"));
+    setWindowTitle(QStringLiteral("Setup"));
+    auto* layout = new QVBoxLayout(this);
+    auto* frame = new QGroupBox(QStringLiteral("Download Settings"), this);
+    frame->setObjectName(QStringLiteral("ConfigFrame"));
+    auto* form = new QFormLayout(frame);
+    m_node = new QLineEdit(frame);
+    m_node->setObjectName(QStringLiteral("TxTNode"));
+    m_delay = new QLineEdit(frame);
+    m_delay->setObjectName(QStringLiteral("DelayTxt"));
+    m_verify = new QCheckBox(QStringLiteral("Verify Download"), frame);
+    m_verify->setObjectName(QStringLiteral("EnableCksumChk"));
+    m_port = new QLabel(frame);
+    m_port->setObjectName(QStringLiteral("PortLabel"));
+    m_baud = new QLabel(frame);
+    m_baud->setObjectName(QStringLiteral("BaudLabel"));
+    form->addRow(QStringLiteral("Node Addressed"), m_node);
+    form->addRow(QStringLiteral("Delay"), m_delay);
+    form->addRow(m_verify);
+    form->addRow(m_port, m_baud);
+    layout->addWidget(frame);
+    connect(m_node, &QLineEdit::textEdited, this, [this](const QString& t) { m_core.TxTNode = t; });
+    connect(m_delay, &QLineEdit::textEdited, &m_core, &UtilityCore::DelayTxt_Change);
+    connect(m_verify, &QCheckBox::toggled, this, [this](bool on) { m_core.EnableCksumChk = on; });
+}
+
+void Form3::refreshView()
+{
+    setText(m_node, m_core.TxTNode);
+    setText(m_delay, m_core.DelayTxt);
+    if (m_verify->isChecked() != m_core.EnableCksumChk) {
+        const QSignalBlocker block(m_verify);
+        m_verify->setChecked(m_core.EnableCksumChk);
+    }
+    m_port->setText(m_core.PortLabel);
+    m_baud->setText(m_core.BaudLabel);
+    if (isVisible() != m_core.Form3Visible)
+        setVisible(m_core.Form3Visible);
+}
+
+void Form3::closeEvent(QCloseEvent* e)
+{
+    if (m_core.Form3Visible)
+        m_core.Form3_QueryUnload();
+    e->accept();
+}

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QWidget>
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class UtilityCore;
+
+// The download settings window: node address, delay and verification.
+class Form3 : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit Form3(UtilityCore& core, QWidget* parent = nullptr);
+    void refreshView();
+
+protected:
+    void closeEvent(QCloseEvent* e) override;
+
+private:
+    UtilityCore& m_core;
+    QLineEdit* m_node = nullptr;
+    QLineEdit* m_delay = nullptr;
+    QCheckBox* m_verify = nullptr;
+    QLabel* m_port = nullptr;
+    QLabel* m_baud = nullptr;
+};

@@ -1,0 +1,253 @@
+#include "utility.h"
+
+#include "ui/form1.h"
+#include "ui/form3.h"
+
+#include "utility/utilitycore.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QVBoxLayout>
+
+namespace {
+
+void setList(QListWidget* list, const QStringList& items)
+{
+    QStringList shown;
+    for (int i = 0; i < list->count(); ++i)
+        shown << list->item(i)->text();
+    if (shown != items) {
+        list->clear();
+        list->addItems(items);
+    }
+}
+
+void setText(QLineEdit* box, const QString& text)
+{
+    if (box->text() != text) {
+        const QSignalBlocker block(box);
+        box->setText(text);
+    }
+}
+
+} // namespace
+
+template <typename T> T* utility::named(T* widget, const QString& name)
+{
+    widget->setObjectName(name);
+    m_controls.insert(name, widget);
+    return widget;
+}
+
+utility::utility(UtilityCore& core, QWidget* parent)
+    : QWidget(parent, Qt::Window)
+    , m_core(core)
+{
+    setObjectName(QStringLiteral("utility"));
+    setWindowTitle(QStringLiteral("TYX EEprom Download utility"));
+    buildUi();
+    // Top-level windows of their own: disabling this window must leave Cancel usable.
+    m_form1 = new Form1(core);
+    m_form3 = new Form3(core);
+    connect(&m_core, &UtilityCore::changed, this, &utility::refreshView);
+    connect(&m_core, &UtilityCore::closed, this, &QWidget::hide);
+    connect(&m_core, &UtilityCore::focusRequested, this, [this](const QString& name) {
+        if (QWidget* w = control(name))
+            w->setFocus();
+    });
+    refreshView();
+}
+
+utility::~utility()
+{
+    delete m_form1;
+    delete m_form3;
+}
+
+void utility::buildUi()
+{
+    auto* top = new QVBoxLayout(this);
+    auto* modes = new QHBoxLayout;
+    const auto button
+        = [this](QWidget* parent, const QString& name, const QString& label, const QString& tip) {
+              auto* b = named(new QPushButton(label, parent), name);
+              if (!tip.isEmpty())
+                  b->setToolTip(tip);
+              return b;
+          };
+    auto* download = button(this, QStringLiteral("Command2"), QStringLiteral("Download"),
+        QStringLiteral("Switches Mode to Download"));
+    auto* upload = button(this, QStringLiteral("Command1"), QStringLiteral("Upload"),
+        QStringLiteral("Switches Mode to Upload"));
+    auto* combination = button(this, QStringLiteral("Command7"), QStringLiteral("Combination"),
+        QStringLiteral("Chains several macros into one stored sequence"));
+    auto* help = button(this, QStringLiteral("Command4"), QStringLiteral("Help"),
+        QStringLiteral("Pops up Help file"));
+    auto* setup = button(this, QStringLiteral("CmdSetup"), QStringLiteral("Setup"), QString());
+    auto* special = button(this, QStringLiteral("Command15"), QStringLiteral("Special"), QString());
+    auto* exitButton = button(this, QStringLiteral("Command3"), QStringLiteral("Exit"),
+        QStringLiteral("Terminates this program"));
+    for (QPushButton* b : { download, upload, combination, help, setup, special, exitButton })
+        modes->addWidget(b);
+    top->addLayout(modes);
+
+    // Download panel.
+    m_downFrame
+        = named(new QGroupBox(QStringLiteral("Download File "), this), QStringLiteral("DownFrame"));
+    auto* down = new QGridLayout(m_downFrame);
+    m_filelist = named(new QListWidget(m_downFrame), QStringLiteral("Filelist"));
+    m_filelist->setToolTip(QStringLiteral("Click to select file"));
+    m_filename = named(new QLineEdit(m_downFrame), QStringLiteral("Filename"));
+    auto* edit = button(m_downFrame, QStringLiteral("EditCmd"), QStringLiteral("Edit"), QString());
+    auto* del = button(m_downFrame, QStringLiteral("CmdDelete"), QStringLiteral("Delete"),
+        QStringLiteral("Deletes selected file"));
+    auto* dnload = button(
+        m_downFrame, QStringLiteral("DnloadButton"), QStringLiteral("Download File"), QString());
+    m_boot = named(new QCheckBox(QStringLiteral("Execute On Boot"), m_downFrame),
+        QStringLiteral("BootExecute"));
+    down->addWidget(m_filelist, 0, 0, 5, 1);
+    down->addWidget(m_filename, 0, 1);
+    down->addWidget(edit, 1, 1);
+    down->addWidget(del, 2, 1);
+    down->addWidget(dnload, 3, 1);
+    down->addWidget(m_boot, 4, 1);
+    top->addWidget(m_downFrame);
+
+    // Upload panel: its frame, the directory and the read-back target for now.
+    m_upFrame
+        = named(new QGroupBox(QStringLiteral("Upload to File"), this), QStringLiteral("UpFrame"));
+    auto* up = new QGridLayout(m_upFrame);
+    auto* dirFrame = named(
+        new QGroupBox(QStringLiteral("TYX Directory"), m_upFrame), QStringLiteral("Frame1"));
+    auto* dirLayout = new QVBoxLayout(dirFrame);
+    m_comboMacro1 = named(new QListWidget(dirFrame), QStringLiteral("ComboMacro1"));
+    dirLayout->addWidget(m_comboMacro1);
+    auto* totals = new QHBoxLayout;
+    totals->addWidget(new QLabel(QStringLiteral("Total      Bytes Stored"), dirFrame));
+    m_labelTotBytes = named(new QLabel(dirFrame), QStringLiteral("LabelTotBytes"));
+    totals->addWidget(m_labelTotBytes);
+    dirLayout->addLayout(totals);
+    auto* readDir = button(m_upFrame, QStringLiteral("Command6"),
+        QStringLiteral("   Read TYX         Directory"), QString());
+    m_filename2 = named(new QLineEdit(m_upFrame), QStringLiteral("Filename2"));
+    auto* edit2 = button(m_upFrame, QStringLiteral("Command5"), QStringLiteral("Edit"),
+        QStringLiteral("Edit File selected"));
+    m_comboFileList2 = named(new QListWidget(m_upFrame), QStringLiteral("ComboFileList2"));
+    up->addWidget(dirFrame, 0, 0, 4, 1);
+    up->addWidget(readDir, 0, 1);
+    up->addWidget(new QLabel(QStringLiteral("Upload to :"), m_upFrame), 1, 1);
+    up->addWidget(m_filename2, 2, 1);
+    up->addWidget(edit2, 3, 1);
+    up->addWidget(new QLabel(QStringLiteral("Read Back List:"), m_upFrame), 4, 0);
+    up->addWidget(m_comboFileList2, 5, 0);
+    top->addWidget(m_upFrame);
+
+    m_comboFrame
+        = named(new QGroupBox(QStringLiteral("Combination"), this), QStringLiteral("ComboFrame"));
+    new QVBoxLayout(m_comboFrame);
+    top->addWidget(m_comboFrame);
+
+    m_hiddenFrame
+        = named(new QGroupBox(QStringLiteral("Checksum"), this), QStringLiteral("HiddenFrame"));
+    auto* sums = new QFormLayout(m_hiddenFrame);
+    m_text3 = named(new QLineEdit(m_hiddenFrame), QStringLiteral("Text3"));
+    m_text4 = named(new QLineEdit(m_hiddenFrame), QStringLiteral("Text4"));
+    sums->addRow(QStringLiteral("Calc."), m_text3);
+    sums->addRow(QStringLiteral("Recvd"), m_text4);
+    top->addWidget(m_hiddenFrame);
+
+    UtilityCore& c = m_core;
+    connect(download, &QPushButton::clicked, &c, &UtilityCore::Command2_Click);
+    connect(upload, &QPushButton::clicked, &c, &UtilityCore::Command1_Click);
+    connect(combination, &QPushButton::clicked, &c, &UtilityCore::Command7_Click);
+    connect(help, &QPushButton::clicked, &c, &UtilityCore::Command4_Click);
+    connect(setup, &QPushButton::clicked, &c, &UtilityCore::CmdSetup_Click);
+    connect(exitButton, &QPushButton::clicked, &c, &UtilityCore::Command3_Click);
+    connect(edit, &QPushButton::clicked, &c, &UtilityCore::EditCmd_Click);
+    connect(edit2, &QPushButton::clicked, &c, &UtilityCore::Command5_Click);
+    connect(del, &QPushButton::clicked, &c, &UtilityCore::CmdDelete_Click);
+    connect(dnload, &QPushButton::clicked, &c, &UtilityCore::DnloadButton_Click);
+    connect(readDir, &QPushButton::clicked, &c, &UtilityCore::Command6_Click);
+    connect(m_filelist, &QListWidget::itemClicked, this,
+        [this](QListWidgetItem* item) { m_core.Filelist_Click(m_filelist->row(item)); });
+    connect(m_filename, &QLineEdit::textEdited, this,
+        [this](const QString& t) { m_core.Filename = t; });
+    connect(m_filename2, &QLineEdit::textEdited, this,
+        [this](const QString& t) { m_core.Filename2 = t; });
+    connect(m_boot, &QCheckBox::toggled, this, [this](bool on) { m_core.BootExecute = on; });
+}
+
+void utility::showWindow()
+{
+    m_core.Form_Load();
+    show();
+    raise();
+    activateWindow();
+}
+
+void utility::refreshView()
+{
+    if (m_refreshing)
+        return;
+    m_refreshing = true;
+    const UtilityCore& c = m_core;
+    setEnabled(c.windowEnabled);
+    m_downFrame->setVisible(c.DownFrameVisible);
+    m_upFrame->setVisible(c.UpFrameVisible);
+    m_comboFrame->setVisible(c.ComboFrameVisible);
+    m_hiddenFrame->setVisible(c.protocol.HiddenFrameVisible);
+    m_downFrame->setEnabled(c.DownFrameEnabled);
+    m_upFrame->setEnabled(c.UpFrameEnabled);
+    setList(m_filelist, c.Filelist);
+    if (m_filelist->currentRow() != c.filelistIndex)
+        m_filelist->setCurrentRow(c.filelistIndex);
+    setText(m_filename, c.Filename);
+    setText(m_filename2, c.Filename2);
+    if (m_boot->isChecked() != c.BootExecute) {
+        const QSignalBlocker block(m_boot);
+        m_boot->setChecked(c.BootExecute);
+    }
+    setList(m_comboMacro1, c.ComboMacro1);
+    setList(m_comboFileList2, c.ComboFileList2);
+    m_labelTotBytes->setText(c.LabelTotBytes);
+    setText(m_text3, c.Text3);
+    setText(m_text4, c.Text4);
+    m_form1->refreshView();
+    m_form3->refreshView();
+    m_refreshing = false;
+}
+
+void utility::closeEvent(QCloseEvent* e)
+{
+    // A download or read in progress ends with its own window; closing waits for it.
+    if (!m_core.windowEnabled) {
+        e->ignore();
+        return;
+    }
+    m_core.exitall();
+    e->accept();
+}
+
+void utility::mouseDoubleClickEvent(QMouseEvent* e)
+{
+    m_core.Form_DblClick();
+    QWidget::mouseDoubleClickEvent(e);
+}
+
+bool utility::event(QEvent* e)
+{
+    // The file list follows the directory whenever the window comes to the front.
+    if (e->type() == QEvent::WindowActivate && m_core.shown)
+        m_core.Form_Paint();
+    return QWidget::event(e);
+}

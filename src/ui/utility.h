@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QHash>
+#include <QWidget>
+
+class Form1;
+class Form3;
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class UtilityCore;
+
+// The download window: the mode buttons and the three panels in one place, the
+// checksum frame, and its two dialogs, bound to UtilityCore. Every control's
+// objectName is its name in the procedures.
+class utility : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit utility(UtilityCore& core, QWidget* parent = nullptr);
+    ~utility() override;
+
+    UtilityCore& core() const { return m_core; }
+    Form1* progressWindow() const { return m_form1; }
+    Form3* settingsWindow() const { return m_form3; }
+
+    // The main window's "Download": loads the window's state and shows it.
+    void showWindow();
+    void refreshView();
+
+protected:
+    void closeEvent(QCloseEvent* e) override;
+    void mouseDoubleClickEvent(QMouseEvent* e) override;
+    bool event(QEvent* e) override;
+
+private:
+    void buildUi();
+    QWidget* control(const QString& name) const { return m_controls.value(name); }
+    template <typename T> T* named(T* widget, const QString& name);
+
+    UtilityCore& m_core;
+    QHash<QString, QWidget*> m_controls;
+    QGroupBox* m_downFrame = nullptr;
+    QGroupBox* m_upFrame = nullptr;
+    QGroupBox* m_comboFrame = nullptr;
+    QGroupBox* m_hiddenFrame = nullptr;
+    QListWidget* m_filelist = nullptr;
+    QLineEdit* m_filename = nullptr;
+    QLineEdit* m_filename2 = nullptr;
+    QCheckBox* m_boot = nullptr;
+    QListWidget* m_comboMacro1 = nullptr;
+    QListWidget* m_comboFileList2 = nullptr;
+    QLabel* m_labelTotBytes = nullptr;
+    QLineEdit* m_text3 = nullptr;
+    QLineEdit* m_text4 = nullptr;
+    Form1* m_form1 = nullptr;
+    Form3* m_form3 = nullptr;
+    bool m_refreshing = false;
+};

@@ -1,0 +1,312 @@
+#include "eepromprotocol.h"
+
+#include "core/numbers.h"
+#include "core/prompter.h"
+#include "eeprom/eepromtext.h"
+#include "eeprom/memorymap.h"
+#include "link/answerchannel.h"
+#include "link/pacedsender.h"
+#include "link/seriallink.h"
+
+#include <QDir>
+#include <QFile>
+
+using End = PacedSender::End;
+
+namespace {
+QString address(int value)
+{
+    return QStringLiteral(" EEADR") + withSign(value);
+}
+} // namespace
+
+EepromProtocol::EepromProtocol(PacedSender& sender, AnswerChannel& answers, SerialLink& link,
+    Prompter& prompter, QObject* parent)
+    : QObject(parent)
+    , m_sender(sender)
+    , m_answers(answers)
+    , m_link(link)
+    , m_prompter(prompter)
+{
+}
+
+bool EepromProtocol::portGone()
+{
+    if (m_link.isOpen())
+        return false;
+    PortLost = true;
+    return true;
+}
+
+QString EepromProtocol::readAnswers()
+{
+    return m_answers.endReading();
+}
+
+void EepromProtocol::DownloadFile()
+{
+    DownloadSum = 0;
+    DownloadFailed = false;
+    ChecksumRetries = 0;
+    Started = false;
+
+    // "macro.tmp" is read and checked before anything is sent, so that a macro that
+    // cannot be stored as prepared leaves the controller's memory as it was.
+    QFile file(QDir(workingDir).filePath(QStringLiteral("macro.tmp")));
+    QByteArray macro;
+    if (file.open(QIODevice::ReadOnly))
+        macro = file.readAll();
+    if (macro.isEmpty()) {
+        m_prompter.message(QStringLiteral("Command file is empty."));
+        DownloadFailed = true;
+        return;
+    }
+    const EepromText::StoredMacro stored = EepromText::storedMacro(macro);
+    if (!stored.refusedLine.isNull()) {
+        m_prompter.message(QString::fromLatin1(EepromText::FirstLineText)
+                + QStringLiteral("\r\n\r\n") + stored.refusedLine,
+            PromptIcon::Critical);
+        DownloadFailed = true;
+        return;
+    }
+    Started = true;
+
+    if (VerifyDownload) {
+        for (;;) {
+            ++ChecksumRetries;
+            m_sender.send(QStringLiteral(" EEC 0"), 6);
+            if (portGone()) {
+                DownloadFailed = true;
+                return;
+            }
+            if (ChecksumRetries > 5) {
+                m_prompter.message(
+                    QStringLiteral("TYX did not return correct Checksum.\r\n"
+                                   "This TYX may not be capable of calculating checksums.\r\n"
+                                   "Please go to the Setup Menu to disable Checksum calculation."),
+                    PromptIcon::Critical);
+                DownloadFailed = true;
+                return;
+            }
+            GetChecksum();
+            if (DeviceChecksum == 0)
+                break;
+        }
+    }
+
+    m_sender.send(QStringLiteral(" EES 501"), 6);
+    m_sender.send(QStringLiteral(" EEN") + withSign(BootFlag), 1);
+    addToSum(BootFlag);
+    m_sender.send(QStringLiteral(" EEW"), 1);
+    m_sender.send(QStringLiteral(" EEN 1"), 1);
+    addToSum(1);
+    m_sender.send(QStringLiteral(" EEW"), 1);
+    m_sender.send(QStringLiteral(" EEDAT X"), 1);
+    addToSum('X');
+    m_sender.send(QStringLiteral(" EEW"), 1);
+    m_sender.send(QStringLiteral(" EES 1024"), 25);
+
+    int counter = 6;
+    for (char byte : stored.bytes) {
+        if (portGone()) {
+            DownloadFailed = true;
+            return;
+        }
+        // " EED " and the character; a CR is the line's own end.
+        m_sender.send(
+            byte == '\r' ? QStringLiteral(" EED ") : QStringLiteral(" EED ") + QChar(quint8(byte)),
+            1);
+        addToSum(quint8(byte));
+        ++counter;
+        m_sender.send(QStringLiteral(" EEW"), 1);
+        Q_EMIT progressChanged(
+            int(std::min<double>(100, counter * 1.3 / double(macro.size()) * 100)));
+        if (CancelRequested)
+            return;
+    }
+    m_sender.send(QStringLiteral(" EES"), 1);
+    if (portGone()) {
+        DownloadFailed = true;
+        return;
+    }
+
+    if (SingleFileDownload) {
+        // The table describes what was stored, which leaves out skipped leading blanks.
+        SetDefaultFat(int(stored.bytes.size()));
+        if (!DownloadFailed && !CancelRequested) {
+            Q_EMIT labelChanged(QStringLiteral("Saving Directory Info.."));
+            DirectoryAddress = MemoryMap::DirectoryTop;
+            StoreFileDescription(DirectoryAddress);
+            if (portGone())
+                DownloadFailed = true;
+        }
+    }
+}
+
+void EepromProtocol::SetDefaultFat(int size)
+{
+    m_sender.send(QStringLiteral(" EES 516"), 6);
+    for (const int v : { MemoryMap::TextStart, MemoryMap::TextStart + size }) {
+        const int high = v / 256;
+        const int low = v % 256;
+        m_sender.sendByCharacter(QStringLiteral(" EEN") + withSign(high), 2);
+        addToSum(high);
+        m_sender.send(QStringLiteral(" EEW"), 2);
+        m_sender.sendByCharacter(QStringLiteral(" EEN") + withSign(low), 2);
+        addToSum(low);
+        m_sender.sendTicks(QStringLiteral(" EEW"), DownloadDelay + 1);
+    }
+    if (portGone()) {
+        DownloadFailed = true;
+        return;
+    }
+    if (VerifyDownload)
+        verify();
+}
+
+void EepromProtocol::verify()
+{
+    GetChecksum();
+    if (portGone()) {
+        DownloadFailed = true;
+        return;
+    }
+    if (HiddenFrameVisible)
+        Q_EMIT checksumsShown(DownloadSum, DeviceChecksum);
+    if (DownloadSum != DeviceChecksum) {
+        Q_EMIT progressHideRequested();
+        MarkIncomplete();
+        m_prompter.message(MismatchText, PromptIcon::Critical);
+        DownloadFailed = true;
+    }
+}
+
+void EepromProtocol::StoreFileDescription(int& address)
+{
+    m_sender.send(QStringLiteral(" EEU 4826"), 10);
+    MacroFileName = EepromText::descriptionName(MacroFileName);
+    for (int k = 0; k < MemoryMap::NameBytes; ++k) {
+        const QString c = MacroFileName.mid(k, 1);
+        m_sender.send(::address(address - k) + QLatin1Char(',') + c, 1, End::CrLf);
+    }
+}
+
+void EepromProtocol::GetChecksum()
+{
+    DeviceChecksum = EepromText::NoChecksum;
+    m_answers.startReading();
+    m_sender.send(QStringLiteral(" EEC"), 5);
+    DeviceChecksum = EepromText::checksumFromAnswer(readAnswers());
+}
+
+void EepromProtocol::MarkIncomplete()
+{
+    if (SkipIncompleteMark)
+        return;
+    m_sender.send(QStringLiteral(" EEU 4826"), 10);
+    m_sender.send(QStringLiteral(" EEADDR 503,I"), 10, End::CrLf);
+    m_sender.send(QStringLiteral(" EES"), 1, End::CrLf);
+}
+
+void EepromProtocol::Cancel_Macro_Execute()
+{
+    for (int i = 0; i < 20 && m_link.isOpen(); ++i) {
+        m_sender.send(QStringLiteral(" ME 0"), 1);
+        m_answers.collectedAnswers.clear();
+        m_answers.collecting = false;
+    }
+    m_answers.collectedAnswers.clear();
+    m_answers.collecting = true;
+}
+
+EepromProtocol::Directory EepromProtocol::ReadTYXDir()
+{
+    Directory d;
+    const auto readByte = [this](int at) {
+        m_answers.startReading();
+        m_sender.bareReturn(2);
+        m_sender.send(::address(at), 2);
+        QString text = readAnswers();
+        return EepromText::takeRuleA(text);
+    };
+
+    m_sender.bareReturn(2);
+    m_sender.send(QStringLiteral(" EEU 4826"), 10);
+    const auto mark = readByte(MemoryMap::ProgramMark);
+    if (portGone()) {
+        d.outcome = DirectoryOutcome::PortLost;
+        return d;
+    }
+    if (mark && (*mark == 'I' || *mark == 'i')) {
+        m_prompter.message(QStringLiteral("TYX Programming is incomplete"), PromptIcon::Critical);
+        d.outcome = DirectoryOutcome::Incomplete;
+        return d;
+    }
+    const int count = readByte(MemoryMap::CountByte).value_or(0);
+    if (portGone()) {
+        d.outcome = DirectoryOutcome::PortLost;
+        return d;
+    }
+    if (count > MemoryMap::MaxMacros) {
+        m_prompter.message(
+            QStringLiteral("The Macro Directory could not be Read or\r\n"
+                           "more than 40 macros are stored in the TYX EEprom memory"),
+            PromptIcon::Critical);
+        d.outcome = DirectoryOutcome::TooMany;
+        return d;
+    }
+    if (count < 1) {
+        d.outcome = DirectoryOutcome::Empty;
+        return d;
+    }
+
+    const int reads = count * MemoryMap::NameBytes;
+    for (int i = 0; i < count; ++i) {
+        const int slot = MemoryMap::slotAddress(i);
+        m_answers.startReading();
+        for (int k = 0; k < MemoryMap::NameBytes; ++k) {
+            m_sender.bareReturn(2);
+            m_sender.send(::address(slot - k), 4);
+            Q_EMIT progressChanged(std::min(100, (i * MemoryMap::NameBytes + k + 1) * 100 / reads));
+            if (CancelRequested || portGone()) {
+                m_answers.endReading();
+                d.outcome = PortLost ? DirectoryOutcome::PortLost : DirectoryOutcome::Cancelled;
+                return d;
+            }
+        }
+        d.names << EepromText::nameFromAnswers(readAnswers());
+    }
+    if (!GetEndOfMacro(count)) {
+        d.outcome = PortLost ? DirectoryOutcome::PortLost : DirectoryOutcome::Misread;
+        return d;
+    }
+    ReadByteCount = MacroEndAddress - MemoryMap::TextStart;
+    d.outcome = DirectoryOutcome::Listed;
+    return d;
+}
+
+bool EepromProtocol::GetEndOfMacro(int count)
+{
+    MacroEndAddress = 0;
+    if (count <= 0)
+        return true;
+    m_answers.startReading();
+    m_sender.send(QStringLiteral(" EEU 4826"), 10);
+    m_answers.collectedAnswers.clear();
+    const int at = MemoryMap::tableAddress(count);
+    m_sender.send(::address(at), 2);
+    m_sender.send(::address(at + 1), 2);
+    const EepromText::TableEntry entry = EepromText::tableEntryFromAnswers(readAnswers());
+    if (portGone()) {
+        ReadByteCount = 0;
+        return false;
+    }
+    if (entry.misread) {
+        m_prompter.message(QStringLiteral("EEprom Memory information misread\r\nPlease try again."),
+            PromptIcon::Critical);
+        ReadByteCount = 0;
+        return false;
+    }
+    MacroEndAddress = entry.address;
+    return true;
+}

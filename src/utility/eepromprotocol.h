@@ -1,0 +1,107 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+class AnswerChannel;
+class PacedSender;
+class Prompter;
+class SerialLink;
+
+// The procedures of the download window that talk to the controller's EEPROM, and the
+// values they own. Every command line goes through the PacedSender; answers are read
+// from the AnswerChannel. The procedures show their own messages and return results;
+// the lists and the progress window belong to the caller (UtilityCore).
+class EepromProtocol : public QObject
+{
+    Q_OBJECT
+public:
+    EepromProtocol(PacedSender& sender, AnswerChannel& answers, SerialLink& link,
+        Prompter& prompter, QObject* parent = nullptr);
+
+    // Settings in force (from "e2prom.dat" or the CLI's options).
+    int DownloadDelay = 4; // the unit of every wait, in ticks: 2 x Delay
+    bool VerifyDownload = false;
+    QString workingDir; // where "macro.tmp" is read
+
+    // Values of a download.
+    int DownloadSum = 0; // 0..255
+    int DeviceChecksum = 999;
+    bool DownloadFailed = false;
+    bool CancelRequested = false;
+    int ChecksumRetries = 0;
+    int BootFlag = 0; // -1: execute on boot
+    bool SkipIncompleteMark = false;
+    bool SingleFileDownload = false;
+    QString MacroFileName;
+    // Set when the port closed or failed during the last procedure: the controller's
+    // memory may hold part of a download.
+    bool PortLost = false;
+    // Set once DownloadFile has sent its first line; a macro refused before that
+    // left the controller untouched.
+    bool Started = false;
+
+    // Values of the directory.
+    int MacroEndAddress = 0;
+    int DirectoryAddress = 499;
+    int ReadByteCount = 0;
+
+    // Whether the window's checksum frame is shown (the verification fills it).
+    bool HiddenFrameVisible = false;
+
+    // The single-file download of "macro.tmp": checksum reset, header, text and, for a
+    // single file, the address table, the verification and the directory name.
+    void DownloadFile();
+    void SetDefaultFat(int size);
+    void StoreFileDescription(int& address);
+    void GetChecksum();
+    void MarkIncomplete();
+    void Cancel_Macro_Execute();
+
+    enum class DirectoryOutcome
+    {
+        Listed,
+        Empty,
+        Incomplete,
+        TooMany,
+        Misread,
+        Cancelled,
+        PortLost
+    };
+    struct Directory
+    {
+        DirectoryOutcome outcome = DirectoryOutcome::Empty;
+        QStringList names; // read so far, in slot order
+    };
+    // Reads the directory; on Listed, ReadByteCount holds the bytes stored.
+    Directory ReadTYXDir();
+    // Sets MacroEndAddress from table entry `count`; false on a misread (after its
+    // message; ReadByteCount is then 0).
+    bool GetEndOfMacro(int count);
+
+    static inline const QString MismatchText = QStringLiteral("Download Failed Please try again.");
+    static inline const QString PortLostText = QStringLiteral(
+        "The serial port closed during the exchange with the TYX. Its memory may be incomplete: "
+        "check the cable and the port, then download again.");
+
+Q_SIGNALS:
+    void progressChanged(int percent);
+    void labelChanged(const QString& text);
+    // The verification failed: the progress window goes away before its message.
+    void progressHideRequested();
+    // The calculated and the received checksum, for the checksum frame.
+    void checksumsShown(int calculated, int received);
+
+private:
+    // True when the running procedure must stop: the port went away (noted in PortLost).
+    bool portGone();
+    void addToSum(int value) { DownloadSum = ((DownloadSum + value) % 256 + 256) % 256; }
+    QString readAnswers(); // ends reading and hands over the collected answers
+    void verify();
+
+    PacedSender& m_sender;
+    AnswerChannel& m_answers;
+    SerialLink& m_link;
+    Prompter& m_prompter;
+};

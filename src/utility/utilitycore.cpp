@@ -1,0 +1,452 @@
+#include "utilitycore.h"
+
+#include "core/numbers.h"
+#include "core/text.h"
+#include "core/prompter.h"
+#include "core/ticktimer.h"
+#include "link/answerchannel.h"
+#include "terminal/terminalcore.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+using DirectoryOutcome = EepromProtocol::DirectoryOutcome;
+
+UtilityCore::UtilityCore(TerminalCore& core_, Prompter& prompter_, QObject* parent)
+    : QObject(parent)
+    , core(core_)
+    , prompter(prompter_)
+    , ticks(TickTimer::instance())
+    , sender(core_.link, core_.answers, TickTimer::instance())
+    , protocol(sender, core_.answers, core_.link, prompter_)
+    , prep(prompter_)
+{
+    sender.node = [this] { return TxTNode; };
+    sender.downloadDelay = [this] { return protocol.DownloadDelay; };
+    connect(&protocol, &EepromProtocol::progressChanged, this, [this](int percent) {
+        ProgressBar1 = percent;
+        update();
+    });
+    connect(&protocol, &EepromProtocol::labelChanged, this, [this](const QString& text) {
+        Label1 = text;
+        update();
+    });
+    connect(&protocol, &EepromProtocol::progressHideRequested, this, &UtilityCore::hideForm1);
+    connect(&protocol, &EepromProtocol::checksumsShown, this, [this](int calculated, int received) {
+        Text3 = QString::number(calculated);
+        Text4 = QString::number(received);
+        update();
+    });
+}
+
+UtilityCore::~UtilityCore()
+{
+    if (shown)
+        exitall();
+}
+
+QString UtilityCore::workingDir() const
+{
+    return core.cfg.Dir1.isEmpty() ? core.settings.record.WorkingDir : core.cfg.Dir1;
+}
+
+QString UtilityCore::e2promPath() const
+{
+    // The file belongs to the directory the program started in.
+    const QString dir = core.downloadDir.isEmpty() ? workingDir() : core.downloadDir;
+    return QDir(dir).filePath(E2promRecord::fileName());
+}
+
+void UtilityCore::setDelay(int delay)
+{
+    Delay = delay;
+    protocol.DownloadDelay = 2 * Delay;
+}
+
+void UtilityCore::loadE2prom(bool createMissing)
+{
+    QFile file(e2promPath());
+    QByteArray bytes;
+    if (file.open(QIODevice::ReadOnly))
+        bytes = file.read(E2promRecord::Size);
+    else if (createMissing && !file.exists() && file.open(QIODevice::WriteOnly))
+        file.close();
+    e2prom = E2promRecord::parse(bytes);
+    setDelay(e2prom.Delay);
+    DelayTxt = QString::number(Delay);
+    TxTNode = e2prom.TxTNode;
+    EnableCksumChk = e2prom.EnableCksumChk == 1;
+    protocol.VerifyDownload = e2prom.VerifyDownload;
+}
+
+void UtilityCore::Form_Load()
+{
+    ReadAsText = true;
+    protocol.workingDir = workingDir();
+    prep.setWorkingDir(workingDir());
+    refreshFilelist();
+    loadE2prom(createE2prom);
+    ticks.Delay = Delay;
+    ticks.StartTimer();
+    core.portReady = true;
+    if (!Filelist.isEmpty()) {
+        filelistIndex = 0;
+        Filename = Filelist.first();
+    }
+    DownFrameVisible = true;
+    UpFrameVisible = false;
+    ComboFrameVisible = false;
+    shown = true;
+    // The receive handler hands the download window its answers while it is shown,
+    // and the main window waits disabled.
+    core.answers.downloadBranch = true;
+    core.windowEnabled = false;
+    Q_EMIT core.viewChanged();
+    update();
+}
+
+void UtilityCore::Form_Paint()
+{
+    refreshFilelist();
+}
+
+void UtilityCore::refreshFilelist()
+{
+    QDir dir(workingDir());
+    const QStringList files = dir.entryList({ QStringLiteral("*.cmd"), QStringLiteral("*.txt") },
+        QDir::Files | QDir::Readable, QDir::Name | QDir::IgnoreCase);
+    if (files != Filelist) {
+        Filelist = files;
+        if (filelistIndex >= Filelist.size())
+            filelistIndex = -1;
+        update();
+    }
+}
+
+void UtilityCore::Form_DblClick()
+{
+    protocol.HiddenFrameVisible = !protocol.HiddenFrameVisible;
+    update();
+}
+
+void UtilityCore::exitall()
+{
+    if (!shown)
+        return;
+    shown = false;
+    core.windowEnabled = true;
+    ticks.StopTimer();
+    Form1Visible = false;
+    Form3Visible = false;
+    core.answers.downloadBranch = false;
+    core.answers.collecting = false;
+    // A wait still running (Exit pressed while a download waits) ends with the timer.
+    protocol.CancelRequested = true;
+    Q_EMIT core.viewChanged();
+    update();
+    Q_EMIT closed();
+}
+
+void UtilityCore::Command1_Click()
+{
+    windowEnabled = true;
+    UpFrameEnabled = true;
+    UpFrameVisible = true;
+    DownFrameVisible = false;
+    ComboFrameVisible = false;
+    Filename2 = QStringLiteral("Temporary.cmd");
+    Q_EMIT focusRequested(QStringLiteral("Filename2"));
+    update();
+}
+
+void UtilityCore::Command2_Click()
+{
+    DownFrameVisible = true;
+    Filename.clear();
+    UpFrameVisible = false;
+    ComboFrameVisible = false;
+    Q_EMIT focusRequested(QStringLiteral("Filename"));
+    refreshFilelist();
+    update();
+}
+
+void UtilityCore::Command3_Click()
+{
+    exitall();
+}
+
+void UtilityCore::Command4_Click()
+{
+    Q_EMIT helpRequested();
+}
+
+void UtilityCore::Command7_Click()
+{
+    ComboFrameVisible = true;
+    DownFrameVisible = false;
+    UpFrameVisible = false;
+    update();
+}
+
+void UtilityCore::Filelist_Click(int index)
+{
+    if (index < 0 || index >= Filelist.size())
+        return;
+    filelistIndex = index;
+    Filename = Filelist.at(index);
+    update();
+}
+
+void UtilityCore::editFile(const QString& name)
+{
+    if (name.isEmpty()) {
+        prompter.message(QStringLiteral("Please select a file or Enter new file name!"));
+        return;
+    }
+    QString why;
+    if (!editor.open(QDir(workingDir()).filePath(name), &why))
+        prompter.message(why, PromptIcon::Exclamation);
+}
+
+void UtilityCore::EditCmd_Click()
+{
+    editFile(Filename);
+}
+
+void UtilityCore::Command5_Click()
+{
+    editFile(Filename2);
+}
+
+void UtilityCore::CmdDelete_Click()
+{
+    const QString path = QDir(workingDir()).filePath(Filename);
+    if (Filename.isEmpty() || !QFileInfo(path).isFile()) {
+        prompter.message(QStringLiteral("There is no file \"%1\" to delete.").arg(Filename),
+            PromptIcon::Exclamation);
+    } else if (prompter.ask(QStringLiteral("Are you sure you want to delete ")
+                       + asciiUpper(Filename) + QStringLiteral("?"),
+                   PromptButtons::YesNo, PromptIcon::Question, PromptAnswer::No)
+        == PromptAnswer::Yes) {
+        if (!QFile::remove(path))
+            prompter.message(
+                QStringLiteral("%1 could not be deleted.").arg(path), PromptIcon::Critical);
+    }
+    Filename.clear();
+    refreshFilelist();
+    update();
+}
+
+// ------------------------------------------------------------------ download
+
+void UtilityCore::DnloadButton_Click()
+{
+    lastDownload = Outcome::NotStarted;
+    protocol.SkipIncompleteMark = false;
+    protocol.PortLost = false;
+    if (!core.link.isOpen()) {
+        prompter.message(
+            QStringLiteral("Serial Port not configured properly!"), PromptIcon::Critical);
+        return;
+    }
+    if (!EnableCksumChk)
+        prompter.message(QStringLiteral("Please note this Download will not use Checksums!"),
+            PromptIcon::Information);
+    UpFrameEnabled = false;
+    DownFrameEnabled = false;
+    showForm1();
+    windowEnabled = false;
+    Label1 = QStringLiteral("Downloading..");
+    update();
+
+    prep.setWorkingDir(workingDir());
+    protocol.workingDir = workingDir();
+    prep.MacroBaseAddress = 0;
+    prep.MacroFileName = Filename;
+    protocol.SingleFileDownload = true;
+    QString name = Filename;
+    const PrepResult prepared = prep.PrepFile(name);
+    protocol.MacroFileName = Filename;
+    if (asciiUpper(name) == MacroPrep::notFound()) {
+        hideForm1();
+        prompter.message(QStringLiteral(" Please select a file"), PromptIcon::Critical);
+    } else if (prepared == PrepResult::Prepared) {
+        // Anything else (empty, refused, unwritable) has said so, and "macro.tmp" may
+        // still hold an earlier macro that must not be sent in its place.
+        protocol.BootFlag = BootExecute ? -1 : 0;
+        protocol.DownloadFile();
+        if (!protocol.Started) {
+            hideForm1(); // refused before anything was sent, and said why
+        } else if (protocol.PortLost) {
+            lastDownload = Outcome::PortLost;
+            hideForm1();
+            prompter.message(EepromProtocol::PortLostText, PromptIcon::Critical);
+        } else {
+            sender.sendTicks(QStringLiteral(" EES"), 0);
+            protocol.SingleFileDownload = false;
+            hideForm1();
+            if (protocol.CancelRequested) {
+                lastDownload = Outcome::Cancelled;
+            } else if (protocol.DownloadFailed) {
+                lastDownload = Outcome::Failed;
+            } else {
+                lastDownload = Outcome::Completed;
+                if (prompter.ask(CompletionText, PromptButtons::YesNoCancel, PromptIcon::Question,
+                        PromptAnswer::Yes)
+                    == PromptAnswer::Yes)
+                    sender.sendTicks(QStringLiteral(" RN"), 0);
+            }
+        }
+    }
+    protocol.SingleFileDownload = false;
+    hideForm1();
+    windowEnabled = true;
+    UpFrameEnabled = true;
+    DownFrameEnabled = true;
+    update();
+}
+
+void UtilityCore::Cancel_Macro_Execute()
+{
+    protocol.Cancel_Macro_Execute();
+    prep.MacroText.clear();
+}
+
+// ------------------------------------------------------------------ directory
+
+void UtilityCore::Command6_Click()
+{
+    lastDirectory = DirectoryOutcome::Empty;
+    if (!core.link.isOpen()) {
+        prompter.message(QStringLiteral("Port Not configured for Upload"), PromptIcon::Critical);
+        return;
+    }
+    showForm1();
+    windowEnabled = false;
+    Label1 = QStringLiteral("Uploading Info..");
+    Label1 = QStringLiteral("Uploading Directory..");
+    ComboMacro1.clear();
+    protocol.SkipIncompleteMark = true;
+    protocol.CancelRequested = false;
+    protocol.PortLost = false;
+    update();
+
+    const EepromProtocol::Directory d = protocol.ReadTYXDir();
+    lastDirectory = d.outcome;
+    switch (d.outcome) {
+    case DirectoryOutcome::Listed:
+        ComboMacro1 += d.names;
+        LabelTotBytes = withSign(protocol.ReadByteCount);
+        ComboFileList2.clear();
+        break;
+    case DirectoryOutcome::Incomplete:
+    case DirectoryOutcome::Misread:
+        ComboMacro1.clear();
+        ComboFileList2.clear();
+        LabelTotBytes.clear();
+        break;
+    case DirectoryOutcome::Cancelled:
+        ComboMacro1 += d.names;
+        ComboFileList2.clear();
+        break;
+    case DirectoryOutcome::PortLost:
+        ComboMacro1 += d.names;
+        hideForm1();
+        prompter.message(ReadPortLostText, PromptIcon::Critical);
+        break;
+    case DirectoryOutcome::TooMany:
+    case DirectoryOutcome::Empty:
+        break;
+    }
+    hideForm1();
+    windowEnabled = true;
+    UpFrameEnabled = true;
+    update();
+}
+
+// ------------------------------------------------------------------ Form1
+
+void UtilityCore::showForm1()
+{
+    protocol.CancelRequested = false;
+    Label1 = QStringLiteral("Downloading..");
+    ProgressBar1 = 0;
+    Form1Visible = true;
+    update();
+}
+
+void UtilityCore::hideForm1()
+{
+    if (!Form1Visible)
+        return;
+    Form1Visible = false;
+    update();
+}
+
+void UtilityCore::CmdEEAbort_Click()
+{
+    protocol.CancelRequested = true;
+    Label1 = QStringLiteral("cancelling..");
+    update();
+    protocol.MarkIncomplete();
+    ProgressBar1 = 100;
+    update();
+}
+
+// ------------------------------------------------------------------ Form3
+
+void UtilityCore::CmdSetup_Click()
+{
+    windowEnabled = false;
+    Form3_Load();
+    Form3Visible = true;
+    update();
+}
+
+void UtilityCore::Form3_Load()
+{
+    // A record never read from a file (all "X") holds no settings: the defaults that
+    // loading an empty file gave stay, instead of a delay read from "XX".
+    if (e2prom.record != E2promRecord().record) {
+        const E2promRecord r = E2promRecord::parse(e2prom.record);
+        setDelay(r.Delay);
+        TxTNode = r.TxTNode;
+        EnableCksumChk = r.EnableCksumChk == 1;
+        protocol.VerifyDownload = r.VerifyDownload;
+    }
+    DelayTxt = QString::number(Delay);
+    PortLabel = QStringLiteral("COM%1").arg(core.cfg.comPort);
+    BaudLabel = QStringLiteral("%1,n,8,1").arg(core.cfg.baudRate);
+}
+
+void UtilityCore::DelayTxt_Change(const QString& text)
+{
+    DelayTxt = E2promRecord::leadingNumber(text) < 1 ? QStringLiteral("1") : text;
+    setDelay(E2promRecord::leadingNumber(DelayTxt));
+    update();
+}
+
+void UtilityCore::Form3_QueryUnload()
+{
+    SaveE2prom();
+    windowEnabled = true;
+    Form3Visible = false;
+    update();
+}
+
+bool UtilityCore::SaveE2prom()
+{
+    const QByteArray record = E2promRecord::build(DelayTxt, TxTNode, EnableCksumChk);
+    e2prom = E2promRecord::parse(record);
+    protocol.VerifyDownload = EnableCksumChk;
+    QSaveFile file(e2promPath());
+    if (!file.open(QIODevice::WriteOnly) || file.write(record) != record.size() || !file.commit()) {
+        prompter.message(QStringLiteral("The download settings could not be written to %1: %2")
+                             .arg(QDir::toNativeSeparators(file.fileName()), file.errorString()),
+            PromptIcon::Critical);
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,152 @@
+#pragma once
+
+#include "core/externaleditor.h"
+#include "eeprom/e2promrecord.h"
+#include "eeprom/macroprep.h"
+#include "link/pacedsender.h"
+#include "utility/eepromprotocol.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+class Prompter;
+class TerminalCore;
+class TickTimer;
+
+// The download window without its widgets: load and exit, the mode buttons and
+// panels, the download panel's file handling, "Download File", the directory read of
+// the upload panel, the progress window (Form1) and the download settings (Form3,
+// "e2prom.dat"). The window binds its controls to these members and redraws on
+// changed(); zaziruv-cli drives the same object headless. Names follow the controls.
+class UtilityCore : public QObject
+{
+    Q_OBJECT
+public:
+    UtilityCore(TerminalCore& core, Prompter& prompter, QObject* parent = nullptr);
+    ~UtilityCore() override;
+
+    TerminalCore& core;
+    Prompter& prompter;
+    TickTimer& ticks;
+    PacedSender sender;
+    EepromProtocol protocol;
+    MacroPrep prep;
+    ExternalEditor editor;
+
+    // ---- Window ----
+    bool shown = false; // between Form_Load and exitall
+    // Form_Load creates a missing "e2prom.dat" (empty); the CLI never writes it.
+    bool createE2prom = true;
+    bool windowEnabled = true;
+    bool DownFrameVisible = true;
+    bool UpFrameVisible = false;
+    bool ComboFrameVisible = false;
+    bool DownFrameEnabled = true;
+    bool UpFrameEnabled = true;
+    bool ReadAsText = false;
+
+    // ---- Download panel ----
+    QStringList Filelist;
+    int filelistIndex = -1;
+    QString Filename;
+    bool BootExecute = false;
+
+    // ---- Upload panel ----
+    QString Filename2 = QStringLiteral("Temporary.cmd");
+    QStringList ComboMacro1; // the stored macros, as last read
+    QStringList ComboFileList2; // the read-back list
+    QString LabelTotBytes;
+
+    // ---- Checksum frame ----
+    QString Text3; // "Calc."
+    QString Text4; // "Recvd"
+
+    // ---- Progress window (Form1) ----
+    bool Form1Visible = false;
+    QString Label1 = QStringLiteral("Downloading..");
+    int ProgressBar1 = 0;
+
+    // ---- Download settings window (Form3) ----
+    bool Form3Visible = false;
+    E2promRecord e2prom; // the record in memory
+    int Delay = 2; // ms per tick
+    QString DelayTxt = QStringLiteral("2");
+    QString TxTNode = QStringLiteral("0");
+    bool EnableCksumChk = false;
+    QString PortLabel;
+    QString BaudLabel;
+
+    // The working directory in force and the one "e2prom.dat" lives in.
+    QString workingDir() const;
+    QString e2promPath() const;
+
+    // Reads "e2prom.dat" into the download settings (a missing file is created empty
+    // when createMissing) and sets Delay, DownloadDelay and VerifyDownload from it.
+    void loadE2prom(bool createMissing = true);
+
+    void Form_Load();
+    void Form_Paint(); // relists the files
+    void Form_DblClick();
+    void exitall();
+    void Command1_Click(); // Upload
+    void Command2_Click(); // Download
+    void Command3_Click(); // Exit
+    void Command4_Click(); // Help
+    void Command7_Click(); // Combination
+    void Filelist_Click(int index);
+    void EditCmd_Click();
+    void Command5_Click(); // the upload panel's Edit
+    void CmdDelete_Click();
+
+    // "Download File" and how the last one ended.
+    enum class Outcome
+    {
+        NotStarted,
+        Completed,
+        Failed,
+        Cancelled,
+        PortLost
+    };
+    void DnloadButton_Click();
+    Outcome lastDownload = Outcome::NotStarted;
+
+    // "   Read TYX         Directory" and how the last read ended.
+    void Command6_Click();
+    EepromProtocol::DirectoryOutcome lastDirectory = EepromProtocol::DirectoryOutcome::Empty;
+
+    void Cancel_Macro_Execute();
+
+    // Form1
+    void showForm1();
+    void hideForm1();
+    void CmdEEAbort_Click();
+
+    // Form3
+    void CmdSetup_Click();
+    void Form3_Load();
+    void DelayTxt_Change(const QString& text);
+    void Form3_QueryUnload();
+    // Writes the record from Form3's controls (atomically); false after a message.
+    bool SaveE2prom();
+
+    static inline const QString CompletionText = QStringLiteral(
+        "                   Download complete.\r\nYou must reset the TYX for changes to take "
+        "effect.\r\nWould you like to Reset the unit Now?");
+    static inline const QString ReadPortLostText
+        = QStringLiteral("The serial port closed while the TYX directory was read.");
+
+Q_SIGNALS:
+    void changed();
+    void focusRequested(const QString& control);
+    // "Help": the help window's owner shows it.
+    void helpRequested();
+    // exitall has run: the window closes.
+    void closed();
+
+private:
+    void refreshFilelist();
+    void editFile(const QString& name);
+    void setDelay(int delay);
+    void update() { Q_EMIT changed(); }
+};
