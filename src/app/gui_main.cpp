@@ -232,11 +232,15 @@ int main(int argc, char** argv)
     auto runner = std::make_unique<CommandFileRunner>(*core, prompter);
     bindCommandFileFrame(*window, *runner);
     // The download window: "Download" and "Download File" show it, its Exit hides it,
-    // and the end of the program shuts it down. Its Help hands over helpRequested.
+    // and the end of the program shuts it down.
     auto download = std::make_unique<UtilityCore>(*core, prompter);
     auto downloadWindow = std::make_unique<utility>(*download);
     QObject::connect(core.get(), &TerminalCore::downloadWindowRequested, downloadWindow.get(),
         &utility::showWindow);
+    // Its Help shows the download window's document (Help leaves the download window
+    // enabled, so there is nothing to hand back when the help window closes).
+    QObject::connect(download.get(), &UtilityCore::helpRequested, window.get(),
+        [&window] { window->showHelp(true); });
     QObject::connect(
         core.get(), &TerminalCore::exitRequested, download.get(), &UtilityCore::exitall);
     QObject::connect(
