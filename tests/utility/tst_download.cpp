@@ -3,6 +3,8 @@
 // memory image afterwards.
 
 #include "../common/corerig.h"
+#include "../common/datarow.h"
+#include "../common/simargs.h"
 #include "../common/testfiles.h"
 
 #include "core/eventwait.h"
@@ -32,15 +34,10 @@ Lines textLines(const QByteArray& text)
     return out << "1 EES";
 }
 
-// The table entries 0 and 1 for a macro of `size` bytes.
-Lines tableLines(int size)
-{
-    Lines out { "1 EES 516" };
-    for (int v : { 1024, 1024 + size })
-        out << "1 EEN " + QByteArray::number(v / 256) << "1 EEW"
-            << "1 EEN " + QByteArray::number(v % 256) << "1 EEW";
-    return out;
-}
+// The worked example's text "1 HO" and its table entries 0 and 1 (1024, 1037).
+const Lines Text = textLines("1 HO\rMACRO 0\r")
+    + Lines { "1 EES 516", "1 EEN 4", "1 EEW", "1 EEN 0", "1 EEW", "1 EEN 4", "1 EEW", "1 EEN 13",
+          "1 EEW" };
 
 // The directory name of "x.cmd" at 499, then the seven empty name bytes.
 Lines nameLines()
@@ -49,15 +46,6 @@ Lines nameLines()
     for (int a = 498; a >= 492; --a)
         out << "\n1 EEADR " + QByteArray::number(a) + ',';
     return out;
-}
-
-SimOptions fastSim(const QStringList& extra = {})
-{
-    QString why;
-    const auto o = parseSimOptions(QStringList { "--baud", "57600" } + extra, &why);
-    if (!o)
-        qFatal("%s", qPrintable(why));
-    return *o;
 }
 
 // A macro file that prepares to `size` bytes ("MACRO 0" and its CR included): lines
@@ -77,15 +65,16 @@ struct Rig : SimCoreRig
 {
     std::unique_ptr<UtilityCore> u;
 
-    explicit Rig(const SimOptions& options, bool verify = false)
-        : SimCoreRig(options)
+    explicit Rig(const QString& options = {}, bool verify = false)
+        : SimCoreRig(simOptions("--baud 57600 " + options))
     {
         writeFixture(dir.filePath("e2prom.dat"), E2promRecord::build("1", "1", verify));
         u = std::make_unique<UtilityCore>(*core, prompter);
         u->Form_Load();
     }
 
-    // "Download File" on x.cmd holding `file` (no file when null).
+    // "Download File" on x.cmd holding `file` (no file when null), then lets the
+    // last lines reach the controller.
     void download(const QByteArray& file, PromptAnswer completion = PromptAnswer::No)
     {
         if (!file.isNull())
@@ -93,12 +82,6 @@ struct Rig : SimCoreRig
         u->Filename = QStringLiteral("x.cmd");
         prompter.answers = { PromptAnswer::Ok, completion };
         u->DnloadButton_Click();
-        settle();
-    }
-
-    // Lets the last lines reach the controller.
-    void settle()
-    {
         TickTimer& t = TickTimer::instance();
         t.setTicks(0);
         waitUntil([&] { return t.ticks() >= 20 || !t.isRunning(); });
@@ -111,16 +94,56 @@ class TstDownload : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    // The worked example: verify off, boot off, node 1, "1 HO"; Yes resets.
-    void workedExample()
+    // "1 HO" to node 1 with boot off: the lines, the outcome, the incomplete mark at
+    // 503 and the messages. Verification resets and queries the checksum around the
+    // text; on a failing cell the mark stays, with no directory entry and no question.
+    // Cancel (at the line given) sends the mark inside the running wait and stops the
+    // text after the current byte.
+    void download_data()
     {
-        Rig r(fastSim());
-        r.download("1 HO\r\n", PromptAnswer::Yes);
-        const Lines expected = Header + textLines("1 HO\rMACRO 0\r") + tableLines(13) + nameLines()
-            + Lines { "\n1 EES", "1 RN" };
-        QCOMPARE(r.lines, expected);
-        QCOMPARE(r.u->lastDownload, Outcome::Completed);
-        QCOMPARE(r.prompter.texts(), QStringList({ NoChecksums, UtilityCore::CompletionText }));
+        addColumns<QString, bool, QByteArray, Lines, int, QStringList>(
+            "sim", "verify", "cancelAt", "lines", "outcome", "texts");
+        const Lines verified = Lines { "1 EEC 0", "1 EEC" } + Header + Text + Lines { "1 EEC" };
+        addRow("worked example, reset", QString(), false, QByteArray(),
+            Header + Text + nameLines() + Lines { "\n1 EES", "1 RN" }, int(Outcome::Completed),
+            QStringList { NoChecksums, UtilityCore::CompletionText });
+        addRow("verified", QString(), true, QByteArray(),
+            verified + nameLines() + Lines { "\n1 EES" }, int(Outcome::Completed),
+            QStringList { UtilityCore::CompletionText });
+        addRow("bad cell", QString("--bad-write-every 7"), true, QByteArray(),
+            verified + MarkLines + Lines { "\n1 EES" }, int(Outcome::Failed),
+            QStringList { EepromProtocol::MismatchText });
+        addRow("cancel mid-text", QString(), false, QByteArray("1 EED H"),
+            Header + Text.mid(0, 5) + MarkLines + Lines { "\n1 EEW", "1 EES" },
+            int(Outcome::Cancelled), QStringList { NoChecksums });
+        addRow("hang-up", QString("--hangup-after 12"), false, QByteArray(),
+            Header + Text.mid(0, 4), int(Outcome::PortLost),
+            QStringList { NoChecksums, EepromProtocol::PortLostText });
+    }
+    void download()
+    {
+        QFETCH(QString, sim);
+        QFETCH(bool, verify);
+        QFETCH(QByteArray, cancelAt);
+        QFETCH(Lines, lines);
+        QFETCH(int, outcome);
+        QFETCH(QStringList, texts);
+        Rig r(sim, verify);
+        QObject::connect(
+            r.sim.get(), &PtySimulator::lineReceived, r.u.get(), [&](const QByteArray& l) {
+                if (!cancelAt.isEmpty() && l == cancelAt)
+                    QTimer::singleShot(0, r.u.get(), &UtilityCore::CmdEEAbort_Click);
+            });
+        const bool reset = QTest::currentDataTag() == QByteArray("worked example, reset");
+        r.download("1 HO\r\n", reset ? PromptAnswer::Yes : PromptAnswer::No);
+        QCOMPARE(r.lines, lines);
+        QCOMPARE(int(r.u->lastDownload), outcome);
+        if (outcome != int(Outcome::PortLost))
+            QCOMPARE(r.memory(503, 1), QByteArray(outcome == int(Outcome::Completed) ? "X" : "I"));
+        QCOMPARE(r.prompter.texts(), texts);
+        QVERIFY(r.u->windowEnabled && r.u->DownFrameEnabled && !r.u->Form1Visible);
+        if (outcome != int(Outcome::Completed))
+            return;
         QCOMPARE(r.memory(492, 12), QByteArray("\r\r\r\r\r\r\rX\xff\0\x01X", 12));
         QCOMPARE(r.memory(516, 4), QByteArray("\x04\x00\x04\x0d", 4));
         QCOMPARE(r.memory(1024, 14), QByteArray("1 HO\rMACRO 0\r\xff"));
@@ -129,77 +152,21 @@ private Q_SLOTS:
         QCOMPARE(r.u->protocol.DownloadSum, r.sim->controller().memoryChecksum());
     }
 
-    // Verification: the checksum reset and query around the text, and on a failing
-    // cell the incomplete mark, the message, no directory entry and no question.
-    void verify_data()
-    {
-        QTest::addColumn<QStringList>("sim");
-        QTest::addColumn<bool>("matches");
-        QTest::newRow("matching") << QStringList() << true;
-        QTest::newRow("bad cell") << QStringList { "--bad-write-every", "7" } << false;
-    }
-    void verify()
-    {
-        QFETCH(QStringList, sim);
-        QFETCH(bool, matches);
-        Rig r(fastSim(sim), true);
-        r.download("1 HO\r\n");
-        const Lines tail = matches ? nameLines() : MarkLines;
-        const Lines expected = Lines { "1 EEC 0", "1 EEC" } + Header + textLines("1 HO\rMACRO 0\r")
-            + tableLines(13) + Lines { "1 EEC" } + tail + Lines { "\n1 EES" };
-        QCOMPARE(r.lines, expected);
-        QCOMPARE(r.u->lastDownload, matches ? Outcome::Completed : Outcome::Failed);
-        QCOMPARE(r.memory(503, 1), matches ? QByteArray("X") : QByteArray("I"));
-        QCOMPARE(r.prompter.texts(),
-            QStringList({ matches ? UtilityCore::CompletionText : EepromProtocol::MismatchText }));
-    }
-
-    // Cancel during the text: the mark goes out inside the running wait, the text
-    // stops after the current byte, and nothing is asked.
-    void cancelMidText()
-    {
-        Rig r(fastSim());
-        QObject::connect(
-            r.sim.get(), &PtySimulator::lineReceived, r.u.get(), [&](const QByteArray& line) {
-                if (line == "1 EED H")
-                    QTimer::singleShot(0, r.u.get(), &UtilityCore::CmdEEAbort_Click);
-            });
-        r.download("1 HO\r\n");
-        const Lines expected = Header + Lines { "1 EED 1", "1 EEW", "1 EED  ", "1 EEW", "1 EED H" }
-            + MarkLines + Lines { "\n1 EEW", "1 EES" };
-        QCOMPARE(r.lines, expected);
-        QCOMPARE(r.u->lastDownload, Outcome::Cancelled);
-        QCOMPARE(r.memory(503, 1), QByteArray("I"));
-        QCOMPARE(r.prompter.texts(), QStringList({ NoChecksums }));
-        QVERIFY(r.u->windowEnabled && r.u->DownFrameEnabled && !r.u->Form1Visible);
-    }
-
-    void hangUpMidDownload()
-    {
-        Rig r(fastSim({ "--hangup-after", "12" }));
-        r.download("1 HO\r\n");
-        QCOMPARE(r.lines.size(), 12);
-        QCOMPARE(r.u->lastDownload, Outcome::PortLost);
-        QCOMPARE(r.prompter.texts(), QStringList({ NoChecksums, EepromProtocol::PortLostText }));
-    }
-
     // Files that must not reach the controller: nothing at all is sent, not even the
     // macro an earlier preparation left in "macro.tmp".
     void refused_data()
     {
-        QTest::addColumn<QByteArray>("file");
-        QTest::addColumn<QString>("message");
-        QTest::newRow("empty") << QByteArray("") << "Command file is empty.";
-        QTest::newRow("DELAY first")
-            << QByteArray("DELAY 3\r\n1 HO\r\n")
-            << "The first line of a macro must begin with the node address.\r\n\r\nDELAY 15";
-        QTest::newRow("missing") << QByteArray() << " Please select a file";
+        addColumns<QByteArray, QString>("file", "message");
+        addRow("empty", QByteArray(""), QString("Command file is empty."));
+        addRow("DELAY first", QByteArray("DELAY 3\r\n1 HO\r\n"),
+            QString("The first line of a macro must begin with the node address.\r\n\r\nDELAY 15"));
+        addRow("missing", QByteArray(), QString(" Please select a file"));
     }
     void refused()
     {
         QFETCH(QByteArray, file);
         QFETCH(QString, message);
-        Rig r(fastSim());
+        Rig r;
         writeFixture(r.dir.filePath("macro.tmp"), "1 HO\rMACRO 0\r");
         r.download(file);
         QCOMPARE(r.prompter.texts().last(), message);
@@ -207,25 +174,19 @@ private Q_SLOTS:
         QCOMPARE(r.u->lastDownload, Outcome::NotStarted);
     }
 
-    // The directory after a download of 100 bytes, and the states it refuses.
     // The directory after a download (100 bytes; 13, whose end 1037 has a CR as its
     // low byte), and the states it refuses.
     void directory_data()
     {
-        QTest::addColumn<int>("size"); // download a macro of this size first; 0: poke
-        QTest::addColumn<char>("poke"); // the byte put at 502 ("\xff") or 503 ("i")
-        QTest::addColumn<QStringList>("names");
-        QTest::addColumn<QString>("total");
-        QTest::addColumn<QString>("message");
-        QTest::newRow("100 bytes") << 100 << '\0' << QStringList { "X" } << " 100"
-                                   << "";
-        QTest::newRow("13 bytes") << 13 << '\0' << QStringList { "X" } << " 13"
-                                  << "";
-        QTest::newRow("erased") << 0 << '\xff' << QStringList() << ""
-                                << "The Macro Directory could not be Read or\r\nmore than 40 "
-                                   "macros are stored in the TYX EEprom memory";
-        QTest::newRow("incomplete") << 0 << 'i' << QStringList() << ""
-                                    << "TYX Programming is incomplete";
+        addColumns<int, char, QStringList, QString, QString>(
+            "size", "poke", "names", "total", "message"); // size 0: poke 502 or 503 ('i')
+        addRow("100 bytes", 100, '\0', QStringList { "X" }, QString(" 100"), QString());
+        addRow("13 bytes", 13, '\0', QStringList { "X" }, QString(" 13"), QString());
+        addRow("erased", 0, '\xff', QStringList(), QString(),
+            QString("The Macro Directory could not be Read or\r\nmore than 40 macros are stored "
+                    "in the TYX EEprom memory"));
+        addRow("incomplete", 0, 'i', QStringList(), QString(),
+            QString("TYX Programming is incomplete"));
     }
     void directory()
     {
@@ -234,7 +195,7 @@ private Q_SLOTS:
         QFETCH(QStringList, names);
         QFETCH(QString, total);
         QFETCH(QString, message);
-        Rig r(fastSim());
+        Rig r;
         if (size > 0) {
             r.download(macroOfSize(size));
             QCOMPARE(r.memory(516, 4), QByteArray("\x04\x00\x04", 3) + char(size));
