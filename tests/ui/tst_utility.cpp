@@ -1,6 +1,6 @@
 // The download window as the operator sees it: what is enabled and shown before,
 // during and after "Download File", the progress window and its Cancel, the checksum
-// frame, and the main window handed back on Exit.
+// frame, the settings window, and the main window handed back on Exit.
 
 #include "../common/corerig.h"
 #include "../common/testfiles.h"
@@ -12,13 +12,28 @@
 #include "ui/utility.h"
 #include "utility/utilitycore.h"
 
-#include <QCheckBox>
-#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
+
+namespace {
+
+template <typename T = QWidget> T* child(const QWidget* parent, const char* name)
+{
+    T* w = parent->findChild<T*>(QLatin1String(name));
+    if (!w)
+        qFatal("no control %s", name);
+    return w;
+}
+
+void click(const QWidget* parent, const char* button)
+{
+    QTest::mouseClick(child<QPushButton>(parent, button), Qt::LeftButton);
+}
+
+} // namespace
 
 class TstUtility : public QObject
 {
@@ -34,38 +49,31 @@ private Q_SLOTS:
         UtilityCore u(*r.core, r.prompter);
         utility window(u);
         window.showWindow();
-        QVERIFY(window.isVisible());
-        QVERIFY(!r.core->windowEnabled); // the main window waits
-        QCOMPARE(u.Filename, QStringLiteral("x.cmd"));
+        QVERIFY(window.isVisible() && !r.core->windowEnabled); // the main window waits
+        QCOMPARE(u.Filename, "x.cmd");
 
         // One line per state: window, download panel, upload panel, progress window, label.
+        const QWidget* form1 = window.progressWindow();
         QStringList seen;
         const auto state = [&] {
-            const QWidget* form1 = window.progressWindow();
             seen << QStringLiteral("%1 %2 %3 %4 %5")
                         .arg(window.isEnabled())
-                        .arg(window.findChild<QGroupBox*>(QStringLiteral("DownFrame"))->isEnabled())
-                        .arg(window.findChild<QGroupBox*>(QStringLiteral("UpFrame"))->isEnabled())
+                        .arg(child(&window, "DownFrame")->isEnabled())
+                        .arg(child(&window, "UpFrame")->isEnabled())
                         .arg(form1->isVisible())
-                        .arg(form1->findChild<QLabel*>(QStringLiteral("Label1"))->text());
+                        .arg(child<QLabel>(form1, "Label1")->text());
         };
         r.prompter.onShow = [&](const PromptMessage&) { state(); };
         int cancelAt = 0;
         QObject::connect(&u.protocol, &EepromProtocol::progressChanged, &window, [&](int percent) {
             if (++cancelAt == 3) {
                 state();
-                QCOMPARE(window.progressWindow()
-                             ->findChild<QProgressBar*>(QStringLiteral("ProgressBar1"))
-                             ->value(),
-                    percent);
-                QTest::mouseClick(
-                    window.progressWindow()->findChild<QPushButton*>(QStringLiteral("CmdEEAbort")),
-                    Qt::LeftButton);
+                QCOMPARE(child<QProgressBar>(form1, "ProgressBar1")->value(), percent);
+                click(form1, "CmdEEAbort");
                 state();
             }
         });
-        QTest::mouseClick(
-            window.findChild<QPushButton*>(QStringLiteral("DnloadButton")), Qt::LeftButton);
+        click(&window, "DnloadButton");
         state();
         QCOMPARE(seen,
             QStringList({ "1 1 1 0 Downloading..", "0 0 0 1 Downloading..", "0 0 0 1 cancelling..",
@@ -74,18 +82,13 @@ private Q_SLOTS:
         QCOMPARE(r.memory(503, 1), QByteArray("I"));
 
         // A double click shows the checksum frame and a second hides it again.
-        auto* frame = window.findChild<QGroupBox*>(QStringLiteral("HiddenFrame"));
-        QVERIFY(!frame->isVisible());
-        QTest::mouseDClick(&window, Qt::LeftButton);
-        QVERIFY(frame->isVisible());
-        QTest::mouseDClick(&window, Qt::LeftButton);
-        QVERIFY(!frame->isVisible());
-
-        QTest::mouseClick(
-            window.findChild<QPushButton*>(QStringLiteral("Command3")), Qt::LeftButton);
-        QVERIFY(!window.isVisible());
-        QVERIFY(r.core->windowEnabled);
-        QVERIFY(!TickTimer::instance().isRunning());
+        QWidget* frame = child(&window, "HiddenFrame");
+        for (bool visible : { true, false }) {
+            QTest::mouseDClick(&window, Qt::LeftButton);
+            QCOMPARE(frame->isVisible(), visible);
+        }
+        click(&window, "Command3");
+        QVERIFY(!window.isVisible() && r.core->windowEnabled && !TickTimer::instance().isRunning());
     }
 
     // Setup on an empty "e2prom.dat": the defaults show; a delay below 1 becomes 1,
@@ -96,23 +99,22 @@ private Q_SLOTS:
         UtilityCore u(*r.core, r.prompter);
         utility window(u);
         window.showWindow();
-        QTest::mouseClick(
-            window.findChild<QPushButton*>(QStringLiteral("CmdSetup")), Qt::LeftButton);
+        click(&window, "CmdSetup");
         QWidget* form3 = window.settingsWindow();
         QVERIFY(form3->isVisible() && !window.isEnabled());
-        auto* delay = form3->findChild<QLineEdit*>(QStringLiteral("DelayTxt"));
-        QCOMPARE(delay->text(), QStringLiteral("2"));
+        auto* delay = child<QLineEdit>(form3, "DelayTxt");
+        QCOMPARE(delay->text(), "2");
         delay->clear();
-        QTest::keyClicks(delay, QStringLiteral("0"));
-        QCOMPARE(delay->text(), QStringLiteral("1"));
+        QTest::keyClicks(delay, "0");
+        QCOMPARE(delay->text(), "1");
         QCOMPARE(u.protocol.DownloadDelay, 2);
-        auto* node = form3->findChild<QLineEdit*>(QStringLiteral("TxTNode"));
+        auto* node = child<QLineEdit>(form3, "TxTNode");
         node->clear();
-        QTest::keyClicks(node, QStringLiteral("123"));
+        QTest::keyClicks(node, "123");
         form3->close();
         QVERIFY(window.isEnabled());
-        QCOMPARE(readFile(r.dir.filePath(QStringLiteral("e2prom.dat"))),
-            QByteArray("01230").leftJustified(500, ' '));
+        QCOMPARE(
+            readFile(r.dir.filePath("e2prom.dat")), QByteArray("01230").leftJustified(500, ' '));
     }
 };
 
