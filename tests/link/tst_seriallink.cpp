@@ -1,6 +1,7 @@
 // The drain of the serial port: it ends no earlier than the line time of what was
 // written, and at once when the port goes away.
 
+#include "../common/datarow.h"
 #include "../common/ptypair.h"
 
 #include "link/seriallink.h"
@@ -15,10 +16,9 @@ class TstSerialLink : public QObject
 private Q_SLOTS:
     void drainLastsTheLineTime_data()
     {
-        QTest::addColumn<int>("baud");
-        QTest::addColumn<int>("bytes");
-        QTest::newRow("9600, two writes") << 9600 << 48;
-        QTest::newRow("57600") << 57600 << 200;
+        addColumns<int, int>("baud", "bytes");
+        addRow("9600", 9600, 48);
+        addRow("57600", 57600, 200);
     }
     void drainLastsTheLineTime()
     {
@@ -46,8 +46,7 @@ private Q_SLOTS:
         link.write(QByteArray(300, 'x')); // ten seconds of line time
         QTimer::singleShot(20, &link, &SerialLink::close);
         link.waitForDrain();
-        QVERIFY(!link.isOpen());
-        QVERIFY(link.lineBusyNs() > 0);
+        QVERIFY(!link.isOpen() && link.lineBusyNs() > 0);
     }
 };
 
