@@ -40,13 +40,8 @@ const Lines Text = textLines("1 HO\rMACRO 0\r")
           "1 EEW" };
 
 // The directory name of "x.cmd" at 499, then the seven empty name bytes.
-Lines nameLines()
-{
-    Lines out { "1 EEU 4826", "1 EEADR 499,X" };
-    for (int a = 498; a >= 492; --a)
-        out << "\n1 EEADR " + QByteArray::number(a) + ',';
-    return out;
-}
+const Lines Name { "1 EEU 4826", "1 EEADR 499,X", "\n1 EEADR 498,", "\n1 EEADR 497,",
+    "\n1 EEADR 496,", "\n1 EEADR 495,", "\n1 EEADR 494,", "\n1 EEADR 493,", "\n1 EEADR 492," };
 
 // A macro file that prepares to `size` bytes ("MACRO 0" and its CR included): lines
 // of 12 bytes ("1 A ", digits, CR) and one "1 HO" where 5 bytes are left.
@@ -105,11 +100,10 @@ private Q_SLOTS:
             "sim", "verify", "cancelAt", "lines", "outcome", "texts");
         const Lines verified = Lines { "1 EEC 0", "1 EEC" } + Header + Text + Lines { "1 EEC" };
         addRow("worked example, reset", QString(), false, QByteArray(),
-            Header + Text + nameLines() + Lines { "\n1 EES", "1 RN" }, int(Outcome::Completed),
+            Header + Text + Name + Lines { "\n1 EES", "1 RN" }, int(Outcome::Completed),
             QStringList { NoChecksums, UtilityCore::CompletionText });
-        addRow("verified", QString(), true, QByteArray(),
-            verified + nameLines() + Lines { "\n1 EES" }, int(Outcome::Completed),
-            QStringList { UtilityCore::CompletionText });
+        addRow("verified", QString(), true, QByteArray(), verified + Name + Lines { "\n1 EES" },
+            int(Outcome::Completed), QStringList { UtilityCore::CompletionText });
         addRow("bad cell", QString("--bad-write-every 7"), true, QByteArray(),
             verified + MarkLines + Lines { "\n1 EES" }, int(Outcome::Failed),
             QStringList { EepromProtocol::MismatchText });
