@@ -65,6 +65,17 @@ struct Rig : CoreRig
         };
     }
 
+    // The port goes before the device behind it: a pseudo-terminal's number is free
+    // again once its master side closes, and another test program that gets it must
+    // not find it still locked by this one.
+    ~Rig()
+    {
+        runner.reset();
+        core.reset();
+    }
+    Rig(const Rig&) = delete;
+    Rig& operator=(const Rig&) = delete;
+
     QString write(const QString& name, const QByteArray& bytes)
     {
         const QString path = dir.filePath(name);

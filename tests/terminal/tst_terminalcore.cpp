@@ -33,6 +33,11 @@ struct Rig : CoreRig
         });
     }
 
+    // The port goes before the pseudo-terminal behind it (see the runner's rig).
+    ~Rig() { core.reset(); }
+    Rig(const Rig&) = delete;
+    Rig& operator=(const Rig&) = delete;
+
     // Feeds an answer as the controller would, and lets the receive handler run for at
     // least ms and until it has read the answer, however slowly a loaded machine
     // delivers it.
