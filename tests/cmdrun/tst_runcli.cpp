@@ -1,13 +1,13 @@
 // zaziruv-cli run against the zaziruv-sim program: what the controller logs, what the
 // command prints and its exit status.
 
+#include "../common/datarow.h"
 #include "../common/processrun.h"
 #include "../common/simprocess.h"
 #include "../common/testfiles.h"
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -75,54 +75,50 @@ private Q_SLOTS:
                 { "0 HO", "REPEAT 3", "0 EEADR 501", "0 EEADR 502", "0 EEADR 503", "REND" }));
     }
 
-    void passes()
+    // Runs with their exit status and what the controller received; the port is the
+    // simulator's unless a row names another. A failure says why and sends nothing.
+    void runs_data()
     {
-        QTemporaryDir dir;
-        Sim sim(dir.filePath("sim.log"));
-        QVERIFY(writeFile(dir.filePath("p.cmd"), "0 A\r\n"));
-        const ProcessRun r
-            = cli(dir, { "--port", sim.path(), "run", "--repeat", "--passes", "3", "p.cmd" });
-        QCOMPARE(r.exitCode, 0);
-        QCOMPARE(sim.lines(), QList<QByteArray>({ "0 A", "0 A", "0 A" }));
+        addColumns<QByteArray, QStringList, int, QByteArray, int>(
+            "bytes", "args", "status", "message", "lines");
+        addRow("three passes", QByteArray("0 A\r\n"),
+            QStringList { "run", "--repeat", "--passes", "3", "f.cmd" }, 0, QByteArray(), 3);
+        addRow("missing file", QByteArray(), QStringList { "run", "none.cmd" }, 1,
+            QByteArray("none.cmd\" does not exist"), 0);
+        addRow("--dir before WorkingDir", QByteArray("0 A\r\n"),
+            QStringList { "--dir", "/nonexistent", "run", "f.cmd" }, 1,
+            QByteArray("/nonexistent/f.cmd\" does not exist"), 0);
+        addRow("REPEAT without REND", QByteArray("REPEAT 2\r\n0 A\r\n"),
+            QStringList { "run", "f.cmd" }, 1, QByteArray("REPEAT on line 1 has no REND after it"),
+            0);
+        addRow("no file named", QByteArray(), QStringList { "run" }, 2,
+            QByteArray("no command file given"), 0);
+        addRow("unknown option", QByteArray(), QStringList { "run", "--fast", "f.cmd" }, 2,
+            QByteArray("unknown option --fast"), 0);
+        addRow("bad --passes", QByteArray(), QStringList { "run", "--passes", "x", "f.cmd" }, 2,
+            QByteArray("--passes needs a positive number"), 0);
+        addRow("port that does not open", QByteArray("0 A\r\n"),
+            QStringList { "--port", "/nonexistent/no-such-tty", "run", "f.cmd" }, 1,
+            QByteArray("serial port is not open"), 0);
     }
-
-    void failures_data()
-    {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QStringList>("args");
-        QTest::addColumn<int>("status");
-        QTest::addColumn<QByteArray>("message");
-        QTest::newRow("missing file") << QByteArray() << QStringList { "run", "none.cmd" } << 1
-                                      << QByteArray("none.cmd\" does not exist");
-        QTest::newRow("--dir before WorkingDir")
-            << QByteArray("0 A\r\n") << QStringList { "--dir", "/nonexistent", "run", "f.cmd" } << 1
-            << QByteArray("/nonexistent/f.cmd\" does not exist");
-        QTest::newRow("REPEAT without REND")
-            << QByteArray("REPEAT 2\r\n0 A\r\n") << QStringList { "run", "f.cmd" } << 1
-            << QByteArray("REPEAT on line 1 has no REND after it");
-        QTest::newRow("no file named")
-            << QByteArray() << QStringList { "run" } << 2 << QByteArray("no command file given");
-        QTest::newRow("unknown option") << QByteArray() << QStringList { "run", "--fast", "f.cmd" }
-                                        << 2 << QByteArray("unknown option --fast");
-        QTest::newRow("bad --passes")
-            << QByteArray() << QStringList { "run", "--passes", "x", "f.cmd" } << 2
-            << QByteArray("--passes needs a positive number");
-    }
-    void failures()
+    void runs()
     {
         QFETCH(QByteArray, bytes);
         QFETCH(QStringList, args);
         QFETCH(int, status);
         QFETCH(QByteArray, message);
+        QFETCH(int, lines);
         QTemporaryDir dir;
         Sim sim(dir.filePath("sim.log"));
         if (!bytes.isNull())
             QVERIFY(writeFile(dir.filePath("f.cmd"), bytes));
-        const ProcessRun r = cli(dir, QStringList { "--port", sim.path() } + args);
+        if (!args.contains("--port"))
+            args = QStringList { "--port", sim.path() } + args;
+        const ProcessRun r = cli(dir, args);
         QCOMPARE(r.exitCode, status);
         QVERIFY2(r.err.contains(message), r.err.constData());
-        QVERIFY(sim.lines().isEmpty());
-        QCOMPARE(QFile::exists(dir.filePath("none.cmd")), false);
+        QCOMPARE(sim.lines(), QList<QByteArray>(lines, "0 A"));
+        QVERIFY(!QFile::exists(dir.filePath("none.cmd")));
     }
 
     void rejectedAnswerIsNotDecoded()
@@ -148,15 +144,6 @@ private Q_SLOTS:
         QCOMPARE(r.err.count("closed during the run"), 1);
         QVERIFY2(!r.err.contains("not configured"), r.err.constData());
         QCOMPARE(sim.lines(), QList<QByteArray>({ "0 A" }));
-    }
-
-    void portThatDoesNotOpen()
-    {
-        QTemporaryDir dir;
-        QVERIFY(writeFile(dir.filePath("f.cmd"), "0 A\r\n"));
-        const ProcessRun r = cli(dir, { "--port", dir.filePath("no-such-tty"), "run", "f.cmd" });
-        QCOMPARE(r.exitCode, 1);
-        QVERIFY(r.err.contains("serial port is not open"));
     }
 };
 

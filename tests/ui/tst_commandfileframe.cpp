@@ -1,20 +1,14 @@
 // The command file frame's buttons on the main window drive the runner.
 
-#include "../common/testfiles.h"
+#include "../common/corerig.h"
 
-#include "ui/commandfileframe.h"
 #include "cmdrun/commandfilerunner.h"
 #include "core/eventwait.h"
-#include "settings/settings.h"
-#include "settings/settingsstore.h"
-#include "sim/ptysimulator.h"
-#include "terminal/terminalcore.h"
+#include "ui/commandfileframe.h"
 
 #include <QApplication>
-#include <QFile>
 #include <QListWidget>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -24,28 +18,16 @@ class TstCommandFileFrame : public QObject
 private Q_SLOTS:
     void buttons()
     {
-        QTemporaryDir dir;
-        SettingsStore store(dir.filePath("settings.json"));
-        ScriptedPrompter prompter;
-        Settings settings(store, prompter);
-        settings.record.ComPort = 1;
-        SettingsInForce cfg;
-        cfg.Dir1 = dir.path();
         SimOptions options;
         options.status = 0;
-        PtySimulator sim(options);
-        QVERIFY(sim.start());
-        QList<QByteArray> lines;
-        connect(&sim, &PtySimulator::lineReceived, [&](const QByteArray& l) { lines << l; });
-        TerminalCore core(settings, cfg, prompter);
-        core.overrideDevice = sim.slavePath();
-        core.Openport();
-        core.currentWorkingDir = dir.path();
-        QVERIFY(writeFile(dir.filePath("a.cmd"), "0 HO\r\n"));
-        core.filelistPath = dir.path();
+        SimCoreRig rig(options);
+        TerminalCore& core = *rig.core;
+        core.currentWorkingDir = rig.dir.path();
+        QVERIFY(writeFile(rig.dir.filePath("a.cmd"), "0 HO\r\n"));
+        core.filelistPath = rig.dir.path();
         core.refreshFilelist();
         main2 window(core);
-        CommandFileRunner runner(core, prompter);
+        CommandFileRunner runner(core, rig.prompter);
         QStringList started;
         runner.editor().starter = [&](const QString& program, const QStringList&) {
             started << program;
@@ -62,12 +44,13 @@ private Q_SLOTS:
         Q_EMIT c.Filelist->itemClicked(item);
         QCOMPARE(core.Filename, QStringLiteral("a.cmd"));
 
-        prompter.answers = { PromptAnswer::No };
+        rig.prompter.answers = { PromptAnswer::No };
         c.ExecuteCmdFile->click();
-        bool done = false;
-        QTimer::singleShot(150, [&] { done = true; });
-        waitUntil([&] { return done; });
-        QVERIFY(lines.contains("0 HO"));
+        QTimer cap; // against a hang, not a measure of speed
+        cap.setSingleShot(true);
+        cap.start(10000);
+        waitUntil([&] { return rig.lines.contains("0 HO") || !cap.isActive(); });
+        QVERIFY(rig.lines.contains("0 HO"));
         QVERIFY(c.ExecuteCmdFile->isEnabled());
 
         c.Command3->click();
