@@ -421,6 +421,20 @@ private Q_SLOTS:
         QCOMPARE(rig.core->TextTerminal, QStringLiteral("0 0100\r\n"));
     }
 
+    // The history keeps the six latest commands, the receive list the five latest answers.
+    void historyAndReceiveListKeepTheLatest()
+    {
+        Rig rig;
+        for (int i = 1; i <= 7; ++i)
+            rig.send(QStringLiteral("0 C%1").arg(i));
+        QCOMPARE(rig.core->CommandHistory,
+            QStringList({ "0 C2", "0 C3", "0 C4", "0 C5", "0 C6", "0 C7" }));
+        rig.core->commandText = QStringLiteral("0 PFB");
+        for (int i = 1; i <= 6; ++i)
+            rig.answer(QStringLiteral("0 000%1\r").arg(i).toLatin1());
+        QCOMPARE(rig.core->ListRecv, QStringList({ "0  2", "0  3", "0  4", "0  5", "0  6" }));
+    }
+
     void timer()
     {
         Rig rig;
