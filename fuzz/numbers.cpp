@@ -1,6 +1,7 @@
 // Numbers arrive from command files, dialogs and the controller's answers.
 
 #include "core/numbers.h"
+#include "core/text.h"
 #include "fuzzsupport.h"
 
 #include <cmath>
