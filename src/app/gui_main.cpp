@@ -1,14 +1,16 @@
 // zaziruv: the window program. Starts with the main window, as the operator knows it.
 
+#include "app/common/sharedoptions.h"
 #include "cmdrun/commandfilerunner.h"
 #include "config/configuration.h"
 #include "config/portprobe.h"
+#include "core/numbers.h"
 #include "settings/settings.h"
 #include "settings/settingsstore.h"
 #include "sim/ptysimulator.h"
 #include "terminal/terminalcore.h"
-#include "ui/form2.h"
 #include "ui/commandfileframe.h"
+#include "ui/form2.h"
 #include "ui/form4.h"
 #include "ui/main2.h"
 #include "ui/qtprompter.h"
@@ -22,6 +24,7 @@
 #include <QPixmap>
 #include <QTimer>
 #include <QWindow>
+#include <climits>
 #include <cstdio>
 #include <memory>
 
@@ -58,11 +61,7 @@ void fail(const QString& text)
 
 struct Options
 {
-    QString settingsPath;
-    QString port;
-    int baud = 0;
-    bool simulate = false;
-    QStringList simArgs;
+    SharedOptions shared { SharedOptions::Program::Window };
     QStringList send;
     bool helpWindow = false;
     QString screenshot;
@@ -71,10 +70,21 @@ struct Options
 };
 
 // Reads the options; false (after a message) for anything it does not know.
-bool parseOptions(const QStringList& args, Options& o, bool& help)
+bool parseOptions(QStringList args, Options& o, bool& help)
 {
     help = false;
     for (qsizetype i = 0; i < args.size(); ++i) {
+        QString error;
+        switch (o.shared.takeAt(args, i, error)) {
+        case SharedOptions::Step::Taken:
+            --i; // args[i] is the next argument now
+            continue;
+        case SharedOptions::Step::Failed:
+            fail(error);
+            return false;
+        case SharedOptions::Step::NotShared:
+            break;
+        }
         QString name = args[i];
         QString value;
         bool hasValue = false;
@@ -93,41 +103,9 @@ bool parseOptions(const QStringList& args, Options& o, bool& help)
             value = args[++i];
             return true;
         };
-        auto takeNumber = [&](int& out, int min) -> bool {
-            if (!takeValue())
-                return false;
-            bool ok = false;
-            const int n = value.toInt(&ok);
-            if (!ok || n < min) {
-                fail(QStringLiteral("%1 needs a number of at least %2, not \"%3\"")
-                         .arg(name)
-                         .arg(min)
-                         .arg(value));
-                return false;
-            }
-            out = n;
-            return true;
-        };
         const bool flag = !hasValue;
         if (name == QLatin1String("--help") || name == QLatin1String("-h")) {
             help = true;
-        } else if (name == QLatin1String("--settings")) {
-            if (!takeValue())
-                return false;
-            o.settingsPath = value;
-        } else if (name == QLatin1String("--port")) {
-            if (!takeValue())
-                return false;
-            o.port = value;
-        } else if (name == QLatin1String("--baud")) {
-            if (!takeNumber(o.baud, 1))
-                return false;
-        } else if (name == QLatin1String("--simulate") && flag) {
-            o.simulate = true;
-        } else if (name == QLatin1String("--sim-option")) {
-            if (!takeValue())
-                return false;
-            o.simArgs.append(value);
         } else if (name == QLatin1String("--send")) {
             if (!takeValue())
                 return false;
@@ -139,8 +117,15 @@ bool parseOptions(const QStringList& args, Options& o, bool& help)
                 return false;
             o.screenshot = value;
         } else if (name == QLatin1String("--screenshot-delay")) {
-            if (!takeNumber(o.screenshotDelayMs, 0))
+            if (!takeValue())
                 return false;
+            const auto ms = readIntOption(value, 0, INT_MAX);
+            if (!ms) {
+                fail(
+                    QStringLiteral("%1 needs a number of at least 0, not \"%2\"").arg(name, value));
+                return false;
+            }
+            o.screenshotDelayMs = *ms;
         } else if (name == QLatin1String("--screenshot-window")) {
             if (!takeValue())
                 return false;
@@ -188,9 +173,9 @@ int main(int argc, char** argv)
         return 2;
 
     std::unique_ptr<PtySimulator> simulator;
-    if (options.simulate) {
+    if (options.shared.simulate) {
         QString why;
-        const auto simOptions = parseSimOptions(options.simArgs, &why);
+        const auto simOptions = parseSimOptions(options.shared.simArgs, &why);
         if (!simOptions) {
             fail(QStringLiteral("simulator: %1").arg(why));
             return 2;
@@ -203,7 +188,7 @@ int main(int argc, char** argv)
     }
 
     QtPrompter prompter;
-    SettingsStore store(SettingsStore::resolvePath(options.settingsPath));
+    SettingsStore store(SettingsStore::resolvePath(options.shared.settingsPath));
     Settings settings(store, prompter);
     SettingsInForce inForce;
     auto core = std::make_unique<TerminalCore>(settings, inForce, prompter);
@@ -212,12 +197,12 @@ int main(int argc, char** argv)
     core->overridePort = 0;
     if (simulator) {
         core->overrideDevice = simulator->slavePath();
-        core->overrideConfiguredPortOnly = options.port.isEmpty();
+        core->overrideConfiguredPortOnly = options.shared.port.isEmpty();
     }
-    if (!options.port.isEmpty())
-        core->overrideDevice = options.port;
+    if (!options.shared.port.isEmpty())
+        core->overrideDevice = options.shared.port;
     TerminalCore* c = core.get();
-    core->beforeOpen = [c, baud = options.baud] {
+    core->beforeOpen = [c, baud = options.shared.baud] {
         if (baud > 0)
             c->cfg.baudRate = baud;
     };
@@ -267,8 +252,8 @@ int main(int argc, char** argv)
                 pictured = downloadWindow.get();
             }
             QTimer::singleShot(options.screenshotDelayMs, window.get(), [&, pictured] {
-                QWidget* shown = options.helpWindow ? static_cast<QWidget*>(window->helpWindow())
-                                                    : pictured;
+                QWidget* shown
+                    = options.helpWindow ? static_cast<QWidget*>(window->helpWindow()) : pictured;
                 const QPixmap picture = shown ? shown->grab() : QPixmap();
                 if (!picture.save(options.screenshot, "PNG")) {
                     fail(QStringLiteral("cannot write the picture to \"%1\"")

@@ -84,3 +84,38 @@ QString plainNumber(double value)
         return QString::number(static_cast<qint64>(value));
     return QString::number(value, 'g', 15);
 }
+
+NumberCheck readWholeNumber(
+    QStringView text, qint64 min, qint64 max, qint64& value, NumberForm form)
+{
+    if (form != NumberForm::Lenient) {
+        // Without this toLongLong would also take a sign, blanks and a "0x" prefix; ten
+        // digits hold every value an option can take.
+        if (text.isEmpty() || text.size() > 10)
+            return NumberCheck::NotANumber;
+        for (QChar c : text) {
+            const char16_t u = c.unicode();
+            const bool digit = (u >= '0' && u <= '9')
+                || (form == NumberForm::HexDigits
+                    && ((u >= 'A' && u <= 'F') || (u >= 'a' && u <= 'f')));
+            if (!digit)
+                return NumberCheck::NotANumber;
+        }
+    }
+    bool ok = false;
+    const qint64 n = text.toLongLong(&ok, form == NumberForm::HexDigits ? 16 : 10);
+    if (!ok)
+        return NumberCheck::NotANumber;
+    if (n < min || n > max)
+        return NumberCheck::OutOfRange;
+    value = n;
+    return NumberCheck::Ok;
+}
+
+std::optional<int> readIntOption(QStringView text, int min, int max)
+{
+    qint64 n = 0;
+    if (readWholeNumber(text, min, max, n) != NumberCheck::Ok)
+        return std::nullopt;
+    return int(n);
+}

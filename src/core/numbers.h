@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringView>
 #include <cstdint>
+#include <optional>
 
 // Number reading and writing shared by every subsystem. The controller talks in
 // upper-case hexadecimal; command files and dialogs use decimal text.
@@ -30,4 +31,26 @@ QString withSign(qint64 value);
 QString plainNumber(double value);
 
 // Cuts a number to the signed 16-bit range the way a 16-bit register holds it.
-inline qint16 toInt16(qint64 value) { return static_cast<qint16>(static_cast<quint16>(value & 0xFFFF)); }
+inline qint16 toInt16(qint64 value)
+{
+    return static_cast<qint16>(static_cast<quint16>(value & 0xFFFF));
+}
+
+// A whole number given as an option value ("--baud 9600", "--node=2"), in min..max.
+enum class NumberForm
+{
+    Lenient, // blanks around it and a sign allowed, as QString::toLongLong takes them
+    Digits, // decimal digits only, at most ten
+    HexDigits // hexadecimal digits of either case only, at most ten
+};
+enum class NumberCheck
+{
+    Ok,
+    NotANumber,
+    OutOfRange
+};
+NumberCheck readWholeNumber(
+    QStringView text, qint64 min, qint64 max, qint64& value, NumberForm form = NumberForm::Lenient);
+
+// The common case: a lenient number in min..max, nothing when it is none or outside.
+std::optional<int> readIntOption(QStringView text, int min, int max);

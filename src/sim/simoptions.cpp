@@ -1,5 +1,7 @@
 #include "simoptions.h"
 
+#include "core/numbers.h"
+
 #include <array>
 
 namespace {
@@ -60,23 +62,6 @@ const OptionSpec* findSpec(const QString& name)
             return &s;
     }
     return nullptr;
-}
-
-bool readNumber(const QString& text, Kind kind, qint64& value)
-{
-    if (text.isEmpty() || text.size() > 10)
-        return false;
-    // Digits only: toLongLong would also take a sign, blanks and a "0x" prefix.
-    for (QChar c : text) {
-        const char16_t u = c.unicode();
-        const bool digit = (u >= '0' && u <= '9')
-            || (kind == Kind::Hex && ((u >= 'A' && u <= 'F') || (u >= 'a' && u <= 'f')));
-        if (!digit)
-            return false;
-    }
-    bool ok = false;
-    value = text.toLongLong(&ok, kind == Kind::Hex ? 16 : 10);
-    return ok;
 }
 
 void apply(SimOptions& o, const QString& name, qint64 n, const QString& text)
@@ -173,13 +158,15 @@ std::optional<SimOptions> parseSimOptions(const QStringList& args, QString* erro
             continue;
         }
         qint64 n = 0;
-        if (!readNumber(*value, spec->kind, n)) {
+        const NumberCheck check = readWholeNumber(*value, spec->min, spec->max, n,
+            spec->kind == Kind::Hex ? NumberForm::HexDigits : NumberForm::Digits);
+        if (check == NumberCheck::NotANumber) {
             return fail(QStringLiteral("option --%1: \"%2\" is not a %3 number")
                             .arg(name, *value,
                                 spec->kind == Kind::Hex ? QStringLiteral("hexadecimal")
                                                         : QStringLiteral("whole")));
         }
-        if (n < spec->min || n > spec->max) {
+        if (check == NumberCheck::OutOfRange) {
             const int base = spec->kind == Kind::Hex ? 16 : 10;
             return fail(QStringLiteral("option --%1: %2 is outside %3 to %4")
                             .arg(name, *value, QString::number(spec->min, base).toUpper(),

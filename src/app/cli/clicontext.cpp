@@ -1,8 +1,8 @@
 #include "clicontext.h"
 
+#include "link/tracefmt.h"
 #include "settings/settings.h"
 #include "settings/settingsstore.h"
-#include "link/tracefmt.h"
 #include "sim/ptysimulator.h"
 #include "terminal/terminalcore.h"
 
@@ -23,7 +23,7 @@ CliContext::~CliContext()
 SettingsStore& CliContext::store()
 {
     if (!m_store)
-        m_store = std::make_unique<SettingsStore>(SettingsStore::resolvePath(settingsPath));
+        m_store = std::make_unique<SettingsStore>(SettingsStore::resolvePath(shared.settingsPath));
     return *m_store;
 }
 
@@ -52,9 +52,9 @@ TerminalCore* CliContext::session()
     if (!m_settings)
         m_settings = std::make_unique<Settings>(store(), prompter);
     auto core = std::make_unique<TerminalCore>(*m_settings, inForce(), prompter);
-    if (simulate) {
+    if (shared.simulate) {
         QString why;
-        const auto options = parseSimOptions(simArgs, &why);
+        const auto options = parseSimOptions(shared.simArgs, &why);
         if (!options) {
             error(QStringLiteral("simulator: %1").arg(why));
             return nullptr;
@@ -66,19 +66,20 @@ TerminalCore* CliContext::session()
         }
         core->overrideDevice = m_simulator->slavePath();
     }
-    if (!port.isEmpty())
-        core->overrideDevice = port;
+    if (!shared.port.isEmpty())
+        core->overrideDevice = shared.port;
     if (trace) {
         core->link.setTracer([](SerialLink::Direction d, const QByteArray& bytes) {
-            std::fprintf(stderr, "%s %s %s\n", qPrintable(QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss.zzz"))),
+            std::fprintf(stderr, "%s %s %s\n",
+                qPrintable(QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss.zzz"))),
                 d == SerialLink::Direction::Write ? ">" : "<", qPrintable(escapeBytes(bytes)));
             std::fflush(stderr);
         });
     }
     TerminalCore* c = core.get();
     core->beforeOpen = [this, c] {
-        if (baud > 0)
-            c->cfg.baudRate = baud;
+        if (shared.baud > 0)
+            c->cfg.baudRate = shared.baud;
         if (!dir.isEmpty()) {
             c->cfg.Dir1 = QDir(dir).absolutePath();
             c->settings.record.WorkingDir = c->cfg.Dir1;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/common/sharedoptions.h"
 #include "core/prompter.h"
 
 #include <QString>
@@ -21,13 +22,10 @@ public:
     ~CliContext();
 
     // Common options (removed from the arguments before the command sees them).
-    QString settingsPath; // --settings FILE, else ZAZIRUV_SETTINGS, else the user's store
-    QString port;         // --port DEV: device for this run
-    int baud = 0;         // --baud N: speed for this run (0: the settings')
-    bool trace = false;   // --trace: every byte on stderr
-    bool simulate = false; // --simulate: the built-in controller on a pty
-    QStringList simArgs;  // --sim-option OPT (repeatable): options for that simulator
-    QString dir;          // --dir DIR: working directory for this run
+    // --settings, --port, --baud, --simulate, --sim-option: as the window program takes them.
+    SharedOptions shared { SharedOptions::Program::Cli };
+    bool trace = false; // --trace: every byte on stderr
+    QString dir; // --dir DIR: working directory for this run
     int timeoutMs = 2000; // --timeout MS
 
     HeadlessPrompter prompter;

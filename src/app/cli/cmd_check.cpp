@@ -8,6 +8,7 @@
 // stderr and the exit code is 1. Usage errors exit with 2.
 
 #include "commands.h"
+#include "core/numbers.h"
 #include "eeprom/macroprep.h"
 #include "settings/settings.h"
 
@@ -65,13 +66,13 @@ int runPrep(CliContext& ctx, QStringList& args)
         return 2;
     int base = 0;
     if (present) {
-        bool ok = false;
-        base = baseText.toInt(&ok);
-        if (!ok || base < 0 || base > 65535) {
+        const auto n = readIntOption(baseText, 0, 65535);
+        if (!n) {
             CliContext::error(QStringLiteral("--base needs an address from 0 to 65535, not \"%1\"")
                                   .arg(baseText));
             return 2;
         }
+        base = *n;
     }
     QString file;
     if (!takeFile(QStringLiteral("prep"), args, file))

@@ -3,8 +3,8 @@
 
 #include "commands.h"
 
-#include "config/portprobe.h"
 #include "config/configuration.h"
+#include "config/portprobe.h"
 #include "terminal/terminalcore.h"
 
 #include <QDir>
@@ -40,7 +40,7 @@ int runAutoconfigure(CliContext& ctx, QStringList& args)
     // The search goes over COM1 to COM8 as mapped in the settings and stores what it
     // finds; a device or speed for this run only would store a port that means
     // something else afterwards.
-    if (!ctx.port.isEmpty() || ctx.simulate || ctx.baud > 0) {
+    if (!ctx.shared.port.isEmpty() || ctx.shared.simulate || ctx.shared.baud > 0) {
         CliContext::error(
             QStringLiteral("autoconfigure: --port, --simulate and --baud do not apply; map the "
                            "ports with ComDevice1..ComDevice8 in the settings"));

@@ -11,6 +11,7 @@
 // window's message on stderr.
 
 #include "commands.h"
+#include "core/numbers.h"
 
 #include "core/ticktimer.h"
 #include "terminal/terminalcore.h"
@@ -99,28 +100,26 @@ bool takeDownloadOptions(const QString& command, QStringList& args, DownloadOpti
     if (!takeOption(args, QStringLiteral("--node"), value, present))
         return false;
     if (present) {
-        bool ok = false;
-        const int n = value.toInt(&ok);
-        if (!ok || n < 0 || n > 99) {
+        const auto n = readIntOption(value, 0, 99);
+        if (!n) {
             CliContext::error(
                 QStringLiteral("%1: --node needs a node address from 0 to 99, not \"%2\"")
                     .arg(command, value));
             return false;
         }
-        o.node = QString::number(n);
+        o.node = QString::number(*n);
     }
     if (!takeOption(args, QStringLiteral("--delay"), value, present))
         return false;
     if (present) {
-        bool ok = false;
-        const int n = value.toInt(&ok);
-        if (!ok || n < 1 || n > 99) {
+        const auto n = readIntOption(value, 1, 99);
+        if (!n) {
             CliContext::error(
                 QStringLiteral("%1: --delay needs milliseconds from 1 to 99, not \"%2\"")
                     .arg(command, value));
             return false;
         }
-        o.delay = n;
+        o.delay = *n;
     }
     const bool on = takeFlag(args, QStringLiteral("--verify"));
     const bool off = takeFlag(args, QStringLiteral("--no-verify"));

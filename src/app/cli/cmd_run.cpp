@@ -4,6 +4,7 @@
 // stderr and waits for Enter when stdin is a terminal.
 
 #include "commands.h"
+#include "core/numbers.h"
 
 #include "cmdrun/commandfilerunner.h"
 #include "core/eventwait.h"
@@ -12,6 +13,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSocketNotifier>
+#include <climits>
 #include <csignal>
 #include <cstdio>
 #include <sys/socket.h>
@@ -83,13 +85,13 @@ int runRun(CliContext& ctx, QStringList& args)
     if (!takeOption(args, QStringLiteral("--passes"), value, present))
         return 2;
     if (present) {
-        bool ok = false;
-        passes = value.toInt(&ok);
-        if (!ok || passes <= 0) {
+        const auto n = readIntOption(value, 1, INT_MAX);
+        if (!n) {
             CliContext::error(
                 QStringLiteral("run: --passes needs a positive number, not \"%1\"").arg(value));
             return 2;
         }
+        passes = *n;
         repeat = true;
     }
     if (!noUnknownOption(QStringLiteral("run"), args))

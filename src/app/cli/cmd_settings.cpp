@@ -6,10 +6,12 @@
 // written.
 
 #include "commands.h"
+#include "core/numbers.h"
 #include "settings/settings.h"
 #include "settings/settingsstore.h"
 
 #include <QRegularExpression>
+#include <climits>
 #include <cstdio>
 
 namespace {
@@ -74,15 +76,15 @@ bool parseAssignment(const QString& arg, Assignment& out)
     }
 
     if (*kind == Kind::Number) {
-        bool ok = false;
-        out.number = out.text.trimmed().toInt(&ok, 10);
-        if (!ok) {
+        const auto n = readIntOption(out.text.trimmed(), INT_MIN, INT_MAX);
+        if (!n) {
             CliContext::error(
                 QStringLiteral("--set: %1 needs a whole number from -2147483648 to 2147483647, "
                                "not \"%2\"")
                     .arg(out.name, out.text));
             return false;
         }
+        out.number = *n;
         out.isNumber = true;
         return true;
     }

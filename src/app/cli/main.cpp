@@ -3,7 +3,10 @@
 #include "clicontext.h"
 #include "commands.h"
 
+#include "core/numbers.h"
+
 #include <QCoreApplication>
+#include <climits>
 #include <cstdio>
 
 namespace {
@@ -16,7 +19,7 @@ struct CommandEntry
 };
 
 const CommandEntry commands[] = {
-    // Registered commands, in the order the help lists them.
+// Registered commands, in the order the help lists them.
 #define ZZ_CLI_COMMAND(name, fn, usage) { name, fn, usage },
 #include "commandlist.h"
 #undef ZZ_CLI_COMMAND
@@ -27,7 +30,8 @@ void printUsage(FILE* out)
     std::fprintf(out,
         "usage: zaziruv-cli [common options] COMMAND [arguments]\n\n"
         "common options:\n"
-        "  --settings FILE     settings store to use (default: $ZAZIRUV_SETTINGS, else the user's)\n"
+        "  --settings FILE     settings store to use (default: $ZAZIRUV_SETTINGS, else the "
+        "user's)\n"
         "  --port DEV          serial device for this run\n"
         "  --baud N            line speed for this run\n"
         "  --simulate          use the built-in simulated controller\n"
@@ -54,42 +58,27 @@ int main(int argc, char** argv)
     }
 
     CliContext ctx;
+    QString error;
+    if (!ctx.shared.takeAll(args, error)) {
+        CliContext::error(error);
+        return 2;
+    }
     bool present = false;
     QString value;
-    if (!takeOption(args, QStringLiteral("--settings"), ctx.settingsPath, present))
-        return 2;
-    if (!takeOption(args, QStringLiteral("--port"), ctx.port, present))
-        return 2;
-    if (!takeOption(args, QStringLiteral("--baud"), value, present))
-        return 2;
-    if (present) {
-        bool ok = false;
-        ctx.baud = value.toInt(&ok);
-        if (!ok || ctx.baud <= 0) {
-            CliContext::error(QStringLiteral("--baud needs a positive number, not \"%1\"").arg(value));
-            return 2;
-        }
-    }
     if (!takeOption(args, QStringLiteral("--dir"), ctx.dir, present))
         return 2;
     if (!takeOption(args, QStringLiteral("--timeout"), value, present))
         return 2;
     if (present) {
-        bool ok = false;
-        ctx.timeoutMs = value.toInt(&ok);
-        if (!ok || ctx.timeoutMs < 0) {
-            CliContext::error(QStringLiteral("--timeout needs a number of milliseconds, not \"%1\"").arg(value));
+        const auto ms = readIntOption(value, 0, INT_MAX);
+        if (!ms) {
+            CliContext::error(
+                QStringLiteral("--timeout needs a number of milliseconds, not \"%1\"").arg(value));
             return 2;
         }
+        ctx.timeoutMs = *ms;
     }
-    do {
-        if (!takeOption(args, QStringLiteral("--sim-option"), value, present))
-            return 2;
-        if (present)
-            ctx.simArgs += value.split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    } while (present);
     ctx.trace = takeFlag(args, QStringLiteral("--trace"));
-    ctx.simulate = takeFlag(args, QStringLiteral("--simulate"));
 
     qsizetype at = -1;
     for (qsizetype i = 0; i < args.size(); ++i) {
