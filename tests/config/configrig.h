@@ -70,6 +70,8 @@ public:
     // By device: whether the far end is done, given the bytes written to it and read
     // from it so far.
     QHash<QString, std::function<bool(qint64, qint64)>> farEnds;
+    // Called with every write, for a test that plays the far end.
+    std::function<void(const QByteArray&)> onWrite;
 
 private:
     QString addSim(size_t n, const QString& args)
@@ -100,11 +102,14 @@ private:
         });
         link.setTracer([this, &link](SerialLink::Direction d, const QByteArray& bytes) {
             (d == SerialLink::Direction::Write ? m_written : m_read)[link.device()] += bytes.size();
-            if (d == SerialLink::Direction::Write)
-                writes << QStringLiteral("%1@%2 %3")
-                              .arg(link.device())
-                              .arg(link.baud())
-                              .arg(fromWire(bytes));
+            if (d != SerialLink::Direction::Write)
+                return;
+            writes << QStringLiteral("%1@%2 %3")
+                          .arg(link.device())
+                          .arg(link.baud())
+                          .arg(fromWire(bytes));
+            if (onWrite)
+                onWrite(bytes);
         });
         QObject::connect(&TickTimer::instance(), &TickTimer::ticked, core.get(), [this] {
             for (auto it = farEnds.cbegin(); it != farEnds.cend(); ++it) {
