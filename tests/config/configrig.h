@@ -1,53 +1,131 @@
 #pragma once
 
-// The configuration window's logic over a private settings store.
+// The configuration window's logic over a private settings store, with COM1..COM8
+// mapped as the test says: a device path, or "sim:" and simulator options for a
+// simulated controller in this process (port 0: made, but mapped to no COM port).
+// The rig logs every opening of the port and every write.
+//
+// The probe and the diagnostic log give each answer seven ticks of a 1 ms timer. On a
+// busy machine the pseudo-terminal may not have carried the answer by then, so the rig
+// holds the tick count at 0 until every far end it knows (`farEnds`) has taken what
+// was written to it and the host has read what it sent back: the test waits for that
+// event, not for a time. 10 s cap: a safety net, not a measure of speed.
 
 #include "../common/corerig.h"
-#include "../common/simprocess.h"
+#include "../common/simargs.h"
 #include "../settings/storedvalues.h"
 
-#include "core/prompter.h"
-#include "config/portprobe.h"
 #include "config/configuration.h"
-#include "settings/settings.h"
-#include "settings/settingsstore.h"
-#include "terminal/terminalcore.h"
+#include "config/portprobe.h"
+#include "core/ticktimer.h"
+#include "link/framing.h"
 
 #include <QDir>
-#include <QFile>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QProcess>
-#include <QTemporaryDir>
-#include <array>
-#include <memory>
+#include <QElapsedTimer>
+#include <QHash>
+#include <functional>
 
-// The main window's logic and the configuration window's, loaded from a store with
-// the given port mapping.
 class ConfigRig : public CoreRig
 {
 public:
-    explicit ConfigRig(
-        const std::array<QString, 9>& devices, int comPort = 2, const QJsonObject& extra = {})
+    explicit ConfigRig(std::initializer_list<std::pair<int, QString>> ports = {}, int comPort = 2,
+        const QJsonObject& extra = {})
         : storePath(dir.filePath(QStringLiteral("settings.json")))
         , workDir(dir.filePath(QStringLiteral("work")))
     {
+        std::array<QString, 9> devices {};
+        for (const auto& [n, device] : ports) {
+            devices[size_t(n)] = device;
+            if (device.startsWith(QLatin1String("sim:")))
+                devices[size_t(n)] = addSim(size_t(n), device.mid(4));
+        }
         QDir().mkpath(workDir);
         writeFile(storePath, storeText(devices, comPort, workDir, extra));
         probe = std::make_unique<PortProbe>(*core, prompter);
         config = std::make_unique<ConfigurationCore>(*core, *probe);
+        watchLink();
         core->load();
+        opens.clear();
+        writes.clear();
     }
     ~ConfigRig()
     {
         config.reset();
         probe.reset();
+        // The port goes before the simulators behind it.
+        core.reset();
     }
 
     QJsonObject stored() const { return storedValues(storePath); }
+    QString logPath() const { return QDir(core->currentWorkingDir).filePath("TYXLOG.CMD"); }
 
     QString storePath;
     QString workDir;
     std::unique_ptr<PortProbe> probe;
     std::unique_ptr<ConfigurationCore> config;
+    std::array<std::unique_ptr<PtySimulator>, 9> sims;
+    // Openings ("open|fail device@baud") and writes ("device@baud bytes").
+    QStringList opens;
+    QStringList writes;
+    // By device: whether the far end is done, given the bytes written to it and read
+    // from it so far.
+    QHash<QString, std::function<bool(qint64, qint64)>> farEnds;
+    // Called with every write, for a test that plays the far end.
+    std::function<void(const QByteArray&)> onWrite;
+
+private:
+    QString addSim(size_t n, const QString& args)
+    {
+        sims[n] = std::make_unique<PtySimulator>(simOptions(args));
+        PtySimulator* sim = sims[n].get();
+        if (!sim->start())
+            qFatal("simulator: %s", qPrintable(sim->errorString()));
+        const QString path = sim->slavePath();
+        farEnds[path] = [this, sim, path](qint64 written, qint64 read) {
+            if (sim->hasHungUp())
+                return !core->link.isOpen() || core->link.device() != path;
+            return sim->bytesReceived() >= written && sim->bytesSent() <= read
+                && sim->controller().nextOutputMs() < 0 && !sim->controller().hungUp();
+        };
+        return path;
+    }
+
+    void watchLink()
+    {
+        SerialLink& link = core->link;
+        QObject::connect(&link, &SerialLink::stateChanged, [this, &link] {
+            const QString reason = link.failureReason();
+            if (link.isOpen() || (reason != "closed" && reason != "device lost"))
+                opens << QStringLiteral("%1 %2@%3")
+                             .arg(link.isOpen() ? "open" : "fail", link.device())
+                             .arg(link.baud());
+        });
+        link.setTracer([this, &link](SerialLink::Direction d, const QByteArray& bytes) {
+            (d == SerialLink::Direction::Write ? m_written : m_read)[link.device()] += bytes.size();
+            if (d != SerialLink::Direction::Write)
+                return;
+            writes << QStringLiteral("%1@%2 %3")
+                          .arg(link.device())
+                          .arg(link.baud())
+                          .arg(fromWire(bytes));
+            if (onWrite)
+                onWrite(bytes);
+        });
+        QObject::connect(&TickTimer::instance(), &TickTimer::ticked, core.get(), [this] {
+            for (auto it = farEnds.cbegin(); it != farEnds.cend(); ++it) {
+                if (!it.value()(m_written.value(it.key()), m_read.value(it.key()))) {
+                    if (!m_held.isValid())
+                        m_held.start();
+                    if (m_held.elapsed() < 10000)
+                        TickTimer::instance().setTicks(0);
+                    return;
+                }
+            }
+            m_held.invalidate();
+        });
+    }
+
+    QHash<QString, qint64> m_written;
+    QHash<QString, qint64> m_read;
+    QElapsedTimer m_held;
 };
