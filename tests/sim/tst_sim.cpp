@@ -1,0 +1,504 @@
+// The simulated controller: its interpreter byte for byte, in-process on a
+// pseudo-terminal (as --simulate runs it, PtySimulator and a QSerialPort on one event
+// loop), and zaziruv-sim as a process serving until a signal.
+
+#include "../common/datarow.h"
+#include "../common/simargs.h"
+#include "../common/simprocess.h"
+#include "../common/testfiles.h"
+#include "../common/waitfor.h"
+
+#include "link/framing.h"
+#include "sim/ptysimulator.h"
+#include "sim/simulatedcontroller.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSerialPort>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+
+namespace {
+
+// Bytes received at `ms` (after the host set the line to `baud`, unless 0) and the
+// bytes due by then.
+struct Step
+{
+    qint64 ms = 0;
+    QByteArray in;
+    QByteArray out;
+    int baud = 0;
+};
+using Script = QList<Step>;
+
+QByteArray withCheck(const QByteArray& text)
+{
+    return text + '#' + toWire(checkCharacters(fromWire(text)));
+}
+
+// Lines with their check characters, each ended by CR.
+QByteArray checked(std::initializer_list<QByteArray> lines)
+{
+    QByteArray out;
+    for (const QByteArray& line : lines)
+        out += withCheck(line) + '\r';
+    return out;
+}
+
+bool openPort(QSerialPort& port, const QString& path, qint32 baud)
+{
+    port.setPortName(path);
+    port.setBaudRate(baud);
+    port.setFlowControl(QSerialPort::NoFlowControl);
+    return port.open(QIODevice::ReadWrite);
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(Step)
+
+class TestSim : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void answers_data()
+    {
+        addColumns<QString, Script>("args", "script");
+        auto row
+            = [](const char* name, const char* args, const QByteArray& in, const QByteArray& out) {
+                  addRow(name, QString::fromLatin1(args), Script { { 0, in, out } });
+              };
+        auto script = [](const char* name, const char* args, const Script& steps) {
+            addRow(name, QString::fromLatin1(args), steps);
+        };
+        // Status word
+        row("status at start", "", "\r0 ST\r", "0 0100\r\n");
+        row("XST is a status query", "", "\r1 XST\r", "1 0100\r\n");
+        row("own node answered", "--node 5", "\r5 ST\r", "5 0100\r\n");
+        row("other node ignored", "--node 5", "\r1 ST\r\r2 ST\r", "");
+        row("node as received", "", "\r01 ST\r", "01 0100\r\n");
+        row("EN clears bit 8", "", "\r0 EN\r\r0 ST\r", "0 0000\r\n");
+        row("DI sets bit 8", "", "\r0 EN\r\r0 DI\r\r0 ST\r", "0 0100\r\n");
+        row("HO starts a move", "", "\r0 EN\r\r0 HO\r\r0 ST\r", "0 0001\r\n");
+        row("start status option", "--status 8a03", "\r0 ST\r", "0 8A03\r\n");
+        row("RN restores the start status", "--status 0004", "\r0 DI\r\r0 RN\r\r0 ST\r",
+            "0 0004\r\n");
+        row("lower-case command", "", "\r0 st\r", "0 0100\r\n");
+        // Line handling
+        row("LF ignored anywhere", "", "\n0 S\nT\r\n", "0 0100\r\n");
+        row("empty lines ignored", "", "\r\r\n\r", "");
+        row("unknown command ignored", "", "\r0 FOO 12\r\r0 ST\r", "0 0100\r\n");
+        row("line without address ignored", "", "\rST\r\r ST\r", "");
+        row("binary garbage ignored", "", QByteArray("\x00\xff\x80#\x1b[A\r", 8), "");
+        row("over-long line dropped, next served", "", QByteArray(10000, 'A') + "0 ST\r\r0 ST\r",
+            "0 0100\r\n");
+        // Queries
+        row("SR", "", "\r0 SR\r", "0 00000100\r\n");
+        row("POR", "", "\r0 POR\r", "0 00000000\r\n");
+        row("I", "", "\r0 I\r", "0 0000\r\n");
+        row("DER", "", "\r0 DER\r", "0 0000\r\n");
+        row("EEBOOT of erased memory", "", "\r0 EEBOOT\r", "0 00FF\r\n");
+        row("EEBOOT after header", "", "1 EES 501\r1 EEN-1\r1 EEW\r0 EEBOOT\r", "0 00FF\r\n");
+        row("EEBOOT boot macro 2", "", "1 EES 501\r1 EEN 2\r1 EEW\r0 EEBOOT\r", "0 0002\r\n");
+        // Memory: writes and reads
+        row("EED write and EER read", "", "1 EES 1024\r1 EED A\r1 EEW\r1 EES 1024\r1 EER\r",
+            "0041 A\r\n");
+        row("erased memory reads 255", "", "1 EES 0\r1 EER\r", "00FF \xff\r\n");
+        row("EER advances", "", "1 EES 7\r1 EED x\r1 EEW\r1 EED y\r1 EEW\r1 EES 7\r1 EER\r1 EER\r",
+            "0078 x\r\n0079 y\r\n");
+        row("EED with only the CR loads CR", "", "1 EES 10\r1 EED \r1 EEW\r1 EES 10\r1 EER\r",
+            "000D \r\r\n");
+        row("EED with a second blank loads a blank", "",
+            "1 EES 10\r1 EED  \r1 EEW\r1 EES 10\r1 EER\r", "0020  \r\n");
+        row("EEDAT", "", "1 EES 503\r1 EEDAT X\r1 EEW\r1 EES 503\r1 EER\r", "0058 X\r\n");
+        row("EEN-1 is 255", "", "1 EES 5\r1 EEN-1\r1 EEW\r1 EES 5\r1 EER\r", "00FF \xff\r\n");
+        row("EEN 300 modulo 256", "", "1 EES 5\r1 EEN 300\r1 EEW\r1 EES 5\r1 EER\r", "002C ,\r\n");
+        row("EEN -256 is 0", "", "1 EES 5\r1 EEN -256\r1 EEW\r1 EES 5\r1 EER\r",
+            QByteArray("0000 \0\r\n", 8));
+        row("EEN without number keeps the byte", "",
+            "1 EES 5\r1 EED Q\r1 EEN x\r1 EEW\r1 EES 5\r1 EER\r", "0051 Q\r\n");
+        row("RN keeps memory", "", "1 EES 9\r1 EED M\r1 EEW\r1 RN\r1 EES 9\r1 EER\r", "004D M\r\n");
+        row("header written by a download", "",
+            "1 EES 501\r1 EEN 0\r1 EEW\r1 EEN 1\r1 EEW\r1 EEDAT X\r1 EEW\r1 EES 501\r1 EER\r1 "
+            "EER\r1 "
+            "EER\r",
+            QByteArray("0000 \0\r\n0001 \x01\r\n0058 X\r\n", 24));
+        // Memory checksum
+        row("EEC after EEC 0 and writes", "",
+            "1 EEC 0\r1 EES 1024\r1 EED A\r1 EEW\r1 EED B\r1 EEW\r1 EEC\r", "0001 0083\r\n");
+        row("EEC is modulo 256", "", "1 EEN 200\r1 EEW\r1 EEN 100\r1 EEW\r1 EEC\r",
+            "0001 002C\r\n");
+        row("EEC 0 resets", "", "1 EEN 200\r1 EEW\r1 EEC 0\r1 EEC\r", "0001 0000\r\n");
+        row("EEC carries own node", "--node 10", "10 EEN 1\r10 EEW\r0 EEC\r", "000A 0001\r\n");
+        row("EEADR write leaves the checksum", "", "1 EEU 4826\r1 EEADR 10,A\r1 EEC\r",
+            "0001 0000\r\n");
+        // Addressed access
+        row("EEADR needs EEU", "", "1 EEADR 503\r1 EEADR 503,I\r1 EEU 4826\r1 EEADR 503\r",
+            "00FF \xff\r\n");
+        row("EEADR write and read", "", "1 EEU 4826\r1 EEADR 499,T\r\n1 EEADR 499\r", "0054 T\r\n");
+        row("EEADR nothing after comma writes CR", "", "1 EEU 4826\r1 EEADR 498,\r\n1 EEADR 498\r",
+            "000D \r\r\n");
+        row("EEADDR writes", "", "1 EEU 4826\r1 EEADDR 503,I\r\n1 EEADR 503\r", "0049 I\r\n");
+        row("EEADR leaves the address", "",
+            "1 EES 20\r1 EEU 4826\r1 EEADR 3,Z\r1 EED q\r1 EEW\r1 EES 20\r1 EER\r", "0071 q\r\n");
+        row("wrong unlock number locks", "", "1 EEU 4826\r1 EEU 4827\r1 EEADR 503\r", "");
+        row("EES alone locks", "", "1 EEU 4826\r1 EES\r1 EEADR 503\r", "");
+        row("RN locks", "", "1 EEU 4826\r1 RN\r1 EEADR 503\r", "");
+        // Outside the memory
+        row("EEW/EER past the end", "", "1 EES 8192\r1 EED A\r1 EEW\r1 EER\r1 EEC\r",
+            "0001 0000\r\n");
+        row("last byte is inside", "", "1 EES 8191\r1 EED A\r1 EEW\r1 EES 8191\r1 EER\r1 EER\r",
+            "0041 A\r\n");
+        row("small memory", "--eeprom-size 16", "1 EES 16\r1 EER\r0 EEBOOT\r", "0 0000\r\n");
+        row("huge address", "", "1 EES 99999999999999999999999\r1 EEW\r1 EER\r", "");
+        row("negative address ignored", "", "1 EES 3\r1 EES -2\r1 EED r\r1 EEW\r1 EES 3\r1 EER\r",
+            "0072 r\r\n");
+        row("EEADR out of range", "", "1 EEU 4826\r1 EEADR 9000,A\r1 EEADR 9000\r", "");
+        row("huge node is not ours", "", "99999999999999999999 ST\r", "");
+        // Macros
+        row("ME and RN answer nothing", "", "\r0 ME 3\r\r0 ME 0\r\r0 RN\r", "");
+        // Line options
+        row("echo", "--echo", "\r0 ST\r", "\r0 ST\r0 0100\r\n");
+        row("echo of other nodes too", "--echo", "2 ST\r", "2 ST\r");
+        row("checksum worked value", "--checksum", "\r0 ST#?7\r", "0 0100#11\r\n");
+        row("checksum bad", "--checksum", "\r0 ST#?8\r", "");
+        row("checksum missing", "--checksum", "\r0 ST\r", "");
+        row("checksum bad not executed", "--checksum", "\r0 EN#>4\r\r0 ST#?7\r", "0 0100#11\r\n");
+        row("checksum on EED of CR", "--checksum",
+            checked({ "1 EES 4", "1 EED ", "1 EEW", "1 EES 4", "1 EER" }),
+            withCheck("000D \r") + "\r\n");
+        row("checksum on EED of #", "--checksum",
+            checked({ "1 EED #", "1 EEW", "1 EES 0", "1 EER" }), withCheck("0023 #") + "\r\n");
+        // Faults
+        row("drop every 2nd", "--drop-every 2", "0 ST\r1 ST\r01 ST\r", "0 0100\r\n01 0100\r\n");
+        row("corrupt every 2nd", "--checksum --corrupt-every 2", checked({ "0 ST", "1 ST" }),
+            "0 0100#11\r\n1 0100#13\r\n"); // 1 0100 sums to 0x12
+        row("bad write every 2nd", "--bad-write-every 2",
+            "1 EEC 0\r1 EES 9\r1 EED A\r1 EEW\r1 EED B\r1 EEW\r1 EES 9\r1 EER\r1 EER\r1 EEC\r",
+            "0041 A\r\n0043 C\r\n0001 0084\r\n");
+        row("corrupt without checksum changes nothing", "--corrupt-every 1", "0 ST\r",
+            "0 0100\r\n");
+        // On the clock, and at other line speeds
+        script("move runs for the move time", "--move-ms 250",
+            { { 1000, "\r0 EN\r\r0 HO\r", "" }, { 1249, "\r0 ST\r", "0 0001\r\n" },
+                { 1250, "\r0 ST\r", "0 0002\r\n" }, { 5000, "\r0 ST\r", "0 0002\r\n" },
+                // A second home starts out of position again.
+                { 6000, "\r0 HO\r\r0 ST\r", "0 0001\r\n" }, { 6250, "\r0 ST\r", "0 0002\r\n" } });
+        script("a move takes 300 ms by default", "",
+            { { 0, "\r0 EN\r\r0 HO\r", "" }, { 299, "\r0 ST\r", "0 0001\r\n" },
+                { 300, "\r0 ST\r", "0 0002\r\n" } });
+        // The aborted move does not come back into position later.
+        script("abort ends the move at once", "",
+            { { 0, "\r0 HO\r", "" }, { 10, "\r0 ST\r\r0 AB\r\r0 ST\r", "0 0101\r\n0 0100\r\n" },
+                { 1000, "\r0 ST\r", "0 0100\r\n" } });
+        script("answer delay", "--answer-delay-ms 50 --echo",
+            { { 100, "0 ST\r", "0 ST\r" }, { 149, "", "" }, { 150, "", "0 0100\r\n" } });
+        // The second line is still served and answered, nothing after it.
+        script("hang-up after lines", "--hangup-after 2",
+            { { 0, "\r0 EN\r\r0 ST\r\r0 ST\r", "0 0000\r\n" }, { 1, "\r0 ST\r", "" } });
+        // The half line from before the change is spoilt; EN never arrived.
+        script("other line speed loses everything", "--echo",
+            { { 0, "\r0 EN\r\r0 ST\r0 S", "", 19200 },
+                { 0, "T\r0 ST\r", "T\r0 ST\r0 0100\r\n", 9600 },
+                { 0, "0 ST\r", "", -1 } }); // a speed the terminal table does not know
+    }
+    // The whole input of each step at once, and one character at a time: the same bytes out.
+    void answers()
+    {
+        QFETCH(QString, args);
+        QFETCH(Script, script);
+        SimulatedController whole(simOptions(args));
+        SimulatedController single(simOptions(args));
+        for (const Step& step : script) {
+            if (step.baud) {
+                whole.setLineBaud(step.baud);
+                single.setLineBaud(step.baud);
+            }
+            whole.receive(step.in, step.ms);
+            QCOMPARE(whole.takeOutput(step.ms), step.out);
+            QByteArray out;
+            for (char c : step.in) {
+                single.receive(QByteArrayView(&c, 1), step.ms);
+                out += single.takeOutput(step.ms);
+            }
+            QCOMPARE(out + single.takeOutput(step.ms), step.out);
+        }
+    }
+
+    void nextOutputIsDue()
+    {
+        SimulatedController c(simOptions(QStringLiteral("--answer-delay-ms 50")));
+        c.receive("0 ST\r", 100);
+        QCOMPARE(c.nextOutputMs(), qint64(150));
+        c.takeOutput(150);
+        QCOMPARE(c.nextOutputMs(), qint64(-1));
+    }
+
+    void outputQueueStaysBounded()
+    {
+        SimulatedController c(simOptions(QStringLiteral("--echo --answer-delay-ms 1000")));
+        const QByteArray line = "0 ST\r";
+        for (int i = 0; i < 100000; ++i)
+            c.receive(line, i / 100);
+        const QByteArray out = c.takeOutput(1'000'000);
+        QVERIFY(out.size() <= SimulatedController::kMaxPendingOutput);
+        QVERIFY(out.startsWith("0 ST\r"));
+        QVERIFY(!c.hasPendingOutput());
+        // Room again once taken.
+        c.receive(line, 2'000'000);
+        QCOMPARE(c.takeOutput(3'000'000), QByteArray("0 ST\r0 0100\r\n"));
+    }
+
+    void memoryImageMustFit()
+    {
+        SimulatedController c(simOptions(QStringLiteral("--eeprom-size 4")));
+        QCOMPARE(c.memory(), QByteArray(4, char(0xFF)));
+        QVERIFY(!c.setMemory("abc"));
+        QVERIFY(!c.setMemory("abcde"));
+        QCOMPARE(c.memory(), QByteArray(4, char(0xFF)));
+        QVERIFY(c.setMemory("abcd"));
+        c.receive("1 EES 2\r1 EER\r", 0);
+        QCOMPARE(c.takeOutput(0), QByteArray("0063 c\r\n"));
+    }
+
+    void options_data()
+    {
+        addColumns<QString, QString>("args", "error"); // empty: accepted
+        addRow("equals form", "--node=3 --baud=57600", "");
+        addRow("unknown", "--nod 3", "unknown option \"--nod\" (see --help)");
+        addRow("positional", "extra", "unexpected argument \"extra\" (options start with --)");
+        addRow("missing value", "--node", "option --node needs a value");
+        addRow("not a number", "--node x1", "option --node: \"x1\" is not a whole number");
+        addRow("signed", "--move-ms -5", "option --move-ms: \"-5\" is not a whole number");
+        addRow("node range", "--node 256", "option --node: 256 is outside 0 to 255");
+        addRow("status hex", "--status 10000", "option --status: 10000 is outside 0 to FFFF");
+        addRow("status not hex", "--status 0x12",
+            "option --status: \"0x12\" is not a hexadecimal number");
+        addRow("odd baud", "--baud 10000", "option --baud: 10000 is not a standard line speed");
+        addRow("zero memory", "--eeprom-size 0", "option --eeprom-size: 0 is outside 1 to 1048576");
+        addRow("flag with value", "--echo=1", "option --echo takes no value");
+        addRow("empty file", "--log=", "option --log needs a file name");
+    }
+    void options()
+    {
+        QFETCH(QString, args);
+        QFETCH(QString, error);
+        QString why;
+        const auto o = parseSimOptions(args.split(QLatin1Char(' '), Qt::SkipEmptyParts), &why);
+        QCOMPARE(why, error);
+        QCOMPARE(o.has_value(), error.isEmpty());
+    }
+
+    void baudMismatchAnswersNothing()
+    {
+        PtySimulator sim(simOptions(QStringLiteral("--echo")));
+        QVERIFY(sim.start());
+        QSerialPort port;
+        QVERIFY(openPort(port, sim.slavePath(), 19200));
+        const QByteArray probe = frameCommand(QStringLiteral("0 EN"), false)
+            + frameCommand(QStringLiteral("0 ST"), false);
+        port.write(probe);
+        // Every byte has reached the simulator, and nothing came back, not even the echo.
+        QVERIFY(waitFor([&] { return sim.bytesReceived() == probe.size(); }));
+        processPendingEvents();
+        QCOMPARE(sim.bytesSent(), qint64(0));
+        QCOMPARE(port.bytesAvailable(), qint64(0));
+        QCOMPARE(sim.controller().linesReceived(), qint64(0));
+    }
+
+    void hangUpClosesTheLine_data()
+    {
+        addColumns<int, QByteArray, QByteArray>("after", "sent", "answers");
+        addRow("the answers made first still arrive", 2, QByteArray("\r0 ST\r\r1 ST\r\r0 ST\r"),
+            QByteArray("0 0100\r\n1 0100\r\n"));
+        // Nothing to deliver: the line goes at once, even in the simulator's first moments
+        // (a probe that waits only a few ms must see it gone).
+        addRow("nothing answered yet", 1, QByteArray("\r0 ST\r"), QByteArray());
+    }
+    void hangUpClosesTheLine()
+    {
+        QFETCH(int, after);
+        QFETCH(QByteArray, sent);
+        QFETCH(QByteArray, answers);
+        PtySimulator sim(simOptions(QStringLiteral("--hangup-after %1 --answer-delay-ms %2")
+                                        .arg(after)
+                                        .arg(answers.isEmpty() ? 60000 : 0)));
+        QVERIFY(sim.start());
+        QSignalSpy hung(&sim, &PtySimulator::hungUp);
+        QSerialPort port;
+        QVERIFY(openPort(port, sim.slavePath(), 9600));
+        port.write(sent);
+        QByteArray got;
+        bool lagged = false; // the controller had hung up while the line was still there
+        QVERIFY(waitFor([&] {
+            got += port.readAll();
+            lagged = lagged || (sim.controller().hungUp() && hung.isEmpty());
+            return hung.count() == 1;
+        }));
+        // The last line is never read.
+        QCOMPARE(got, answers);
+        QVERIFY(sim.hasHungUp());
+        QCOMPARE(sim.controller().linesReceived(), qint64(after));
+        QCOMPARE(lagged, !answers.isEmpty());
+        // The host sees the line go away.
+        QVERIFY(waitFor([&] { return port.error() != QSerialPort::NoError || !port.isOpen(); }));
+        QVERIFY(sim.stop());
+    }
+
+    void paceKeepsTheLineRate_data()
+    {
+        addColumns<int>("baud");
+        addRow("9600", 9600);
+        addRow("57600", 57600);
+    }
+    void paceKeepsTheLineRate()
+    {
+        QFETCH(int, baud);
+        PtySimulator sim(simOptions(QStringLiteral("--echo --pace --baud %1").arg(baud)));
+        QVERIFY(sim.start());
+        QSerialPort port;
+        QVERIFY(openPort(port, sim.slavePath(), baud));
+        const QByteArray out = frameCommand(QStringLiteral("0 ST"), false).repeated(20);
+        const QByteArray expected = QByteArray("\r0 ST\r0 0100\r\n").repeated(20);
+        // At no moment have more characters been taken or sent than the line could have
+        // carried since they were written (10 bits a character; the first one too).
+        bool withinRate = true;
+        const qint64 charNs = 10'000'000'000LL / baud;
+        QElapsedTimer sinceWrite;
+        const auto check = [&] {
+            const qint64 allowed = sinceWrite.nsecsElapsed() / charNs;
+            if (sim.bytesReceived() > allowed || sim.bytesSent() > allowed)
+                withinRate = false;
+        };
+        connect(&sim, &PtySimulator::lineReceived, this, check);
+        sinceWrite.start();
+        port.write(out);
+        QByteArray got;
+        QVERIFY(waitFor([&] {
+            check();
+            got += port.readAll();
+            return got.size() >= expected.size();
+        }));
+        QCOMPARE(got, expected);
+        QVERIFY(withinRate);
+    }
+
+    void linkLeavesOtherFilesAlone()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("ttyTYX"));
+        QVERIFY(writeFile(path, "keep me"));
+        PtySimulator sim(simOptions({ QStringLiteral("--link"), path }));
+        QVERIFY(!sim.start());
+        QVERIFY(sim.errorString().contains(QStringLiteral("is not a symbolic link")));
+        QCOMPARE(readFile(path), QByteArray("keep me"));
+
+        // A stale link from an earlier run is replaced.
+        QVERIFY(QFile::remove(path));
+        QVERIFY(QFile::link(QStringLiteral("/dev/null"), path));
+        QVERIFY(sim.start());
+        QCOMPARE(QFileInfo(path).symLinkTarget(), sim.slavePath());
+        QVERIFY(sim.stop());
+        QVERIFY(!QFileInfo(path).isSymLink());
+    }
+
+    // The memory image is written at the end, atomically; an image of another size than
+    // the memory's is refused and left as it was.
+    void memoryImage()
+    {
+        QTemporaryDir dir;
+        const QString image = dir.filePath(QStringLiteral("tyx.eeprom"));
+        const QStringList sized { QStringLiteral("--eeprom-size=100"), QStringLiteral("--eeprom"),
+            image };
+        PtySimulator made(simOptions(sized));
+        QVERIFY(made.start());
+        QVERIFY(!QFileInfo::exists(image));
+        made.controller().receive("1 EES 99\r1 EED q\r1 EEW\r", 0);
+        QVERIFY(made.stop());
+        const QByteArray bytes = QByteArray(99, char(0xFF)) + 'q';
+        QCOMPARE(readFile(image), bytes);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList { "tyx.eeprom" });
+
+        PtySimulator other(simOptions({ QStringLiteral("--eeprom"), image }));
+        QVERIFY(!other.start());
+        QCOMPARE(other.errorString(),
+            QStringLiteral("the memory image %1 holds 100 bytes, not the 8192 of --eeprom-size; "
+                           "give --eeprom-size to match it")
+                .arg(image));
+        QVERIFY(!other.isRunning());
+        QCOMPARE(readFile(image), bytes);
+
+        PtySimulator fits(simOptions(sized));
+        QVERIFY(fits.start());
+        QCOMPARE(fits.controller().memory(), bytes);
+    }
+
+    // zaziruv-sim through its pseudo-terminal to a real serial port: the memory byte
+    // written is in the image at exit; the log keeps what was there and gets every
+    // line, escaped, a line feed leading into a line included.
+    void servesUntilSignal_data()
+    {
+        addColumns<int>("signo");
+        addRow("SIGTERM", int(SIGTERM));
+        addRow("SIGINT", int(SIGINT));
+    }
+    void servesUntilSignal()
+    {
+        QFETCH(int, signo);
+        QTemporaryDir dir;
+        const QString log = dir.filePath("sim.log");
+        const QString image = dir.filePath("tyx.eeprom");
+        QVERIFY(writeFile(log, "earlier\n"));
+        SimProcess sim({ "--log", log, "--eeprom", image });
+        QVERIFY(sim.isValid());
+
+        QSerialPort port(sim.path()); // 9600 baud, 8 data bits, no parity: the simulator's
+        QVERIFY(port.open(QIODevice::ReadWrite));
+        port.write(QByteArray("\r0 ST\r1 EEADR 4,\r\n9 X\x01\x7f\\\xe9\r", 26)
+            + "1 EES 2000\r1 EED Z\r1 EEW\r1 EES 2000\r1 EER\r");
+        QVERIFY(port.waitForBytesWritten(10000));
+        const QByteArray expected = "0 0100\r\n005A Z\r\n";
+        QByteArray got;
+        while (got.size() < expected.size() && port.waitForReadyRead(10000))
+            got += port.readAll();
+        QCOMPARE(got, expected);
+        QCOMPARE(sim.stop(signo), 0);
+
+        QCOMPARE(readFile(log),
+            "earlier\n0 ST\n1 EEADR 4,\n\\n9 X\\x01\\x7F\\\\\\xE9\n1 EES 2000\n1 EED Z\n1 EEW\n"
+            "1 EES 2000\n1 EER\n");
+        QByteArray memory(8192, char(0xFF));
+        memory[2000] = 'Z';
+        QCOMPARE(readFile(image), memory);
+    }
+
+    // The executable's start: a refused option ends it with status 2 and the parser's
+    // message (the messages themselves are in options).
+    void startOptions_data()
+    {
+        addColumns<QStringList, int, QString, QString>("args", "exitCode", "out", "err");
+        addRow("unknown option", QStringList { "--bogus" }, 2, "", "unknown option \"--bogus\"");
+        addRow("help", QStringList { "--help" }, 0, simOptionsHelp(), "");
+    }
+    void startOptions()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, exitCode);
+        QFETCH(QString, out);
+        QFETCH(QString, err);
+        ProcessOptions options;
+        options.timeoutMs = 10000;
+        const ProcessRun r = runProcess(appBinary("zaziruv-sim"), args, options);
+        QCOMPARE(r.exitCode, exitCode);
+        QVERIFY2(r.errText().contains(err), r.err.constData());
+        QCOMPARE(r.out.isEmpty(), out.isEmpty());
+        QVERIFY(r.outText().contains(out));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSim)
+#include "tst_sim.moc"
