@@ -43,26 +43,27 @@ class TstCommandFile : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
+    // Each stored line after the number of its line in the file.
     void lines_data()
     {
         addColumns<QByteArray, QStringList>("bytes", "lines");
-        const QStringList two { "0 HO", "0 EN" };
+        const QStringList two { "1 0 HO", "2 0 EN" };
         addRow("CR LF", QByteArray("0 HO\r\n0 EN\r\n"), two);
         addRow("CR alone", QByteArray("0 HO\r0 EN\r"), two);
         addRow("LF alone", QByteArray("0 HO\n0 EN"), two);
         addRow("no end on the last line", QByteArray("0 HO\r\n0 EN"), two);
         addRow("blank lines get no number", QByteArray("\r\n   \r\n0 HO\r\n\r\n"),
-            QStringList { "0 HO" });
-        addRow("trailing comment cut", QByteArray("0 HO   /* home\r\n"), QStringList { "0 HO" });
-        addRow("whole-line comment not stored", QByteArray("/* note\r\n0 HO\r\n"),
-            QStringList { "0 HO" });
+            QStringList { "3 0 HO" });
+        addRow("trailing comment cut", QByteArray("0 HO   /* home\r\n"), QStringList { "1 0 HO" });
+        addRow("whole-line comment not stored", QByteArray("/* note\r\n\r\n0 HO\r\n0 EN\r\n"),
+            QStringList { "3 0 HO", "4 0 EN" });
         addRow("comment after blanks leaves an empty line", QByteArray("  /* note\r\n0 HO\r\n"),
-            QStringList { "", "0 HO" });
-        addRow("tab becomes a blank", QByteArray("0\tHO\t\r\n"), QStringList { "0 HO" });
-        addRow("a tab alone is an empty line", QByteArray("\t\r\n"), QStringList { "" });
-        addRow("leading blanks kept", QByteArray("  0 HO\r\n"), QStringList { "  0 HO" });
+            QStringList { "1 ", "2 0 HO" });
+        addRow("tab becomes a blank", QByteArray("0\tHO\t\r\n"), QStringList { "1 0 HO" });
+        addRow("a tab alone is an empty line", QByteArray("\t\r\n"), QStringList { "1 " });
+        addRow("leading blanks kept", QByteArray("  0 HO\r\n"), QStringList { "1   0 HO" });
         addRow("Latin-1 bytes kept", QByteArray("0 \xE9\xFF\r\n"),
-            QStringList { QString::fromLatin1("0 \xE9\xFF") });
+            QStringList { QString::fromLatin1("1 0 \xE9\xFF") });
         addRow("only comments", QByteArray("/* a\r\n/* b\r\n"), QStringList {});
         addRow("empty", QByteArray(), QStringList {});
     }
@@ -73,17 +74,9 @@ private Q_SLOTS:
         const CommandFileRead r = readCommandFile(bytes);
         QVERIFY2(r.ok(), qPrintable(r.error));
         QStringList stored;
-        for (int i = 1; i <= r.tables.lineCount; ++i)
-            stored << r.tables.lines[size_t(i)];
+        for (size_t i = 1; i <= size_t(r.tables.lineCount); ++i)
+            stored << QString::number(r.tables.fileLine[i]) + ' ' + r.tables.lines[i];
         QCOMPARE(stored, lines);
-    }
-
-    void fileLineNumbers()
-    {
-        const CommandFileRead r = readCommandFile("/* c\r\n\r\n0 HO\r\n0 EN\r\n");
-        QCOMPARE(r.tables.lineCount, 2);
-        QCOMPARE(r.tables.fileLine[1], 3);
-        QCOMPARE(r.tables.fileLine[2], 4);
     }
 
     void longLine()
@@ -95,7 +88,7 @@ private Q_SLOTS:
         QCOMPARE(t.waitCount[1], 16);
     }
 
-    // start, end and count of the repeat block, or the refusal.
+    // start, end and count of the repeat block, or why the file is not run.
     void repeatBlock_data()
     {
         addColumns<QByteArray, QString>("bytes", "block");
@@ -126,16 +119,23 @@ private Q_SLOTS:
             "REPEAT on line 2 has no REND after it; the command file was not run.");
         addRow("count too large", QByteArray("REPEAT 99999999999999999999\r\nREND\r\n"),
             "The repeat count on line 1 is larger than 32767; the command file was not run.");
+        addRow("literal without closing quote",
+            QByteArray("/* x\r\n0 HO\r\n\"OK\",13,10\r\n\"BAD,13\r\n"),
+            "Line 4 cannot be sent: the text has no closing double quote; the command file was "
+            "not run.");
     }
     void repeatBlock()
     {
         QFETCH(QByteArray, bytes);
         QFETCH(QString, block);
-        const CommandFileRead r = readCommandFile(bytes);
-        const CommandFileTables& t = r.tables;
-        QCOMPARE(r.ok()
+        CommandFileRead r = readCommandFile(bytes);
+        CommandFileTables& t = r.tables;
+        if (r.ok())
+            ParseCommandFile(t);
+        const QString refused = r.ok() ? checkCommandFile(t) : r.error;
+        QCOMPARE(refused.isEmpty()
                 ? QStringLiteral("%1 %2 %3").arg(t.repeatStart).arg(t.repeatEnd).arg(t.repeatCount)
-                : r.error,
+                : refused,
             block);
         if (r.ok() && bytes.startsWith("/* header"))
             QCOMPARE(t.lineCount, 500);
@@ -242,14 +242,6 @@ private Q_SLOTS:
         const bool ok = buildLiteral(part, literal, &why);
         QCOMPARE(ok ? literal.toLatin1() : QByteArray("!"), bytes);
         QCOMPARE(why.isEmpty(), ok);
-    }
-
-    void checkedLiterals()
-    {
-        const CommandFileTables t = parsed("/* x\r\n0 HO\r\n\"OK\",13,10\r\n\"BAD,13\r\n");
-        QCOMPARE(checkCommandFile(t),
-            QStringLiteral("Line 4 cannot be sent: the text has no closing double quote; the "
-                           "command file was not run."));
     }
 };
 
