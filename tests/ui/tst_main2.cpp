@@ -3,11 +3,14 @@
 #include "../common/corerig.h"
 #include "../common/datarow.h"
 #include "../common/testfiles.h"
+#include "../common/waitfor.h"
+#include "../common/widgets.h"
 
+#include "cmdrun/commandfilerunner.h"
+#include "ui/commandfileframe.h"
 #include "ui/form2.h"
 #include "ui/main2.h"
 
-#include <QAbstractButton>
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -18,6 +21,13 @@
 
 namespace {
 
+SimOptions withStatus(quint16 status)
+{
+    SimOptions o;
+    o.status = status;
+    return o;
+}
+
 struct RigOptions
 {
     bool decodeStatus = false;
@@ -26,46 +36,32 @@ struct RigOptions
     QStringList files = {}; // command files made in the working directory
 };
 
-// The window with everything behind it: a private settings file, the simulated
-// controller, the core and the window.
-struct Rig : CoreRig
+// The window with everything behind it, loaded from a private settings file whose
+// working directory holds the command files.
+struct Rig : SimCoreRig
 {
     explicit Rig(const RigOptions& o = {})
+        : SimCoreRig(withStatus(o.status))
+        , workDir(dir.filePath(QStringLiteral("work")))
     {
-        QDir(dir.path()).mkdir(QStringLiteral("work"));
-        workDir = dir.filePath(QStringLiteral("work"));
+        QDir().mkpath(workDir);
         for (const QString& name : o.files)
             writeFixture(QDir(workDir).filePath(name), "0 ST\r\n");
         const QJsonObject values { { "DecodeStatus", o.decodeStatus ? "True" : "False" },
             { "DecimalValues", "False" }, { "CheckSum", "False" }, { "TxDelay", 1 } };
         writeFixture(dir.filePath("settings.json"), storeText({}, 1, workDir, values));
-        SimOptions so;
-        so.status = o.status;
-        sim = std::make_unique<PtySimulator>(so);
-        if (!sim->start())
-            qFatal("simulator: %s", qPrintable(sim->errorString()));
-        QObject::connect(sim.get(), &PtySimulator::lineReceived, [this](const QByteArray& line) {
-            lines.append(QString::fromLatin1(line).remove(QLatin1Char('\n')));
-        });
-        core->overrideDevice = o.noPort ? dir.filePath("no-such-tty") : sim->slavePath();
+        if (o.noPort)
+            core->overrideDevice = dir.filePath("no-such-tty");
         window = std::make_unique<main2>(*core);
         core->load();
         window->show();
         QApplication::setActiveWindow(window.get());
     }
-    ~Rig()
-    {
-        window.reset();
-        core.reset();
-        sim->stop();
-    }
+    ~Rig() { window.reset(); }
 
     template <typename T = QWidget> T* get(const char* name) const
     {
-        T* w = window->findChild<T*>(QLatin1String(name));
-        if (!w)
-            qFatal("no control %s", name);
-        return w;
+        return child<T>(window.get(), name);
     }
     QStringList items(const char* list) const
     {
@@ -73,6 +69,14 @@ struct Rig : CoreRig
         auto* w = get<QListWidget>(list);
         for (int i = 0; i < w->count(); ++i)
             out.append(w->item(i)->text());
+        return out;
+    }
+    // What the controller received, line by line, without line feeds.
+    QStringList sent() const
+    {
+        QStringList out;
+        for (const QByteArray& line : lines)
+            out.append(QString::fromLatin1(line).remove(QLatin1Char('\n')));
         return out;
     }
     // Types a command into the entry box and presses Enter.
@@ -83,7 +87,7 @@ struct Rig : CoreRig
         QTest::keyClicks(box, text);
         QTest::keyClick(box, Qt::Key_Return);
     }
-    void click(const char* name) { QTest::mouseClick(get<QAbstractButton>(name), Qt::LeftButton); }
+    void click(const char* name) { ::click(window.get(), name); }
     // The controls among `names` that are visible, in the order given.
     QString shown(const QStringList& names) const
     {
@@ -96,9 +100,7 @@ struct Rig : CoreRig
     QWidget* focus() const { return QApplication::focusWidget(); }
 
     QString workDir;
-    std::unique_ptr<PtySimulator> sim;
     std::unique_ptr<main2> window;
-    QStringList lines; // received by the controller, in order
 };
 
 const QStringList Frames { "Frame4", "SendFrame", "Frame7", "Frame2", "Frame3" };
@@ -175,7 +177,7 @@ private Q_SLOTS:
         QCOMPARE(rig.items("CommandHistory"), QStringList({ "0 ST", "0 POS" }));
         for (const char* button : { "CmdHome", "CmdDisable", "CmdAbort" })
             rig.click(button);
-        QTRY_COMPARE(rig.lines, QStringList({ "0 ST", "0 POS", "0 HO", "0 EN", "0 DI", "0 AB" }));
+        QTRY_COMPARE(rig.sent(), QStringList({ "0 ST", "0 POS", "0 HO", "0 EN", "0 DI", "0 AB" }));
         QCOMPARE(rig.focus(), rig.get("TransmitText"));
     }
 
@@ -234,7 +236,7 @@ private Q_SLOTS:
         QTest::keyClicks(term, "1 ST");
         QTest::keyClick(term, Qt::Key_Enter);
         QTRY_COMPARE(term->toPlainText(), "0 ST\n0 0000\n1 ST\n1 0000\n");
-        QCOMPARE(rig.lines, QStringList({ "0 EN", "0 ST", "1 ST" }));
+        QCOMPARE(rig.sent(), QStringList({ "0 EN", "0 ST", "1 ST" }));
         // Backspace goes to the controller and takes the character back in the box.
         QTest::keyClicks(term, "0 X");
         QTest::keyClick(term, Qt::Key_Backspace);
@@ -307,6 +309,30 @@ private Q_SLOTS:
         rig.window->CmdHelp_Click();
         QCOMPARE(rig.window->helpWindow()->documentName(), "helpEEloader.rtf");
         QVERIFY(rig.window->helpWindow()->isEnabled());
+    }
+
+    // The command file frame's buttons drive the runner.
+    void commandFileFrame()
+    {
+        Rig rig({ .status = 0, .files = { "a.cmd", "b.cmd" } });
+        CommandFileRunner runner(*rig.core, rig.prompter);
+        QStringList started;
+        runner.editor().starter = [&](const QString& program, const QStringList&) {
+            started << program;
+            return true;
+        };
+        bindCommandFileFrame(*rig.window, runner);
+        rig.window->refreshView();
+        QVERIFY(!rig.get("PauseCmd")->isEnabled() && !rig.get("CancelCmd")->isEnabled());
+        auto* list = rig.get<QListWidget>("Filelist");
+        Q_EMIT list->itemClicked(list->item(1));
+        QCOMPARE(rig.core->Filename, "b.cmd");
+        rig.prompter.answers = { PromptAnswer::No };
+        rig.click("ExecuteCmdFile");
+        QVERIFY(waitFor([&] { return rig.sent().contains("0 ST"); }));
+        QVERIFY(rig.get("ExecuteCmdFile")->isEnabled());
+        rig.click("Command3");
+        QCOMPARE(started.size(), 1);
     }
 };
 
