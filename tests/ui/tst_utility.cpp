@@ -4,6 +4,7 @@
 
 #include "../common/corerig.h"
 #include "../common/testfiles.h"
+#include "../common/widgets.h"
 
 #include "core/ticktimer.h"
 #include "eeprom/e2promrecord.h"
@@ -15,25 +16,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
-#include <QPushButton>
 #include <QTest>
-
-namespace {
-
-template <typename T = QWidget> T* child(const QWidget* parent, const char* name)
-{
-    T* w = parent->findChild<T*>(QLatin1String(name));
-    if (!w)
-        qFatal("no control %s", name);
-    return w;
-}
-
-void click(const QWidget* parent, const char* button)
-{
-    QTest::mouseClick(child<QPushButton>(parent, button), Qt::LeftButton);
-}
-
-} // namespace
 
 class TstUtility : public QObject
 {
