@@ -2,6 +2,7 @@
 
 #include "../common/corerig.h"
 #include "../common/datarow.h"
+#include "../common/simargs.h"
 #include "../common/testfiles.h"
 #include "../common/waitfor.h"
 #include "../common/widgets.h"
@@ -21,13 +22,6 @@
 
 namespace {
 
-SimOptions withStatus(quint16 status)
-{
-    SimOptions o;
-    o.status = status;
-    return o;
-}
-
 struct RigOptions
 {
     bool decodeStatus = false;
@@ -41,7 +35,7 @@ struct RigOptions
 struct Rig : SimCoreRig
 {
     explicit Rig(const RigOptions& o = {})
-        : SimCoreRig(withStatus(o.status))
+        : SimCoreRig(simOptions(QStringLiteral("--status %1").arg(o.status, 0, 16)))
         , workDir(dir.filePath(QStringLiteral("work")))
     {
         QDir().mkpath(workDir);
@@ -69,14 +63,6 @@ struct Rig : SimCoreRig
         auto* w = get<QListWidget>(list);
         for (int i = 0; i < w->count(); ++i)
             out.append(w->item(i)->text());
-        return out;
-    }
-    // What the controller received, line by line, without line feeds.
-    QStringList sent() const
-    {
-        QStringList out;
-        for (const QByteArray& line : lines)
-            out.append(QString::fromLatin1(line).remove(QLatin1Char('\n')));
         return out;
     }
     // Types a command into the entry box and presses Enter.
@@ -177,7 +163,8 @@ private Q_SLOTS:
         QCOMPARE(rig.items("CommandHistory"), QStringList({ "0 ST", "0 POS" }));
         for (const char* button : { "CmdHome", "CmdDisable", "CmdAbort" })
             rig.click(button);
-        QTRY_COMPARE(rig.sent(), QStringList({ "0 ST", "0 POS", "0 HO", "0 EN", "0 DI", "0 AB" }));
+        QTRY_COMPARE(
+            rig.lines, QList<QByteArray>({ "0 ST", "0 POS", "0 HO", "0 EN", "0 DI", "0 AB" }));
         QCOMPARE(rig.focus(), rig.get("TransmitText"));
     }
 
@@ -236,7 +223,7 @@ private Q_SLOTS:
         QTest::keyClicks(term, "1 ST");
         QTest::keyClick(term, Qt::Key_Enter);
         QTRY_COMPARE(term->toPlainText(), "0 ST\n0 0000\n1 ST\n1 0000\n");
-        QCOMPARE(rig.sent(), QStringList({ "0 EN", "0 ST", "1 ST" }));
+        QCOMPARE(rig.lines, QList<QByteArray>({ "0 EN", "0 ST", "1 ST" }));
         // Backspace goes to the controller and takes the character back in the box.
         QTest::keyClicks(term, "0 X");
         QTest::keyClick(term, Qt::Key_Backspace);
@@ -329,7 +316,7 @@ private Q_SLOTS:
         QCOMPARE(rig.core->Filename, "b.cmd");
         rig.prompter.answers = { PromptAnswer::No };
         rig.click("ExecuteCmdFile");
-        QVERIFY(waitFor([&] { return rig.sent().contains("0 ST"); }));
+        QVERIFY(waitFor([&] { return rig.lines.contains("0 ST"); }));
         QVERIFY(rig.get("ExecuteCmdFile")->isEnabled());
         rig.click("Command3");
         QCOMPARE(started.size(), 1);
