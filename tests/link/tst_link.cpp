@@ -39,13 +39,6 @@ private Q_SLOTS:
         QCOMPARE(QString(chars, 2), check);
     }
 
-    void frame()
-    {
-        QCOMPARE(frameCommand(QStringLiteral("0 HO"), false), QByteArray("\r0 HO\r"));
-        QCOMPARE(frameCommand(QStringLiteral("0 HO"), true), QByteArray("\r0 HO#>7\r"));
-        QCOMPARE(frameCommand(QString(QChar(0xE9)), false), QByteArray("\r\xE9\r"));
-    }
-
     void verify_data()
     {
         addColumns<QString, QString>("buffer", "after");
