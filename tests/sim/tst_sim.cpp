@@ -290,23 +290,6 @@ private Q_SLOTS:
         QCOMPARE(o.has_value(), error.isEmpty());
     }
 
-    void baudMismatchAnswersNothing()
-    {
-        PtySimulator sim(simOptions(QStringLiteral("--echo")));
-        QVERIFY(sim.start());
-        QSerialPort port;
-        QVERIFY(openPort(port, sim.slavePath(), 19200));
-        const QByteArray probe = frameCommand(QStringLiteral("0 EN"), false)
-            + frameCommand(QStringLiteral("0 ST"), false);
-        port.write(probe);
-        // Every byte has reached the simulator, and nothing came back, not even the echo.
-        QVERIFY(waitFor([&] { return sim.bytesReceived() == probe.size(); }));
-        processPendingEvents();
-        QCOMPARE(sim.bytesSent(), qint64(0));
-        QCOMPARE(port.bytesAvailable(), qint64(0));
-        QCOMPARE(sim.controller().linesReceived(), qint64(0));
-    }
-
     void hangUpClosesTheLine_data()
     {
         addColumns<int, QByteArray, QByteArray>("after", "sent", "answers");
