@@ -112,20 +112,29 @@ private Q_SLOTS:
         QCOMPARE(readFile(rig.storePath), before);
     }
 
+    // A directory that went away is refused and the list keeps the choice in force;
+    // another takes effect at once, before the save.
     void saveAndExit()
     {
         PtyPair pair;
         QVERIFY(pair.isValid());
         ConfigRig rig;
         const QString cmds = QDir(rig.workDir).filePath("cmds");
-        QVERIFY(QDir().mkpath(cmds));
+        const QString gone = QDir(rig.workDir).filePath("gone");
+        QVERIFY(QDir().mkpath(cmds) && QDir().mkpath(gone));
         for (const char* name : { "a.cmd", "B.CMD", "notes.txt" })
             QVERIFY(writeFile(QDir(cmds).filePath(name), "0 ST\r\n"));
         rig.core->Filename = "old.cmd";
         QVERIFY(!rig.core->link.isOpen());
 
         Window w(rig);
-        // Directory first: it takes effect at once, before the save.
+        QVERIFY(QDir(gone).removeRecursively());
+        w.selectDirectory(gone);
+        QCOMPARE(rig.cfg.Dir1, rig.workDir);
+        QCOMPARE(rig.core->currentWorkingDir, rig.workDir);
+        QCOMPARE(rig.prompter.shown.size(), 1);
+        QVERIFY(rig.prompter.shown[0].text.contains("cannot be read"));
+        QCOMPARE(w.currentDir(), rig.workDir);
         w.form.refreshControls();
         w.selectDirectory(cmds);
         QCOMPARE(rig.core->currentWorkingDir, cmds);
@@ -165,7 +174,7 @@ private Q_SLOTS:
         QCOMPARE(rig.core->filelistPattern, "*.Cmd");
         QCOMPARE(rig.core->Filelist, QStringList({ "a.cmd", "B.CMD" }));
         QVERIFY(rig.core->Filename.isEmpty());
-        QVERIFY(rig.prompter.shown.isEmpty());
+        QCOMPARE(rig.prompter.shown.size(), 1); // the refusal alone
     }
 
     void chkStatusClick()
@@ -190,21 +199,6 @@ private Q_SLOTS:
         QCOMPARE(rig.cfg.ChkStatus, 1);
         QVERIFY(rig.core->TextRecv.isEmpty());
         QVERIFY(rig.core->Frame7Visible);
-    }
-
-    void directoryGoneKeepsChoice()
-    {
-        ConfigRig rig;
-        const QString gone = QDir(rig.workDir).filePath("gone");
-        QVERIFY(QDir().mkpath(gone));
-        Window w(rig);
-        QVERIFY(QDir(gone).removeRecursively());
-        w.selectDirectory(gone);
-        QCOMPARE(rig.cfg.Dir1, rig.workDir);
-        QCOMPARE(rig.core->currentWorkingDir, rig.workDir);
-        QCOMPARE(rig.prompter.shown.size(), 1);
-        QVERIFY(rig.prompter.shown[0].text.contains("cannot be read"));
-        QCOMPARE(w.currentDir(), rig.workDir);
     }
 
     void autoConfigureButton()
