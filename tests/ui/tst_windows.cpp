@@ -24,8 +24,6 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QStandardPaths>
-#include <QTemporaryDir>
-#include <QTest>
 #include <QTextEdit>
 #include <QTimer>
 
@@ -37,6 +35,8 @@ namespace {
 
 using A = PromptAnswer;
 using B = QMessageBox;
+using I = PromptIcon;
+using P = PromptButtons;
 
 // A user data directory and two shipped directories, "a" and "b", in a temporary
 // folder; the user's is "user".
@@ -303,21 +303,20 @@ private Q_SLOTS:
         addColumns<PromptIcon, PromptButtons, PromptAnswer, QString, int, int, int, PromptAnswer>(
             "icon", "buttons", "defaultAnswer", "title", "boxIcon", "boxButtons", "boxDefault",
             "escape");
-        QTest::newRow("plain message")
-            << PromptIcon::None << PromptButtons::Ok << A::Ok << QString() << int(B::NoIcon)
-            << int(B::Ok) << int(B::Ok) << A::Ok;
+        QTest::newRow("plain message") << I::None << P::Ok << A::Ok << QString() << int(B::NoIcon)
+                                       << int(B::Ok) << int(B::Ok) << A::Ok;
         QTest::newRow("question, No by default")
-            << PromptIcon::Question << PromptButtons::YesNo << A::No << "Registry Corrupted"
-            << int(B::Question) << int(B::Yes | B::No) << int(B::No) << A::No;
+            << I::Question << P::YesNo << A::No << "Registry Corrupted" << int(B::Question)
+            << int(B::Yes | B::No) << int(B::No) << A::No;
         QTest::newRow("information, ok/cancel")
-            << PromptIcon::Information << PromptButtons::OkCancel << A::Cancel << QString()
-            << int(B::Information) << int(B::Ok | B::Cancel) << int(B::Cancel) << A::Cancel;
+            << I::Information << P::OkCancel << A::Cancel << QString() << int(B::Information)
+            << int(B::Ok | B::Cancel) << int(B::Cancel) << A::Cancel;
         QTest::newRow("critical, three buttons")
-            << PromptIcon::Critical << PromptButtons::YesNoCancel << A::Cancel << QString()
-            << int(B::Critical) << int(B::Yes | B::No | B::Cancel) << int(B::Cancel) << A::Cancel;
+            << I::Critical << P::YesNoCancel << A::Cancel << QString() << int(B::Critical)
+            << int(B::Yes | B::No | B::Cancel) << int(B::Cancel) << A::Cancel;
         QTest::newRow("warning, default not among the buttons")
-            << PromptIcon::Exclamation << PromptButtons::YesNo << A::Ok << QString()
-            << int(B::Warning) << int(B::Yes | B::No) << int(B::Yes) << A::No;
+            << I::Exclamation << P::YesNo << A::Ok << QString() << int(B::Warning)
+            << int(B::Yes | B::No) << int(B::Yes) << A::No;
     }
 
     void box()
