@@ -276,19 +276,6 @@ private Q_SLOTS:
         QCOMPARE(rig.focus(), rig.get("TransmitText"));
     }
 
-    // The status wizard is modeless and single; the main window stays usable.
-    void statusWizardModeless()
-    {
-        Rig rig;
-        rig.click("Command1");
-        Form5* wizard = rig.window->statusWizard();
-        QVERIFY(wizard && wizard->isVisible() && wizard->isWindow() && !wizard->isModal());
-        rig.enter("0 ST");
-        QTRY_COMPARE(rig.get<QListWidget>("ListRecv")->count(), 1);
-        rig.click("Command1");
-        QCOMPARE(rig.window->statusWizard(), wizard);
-    }
-
     // A double click on the frame shows the working directory as the caption and
     // back; Setup disables the window, which then does not close either; Exit does.
     void setupCaptionExit()
@@ -313,9 +300,19 @@ private Q_SLOTS:
         QVERIFY(!rig.core->link.isOpen() && !rig.window->isVisible());
     }
 
-    void helpWindow()
+    // The status wizard and the help window are modeless and single; the main window
+    // stays usable.
+    void wizardAndHelpWindows()
     {
         Rig rig;
+        rig.click("Command1");
+        Form5* wizard = rig.window->statusWizard();
+        QVERIFY(wizard && wizard->isVisible() && wizard->isWindow() && !wizard->isModal());
+        rig.enter("0 ST");
+        QTRY_COMPARE(rig.get<QListWidget>("ListRecv")->count(), 1);
+        rig.click("Command1");
+        QCOMPARE(rig.window->statusWizard(), wizard);
+
         rig.click("CmdHelp");
         QPointer<Form2> help = rig.window->helpWindow();
         QVERIFY(help && help->isVisible());
@@ -357,8 +354,8 @@ private Q_SLOTS:
         QCOMPARE(started.size(), 1);
     }
 
-    // Captions and tooltips (none where none is given), then the settings in force;
-    // closed by the title bar it saves nothing.
+    // Captions and tooltips (none where none is given), the settings in force, and the
+    // status description option; closed by the title bar it saves nothing.
     void showsSettingsInForceCloseSavesNothing()
     {
         ConfigRig rig({ { 6, "/nonexistent/ttyUSB9" } }, 6,
@@ -406,6 +403,23 @@ private Q_SLOTS:
         QCOMPARE(w.form.comDeviceBox(6)->currentText(), "/nonexistent/ttyUSB9");
         QCOMPARE(child<QComboBox>(&w.form, "Drive1")->currentText(), "/");
         QCOMPARE(w.currentDir(), rig.workDir);
+
+        // The status description option clears what the status display showed.
+        QVERIFY(!rig.core->Frame7Visible);
+        rig.core->TextRecv = "0 0004";
+        click(&w.form, "ChkStatus");
+        QCOMPARE(rig.cfg.ChkStatus, 1);
+        QVERIFY(rig.core->TextRecv.isEmpty());
+        QVERIFY(rig.core->Frame7Visible);
+        rig.core->List1 = QStringList { "Drive disabled" };
+        rig.core->List2 = QStringList { "Position error" };
+        rig.core->TextRecv = "0 0100";
+        click(&w.form, "ChkStatus");
+        QCOMPARE(rig.cfg.ChkStatus, 0);
+        QVERIFY(rig.core->List1.isEmpty());
+        QVERIFY(rig.core->List2.isEmpty());
+        QVERIFY(rig.core->TextRecv.isEmpty());
+        QVERIFY(!rig.core->Frame7Visible);
 
         // Closed by the title bar: the main window works again, nothing is saved.
         const QByteArray before = readFile(rig.storePath);
@@ -479,30 +493,6 @@ private Q_SLOTS:
         QCOMPARE(rig.core->Filelist, QStringList({ "a.cmd", "B.CMD" }));
         QVERIFY(rig.core->Filename.isEmpty());
         QCOMPARE(rig.prompter.shown.size(), 1); // the refusal alone
-    }
-
-    void chkStatusClick()
-    {
-        ConfigRig rig;
-        Window w(rig);
-        rig.core->List1 = QStringList { "Drive disabled" };
-        rig.core->List2 = QStringList { "Position error" };
-        rig.core->TextRecv = "0 0100";
-        QVERIFY(rig.core->Frame7Visible);
-        QVERIFY(child<QCheckBox>(&w.form, "ChkStatus")->isChecked());
-
-        click(&w.form, "ChkStatus");
-        QCOMPARE(rig.cfg.ChkStatus, 0);
-        QVERIFY(rig.core->List1.isEmpty());
-        QVERIFY(rig.core->List2.isEmpty());
-        QVERIFY(rig.core->TextRecv.isEmpty());
-        QVERIFY(!rig.core->Frame7Visible);
-
-        rig.core->TextRecv = "0 0004";
-        click(&w.form, "ChkStatus");
-        QCOMPARE(rig.cfg.ChkStatus, 1);
-        QVERIFY(rig.core->TextRecv.isEmpty());
-        QVERIFY(rig.core->Frame7Visible);
     }
 
     void autoConfigureButton()
