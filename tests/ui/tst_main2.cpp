@@ -607,7 +607,7 @@ private Q_SLOTS:
     // Form_Load shows the user's copy, else the first shipped one, and creates nothing.
     // Save then writes the operator's copy and nothing else; when it cannot, it says why
     // and leaves every file as it was.
-    void loadThenSave_data()
+    void helpLoadThenSave_data()
     {
         // shown: the file shown, empty for none; saved: empty when the save fails
         addColumns<bool, QStringList, QString, QString, QString>(
@@ -629,7 +629,7 @@ private Q_SLOTS:
         addRow("document is a folder", false, QStringList { "user/help.rtf/x" }, "user", "", "");
     }
 
-    void loadThenSave()
+    void helpLoadThenSave()
     {
         QFETCH(bool, downloadWindowInUse);
         QFETCH(QStringList, files);
@@ -698,7 +698,7 @@ private Q_SLOTS:
     }
 
     // The wizard as it opens; closing it discards it.
-    void startState()
+    void wizardStartState()
     {
         QPointer<Form5> f = new Form5;
         QCOMPARE(f->windowTitle(), QStringLiteral("Status Mask Wizard"));
@@ -725,7 +725,7 @@ private Q_SLOTS:
 
     // A value entered shows its bits; Convert writes them back in the chosen radix, and
     // Display Above reads that back to the same bits.
-    void enterThenConvert_data()
+    void wizardEnterThenConvert_data()
     {
         addColumns<bool, QString, int, QString>("hex", "text", "bits", "converted");
         addRow("dec 10", false, "10", 0x000A, "10");
@@ -751,7 +751,7 @@ private Q_SLOTS:
         addRow("hex only the first blank counts", true, "0 01 FF", 0x0001, "0001");
     }
 
-    void enterThenConvert()
+    void wizardEnterThenConvert()
     {
         QFETCH(bool, hex);
         QFETCH(QString, text);
@@ -800,7 +800,7 @@ private Q_SLOTS:
         }
     }
 
-    void box_data()
+    void messageBox_data()
     {
         // escape: the answer when closed by Escape or the title bar
         addColumns<PromptIcon, PromptButtons, PromptAnswer, QString, int, int, int, PromptAnswer>(
@@ -822,7 +822,7 @@ private Q_SLOTS:
             << int(B::Yes | B::No) << int(B::Yes) << A::No;
     }
 
-    void box()
+    void messageBox()
     {
         QFETCH(PromptIcon, icon);
         QFETCH(PromptButtons, buttons);
@@ -853,14 +853,14 @@ private Q_SLOTS:
     }
 
     // The box is modal: Enter takes the default button, Escape the escape button.
-    void shownModal_data()
+    void messageBoxModal_data()
     {
         addColumns<int, PromptAnswer>("key", "answer");
         addRow("enter", int(Qt::Key_Return), PromptAnswer::No);
         addRow("escape", int(Qt::Key_Escape), PromptAnswer::Cancel);
     }
 
-    void shownModal()
+    void messageBoxModal()
     {
         QFETCH(int, key);
         QFETCH(PromptAnswer, answer);
@@ -879,7 +879,7 @@ private Q_SLOTS:
         QCOMPARE(a, answer);
     }
 
-    void badOptions_data()
+    void commandLineBadOptions_data()
     {
         addColumns<QStringList, QString>("args", "message");
         addRow("unknown", QStringList { "--bogus" }, "unknown option \"--bogus\"");
@@ -891,7 +891,7 @@ private Q_SLOTS:
         addRow("bad simulator option", QStringList { "--simulate", "--sim-option", "--no-such" },
             "simulator:");
     }
-    void badOptions()
+    void commandLineBadOptions()
     {
         QFETCH(QStringList, args);
         QFETCH(QString, message);
@@ -901,7 +901,7 @@ private Q_SLOTS:
     }
 
     // No display at all: the help needs none.
-    void help()
+    void usageNeedsNoDisplay()
     {
         ProcessOptions options;
         options.environment.insert("QT_QPA_PLATFORM", "xcb");
