@@ -49,14 +49,6 @@ QByteArray checked(std::initializer_list<QByteArray> lines)
     return out;
 }
 
-bool openPort(QSerialPort& port, const QString& path, qint32 baud)
-{
-    port.setPortName(path);
-    port.setBaudRate(baud);
-    port.setFlowControl(QSerialPort::NoFlowControl);
-    return port.open(QIODevice::ReadWrite);
-}
-
 } // namespace
 
 Q_DECLARE_METATYPE(Step)
@@ -309,8 +301,8 @@ private Q_SLOTS:
                                         .arg(answers.isEmpty() ? 60000 : 0)));
         QVERIFY(sim.start());
         QSignalSpy hung(&sim, &PtySimulator::hungUp);
-        QSerialPort port;
-        QVERIFY(openPort(port, sim.slavePath(), 9600));
+        QSerialPort port(sim.slavePath()); // 9600 baud, no flow control
+        QVERIFY(port.open(QIODevice::ReadWrite));
         port.write(sent);
         QByteArray got;
         bool lagged = false; // the controller had hung up while the line was still there
@@ -340,8 +332,9 @@ private Q_SLOTS:
         QFETCH(int, baud);
         PtySimulator sim(simOptions(QStringLiteral("--echo --pace --baud %1").arg(baud)));
         QVERIFY(sim.start());
-        QSerialPort port;
-        QVERIFY(openPort(port, sim.slavePath(), baud));
+        QSerialPort port(sim.slavePath());
+        port.setBaudRate(baud);
+        QVERIFY(port.open(QIODevice::ReadWrite));
         const QByteArray out = frameCommand(QStringLiteral("0 ST"), false).repeated(20);
         const QByteArray expected = QByteArray("\r0 ST\r0 0100\r\n").repeated(20);
         // At no moment have more characters been taken or sent than the line could have
