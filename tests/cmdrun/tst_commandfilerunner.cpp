@@ -33,22 +33,14 @@ SimOptions fastSim(quint16 status = 0x0000)
     return o;
 }
 
-struct Rig : CoreRig
+struct Rig : SimCoreRig
 {
-    std::unique_ptr<PtySimulator> sim;
     std::unique_ptr<CommandFileRunner> runner;
-    QList<QByteArray> lines; // what the controller received, line by line
     QList<QPair<QString, QStringList>> started; // editor launches
 
     explicit Rig(const SimOptions& options = fastSim())
+        : SimCoreRig(options)
     {
-        sim = std::make_unique<PtySimulator>(options);
-        if (!sim->start())
-            qFatal("simulator: %s", qPrintable(sim->errorString()));
-        QObject::connect(
-            sim.get(), &PtySimulator::lineReceived, [this](const QByteArray& l) { lines << l; });
-        core->overrideDevice = sim->slavePath();
-        core->Openport();
         core->currentWorkingDir = dir.path();
         runner = std::make_unique<CommandFileRunner>(*core, prompter);
         runner->editor().configured.clear();
@@ -62,17 +54,8 @@ struct Rig : CoreRig
             return true;
         };
     }
-
-    // The port goes before the device behind it: a pseudo-terminal's number is free
-    // again once its master side closes, and another test program that gets it must
-    // not find it still locked by this one.
-    ~Rig()
-    {
-        runner.reset();
-        core.reset();
-    }
-    Rig(const Rig&) = delete;
-    Rig& operator=(const Rig&) = delete;
+    // The runner goes before the port it drives, which goes before the simulator.
+    ~Rig() { runner.reset(); }
 
     QString write(const QString& name, const QByteArray& bytes)
     {
