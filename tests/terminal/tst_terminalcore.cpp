@@ -410,16 +410,23 @@ private Q_SLOTS:
         QCOMPARE(rig.core->ListRecv, QStringList({ "0  2", "0  3", "0  4", "0  5", "0  6" }));
     }
 
-    void timer()
+    // Home/Enable waits twice the delay between its two commands; the main timer counts
+    // to 10000 and starts again, and keeps a MESSAGE caption.
+    void homeAndTimer()
     {
         Rig rig;
+        rig.cfg.TXdelay = QStringLiteral("1");
+        rig.core->CmdHome_Click();
+        QCOMPARE(rig.sent(QByteArray("\r0 HO\r\r0 EN\r")), QByteArray("\r0 HO\r\r0 EN\r"));
+        QVERIFY(rig.core->mainTicks >= 2);
+        QCOMPARE(rig.core->CommandHistory, QStringList({ "0 HO", "0 EN" }));
+
         rig.core->mainTicks = 9999;
         rig.core->Timer1_Timer();
         QCOMPARE(rig.core->mainTicks, 10000);
         rig.core->Timer1_Timer();
         QCOMPARE(rig.core->mainTicks, 0);
         QVERIFY(!rig.core->Frame2Visible); // the status frame stands in for the answers
-
         rig.cfg.CheckSumChk = 1;
         rig.core->Timer1_Timer();
         QCOMPARE(rig.core->caption,
@@ -428,16 +435,6 @@ private Q_SLOTS:
         rig.core->caption = QStringLiteral("from a MESSAGE line");
         rig.core->Timer1_Timer();
         QCOMPARE(rig.core->caption, QStringLiteral("from a MESSAGE line"));
-    }
-
-    void homeWaitsTwiceTheDelay()
-    {
-        Rig rig;
-        rig.cfg.TXdelay = QStringLiteral("1");
-        rig.core->CmdHome_Click();
-        QCOMPARE(rig.sent(QByteArray("\r0 HO\r\r0 EN\r")), QByteArray("\r0 HO\r\r0 EN\r"));
-        QVERIFY(rig.core->mainTicks >= 2);
-        QCOMPARE(rig.core->CommandHistory, QStringList({ "0 HO", "0 EN" }));
     }
 };
 
