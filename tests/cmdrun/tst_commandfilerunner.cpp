@@ -1,15 +1,19 @@
 // Command file runs on the main window's logic against the simulated controller (or a
-// bare pseudo-terminal where the exact bytes matter), and the command file frame's
-// file management.
+// bare pseudo-terminal where the exact bytes matter), the command file frame's file
+// management, and zaziruv-cli run and send against the zaziruv-sim program.
 
 #include "../common/corerig.h"
 #include "../common/datarow.h"
+#include "../common/processrun.h"
 #include "../common/ptypair.h"
+#include "../common/simprocess.h"
+#include "../common/testfiles.h"
 
 #include "cmdrun/commandfilerunner.h"
 #include "core/eventwait.h"
 #include "sim/ptysimulator.h"
 
+#include <QDir>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -29,28 +33,14 @@ SimOptions fastSim(quint16 status = 0x0000)
     return o;
 }
 
-struct Rig : CoreRig
+struct Rig : SimCoreRig
 {
-    std::unique_ptr<PtySimulator> sim;
-    std::unique_ptr<PtyPair> pty;
     std::unique_ptr<CommandFileRunner> runner;
-    QList<QByteArray> lines; // what the controller received, line by line
     QList<QPair<QString, QStringList>> started; // editor launches
 
-    explicit Rig(const SimOptions& options = fastSim(), bool bare = false)
+    explicit Rig(const SimOptions& options = fastSim())
+        : SimCoreRig(options)
     {
-        if (bare) {
-            pty = std::make_unique<PtyPair>();
-            core->overrideDevice = pty->slavePath();
-        } else {
-            sim = std::make_unique<PtySimulator>(options);
-            if (!sim->start())
-                qFatal("simulator: %s", qPrintable(sim->errorString()));
-            QObject::connect(sim.get(), &PtySimulator::lineReceived,
-                [this](const QByteArray& l) { lines << l; });
-            core->overrideDevice = sim->slavePath();
-        }
-        core->Openport();
         core->currentWorkingDir = dir.path();
         runner = std::make_unique<CommandFileRunner>(*core, prompter);
         runner->editor().configured.clear();
@@ -64,17 +54,8 @@ struct Rig : CoreRig
             return true;
         };
     }
-
-    // The port goes before the device behind it: a pseudo-terminal's number is free
-    // again once its master side closes, and another test program that gets it must
-    // not find it still locked by this one.
-    ~Rig()
-    {
-        runner.reset();
-        core.reset();
-    }
-    Rig(const Rig&) = delete;
-    Rig& operator=(const Rig&) = delete;
+    // The runner goes before the port it drives, which goes before the simulator.
+    ~Rig() { runner.reset(); }
 
     QString write(const QString& name, const QByteArray& bytes)
     {
@@ -125,6 +106,37 @@ struct Rig : CoreRig
 
 using Lines = QList<QByteArray>;
 using Outcome = CommandFileRunner::Outcome;
+
+// zaziruv-sim, logging what it received to log.
+struct Sim : SimProcess
+{
+    QString log;
+    Sim(const QString& logPath, const QString& extra)
+        : SimProcess(QStringList { "--log", logPath, "--move-ms", "150" }
+            + extra.split(' ', Qt::SkipEmptyParts))
+        , log(logPath)
+    {
+    }
+};
+
+// Runs zaziruv-cli with its settings in dir. FILE names are relative to the WorkingDir
+// setting, which the tests set to dir, not to the current directory (elsewhere).
+ProcessRun runCli(const QTemporaryDir& dir, const QStringList& args)
+{
+    ProcessOptions options;
+    options.workingDirectory = dir.filePath("elsewhere");
+    QDir().mkpath(options.workingDirectory);
+    options.closeInput = true;
+    options.timeoutMs = 30000;
+    const QStringList settings { "--settings", dir.filePath("s.json") };
+    if (!QFile::exists(dir.filePath("s.json"))
+        && runProcess(appBinary("zaziruv-cli"),
+               settings + QStringList { "settings", "--set", "WorkingDir=" + dir.path() }, options)
+                .exitCode
+            != 0)
+        return {};
+    return runProcess(appBinary("zaziruv-cli"), settings + args, options);
+}
 
 } // namespace
 
@@ -195,14 +207,18 @@ private Q_SLOTS:
         rig.verifyIdle();
     }
 
+    // Bytes exact: the controller's side by hand, before the rig (the port goes first).
     void literalIsUnframed()
     {
-        Rig rig(fastSim(), true);
+        PtyPair pty;
+        Rig rig;
+        rig.core->overrideDevice = pty.slavePath();
+        rig.core->Openport();
         rig.write("l.cmd", "0 HO\r\n\"HELLO\",13,10\r\n\"A\",7\r\n");
         rig.core->Filename = "l.cmd";
         rig.prompter.answers = { PromptAnswer::No };
         rig.runner->ExecuteCmdFile_Click();
-        QCOMPARE(rig.pty->readAll(), QByteArray("\r0 HO\rHELLO\r\nA\0\x07", 16));
+        QCOMPARE(pty.readAll(), QByteArray("\r0 HO\rHELLO\r\nA\0\x07", 16));
         QCOMPARE(rig.core->CommandHistory.last(), QString::fromLatin1("A\0\x07", 3));
     }
 
@@ -234,51 +250,51 @@ private Q_SLOTS:
         rig.verifyIdle();
     }
 
+    // A run that never starts, with its one message: no name, the port closed, or a
+    // file that cannot be run (null bytes: no file at all).
     void refused_data()
     {
-        addColumns<QByteArray, QString>("bytes", "message"); // null bytes: no file at all
-        addRow("missing", QByteArray(), "Command file is empty.");
-        addRow("empty", QByteArray(""), "Command file is empty.");
+        addColumns<QByteArray, QString, PromptIcon>("bytes", "message", "icon");
+        const QString empty("Command file is empty.");
+        const auto none = PromptIcon::None;
+        const auto mark = PromptIcon::Exclamation;
+        addRow("missing", QByteArray(), empty, none);
+        addRow("empty", QByteArray(""), empty, none);
+        addRow("no name", QByteArray("0 A\r\n"), "Please select a command file!",
+            PromptIcon::Critical);
+        addRow("port closed", QByteArray("0 A\r\n"), "Please check Port Configuration", mark);
         addRow("REPEAT without REND", QByteArray("0 A\r\nREPEAT 2\r\n0 B\r\n"),
-            "REPEAT on line 2 has no REND after it; the command file was not run.");
+            "REPEAT on line 2 has no REND after it; the command file was not run.", mark);
         addRow("501 lines", QByteArray("0 A\r\n").repeated(501),
             "The command file has more than 500 command lines (line 501 is the first beyond "
-            "them); it was not run.");
+            "them); it was not run.",
+            mark);
         addRow("bad literal", QByteArray("\"A\",999\r\n"),
             "Line 1 cannot be sent: the character code 999 is not between 0 and 255; the command "
-            "file was not run.");
+            "file was not run.",
+            mark);
     }
     void refused()
     {
         QFETCH(QByteArray, bytes);
         QFETCH(QString, message);
+        QFETCH(PromptIcon, icon);
         Rig rig;
         const QString path = rig.dir.filePath("f.cmd");
         if (!bytes.isNull())
             rig.write("f.cmd", bytes);
-        rig.run("f.cmd");
+        if (message.contains("Port"))
+            rig.core->link.close();
+        rig.run(message.contains("select") ? QString() : QStringLiteral("f.cmd"));
         QCOMPARE(rig.prompter.texts(), QStringList { message });
+        QCOMPARE(rig.prompter.shown[0].icon, icon);
         QVERIFY(rig.sent().isEmpty());
         QCOMPARE(rig.runner->lastOutcome(), Outcome::Refused);
         // The file is left as it was: a missing one is not created.
         QCOMPARE(QFile::exists(path), !bytes.isNull());
         QCOMPARE(readFile(path), bytes.isNull() ? QByteArray() : bytes);
-        rig.verifyIdle();
-    }
-
-    void closedPortAndNoName()
-    {
-        Rig rig;
-        rig.core->link.close();
-        rig.core->Filename = "x.cmd";
-        rig.runner->ExecuteCmdFile_Click();
-        rig.core->Openport();
-        rig.core->Filename.clear();
-        rig.runner->ExecuteCmdFile_Click();
-        QCOMPARE(rig.prompter.texts(),
-            QStringList({ "Please check Port Configuration", "Please select a command file!" }));
-        QCOMPARE(rig.prompter.shown[0].icon, PromptIcon::Exclamation);
-        QCOMPARE(rig.prompter.shown[1].icon, PromptIcon::Critical);
+        if (!message.startsWith("Please")) // refused before the controls were touched
+            rig.verifyIdle();
     }
 
     void pauses()
@@ -435,6 +451,76 @@ private Q_SLOTS:
         l = e.launchFor("/a b;rm -rf x.cmd");
         QCOMPARE(l.program, QStringLiteral("conf"));
         QCOMPARE(l.arguments, QStringList { "/a b;rm -rf x.cmd" }); // one argument, no shell
+    }
+
+    // zaziruv-cli run and send against zaziruv-sim: exit status, what the command
+    // printed (err: a part of standard error, said once) and what the controller
+    // received, its status queries left out. The port is the simulator's unless a row
+    // names another. A failure says why and sends nothing.
+    void cli_data()
+    {
+        addColumns<QString, QString, QStringList, int, QString, QString, Lines>(
+            "bytes", "sim", "args", "status", "out", "err", "lines");
+        const Lines none;
+        addRow("repeat block and messages",
+            "0 HO\r\nREPEAT 3\r\n0 EEADR 500+REPEAT\r\nMESSAGE step\r\nREND\r\n"
+            "0 ST 2>END\r\n0 NO\r\nEND: PAUSE\r\n",
+            "--status 0", QStringList { "run", "f.cmd" }, 0, " step\n step\n step\n", "Pause\n",
+            Lines { "0 HO", "REPEAT 3", "0 EEADR 501", "0 EEADR 502", "0 EEADR 503", "REND" });
+        addRow("three passes", "0 A\r\n", "",
+            QStringList { "run", "--repeat", "--passes", "3", "f.cmd" }, 0, "", "",
+            Lines { "0 A", "0 A", "0 A" });
+        addRow("missing file", "", "", QStringList { "run", "none.cmd" }, 1, "",
+            "none.cmd\" does not exist", none);
+        addRow("--dir before WorkingDir", "0 A\r\n", "",
+            QStringList { "--dir", "/nonexistent", "run", "f.cmd" }, 1, "",
+            "/nonexistent/f.cmd\" does not exist", none);
+        addRow("REPEAT without REND", "REPEAT 2\r\n0 A\r\n", "", QStringList { "run", "f.cmd" }, 1,
+            "", "REPEAT on line 1 has no REND after it", none);
+        addRow(
+            "no file named", "", "", QStringList { "run" }, 2, "", "no command file given", none);
+        addRow("unknown option", "", "", QStringList { "run", "--fast", "f.cmd" }, 2, "",
+            "unknown option --fast", none);
+        addRow("bad --passes", "", "", QStringList { "run", "--passes", "x", "f.cmd" }, 2, "",
+            "--passes needs a positive number", none);
+        addRow("port that does not open", "0 A\r\n", "",
+            QStringList { "--port", "/nonexistent/no-such-tty", "run", "f.cmd" }, 1, "",
+            "serial port is not open", none);
+        addRow("rejected answer is not decoded", "", "--corrupt-every 1",
+            QStringList { "send", "--checksum", "--decode", "0 ST" }, 1, "\n",
+            "the answer to \"0 ST\" failed its checksum check", Lines { "0 ST#?7" });
+        // The controller hangs up on the first line, during the delay after it.
+        addRow("port lost", "0 A\r\nDELAY 2000\r\n0 B\r\n", "--hangup-after 1",
+            QStringList { "run", "f.cmd" }, 1, "", "closed during the run", Lines { "0 A" });
+    }
+    void cli()
+    {
+        QFETCH(QString, bytes);
+        QFETCH(QString, sim);
+        QFETCH(QStringList, args);
+        QFETCH(int, status);
+        QFETCH(QString, out);
+        QFETCH(QString, err);
+        QFETCH(Lines, lines);
+        QTemporaryDir dir;
+        Sim controller(dir.filePath("sim.log"), sim);
+        QVERIFY(controller.isValid());
+        if (!bytes.isEmpty())
+            QVERIFY(writeFile(dir.filePath("f.cmd"), bytes.toLatin1()));
+        if (!args.contains("--port"))
+            args = QStringList { "--port", controller.path() } + args;
+        const ProcessRun r = runCli(dir, args);
+        QCOMPARE(r.exitCode, status);
+        QCOMPARE(r.outText(), out);
+        QVERIFY2(err.isEmpty() ? r.err.isEmpty() : r.errText().count(err) == 1, r.err.constData());
+        QVERIFY2(!r.err.contains("not configured"), r.err.constData());
+        Lines received;
+        for (const QByteArray& l : readFile(controller.log).split('\n')) {
+            if (!l.isEmpty() && l != "0 ST")
+                received << l;
+        }
+        QCOMPARE(received, lines);
+        QVERIFY(!QFile::exists(dir.filePath("none.cmd")));
     }
 };
 

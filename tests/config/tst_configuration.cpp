@@ -16,417 +16,365 @@ namespace {
 
 const QStringList Queries = { "0 ST", "0 ST", "0 SR", "0 POR", "0 I", "0 DER", "0 EEBOOT" };
 
-ProcessRun runCli(const QStringList& args)
-{
-    ProcessOptions options;
-    options.timeoutMs = 120000;
-    return runProcess(appBinary("zaziruv-cli"), args, options);
-}
-
 } // namespace
 
 class TestConfiguration : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void txDelayFromText_data();
-    void txDelayFromText();
-    void applyConfigurationStoresMapping();
-
-    void autoConfigureFindsControllerInOrder();
-    void autoConfigureNoAnswer();
-    void probeAnswer_data();
-    void probeAnswer();
-    void autoConfigureDeviceVanishes();
-    void autoConfigureSimulatedPort();
-
-    void debugLogSilentPort();
-    void debugLogAnswers();
-    void debugLogCutAt1000();
-    void debugLogFails_data();
-    void debugLogFails();
-
-    void dir1Change_data();
-    void dir1Change();
-    void drive1Change();
-
-    void cli_data();
-    void cli();
-    void cliDebuglogSimulated();
-};
-
-void TestConfiguration::txDelayFromText_data()
-{
-    addColumns<QString, int>("text", "stored");
-    addRow("0.4 is below 1", "0.4", 1);
-    addRow("2.5 to even", "2.5", 2);
-    addRow("3.5 to even", "3.5", 4);
-    addRow("whole", "7", 7);
-    addRow("blanks around", " 12 ", 12);
-    addRow("zero", "0", 1);
-    addRow("negative", "-3", 1);
-    addRow("empty", "", 1);
-    addRow("letters", "abc", 1);
-    addRow("number then letters", "2abc", 1);
-    addRow("decimal comma", "2,5", 1);
-    addRow("beyond 32 bits", "1e12", 2147483647);
-}
-
-void TestConfiguration::txDelayFromText()
-{
-    QFETCH(QString, text);
-    QFETCH(int, stored);
-    QCOMPARE(ConfigurationCore::txDelayFromText(text), stored);
-}
-
-void TestConfiguration::applyConfigurationStoresMapping()
-{
-    ConfigRig rig;
-    rig.cfg.comDevice[4] = " /dev/ttyUSB7 ";
-    rig.cfg.comDevice[6].clear();
-    rig.config->ApplyConfiguration();
-    const QJsonObject v = rig.stored();
-    QCOMPARE(v["ComDevice4"].toString(), "/dev/ttyUSB7");
-    QVERIFY(!v.contains("ComDevice6")); // cleared: the platform default again
-    QCOMPARE(v["ComDevice5"].toString(), missingDevice(5));
-    QCOMPARE(rig.cfg.comDevice[4], "/dev/ttyUSB7");
-}
-
-void TestConfiguration::autoConfigureFindsControllerInOrder()
-{
-    ConfigRig rig({ { 3, "sim: --baud 19200" } });
-    const QString sim = rig.sims[3]->slavePath();
-    QVERIFY(rig.config->AutoConfigure_Click());
-
-    QCOMPARE(rig.opens,
-        QStringList({ "fail " + missingDevice(1) + "@9600", "fail " + missingDevice(2) + "@9600",
-            "open " + sim + "@9600", "open " + sim + "@19200" }));
-    QCOMPARE(rig.writes,
-        QStringList({ sim + "@9600 \r", sim + "@9600 \r0 ST\r", sim + "@19200 \r",
-            sim + "@19200 \r0 ST\r" }));
-    QCOMPARE(rig.prompter.texts(),
-        QStringList({ ConfigurationCore::OneControllerText, PortProbe::ProbeSuccessText }));
-    QCOMPARE(rig.prompter.shown.at(0).icon, PromptIcon::Information);
-    QCOMPARE(rig.prompter.shown.at(1).icon, PromptIcon::Information);
-
-    QCOMPARE(rig.cfg.comPort, 3);
-    QCOMPARE(rig.cfg.baudRate, 19200);
-    QCOMPARE(rig.cfg.CheckSumChk, 0);
-    const QJsonObject v = rig.stored();
-    QCOMPARE(v["ComPort"].toInt(), 3);
-    QCOMPARE(v["BaudRate"].toInt(), 19200);
-    QCOMPARE(v["CheckSum"].toString(), "False");
-    QVERIFY(rig.core->link.isOpen());
-    QVERIFY(!rig.core->answers.captureMode);
-    QVERIFY(!rig.config->busy());
-    // What the probe caught must not be taken for the answer to the next command.
-    QVERIFY(rig.core->responseBuffer.isEmpty());
-    QVERIFY(rig.core->receiveAccumulator.isEmpty());
-    QVERIFY(!rig.core->answers.collecting);
-}
-
-// A silent port fails the probe the same way (probeAnswer, "nothing").
-void TestConfiguration::autoConfigureNoAnswer()
-{
-    ConfigRig rig({ { 1, "sim: --echo --drop-every 1" } });
-    const QString echoing = rig.sims[1]->slavePath();
-    QVERIFY(!rig.config->AutoConfigure_Click());
-
-    QStringList opens;
-    for (const int baud : ConfigurationCore::Bauds)
-        opens << QStringLiteral("open %1@%2").arg(echoing).arg(baud);
-    for (int n = 2; n <= 8; ++n)
-        opens << "fail " + missingDevice(n) + "@9600";
-    QCOMPARE(rig.opens, opens);
-    // Nothing is said when no port answers.
-    QCOMPARE(rig.prompter.texts(), QStringList({ ConfigurationCore::OneControllerText }));
-    QVERIFY(!rig.probe->probeSuccess);
-    const QJsonObject v = rig.stored();
-    QCOMPARE(v["ComPort"].toInt(), 8);
-    QCOMPARE(v["BaudRate"].toInt(), 9600);
-    QCOMPARE(v["CheckSum"].toString(), "False");
-    QVERIFY(!rig.core->answers.captureMode);
-    QVERIFY(!rig.core->link.isOpen());
-}
-
-// What the controller sends back is set by the simulator's options.
-void TestConfiguration::probeAnswer_data()
-{
-    addColumns<QString, bool>("sim", "success");
-    addRow("status answer", "", true);
-    addRow("echo and answer", "--echo", true);
-    addRow("answer without 00", "--status 1234", false);
-    addRow("echo only", "--echo --drop-every 1", false);
-    addRow("nothing", "--drop-every 1", false);
-}
-
-void TestConfiguration::probeAnswer()
-{
-    QFETCH(QString, sim);
-    QFETCH(bool, success);
-    ConfigRig rig({ { 2, "sim: " + sim } });
-    QVERIFY(rig.core->link.isOpen());
-    rig.core->answers.captureMode = true;
-    rig.probe->probeSuccess = !success;
-    rig.probe->TX_TEST_CMD();
-    QCOMPARE(rig.probe->probeSuccess, success);
-    QCOMPARE(rig.prompter.texts().contains(PortProbe::ProbeSuccessText), success);
-    QVERIFY(!rig.core->answers.collecting);
-}
-
-void TestConfiguration::autoConfigureDeviceVanishes()
-{
-    // COM1's controller hangs up on the probe's status query before it answers;
-    // the search goes on and finds the one on COM2.
-    ConfigRig rig(
-        { { 1, "sim: --hangup-after 1 --answer-delay-ms 2000" }, { 2, "sim: --baud 38400" } });
-    const QString vanishing = rig.sims[1]->slavePath();
-    QVERIFY(rig.config->AutoConfigure_Click());
-    // Gone after the probe at 9600: the other speeds of COM1 are not tried.
-    QCOMPARE(rig.opens.mid(0, 2),
-        QStringList({ "open " + vanishing + "@9600", "fail " + vanishing + "@19200" }));
-    QCOMPARE(rig.cfg.comPort, 2);
-    QCOMPARE(rig.cfg.baudRate, 38400);
-    // The loss is said once, before the success on COM2.
-    const QStringList said = rig.prompter.texts();
-    QCOMPARE(said.size(), 3);
-    QVERIFY2(said.at(1).startsWith("The serial port Com1 closed during its probe"),
-        qPrintable(said.at(1)));
-    QCOMPARE(said.at(2), PortProbe::ProbeSuccessText);
-}
-
-void TestConfiguration::autoConfigureSimulatedPort()
-{
-    // The simulator stands for the configured COM5 alone: the search opens nothing
-    // on COM1 to COM4 and stores 5, not the first port it tries.
-    ConfigRig rig({ { 0, "sim:" } }, 5);
-    const QString sim = rig.sims[0]->slavePath();
-    rig.core->overrideDevice = sim;
-    rig.core->overrideConfiguredPortOnly = true;
-    rig.core->load();
-    rig.opens.clear();
-    QVERIFY(rig.config->AutoConfigure_Click());
-    QCOMPARE(rig.opens.first(), "fail @9600");
-    QCOMPARE(rig.opens.filter(sim), QStringList({ "open " + sim + "@9600" }));
-    QCOMPARE(rig.stored()["ComPort"].toInt(), 5);
-}
-
-void TestConfiguration::debugLogSilentPort()
-{
-    PtyPair pair;
-    QVERIFY(pair.isValid());
-    ConfigRig rig({ { 2, pair.slavePath() } });
-    QVERIFY(rig.core->link.isOpen());
-    // A longer log from an earlier run is replaced whole, not overwritten in part.
-    const QString path = rig.logPath();
-    QVERIFY(writeFile(path, QByteArray(3000, 'Z')));
-    QVERIFY(rig.config->Debug_Click());
-
-    // On the wire: CR, then each query with its CR and a lone CR. The file: each
-    // query with " = " and nothing, padded to 1000 bytes.
-    QByteArray wire = "\r";
-    QByteArray log;
-    for (const QString& q : Queries) {
-        wire += q.toLatin1() + "\r\r";
-        log += q.toLatin1() + " = ";
+    void txDelayFromText_data()
+    {
+        addColumns<QString, int>("text", "stored");
+        addRow("0.4 is below 1", "0.4", 1);
+        addRow("2.5 to even", "2.5", 2);
+        addRow("3.5 to even", "3.5", 4);
+        addRow("whole", "7", 7);
+        addRow("blanks around", " 12 ", 12);
+        addRow("zero", "0", 1);
+        addRow("negative", "-3", 1);
+        addRow("empty", "", 1);
+        addRow("letters", "abc", 1);
+        addRow("number then letters", "2abc", 1);
+        addRow("decimal comma", "2,5", 1);
+        addRow("beyond 32 bits", "1e12", 2147483647);
     }
-    QCOMPARE(pair.read(wire.size(), 10000), wire);
-    QCOMPARE(pair.readAll(50), QByteArray());
-    QCOMPARE(readFile(path), log.leftJustified(1000, ' '));
-    QCOMPARE(rig.core->selectedCommandFile, path);
-    QCOMPARE(rig.prompter.texts(), QStringList({ PortProbe::DebugSuccessText }));
-    QCOMPARE(rig.prompter.shown.last().icon, PromptIcon::Information);
-    QVERIFY(!rig.core->answers.captureMode);
-    QVERIFY(rig.config->enabled);
 
-    // Listed among the command files once the list is refreshed.
-    rig.core->filelistPath = rig.core->currentWorkingDir;
-    rig.core->refreshFilelist();
-    QVERIFY(rig.core->Filelist.contains("TYXLOG.CMD"));
-}
+    void txDelayFromText()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, stored);
+        QCOMPARE(ConfigurationCore::txDelayFromText(text), stored);
+    }
 
-// Each query, " = " and the answer as it came, line end included, padded to 1000
-// bytes.
-void TestConfiguration::debugLogAnswers()
-{
-    ConfigRig rig({ { 2, "sim:" } });
-    QVERIFY(rig.config->Debug_Click());
-    const QString log = rig.probe->debugLogText;
-    QCOMPARE(log,
-        "0 ST = 0 0100\r\n0 ST = 0 0100\r\n0 SR = 0 00000100\r\n0 POR = 0 00000000\r\n"
-        "0 I = 0 0000\r\n0 DER = 0 0000\r\n0 EEBOOT = 0 00FF\r\n");
-    QCOMPARE(readFile(rig.logPath()), log.toLatin1().leftJustified(1000, ' '));
-}
+    void applyConfigurationStoresMapping()
+    {
+        ConfigRig rig;
+        rig.cfg.comDevice[4] = " /dev/ttyUSB7 ";
+        rig.cfg.comDevice[6].clear();
+        rig.config->ApplyConfiguration();
+        const QJsonObject v = rig.stored();
+        QCOMPARE(v["ComDevice4"].toString(), "/dev/ttyUSB7");
+        QVERIFY(!v.contains("ComDevice6")); // cleared: the platform default again
+        QCOMPARE(v["ComDevice5"].toString(), missingDevice(5));
+        QCOMPARE(rig.cfg.comDevice[4], "/dev/ttyUSB7");
+    }
 
-// Every query answered at once with 300 characters, written as the query leaves.
-void TestConfiguration::debugLogCutAt1000()
-{
-    PtyPair pair;
-    ConfigRig rig({ { 2, pair.slavePath() } });
-    const QByteArray answer = QByteArray(300, 'A') + "\r\n";
-    qint64 sent = 0;
-    rig.onWrite = [&](const QByteArray& bytes) {
-        if (bytes != "\r") {
-            pair.write(answer);
-            sent += answer.size();
+    void autoConfigureFindsControllerInOrder()
+    {
+        ConfigRig rig({ { 3, "sim: --baud 19200" } });
+        const QString sim = rig.sims[3]->slavePath();
+        QVERIFY(rig.config->AutoConfigure_Click());
+
+        QCOMPARE(rig.opens,
+            QStringList(
+                { "fail " + missingDevice(1) + "@9600", "fail " + missingDevice(2) + "@9600",
+                    "open " + sim + "@9600", "open " + sim + "@19200" }));
+        QCOMPARE(rig.writes,
+            QStringList({ sim + "@9600 \r", sim + "@9600 \r0 ST\r", sim + "@19200 \r",
+                sim + "@19200 \r0 ST\r" }));
+        QCOMPARE(rig.prompter.texts(),
+            QStringList({ ConfigurationCore::OneControllerText, PortProbe::ProbeSuccessText }));
+        QCOMPARE(rig.prompter.shown.at(0).icon, PromptIcon::Information);
+        QCOMPARE(rig.prompter.shown.at(1).icon, PromptIcon::Information);
+
+        QCOMPARE(rig.cfg.comPort, 3);
+        QCOMPARE(rig.cfg.baudRate, 19200);
+        QCOMPARE(rig.cfg.CheckSumChk, 0);
+        const QJsonObject v = rig.stored();
+        QCOMPARE(v["ComPort"].toInt(), 3);
+        QCOMPARE(v["BaudRate"].toInt(), 19200);
+        QCOMPARE(v["CheckSum"].toString(), "False");
+        QVERIFY(rig.core->link.isOpen());
+        QVERIFY(!rig.core->answers.captureMode);
+        QVERIFY(!rig.config->busy());
+        // What the probe caught must not be taken for the answer to the next command.
+        QVERIFY(rig.core->responseBuffer.isEmpty());
+        QVERIFY(rig.core->receiveAccumulator.isEmpty());
+        QVERIFY(!rig.core->answers.collecting);
+    }
+
+    // A silent port fails the probe the same way (probeAnswer, "nothing").
+    void autoConfigureNoAnswer()
+    {
+        ConfigRig rig({ { 1, "sim: --echo --drop-every 1" } });
+        const QString echoing = rig.sims[1]->slavePath();
+        QVERIFY(!rig.config->AutoConfigure_Click());
+
+        QStringList opens;
+        for (const int baud : ConfigurationCore::Bauds)
+            opens << QStringLiteral("open %1@%2").arg(echoing).arg(baud);
+        for (int n = 2; n <= 8; ++n)
+            opens << "fail " + missingDevice(n) + "@9600";
+        QCOMPARE(rig.opens, opens);
+        // Nothing is said when no port answers.
+        QCOMPARE(rig.prompter.texts(), QStringList({ ConfigurationCore::OneControllerText }));
+        QVERIFY(!rig.probe->probeSuccess);
+        const QJsonObject v = rig.stored();
+        QCOMPARE(v["ComPort"].toInt(), 8);
+        QCOMPARE(v["BaudRate"].toInt(), 9600);
+        QCOMPARE(v["CheckSum"].toString(), "False");
+        QVERIFY(!rig.core->answers.captureMode);
+        QVERIFY(!rig.core->link.isOpen());
+    }
+
+    // What the controller sends back is set by the simulator's options. An echo alone
+    // is autoConfigureNoAnswer's COM1.
+    void probeAnswer_data()
+    {
+        addColumns<QString, bool>("sim", "success");
+        addRow("status answer", "", true);
+        addRow("echo and answer", "--echo", true);
+        addRow("answer without 00", "--status 1234", false);
+        addRow("nothing", "--drop-every 1", false);
+    }
+
+    void probeAnswer()
+    {
+        QFETCH(QString, sim);
+        QFETCH(bool, success);
+        ConfigRig rig({ { 2, "sim: " + sim } });
+        QVERIFY(rig.core->link.isOpen());
+        rig.core->answers.captureMode = true;
+        rig.probe->probeSuccess = !success;
+        rig.probe->TX_TEST_CMD();
+        QCOMPARE(rig.probe->probeSuccess, success);
+        QCOMPARE(rig.prompter.texts().contains(PortProbe::ProbeSuccessText), success);
+        QVERIFY(!rig.core->answers.collecting);
+    }
+
+    void autoConfigureDeviceVanishes()
+    {
+        // COM1's controller hangs up on the probe's status query before it answers;
+        // the search goes on and finds the one on COM2.
+        ConfigRig rig(
+            { { 1, "sim: --hangup-after 1 --answer-delay-ms 2000" }, { 2, "sim: --baud 38400" } });
+        const QString vanishing = rig.sims[1]->slavePath();
+        QVERIFY(rig.config->AutoConfigure_Click());
+        // Gone after the probe at 9600: the other speeds of COM1 are not tried.
+        QCOMPARE(rig.opens.mid(0, 2),
+            QStringList({ "open " + vanishing + "@9600", "fail " + vanishing + "@19200" }));
+        QCOMPARE(rig.cfg.comPort, 2);
+        QCOMPARE(rig.cfg.baudRate, 38400);
+        // The loss is said once, before the success on COM2.
+        const QStringList said = rig.prompter.texts();
+        QCOMPARE(said.size(), 3);
+        QVERIFY2(said.at(1).startsWith("The serial port Com1 closed during its probe"),
+            qPrintable(said.at(1)));
+        QCOMPARE(said.at(2), PortProbe::ProbeSuccessText);
+    }
+
+    void autoConfigureSimulatedPort()
+    {
+        // The simulator stands for the configured COM5 alone: the search opens nothing
+        // on COM1 to COM4 and stores 5, not the first port it tries.
+        ConfigRig rig({ { 0, "sim:" } }, 5);
+        const QString sim = rig.sims[0]->slavePath();
+        rig.core->overrideDevice = sim;
+        rig.core->overrideConfiguredPortOnly = true;
+        rig.core->load();
+        rig.opens.clear();
+        QVERIFY(rig.config->AutoConfigure_Click());
+        QCOMPARE(rig.opens.first(), "fail @9600");
+        QCOMPARE(rig.opens.filter(sim), QStringList({ "open " + sim + "@9600" }));
+        QCOMPARE(rig.stored()["ComPort"].toInt(), 5);
+    }
+
+    void debugLogSilentPort()
+    {
+        PtyPair pair;
+        QVERIFY(pair.isValid());
+        ConfigRig rig({ { 2, pair.slavePath() } });
+        QVERIFY(rig.core->link.isOpen());
+        // A longer log from an earlier run is replaced whole, not overwritten in part.
+        const QString path = rig.logPath();
+        QVERIFY(writeFile(path, QByteArray(3000, 'Z')));
+        QVERIFY(rig.config->Debug_Click());
+
+        // On the wire: CR, then each query with its CR and a lone CR. The file: each
+        // query with " = " and nothing, padded to 1000 bytes.
+        QByteArray wire = "\r";
+        QByteArray log;
+        for (const QString& q : Queries) {
+            wire += q.toLatin1() + "\r\r";
+            log += q.toLatin1() + " = ";
         }
-    };
-    rig.farEnds[pair.slavePath()] = [&](qint64, qint64 read) { return read >= sent; };
-    QVERIFY(rig.config->Debug_Click());
-    const QString log = rig.probe->debugLogText;
-    QVERIFY(log.size() > 1000);
-    QCOMPARE(readFile(rig.logPath()), log.left(1000).toLatin1());
-}
+        QCOMPARE(pair.read(wire.size(), 10000), wire);
+        QCOMPARE(pair.readAll(50), QByteArray());
+        QCOMPARE(readFile(path), log.leftJustified(1000, ' '));
+        QCOMPARE(rig.core->selectedCommandFile, path);
+        QCOMPARE(rig.prompter.texts(), QStringList({ PortProbe::DebugSuccessText }));
+        QCOMPARE(rig.prompter.shown.last().icon, PromptIcon::Information);
+        QVERIFY(!rig.core->answers.captureMode);
+        QVERIFY(rig.config->enabled);
 
-void TestConfiguration::debugLogFails_data()
-{
-    addColumns<QString, QString, PromptIcon>("how", "said", "icon");
-    addRow(
-        "closed from the start", "closed", PortProbe::DebugPortClosedText, PromptIcon::Exclamation);
-    addRow("lost half-way", "lost", PortProbe::DebugPortLostText.left(40), PromptIcon::Critical);
-    addRow("directory gone", "gone", "'TYXLOG' could not be written", PromptIcon::Exclamation);
-    addRow("log name taken by a directory", "taken", "'TYXLOG' could not be written",
-        PromptIcon::Exclamation);
-}
-
-void TestConfiguration::debugLogFails()
-{
-    QFETCH(QString, how);
-    QFETCH(QString, said);
-    QFETCH(PromptIcon, icon);
-    PtyPair pair;
-    const QString device = how == "closed" ? QString()
-        : how == "lost"                    ? QStringLiteral("sim: --hangup-after 4")
-                                           : pair.slavePath();
-    ConfigRig rig({ { 2, device } });
-    QCOMPARE(rig.core->link.isOpen(), how != "closed");
-    if (how == "gone")
-        rig.core->currentWorkingDir = rig.dir.filePath("gone");
-    if (how == "taken")
-        QVERIFY(QDir().mkpath(rig.logPath()));
-    const QString before = rig.core->selectedCommandFile;
-    QVERIFY(!rig.config->Debug_Click());
-    QVERIFY(!QFileInfo(rig.logPath()).isFile());
-    QCOMPARE(rig.prompter.shown.size(), 1);
-    QVERIFY2(rig.prompter.shown[0].text.startsWith(said), qPrintable(rig.prompter.shown[0].text));
-    QCOMPARE(rig.prompter.shown[0].icon, icon);
-    QCOMPARE(rig.core->selectedCommandFile, before);
-    QVERIFY(!rig.core->answers.captureMode);
-    QVERIFY(rig.config->enabled);
-    QVERIFY(!rig.config->busy());
-}
-
-// A directory that is not there at all: tst_form4's directoryGoneKeepsChoice.
-void TestConfiguration::dir1Change_data()
-{
-    addColumns<QString, bool>("name", "accepted");
-    addRow("subdirectory", "sub", true);
-    addRow("a file", "file.txt", false);
-    addRow("empty", "", false);
-}
-
-void TestConfiguration::dir1Change()
-{
-    QFETCH(QString, name);
-    QFETCH(bool, accepted);
-    ConfigRig rig;
-    QVERIFY(QDir().mkpath(QDir(rig.workDir).filePath("sub")));
-    QVERIFY(writeFile(QDir(rig.workDir).filePath("file.txt"), "x"));
-    const QString path = name.isEmpty() ? QString() : QDir(rig.workDir).filePath(name);
-    QCOMPARE(rig.config->Dir1_Change(path), accepted);
-    const QString now = accepted ? path : rig.workDir;
-    QCOMPARE(rig.cfg.Dir1, now);
-    QCOMPARE(rig.core->currentWorkingDir, now);
-    QCOMPARE(rig.cfg.Drive1, "/");
-    // The store changes only on Save and Exit.
-    QCOMPARE(rig.stored()["WorkingDir"].toString(), rig.workDir);
-    QCOMPARE(rig.prompter.shown.size(), accepted ? 0 : 1);
-    if (!accepted) {
-        QCOMPARE(rig.prompter.shown[0].icon, PromptIcon::Exclamation);
-        QVERIFY(rig.prompter.shown[0].text.contains("cannot be read"));
+        // Listed among the command files once the list is refreshed.
+        rig.core->filelistPath = rig.core->currentWorkingDir;
+        rig.core->refreshFilelist();
+        QVERIFY(rig.core->Filelist.contains("TYXLOG.CMD"));
     }
-}
 
-void TestConfiguration::drive1Change()
-{
-    ConfigRig rig;
-    QVERIFY(ConfigurationCore::drives().contains("/"));
-    QVERIFY(!rig.config->Drive1_Change("/nonexistent-root"));
-    QCOMPARE(rig.cfg.Dir1, rig.workDir);
-    QVERIFY(rig.config->Drive1_Change("/"));
-    QCOMPARE(rig.cfg.Dir1, "/");
-    QCOMPARE(rig.core->currentWorkingDir, "/");
-}
-
-// The command line's autoconfigure cannot use the simulator inside zaziruv-cli (it
-// refuses --simulate), so its success row talks to a zaziruv-sim process.
-void TestConfiguration::cli_data()
-{
-    addColumns<QStringList, QString, int, QString, QString, QString>(
-        "args", "sim", "exitCode", "out", "err", "stored"); // stored: empty when kept
-    addRow("autoconfigure finds COM3", QStringList { "autoconfigure" }, "--baud 19200", 0,
-        "ComPort=3\nBaudRate=19200\n", PortProbe::ProbeSuccessText, "3 19200 False");
-    addRow("autoconfigure, nothing answers", QStringList { "autoconfigure" }, "", 1, "",
-        "no controller answered", "8 9600 False");
-    addRow("autoconfigure with --port",
-        QStringList { "--port", "/nonexistent/ttyQ", "autoconfigure" }, "", 2, "", "--port", "");
-    addRow("debuglog, port closed", QStringList { "debuglog" }, "", 1, "", "not open", "");
-}
-
-void TestConfiguration::cli()
-{
-    QFETCH(QStringList, args);
-    QFETCH(QString, sim);
-    QFETCH(int, exitCode);
-    QFETCH(QString, out);
-    QFETCH(QString, err);
-    QFETCH(QString, stored);
-    std::unique_ptr<SimProcess> process;
-    std::array<QString, 9> devices {};
-    if (!sim.isEmpty()) {
-        process = std::make_unique<SimProcess>(sim.split(' '));
-        QVERIFY(process->isValid());
-        devices[3] = process->path();
+    // Every query answered at once with 300 characters, written as the query leaves.
+    void debugLogCutAt1000()
+    {
+        PtyPair pair;
+        ConfigRig rig({ { 2, pair.slavePath() } });
+        const QByteArray answer = QByteArray(300, 'A') + "\r\n";
+        qint64 sent = 0;
+        rig.onWrite = [&](const QByteArray& bytes) {
+            if (bytes != "\r") {
+                pair.write(answer);
+                sent += answer.size();
+            }
+        };
+        rig.farEnds[pair.slavePath()] = [&](qint64, qint64 read) { return read >= sent; };
+        QVERIFY(rig.config->Debug_Click());
+        const QString log = rig.probe->debugLogText;
+        QVERIFY(log.size() > 1000);
+        QCOMPARE(readFile(rig.logPath()), log.left(1000).toLatin1());
     }
-    QTemporaryDir dir;
-    const QString store = dir.filePath("s.json");
-    QVERIFY(writeFile(store, storeText(devices, 2, dir.path())));
-    const QByteArray before = readFile(store);
-    const ProcessRun r = runCli(QStringList { "--settings", store } + args);
-    QCOMPARE(r.exitCode, exitCode);
-    QCOMPARE(r.outText(), out);
-    QVERIFY2(r.errText().contains(err), qPrintable(r.errText()));
-    const QJsonObject v = storedValues(store);
-    if (stored.isEmpty())
-        QCOMPARE(readFile(store), before);
-    else
-        QCOMPARE(QStringLiteral("%1 %2 %3")
-                     .arg(v["ComPort"].toInt())
-                     .arg(v["BaudRate"].toInt())
-                     .arg(v["CheckSum"].toString()),
-            stored);
-    QVERIFY(!QFile::exists(QDir(dir.path()).filePath("TYXLOG.CMD")));
-}
 
-void TestConfiguration::cliDebuglogSimulated()
-{
-    QTemporaryDir dir;
-    const QString store = dir.filePath("s.json");
-    // The stored COM2 is not there: --simulate gives the device, --dir the log's place.
-    QVERIFY(writeFile(store, storeText({}, 2, dir.path())));
-    const QString out = dir.filePath("logs");
-    QVERIFY(QDir().mkpath(out));
-    const ProcessRun r = runCli({ "--settings", store, "--simulate", "--dir", out, "debuglog" });
-    QCOMPARE(r.exitCode, 0);
-    const QString log = QDir(out).filePath("TYXLOG.CMD");
-    QCOMPARE(r.outText(), log + "\n");
-    QVERIFY(r.errText().contains(PortProbe::DebugSuccessText));
-    // The answers themselves: debugLogAnswers.
-    const QByteArray file = readFile(log);
-    QCOMPARE(file.size(), 1000);
-    QVERIFY2(file.startsWith("0 ST = "), file.constData());
-    QVERIFY(!QFile::exists(QDir(dir.path()).filePath("TYXLOG.CMD")));
-}
+    void debugLogFails_data()
+    {
+        addColumns<QString, QString, PromptIcon>("how", "said", "icon");
+        addRow("closed from the start", "closed", PortProbe::DebugPortClosedText,
+            PromptIcon::Exclamation);
+        addRow(
+            "lost half-way", "lost", PortProbe::DebugPortLostText.left(40), PromptIcon::Critical);
+        addRow("directory gone", "gone", "'TYXLOG' could not be written", PromptIcon::Exclamation);
+        addRow("log name taken by a directory", "taken", "'TYXLOG' could not be written",
+            PromptIcon::Exclamation);
+    }
+
+    void debugLogFails()
+    {
+        QFETCH(QString, how);
+        QFETCH(QString, said);
+        QFETCH(PromptIcon, icon);
+        PtyPair pair;
+        const QString device = how == "closed" ? QString()
+            : how == "lost"                    ? QStringLiteral("sim: --hangup-after 4")
+                                               : pair.slavePath();
+        ConfigRig rig({ { 2, device } });
+        QCOMPARE(rig.core->link.isOpen(), how != "closed");
+        if (how == "gone")
+            rig.core->currentWorkingDir = rig.dir.filePath("gone");
+        if (how == "taken")
+            QVERIFY(QDir().mkpath(rig.logPath()));
+        const QString before = rig.core->selectedCommandFile;
+        QVERIFY(!rig.config->Debug_Click());
+        QVERIFY(!QFileInfo(rig.logPath()).isFile());
+        QCOMPARE(rig.prompter.shown.size(), 1);
+        QVERIFY2(
+            rig.prompter.shown[0].text.startsWith(said), qPrintable(rig.prompter.shown[0].text));
+        QCOMPARE(rig.prompter.shown[0].icon, icon);
+        QCOMPARE(rig.core->selectedCommandFile, before);
+        QVERIFY(!rig.core->answers.captureMode);
+        QVERIFY(rig.config->enabled);
+        QVERIFY(!rig.config->busy());
+    }
+
+    // A directory that is not there at all: the start of tst_main2's saveAndExit.
+    // "drive:" chooses a drive (the Drive1 list) instead of a directory.
+    void dir1Change_data()
+    {
+        addColumns<QString, bool>("name", "accepted");
+        addRow("subdirectory", "sub", true);
+        addRow("a file", "file.txt", false);
+        addRow("empty", "", false);
+        addRow("drive /", "drive:/", true);
+        addRow("drive not there", "drive:/nonexistent-root", false);
+    }
+
+    void dir1Change()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, accepted);
+        ConfigRig rig;
+        QVERIFY(QDir().mkpath(QDir(rig.workDir).filePath("sub")));
+        QVERIFY(writeFile(QDir(rig.workDir).filePath("file.txt"), "x"));
+        const bool drive = name.startsWith("drive:");
+        const QString path = drive ? name.mid(6)
+            : name.isEmpty()       ? QString()
+                                   : QDir(rig.workDir).filePath(name);
+        QCOMPARE(drive ? rig.config->Drive1_Change(path) : rig.config->Dir1_Change(path), accepted);
+        const QString now = accepted ? path : rig.workDir;
+        QCOMPARE(rig.cfg.Dir1, now);
+        QCOMPARE(rig.core->currentWorkingDir, now);
+        QCOMPARE(rig.cfg.Drive1, "/");
+        // The store changes only on Save and Exit.
+        QCOMPARE(rig.stored()["WorkingDir"].toString(), rig.workDir);
+        QCOMPARE(rig.prompter.shown.size(), accepted ? 0 : 1);
+        if (!accepted) {
+            QCOMPARE(rig.prompter.shown[0].icon, PromptIcon::Exclamation);
+            QVERIFY(rig.prompter.shown[0].text.contains("cannot be read"));
+        }
+    }
+
+    // The command line's autoconfigure cannot use the simulator inside zaziruv-cli (it
+    // refuses --simulate), so its success row talks to a zaziruv-sim process. "@" is
+    // the settings' directory, where the stored COM2 is never there. debuglog writes
+    // each query, " = " and the answer as it came, padded to 1000 bytes, where --dir
+    // says.
+    void cli_data()
+    {
+        addColumns<QString, QString, int, QString, QString, QString>(
+            "args", "sim", "exitCode", "out", "err", "stored"); // stored: empty when kept
+        addRow("autoconfigure finds COM3", "autoconfigure", "--baud 19200", 0,
+            "ComPort=3\nBaudRate=19200\n", PortProbe::ProbeSuccessText, "3 19200 False");
+        addRow("autoconfigure, nothing answers", "autoconfigure", "", 1, "",
+            "no controller answered", "8 9600 False");
+        addRow("autoconfigure with --port", "--port /nonexistent/ttyQ autoconfigure", "", 2, "",
+            "--port", "");
+        addRow("debuglog, port closed", "debuglog", "", 1, "", "not open", "");
+        addRow("debuglog, simulated", "--simulate --dir @/logs debuglog", "", 0,
+            "@/logs/TYXLOG.CMD\n", PortProbe::DebugSuccessText, "");
+    }
+
+    void cli()
+    {
+        QFETCH(QString, args);
+        QFETCH(QString, sim);
+        QFETCH(int, exitCode);
+        QFETCH(QString, out);
+        QFETCH(QString, err);
+        QFETCH(QString, stored);
+        std::unique_ptr<SimProcess> process;
+        std::array<QString, 9> devices {};
+        if (!sim.isEmpty()) {
+            process = std::make_unique<SimProcess>(sim.split(' '));
+            QVERIFY(process->isValid());
+            devices[3] = process->path();
+        }
+        QTemporaryDir dir;
+        QVERIFY(QDir().mkpath(dir.filePath("logs")));
+        const QString store = dir.filePath("s.json");
+        QVERIFY(writeFile(store, storeText(devices, 2, dir.path())));
+        const QByteArray before = readFile(store);
+        ProcessOptions options;
+        options.timeoutMs = 120000;
+        const ProcessRun r = runProcess(appBinary("zaziruv-cli"),
+            QStringList { "--settings", store } + args.replace('@', dir.path()).split(' '),
+            options);
+        QCOMPARE(r.exitCode, exitCode);
+        QCOMPARE(r.outText(), out.replace('@', dir.path()));
+        QVERIFY2(r.errText().contains(err), qPrintable(r.errText()));
+        const QJsonObject v = storedValues(store);
+        if (stored.isEmpty())
+            QCOMPARE(readFile(store), before);
+        else
+            QCOMPARE(QStringLiteral("%1 %2 %3")
+                         .arg(v["ComPort"].toInt())
+                         .arg(v["BaudRate"].toInt())
+                         .arg(v["CheckSum"].toString()),
+                stored);
+        QVERIFY(!QFile::exists(QDir(dir.path()).filePath("TYXLOG.CMD")));
+        const QByteArray log("0 ST = 0 0100\r\n0 ST = 0 0100\r\n0 SR = 0 00000100\r\n"
+                             "0 POR = 0 00000000\r\n0 I = 0 0000\r\n0 DER = 0 0000\r\n"
+                             "0 EEBOOT = 0 00FF\r\n");
+        QCOMPARE(readFile(dir.filePath("logs/TYXLOG.CMD")),
+            exitCode == 0 && args.contains("debuglog") ? log.leftJustified(1000, ' ') : "");
+    }
+};
 
 QTEST_GUILESS_MAIN(TestConfiguration)
 #include "tst_configuration.moc"

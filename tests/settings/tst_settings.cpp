@@ -1,10 +1,12 @@
-// The settings store and the start-up load over it. Arbitrary file bytes are the fuzz
-// harness's (fuzz/settingsstore.cpp): a rewrite reads back the same, a file that did
-// not parse is kept aside byte for byte.
+// The settings store and the start-up load over it, and zaziruv-cli settings run as a
+// script would run it. Arbitrary file bytes are the fuzz harness's
+// (fuzz/settingsstore.cpp): a rewrite reads back the same, a file that did not parse
+// is kept aside byte for byte.
 
 #include "storedvalues.h"
 
 #include "../common/datarow.h"
+#include "../common/processrun.h"
 
 #include "settings/settings.h"
 #include "settings/settingsstore.h"
@@ -84,6 +86,28 @@ struct Loaded
 class TstSettings : public QObject
 {
     Q_OBJECT
+
+    QTemporaryDir m_home;
+
+    QString documents() const { return m_home.path() + QStringLiteral("/Documents"); }
+
+    ProcessRun run(const QStringList& args, const QString& envSettings = {})
+    {
+        ProcessOptions options;
+        options.environment = homeEnvironment(m_home);
+        options.environment.remove("ZAZIRUV_SETTINGS");
+        if (!envSettings.isEmpty())
+            options.environment.insert("ZAZIRUV_SETTINGS", envSettings);
+        return runProcess(appBinary("zaziruv-cli"), args, options);
+    }
+
+    QString defaultsOutput() const
+    {
+        return QStringLiteral("ComPort=2\nBaudRate=9600\nDecodeStatus=True\nDecimalValues=True\n"
+                              "Protocol=232\nCheckSum=False\nTxDelay=1\nWorkingDir=")
+            + documents() + '\n';
+    }
+
 private Q_SLOTS:
     void firstRunWritesDefaultsWithoutWorkingDir()
     {
@@ -317,31 +341,44 @@ private Q_SLOTS:
         QCOMPARE(readFile(path), bytes); // the stored text stays until a save
     }
 
-    void writesKeepOtherValues()
+    // The port mapping is optional: ComDevice4 is not a string, 0, 9 and -1 are no
+    // ports. Saves keep every value they do not write, and a new run reads them back.
+    void comDevicesAndOtherValues()
     {
         QTemporaryDir tmp;
         const QString path = tmp.filePath("settings.json");
         QJsonObject top = QJsonDocument::fromJson(
-            storeWith({ { "ComDevice3", "/dev/ttyUSB0" }, { "WorkingDir", tmp.path() },
-                { "FutureValue",
-                    7 } })).object();
+            storeWith({ { "ComDevice3", "/dev/ttyUSB0" }, { "ComDevice4", 12 },
+                { "WorkingDir", tmp.path() }, { "FutureValue", 7 } }))
+                              .object();
         top.insert("comment", "kept");
         QVERIFY(writeFile(path, QJsonDocument(top).toJson()));
-
         Loaded l(path);
+        Settings& s = l.settings;
+        QCOMPARE((QStringList { s.comDevice(3), s.comDevice(1), s.comDevice(4), s.comDevice(8),
+                     s.comDevice(9), s.comDevice(0), s.comDevice(-1) }),
+            (QStringList { "/dev/ttyUSB0", "/dev/ttyS0", "/dev/ttyS3", "/dev/ttyS7", "", "", "" }));
+        SettingsInForce f;
+        s.ReadConfigFile(f);
+        QCOMPARE(f.comDevice[3], QStringLiteral("/dev/ttyUSB0"));
+        QVERIFY(f.comDevice[1].isEmpty());
+        // Setting and clearing a mapping is the configuration window's (tst_configuration);
+        // a port beyond 8 is no mapping at all.
+        s.writeComDevice(9, QStringLiteral("/dev/null"));
+        QVERIFY(s.comDevice(9).isEmpty());
+
         // What the configuration window's save does.
-        l.settings.record.ComPort = 5;
-        l.settings.record.CheckSum = QStringLiteral("True");
-        l.settings.WriteSettings();
-        l.settings.WriteWorkingDir();
+        s.record.ComPort = 5;
+        s.record.CheckSum = QStringLiteral("True");
+        s.WriteSettings();
+        s.WriteWorkingDir();
         QVERIFY(l.prompter.shown.isEmpty());
         QCOMPARE(QJsonDocument::fromJson(readFile(path)).object().value("comment").toString(),
             QStringLiteral("kept"));
         const QJsonObject v = storedValues(path);
         QCOMPARE(v.value("ComDevice3").toString(), QStringLiteral("/dev/ttyUSB0"));
         QCOMPARE(v.value("FutureValue").toInt(), 7);
-
-        // And a new run reads back what was saved.
+        QVERIFY(!v.contains("ComDevice9"));
         Loaded again(path);
         QCOMPARE(recordText(again.settings.record), QStringLiteral("5 9600 True True 232 True 1"));
         QCOMPARE(again.settings.record.WorkingDir, tmp.path());
@@ -389,29 +426,131 @@ private Q_SLOTS:
         QVERIFY(second.commit());
     }
 
-    void comDevices()
+    // zaziruv-cli settings, with HOME and the configuration directory inside a
+    // temporary directory. The store is where --settings says (before or after the
+    // command), else where ZAZIRUV_SETTINGS says, else in the configuration directory.
+    // A first run writes the defaults, typed; a second reads them without a question
+    // and leaves the file as it is.
+    void cliStoreLocation()
     {
         QTemporaryDir tmp;
-        const QString path = tmp.filePath("settings.json");
-        QVERIFY(
-            writeFile(path, storeWith({ { "ComDevice3", "/dev/ttyUSB0" }, { "ComDevice4", 12 } })));
-        Loaded l(path);
-        Settings& s = l.settings;
-        QVERIFY(l.prompter.shown.isEmpty()); // the mapping is optional
-        // ComDevice4 is not a string; 0, 9 and -1 are no ports.
-        QCOMPARE((QStringList { s.comDevice(3), s.comDevice(1), s.comDevice(4), s.comDevice(8),
-                     s.comDevice(9), s.comDevice(0), s.comDevice(-1) }),
-            (QStringList { "/dev/ttyUSB0", "/dev/ttyS0", "/dev/ttyS3", "/dev/ttyS7", "", "", "" }));
-        SettingsInForce f;
-        s.ReadConfigFile(f);
-        QCOMPARE(f.comDevice[3], QStringLiteral("/dev/ttyUSB0"));
-        QVERIFY(f.comDevice[1].isEmpty());
+        const QString env = tmp.filePath("env.json");
+        const QString given = tmp.filePath("given.json");
+        const QString home = m_home.filePath("config/Quorvanta/ZAZIRUV/settings.json");
+        for (const auto& [args, envSettings, file] :
+            { std::tuple { QStringList { "settings" }, env, env },
+                { QStringList { "--settings", given, "settings" }, env + ".unused", given },
+                { QStringList { "settings", "--settings", given }, QString(), given },
+                { QStringList { "settings" }, QString(), home } }) {
+            const QByteArray before = readFile(file);
+            const ProcessRun r = run(args, envSettings);
+            QCOMPARE(r.exitCode, 0);
+            QCOMPARE(r.errText(), QString());
+            QCOMPARE(r.outText(), defaultsOutput());
+            QVERIFY(storedValues(file).value("ComPort").isDouble());
+            if (!before.isEmpty())
+                QCOMPARE(readFile(file), before);
+        }
+        QVERIFY(!QFile::exists(env + ".unused"));
+    }
 
-        // Setting and clearing a mapping is the configuration window's (tst_configuration);
-        // a port beyond 8 is no mapping at all.
-        s.writeComDevice(9, QStringLiteral("/dev/null"));
-        QVERIFY(!storedValues(path).contains("ComDevice9"));
-        QVERIFY(s.comDevice(9).isEmpty());
+    void cliSetWritesTypedValues()
+    {
+        QTemporaryDir tmp;
+        QVERIFY(QDir(tmp.path()).mkdir("work"));
+        const QString work = tmp.filePath("work");
+        const QString f = tmp.filePath("s.json");
+        const ProcessRun r = run(
+            { "--settings", f, "settings", "--set", "ComPort=9", "--set=CheckSum=true", "--set",
+                "ComDevice2=/dev/ttyUSB1", "--set", "WorkingDir=" + work, "--set", "TxDelay=-3" });
+        QCOMPARE(r.exitCode, 0);
+        // Both invalid values are reported; the store did not exist, so the values
+        // went in on top of the first-run defaults rather than leaving values missing.
+        QCOMPARE(r.errText(),
+            QStringLiteral("ZAZIRUV: The Com Port saved in the registry is invalid.\n"
+                           "ZAZIRUV: The CheckSum option saved in the registry is invalid.\n"));
+        QCOMPARE(r.outText(),
+            QStringLiteral("ComPort=9\nBaudRate=9600\nDecodeStatus=True\nDecimalValues=True\n"
+                           "Protocol=232\nCheckSum=true\nTxDelay=-3\nWorkingDir=")
+                + work + '\n');
+        // Typed: numbers as JSON numbers, not as text.
+        QCOMPARE(storedValues(f),
+            (QJsonObject { { "ComPort", 9 }, { "BaudRate", 9600 }, { "DecodeStatus", "True" },
+                { "DecimalValues", "True" }, { "Protocol", 232 }, { "CheckSum", "true" },
+                { "TxDelay", -3 }, { "ComDevice2", "/dev/ttyUSB1" }, { "WorkingDir", work } }));
+    }
+
+    // The arguments after "settings", blank-separated.
+    void cliBadArguments_data()
+    {
+        addColumns<QString, QString>("args", "message");
+        addRow("unknown setting", "--set Colour=2", "unknown setting \"Colour\"");
+        addRow("ComDevice9", "--set ComDevice9=/dev/x", "unknown setting \"ComDevice9\"");
+        addRow("no equals sign", "--set ComPort", "Name=Value");
+        addRow("empty name", "--set =3", "Name=Value");
+        addRow("number that is not", "--set BaudRate=fast", "BaudRate needs a whole number");
+        addRow("number beyond 32 bits", "--set TxDelay=4294967296", "TxDelay needs a whole number");
+        addRow("fraction", "--set TxDelay=2.5", "TxDelay needs a whole number");
+        addRow("flag too long", "--set CheckSum=" + QString(20, 'x'), "at most 19 characters");
+        addRow("path too long", "--set WorkingDir=/" + QString(255, 'x'), "at most 255 characters");
+        addRow("one bad among good", "--set ComPort=3 --set Protocol=x",
+            "Protocol needs a whole number");
+        addRow("--set without value", "--set", "--set needs a value");
+        addRow("unknown option", "--frobnicate", "unknown option --frobnicate");
+        addRow("stray argument", "extra", "unexpected argument");
+    }
+    void cliBadArguments()
+    {
+        QFETCH(QString, args);
+        QFETCH(QString, message);
+        QTemporaryDir tmp;
+        const QString f = tmp.filePath("s.json");
+        const QByteArray before = "{\"key\": \"SOFTWARE\\\\Quorvanta\\\\ZAZIRUV\\\\1.5\", "
+                                  "\"values\": {\"ComPort\": 4}}";
+        QVERIFY(writeFile(f, before));
+
+        const ProcessRun r = run(QStringList { "--settings", f, "settings" } + args.split(' '));
+        QCOMPARE(r.exitCode, 2);
+        QVERIFY2(r.errText().contains(message), qPrintable(r.errText()));
+        QCOMPARE(r.outText(), QString());
+        QCOMPARE(readFile(f), before);
+    }
+
+    void cliCorruptStore()
+    {
+        QTemporaryDir tmp;
+        const QString f = tmp.filePath("s.json");
+        const QByteArray garbage = "{\"key\": [\x01\x02";
+        QVERIFY(writeFile(f, garbage));
+
+        const ProcessRun r = run({ "--settings", f, "settings" });
+        QCOMPARE(r.exitCode, 0);
+        QVERIFY(
+            r.errText().startsWith(QStringLiteral("Registry Corrupted: A setup value is missing "
+                                                  "from the registry.  Would you like the default "
+                                                  "values set?\n")));
+        QCOMPARE(readFile(f), garbage);
+
+        const ProcessRun ok = run({ "--settings", f, "settings", "--answer-ok" });
+        QCOMPARE(ok.exitCode, 0);
+        QCOMPARE(ok.outText(), defaultsOutput());
+        QCOMPARE(storedValues(f).value("ComPort").toInt(), 2);
+    }
+
+    void cliUnwritableStore()
+    {
+        QTemporaryDir tmp;
+        const ProcessRun r = run({ "--settings", tmp.path(), "settings" });
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(r.errText(),
+            QStringLiteral("ZAZIRUV: Unable to create registry key.  Please contact your network "
+                           "administrator for Power User Privileges.\n"));
+        QCOMPARE(r.outText(), defaultsOutput());
+
+        const ProcessRun set = run({ "--settings", tmp.path(), "settings", "--set", "ComPort=3" });
+        QCOMPARE(set.exitCode, 1);
+        QVERIFY2(
+            set.errText().contains("cannot write the settings store"), qPrintable(set.errText()));
     }
 };
 

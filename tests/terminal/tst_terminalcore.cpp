@@ -81,65 +81,60 @@ class TstTerminalCore : public QObject
     Q_OBJECT
 private Q_SLOTS:
     // Flags: l sent as a literal, s with the skip-next flag set, r one message box,
-    // q a status query ("0 ST" kept for the answer filter). An empty wire: nothing goes out.
+    // q a status query ("0 ST" kept for the answer filter), c the port closed (its one
+    // box, and no history). An empty wire: nothing goes out.
     void sending_data()
     {
-        addColumns<QString, int, int, QByteArray, QString>(
+        addColumns<QString, int, int, QString, QString>(
             "command", "checksum", "counter", "wire", "flags");
-        addRow("0 HO", "0 HO", 0, 1, QByteArray("\r0 HO\r"), "");
-        addRow("0 HO checksum", "0 HO", 1, 1, QByteArray("\r0 HO#>7\r"), "");
-        addRow("status wait sends the query only", "0 ST 8 16>DONE", 0, 1, QByteArray("\r0 ST\r"),
-            "q");
-        addRow(
-            "checksum covers the query only", "0 ST 8", 1, 1, "\r" + withCheck("0 ST") + '\r', "q");
-        addRow("lower case without trailing blank", "0 st", 0, 1, QByteArray("\r0 st\r"), "");
-        addRow("trailing blank", "0 ST ", 0, 1, QByteArray("\r0 ST\r"), "q");
-        addRow("+REPEAT", "0 EEADR 500+REPEAT", 0, 3, QByteArray("\r0 EEADR 503\r"), "");
-        addRow("-REPEAT", "0 EEADR 500-repeat", 0, 3, QByteArray("\r0 EEADR 497\r"), "");
-        addRow("*REPEAT", "0 EEADR 500*REPEAT", 0, 3, QByteArray("\r0 EEADR 1500\r"), "");
-        addRow(
-            "%REPEAT", "0 EEADR 1000%REPEAT", 0, 3, QByteArray("\r0 EEADR 333.333333333333\r"), "");
-        addRow("literal", "HELLO\r\n", 0, 1, QByteArray("HELLO\r\n"), "l");
-        addRow("DELAY is never sent", "delay 100", 0, 1, QByteArray(), "");
-        addRow("skip-next flag", "0 HO", 0, 1, QByteArray(), "s");
-        addRow("%REPEAT with counter 0", "0 EEADR 1000%REPEAT", 0, 0, QByteArray(), "r");
-        addRow("no blank before the number", "0 EEADR+REPEAT", 0, 1, QByteArray(), "r");
+        addRow("0 HO", "0 HO", 0, 1, "\r0 HO\r", "");
+        addRow("0 HO checksum", "0 HO", 1, 1, "\r0 HO#>7\r", "");
+        addRow("status wait sends the query only", "0 ST 8 16>DONE", 0, 1, "\r0 ST\r", "q");
+        addRow("checksum covers the query only", "0 ST 8", 1, 1,
+            "\r" + QString::fromLatin1(withCheck("0 ST")) + '\r', "q");
+        addRow("lower case without trailing blank", "0 st", 0, 1, "\r0 st\r", "");
+        addRow("trailing blank", "0 ST ", 0, 1, "\r0 ST\r", "q");
+        addRow("+REPEAT", "0 EEADR 500+REPEAT", 0, 3, "\r0 EEADR 503\r", "");
+        addRow("-REPEAT", "0 EEADR 500-repeat", 0, 3, "\r0 EEADR 497\r", "");
+        addRow("*REPEAT", "0 EEADR 500*REPEAT", 0, 3, "\r0 EEADR 1500\r", "");
+        addRow("%REPEAT", "0 EEADR 1000%REPEAT", 0, 3, "\r0 EEADR 333.333333333333\r", "");
+        addRow("literal", "HELLO\r\n", 0, 1, "HELLO\r\n", "l");
+        addRow("DELAY is never sent", "delay 100", 0, 1, "", "");
+        addRow("skip-next flag", "0 HO", 0, 1, "", "s");
+        addRow("%REPEAT with counter 0", "0 EEADR 1000%REPEAT", 0, 0, "", "r");
+        addRow("no blank before the number", "0 EEADR+REPEAT", 0, 1, "", "r");
+        addRow("port closed", "0 HO", 0, 1, "", "cr");
+        addRow("port closed, literal", "0 HO", 0, 1, "", "clr");
     }
     void sending()
     {
         QFETCH(QString, command);
         QFETCH(int, checksum);
         QFETCH(int, counter);
-        QFETCH(QByteArray, wire);
+        QFETCH(QString, wire);
         QFETCH(QString, flags);
         Rig rig;
         QVERIFY(rig.core->link.isOpen());
+        if (flags.contains('c'))
+            rig.core->link.close();
         rig.cfg.CheckSumChk = checksum;
         rig.core->repeatCounter = qint16(counter);
         rig.core->skipNext = flags.contains('s');
         rig.core->commandText = command;
         flags.contains('l') ? rig.core->SendLiteral() : rig.core->SendCommand();
-        QCOMPARE(wire.isEmpty() ? rig.pty.readAll() : rig.sent(wire), wire);
-        QCOMPARE(rig.core->CommandHistory, QStringList { command });
+        const QByteArray bytes = wire.toLatin1();
+        QCOMPARE(bytes.isEmpty() ? rig.pty.readAll() : rig.sent(bytes), bytes);
+        QCOMPARE(rig.core->CommandHistory,
+            flags.contains('c') ? QStringList() : QStringList { command });
         QVERIFY(!rig.core->skipNext);
         QCOMPARE(rig.prompter.shown.size(), flags.contains('r') ? 1 : 0);
+        if (flags.contains('c'))
+            QCOMPARE(rig.prompter.texts(), QStringList { "Serial Port not configured properly!" });
         if (!flags.contains('l') && !wire.isEmpty()) {
             QCOMPARE(rig.core->statusQueryPrefix,
                 flags.contains('q') ? QStringLiteral("0 ST") : QString());
             QCOMPARE(rig.core->awaitingAnswer, 1);
         }
-    }
-
-    void closedPort()
-    {
-        Rig rig;
-        rig.core->link.close();
-        rig.core->commandText = QStringLiteral("0 HO");
-        rig.core->SendCommand();
-        rig.core->SendLiteral();
-        const QString port = QStringLiteral("Serial Port not configured properly!");
-        QCOMPARE(rig.prompter.texts(), QStringList({ port, port }));
-        QVERIFY(rig.core->CommandHistory.isEmpty());
     }
 
     void answers_data()
@@ -164,6 +159,23 @@ private Q_SLOTS:
         addRow("too short stays", "0 HO", 1, 0, QByteArray("OK\r"), L(), "");
         addRow("binary garbage", "0 ST", 1, 0, QByteArray("\xff\xfe\x01\x80 \x7f\r", 7),
             L { "0  0" }, QString::fromLatin1("\xff\xfe\x01\x80 \x7f"));
+        addRow(
+            "one byte per event", "0 ST", 1, 0, QByteArray("0 0100\r\n"), L { "0  256" }, "0 0100");
+        addRow("read length 1", "0 ST", 1, 0, QByteArray("0 0103\r\n"), L { "0  259" }, "0 0103");
+        // What the reception filter of a status wait ("wait" rows) keeps of an answer to
+        // "0 ST": only four hexadecimal digits of node 0, "00" at position 3 before the
+        // high byte.
+        addRow("wait: 00 in front", "0 ST", 1, 0, QByteArray("0 0004\r\n"), L { "0  4" }, "");
+        addRow("wait: high byte set", "0 ST", 1, 0, QByteArray("0 0103\r\n"), L { "0  259" }, "");
+        addRow(
+            "wait: negative limit", "0 ST", 1, 0, QByteArray("0 8000\r\n"), L { "0 -32768" }, "");
+        addRow("wait: high byte, checksum", "0 ST", 1, 1, withCheck("0 0103") + "\r\n",
+            L { "0  259" }, "");
+        addRow("wait: high byte, no check characters", "0 ST", 1, 1, QByteArray("0 0103\r\n"), L(),
+            "");
+        for (const char* refused : { "10 0003", "10 0004", "000004", "0 12345", "0 12G4" })
+            addRow(qPrintable(QStringLiteral("wait: %1").arg(refused)), "0 ST", 1, 0,
+                QByteArray(refused) + "\r\n", L(), "");
     }
     void answers()
     {
@@ -177,9 +189,25 @@ private Q_SLOTS:
         rig.cfg.ChkDecimal = decimal;
         rig.cfg.CheckSumChk = checksum;
         rig.cfg.ChkStatus = 1;
-        rig.send(command);
-        rig.answer(answer);
+        const QByteArray tag = QTest::currentDataTag();
+        if (tag == "read length 1") {
+            rig.core->TransmitText_Enter(command);
+            rig.core->Openport(); // as Execute does
+            QCOMPARE(rig.core->readLength, 1);
+            rig.pty.readAll(20);
+        } else {
+            rig.send(command);
+        }
+        const bool wait = tag.startsWith("wait");
+        rig.core->statusWaitMode = wait;
+        for (; tag == "one byte per event" && answer.size() > 1; answer.remove(0, 1)) {
+            QVERIFY(rig.core->ListRecv.isEmpty());
+            rig.answer(answer.left(1), 15);
+        }
+        rig.answer(answer, tag == "read length 1" ? 150 : 20);
         QCOMPARE(rig.core->ListRecv, shown);
+        if (wait)
+            return;
         QCOMPARE(rig.core->lastResponse, last);
         if (!shown.isEmpty())
             QCOMPARE(rig.core->awaitingAnswer, 0);
@@ -187,59 +215,6 @@ private Q_SLOTS:
         const bool rejected = checksum == 1 && shown == QStringList { "" };
         QCOMPARE(rig.core->answerRejected, rejected);
         QCOMPARE(rig.core->List1.isEmpty(), !command.contains("ST") || last.isEmpty());
-    }
-
-    // What the reception filter of a status wait keeps of an answer to "0 ST": only
-    // four hexadecimal digits of node 0, "00" at position 3 before the high byte.
-    void statusWaitFilter_data()
-    {
-        addColumns<int, QByteArray, QStringList>("checksum", "answer", "shown");
-        addRow("00 in front", 0, QByteArray("0 0004\r\n"), QStringList { "0  4" });
-        addRow("high byte set", 0, QByteArray("0 0103\r\n"), QStringList { "0  259" });
-        addRow("negative limit", 0, QByteArray("0 8000\r\n"), QStringList { "0 -32768" });
-        addRow("high byte, checksum", 1, withCheck("0 0103") + "\r\n", QStringList { "0  259" });
-        addRow("high byte, no check characters", 1, QByteArray("0 0103\r\n"), QStringList());
-        addRow("another node", 0, QByteArray("10 0003\r\n"), QStringList());
-        addRow("00 at position 4", 0, QByteArray("10 0004\r\n"), QStringList());
-        addRow("no blank", 0, QByteArray("000004\r\n"), QStringList());
-        addRow("five digits", 0, QByteArray("0 12345\r\n"), QStringList());
-        addRow("not hexadecimal", 0, QByteArray("0 12G4\r\n"), QStringList());
-    }
-    void statusWaitFilter()
-    {
-        QFETCH(int, checksum);
-        QFETCH(QByteArray, answer);
-        QFETCH(QStringList, shown);
-        Rig rig;
-        rig.cfg.ChkDecimal = 1;
-        rig.cfg.CheckSumChk = checksum;
-        rig.send(QStringLiteral("0 ST"));
-        rig.core->statusWaitMode = true;
-        rig.answer(answer);
-        QCOMPARE(rig.core->ListRecv, shown);
-    }
-
-    void oneCharacterPerEvent()
-    {
-        Rig rig;
-        rig.send(QStringLiteral("0 ST"));
-        for (char c : QByteArray("0 0100\r")) {
-            QVERIFY(rig.core->ListRecv.isEmpty());
-            rig.answer(QByteArray(1, c), 15);
-        }
-        rig.answer("\n", 15);
-        QCOMPARE(rig.core->ListRecv, QStringList { QStringLiteral("0  256") });
-    }
-
-    void readLengthOneStillTakesEverything()
-    {
-        Rig rig;
-        rig.core->TransmitText_Enter(QStringLiteral("0 ST"));
-        rig.core->Openport(); // as Execute does
-        QCOMPARE(rig.core->readLength, 1);
-        rig.pty.readAll(20);
-        rig.answer("0 0103\r\n", 150);
-        QCOMPARE(rig.core->ListRecv, QStringList { QStringLiteral("0  259") });
     }
 
     void endlessAnswerIsBounded()
@@ -435,16 +410,23 @@ private Q_SLOTS:
         QCOMPARE(rig.core->ListRecv, QStringList({ "0  2", "0  3", "0  4", "0  5", "0  6" }));
     }
 
-    void timer()
+    // Home/Enable waits twice the delay between its two commands; the main timer counts
+    // to 10000 and starts again, and keeps a MESSAGE caption.
+    void homeAndTimer()
     {
         Rig rig;
+        rig.cfg.TXdelay = QStringLiteral("1");
+        rig.core->CmdHome_Click();
+        QCOMPARE(rig.sent(QByteArray("\r0 HO\r\r0 EN\r")), QByteArray("\r0 HO\r\r0 EN\r"));
+        QVERIFY(rig.core->mainTicks >= 2);
+        QCOMPARE(rig.core->CommandHistory, QStringList({ "0 HO", "0 EN" }));
+
         rig.core->mainTicks = 9999;
         rig.core->Timer1_Timer();
         QCOMPARE(rig.core->mainTicks, 10000);
         rig.core->Timer1_Timer();
         QCOMPARE(rig.core->mainTicks, 0);
         QVERIFY(!rig.core->Frame2Visible); // the status frame stands in for the answers
-
         rig.cfg.CheckSumChk = 1;
         rig.core->Timer1_Timer();
         QCOMPARE(rig.core->caption,
@@ -453,16 +435,6 @@ private Q_SLOTS:
         rig.core->caption = QStringLiteral("from a MESSAGE line");
         rig.core->Timer1_Timer();
         QCOMPARE(rig.core->caption, QStringLiteral("from a MESSAGE line"));
-    }
-
-    void homeWaitsTwiceTheDelay()
-    {
-        Rig rig;
-        rig.cfg.TXdelay = QStringLiteral("1");
-        rig.core->CmdHome_Click();
-        QCOMPARE(rig.sent(QByteArray("\r0 HO\r\r0 EN\r")), QByteArray("\r0 HO\r\r0 EN\r"));
-        QVERIFY(rig.core->mainTicks >= 2);
-        QCOMPARE(rig.core->CommandHistory, QStringList({ "0 HO", "0 EN" }));
     }
 };
 

@@ -1,0 +1,505 @@
+// The protocol's text pieces and macro preparation byte for byte: answers taken apart
+// by rules A and B, the checksum answer, "e2prom.dat", directory names; the syntax
+// rules and the order in which they override each other, the line rewrite, the label
+// and mask pass, the whole preparation into "macro.tmp" and the refusals of files that
+// cannot become a macro; and zaziruv-cli check and prep as a script runs them. Random
+// files are the fuzz harness's (fuzz/macroprep.cpp): refused with a message, or a macro
+// the checker accepts with every jump at its label.
+
+#include "../common/datarow.h"
+#include "../common/processrun.h"
+#include "../common/testfiles.h"
+
+#include "core/prompter.h"
+#include "eeprom/e2promrecord.h"
+#include "eeprom/eepromtext.h"
+#include "eeprom/macroprep.h"
+#include "eeprom/syntaxchecker.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+using namespace EepromText;
+
+namespace {
+
+// Answers hold any byte, NUL included, as a Latin-1 character.
+template <std::size_t N> QString L(const char (&s)[N])
+{
+    return QString::fromLatin1(s, qsizetype(N - 1));
+}
+
+// A command file with `labels` labels and `jumps` status jumps to them.
+QString labelledFile(int labels, int jumps)
+{
+    QString out;
+    for (int i = 0; i < labels; ++i)
+        out += QStringLiteral("L%1:1 MV %1\n").arg(i);
+    for (int j = 0; j < jumps; ++j)
+        out += QStringLiteral("1 ST 8>L%1\n").arg(j % qMax(labels, 1));
+    return out;
+}
+
+QString aborted(const QString& why)
+{
+    return "Download Aborted!\r\n\r\nError found in file TEST.CMD.\r\n" + why;
+}
+
+QString atLine(int line, const QString& text)
+{
+    return aborted("Line " + QString::number(line) + text);
+}
+
+const QString body(90000, u'A');
+
+const QString spacesText
+    = QStringLiteral(" contains spaces after the last character.\r\n"
+                     "Put cursor on first character and hit *End* key to fix.\r\n");
+const QString separatedText
+    = QStringLiteral(" contains instructions separated by more than 1 space.\r\n"
+                     "Please correct this or remove and rewrite the instructions.");
+const QString jumpText = QStringLiteral(" has a > Syntax Error.");
+const QString noStText = QStringLiteral(" has a > without an ST.");
+const QString moreSpaceText = QStringLiteral(" has a command with more than one space.");
+const QString macroText = QStringLiteral(" has MACRO syntax error.");
+const QString messageText = QStringLiteral(" has MESSAGE Statement which cannot be downloaded.");
+const QString commentText = QStringLiteral(" has COMMENTS(/*)which cannot be downloaded.");
+const QString semicolonText = QStringLiteral(" has a possible label with ; instead of : ");
+
+QString negativeText(const QString& n, const QString& p)
+{
+    return " has a Negative Status Mask Statement.\r\n\r\n*ST " + n
+        + "*  Must be changed to its Positive mask *ST " + p
+        + "*\r\nsince the Macros only work with only Positive masks.";
+}
+
+QString everyByte()
+{
+    QString line("1 HO");
+    for (int b = 0; b < 256; ++b) {
+        if (b != '\r' && b != '\n')
+            line.append(QChar(b));
+    }
+    return line + "\n";
+}
+
+} // namespace
+
+class TstEeprom : public QObject
+{
+    Q_OBJECT
+private:
+    QTemporaryDir m_dir;
+    ScriptedPrompter m_prompter;
+    std::unique_ptr<MacroPrep> m_prep;
+
+    QString workFile() const { return m_dir.filePath(QStringLiteral("macro.tmp")); }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_prompter = {};
+        m_prep = std::make_unique<MacroPrep>(m_prompter, m_dir.path());
+        QFile::remove(workFile());
+    }
+
+    // What each piece makes of its input. kind: "name" (rule A, names), "table"
+    // (rule B, pairs), "sum" (the checksum), "mark" (rule A, one byte), "stored"
+    // ("macro.tmp": bytes stored | refused line), "desc" (file name to directory name).
+    // The download window's test has the worked example, its directory entries (100
+    // bytes; 13, ending on a CR) and the refused DELAY line.
+    void answers_data()
+    {
+        addColumns<QString, QString, QString>("kind", "text", "expected");
+        addRow("name", "name", L("0041 A\r\n0042 B\r\n000D \r\r\n0058 X\r\n"), "AB");
+        addRow("name LF cut", "name", L("0041 A\r\n000A \n\r\n"), "A");
+        addRow("name short answer", "name", L("0041 A\r\n004"), "A");
+        addRow("name cut off after 00", "name", L("0041 A\r\n0042"), "A");
+        addRow("mark i", "mark", L("0069 i\r\n"), "105");
+        addRow("mark none", "mark", L(""), "none");
+        addRow("table high CR", "table", L("000D \r\r\n0000 \x00\r\n"), "3328");
+        addRow("table no LF counts 0", "table", L("0004 \x04\r0041 A\r\n"), "65");
+        addRow("table one answer", "table", L("0004 \x04\r\n"), "1024");
+        addRow("table last pair wins", "table",
+            L("0004 \x04\r\n0000 \x00\r\n0005 \x05\r\n0001 \x01\r\n"), "1281");
+        addRow("table misread", "table", L("00FF \xff\r\n00FF \xff\r\n"), "misread");
+        addRow("sum", "sum", L("0001 002A"), "42");
+        addRow("sum no 00", "sum", L("1 EEC\r"), "999");
+        addRow("sum cut off", "sum", L("0001 00"), "999");
+        addRow("sum not hex", "sum", L("0001 00x1\r\n"), "999");
+        addRow("leading blanks", "stored", L("  1 ho\r"), "1 HO\r|");
+        addRow("blanks only", "stored", L("   \r1 HO\r"), "|   ");
+        addRow("later lines kept", "stored", L("1 HO\rDELAY 15\r"), "1 HO\rDELAY 15\r|");
+        addRow("upper .CMD", "desc", L("abcdefgh.CMD"), "abcdefgh.CMD");
+        addRow("no extension", "desc", L("Run"), "Run");
+    }
+    void answers()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, text);
+        QFETCH(QString, expected);
+        QString got;
+        if (kind == "name") {
+            got = nameFromAnswers(text);
+        } else if (kind == "mark") {
+            const auto b = takeRuleA(text);
+            got = b ? QString::number(*b) : "none";
+        } else if (kind == "table") {
+            const TableEntry e = tableEntryFromAnswers(text);
+            got = e.misread ? "misread" : QString::number(e.address);
+        } else if (kind == "stored") {
+            const StoredMacro m = storedMacro(text.toLatin1());
+            got = QString::fromLatin1(m.bytes) + '|' + m.refusedLine;
+        } else if (kind == "desc") {
+            got = descriptionName(text);
+        } else {
+            got = QString::number(checksumFromAnswer(text));
+        }
+        QCOMPARE(got, expected);
+    }
+
+    // "e2prom.dat" as loaded: delay, node shown, check box, and the record kept.
+    // (What build() writes is checked byte for byte by the download window's test.)
+    void record_data()
+    {
+        addColumns<QByteArray, int, QString, int>("file", "delay", "node", "check");
+        addRow("empty", QByteArray(), 2, "0", 0);
+        addRow("saved", E2promRecord::build("5", "05", true), 5, "5", 1);
+        addRow("short", QByteArray("07"), 7, "0", 0);
+        addRow("garbled", QByteArray("ab\xff\x01x"), 1, "0", 0);
+        addRow("long", QByteArray("10121").append(QByteArray(600, 'Z')), 10, "12", 1);
+        addRow("grey box", QByteArray("02012"), 2, "1", 0);
+    }
+    void record()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(int, delay);
+        QFETCH(QString, node);
+        QFETCH(int, check);
+        const E2promRecord r = E2promRecord::parse(file);
+        QCOMPARE(r.Delay, delay);
+        QCOMPARE(r.TxTNode, node);
+        QCOMPARE(r.EnableCksumChk, check);
+        QCOMPARE(r.VerifyDownload, check == 1);
+        QCOMPARE(r.record.size(), E2promRecord::Size);
+        QCOMPARE(r.record.left(std::min<qsizetype>(file.size(), 500)), file.left(500));
+    }
+
+    // The whole preparation of "test.cmd" (Latin-1) at a base address into the macro,
+    // or its refusal with a message (no check when empty). The command file itself is
+    // never changed, and a file that is not prepared leaves an earlier macro alone.
+    // The syntax rules come first: a line that breaks one is reported in the checker's
+    // box, whatever the later passes would make of the file.
+    void prepare_data()
+    {
+        addColumns<QString, int, PrepResult, QString>("file", "base", "result", "expected");
+        const QString worked("1 HO\r1 STJ 0008\rGOTO 00005\rMACRO 0\r");
+        const auto ok = PrepResult::Prepared;
+        addRow("LF", QString("1 HO\nLOOP:1 ST 8>LOOP\n"), 0, ok, worked);
+        addRow("CR LF", QString("1 HO\r\nLOOP:1 ST 8>LOOP\r\n"), 0, ok, worked);
+        addRow("CR", QString("1 HO\rLOOP:1 ST 8>LOOP\r"), 0, ok, worked);
+        addRow("no final line end", QString("1 HO\r\nLOOP:1 ST 8>LOOP"), 0, ok, worked);
+        addRow("lower case", QString("1 ho\nloop:1 st 8>loop\n"), 0, ok, worked);
+        const QString moving("A:1 HO\n1 ST 8>B\nB:1 MV 5\n1 ST 16>A ST 32>B\n");
+        addRow("base 0", moving, 0, ok,
+            QString("1 HO\r1 STJ 0008\rGOTO 00027\r1 MV 5\r1 STJ 0010\rGOTO 00000\r"
+                    "1 STJ 0020\rGOTO 00027\rMACRO 0\r"));
+        addRow("base 1234 moves every jump", moving, 1234, ok,
+            QString("1 HO\r1 STJ 0008\rGOTO 01261\r1 MV 5\r1 STJ 0010\rGOTO 01234\r"
+                    "1 STJ 0020\rGOTO 01261\rMACRO 0\r"));
+        addRow("MACRO 0 added", QString("1 HO\n"), 0, ok, QString("1 HO\rMACRO 0\r"));
+        addRow(
+            "MACRO line kept", QString("1 macro 3\n1 HO\n"), 0, ok, QString("1 MACRO 3\r1 HO\r"));
+        addRow("delay scaled", QString("delay 3\n"), 0, ok, QString("DELAY 15\rMACRO 0\r"));
+        addRow("only an empty line", QString("\r\n"), 0, ok, QString("MACRO 0\r"));
+        addRow("bytes above 127 kept", QString::fromLatin1("1 HO \xe4\xdf\xff\x80\n"), 0, ok,
+            QString::fromLatin1("1 HO \xe4\xdf\xff\x80\rMACRO 0\r"));
+        addRow("NUL kept", QString::fromLatin1("1 H\0O\n", 6), 0, ok,
+            QString::fromLatin1("1 H\0O\rMACRO 0\r", 14));
+        addRow("100 labels and jumps", labelledFile(100, 100), 0, ok, QString());
+        addRow("last five-digit address", QString("1 HO\nA:1 ST 8>A\n"), 99994, ok,
+            QString("1 HO\r1 STJ 0008\rGOTO 99999\rMACRO 0\r"));
+        addRow("90,000-character line", "1 HO" + body + "\nX:1 ST 8>X\n", 0, ok,
+            "1 HO" + body + "\r1 STJ 0008\rGOTO 90005\rMACRO 0\r");
+
+        const auto no = PrepResult::Refused;
+        addRow("101 labels", labelledFile(101, 0), 0, no,
+            aborted("Line 101 has more labels than a macro can hold (at most 100)."));
+        addRow("101 jumps", labelledFile(1, 101), 0, no,
+            aborted("Line 102 has more jumps than a macro can hold (at most 100)."));
+        addRow("32000 jumps on one line", "A:1 HO\n1" + QString(" ST 8>A").repeated(32000) + "\n",
+            0, no, aborted("Line 2 has more jumps than a macro can hold (at most 100)."));
+        addRow("over 1 MiB", QString("1 HO\n").repeated(MacroPrep::MaxFileBytes / 5 + 1), 0, no,
+            aborted("The file is larger than 1048576 bytes, more than a macro can hold."));
+        addRow("label defined nowhere", QString("A:1 HO\n1 ST 8>A ST 16>NOWHERE\n"), 0, no,
+            aborted("Line 2 jumps to label NOWHERE, which is defined nowhere in the file."));
+        addRow("jump sign at the end", QString("1 HO\n1 ST 8>\n"), 0, no,
+            aborted("Line 2 has a GOTO without a label."));
+        addRow("GOTO alone", QString("1 HO\n\nGOTO\n"), 0, no,
+            aborted("Line 3 has a GOTO without a label."));
+        addRow("mask beyond 32 bits", QString("1 HO\n1 ST 99999999999\n"), 0, no,
+            aborted("Line 2 has a status mask that is out of range."));
+        addRow("mask beyond 32 bits in a jump", QString("A:1 ST 4294967296>A\n"), 0, no,
+            aborted("Line 1 has a status mask that is out of range."));
+        addRow("split leaves a mask the checker refuses", QString("A:1 HO\n1 ST .>A\n"), 0, no,
+            aborted("Line 2 becomes the macro line \"1 STJ .\", which contains spaces after the "
+                    "last character.\r\nPut cursor on first character and hit *End* key to "
+                    "fix.\r\n"));
+        addRow("address beyond five digits", QString("1 HO\nA:1 ST 8>A\n"), 99995, no,
+            aborted("Line 2 jumps to address 100000, which does not fit in five digits."));
+        addRow("label beyond five digits, not cut", "1 HO" + body + body + "\nX:1 ST 8>X\n", 0, no,
+            aborted("Line 2 jumps to address 180005, which does not fit in five digits."));
+        addRow("empty", QString(), 0, PrepResult::Empty, QString("Command file is empty."));
+
+        // The syntax rules, one file that breaks each.
+        const auto bad = PrepResult::SyntaxError;
+        addRow("MACRO without blank", QString("1 MACRO3\n"), 0, bad, atLine(1, macroText));
+        addRow("MACRO alone", QString("MACRO\n"), 0, bad, atLine(1, macroText));
+        addRow("MACRO with blank passes", QString("1 MACRO 3\n"), 0, ok, QString("1 MACRO 3\r"));
+        addRow("lower case counts", QString("1 macro3\n"), 0, bad, atLine(1, macroText));
+        addRow("MESSAGE", QString("MESSAGE hello\n"), 0, bad, atLine(1, messageText));
+        addRow("MESSAGE on line 2", QString("1 HO\n1 MESSAGE X\n"), 0, bad, atLine(2, messageText));
+        addRow("comment", QString("1 HO /*home\n"), 0, bad, atLine(1, commentText));
+        addRow("semicolon label", QString("LOOP;1 HO\n"), 0, bad, atLine(1, semicolonText));
+        for (const char* end :
+            { "blank| ", "full stop|.", "minus|-", "asterisk|*", "slash|/", "tab|\t" }) {
+            const QStringList name = QString(end).split('|');
+            addRow(qPrintable("ends in " + name[0]), "1 HO" + name[1] + "\n", 0, bad,
+                atLine(1, spacesText));
+        }
+        addRow("ends in digit", QString("1 MV 100\n"), 0, ok, QString("1 MV 100\rMACRO 0\r"));
+        addRow("ends in colon", QString("LOOP:\n"), 0, ok, QString("MACRO 0\r"));
+        addRow("blank line fails", QString("1 HO\n\n \n"), 0, bad, atLine(3, spacesText));
+        addRow("empty line passes", QString("\n\n1 HO\n"), 0, ok, QString("1 HO\rMACRO 0\r"));
+        addRow("double blank", QString("1 HO  2 HO\n"), 0, bad, atLine(1, separatedText));
+        addRow(
+            "negative mask", QString("1 ST -8\n"), 0, bad, atLine(1, negativeText("-8", "65528")));
+        addRow("negative mask -32768", QString("1 ST -32768>A\nA:\n"), 0, bad,
+            atLine(1, negativeText("-32768", "32768")));
+        addRow("minus alone", QString("1 ST -\n"), 0, bad, atLine(1, spacesText));
+        addRow("8 overrides 6", QString("1 ST 8  2 HO\n"), 0, bad, atLine(1, moreSpaceText));
+        addRow("8 overrides 7", QString("1 ST  -8\n"), 0, bad, atLine(1, moreSpaceText));
+        addRow("blank before jump", QString("1 ST 8 >A\n"), 0, bad, atLine(1, jumpText));
+        addRow("blank after jump", QString("1 ST 8> A\n"), 0, bad, atLine(1, jumpText));
+        addRow("9 overrides 8", QString("1 ST  8 >A\n"), 0, bad, atLine(1, jumpText));
+        addRow("second jump without ST", QString("1 ST 8>A>B\n"), 0, bad, atLine(1, noStText));
+        addRow("two clauses pass", QString("1 ST 8>A ST 16>B\nA:\nB:\n"), 0, ok, QString());
+        addRow("ST after the jump", QString("1 XX 8>A ST 16\n"), 0, bad, atLine(1, noStText));
+        addRow("no ST anywhere: rule skipped", QString("1 HO>A\nA:\n"), 0, ok, QString());
+        addRow("11 overrides 9", QString("1 ST 8 >A>B\n"), 0, bad, atLine(1, noStText));
+        addRow("11 overrides 10", QString("1 ST 8> A>B\n"), 0, bad, atLine(1, noStText));
+        // The line ends in byte 255, so rule 5 holds back; its ">" (62) comes before its
+        // "ST" (83, 84), so rule 11 is the last to fire.
+        addRow("every byte value", everyByte(), 0, bad, atLine(1, noStText));
+        addRow("line of 200,000 characters",
+            "1 ST 8>A" + QString(200000, 'B') + " ST 16>A\nA:1 HO\n", 0, no,
+            aborted("Line 1 jumps to label A" + QString(200000, 'B')
+                + ", which is defined nowhere in the file."));
+        addRow("2 overrides 1", QString("1 MACRO3 MESSAGE\n"), 0, bad, atLine(1, messageText));
+        addRow("3 overrides 2", QString("MESSAGE /*x\n"), 0, bad, atLine(1, commentText));
+        addRow("4 overrides 3", QString("1 HO /*;x\n"), 0, bad, atLine(1, semicolonText));
+        addRow("6 overrides 4", QString("A;1  HO\n"), 0, bad, atLine(1, separatedText));
+        // Rule 5 reports at once, over the earlier rules and instead of the later.
+        addRow("5 overrides 2", QString("MESSAGE HI.\n"), 0, bad, atLine(1, spacesText));
+        addRow("5 stops before 6 to 11", QString("1 ST  8 >A>B \n"), 0, bad, atLine(1, spacesText));
+        // Empty lines count; the first failing line is the one reported.
+        addRow("line 1", QString("1 MACRO3\n1 HO \n"), 0, bad, atLine(1, macroText));
+        addRow("line 12",
+            QString("1 HO\n").repeated(4) + "\n" + QString("1 HO\n").repeated(6)
+                + "1 ST -8\n1 HO \n",
+            0, bad, atLine(12, negativeText("-8", "65528")));
+        addRow("mixed line ends", QString("1 HO\r\n2 HO\r3 HO\n\r\n1 MACRO3"), 0, bad,
+            atLine(5, macroText));
+    }
+    void prepare()
+    {
+        QFETCH(QString, file);
+        QFETCH(int, base);
+        QFETCH(PrepResult, result);
+        QFETCH(QString, expected);
+        const QString source = m_dir.filePath(QStringLiteral("test.cmd"));
+        QVERIFY(writeFile(source, file.toLatin1()));
+        QVERIFY(writeFile(workFile(), "earlier macro\r"));
+        m_prep->MacroText = QStringLiteral("earlier macro\r");
+        m_prep->MacroBaseAddress = base;
+        m_prep->MacroFileName = QStringLiteral("test.cmd");
+        QCOMPARE(m_prep->PrepFile(m_prep->MacroFileName), result);
+        QCOMPARE(readFile(source), file.toLatin1());
+        QCOMPARE(m_prep->MacroFileName, QStringLiteral("test.cmd"));
+        QCOMPARE(m_prep->SyntaxErrorFlag, result != PrepResult::Prepared);
+        if (result == PrepResult::Prepared) {
+            QVERIFY(m_prompter.shown.isEmpty());
+            QCOMPARE(readFileOrMissing(workFile()), m_prep->MacroText.toLatin1());
+            if (!expected.isEmpty())
+                QCOMPARE(m_prep->MacroText, expected);
+            // The worked example's two command lines, whatever ends them.
+            if (expected.startsWith(QStringLiteral("1 HO\r1 STJ 0008\rGOTO 00005")))
+                QCOMPARE(m_prep->MacroLineCount, 2);
+            return;
+        }
+        // Nothing prepared, and nothing that looks prepared.
+        QVERIFY(m_prep->MacroText.isEmpty());
+        QCOMPARE(readFile(workFile()), QByteArray("earlier macro\r"));
+        QCOMPARE(m_prompter.texts(), QStringList { expected });
+        const PromptMessage& box = m_prompter.shown.first();
+        QCOMPARE(box.buttons, PromptButtons::Ok);
+        if (result != PrepResult::Empty) {
+            QCOMPARE(box.title, QStringLiteral("Syntax Checker"));
+            QCOMPARE(box.icon, PromptIcon::Critical);
+        }
+    }
+
+    void notFound_data()
+    {
+        addColumns<QString, PrepResult, QString>("name", "result", "message");
+        addRow("no such file", QStringLiteral("missing.cmd"), PrepResult::NotFound, QString());
+        addRow("empty name", QString(), PrepResult::NotFound, QString());
+        addRow("a directory", QStringLiteral("."), PrepResult::NotFound, QString());
+        addRow("the work file itself", QStringLiteral("macro.tmp"), PrepResult::FileError,
+            QStringLiteral("The work file macro.tmp cannot be prepared as a command file."));
+    }
+    void notFound()
+    {
+        QFETCH(QString, name);
+        QFETCH(PrepResult, result);
+        QFETCH(QString, message);
+        QVERIFY(writeFile(workFile(), "1 HO\n"));
+        QString fileName = name;
+        QCOMPARE(m_prep->PrepFile(fileName), result);
+        if (result == PrepResult::NotFound)
+            QCOMPARE(fileName, QStringLiteral("NOT FOUND"));
+        QCOMPARE(m_prompter.texts(), message.isEmpty() ? QStringList() : QStringList { message });
+        QCOMPARE(readFile(workFile()), QByteArray("1 HO\n"));
+    }
+
+    // (Jumps and delays that the whole preparation's rows cover are theirs.)
+    void rewrite_data()
+    {
+        addColumns<QString, QString>("line", "rewritten");
+        addRow("jump then wait", "1 ST 8>A ST 16", "1 STJ 8\rGOTO A\r1 ST 16\r");
+        addRow("no jump unchanged", "1 ST 8 16", "1 ST 8 16\r");
+        addRow("label ending in ST", "1 ST 8>LAST ST 16>B",
+            "1 STJ 8\rGOTO LAST\r1 STJ 16\rGOTO B\r\r\r");
+        addRow("delay half to even", "DELAY 0.5", "DELAY 2\r");
+        addRow("delay 0.3 rounds up", "DELAY 0.3", "DELAY 2\r");
+        addRow("delay negative", "DELAY -3", "DELAY-15\r");
+        addRow("delay without number", "DELAYED", "DELAY 0\r");
+        addRow("delay inside a line unchanged", "1 DELAY 3", "1 DELAY 3\r");
+    }
+    void rewrite()
+    {
+        QFETCH(QString, line);
+        QFETCH(QString, rewritten);
+        QCOMPARE(MacroPrep::rewriteLine(line), rewritten);
+    }
+
+    // "!" starts the end of the message of a refused text. (Label positions and jump
+    // masks that the whole preparation's rows cover are theirs.)
+    void labelsAndMasks_data()
+    {
+        addColumns<QString, QString>("input", "macro");
+        addRow("mask 1234", "1 ST 1234\r\n", "1 ST 04D2\r");
+        addRow("mask 65535", "1 ST 65535\r\n", "1 ST FFFF\r");
+        addRow("mask 70000 keeps four digits", "1 ST 70000\r\n", "1 ST 1170\r");
+        addRow("mask 0 as written", "1 ST 0\r\n", "1 ST 0\r");
+        addRow("mask not a number", "1 ST ABC\r\n", "1 ST ABC\r");
+        addRow("mask missing", "1 ST \r\n", "1 ST \r");
+        addRow("mask fraction", "1 ST 8.5\r\n", "1 ST 0008\r");
+        addRow("mask below one", "1 ST 0.4\r\n", "1 ST 0000\r");
+        addRow("two-digit node", "12 ST 255\r\n", "12 ST 00FF\r");
+        addRow("label takes no room", "A:\r\n1 HO\r\nGOTO A\r\n", "1 HO\rGOTO 00000\r");
+        addRow("same name twice: the first", "A:1 HO\r\nA:1 MV 1\r\nGOTO A\r\n",
+            "1 HO\r1 MV 1\rGOTO 00000\r");
+        addRow("label without a name", ":1 HO\r\n", "1 HO\r");
+        addRow("empty lines dropped", "\r\n\r1 HO\r\r\n", "1 HO\r");
+        // The syntax check stops a line ending in blanks before this pass.
+        addRow(
+            "GOTO with blanks only", ":1 HO\r\nGOTO   \r\n", "!Line 2 has a GOTO without a label.");
+    }
+    void labelsAndMasks()
+    {
+        QFETCH(QString, input);
+        QFETCH(QString, macro);
+        const bool refused = macro.startsWith(u'!');
+        QCOMPARE(m_prep->setLabelsAndMasks(input), !refused);
+        if (refused) {
+            QCOMPARE(m_prompter.shown.size(), 1);
+            QVERIFY(m_prompter.shown.first().text.endsWith(macro.mid(1)));
+        } else {
+            QCOMPARE(m_prep->MacroText, macro);
+            QCOMPARE(m_prompter.shown.size(), 0);
+        }
+    }
+
+    // The check sees one line more than MacroLineCount says, a remainder without CR is
+    // an empty line, and each check starts with the flag cleared.
+    void lineCountCounts()
+    {
+        const QString text = QStringLiteral("1 HO\r1 MACRO3\r1 MACRO3\r");
+        m_prep->MacroFileName = QStringLiteral("a.cmd");
+        m_prep->MacroLineCount = 0;
+        m_prep->CheckSyntax(text);
+        QVERIFY(!m_prep->SyntaxErrorFlag);
+        m_prep->MacroLineCount = 1;
+        m_prep->CheckSyntax(text);
+        QVERIFY(m_prep->SyntaxErrorFlag);
+        QVERIFY(m_prompter.shown.last().text.endsWith("Line 2 has MACRO syntax error."));
+        m_prep->CheckSyntax(QStringLiteral("1 HO\r"));
+        QVERIFY(!m_prep->SyntaxErrorFlag);
+        QCOMPARE(m_prompter.shown.size(), 1);
+        QVERIFY(!SyntaxChecker::firstError(QStringLiteral("1 HO\r1 MACRO3"), 5).failed());
+    }
+
+    // zaziruv-cli check and prep. "err": what standard error holds (nothing at all when
+    // the exit code is 0); "work": the work file after the run ("earlier\r" before it
+    // and when empty here).
+    void cli_data()
+    {
+        addColumns<QString, int, QString, QString>("args", "exit", "err", "work");
+        const QString macro("1 HO\r1 STJ 0008\rGOTO %1\rMACRO 0\r");
+        addRow("check passes", "check good.cmd", 0, "", "");
+        addRow("check fails", "check bad.cmd", 1,
+            "Error found in file BAD.CMD.\nLine 2 has a Negative Status Mask Statement.\n\n"
+            "*ST -8*  Must be changed to its Positive mask *ST 65528*\n",
+            "");
+        addRow("prep, default base", "prep good.cmd", 0, "", macro.arg("00005"));
+        addRow("prep, base 150", "prep good.cmd --base 150", 0, "", macro.arg("00155"));
+        addRow("prep, base=1024", "prep good.cmd --base=1024", 0, "", macro.arg("01029"));
+        addRow(
+            "prep, syntax", "prep bad.cmd", 1, "Line 2 has a Negative Status Mask Statement.", "");
+        addRow("prep, empty", "prep empty.cmd", 1, "Command file is empty.", "");
+        addRow("prep, missing", "prep missing.cmd", 1, "no command file \"missing.cmd\"", "");
+        addRow("prep, undefined label", "prep nolabel.cmd", 1,
+            "Line 1 jumps to label AWAY, which is defined nowhere in the file.", "");
+        for (const char* usage : { "check", "prep a.cmd b.cmd", "prep good.cmd --base x",
+                 "prep good.cmd --base -1", "prep good.cmd --base", "check good.cmd --fast" })
+            addRow(usage, usage, 2, "", "");
+    }
+    void cli()
+    {
+        QFETCH(QString, args);
+        QFETCH(int, exit);
+        QFETCH(QString, err);
+        QFETCH(QString, work);
+        writeFixture(m_dir.filePath("good.cmd"), "1 HO\nLOOP:1 ST 8>LOOP\n");
+        writeFixture(m_dir.filePath("bad.cmd"), "1 HO\n1 ST -8\n");
+        writeFixture(m_dir.filePath("empty.cmd"), "");
+        writeFixture(m_dir.filePath("nolabel.cmd"), "1 ST 8>AWAY\n");
+        writeFixture(workFile(), "earlier\r");
+        ProcessOptions options;
+        options.environment = homeEnvironment(m_dir);
+        const ProcessRun r = runProcess(appBinary("zaziruv-cli"),
+            QStringList { "--dir", m_dir.path() } + args.split(' '), options);
+        QCOMPARE(r.exitCode, exit);
+        QCOMPARE(r.out, QByteArray());
+        if (exit == 0)
+            QCOMPARE(r.errText(), QString());
+        else
+            QVERIFY2(!r.errText().isEmpty() && r.errText().contains(err), qPrintable(r.errText()));
+        QCOMPARE(readFileOrMissing(workFile()), work.isEmpty() ? "earlier\r" : work.toLatin1());
+        QCOMPARE(readFile(m_dir.filePath("bad.cmd")), QByteArray("1 HO\n1 ST -8\n"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TstEeprom)
+#include "tst_eeprom.moc"
