@@ -20,6 +20,13 @@ bool isBootLine(QStringView line)
 Contents read(QByteArrayView bytes, const QString& name)
 {
     Contents c;
+    if (bytes.size() > MaxBytes) {
+        c.error = QStringLiteral("%1 cannot be used: it is larger than %2 bytes, far more than a "
+                                 "combination file holds.")
+                      .arg(name)
+                      .arg(MaxBytes);
+        return c;
+    }
     const QList<TextLine> lines = splitLines(bytes);
     for (const TextLine& line : lines) {
         if (isBootLine(line.text)) {

@@ -18,6 +18,8 @@ namespace ComboFile {
 // entries, entry 0 unused, so a file of more lines cannot be downloaded either.
 constexpr int MaxFiles = 40;
 constexpr int MaxLines = 255;
+// Far more than 255 lines of file names take; a larger file is refused unread.
+constexpr qint64 MaxBytes = 1024 * 1024;
 
 struct Contents
 {
@@ -25,7 +27,8 @@ struct Contents
     // What follows the "=" of the first "BOOTMACRO=" of the last boot line; nothing
     // when the file has no boot line (the boot box then keeps its text).
     std::optional<QString> bootMacro;
-    // Set when the file is refused: too many files or lines. Nothing else is set then.
+    // Set when the file is refused: too many files or lines, or too large. Nothing else is set
+    // then.
     QString error;
 };
 

@@ -1,0 +1,151 @@
+// "Download Combination" through the real serial path against the simulated
+// controller: the lines it received, its memory image, and the directory read back.
+
+#include "../common/corerig.h"
+#include "../common/datarow.h"
+#include "../common/simargs.h"
+#include "../common/testfiles.h"
+
+#include "core/eventwait.h"
+#include "core/ticktimer.h"
+#include "eeprom/e2promrecord.h"
+#include "utility/combopanel.h"
+#include "utility/utilitycore.h"
+
+#include <QTest>
+
+namespace {
+
+using Lines = QList<QByteArray>;
+using Outcome = UtilityCore::Outcome;
+
+// A command file that prepares to `size` bytes, "MACRO 0" and its CR included.
+QByteArray macroOfSize(int size)
+{
+    QByteArray file;
+    for (int left = size - 8; left > 0;) {
+        const int n = std::min(left, 12);
+        file += (n == 5 ? QByteArray("1 HO") : "1 A " + QByteArray(n - 5, '7')) + "\r\n";
+        left -= n;
+    }
+    return file;
+}
+
+// 30 bytes: "1 STJ 0008", "GOTO " and the address of L, "MACRO 0".
+const QByteArray Jump = "L:1 ST 8>L\r\n";
+
+struct Rig : SimCoreRig
+{
+    std::unique_ptr<UtilityCore> u;
+
+    explicit Rig(bool verify = false)
+        : SimCoreRig(simOptions("--baud 57600"))
+    {
+        writeFixture(dir.filePath("e2prom.dat"), E2promRecord::build("1", "1", verify));
+        u = std::make_unique<UtilityCore>(*core, prompter);
+        u->Form_Load();
+    }
+
+    // "Combination" (which loads the only *.CMB file), then "Download Combination".
+    void download(const QByteArray& cmb)
+    {
+        writeFixture(dir.filePath("C.CMB"), cmb);
+        u->Command7_Click();
+        u->combo.DnLdCombo_Click();
+        TickTimer& t = TickTimer::instance();
+        t.setTicks(0);
+        waitUntil([&] { return t.ticks() >= 20 || !t.isRunning(); });
+    }
+};
+
+} // namespace
+
+class TstCombo : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    // a.cmd (100 bytes), b.cmd (50), c.cmd (30, a jump to its first line) with a boot
+    // line between them; b.cmd missing or empty keeps its number with a zero size.
+    void download_data()
+    {
+        addColumns<QByteArray, QByteArray, QString>("b", "table", "message");
+        addRow("three files", macroOfSize(50),
+            QByteArray("\x04\x00\x04\x64\x04\x96\x04\xb4\x04\xb4", 10), QString());
+        addRow("b missing", QByteArray(),
+            QByteArray("\x04\x00\x04\x64\x04\x64\x04\x82\x04\x82", 10),
+            QString("B.CMD File Not Found !\r\nPlease Remove it from Combination."));
+        addRow("b empty", QByteArray(""),
+            QByteArray("\x04\x00\x04\x64\x04\x64\x04\x82\x04\x82", 10),
+            QString("B.CMD File is empty !\r\nIt is left out of the Combination."));
+    }
+    void download()
+    {
+        QFETCH(QByteArray, b);
+        QFETCH(QByteArray, table);
+        QFETCH(QString, message);
+        Rig r(true);
+        writeFixture(r.dir.filePath("a.cmd"), macroOfSize(100));
+        if (!b.isNull())
+            writeFixture(r.dir.filePath("b.cmd"), b);
+        writeFixture(r.dir.filePath("c.cmd"), Jump);
+        r.download("BootMacro=0\r\na.cmd\r\nb.cmd\r\nx bootMACRO=2\r\nc.cmd\r\n");
+        QCOMPARE(r.u->combo.lastDownload, Outcome::Completed);
+        QCOMPARE(r.prompter.texts(),
+            (message.isEmpty() ? QStringList() : QStringList { message })
+                << UtilityCore::CompletionText);
+        QCOMPARE(r.lines.mid(0, 2), Lines({ "1 EEC 0", "1 EEC" }));
+        QCOMPARE(r.lines.mid(2, 8),
+            Lines({ "1 EES 501", "1 EEN 2", "1 EEW", "1 EEN 3", "1 EEW", "1 EEDAT X", "1 EEW",
+                "1 EES 1024" }));
+        QVERIFY(r.lines.join('|').contains("1 EES 516|1 EEN 4|1 EEW|1 EEN 0|1 EEW|1 EEN 4|1 EEW|"
+                                           "1 EEN 100|1 EEW"));
+        QCOMPARE(r.lines.last(), "1 RN");
+        QCOMPARE(r.memory(501, 3), QByteArray("\x02\x03X"));
+        QCOMPARE(r.memory(516, 10), table);
+        const int c = b.isEmpty() ? 100 : 150;
+        QCOMPARE(r.memory(1024 + c, 31),
+            "1 STJ 0008\rGOTO 00" + QByteArray::number(c) + "\rMACRO 0\r\xff");
+        QCOMPARE(r.u->protocol.DownloadSum, r.sim->controller().memoryChecksum());
+
+        r.prompter.shown.clear();
+        r.u->Command6_Click();
+        QCOMPARE(r.u->ComboMacro1, QStringList({ "A", b.isEmpty() ? "" : "B", "C" }));
+        QCOMPARE(r.u->LabelTotBytes, b.isEmpty() ? " 130" : " 180");
+    }
+
+    // Whatever would end the download part way, or store a macro other than as
+    // prepared, is refused before a single line goes out.
+    void refused_data()
+    {
+        addColumns<QByteArray, QString>("cmb", "message");
+        addRow("first line", QByteArray("a.cmd\r\nd.cmd\r\n"),
+            QString("D.CMD: The first line of a macro must begin with the node address.\r\n\r\n"
+                    "DELAY 15"));
+        addRow("syntax", QByteArray("a.cmd\r\ns.cmd\r\n"),
+            QString("Download Aborted!\r\n\r\nError found in file S.CMD."));
+        addRow("41 files", QByteArray("a.cmd\r\n").repeated(41),
+            QString("C.CMB cannot be used: it has 41 lines naming 41 files, and a combination "
+                    "holds at most 40 files (the TYX directory has 40 names) in at most 255 "
+                    "lines."));
+        addRow("no files", QByteArray("BootMacro=1\r\n"),
+            QString("C.CMB lists no command files: there is nothing to download."));
+    }
+    void refused()
+    {
+        QFETCH(QByteArray, cmb);
+        QFETCH(QString, message);
+        Rig r;
+        writeFixture(r.dir.filePath("a.cmd"), "1 HO\r\n");
+        writeFixture(r.dir.filePath("d.cmd"), "DELAY 3\r\n1 HO\r\n");
+        writeFixture(r.dir.filePath("s.cmd"), "1 HO\r\n1 HO \r\n");
+        r.download(cmb);
+        QCOMPARE(r.lines, Lines());
+        QCOMPARE(r.u->combo.lastDownload, Outcome::NotStarted);
+        QVERIFY(r.u->windowEnabled && !r.u->Form1Visible);
+        QVERIFY2(
+            r.prompter.texts().last().startsWith(message), qPrintable(r.prompter.texts().last()));
+    }
+};
+
+QTEST_GUILESS_MAIN(TstCombo)
+#include "tst_combo.moc"
