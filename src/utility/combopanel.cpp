@@ -52,15 +52,16 @@ void ComboPanel::tell(const QString& text, PromptIcon icon)
     u.prompter.message(text, icon);
 }
 
-bool ComboPanel::plainName(const QString& name)
+bool ComboPanel::plainName(Prompter& prompter, const QString& name)
 {
     // The chooser's start text "Use extension   *.CMB" passes the extension check;
     // neither it nor a path may become a file of its own.
     for (const QChar c : QStringLiteral("/\\*?\"<>|")) {
         if (name.contains(c)) {
-            tell(QStringLiteral("\"%1\" cannot be the name of a combination file: a name in the "
-                                "working directory holds no / \\ * ? \" < > |.")
-                     .arg(name),
+            prompter.message(
+                QStringLiteral("\"%1\" cannot be the name of a combination file: a name in the "
+                               "working directory holds no / \\ * ? \" < > |.")
+                    .arg(name),
                 PromptIcon::Critical);
             return false;
         }
@@ -70,11 +71,16 @@ bool ComboPanel::plainName(const QString& name)
 
 // ------------------------------------------------------------------ chooser
 
+QStringList ComboPanel::listCombinations() const
+{
+    return QDir(u.workingDir())
+        .entryList({ QStringLiteral("*.cmb") }, QDir::Files | QDir::Readable,
+            QDir::Name | QDir::IgnoreCase);
+}
+
 void ComboPanel::fillChooser()
 {
-    ComboActive = QDir(u.workingDir())
-                      .entryList({ QStringLiteral("*.cmb") }, QDir::Files | QDir::Readable,
-                          QDir::Name | QDir::IgnoreCase);
+    ComboActive = listCombinations();
     comboActiveIndex = -1;
     ComboFileList.clear();
     comboFileListIndex = -1;
@@ -83,21 +89,32 @@ void ComboPanel::fillChooser()
     update();
 }
 
-std::optional<ComboFile::Contents> ComboPanel::readCombination(const QString& name)
+bool ComboPanel::select(const QString& name)
 {
-    QFile file(path(name));
+    ComboActive = listCombinations();
+    const qsizetype index = ComboActive.indexOf(name);
+    if (index < 0)
+        return false;
+    ComboActive_Click(int(index));
+    return true;
+}
+
+std::optional<ComboFile::Contents> ComboPanel::readCombination(
+    Prompter& prompter, const QString& dir, const QString& name)
+{
+    QFile file(QDir(dir).filePath(name));
     QByteArray bytes;
     if (file.open(QIODevice::ReadOnly))
         bytes = file.read(ComboFile::MaxBytes + 1);
     if (file.error() != QFileDevice::NoError) {
-        tell(QStringLiteral("The combination %1 could not be read: %2")
-                 .arg(QDir::toNativeSeparators(file.fileName()), file.errorString()),
+        prompter.message(QStringLiteral("The combination %1 could not be read: %2")
+                             .arg(QDir::toNativeSeparators(file.fileName()), file.errorString()),
             PromptIcon::Critical);
         return std::nullopt;
     }
     ComboFile::Contents c = ComboFile::read(bytes, asciiUpper(name));
     if (!c.error.isEmpty()) {
-        tell(c.error, PromptIcon::Critical);
+        prompter.message(c.error, PromptIcon::Critical);
         return std::nullopt;
     }
     return c;
@@ -111,7 +128,7 @@ void ComboPanel::ComboActive_Click(int index)
         comboActiveIndex = index;
         comboActiveText = ComboActive.at(index);
         if (!comboActiveText.isEmpty()) {
-            if (const auto c = readCombination(comboActiveText)) {
+            if (const auto c = readCombination(u.prompter, u.workingDir(), comboActiveText)) {
                 ComboFileList = c->files;
                 if (c->bootMacro)
                     Text1_Change(*c->bootMacro);
@@ -148,38 +165,37 @@ void ComboPanel::Command11_Click()
         tell(why, PromptIcon::Exclamation);
 }
 
+bool ComboPanel::save(Prompter& prompter, const QString& dir, const QString& name,
+    const QStringList& files, const QString& bootBox)
+{
+    const auto refuse = [&prompter](const QString& text) {
+        prompter.message(text, PromptIcon::Critical);
+        return false;
+    };
+    if (name.isEmpty())
+        return refuse(QStringLiteral("Please enter a filename."));
+    if (!asciiUpper(name).contains(QLatin1String(".CMB")))
+        return refuse(QStringLiteral("Please use the *.CMB extension for this type of file."));
+    if (files.isEmpty())
+        return refuse(QStringLiteral("Please select a file for this Combination"));
+    if (!plainName(prompter, name))
+        return false;
+    const QString refused = ComboFile::refusal(files);
+    if (!refused.isEmpty())
+        return refuse(refused);
+    const QByteArray text = ComboFile::write(bootBox, files);
+    QSaveFile file(QDir(dir).filePath(name));
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit())
+        return refuse(QStringLiteral("The combination could not be saved as %1: %2")
+                          .arg(QDir::toNativeSeparators(file.fileName()), file.errorString()));
+    prompter.message(QStringLiteral("File Saved!"), PromptIcon::Information);
+    return true;
+}
+
 void ComboPanel::Command8_Click()
 {
-    const QString name = comboActiveText;
-    if (name.isEmpty()) {
-        tell(QStringLiteral("Please enter a filename."), PromptIcon::Critical);
+    if (!save(u.prompter, u.workingDir(), comboActiveText, ComboFileList, Text1))
         return;
-    }
-    if (!asciiUpper(name).contains(QLatin1String(".CMB"))) {
-        tell(QStringLiteral("Please use the *.CMB extension for this type of file."),
-            PromptIcon::Critical);
-        return;
-    }
-    if (ComboFileList.isEmpty()) {
-        tell(QStringLiteral("Please select a file for this Combination"), PromptIcon::Critical);
-        return;
-    }
-    if (!plainName(name))
-        return;
-    const QString refused = ComboFile::refusal(ComboFileList);
-    if (!refused.isEmpty()) {
-        tell(refused, PromptIcon::Critical);
-        return;
-    }
-    const QByteArray text = ComboFile::write(Text1, ComboFileList);
-    QSaveFile file(path(name));
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
-        tell(QStringLiteral("The combination could not be saved as %1: %2")
-                 .arg(QDir::toNativeSeparators(file.fileName()), file.errorString()),
-            PromptIcon::Critical);
-        return;
-    }
-    tell(QStringLiteral("File Saved!"), PromptIcon::Information);
     const int index = comboActiveIndex;
     fillChooser();
     if (index >= 0 && index < ComboActive.size()) {
@@ -198,7 +214,7 @@ void ComboPanel::Command10_Click()
         tell(QStringLiteral("Please select a combination"), PromptIcon::Critical);
         return;
     }
-    if (plainName(name)) {
+    if (plainName(u.prompter, name)) {
         const QString file = path(name);
         if (!QFileInfo(file).isFile()) {
             tell(QStringLiteral("There is no combination file \"%1\" to delete.").arg(name),
@@ -298,15 +314,21 @@ void ComboPanel::MacExeCmd_Click()
         tell(QStringLiteral("Please Select a Macro/File"), PromptIcon::Critical);
         return;
     }
+    executeMacro(comboFileListIndex + 1);
+}
+
+bool ComboPanel::executeMacro(int n)
+{
     if (!u.core.link.isOpen()) {
         tell(PortText, PromptIcon::Critical);
-        return;
+        return false;
     }
     // Node 0 whatever the download settings say: every controller on the line runs it.
-    const QString line = QStringLiteral("0 ME") + withSign(comboFileListIndex + 1) + u'\r';
+    const QString line = QStringLiteral("0 ME") + withSign(n) + u'\r';
     u.core.answers.answerMarker = line;
     u.core.link.write(toWire(line));
     u.core.link.waitForDrain();
+    return u.core.link.isOpen();
 }
 
 QList<ComboPanel::Plan> ComboPanel::plan(const QStringList& files)
@@ -377,7 +399,7 @@ void ComboPanel::DnLdCombo_Click()
     // Everything that would end the download part way is found before the first line.
     u.prep.setWorkingDir(u.workingDir());
     p.workingDir = u.workingDir();
-    const auto combination = readCombination(name);
+    const auto combination = readCombination(u.prompter, u.workingDir(), name);
     if (!combination)
         return;
     if (combination->files.isEmpty()) {

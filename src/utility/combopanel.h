@@ -36,6 +36,8 @@ public:
     // ---- Chooser ----
     // Lists the combination files, empties the combination list and loads the first.
     void fillChooser();
+    // Lists the combination files and loads `name`; false when it is not one of them.
+    bool select(const QString& name);
     void ComboActive_Click(int index);
     void Command13_Click(); // New
     void Command12_Click(); // Clear List
@@ -57,6 +59,18 @@ public:
     void DnLdCombo_Click();
     UtilityCore::Outcome lastDownload = UtilityCore::Outcome::NotStarted;
     void MacExeCmd_Click();
+    // Tells the controller to run macro n (from 1); false after a message when the
+    // port is closed.
+    bool executeMacro(int n);
+
+    // Save's checks and its atomic write of combination `name` in `dir`; false after
+    // the message.
+    static bool save(Prompter& prompter, const QString& dir, const QString& name,
+        const QStringList& files, const QString& bootBox);
+    // Reads combination `name` of `dir`; nothing (after a message) when it cannot be read
+    // or is refused.
+    static std::optional<ComboFile::Contents> readCombination(
+        Prompter& prompter, const QString& dir, const QString& name);
 
     // Values of the last combination download, entry n for macro n (entry 0 unused).
     int MacroIndex = 1;
@@ -76,9 +90,6 @@ private:
         Missing, // left out after the "File Not Found" message
         Empty, // left out after its own message: PrepFile would keep the earlier macro
     };
-    // Reads a combination file of the working directory; nothing (after a message)
-    // when it cannot be read or is refused.
-    std::optional<ComboFile::Contents> readCombination(const QString& name);
     // Prepares every listed file as the download will, with the running base address,
     // and refuses the combination (after the message) when one would stop the download
     // part way or would not be stored as prepared. Empty when refused.
@@ -88,8 +99,9 @@ private:
     // A message box with an OK button.
     void tell(const QString& text, PromptIcon icon);
     QString path(const QString& name) const;
+    QStringList listCombinations() const;
     // A chooser text that names a file of the working directory itself; false after
     // a message.
-    bool plainName(const QString& name);
+    static bool plainName(Prompter& prompter, const QString& name);
     void update() { Q_EMIT u.changed(); }
 };
