@@ -1,5 +1,6 @@
-// The combination file "*.CMB" byte for byte: what Save writes, and how any file the
-// operator edited reads.
+// Reading a combination file "*.CMB" the operator may have edited: boot lines anywhere
+// and in any case (the last one wins); every other line, an empty one too, names a
+// file; too many files or lines refuse the file. (Writing: tst_combo's Save table.)
 
 #include "../common/datarow.h"
 
@@ -14,41 +15,9 @@ class TstComboFile : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void write_data()
-    {
-        addColumns<QString, QStringList, QByteArray>("box", "files", "bytes");
-        addRow("two files, boot 2", QString("2"), QStringList { "a.cmd", "b.txt" },
-            QByteArray("BootMacro=2\r\na.cmd\r\nb.txt\r\n"));
-        addRow("not a number", QString("x1"), QStringList { "a.cmd" },
-            QByteArray("BootMacro=0\r\na.cmd\r\n"));
-        addRow("fraction kept", QString(" +02.50x"), QStringList { "a.cmd" },
-            QByteArray("BootMacro=2.5\r\na.cmd\r\n"));
-        addRow("negative", QString("-3"), QStringList { "" }, QByteArray("BootMacro=-3\r\n\r\n"));
-    }
-    void write()
-    {
-        QFETCH(QString, box);
-        QFETCH(QStringList, files);
-        QFETCH(QByteArray, bytes);
-        QCOMPARE(ComboFile::refusal(files), QString());
-        QCOMPARE(ComboFile::write(box, files), bytes);
-    }
-
-    void refusal()
-    {
-        QVERIFY(!ComboFile::refusal(QStringList(41, "a.cmd")).isEmpty());
-        QVERIFY(ComboFile::refusal(QStringList(40, "a.cmd")).isEmpty());
-        for (const QString& name :
-            QStringList { "a\nb.cmd", "x bootMacro=1", QString(QChar(0x65e5)) })
-            QCOMPARE(ComboFile::refusal({ name }),
-                "The file name \"" + name + "\" cannot be kept in a combination file.");
-    }
-
-    // Boot lines anywhere and in any case, the last one winning; every other line,
-    // an empty one too, names a file.
     void read_data()
     {
-        addColumns<QByteArray, QStringList, Boot>("bytes", "files", "boot");
+        addColumns<QByteArray, QStringList, Boot>("bytes", "files", "boot"); // no files: refused
         addRow("as saved", QByteArray("BootMacro=2\r\na.cmd\r\nb.txt\r\n"),
             QStringList { "a.cmd", "b.txt" }, Boot("2"));
         addRow("lower case, last wins", QByteArray("a.cmd\nbootmacro=1\n\nx BootMacro=3 y\r"),
