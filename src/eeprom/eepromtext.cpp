@@ -8,12 +8,6 @@ namespace EepromText {
 
 namespace {
 const QLatin1String Zeros("00");
-
-// Characters the stored text may begin with: "/", the digits and ":".
-bool startsStoredText(QChar c)
-{
-    return c.unicode() >= 47 && c.unicode() <= 58;
-}
 } // namespace
 
 std::optional<int> takeRuleA(QString& text)

@@ -39,6 +39,12 @@ struct TableEntry
 };
 TableEntry tableEntryFromAnswers(QString text);
 
+// Characters the stored text may begin with: "/", the digits and ":".
+inline bool startsStoredText(QChar c)
+{
+    return c.unicode() >= 47 && c.unicode() <= 58;
+}
+
 // The bytes a single-file download stores for "macro.tmp": each line upper-cased and
 // ended by CR; leading characters of the first line outside "/", the digits and ":"
 // are left out. A first line that begins with anything but blanks and such a

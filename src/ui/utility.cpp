@@ -3,10 +3,12 @@
 #include "ui/form1.h"
 #include "ui/form3.h"
 
+#include "utility/combopanel.h"
 #include "utility/utilitycore.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -78,7 +80,7 @@ void utility::buildUi()
 {
     auto* top = new QVBoxLayout(this);
     auto* modes = new QHBoxLayout;
-    const auto button
+    const ButtonMaker button
         = [this](QWidget* parent, const QString& name, const QString& label, const QString& tip) {
               auto* b = named(new QPushButton(label, parent), name);
               if (!tip.isEmpty())
@@ -154,7 +156,7 @@ void utility::buildUi()
 
     m_comboFrame
         = named(new QGroupBox(QStringLiteral("Combination"), this), QStringLiteral("ComboFrame"));
-    new QVBoxLayout(m_comboFrame);
+    buildComboFrame(button);
     top->addWidget(m_comboFrame);
 
     m_hiddenFrame
@@ -185,6 +187,115 @@ void utility::buildUi()
     connect(m_filename2, &QLineEdit::textEdited, this,
         [this](const QString& t) { m_core.Filename2 = t; });
     connect(m_boot, &QCheckBox::toggled, this, [this](bool on) { m_core.BootExecute = on; });
+}
+
+void utility::buildComboFrame(const ButtonMaker& button)
+{
+    QGroupBox* frame = m_comboFrame;
+    auto* grid = new QGridLayout(frame);
+    m_comboActive = named(new QComboBox(frame), QStringLiteral("ComboActive"));
+    m_comboActive->setEditable(true);
+    m_comboActive->setInsertPolicy(QComboBox::NoInsert);
+    m_comboFileList = named(new QListWidget(frame), QStringLiteral("ComboFileList"));
+    m_comboFileList->setToolTip(
+        QStringLiteral("Double click on file to remove it from Combination"));
+    m_text1 = named(new QLineEdit(frame), QStringLiteral("Text1"));
+    m_text1->setToolTip(
+        QStringLiteral("Sets which macro in the Combination will execute on Boot (0 = none)"));
+    auto* selection = named(
+        new QGroupBox(QStringLiteral("File Selection"), frame), QStringLiteral("File2Frame"));
+    m_file2 = named(new QListWidget(selection), QStringLiteral("File2"));
+    m_file2->setToolTip(QStringLiteral("Double click on file to add it to combination list"));
+    (new QVBoxLayout(selection))->addWidget(m_file2);
+    m_comboDirList = named(new QListWidget(frame), QStringLiteral("ComboDirList"));
+    m_comboDirList->setVisible(false);
+
+    auto* add = button(frame, QStringLiteral("AddFileCmd"), QStringLiteral("Add"), QString());
+    auto* remove = button(frame, QStringLiteral("DelFileCmd"), QStringLiteral("Delete"), QString());
+    auto* fresh = button(frame, QStringLiteral("Command13"), QStringLiteral("New"), QString());
+    auto* clear
+        = button(frame, QStringLiteral("Command12"), QStringLiteral("Clear List"), QString());
+    auto* edit = button(
+        frame, QStringLiteral("Command11"), QStringLiteral("Edit Selected File"), QString());
+    auto* save = button(frame, QStringLiteral("Command8"), QStringLiteral("Save"), QString());
+    auto* erase = button(frame, QStringLiteral("Command10"), QStringLiteral("Delete"), QString());
+    auto* download = button(
+        frame, QStringLiteral("DnLdCombo"), QStringLiteral("Download Combination"), QString());
+    auto* execute = button(
+        frame, QStringLiteral("MacExeCmd"), QStringLiteral("Execute Macro Selected"), QString());
+
+    auto* chooser = new QHBoxLayout;
+    chooser->addWidget(m_comboActive, 1);
+    for (QPushButton* b : { fresh, save, erase })
+        chooser->addWidget(b);
+    grid->addLayout(chooser, 0, 0, 1, 3);
+    grid->addWidget(m_comboFileList, 1, 0, 6, 1);
+    grid->addWidget(add, 1, 1);
+    grid->addWidget(remove, 2, 1);
+    grid->addWidget(clear, 3, 1);
+    grid->addWidget(edit, 4, 1);
+    grid->addWidget(new QLabel(QStringLiteral("Boot Macro"), frame), 5, 1);
+    grid->addWidget(m_text1, 6, 1);
+    grid->addWidget(selection, 1, 2, 6, 1);
+    grid->addWidget(download, 7, 0);
+    grid->addWidget(execute, 7, 1);
+    grid->addWidget(m_comboDirList, 8, 0);
+
+    ComboPanel& c = m_core.combo;
+    connect(m_comboActive, &QComboBox::activated, &c, &ComboPanel::ComboActive_Click);
+    connect(m_comboActive->lineEdit(), &QLineEdit::textEdited, this, [&c](const QString& t) {
+        // A name typed, not chosen: Save writes it, Download needs a chosen one.
+        c.comboActiveText = t;
+        c.comboActiveIndex = -1;
+    });
+    connect(m_comboFileList, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
+        m_core.combo.ComboFileList_Click(m_comboFileList->row(item));
+    });
+    connect(m_comboFileList, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
+        m_core.combo.ComboFileList_Click(m_comboFileList->row(item));
+        m_core.combo.ComboFileList_DblClick();
+    });
+    connect(m_text1, &QLineEdit::textEdited, &c, &ComboPanel::Text1_Change);
+    connect(m_file2, &QListWidget::itemClicked, this,
+        [this](QListWidgetItem* item) { m_core.combo.File2_Click(m_file2->row(item)); });
+    connect(m_file2, &QListWidget::itemDoubleClicked, this,
+        [this](QListWidgetItem* item) { m_core.combo.File2_DblClick(m_file2->row(item)); });
+    connect(add, &QPushButton::clicked, &c, &ComboPanel::AddFileCmd_Click);
+    connect(remove, &QPushButton::clicked, &c, &ComboPanel::DelFileCmd_Click);
+    connect(fresh, &QPushButton::clicked, &c, &ComboPanel::Command13_Click);
+    connect(clear, &QPushButton::clicked, &c, &ComboPanel::Command12_Click);
+    connect(edit, &QPushButton::clicked, &c, &ComboPanel::Command11_Click);
+    connect(save, &QPushButton::clicked, &c, &ComboPanel::Command8_Click);
+    connect(erase, &QPushButton::clicked, &c, &ComboPanel::Command10_Click);
+    connect(download, &QPushButton::clicked, &c, &ComboPanel::DnLdCombo_Click);
+    connect(execute, &QPushButton::clicked, &c, &ComboPanel::MacExeCmd_Click);
+}
+
+void utility::refreshComboFrame()
+{
+    const ComboPanel& c = m_core.combo;
+    QStringList listed;
+    for (int i = 0; i < m_comboActive->count(); ++i)
+        listed << m_comboActive->itemText(i);
+    if (listed != c.ComboActive) {
+        const QSignalBlocker block(m_comboActive);
+        m_comboActive->clear();
+        m_comboActive->addItems(c.ComboActive);
+    }
+    if (m_comboActive->currentIndex() != c.comboActiveIndex) {
+        const QSignalBlocker block(m_comboActive);
+        m_comboActive->setCurrentIndex(c.comboActiveIndex);
+    }
+    if (m_comboActive->currentText() != c.comboActiveText) {
+        const QSignalBlocker block(m_comboActive);
+        m_comboActive->setEditText(c.comboActiveText);
+    }
+    setList(m_comboDirList, c.ComboActive);
+    setList(m_comboFileList, c.ComboFileList);
+    if (m_comboFileList->currentRow() != c.comboFileListIndex)
+        m_comboFileList->setCurrentRow(c.comboFileListIndex);
+    setText(m_text1, c.Text1);
+    setList(m_file2, c.File2);
 }
 
 void utility::showWindow()
@@ -222,6 +333,7 @@ void utility::refreshView()
     m_labelTotBytes->setText(c.LabelTotBytes);
     setText(m_text3, c.Text3);
     setText(m_text4, c.Text4);
+    refreshComboFrame();
     m_form1->refreshView();
     m_form3->refreshView();
     m_refreshing = false;
@@ -247,7 +359,9 @@ void utility::mouseDoubleClickEvent(QMouseEvent* e)
 bool utility::event(QEvent* e)
 {
     // The file list follows the directory whenever the window comes to the front.
-    if (e->type() == QEvent::WindowActivate && m_core.shown)
+    if (e->type() == QEvent::WindowActivate && m_core.shown) {
         m_core.Form_Paint();
+        m_core.combo.refreshFile2();
+    }
     return QWidget::event(e);
 }

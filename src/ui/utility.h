@@ -2,14 +2,17 @@
 
 #include <QHash>
 #include <QWidget>
+#include <functional>
 
 class Form1;
 class Form3;
 class QCheckBox;
+class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
+class QPushButton;
 class UtilityCore;
 
 // The download window: the mode buttons and the three panels in one place, the
@@ -36,7 +39,11 @@ protected:
     bool event(QEvent* e) override;
 
 private:
+    using ButtonMaker = std::function<QPushButton*(
+        QWidget* parent, const QString& name, const QString& label, const QString& tip)>;
     void buildUi();
+    void buildComboFrame(const ButtonMaker& button);
+    void refreshComboFrame();
     QWidget* control(const QString& name) const { return m_controls.value(name); }
     template <typename T> T* named(T* widget, const QString& name);
 
@@ -55,6 +62,11 @@ private:
     QLabel* m_labelTotBytes = nullptr;
     QLineEdit* m_text3 = nullptr;
     QLineEdit* m_text4 = nullptr;
+    QComboBox* m_comboActive = nullptr;
+    QListWidget* m_comboFileList = nullptr;
+    QLineEdit* m_text1 = nullptr;
+    QListWidget* m_file2 = nullptr;
+    QListWidget* m_comboDirList = nullptr;
     Form1* m_form1 = nullptr;
     Form3* m_form3 = nullptr;
     bool m_refreshing = false;

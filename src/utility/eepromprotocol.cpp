@@ -2,6 +2,7 @@
 
 #include "core/numbers.h"
 #include "core/prompter.h"
+#include "core/text.h"
 #include "eeprom/eepromtext.h"
 #include "eeprom/memorymap.h"
 #include "link/answerchannel.h"
@@ -71,28 +72,8 @@ void EepromProtocol::DownloadFile()
     }
     Started = true;
 
-    if (VerifyDownload) {
-        for (;;) {
-            ++ChecksumRetries;
-            m_sender.send(QStringLiteral(" EEC 0"), 6);
-            if (portGone()) {
-                DownloadFailed = true;
-                return;
-            }
-            if (ChecksumRetries > 5) {
-                m_prompter.message(
-                    QStringLiteral("TYX did not return correct Checksum.\r\n"
-                                   "This TYX may not be capable of calculating checksums.\r\n"
-                                   "Please go to the Setup Menu to disable Checksum calculation."),
-                    PromptIcon::Critical);
-                DownloadFailed = true;
-                return;
-            }
-            GetChecksum();
-            if (DeviceChecksum == 0)
-                break;
-        }
-    }
+    if (VerifyDownload && !ResetChecksum())
+        return;
 
     m_sender.send(QStringLiteral(" EES 501"), 6);
     m_sender.send(QStringLiteral(" EEN") + withSign(BootFlag), 1);
@@ -143,6 +124,48 @@ void EepromProtocol::DownloadFile()
     }
 }
 
+void EepromProtocol::DownloadMacro()
+{
+    QFile file(QDir(workingDir).filePath(QStringLiteral("macro.tmp")));
+    QByteArray macro;
+    if (file.open(QIODevice::ReadOnly))
+        macro = file.readAll();
+    m_sender.waitTicks(25 * DownloadDelay);
+    if (macro.isEmpty()) {
+        m_prompter.message(QStringLiteral("Command file is empty."));
+        return;
+    }
+    int counter = 6;
+    for (const TextLine& line : splitLines(macro)) {
+        const QString text = asciiUpper(line.text);
+        // Until a byte is stored, a line that does not begin with the node address is
+        // left out whole. (The combination download refuses such a macro before it
+        // sends anything, so its sizes and jump addresses always hold.)
+        if (counter == 6 && (text.isEmpty() || !EepromText::startsStoredText(text.front())))
+            continue;
+        for (QChar c : text) {
+            if (portGone()) {
+                DownloadFailed = true;
+                return;
+            }
+            m_sender.send(QStringLiteral(" EED ") + c, 1);
+            addToSum(c.unicode() & 0xFF);
+            ++counter;
+            m_sender.send(QStringLiteral(" EEW"), 1);
+            Q_EMIT progressChanged(
+                int(std::min<double>(100, counter * 1.3 / double(macro.size()) * 100)));
+            if (CancelRequested)
+                return;
+        }
+        m_sender.send(QStringLiteral(" EED "), 1); // the CR that ends the line is the byte
+        addToSum('\r');
+        ++counter;
+        m_sender.send(QStringLiteral(" EEW"), 1);
+    }
+    if (portGone())
+        DownloadFailed = true;
+}
+
 void EepromProtocol::SetDefaultFat(int size)
 {
     m_sender.send(QStringLiteral(" EES 516"), 6);
@@ -164,9 +187,39 @@ void EepromProtocol::SetDefaultFat(int size)
         verify();
 }
 
+bool EepromProtocol::ResetChecksum()
+{
+    ChecksumRetries = 0;
+    for (;;) {
+        ++ChecksumRetries;
+        m_sender.send(QStringLiteral(" EEC 0"), 6);
+        if (portGone()) {
+            DownloadFailed = true;
+            return false;
+        }
+        if (ChecksumRetries > 5) {
+            m_prompter.message(
+                QStringLiteral("TYX did not return correct Checksum.\r\n"
+                               "This TYX may not be capable of calculating checksums.\r\n"
+                               "Please go to the Setup Menu to disable Checksum calculation."),
+                PromptIcon::Critical);
+            DownloadFailed = true;
+            return false;
+        }
+        GetChecksum();
+        if (DeviceChecksum == 0)
+            return true;
+    }
+}
+
 void EepromProtocol::verify()
 {
     GetChecksum();
+    CompareChecksum();
+}
+
+void EepromProtocol::CompareChecksum()
+{
     if (portGone()) {
         DownloadFailed = true;
         return;

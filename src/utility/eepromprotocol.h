@@ -53,6 +53,18 @@ public:
     // The single-file download of "macro.tmp": checksum reset, header, text and, for a
     // single file, the address table, the verification and the directory name.
     void DownloadFile();
+    // The text of "macro.tmp" alone, from the current write address on: one macro of a
+    // combination. Leaves DownloadFailed set when the port went away.
+    void DownloadMacro();
+    // The checksum reset that begins a verified download: " EEC 0" until the
+    // controller reads 0, at most five times; false (DownloadFailed set, after its
+    // message unless the port went away) when it never did.
+    bool ResetChecksum();
+    // The end of a verified download: DeviceChecksum (read by GetChecksum) compared
+    // with DownloadSum; a mismatch marks the memory incomplete, says so and sets
+    // DownloadFailed.
+    void CompareChecksum();
+    void addToSum(int value) { DownloadSum = ((DownloadSum + value) % 256 + 256) % 256; }
     void SetDefaultFat(int size);
     void StoreFileDescription(int& address);
     void GetChecksum();
@@ -96,7 +108,6 @@ Q_SIGNALS:
 private:
     // True when the running procedure must stop: the port went away (noted in PortLost).
     bool portGone();
-    void addToSum(int value) { DownloadSum = ((DownloadSum + value) % 256 + 256) % 256; }
     QString readAnswers(); // ends reading and hands over the collected answers
     void verify();
 

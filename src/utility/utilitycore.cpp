@@ -1,5 +1,7 @@
 #include "utilitycore.h"
 
+#include "combopanel.h"
+
 #include "core/numbers.h"
 #include "core/text.h"
 #include "core/prompter.h"
@@ -22,6 +24,7 @@ UtilityCore::UtilityCore(TerminalCore& core_, Prompter& prompter_, QObject* pare
     , sender(core_.link, core_.answers, TickTimer::instance())
     , protocol(sender, core_.answers, core_.link, prompter_)
     , prep(prompter_)
+    , combo(*new ComboPanel(*this, this))
 {
     sender.node = [this] { return TxTNode; };
     sender.downloadDelay = [this] { return protocol.DownloadDelay; };
@@ -187,6 +190,8 @@ void UtilityCore::Command7_Click()
     ComboFrameVisible = true;
     DownFrameVisible = false;
     UpFrameVisible = false;
+    combo.refreshFile2();
+    combo.fillChooser();
     update();
 }
 

@@ -10,6 +10,7 @@
 #include <QString>
 #include <QStringList>
 
+class ComboPanel;
 class Prompter;
 class TerminalCore;
 class TickTimer;
@@ -33,6 +34,7 @@ public:
     EepromProtocol protocol;
     MacroPrep prep;
     ExternalEditor editor;
+    ComboPanel& combo; // the combination panel (a child of this object)
 
     // ---- Window ----
     bool shown = false; // between Form_Load and exitall

@@ -10,3 +10,5 @@ ZZ_CLI_COMMAND("download", runDownload, "download FILE [--boot] [--reset] [--nod
 ZZ_CLI_COMMAND("dir", runDir, "dir [--node N] [--delay MS]   read the TYX macro directory and print the stored macros and the bytes stored")
 ZZ_CLI_COMMAND("stop", runStop, "stop [--node N] [--delay MS]   stop running macros (\" ME 0\" twenty times)")
 ZZ_CLI_COMMAND("run", runRun, "run FILE [--repeat] [--passes N]   run a command file as Execute does (repeat question: No; --repeat: Yes)")
+ZZ_CLI_COMMAND("combo", runCombo, "combo save NAME.CMB [--boot-macro N] FILE...   write a combination as \"Save\" does\n  combo show NAME.CMB   print its boot macro line and its files\n  combo download NAME.CMB [--reset] [--node N] [--delay MS] [--verify|--no-verify]   download it as \"Download Combination\" does (--reset: answer the reset question Yes)")
+ZZ_CLI_COMMAND("macro", runMacro, "macro run N   run stored macro N as \"Execute Macro Selected\" does (\"0 ME N\")")

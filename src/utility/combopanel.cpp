@@ -1,0 +1,557 @@
+#include "combopanel.h"
+
+#include "core/numbers.h"
+#include "core/prompter.h"
+#include "core/text.h"
+#include "eeprom/eepromtext.h"
+#include "eeprom/memorymap.h"
+#include "link/answerchannel.h"
+#include "link/framing.h"
+#include "link/seriallink.h"
+#include "terminal/terminalcore.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+using Outcome = UtilityCore::Outcome;
+
+namespace {
+
+// Keeps what a preparation said instead of showing it, so that a trial run shows
+// only the messages of a file that refuses the combination.
+class RecordingPrompter : public Prompter
+{
+public:
+    PromptAnswer show(const PromptMessage& message) override
+    {
+        shown << message;
+        return message.defaultAnswer;
+    }
+    QList<PromptMessage> shown;
+};
+
+const QString PortText = QStringLiteral("Serial Port not configured properly!");
+
+} // namespace
+
+ComboPanel::ComboPanel(UtilityCore& utility, QObject* parent)
+    : QObject(parent)
+    , u(utility)
+{
+}
+
+QString ComboPanel::path(const QString& name) const
+{
+    return QDir(u.workingDir()).filePath(name);
+}
+
+void ComboPanel::tell(const QString& text, PromptIcon icon)
+{
+    u.prompter.message(text, icon);
+}
+
+bool ComboPanel::plainName(Prompter& prompter, const QString& name)
+{
+    // The chooser's start text "Use extension   *.CMB" passes the extension check;
+    // neither it nor a path may become a file of its own.
+    for (const QChar c : QStringLiteral("/\\*?\"<>|")) {
+        if (name.contains(c)) {
+            prompter.message(
+                QStringLiteral("\"%1\" cannot be the name of a combination file: a name in the "
+                               "working directory holds no / \\ * ? \" < > |.")
+                    .arg(name),
+                PromptIcon::Critical);
+            return false;
+        }
+    }
+    return true;
+}
+
+// ------------------------------------------------------------------ chooser
+
+QStringList ComboPanel::listCombinations() const
+{
+    return QDir(u.workingDir())
+        .entryList({ QStringLiteral("*.cmb") }, QDir::Files | QDir::Readable,
+            QDir::Name | QDir::IgnoreCase);
+}
+
+void ComboPanel::fillChooser()
+{
+    ComboActive = listCombinations();
+    comboActiveIndex = -1;
+    ComboFileList.clear();
+    comboFileListIndex = -1;
+    if (!ComboActive.isEmpty())
+        ComboActive_Click(0);
+    update();
+}
+
+bool ComboPanel::select(const QString& name)
+{
+    ComboActive = listCombinations();
+    const qsizetype index = ComboActive.indexOf(name);
+    if (index < 0)
+        return false;
+    ComboActive_Click(int(index));
+    return true;
+}
+
+std::optional<ComboFile::Contents> ComboPanel::readCombination(
+    Prompter& prompter, const QString& dir, const QString& name)
+{
+    QFile file(QDir(dir).filePath(name));
+    QByteArray bytes;
+    if (file.open(QIODevice::ReadOnly))
+        bytes = file.read(ComboFile::MaxBytes + 1);
+    if (file.error() != QFileDevice::NoError) {
+        prompter.message(QStringLiteral("The combination %1 could not be read: %2")
+                             .arg(QDir::toNativeSeparators(file.fileName()), file.errorString()),
+            PromptIcon::Critical);
+        return std::nullopt;
+    }
+    ComboFile::Contents c = ComboFile::read(bytes, asciiUpper(name));
+    if (!c.error.isEmpty()) {
+        prompter.message(c.error, PromptIcon::Critical);
+        return std::nullopt;
+    }
+    return c;
+}
+
+void ComboPanel::ComboActive_Click(int index)
+{
+    ComboFileList.clear();
+    comboFileListIndex = -1;
+    if (index >= 0 && index < ComboActive.size()) {
+        comboActiveIndex = index;
+        comboActiveText = ComboActive.at(index);
+        if (!comboActiveText.isEmpty()) {
+            if (const auto c = readCombination(u.prompter, u.workingDir(), comboActiveText)) {
+                ComboFileList = c->files;
+                if (c->bootMacro)
+                    Text1_Change(*c->bootMacro);
+            }
+        }
+    }
+    update();
+}
+
+void ComboPanel::Command13_Click()
+{
+    comboActiveIndex = -1;
+    comboActiveText = QStringLiteral(" ");
+    ComboFileList.clear();
+    comboFileListIndex = -1;
+    update();
+}
+
+void ComboPanel::Command12_Click()
+{
+    ComboFileList.clear();
+    comboFileListIndex = -1;
+    update();
+}
+
+void ComboPanel::Command11_Click()
+{
+    if (SelectedName.isEmpty()) {
+        tell(QStringLiteral("Please select a file or Enter new file name!"), PromptIcon::None);
+        return;
+    }
+    QString why;
+    if (!u.editor.open(path(SelectedName), &why))
+        tell(why, PromptIcon::Exclamation);
+}
+
+bool ComboPanel::save(Prompter& prompter, const QString& dir, const QString& name,
+    const QStringList& files, const QString& bootBox)
+{
+    const auto refuse = [&prompter](const QString& text) {
+        prompter.message(text, PromptIcon::Critical);
+        return false;
+    };
+    if (name.isEmpty())
+        return refuse(QStringLiteral("Please enter a filename."));
+    if (!asciiUpper(name).contains(QLatin1String(".CMB")))
+        return refuse(QStringLiteral("Please use the *.CMB extension for this type of file."));
+    if (files.isEmpty())
+        return refuse(QStringLiteral("Please select a file for this Combination"));
+    if (!plainName(prompter, name))
+        return false;
+    const QString refused = ComboFile::refusal(files);
+    if (!refused.isEmpty())
+        return refuse(refused);
+    const QByteArray text = ComboFile::write(bootBox, files);
+    QSaveFile file(QDir(dir).filePath(name));
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit())
+        return refuse(QStringLiteral("The combination could not be saved as %1: %2")
+                          .arg(QDir::toNativeSeparators(file.fileName()), file.errorString()));
+    prompter.message(QStringLiteral("File Saved!"), PromptIcon::Information);
+    return true;
+}
+
+void ComboPanel::Command8_Click()
+{
+    if (!save(u.prompter, u.workingDir(), comboActiveText, ComboFileList, Text1))
+        return;
+    const int index = comboActiveIndex;
+    fillChooser();
+    if (index >= 0 && index < ComboActive.size()) {
+        ComboActive_Click(index);
+    } else {
+        comboActiveIndex = -1;
+        comboActiveText.clear();
+    }
+    update();
+}
+
+void ComboPanel::Command10_Click()
+{
+    const QString name = comboActiveText;
+    if (name.size() < 4) {
+        tell(QStringLiteral("Please select a combination"), PromptIcon::Critical);
+        return;
+    }
+    if (plainName(u.prompter, name)) {
+        const QString file = path(name);
+        if (!QFileInfo(file).isFile()) {
+            tell(QStringLiteral("There is no combination file \"%1\" to delete.").arg(name),
+                PromptIcon::Exclamation);
+        } else if (u.prompter.ask(
+                       QStringLiteral("Are you sure you want to delete the following Combination: ")
+                           + asciiUpper(name) + QStringLiteral("?"),
+                       PromptButtons::YesNo, PromptIcon::Question, PromptAnswer::No)
+                == PromptAnswer::Yes
+            && !QFile::remove(file)) {
+            tell(QStringLiteral("%1 could not be deleted.").arg(QDir::toNativeSeparators(file)),
+                PromptIcon::Critical);
+        }
+    }
+    comboActiveText.clear();
+    fillChooser();
+}
+
+// ------------------------------------------------------------------ lists
+
+void ComboPanel::refreshFile2()
+{
+    const QStringList files = QDir(u.workingDir())
+                                  .entryList({ QStringLiteral("*.cmd"), QStringLiteral("*.txt") },
+                                      QDir::Files | QDir::Readable, QDir::Name | QDir::IgnoreCase);
+    if (files != File2) {
+        File2 = files;
+        update();
+    }
+}
+
+void ComboPanel::File2_Click(int index)
+{
+    if (index < 0 || index >= File2.size())
+        return;
+    SelectedName = File2.at(index);
+    update();
+}
+
+void ComboPanel::File2_DblClick(int index)
+{
+    if (index < 0 || index >= File2.size()) {
+        tell(SelectText, PromptIcon::Exclamation);
+        return;
+    }
+    SelectedName = File2.at(index);
+    ComboFileList << SelectedName;
+    update();
+}
+
+void ComboPanel::AddFileCmd_Click()
+{
+    if (SelectedName.isEmpty()) {
+        tell(SelectText, PromptIcon::Exclamation);
+        return;
+    }
+    ComboFileList << SelectedName;
+    update();
+}
+
+void ComboPanel::DelFileCmd_Click()
+{
+    if (comboFileListIndex < 0 || comboFileListIndex >= ComboFileList.size()) {
+        tell(SelectText, PromptIcon::Exclamation);
+        return;
+    }
+    ComboFileList.removeAt(comboFileListIndex);
+    comboFileListIndex = -1;
+    update();
+}
+
+void ComboPanel::ComboFileList_Click(int index)
+{
+    comboFileListIndex = index >= 0 && index < ComboFileList.size() ? index : -1;
+    update();
+}
+
+void ComboPanel::ComboFileList_DblClick()
+{
+    DelFileCmd_Click();
+}
+
+void ComboPanel::Text1_Change(const QString& text)
+{
+    Text1 = text;
+    const int n = ComboFile::bootValue(text);
+    if (n >= 1 && n <= ComboFileList.size())
+        comboFileListIndex = n - 1;
+    update();
+}
+
+// ------------------------------------------------------------------ the controller
+
+void ComboPanel::MacExeCmd_Click()
+{
+    if (comboFileListIndex < 0 || comboFileListIndex >= ComboFileList.size()) {
+        tell(QStringLiteral("Please Select a Macro/File"), PromptIcon::Critical);
+        return;
+    }
+    executeMacro(comboFileListIndex + 1);
+}
+
+bool ComboPanel::executeMacro(int n)
+{
+    if (!u.core.link.isOpen()) {
+        tell(PortText, PromptIcon::Critical);
+        return false;
+    }
+    // Node 0 whatever the download settings say: every controller on the line runs it.
+    const QString line = QStringLiteral("0 ME") + withSign(n) + u'\r';
+    u.core.answers.answerMarker = line;
+    u.core.link.write(toWire(line));
+    u.core.link.waitForDrain();
+    return u.core.link.isOpen();
+}
+
+QList<ComboPanel::Plan> ComboPanel::plan(const QStringList& files)
+{
+    RecordingPrompter quiet;
+    MacroPrep trial(quiet, u.workingDir());
+    QList<Plan> plans;
+    for (const QString& file : files) {
+        quiet.shown.clear();
+        trial.MacroFileName = file;
+        QString name = file;
+        const PrepResult r = trial.PrepFile(name);
+        if (asciiUpper(name) == MacroPrep::notFound()) {
+            plans << Plan::Missing;
+            continue;
+        }
+        if (r == PrepResult::Empty) {
+            plans << Plan::Empty;
+            continue;
+        }
+        if (r != PrepResult::Prepared) {
+            // A check that fails part way would leave the controller's memory with the
+            // header and some macros but no address table: say it now, send nothing.
+            for (const PromptMessage& m : std::as_const(quiet.shown))
+                u.prompter.show(m);
+            return {};
+        }
+        // The controller keeps nothing of a first line that does not begin with the
+        // node address, which would shift this macro's jumps and every later macro.
+        const QString first = splitLines(trial.MacroText).value(0).text;
+        if (first.isEmpty() || !EepromText::startsStoredText(first.front())) {
+            tell(asciiUpper(file) + QStringLiteral(": ")
+                    + QString::fromLatin1(EepromText::FirstLineText) + QStringLiteral("\r\n\r\n")
+                    + first,
+                PromptIcon::Critical);
+            return {};
+        }
+        trial.MacroBaseAddress += int(trial.MacroText.size());
+        plans << Plan::Store;
+    }
+    return plans;
+}
+
+void ComboPanel::DnLdCombo_Click()
+{
+    lastDownload = Outcome::NotStarted;
+    EepromProtocol& p = u.protocol;
+    p.SkipIncompleteMark = false;
+    p.PortLost = false;
+    if (!u.core.link.isOpen()) {
+        tell(PortText, PromptIcon::Critical);
+        return;
+    }
+    if (!u.EnableCksumChk)
+        tell(QStringLiteral("Please note this Download will not use Checksums!"),
+            PromptIcon::Information);
+    MacroIndex = 1;
+    MacroEndTotal = 0;
+    u.prep.MacroBaseAddress = 0;
+    const QString name = comboActiveIndex >= 0 && comboActiveIndex < ComboActive.size()
+        ? ComboActive.at(comboActiveIndex)
+        : QString();
+    if (name.isEmpty()) {
+        tell(QStringLiteral("Please Select a Combination file"), PromptIcon::Critical);
+        return;
+    }
+
+    // Everything that would end the download part way is found before the first line.
+    u.prep.setWorkingDir(u.workingDir());
+    p.workingDir = u.workingDir();
+    const auto combination = readCombination(u.prompter, u.workingDir(), name);
+    if (!combination)
+        return;
+    if (combination->files.isEmpty()) {
+        tell(QStringLiteral("%1 lists no command files: there is nothing to download.")
+                 .arg(asciiUpper(name)),
+            PromptIcon::Critical);
+        return;
+    }
+    const QList<Plan> plans = plan(combination->files);
+    if (plans.isEmpty())
+        return;
+
+    u.showForm1();
+    u.windowEnabled = false;
+    lastDownload = download(combination->files, plans);
+    u.hideForm1();
+    switch (lastDownload) {
+    case Outcome::Completed:
+        if (u.prompter.ask(UtilityCore::CompletionText, PromptButtons::YesNoCancel,
+                PromptIcon::Question, PromptAnswer::Yes)
+            == PromptAnswer::Yes)
+            u.sender.sendTicks(QStringLiteral(" RN"), 0);
+        break;
+    case Outcome::PortLost:
+        tell(EepromProtocol::PortLostText, PromptIcon::Critical);
+        break;
+    default:
+        break;
+    }
+    u.windowEnabled = true;
+    update();
+}
+
+Outcome ComboPanel::download(const QStringList& files, const QList<Plan>& plans)
+{
+    EepromProtocol& p = u.protocol;
+    PacedSender& s = u.sender;
+    const auto label = [this](const QString& text) {
+        u.Label1 = text;
+        update();
+    };
+    const auto ended = [&p] {
+        if (p.PortLost)
+            return Outcome::PortLost;
+        if (p.CancelRequested)
+            return Outcome::Cancelled;
+        return p.DownloadFailed ? Outcome::Failed : Outcome::Completed;
+    };
+    const auto stopped = [&p, this] {
+        if (!u.core.link.isOpen())
+            p.PortLost = true;
+        return p.PortLost || p.CancelRequested;
+    };
+    label(QStringLiteral("Downloading Macro") + withSign(MacroIndex));
+    p.DownloadSum = 0;
+    p.DownloadFailed = false;
+    macroSizes = QList<int>(ComboFile::MaxLines + 1, 0);
+    macroNames = QStringList(ComboFile::MaxLines + 1);
+    if (p.VerifyDownload && !p.ResetChecksum())
+        return ended();
+
+    // Header: the boot macro, the count, the programming mark.
+    s.send(QStringLiteral(" EES 501"), 6);
+    const int boot = ComboFile::bootValue(Text1);
+    const int count = int(files.size());
+    for (const int value : { boot, count }) {
+        s.send(QStringLiteral(" EEN") + withSign(value), 1);
+        p.addToSum(value);
+        s.send(QStringLiteral(" EEW"), 1);
+    }
+    s.send(QStringLiteral(" EEDAT X"), 1);
+    p.addToSum('X');
+    s.send(QStringLiteral(" EEW"), 1);
+    s.send(QStringLiteral(" EES 1024"), 20);
+    if (stopped())
+        return ended();
+
+    const QString workFile = QDir(u.workingDir()).filePath(MacroPrep::workFileName());
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        const QString& line = files.at(i);
+        label(QStringLiteral("Downloading Macro") + withSign(MacroIndex));
+        u.prep.MacroFileName = line;
+        p.MacroFileName = line;
+        if (plans.at(i) == Plan::Empty) {
+            // PrepFile would leave the macro before it in "macro.tmp": leave this one out.
+            u.hideForm1();
+            tell(asciiUpper(line)
+                    + QStringLiteral(" File is empty !\r\nIt is left out of the "
+                                     "Combination."),
+                PromptIcon::Critical);
+            u.Form1Visible = true; // Cancel stays at hand for the rest
+            ++MacroIndex;
+            continue;
+        }
+        QString prepared = line;
+        const PrepResult r = u.prep.PrepFile(prepared);
+        if (asciiUpper(prepared) == MacroPrep::notFound()) {
+            u.hideForm1();
+            tell(asciiUpper(line)
+                    + QStringLiteral(" File Not Found !\r\nPlease Remove it from Combination."),
+                PromptIcon::Critical);
+            u.Form1Visible = true;
+            ++MacroIndex;
+            continue;
+        }
+        if (r != PrepResult::Prepared) {
+            p.DownloadFailed = true; // changed since the check; the checker has said why
+            return ended();
+        }
+        MacroSize = int(QFileInfo(workFile).size());
+        macroSizes[MacroIndex] = MacroSize;
+        macroNames[MacroIndex] = line;
+        p.DownloadMacro();
+        u.prep.MacroBaseAddress += MacroSize;
+        if (stopped())
+            return ended();
+        ++MacroIndex;
+    }
+
+    // The macro address table, entry j at 516 + 2j, high byte first.
+    label(QStringLiteral("Saving Directory Info.."));
+    s.waitTicks(p.DownloadDelay + 1);
+    s.send(QStringLiteral(" EES 516"), 6);
+    for (int j = 0; j <= MacroIndex; ++j) {
+        int value = MemoryMap::TextStart;
+        if (j > 0) {
+            MacroEndTotal += macroSizes.value(j);
+            value = MacroEndTotal + MemoryMap::TextStart;
+        }
+        for (const int byte : { value / 256, value % 256 }) {
+            s.sendByCharacter(QStringLiteral(" EEN") + withSign(byte), 1);
+            p.addToSum(byte);
+            s.sendTicks(QStringLiteral(" EEW"), p.DownloadDelay + 1);
+        }
+        if (stopped())
+            return ended();
+    }
+    if (p.VerifyDownload) {
+        p.GetChecksum();
+        s.waitTicks(p.DownloadDelay);
+        p.CompareChecksum();
+    }
+    if (!p.DownloadFailed) {
+        for (int j = 0; j <= MacroIndex - 2; ++j) {
+            p.DirectoryAddress = MemoryMap::slotAddress(j);
+            p.MacroFileName = macroNames.value(j + 1);
+            p.StoreFileDescription(p.DirectoryAddress);
+            if (stopped())
+                return ended();
+        }
+    }
+    s.sendTicks(QStringLiteral(" EES"), 0);
+    stopped();
+    return ended();
+}
