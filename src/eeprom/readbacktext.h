@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// What a run of byte reads (" EER", one answer each) gives: the stored bytes, and the
+// text a read-back file receives. No port, no files.
+namespace ReadBackText {
+
+// The stored bytes in the answers, taken by rule A one after the other until no
+// answer is left; an answer that did not arrive leaves its byte out.
+QByteArray bytesFromAnswers(QString answers);
+
+// The file text of stored bytes: each CR followed by a LF. As numbers (asText clear),
+// one line for each character of that text: its code with a leading blank, then
+// CR LF, so a stored CR gives the lines " 13" and " 10".
+QByteArray fileText(const QByteArray& bytes, bool asText);
+
+} // namespace ReadBackText
