@@ -1,6 +1,9 @@
-// A memory image file is the operator's, and may be damaged or not an image at all.
+// A memory image file is the operator's, and may be damaged or not an image at all;
+// the answers its bytes are read from come from the line.
 
 #include "eeprom/memoryimage.h"
+#include "eeprom/eepromtext.h"
+#include "eeprom/readbacktext.h"
 #include "fuzzsupport.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -17,6 +20,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     } else {
         FUZZ_CHECK(!why.isEmpty());
     }
+
+    // Answers taken apart in one pass give what rule A gives one answer at a time, and
+    // ending the last answer changes no byte.
+    const QString answers = QString::fromLatin1(file);
+    QByteArray byRule;
+    for (QString rest = answers; const auto b = EepromText::takeRuleA(rest);)
+        byRule.append(char(*b));
+    FUZZ_CHECK(ReadBackText::bytesFromAnswers(answers) == byRule);
+    FUZZ_CHECK(ReadBackText::answerCount(answers) == byRule.size());
+    FUZZ_CHECK(
+        ReadBackText::bytesFromAnswers(ReadBackText::withLastAnswerEnded(answers)) == byRule);
 
     // The input as the bytes of an image: what is written reads back the same, and a
     // flipped bit anywhere but in the start address is refused.

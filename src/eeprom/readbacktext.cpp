@@ -1,17 +1,49 @@
 #include "readbacktext.h"
 
 #include "core/numbers.h"
-#include "eeprom/eepromtext.h"
 
 namespace ReadBackText {
 
-QByteArray bytesFromAnswers(QString answers)
+namespace {
+
+// Calls f with the position of each byte rule A takes, in order: the 6th character
+// counted from the first "00" after the previous byte. Positions rather than the
+// rule's cutting, so that a long read is taken apart in one pass.
+template <typename F> void forEachByte(const QString& answers, F f)
+{
+    for (qsizetype from = 0;;) {
+        const qsizetype p = answers.indexOf(QLatin1String("00"), from);
+        if (p < 0 || answers.size() < p + 6)
+            return;
+        f(p + 5);
+        from = p + 6;
+    }
+}
+
+} // namespace
+
+int answerCount(const QString& answers)
+{
+    int count = 0;
+    forEachByte(answers, [&count](qsizetype) { ++count; });
+    return count;
+}
+
+QString withLastAnswerEnded(QString answers)
+{
+    qsizetype end = -1;
+    forEachByte(answers, [&end](qsizetype at) { end = at + 1; });
+    const QStringView tail = QStringView(answers).mid(end);
+    if (end >= 0 && (tail.isEmpty() || tail == u"\r"))
+        answers = answers.left(end) + QLatin1String("\r\n");
+    return answers;
+}
+
+QByteArray bytesFromAnswers(const QString& answers)
 {
     QByteArray bytes;
-    while (answers.contains(QLatin1String("00"))) {
-        if (const auto b = EepromText::takeRuleA(answers))
-            bytes.append(char(*b));
-    }
+    forEachByte(
+        answers, [&](qsizetype at) { bytes.append(char(answers.at(at).unicode() & 0xFF)); });
     return bytes;
 }
 

@@ -40,9 +40,12 @@ bool EepromProtocol::portGone()
     return true;
 }
 
-QString EepromProtocol::readAnswers()
+QString EepromProtocol::readAnswers(int expected)
 {
-    return m_answers.endReading();
+    m_sender.awaitAnswers([expected](const QString& collected) {
+        return ReadBackText::answerCount(collected) >= expected;
+    });
+    return ReadBackText::withLastAnswerEnded(m_answers.endReading());
 }
 
 void EepromProtocol::DownloadFile()
@@ -198,7 +201,7 @@ void EepromProtocol::GetChecksum()
     DeviceChecksum = EepromText::NoChecksum;
     m_answers.startReading();
     m_sender.send(QStringLiteral(" EEC"), 5);
-    DeviceChecksum = EepromText::checksumFromAnswer(readAnswers());
+    DeviceChecksum = EepromText::checksumFromAnswer(readAnswers(1));
 }
 
 void EepromProtocol::MarkIncomplete()
@@ -228,7 +231,7 @@ EepromProtocol::Directory EepromProtocol::ReadTYXDir()
         m_answers.startReading();
         m_sender.bareReturn(2);
         m_sender.send(::address(at), 2);
-        QString text = readAnswers();
+        QString text = readAnswers(1);
         return EepromText::takeRuleA(text);
     };
 
@@ -276,7 +279,7 @@ EepromProtocol::Directory EepromProtocol::ReadTYXDir()
                 return d;
             }
         }
-        d.names << EepromText::nameFromAnswers(readAnswers());
+        d.names << EepromText::nameFromAnswers(readAnswers(MemoryMap::NameBytes));
     }
     if (!GetEndOfMacro(count)) {
         d.outcome = PortLost ? DirectoryOutcome::PortLost : DirectoryOutcome::Misread;
@@ -298,7 +301,7 @@ bool EepromProtocol::GetEndOfMacro(int count)
     const int at = MemoryMap::tableAddress(count);
     m_sender.send(::address(at), 2);
     m_sender.send(::address(at + 1), 2);
-    const EepromText::TableEntry entry = EepromText::tableEntryFromAnswers(readAnswers());
+    const EepromText::TableEntry entry = EepromText::tableEntryFromAnswers(readAnswers(2));
     if (portGone()) {
         ReadByteCount = 0;
         return false;
@@ -322,16 +325,18 @@ QByteArray EepromProtocol::readMemory(int start, int count)
     m_sender.send(QStringLiteral(" EES ") + QString::number(start), 6);
     m_answers.startReading();
     for (int i = 1; i <= count; ++i) {
-        if (CancelRequested || portGone()) {
-            const QString answers = readAnswers();
-            return CancelRequested ? QByteArray() : ReadBackText::bytesFromAnswers(answers);
+        if (CancelRequested) {
+            m_answers.endReading();
+            return {};
         }
+        if (portGone())
+            return ReadBackText::bytesFromAnswers(m_answers.endReading());
         Q_EMIT progressChanged(int(std::min<qint64>(100, qint64(i) * 100 / count)));
         // Each " EER" is answered with the byte at the current address, which then
         // advances by one.
         m_sender.send(QStringLiteral(" EER"), 2);
     }
-    const QString answers = readAnswers();
+    const QString answers = readAnswers(count);
     m_sender.send(QStringLiteral(" EES"), 2);
     return ReadBackText::bytesFromAnswers(answers);
 }
@@ -349,7 +354,7 @@ bool EepromProtocol::CheckForIncomplete()
     m_sender.send(QStringLiteral(" EEU 4826"), 10);
     m_answers.startReading();
     m_sender.send(::address(MemoryMap::ProgramMark), 2);
-    QString text = readAnswers();
+    QString text = readAnswers(1);
     const auto mark = EepromText::takeRuleA(text);
     if (!mark || (*mark != 'I' && *mark != 'i'))
         return false;

@@ -130,7 +130,9 @@ private:
     // True when the running procedure must stop: the port went away (noted in PortLost).
     bool portGone();
     void addToSum(int value) { DownloadSum = ((DownloadSum + value) % 256 + 256) % 256; }
-    QString readAnswers(); // ends reading and hands over the collected answers
+    // Ends reading and hands over the collected answers, once `expected` are in (or
+    // their grace has passed).
+    QString readAnswers(int expected);
     void verify();
 
     PacedSender& m_sender;

@@ -47,7 +47,7 @@ struct Rig : SimCoreRig
     SpecialCore special { u };
 
     Rig()
-        : SimCoreRig(simOptions(QStringLiteral("--baud 57600")))
+        : SimCoreRig(simOptions(QStringLiteral("--baud 57600 --pace")))
     {
         writeFixture(dir.filePath("e2prom.dat"), E2promRecord::build("1", "1", false));
         sim->controller().setMemory(memoryImage());
