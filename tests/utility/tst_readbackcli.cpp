@@ -58,12 +58,6 @@ private Q_SLOTS:
             "args", "status", "file", "content", "message");
         addRow("readback --all", QStringList { "readback", "--all" }, 0, QString("Temporary.cmd"),
             QByteArray("1 HO\r\nMACRO 0\r\n"), QByteArray());
-        addRow("readback numbers", QStringList { "readback", "RUN", "--numbers", "--out", "n.txt" },
-            0, QString("n.txt"),
-            QByteArray(" 49\r\n 32\r\n 72\r\n 79\r\n 13\r\n 10\r\n")
-                .append(
-                    QByteArray(" 77\r\n 65\r\n 67\r\n 82\r\n 79\r\n 32\r\n 48\r\n 13\r\n 10\r\n")),
-            QByteArray());
         addRow("name not stored", QStringList { "readback", "NOPE" }, 1, QString("Temporary.cmd"),
             QByteArray("<missing>"), QByteArray("\"NOPE\" is not in the TYX directory"));
         addRow("upload 502 1 numbers", QStringList { "upload", "502", "1", "--numbers" }, 0,
