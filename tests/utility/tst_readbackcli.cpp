@@ -13,7 +13,7 @@ namespace {
 
 // A controller in a temporary directory that keeps its memory in "mem.bin" (written
 // when it stops) and logs the lines it received in "sim.log", after "run.cmd" (13
-// bytes stored: "1 HO", CR, "MACRO 0", CR) was downloaded into it.
+// bytes stored: "1 HO", CR, "MACRO 0", CR) was downloaded into it and read back.
 struct Cli
 {
     QTemporaryDir dir;
@@ -23,7 +23,7 @@ struct Cli
     explicit Cli(const QByteArray& macro = "1 HO\r\n")
     {
         writeFixture(dir.filePath("run.cmd"), macro);
-        if (!macro.isEmpty() && run({ "download", "run.cmd" }).exitCode != 0)
+        if (!macro.isEmpty() && run({ "download", "run.cmd", "--verify-readback" }).exitCode != 0)
             qFatal("the download before the test failed");
     }
     QStringList args(const QStringList& a) const
@@ -92,9 +92,10 @@ private Q_SLOTS:
     void interrupt()
     {
         Cli c(QByteArray("1 A 1234567\r\n").repeated(20));
+        const qsizetype before = c.lines().count("1 EER");
         QProcess cli;
         cli.start(appBinary("zaziruv-cli"), c.args({ "readback", "RUN" }));
-        QVERIFY(QTest::qWaitFor([&] { return c.lines().count("1 EER") > 20; }, 20000));
+        QVERIFY(QTest::qWaitFor([&] { return c.lines().count("1 EER") > before + 20; }, 20000));
         ::kill(pid_t(cli.processId()), SIGINT);
         QVERIFY(cli.waitForFinished(20000));
         QCOMPARE(cli.exitCode(), 130);

@@ -71,6 +71,8 @@ int runReadback(CliContext& ctx, QStringList& args)
         if (u->Form1Visible)
             u->CmdEEAbort_Click();
     });
+    if (!u->uploadPortReady())
+        return 1;
     ProgressLine progress(*u);
     u->Command6_Click();
     using D = EepromProtocol::DirectoryOutcome;
