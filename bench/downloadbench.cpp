@@ -1,4 +1,4 @@
-// Wall time of a download and of a directory read against the paced simulator, over
+// Wall time of a download, a directory read and a read back against the paced simulator, over
 // the protocol's floor: the line time of every byte sent (10 bits a character) plus
 // every stated tick wait at Delay ms a tick. Node 1, Delay 2, verify off.
 
@@ -16,6 +16,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <sys/resource.h>
@@ -162,9 +163,40 @@ double dir40WallOverFloor9600()
     return r.wall / r.floor;
 }
 
+double readback1000WallOverFloor9600()
+{
+    const Run r = session(
+        9600,
+        [](const QString& dir) {
+            // One stored macro "BIG": the 1000 bytes of macro1000() prepared.
+            QByteArray image(8192, char(0xFF));
+            image[502] = 1;
+            image[503] = 'X';
+            image.replace(492, 8, QByteArray("\r\r\r\r\rGIB", 8));
+            const int end = 1024 + 1000;
+            image[516] = 4;
+            image[517] = 0;
+            image[518] = char(end / 256);
+            image[519] = char(end % 256);
+            image.replace(1024, 1000, macro1000().replace("\n", "") + "MACRO 0\r");
+            writeFile(QDir(dir).filePath(QStringLiteral("mem.bin")), image);
+        },
+        [](UtilityCore& u) {
+            u.ComboMacro1 = QStringList { QStringLiteral("BIG") };
+            u.ComboFileList2 = u.ComboMacro1;
+            u.CmdReadBack_Click();
+            // 1000 bytes and a LF after each of their 100 CRs.
+            if (QFileInfo(QDir(u.workingDir()).filePath(QStringLiteral("Temporary.cmd"))).size()
+                != 1100)
+                qFatal("the read back lost bytes");
+        });
+    return r.wall / r.floor;
+}
+
 } // namespace
 
 ZZ_BENCH_FIGURE(400, "download_1000_wall_over_floor_57600", downloadWallOverFloor57600);
 ZZ_BENCH_FIGURE(401, "download_1000_wall_over_floor_9600", downloadWallOverFloor9600);
 ZZ_BENCH_FIGURE(402, "download_cpu_per_s", downloadCpuPerSecond);
 ZZ_BENCH_FIGURE(403, "dir_40_wall_over_floor_9600", dir40WallOverFloor9600);
+ZZ_BENCH_FIGURE(404, "readback_1000_wall_over_floor_9600", readback1000WallOverFloor9600);

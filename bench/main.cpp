@@ -9,7 +9,8 @@
 //  201  terminal_flood_view_lag_ms    (termbench.cpp)
 //  300  sim_pace_worst_error_pct      (simbench.cpp)
 //  400  download_1000_wall_over_floor_57600, 401 _9600, 402 download_cpu_per_s,
-//  403  dir_40_wall_over_floor_9600  (downloadbench.cpp)
+//  403  dir_40_wall_over_floor_9600, 404 readback_1000_wall_over_floor_9600
+//                                    (downloadbench.cpp)
 
 #include "figures.h"
 

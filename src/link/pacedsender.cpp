@@ -76,3 +76,18 @@ void PacedSender::waitTicks(int ticks)
             || (m_ticks.ticks() >= ticks && clock.nsecsElapsed() >= answerNs);
     });
 }
+
+void PacedSender::awaitAnswers(const std::function<bool(const QString& collected)>& complete)
+{
+    const auto arrived = [&] { return complete(m_answers.collectedAnswers); };
+    if (!m_answers.collecting || arrived())
+        return;
+    const qint64 graceNs = m_link.lineTimeNs(2 * AnswerBytes) + 50'000'000;
+    QElapsedTimer clock;
+    clock.start();
+    // The tick timer wakes the loop every tick, so the grace is noticed on time.
+    waitUntil([&] {
+        return !m_link.isOpen() || !m_ticks.isRunning() || arrived()
+            || clock.nsecsElapsed() >= graceNs;
+    });
+}

@@ -43,6 +43,13 @@ public:
     // never loses the last answers.
     void waitTicks(int ticks);
 
+    // Before collected answers are taken: lets events run until `complete` says the
+    // collected answers are all in, or for at most two answers' line time and 50 ms
+    // more, so that a last answer held up on a busy or slow line is not lost, while a
+    // controller that answers nothing costs the grace once. Ends when the port closes
+    // or the timer stops.
+    void awaitAnswers(const std::function<bool(const QString& collected)>& complete);
+
     // The line as written for command (node address, text, line end).
     QString line(const QString& command, End end = End::Cr) const;
 

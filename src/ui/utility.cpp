@@ -2,8 +2,10 @@
 
 #include "ui/form1.h"
 #include "ui/form3.h"
+#include "ui/form6.h"
 
 #include "utility/combopanel.h"
+#include "utility/specialcore.h"
 #include "utility/utilitycore.h"
 
 #include <QCheckBox>
@@ -61,6 +63,8 @@ utility::utility(UtilityCore& core, QWidget* parent)
     // Top-level windows of their own: disabling this window must leave Cancel usable.
     m_form1 = new Form1(core);
     m_form3 = new Form3(core);
+    m_special = new SpecialCore(core, this);
+    m_form6 = new Form6(*m_special);
     connect(&m_core, &UtilityCore::changed, this, &utility::refreshView);
     connect(&m_core, &UtilityCore::closed, this, &QWidget::hide);
     connect(&m_core, &UtilityCore::focusRequested, this, [this](const QString& name) {
@@ -74,6 +78,7 @@ utility::~utility()
 {
     delete m_form1;
     delete m_form3;
+    delete m_form6;
 }
 
 void utility::buildUi()
@@ -145,13 +150,24 @@ void utility::buildUi()
     auto* edit2 = button(m_upFrame, QStringLiteral("Command5"), QStringLiteral("Edit"),
         QStringLiteral("Edit File selected"));
     m_comboFileList2 = named(new QListWidget(m_upFrame), QStringLiteral("ComboFileList2"));
+    auto* add = button(m_upFrame, QStringLiteral("Command14"), QStringLiteral("Add"), QString());
+    auto* remove
+        = button(m_upFrame, QStringLiteral("Command9"), QStringLiteral("Delete"), QString());
+    auto* readAll = button(
+        m_upFrame, QStringLiteral("CmdReadAll"), QStringLiteral("Select     All"), QString());
+    auto* readBack
+        = button(m_upFrame, QStringLiteral("CmdReadBack"), QStringLiteral("Read Back"), QString());
     up->addWidget(dirFrame, 0, 0, 4, 1);
     up->addWidget(readDir, 0, 1);
     up->addWidget(new QLabel(QStringLiteral("Upload to :"), m_upFrame), 1, 1);
     up->addWidget(m_filename2, 2, 1);
     up->addWidget(edit2, 3, 1);
     up->addWidget(new QLabel(QStringLiteral("Read Back List:"), m_upFrame), 4, 0);
-    up->addWidget(m_comboFileList2, 5, 0);
+    up->addWidget(m_comboFileList2, 5, 0, 4, 1);
+    up->addWidget(add, 5, 1);
+    up->addWidget(remove, 6, 1);
+    up->addWidget(readAll, 7, 1);
+    up->addWidget(readBack, 8, 1);
     top->addWidget(m_upFrame);
 
     m_comboFrame
@@ -180,6 +196,30 @@ void utility::buildUi()
     connect(del, &QPushButton::clicked, &c, &UtilityCore::CmdDelete_Click);
     connect(dnload, &QPushButton::clicked, &c, &UtilityCore::DnloadButton_Click);
     connect(readDir, &QPushButton::clicked, &c, &UtilityCore::Command6_Click);
+    connect(add, &QPushButton::clicked, &c, &UtilityCore::Command14_Click);
+    connect(remove, &QPushButton::clicked, &c, &UtilityCore::Command9_Click);
+    connect(readAll, &QPushButton::clicked, &c, &UtilityCore::CmdReadAll_Click);
+    connect(readBack, &QPushButton::clicked, &c, &UtilityCore::CmdReadBack_Click);
+    connect(special, &QPushButton::clicked, this, [this] {
+        m_special->Form_Load();
+        m_core.Command15_Click();
+    });
+    connect(m_comboMacro1, &QListWidget::currentRowChanged, this, [this](int row) {
+        if (!m_refreshing)
+            m_core.comboMacro1Index = row;
+    });
+    connect(m_comboFileList2, &QListWidget::currentRowChanged, this, [this](int row) {
+        if (!m_refreshing)
+            m_core.comboFileList2Index = row;
+    });
+    connect(m_comboMacro1, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
+        m_core.comboMacro1Index = m_comboMacro1->row(item);
+        m_core.ComboMacro1_DblClick();
+    });
+    connect(m_comboFileList2, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
+        m_core.comboFileList2Index = m_comboFileList2->row(item);
+        m_core.ComboFileList2_DblClick();
+    });
     connect(m_filelist, &QListWidget::itemClicked, this,
         [this](QListWidgetItem* item) { m_core.Filelist_Click(m_filelist->row(item)); });
     connect(m_filename, &QLineEdit::textEdited, this,
@@ -330,12 +370,17 @@ void utility::refreshView()
     }
     setList(m_comboMacro1, c.ComboMacro1);
     setList(m_comboFileList2, c.ComboFileList2);
+    if (m_comboMacro1->currentRow() != c.comboMacro1Index)
+        m_comboMacro1->setCurrentRow(c.comboMacro1Index);
+    if (m_comboFileList2->currentRow() != c.comboFileList2Index)
+        m_comboFileList2->setCurrentRow(c.comboFileList2Index);
     m_labelTotBytes->setText(c.LabelTotBytes);
     setText(m_text3, c.Text3);
     setText(m_text4, c.Text4);
     refreshComboFrame();
     m_form1->refreshView();
     m_form3->refreshView();
+    m_form6->refreshView();
     m_refreshing = false;
 }
 

@@ -6,6 +6,7 @@
 
 class Form1;
 class Form3;
+class Form6;
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
@@ -13,6 +14,7 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
+class SpecialCore;
 class UtilityCore;
 
 // The download window: the mode buttons and the three panels in one place, the
@@ -28,6 +30,7 @@ public:
     UtilityCore& core() const { return m_core; }
     Form1* progressWindow() const { return m_form1; }
     Form3* settingsWindow() const { return m_form3; }
+    Form6* specialWindow() const { return m_form6; }
 
     // The main window's "Download": loads the window's state and shows it.
     void showWindow();
@@ -69,5 +72,7 @@ private:
     QListWidget* m_comboDirList = nullptr;
     Form1* m_form1 = nullptr;
     Form3* m_form3 = nullptr;
+    SpecialCore* m_special = nullptr;
+    Form6* m_form6 = nullptr;
     bool m_refreshing = false;
 };

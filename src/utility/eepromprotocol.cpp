@@ -3,8 +3,10 @@
 #include "core/numbers.h"
 #include "core/prompter.h"
 #include "core/text.h"
+#include "eeprom/e2promrecord.h"
 #include "eeprom/eepromtext.h"
 #include "eeprom/memorymap.h"
+#include "eeprom/readbacktext.h"
 #include "link/answerchannel.h"
 #include "link/pacedsender.h"
 #include "link/seriallink.h"
@@ -39,9 +41,12 @@ bool EepromProtocol::portGone()
     return true;
 }
 
-QString EepromProtocol::readAnswers()
+QString EepromProtocol::readAnswers(int expected)
 {
-    return m_answers.endReading();
+    m_sender.awaitAnswers([expected](const QString& collected) {
+        return ReadBackText::answerCount(collected) >= expected;
+    });
+    return ReadBackText::withLastAnswerEnded(m_answers.endReading());
 }
 
 void EepromProtocol::DownloadFile()
@@ -249,7 +254,7 @@ void EepromProtocol::GetChecksum()
     DeviceChecksum = EepromText::NoChecksum;
     m_answers.startReading();
     m_sender.send(QStringLiteral(" EEC"), 5);
-    DeviceChecksum = EepromText::checksumFromAnswer(readAnswers());
+    DeviceChecksum = EepromText::checksumFromAnswer(readAnswers(1));
 }
 
 void EepromProtocol::MarkIncomplete()
@@ -279,7 +284,7 @@ EepromProtocol::Directory EepromProtocol::ReadTYXDir()
         m_answers.startReading();
         m_sender.bareReturn(2);
         m_sender.send(::address(at), 2);
-        QString text = readAnswers();
+        QString text = readAnswers(1);
         return EepromText::takeRuleA(text);
     };
 
@@ -327,7 +332,7 @@ EepromProtocol::Directory EepromProtocol::ReadTYXDir()
                 return d;
             }
         }
-        d.names << EepromText::nameFromAnswers(readAnswers());
+        d.names << EepromText::nameFromAnswers(readAnswers(MemoryMap::NameBytes));
     }
     if (!GetEndOfMacro(count)) {
         d.outcome = PortLost ? DirectoryOutcome::PortLost : DirectoryOutcome::Misread;
@@ -349,7 +354,7 @@ bool EepromProtocol::GetEndOfMacro(int count)
     const int at = MemoryMap::tableAddress(count);
     m_sender.send(::address(at), 2);
     m_sender.send(::address(at + 1), 2);
-    const EepromText::TableEntry entry = EepromText::tableEntryFromAnswers(readAnswers());
+    const EepromText::TableEntry entry = EepromText::tableEntryFromAnswers(readAnswers(2));
     if (portGone()) {
         ReadByteCount = 0;
         return false;
@@ -362,4 +367,88 @@ bool EepromProtocol::GetEndOfMacro(int count)
     }
     MacroEndAddress = entry.address;
     return true;
+}
+
+// ------------------------------------------------------------------ runs of memory
+
+QByteArray EepromProtocol::readMemory(int start, int count)
+{
+    if (count < 1)
+        return {};
+    m_sender.send(QStringLiteral(" EES ") + QString::number(start), 6);
+    m_answers.startReading();
+    for (int i = 1; i <= count; ++i) {
+        if (CancelRequested) {
+            m_answers.endReading();
+            return {};
+        }
+        if (portGone())
+            return ReadBackText::bytesFromAnswers(m_answers.endReading());
+        Q_EMIT progressChanged(int(std::min<qint64>(100, qint64(i) * 100 / count)));
+        // Each " EER" is answered with the byte at the current address, which then
+        // advances by one.
+        m_sender.send(QStringLiteral(" EER"), 2);
+    }
+    const QString answers = readAnswers(count);
+    m_sender.send(QStringLiteral(" EES"), 2);
+    return ReadBackText::bytesFromAnswers(answers);
+}
+
+void EepromProtocol::UploadFile(QByteArray& text)
+{
+    text.clear();
+    // A start that is no number reads from address 0.
+    const int start = std::max(0, E2promRecord::leadingNumber(ReadStartAddress));
+    text = ReadBackText::fileText(readMemory(start, ReadByteCount), ReadAsText);
+}
+
+bool EepromProtocol::CheckForIncomplete()
+{
+    m_sender.send(QStringLiteral(" EEU 4826"), 10);
+    m_answers.startReading();
+    m_sender.send(::address(MemoryMap::ProgramMark), 2);
+    QString text = readAnswers(1);
+    const auto mark = EepromText::takeRuleA(text);
+    if (!mark || (*mark != 'I' && *mark != 'i'))
+        return false;
+    m_prompter.message(IncompleteText, PromptIcon::Information);
+    return true;
+}
+
+void EepromProtocol::writeMemory(int start, const QByteArray& bytes)
+{
+    m_sender.send(QStringLiteral(" EES ") + QString::number(start), 6);
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        if (CancelRequested || portGone())
+            return;
+        const int value = quint8(bytes[i]);
+        m_sender.send(QStringLiteral(" EEN") + withSign(value), 1);
+        addToSum(value);
+        m_sender.send(QStringLiteral(" EEW"), 1);
+        Q_EMIT progressChanged(int(std::min<qint64>(100, (i + 1) * 100 / bytes.size())));
+    }
+    m_sender.send(QStringLiteral(" EES"), 1);
+}
+
+std::optional<EepromProtocol::Difference> EepromProtocol::firstDifference(
+    int start, const QByteArray& written)
+{
+    const QByteArray read = readMemory(start, int(written.size()));
+    if (CancelRequested)
+        return std::nullopt;
+    for (qsizetype i = 0; i < written.size(); ++i) {
+        if (i >= read.size() || read[i] != written[i])
+            return Difference { start + int(i), quint8(written[i]),
+                i < read.size() ? quint8(read[i]) : -1 };
+    }
+    return std::nullopt;
+}
+
+QString EepromProtocol::differenceText(const Difference& d)
+{
+    return QStringLiteral("Read-back verification failed at address %1: %2 was written, %3.")
+        .arg(d.address)
+        .arg(d.written)
+        .arg(d.read < 0 ? QStringLiteral("the TYX gave no answer")
+                        : QStringLiteral("the TYX holds %1").arg(d.read));
 }

@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 class AnswerChannel;
 class PacedSender;
@@ -92,7 +93,36 @@ public:
     // message; ReadByteCount is then 0).
     bool GetEndOfMacro(int count);
 
+    // ---- Reading and writing runs of memory ----
+    QString ReadStartAddress; // decimal, where UploadFile starts
+    bool ReadAsText = true; // UploadFile's text: characters, or one decimal code a line
+
+    // Reads ReadByteCount bytes from ReadStartAddress into text as a read-back file
+    // receives them; empty when cancelled, and nothing is sent for a count below 1.
+    void UploadFile(QByteArray& text);
+    // The stored bytes from `start`, `count` of them, as read; empty when cancelled.
+    // A missing answer leaves its byte out; PortLost tells a closed port.
+    QByteArray readMemory(int start, int count);
+    // Reads the programming mark; true, after its message, when it says incomplete.
+    bool CheckForIncomplete();
+    // Writes bytes from `start` (" EES start", then " EEN v" and " EEW" a byte, then
+    // " EES"), adding each to DownloadSum. Stops at Cancel and when the port closes.
+    void writeMemory(int start, const QByteArray& bytes);
+    // Reads back what was written at `start`: the first address whose byte differs or
+    // gave no answer; nothing when all are equal (or when cancelled).
+    struct Difference
+    {
+        int address = 0;
+        int written = 0;
+        int read = -1; // -1: no answer
+    };
+    std::optional<Difference> firstDifference(int start, const QByteArray& written);
+    static QString differenceText(const Difference& d);
+
     static inline const QString MismatchText = QStringLiteral("Download Failed Please try again.");
+    static inline const QString IncompleteText
+        = QStringLiteral("The TYX Programming is incomplete and will not Execute.\r\n"
+                         "                      Press Ok to Continue.");
     static inline const QString PortLostText = QStringLiteral(
         "The serial port closed during the exchange with the TYX. Its memory may be incomplete: "
         "check the cable and the port, then download again.");
@@ -108,7 +138,9 @@ Q_SIGNALS:
 private:
     // True when the running procedure must stop: the port went away (noted in PortLost).
     bool portGone();
-    QString readAnswers(); // ends reading and hands over the collected answers
+    // Ends reading and hands over the collected answers, once `expected` are in (or
+    // their grace has passed).
+    QString readAnswers(int expected);
     void verify();
 
     PacedSender& m_sender;

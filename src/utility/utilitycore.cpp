@@ -3,9 +3,11 @@
 #include "combopanel.h"
 
 #include "core/numbers.h"
-#include "core/text.h"
 #include "core/prompter.h"
+#include "core/text.h"
 #include "core/ticktimer.h"
+#include "eeprom/eepromtext.h"
+#include "eeprom/memorymap.h"
 #include "link/answerchannel.h"
 #include "terminal/terminalcore.h"
 
@@ -86,7 +88,7 @@ void UtilityCore::loadE2prom(bool createMissing)
 
 void UtilityCore::Form_Load()
 {
-    ReadAsText = true;
+    protocol.ReadAsText = true;
     protocol.workingDir = workingDir();
     prep.setWorkingDir(workingDir());
     refreshFilelist();
@@ -143,6 +145,7 @@ void UtilityCore::exitall()
     ticks.StopTimer();
     Form1Visible = false;
     Form3Visible = false;
+    Form6Visible = false;
     core.answers.downloadBranch = false;
     core.answers.collecting = false;
     // A wait still running (Exit pressed while a download waits) ends with the timer.
@@ -291,6 +294,12 @@ void UtilityCore::DnloadButton_Click()
         } else {
             sender.sendTicks(QStringLiteral(" EES"), 0);
             protocol.SingleFileDownload = false;
+            if (VerifyReadback && !protocol.CancelRequested && !protocol.DownloadFailed
+                && !readBackDownload()) {
+                protocol.DownloadFailed = true;
+                if (protocol.PortLost)
+                    prompter.message(EepromProtocol::PortLostText, PromptIcon::Critical);
+            }
             hideForm1();
             if (protocol.CancelRequested) {
                 lastDownload = Outcome::Cancelled;
@@ -325,7 +334,7 @@ void UtilityCore::Command6_Click()
 {
     lastDirectory = DirectoryOutcome::Empty;
     if (!core.link.isOpen()) {
-        prompter.message(QStringLiteral("Port Not configured for Upload"), PromptIcon::Critical);
+        prompter.message(UploadPortText, PromptIcon::Critical);
         return;
     }
     showForm1();
@@ -369,6 +378,219 @@ void UtilityCore::Command6_Click()
     windowEnabled = true;
     UpFrameEnabled = true;
     update();
+}
+
+// ------------------------------------------------------------------ read back
+
+bool UtilityCore::uploadPortReady()
+{
+    if (core.link.isOpen())
+        return true;
+    prompter.message(UploadPortText, PromptIcon::Critical);
+    return false;
+}
+
+void UtilityCore::ComboMacro1_DblClick()
+{
+    if (comboMacro1Index < 0 || comboMacro1Index >= ComboMacro1.size()) {
+        prompter.message(SelectText, PromptIcon::Exclamation);
+        return;
+    }
+    SelectedName = ComboMacro1.at(comboMacro1Index);
+    // Rows of ReadRanges beyond the last would be read from nowhere.
+    if (ComboFileList2.size() >= MaxReadBackEntries) {
+        prompter.message(ListFullText, PromptIcon::Exclamation);
+        return;
+    }
+    ComboFileList2.append(SelectedName);
+    update();
+}
+
+void UtilityCore::Command14_Click()
+{
+    ComboMacro1_DblClick();
+}
+
+void UtilityCore::ComboFileList2_DblClick()
+{
+    if (comboFileList2Index < 0 || comboFileList2Index >= ComboFileList2.size()) {
+        prompter.message(SelectText, PromptIcon::Exclamation);
+        return;
+    }
+    SelectedName = ComboFileList2.takeAt(comboFileList2Index);
+    if (comboFileList2Index >= ComboFileList2.size())
+        comboFileList2Index = int(ComboFileList2.size()) - 1;
+    update();
+}
+
+void UtilityCore::Command9_Click()
+{
+    ComboFileList2_DblClick();
+}
+
+void UtilityCore::CmdReadAll_Click()
+{
+    ComboFileList2 = ComboMacro1.mid(0, MaxReadBackEntries);
+    update();
+    if (ComboMacro1.isEmpty() || !uploadPortReady())
+        return;
+    protocol.PortLost = false;
+    if (!protocol.GetEndOfMacro(int(ComboMacro1.size()))) {
+        if (!protocol.PortLost) {
+            ComboMacro1.clear();
+            ComboFileList2.clear();
+            LabelTotBytes.clear();
+        }
+        update();
+        return;
+    }
+    sender.waitTicks(50);
+}
+
+UtilityCore::Outcome UtilityCore::UploadMacros()
+{
+    MacroEnds[0] = MemoryMap::TextStart;
+    const int stored = int(std::min<qsizetype>(ComboMacro1.size(), MacroEnds.size() - 2));
+    for (int n = 1; n <= stored; ++n) {
+        if (!protocol.GetEndOfMacro(n)) {
+            if (protocol.PortLost)
+                return Outcome::PortLost;
+            // The table cannot be trusted: nothing is read, and the file stays as it was.
+            ComboMacro1.clear();
+            ComboFileList2.clear();
+            LabelTotBytes.clear();
+            return Outcome::Failed;
+        }
+        MacroEnds[size_t(n)] = protocol.MacroEndAddress;
+    }
+
+    const int entries = int(std::min<qsizetype>(ComboFileList2.size(), MaxReadBackEntries));
+    for (int r = 1; r <= entries; ++r) {
+        const QString& b = ComboFileList2.at(r - 1);
+        // An entry without an equal name reads nothing, not an earlier entry's range.
+        ReadRanges[size_t(r)] = {};
+        for (int j = 0; j < stored; ++j) {
+            const QString& a = ComboMacro1.at(j);
+            if (a.size() > 1 && b.size() > 1 && a == b)
+                ReadRanges[size_t(r)] = { MacroEnds[size_t(j)], MacroEnds[size_t(j) + 1] };
+        }
+    }
+
+    Label1 = QStringLiteral("Uploading..");
+    update();
+    QByteArray result;
+    for (int r = 1; r <= entries && !protocol.CancelRequested && !protocol.PortLost; ++r) {
+        const Range range = ReadRanges[size_t(r)];
+        protocol.ReadStartAddress = QString::number(range.start);
+        protocol.ReadByteCount = range.end - range.start;
+        QByteArray text;
+        protocol.UploadFile(text);
+        result += text;
+    }
+    // A cancelled or broken read still keeps what was read.
+    if (!writeWholeFile(Filename2, result))
+        return Outcome::Failed;
+    if (protocol.PortLost)
+        return Outcome::PortLost;
+    return protocol.CancelRequested ? Outcome::Cancelled : Outcome::Completed;
+}
+
+bool UtilityCore::writeWholeFile(const QString& name, const QByteArray& text)
+{
+    QSaveFile file(QDir(workingDir()).filePath(name));
+    if (name.trimmed().isEmpty() || !file.open(QIODevice::WriteOnly)
+        || file.write(text) != text.size() || !file.commit()) {
+        prompter.message(
+            QStringLiteral("%1 could not be written: %2")
+                .arg(QDir::toNativeSeparators(file.fileName()),
+                    name.trimmed().isEmpty() ? QStringLiteral("no file name") : file.errorString()),
+            PromptIcon::Critical);
+        return false;
+    }
+    return true;
+}
+
+void UtilityCore::CmdReadBack_Click()
+{
+    lastReadBack = Outcome::NotStarted;
+    protocol.SkipIncompleteMark = true;
+    protocol.PortLost = false;
+    if (!uploadPortReady())
+        return;
+    if (ComboFileList2.isEmpty() || ComboFileList2.first().isEmpty()) {
+        prompter.message(QStringLiteral("Read Back List Empty!"), PromptIcon::Critical);
+        return;
+    }
+    if (!asciiUpper(Filename2).contains(QLatin1String("TEMPORARY.CMD"))
+        && prompter.ask(QStringLiteral("Are you sure you want to Overwrite ")
+                   + asciiUpper(Filename2) + QStringLiteral("?"),
+               PromptButtons::YesNo, PromptIcon::Question, PromptAnswer::No)
+            != PromptAnswer::Yes)
+        return;
+    UpFrameEnabled = false;
+    DownFrameEnabled = false;
+    showForm1();
+    windowEnabled = false;
+    Label1 = QStringLiteral("Preparing TYX for Upload..");
+    update();
+
+    lastReadBack = UploadMacros();
+    hideForm1();
+    if (lastReadBack == Outcome::PortLost)
+        prompter.message(MemoryPortLostText, PromptIcon::Critical);
+    windowEnabled = true;
+    UpFrameEnabled = true;
+    DownFrameEnabled = true;
+    refreshFilelist();
+    update();
+}
+
+void UtilityCore::Command15_Click()
+{
+    windowEnabled = false;
+    Form6Visible = true;
+    update();
+}
+
+bool UtilityCore::readBackDownload()
+{
+    QFile file(QDir(workingDir()).filePath(QStringLiteral("macro.tmp")));
+    const QByteArray text
+        = EepromText::storedMacro(file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray())
+              .bytes;
+    const int end = MemoryMap::TextStart + int(text.size());
+    // The name's characters only: what an empty name byte leaves is the controller's.
+    QByteArray name
+        = EepromText::descriptionName(protocol.MacroFileName).left(MemoryMap::NameBytes).toLatin1();
+    std::reverse(name.begin(), name.end());
+    const auto bytes = [](std::initializer_list<int> values) {
+        QByteArray out;
+        for (const int v : values)
+            out.append(char(v & 0xFF));
+        return out;
+    };
+    const QList<QPair<int, QByteArray>> written {
+        { MemoryMap::DirectoryTop + 1 - int(name.size()), name },
+        { MemoryMap::BootByte, bytes({ protocol.BootFlag, 1, 'X' }) },
+        { MemoryMap::TableStart,
+            bytes(
+                { MemoryMap::TextStart / 256, MemoryMap::TextStart % 256, end / 256, end % 256 }) },
+        { MemoryMap::TextStart, text },
+    };
+    Label1 = QStringLiteral("Reading back..");
+    update();
+    for (const auto& [start, run] : written) {
+        const auto d = protocol.firstDifference(start, run);
+        if (protocol.CancelRequested || protocol.PortLost)
+            return false;
+        if (d) {
+            hideForm1();
+            protocol.MarkIncomplete();
+            prompter.message(EepromProtocol::differenceText(*d), PromptIcon::Critical);
+            return false;
+        }
+    }
+    return true;
 }
 
 // ------------------------------------------------------------------ Form1

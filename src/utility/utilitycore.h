@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <array>
 
 class ComboPanel;
 class Prompter;
@@ -46,7 +47,6 @@ public:
     bool ComboFrameVisible = false;
     bool DownFrameEnabled = true;
     bool UpFrameEnabled = true;
-    bool ReadAsText = false;
 
     // ---- Download panel ----
     QStringList Filelist;
@@ -59,6 +59,17 @@ public:
     QStringList ComboMacro1; // the stored macros, as last read
     QStringList ComboFileList2; // the read-back list
     QString LabelTotBytes;
+    int comboMacro1Index = -1; // the highlighted entries
+    int comboFileList2Index = -1;
+    QString SelectedName; // the name last picked in either list
+    std::array<int, 256> MacroEnds {}; // 0: the text start; n: the end of macro n
+    struct Range
+    {
+        int start = 0;
+        int end = 0;
+    };
+    std::array<Range, 256> ReadRanges {}; // row r (from 1): the r-th read-back entry
+    static constexpr int MaxReadBackEntries = 255; // the rows of ReadRanges
 
     // ---- Checksum frame ----
     QString Text3; // "Calc."
@@ -117,6 +128,30 @@ public:
     void Command6_Click();
     EepromProtocol::DirectoryOutcome lastDirectory = EepromProtocol::DirectoryOutcome::Empty;
 
+    // "Read Back" of the read-back list into Filename2, and how the last one ended.
+    void CmdReadBack_Click();
+    Outcome lastReadBack = Outcome::NotStarted;
+    Outcome UploadMacros();
+    void CmdReadAll_Click(); // "Select     All"
+    void ComboMacro1_DblClick();
+    void Command14_Click(); // Add
+    void ComboFileList2_DblClick();
+    void Command9_Click(); // Delete
+    // Writes text as the whole of file `name` of the working directory (or a path),
+    // atomically; false after a message.
+    bool writeWholeFile(const QString& name, const QByteArray& text);
+    // False after "Port Not configured for Upload" when the port is closed.
+    bool uploadPortReady();
+
+    // "Special": the special functions window (SpecialCore) is shown.
+    void Command15_Click();
+    bool Form6Visible = false;
+
+    // After a download, read back every byte it wrote and compare (zaziruv-cli
+    // --verify-readback); a difference fails the download after its message.
+    bool VerifyReadback = false;
+    bool readBackDownload();
+
     void Cancel_Macro_Execute();
 
     // Form1
@@ -135,6 +170,13 @@ public:
     static inline const QString CompletionText = QStringLiteral(
         "                   Download complete.\r\nYou must reset the TYX for changes to take "
         "effect.\r\nWould you like to Reset the unit Now?");
+    static inline const QString UploadPortText = QStringLiteral("Port Not configured for Upload");
+    static inline const QString SelectText
+        = QStringLiteral("Be sure to select a file/macro by clicking on it and highlighting it");
+    static inline const QString ListFullText
+        = QStringLiteral("The Read Back List holds at most 255 macros.");
+    static inline const QString MemoryPortLostText
+        = QStringLiteral("The serial port closed while the TYX memory was read.");
     static inline const QString ReadPortLostText
         = QStringLiteral("The serial port closed while the TYX directory was read.");
 

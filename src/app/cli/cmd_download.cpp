@@ -1,5 +1,5 @@
 // zaziruv-cli dir
-// zaziruv-cli download FILE [--boot] [--reset]
+// zaziruv-cli download FILE [--boot] [--reset] [--verify-readback]
 // zaziruv-cli stop
 //
 // The download window's commands on the same logic: dir reads the controller's macro
@@ -7,6 +7,7 @@
 // the working directory), stop sends the stop of running macros. The download
 // settings come from "e2prom.dat" of the working directory (never written here);
 // --node N, --delay MS and --verify/--no-verify change them for this run only.
+// --verify-readback reads every byte the download wrote back and compares it.
 // Ctrl-C is the progress window's Cancel (exit 130). Failures exit 1 with the
 // window's message on stderr.
 
@@ -52,6 +53,7 @@ int runDownload(CliContext& ctx, QStringList& args)
         return 2;
     const bool boot = takeFlag(args, QStringLiteral("--boot"));
     const bool reset = takeFlag(args, QStringLiteral("--reset"));
+    const bool readBack = takeFlag(args, QStringLiteral("--verify-readback"));
     if (!noUnknownOption(QStringLiteral("download"), args))
         return 2;
     if (args.size() != 1) {
@@ -65,6 +67,7 @@ int runDownload(CliContext& ctx, QStringList& args)
         return 1;
     u->Filename = args.first();
     u->BootExecute = boot;
+    u->VerifyReadback = readBack;
     Interrupt interrupt([&u] {
         if (u->Form1Visible)
             u->CmdEEAbort_Click();

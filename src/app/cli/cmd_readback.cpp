@@ -1,0 +1,162 @@
+// zaziruv-cli readback [--out FILE] [--numbers] (--all | NAME...)
+// zaziruv-cli upload START COUNT [--out FILE] [--numbers]
+// zaziruv-cli clear
+//
+// Reading the controller's memory back, on the download window's logic: readback
+// reads the directory, puts the named macros (or all, as "Select     All") into the
+// read-back list and runs "Read Back"; upload is the manual upload of the special
+// functions window; clear is its "Clear Macros". FILE (default "Temporary.cmd") is
+// taken from the working directory and replaced whole; --numbers is "Read Number".
+// The download settings and options are those of download and dir. Ctrl-C is the
+// progress window's Cancel (exit 130); a cancelled read never marks the memory.
+
+#include "commands.h"
+#include "core/numbers.h"
+#include "core/text.h"
+#include "terminal/terminalcore.h"
+#include "utility/specialcore.h"
+#include "utility/utilitycore.h"
+#include "utilitysession.h"
+
+namespace {
+
+using Outcome = UtilityCore::Outcome;
+
+struct ReadOptions
+{
+    DownloadOptions link;
+    QString out = QStringLiteral("Temporary.cmd");
+    bool numbers = false;
+};
+
+bool takeReadOptions(const QString& command, QStringList& args, ReadOptions& o)
+{
+    bool present = false;
+    if (!takeDownloadOptions(command, args, o.link)
+        || !takeOption(args, QStringLiteral("--out"), o.out, present))
+        return false;
+    o.numbers = takeFlag(args, QStringLiteral("--numbers"));
+    return noUnknownOption(command, args);
+}
+
+int exitStatus(Outcome outcome, const QString& command)
+{
+    switch (outcome) {
+    case Outcome::Completed:
+        return 0;
+    case Outcome::Cancelled:
+        CliContext::error(QStringLiteral("%1 cancelled").arg(command));
+        return 130;
+    default:
+        return 1; // the message is on stderr
+    }
+}
+
+} // namespace
+
+int runReadback(CliContext& ctx, QStringList& args)
+{
+    ReadOptions o;
+    const bool all = takeFlag(args, QStringLiteral("--all"));
+    if (!takeReadOptions(QStringLiteral("readback"), args, o))
+        return 2;
+    if (all == !args.isEmpty()) {
+        CliContext::error(QStringLiteral("readback needs --all or the names of stored macros"));
+        return 2;
+    }
+    const auto u = openUtility(ctx, o.link);
+    if (!u)
+        return 1;
+    Interrupt interrupt([&u] {
+        if (u->Form1Visible)
+            u->CmdEEAbort_Click();
+    });
+    if (!u->uploadPortReady())
+        return 1;
+    ProgressLine progress(*u);
+    u->Command6_Click();
+    using D = EepromProtocol::DirectoryOutcome;
+    if (u->lastDirectory == D::Cancelled)
+        return exitStatus(Outcome::Cancelled, QStringLiteral("readback"));
+    if (u->lastDirectory == D::Empty) {
+        CliContext::error(QStringLiteral("readback: no macros are stored in the TYX"));
+        return 1;
+    }
+    if (u->lastDirectory != D::Listed)
+        return 1;
+    if (all) {
+        u->CmdReadAll_Click();
+    } else {
+        for (const QString& name : std::as_const(args)) {
+            u->comboMacro1Index = int(u->ComboMacro1.indexOf(name));
+            if (u->comboMacro1Index < 0) {
+                CliContext::error(
+                    QStringLiteral("readback: \"%1\" is not in the TYX directory (%2)")
+                        .arg(name, u->ComboMacro1.join(QLatin1Char(' '))));
+                return 1;
+            }
+            u->Command14_Click();
+        }
+    }
+    u->Filename2 = o.out;
+    u->protocol.ReadAsText = !o.numbers;
+    // Naming the file on the command line is the answer to "Overwrite".
+    ctx.prompter.presets.append({ QStringLiteral("Are you sure you want to Overwrite ")
+            + asciiUpper(o.out) + QStringLiteral("?"),
+        PromptAnswer::Yes });
+    u->CmdReadBack_Click();
+    return exitStatus(u->lastReadBack, QStringLiteral("readback"));
+}
+
+int runUpload(CliContext& ctx, QStringList& args)
+{
+    ReadOptions o;
+    if (!takeReadOptions(QStringLiteral("upload"), args, o))
+        return 2;
+    const auto start
+        = args.size() == 2 ? readIntOption(args[0], 0, SpecialCore::MaxCount) : std::nullopt;
+    const auto count
+        = args.size() == 2 ? readIntOption(args[1], 0, SpecialCore::MaxCount) : std::nullopt;
+    if (!start || !count) {
+        CliContext::error(QStringLiteral(
+            "upload needs a start address and a count of characters, each from 0 to 32767"));
+        return 2;
+    }
+    const auto u = openUtility(ctx, o.link);
+    if (!u)
+        return 1;
+    SpecialCore special(*u);
+    special.Text1 = QString::number(*start);
+    special.Text2 = QString::number(*count);
+    special.Filename3 = o.out;
+    special.AsciiOpt = !o.numbers;
+    Interrupt interrupt([&u] {
+        if (u->Form1Visible)
+            u->CmdEEAbort_Click();
+    });
+    ProgressLine progress(*u);
+    special.Command2_Click();
+    return exitStatus(special.lastUpload, QStringLiteral("upload"));
+}
+
+int runClear(CliContext& ctx, QStringList& args)
+{
+    DownloadOptions o;
+    if (!takeDownloadOptions(QStringLiteral("clear"), args, o)
+        || !noArguments(QStringLiteral("clear"), args))
+        return 2;
+    const auto u = openUtility(ctx, o);
+    if (!u)
+        return 1;
+    SpecialCore special(*u);
+    Interrupt interrupt([&u] {
+        if (u->Form1Visible)
+            u->CmdEEAbort_Click();
+    });
+    special.Command1_Click();
+    if (special.lastClear == Outcome::Cancelled) {
+        CliContext::error(QStringLiteral("clear cancelled; the TYX memory is marked incomplete"));
+        return 130;
+    }
+    return exitStatus(special.lastClear, QStringLiteral("clear"));
+}

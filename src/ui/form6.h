@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QWidget>
+
+class QGroupBox;
+class QLineEdit;
+class QRadioButton;
+class SpecialCore;
+
+// The special functions window: the manual upload, the text-or-number choice that a
+// double click shows, "Clear Macros" and "Stop Macro Execution", bound to SpecialCore.
+class Form6 : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit Form6(SpecialCore& core, QWidget* parent = nullptr);
+    void refreshView();
+
+protected:
+    void closeEvent(QCloseEvent* e) override;
+    void mouseDoubleClickEvent(QMouseEvent* e) override;
+
+private:
+    SpecialCore& m_core;
+    QLineEdit* m_text1 = nullptr;
+    QLineEdit* m_text2 = nullptr;
+    QLineEdit* m_filename3 = nullptr;
+    QGroupBox* m_frame3 = nullptr;
+    QRadioButton* m_ascii = nullptr;
+    QRadioButton* m_number = nullptr;
+};

@@ -1,0 +1,158 @@
+#include "imagetransfer.h"
+
+#include "core/prompter.h"
+#include "eeprom/memorymap.h"
+#include "terminal/terminalcore.h"
+
+#include <QDir>
+#include <QFile>
+
+static_assert(ImageTransfer::SaveStart
+    == MemoryMap::slotAddress(MemoryMap::MaxMacros - 1) - (MemoryMap::SlotBytes - 1));
+
+ImageTransfer::ImageTransfer(UtilityCore& utility)
+    : m_u(utility)
+{
+}
+
+ImageTransfer::Outcome ImageTransfer::save(const QString& path)
+{
+    EepromProtocol& p = m_u.protocol;
+    names.clear();
+    if (!m_u.uploadPortReady())
+        return Outcome::NotStarted;
+    m_u.Command6_Click(); // reads the directory and says what went wrong
+    using D = EepromProtocol::DirectoryOutcome;
+    switch (m_u.lastDirectory) {
+    case D::Listed:
+        break;
+    case D::Cancelled:
+        return Outcome::Cancelled;
+    case D::PortLost:
+        return Outcome::PortLost;
+    case D::Empty:
+        m_u.prompter.message(QStringLiteral("No macros are stored in the TYX: there is no "
+                                            "program to save."),
+            PromptIcon::Exclamation);
+        return Outcome::Failed;
+    default:
+        return Outcome::Failed;
+    }
+    names = m_u.ComboMacro1;
+    const int end = p.MacroEndAddress;
+    if (end <= MemoryMap::TextStart || end > 32768) {
+        m_u.prompter.message(
+            QStringLiteral("EEprom Memory information misread\r\nPlease try again."),
+            PromptIcon::Critical);
+        return Outcome::Failed;
+    }
+
+    m_u.showForm1();
+    m_u.windowEnabled = false;
+    m_u.Label1 = QStringLiteral("Reading memory..");
+    p.SkipIncompleteMark = true; // reading leaves the memory as it is, even when cancelled
+    Q_EMIT m_u.changed();
+    const int count = end - SaveStart;
+    const QByteArray bytes = p.readMemory(SaveStart, count);
+    m_u.hideForm1();
+    m_u.windowEnabled = true;
+    Q_EMIT m_u.changed();
+    if (p.CancelRequested)
+        return Outcome::Cancelled;
+    if (p.PortLost) {
+        m_u.prompter.message(UtilityCore::MemoryPortLostText, PromptIcon::Critical);
+        return Outcome::PortLost;
+    }
+    if (bytes.size() != count) {
+        m_u.prompter.message(QStringLiteral("The TYX answered %1 of %2 reads; the image was "
+                                            "not saved. Please try again.")
+                                 .arg(bytes.size())
+                                 .arg(count),
+            PromptIcon::Critical);
+        return Outcome::Failed;
+    }
+    image = { SaveStart, bytes };
+    return m_u.writeWholeFile(path, image.write()) ? Outcome::Completed : Outcome::Failed;
+}
+
+ImageTransfer::Outcome ImageTransfer::restore(const QString& path, bool verifyReadback)
+{
+    // The whole file is checked before the port is touched.
+    QFile file(QDir(m_u.workingDir()).filePath(path));
+    if (!file.open(QIODevice::ReadOnly)) {
+        m_u.prompter.message(
+            QStringLiteral("%1 could not be read: %2")
+                .arg(QDir::toNativeSeparators(file.fileName()), file.errorString()),
+            PromptIcon::Critical);
+        return Outcome::NotStarted;
+    }
+    QString why;
+    const auto read = MemoryImage::read(file.readAll(), &why);
+    if (!read) {
+        m_u.prompter.message(QStringLiteral("%1 was not restored: %2. Nothing was sent to the TYX.")
+                                 .arg(QDir::toNativeSeparators(file.fileName()), why),
+            PromptIcon::Critical);
+        return Outcome::NotStarted;
+    }
+    image = *read;
+    if (!m_u.core.link.isOpen()) {
+        m_u.prompter.message(
+            QStringLiteral("Serial Port not configured properly!"), PromptIcon::Critical);
+        return Outcome::NotStarted;
+    }
+
+    EepromProtocol& p = m_u.protocol;
+    p.SkipIncompleteMark = false; // Cancel marks the memory incomplete
+    p.PortLost = false;
+    p.DownloadSum = 0;
+    m_u.showForm1();
+    m_u.windowEnabled = false;
+    m_u.Label1 = QStringLiteral("Restoring memory..");
+    Q_EMIT m_u.changed();
+    const Outcome outcome = writeImage(verifyReadback);
+    m_u.hideForm1();
+    m_u.windowEnabled = true;
+    Q_EMIT m_u.changed();
+    if (outcome == Outcome::PortLost)
+        m_u.prompter.message(EepromProtocol::PortLostText, PromptIcon::Critical);
+    return outcome;
+}
+
+ImageTransfer::Outcome ImageTransfer::writeImage(bool verifyReadback)
+{
+    EepromProtocol& p = m_u.protocol;
+    const auto ended = [&p]() -> std::optional<Outcome> {
+        if (p.CancelRequested)
+            return Outcome::Cancelled; // Cancel has marked the memory
+        if (p.PortLost)
+            return Outcome::PortLost;
+        return std::nullopt;
+    };
+    const auto fail = [&](const QString& text) {
+        m_u.hideForm1();
+        p.MarkIncomplete();
+        m_u.prompter.message(text, PromptIcon::Critical);
+        return Outcome::Failed;
+    };
+
+    if (!p.ResetChecksum())
+        return p.PortLost ? Outcome::PortLost : Outcome::Failed; // nothing written yet
+    p.writeMemory(image.start, image.bytes);
+    if (const auto e = ended())
+        return *e;
+    p.GetChecksum();
+    if (const auto e = ended())
+        return *e;
+    if (p.DownloadSum != p.DeviceChecksum)
+        return fail(EepromProtocol::MismatchText);
+    if (verifyReadback) {
+        m_u.Label1 = QStringLiteral("Reading back..");
+        Q_EMIT m_u.changed();
+        const auto d = p.firstDifference(image.start, image.bytes);
+        if (const auto e = ended())
+            return *e;
+        if (d)
+            return fail(EepromProtocol::differenceText(*d));
+    }
+    return Outcome::Completed;
+}

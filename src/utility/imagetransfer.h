@@ -1,0 +1,40 @@
+#pragma once
+
+#include "eeprom/memoryimage.h"
+#include "utility/utilitycore.h"
+
+#include <QString>
+#include <QStringList>
+
+// Copying a controller's program to another controller: "image save" reads the
+// directory region, the header, the address table and the macro text into a memory
+// image file, "image restore" writes such a file into a controller. Both run through
+// the download window's logic and its progress window (whose Cancel works as in a
+// download), and show their messages through its prompter.
+class ImageTransfer
+{
+public:
+    explicit ImageTransfer(UtilityCore& utility);
+
+    using Outcome = UtilityCore::Outcome;
+
+    // Reads the directory, then the memory from the lowest directory address to the
+    // end of the last macro, into `path` (relative paths from the working directory).
+    Outcome save(const QString& path);
+    // Checks the image in `path` (a bad one sends nothing), resets the controller's
+    // checksum, writes the bytes, compares the checksums and, with verifyReadback,
+    // reads every byte back. A failure after the first write marks the memory
+    // incomplete.
+    Outcome restore(const QString& path, bool verifyReadback);
+
+    MemoryImage image; // the last one saved or restored
+    QStringList names; // the stored macros of the last save
+
+    // The lowest address of the directory: slot 39's two untouched bytes.
+    static constexpr int SaveStart = 100;
+
+private:
+    Outcome writeImage(bool verifyReadback);
+
+    UtilityCore& m_u;
+};
