@@ -92,24 +92,8 @@ void EepromProtocol::DownloadFile()
     m_sender.send(QStringLiteral(" EEW"), 1);
     m_sender.send(QStringLiteral(" EES 1024"), 25);
 
-    int counter = 6;
-    for (char byte : stored.bytes) {
-        if (portGone()) {
-            DownloadFailed = true;
-            return;
-        }
-        // " EED " and the character; a CR is the line's own end.
-        m_sender.send(
-            byte == '\r' ? QStringLiteral(" EED ") : QStringLiteral(" EED ") + QChar(quint8(byte)),
-            1);
-        addToSum(quint8(byte));
-        ++counter;
-        m_sender.send(QStringLiteral(" EEW"), 1);
-        Q_EMIT progressChanged(
-            int(std::min<double>(100, counter * 1.3 / double(macro.size()) * 100)));
-        if (CancelRequested)
-            return;
-    }
+    if (!storeText(stored.bytes, macro.size()))
+        return;
     m_sender.send(QStringLiteral(" EES"), 1);
     if (portGone()) {
         DownloadFailed = true;
@@ -129,6 +113,29 @@ void EepromProtocol::DownloadFile()
     }
 }
 
+bool EepromProtocol::storeText(const QByteArray& bytes, qsizetype fileSize)
+{
+    int counter = 6;
+    for (char byte : bytes) {
+        if (portGone()) {
+            DownloadFailed = true;
+            return false;
+        }
+        // " EED " and the character; a CR is the line's own end.
+        m_sender.send(
+            byte == '\r' ? QStringLiteral(" EED ") : QStringLiteral(" EED ") + QChar(quint8(byte)),
+            1);
+        addToSum(quint8(byte));
+        ++counter;
+        m_sender.send(QStringLiteral(" EEW"), 1);
+        Q_EMIT progressChanged(
+            int(std::min<double>(100, counter * 1.3 / double(fileSize) * 100)));
+        if (CancelRequested)
+            return false;
+    }
+    return true;
+}
+
 void EepromProtocol::DownloadMacro()
 {
     QFile file(QDir(workingDir).filePath(QStringLiteral("macro.tmp")));
@@ -140,34 +147,11 @@ void EepromProtocol::DownloadMacro()
         m_prompter.message(QStringLiteral("Command file is empty."));
         return;
     }
-    int counter = 6;
-    for (const TextLine& line : splitLines(macro)) {
-        const QString text = asciiUpper(line.text);
-        // Until a byte is stored, a line that does not begin with the node address is
-        // left out whole. (The combination download refuses such a macro before it
-        // sends anything, so its sizes and jump addresses always hold.)
-        if (counter == 6 && (text.isEmpty() || !EepromText::startsStoredText(text.front())))
-            continue;
-        for (QChar c : text) {
-            if (portGone()) {
-                DownloadFailed = true;
-                return;
-            }
-            m_sender.send(QStringLiteral(" EED ") + c, 1);
-            addToSum(c.unicode() & 0xFF);
-            ++counter;
-            m_sender.send(QStringLiteral(" EEW"), 1);
-            Q_EMIT progressChanged(
-                int(std::min<double>(100, counter * 1.3 / double(macro.size()) * 100)));
-            if (CancelRequested)
-                return;
-        }
-        m_sender.send(QStringLiteral(" EED "), 1); // the CR that ends the line is the byte
-        addToSum('\r');
-        ++counter;
-        m_sender.send(QStringLiteral(" EEW"), 1);
-    }
-    if (portGone())
+    // The combination download refuses a macro whose first line does not begin with
+    // the node address before it sends anything, so what is stored here is the whole
+    // file and its size and jump addresses hold.
+    const EepromText::StoredMacro stored = EepromText::storedMacro(macro);
+    if (storeText(stored.bytes, macro.size()) && portGone())
         DownloadFailed = true;
 }
 

@@ -136,6 +136,10 @@ Q_SIGNALS:
     void checksumsShown(int calculated, int received);
 
 private:
+    // Writes the stored text a byte at a time (" EED c", " EEW"); false when Cancel or
+    // a lost port stopped it. `fileSize` is the length of "macro.tmp" the progress
+    // bar counts against.
+    bool storeText(const QByteArray& bytes, qsizetype fileSize);
     // True when the running procedure must stop: the port went away (noted in PortLost).
     bool portGone();
     // Ends reading and hands over the collected answers, once `expected` are in (or
