@@ -92,10 +92,7 @@ int comboDownload(CliContext& ctx, QStringList& args, const DownloadOptions& o)
             QStringLiteral("no combination file \"%1\" in %2").arg(args.first(), u->workingDir()));
         return 1;
     }
-    Interrupt interrupt([&u] {
-        if (u->Form1Visible)
-            u->CmdEEAbort_Click();
-    });
+    Interrupt interrupt(progressCancel(*u));
     {
         ProgressLine progress(*u);
         combo.DnLdCombo_Click();

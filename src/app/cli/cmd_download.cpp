@@ -68,10 +68,7 @@ int runDownload(CliContext& ctx, QStringList& args)
     u->Filename = args.first();
     u->BootExecute = boot;
     u->VerifyReadback = readBack;
-    Interrupt interrupt([&u] {
-        if (u->Form1Visible)
-            u->CmdEEAbort_Click();
-    });
+    Interrupt interrupt(progressCancel(*u));
     {
         ProgressLine progress(*u);
         u->DnloadButton_Click();

@@ -34,10 +34,7 @@ int runImage(CliContext& ctx, QStringList& args)
     const auto u = openUtility(ctx, o);
     if (!u)
         return 1;
-    Interrupt interrupt([&u] {
-        if (u->Form1Visible)
-            u->CmdEEAbort_Click();
-    });
+    Interrupt interrupt(progressCancel(*u));
     ImageTransfer transfer(*u);
     UtilityCore::Outcome outcome;
     {

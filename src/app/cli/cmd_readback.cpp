@@ -67,10 +67,7 @@ int runReadback(CliContext& ctx, QStringList& args)
     const auto u = openUtility(ctx, o.link);
     if (!u)
         return 1;
-    Interrupt interrupt([&u] {
-        if (u->Form1Visible)
-            u->CmdEEAbort_Click();
-    });
+    Interrupt interrupt(progressCancel(*u));
     if (!u->uploadPortReady())
         return 1;
     ProgressLine progress(*u);
@@ -130,10 +127,7 @@ int runUpload(CliContext& ctx, QStringList& args)
     special.Text2 = QString::number(*count);
     special.Filename3 = o.out;
     special.AsciiOpt = !o.numbers;
-    Interrupt interrupt([&u] {
-        if (u->Form1Visible)
-            u->CmdEEAbort_Click();
-    });
+    Interrupt interrupt(progressCancel(*u));
     ProgressLine progress(*u);
     special.Command2_Click();
     return exitStatus(special.lastUpload, QStringLiteral("upload"));
@@ -149,10 +143,7 @@ int runClear(CliContext& ctx, QStringList& args)
     if (!u)
         return 1;
     SpecialCore special(*u);
-    Interrupt interrupt([&u] {
-        if (u->Form1Visible)
-            u->CmdEEAbort_Click();
-    });
+    Interrupt interrupt(progressCancel(*u));
     special.Command1_Click();
     if (special.lastClear == Outcome::Cancelled) {
         CliContext::error(QStringLiteral("clear cancelled; the TYX memory is marked incomplete"));

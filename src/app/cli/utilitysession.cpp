@@ -55,6 +55,14 @@ Interrupt::~Interrupt()
     }
 }
 
+std::function<void()> progressCancel(UtilityCore& u)
+{
+    return [&u] {
+        if (u.Form1Visible)
+            u.CmdEEAbort_Click();
+    };
+}
+
 bool takeDownloadOptions(const QString& command, QStringList& args, DownloadOptions& o)
 {
     QString value;

@@ -35,6 +35,9 @@ private:
     bool m_installed = false;
 };
 
+// The progress window's Cancel, for an Interrupt: pressed only while the window shows.
+std::function<void()> progressCancel(UtilityCore& u);
+
 struct DownloadOptions
 {
     std::optional<QString> node;
