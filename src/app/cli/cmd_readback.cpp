@@ -101,8 +101,21 @@ int runReadback(CliContext& ctx, QStringList& args)
     ctx.prompter.presets.append({ QStringLiteral("Are you sure you want to Overwrite ")
             + asciiUpper(o.out) + QStringLiteral("?"),
         PromptAnswer::Yes });
+    // "Read Back" never matches a one-character name, so such a macro reads nothing:
+    // the file holds the others, and the run says what it left out.
+    QStringList unread;
+    for (const QString& name : std::as_const(u->ComboFileList2)) {
+        if (name.size() < 2 && !unread.contains(name))
+            unread << name;
+    }
     u->CmdReadBack_Click();
-    return exitStatus(u->lastReadBack, QStringLiteral("readback"));
+    const int status = exitStatus(u->lastReadBack, QStringLiteral("readback"));
+    if (status != 0 || unread.isEmpty())
+        return status;
+    CliContext::error(
+        QStringLiteral("readback: %1 not read back: a one-character name is never read")
+            .arg(unread.join(QStringLiteral(", "))));
+    return 1;
 }
 
 int runUpload(CliContext& ctx, QStringList& args)
