@@ -49,8 +49,10 @@ void printUsage(FILE* out)
         "  --screenshot FILE   save a picture of the main window (of the help window with\n"
         "                      --help-window) as FILE (PNG), then quit\n"
         "  --screenshot-delay MS  wait this long after the last command first (default 1500)\n"
-        "  --screenshot-window NAME  the window to picture: main2 (default) or utility, the\n"
-        "                      download window, opened as \"Download\" opens it\n");
+        "  --screenshot-window NAME  the window to picture: main2 (default); utility, the\n"
+        "                      download window, opened as \"Download\" opens it; upload or\n"
+        "                      combination, that window on its Upload or Combination\n"
+        "                      panel; Form6, its special functions window\n");
 }
 
 void fail(const QString& text)
@@ -129,9 +131,11 @@ bool parseOptions(QStringList args, Options& o, bool& help)
         } else if (name == QLatin1String("--screenshot-window")) {
             if (!takeValue())
                 return false;
-            if (value != QLatin1String("main2") && value != QLatin1String("utility")) {
-                fail(QStringLiteral("--screenshot-window takes main2 or utility, not \"%1\"")
-                         .arg(value));
+            static const QStringList windows { QStringLiteral("main2"), QStringLiteral("utility"),
+                QStringLiteral("upload"), QStringLiteral("combination"), QStringLiteral("Form6") };
+            if (!windows.contains(value)) {
+                fail(QStringLiteral("--screenshot-window takes %1, not \"%2\"")
+                         .arg(windows.join(QStringLiteral(", ")), value));
                 return false;
             }
             o.screenshotWindow = value;
@@ -247,9 +251,22 @@ int main(int argc, char** argv)
             if (options.screenshot.isEmpty())
                 return;
             QWidget* pictured = window.get();
-            if (options.screenshotWindow == QLatin1String("utility")) {
+            const QString& name = options.screenshotWindow;
+            if (name != QLatin1String("main2")) {
                 core->DownloadButton_Click();
                 pictured = downloadWindow.get();
+                if (name == QLatin1String("upload"))
+                    download->Command1_Click();
+                else if (name == QLatin1String("combination"))
+                    download->Command7_Click();
+                else if (name == QLatin1String("Form6")) {
+                    downloadWindow->findChild<QAbstractButton*>(QStringLiteral("Command15"))
+                        ->click();
+                    for (QWidget* w : QApplication::topLevelWidgets()) {
+                        if (w->objectName() == name)
+                            pictured = w;
+                    }
+                }
             }
             QTimer::singleShot(options.screenshotDelayMs, window.get(), [&, pictured] {
                 QWidget* shown
