@@ -205,7 +205,7 @@ private Q_SLOTS:
     void directory_data()
     {
         addColumns<int, char, QStringList, QString, QString>(
-            "size", "poke", "names", "total", "message"); // size 0: poke 502 or 503 ('i')
+            "size", "poke", "names", "total", "message"); // size 0: poke 502 or 503 (a mark)
         addRow("100 bytes", 100, '\0', QStringList { "X" }, QString(" 100"), QString());
         addRow("13 bytes", 13, '\0', QStringList { "X" }, QString(" 13"), QString());
         addRow("erased", 0, '\xff', QStringList(), QString(),
@@ -213,6 +213,8 @@ private Q_SLOTS:
                     "in the TYX EEprom memory"));
         addRow("incomplete", 0, 'i', QStringList(), QString(),
             QString("TYX Programming is incomplete"));
+        addRow(
+            "cleared", 0, 'I', QStringList(), QString(), QString("TYX Programming is incomplete"));
     }
     void directory()
     {
@@ -227,7 +229,7 @@ private Q_SLOTS:
             QCOMPARE(r.memory(516, 4), QByteArray("\x04\x00\x04", 3) + char(size));
         } else {
             QByteArray image = r.sim->controller().memory();
-            image[poke == 'i' ? 503 : 502] = poke;
+            image[poke == '\xff' ? 502 : 503] = poke;
             r.sim->controller().setMemory(image);
         }
         r.prompter.shown.clear();
@@ -237,7 +239,7 @@ private Q_SLOTS:
         QCOMPARE(r.u.LabelTotBytes, total);
         QCOMPARE(r.prompter.texts().value(0), message);
         Lines expected { "1 EEU 4826", "1 EEADR 503" };
-        if (poke != 'i')
+        if (poke == '\0' || poke == '\xff')
             expected << "1 EEADR 502";
         for (int a = 499; a > 499 - 8 * names.size(); --a)
             expected << "1 EEADR " + QByteArray::number(a);
@@ -246,7 +248,9 @@ private Q_SLOTS:
                      << "1 EEADR 518"
                      << "1 EEADR 519";
         QCOMPARE(r.lines, expected);
-    } // a.cmd (100 bytes), b.cmd (50), c.cmd (30, a jump to its first line) with a boot
+    }
+
+    // a.cmd (100 bytes), b.cmd (50), c.cmd (30, a jump to its first line) with a boot
     // line between them; b.cmd missing or empty keeps its number with a zero size.
     void comboDownload_data()
     {
@@ -412,7 +416,9 @@ private Q_SLOTS:
         c.Command10_Click();
         QCOMPARE(r.prompter.texts().last(), "There is no combination file \"L.CMB\" to delete.");
         QCOMPARE(c.comboActiveText, QString());
-    } // The file "Read Back" writes, byte for byte. Rows 1 and 2 of ReadRanges hold an
+    }
+
+    // The file "Read Back" writes, byte for byte. Rows 1 and 2 of ReadRanges hold an
     // earlier read-back's ranges, which an entry without an equal name must not read.
     void readBack_data()
     {
@@ -467,53 +473,44 @@ private Q_SLOTS:
         QCOMPARE(r.memory(503, 1), QByteArray("X"));
     }
 
-    // The manual upload: start and count as typed, text or numbers.
+    // The manual upload: start and count as typed, text or numbers. "Clear Macros"
+    // first stops the macros and marks the memory incomplete, which the upload says.
     void manualUpload_data()
     {
-        addColumns<QString, QString, bool, QByteArray, QStringList>(
-            "start", "count", "asText", "file", "texts");
-        addRow("502/1 Read Number", QString("502"), QString("1"), false, QByteArray(" 3\r\n"),
-            QStringList());
-        addRow("1024/10 Read Ascii", QString("1024"), QString("10"), true,
+        addColumns<bool, QString, QString, bool, QByteArray, QStringList>(
+            "clear", "start", "count", "asText", "file", "texts");
+        addRow("502/1 Read Number", false, QString("502"), QString("1"), false,
+            QByteArray(" 3\r\n"), QStringList());
+        addRow("1024/10 Read Ascii", false, QString("1024"), QString("10"), true,
             QByteArray("1 HO\r\nMACRO"), QStringList());
-        addRow("count 0 reads nothing", QString("1024"), QString("0"), true, QByteArray(),
+        addRow("count 0 reads nothing", false, QString("1024"), QString("0"), true, QByteArray(),
             QStringList());
-        addRow("count too large", QString("1024"), QString("40000"), true, QByteArray("<missing>"),
-            QStringList { SpecialCore::CountText });
+        addRow("count too large", false, QString("1024"), QString("40000"), true,
+            QByteArray("<missing>"), QStringList { SpecialCore::CountText });
+        addRow("after Clear Macros", true, QString("503"), QString("1"), true, QByteArray("I"),
+            QStringList { EepromProtocol::IncompleteText });
     }
     void manualUpload()
     {
+        QFETCH(bool, clear);
         QFETCH(QString, start);
         QFETCH(QString, count);
         QFETCH(bool, asText);
         QFETCH(QByteArray, file);
         QFETCH(QStringList, texts);
         StoredRig r;
+        if (clear) {
+            r.special.Command1_Click();
+            QCOMPARE(r.special.lastClear, Outcome::Completed);
+            QCOMPARE(r.lines, Lines(20, "1 ME 0") + MarkLines);
+            QCOMPARE(r.memory(503, 1), QByteArray("I"));
+        }
         r.special.Text1 = start;
         r.special.Text2 = count;
         r.special.AsciiOpt = asText;
         r.special.Command2_Click();
         QCOMPARE(readFileOrMissing(r.dir.filePath("Temporary.cmd")), file);
         QCOMPARE(r.prompter.texts(), texts);
-    }
-
-    // "Clear Macros" stops the macros and marks the memory incomplete; the next
-    // directory read and manual upload say so.
-    void clearMacros()
-    {
-        StoredRig r;
-        r.special.Command1_Click();
-        QCOMPARE(r.special.lastClear, Outcome::Completed);
-        QCOMPARE(r.lines.mid(0, 20), QList<QByteArray>(20, "1 ME 0"));
-        QCOMPARE(r.lines.mid(20), QList<QByteArray>({ "1 EEU 4826", "1 EEADDR 503,I", "\n1 EES" }));
-        QCOMPARE(r.memory(503, 1), QByteArray("I"));
-        r.u.Command6_Click();
-        r.special.Text1 = "503";
-        r.special.Text2 = "1";
-        r.special.Command2_Click();
-        QCOMPARE(r.prompter.texts(),
-            QStringList({ "TYX Programming is incomplete", EepromProtocol::IncompleteText }));
-        QCOMPARE(readFile(r.dir.filePath("Temporary.cmd")), QByteArray("I"));
     }
 };
 
