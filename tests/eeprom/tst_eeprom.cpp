@@ -1,16 +1,18 @@
 // The protocol's text pieces and macro preparation byte for byte: answers taken apart
-// by rules A and B, the checksum answer, "e2prom.dat", directory names; the syntax
-// rules and the order in which they override each other, the line rewrite, the label
-// and mask pass, the whole preparation into "macro.tmp" and the refusals of files that
-// cannot become a macro; and zaziruv-cli check and prep as a script runs them. Random
-// files are the fuzz harness's (fuzz/macroprep.cpp): refused with a message, or a macro
-// the checker accepts with every jump at its label.
+// by rules A and B, the checksum answer, "e2prom.dat", directory names, combination
+// files "*.CMB" the operator may have edited; the syntax rules and the order in which
+// they override each other, the line rewrite, the label and mask pass, the whole
+// preparation into "macro.tmp" and the refusals of files that cannot become a macro;
+// and zaziruv-cli check and prep as a script runs them. Random files are the fuzz
+// harness's (fuzz/macroprep.cpp): refused with a message, or a macro the checker
+// accepts with every jump at its label.
 
 #include "../common/datarow.h"
 #include "../common/processrun.h"
 #include "../common/testfiles.h"
 
 #include "core/prompter.h"
+#include "eeprom/combofile.h"
 #include "eeprom/e2promrecord.h"
 #include "eeprom/eepromtext.h"
 #include "eeprom/macroprep.h"
@@ -105,7 +107,10 @@ private Q_SLOTS:
 
     // What each piece makes of its input. kind: "name" (rule A, names), "table"
     // (rule B, pairs), "sum" (the checksum), "mark" (rule A, one byte), "stored"
-    // ("macro.tmp": bytes stored | refused line), "desc" (file name to directory name).
+    // ("macro.tmp": bytes stored | refused line), "desc" (file name to directory name),
+    // "cmb" (a combination file: files | boot macro, "refused" added when it is; boot
+    // lines anywhere and in any case, the last one winning, and every other line, an
+    // empty one too, names a file), "rewrite" (one line of the macro rewritten).
     // The download window's test has the worked example, its directory entries (100
     // bytes; 13, ending on a CR) and the refused DELAY line.
     void answers_data()
@@ -132,6 +137,22 @@ private Q_SLOTS:
         addRow("later lines kept", "stored", L("1 HO\rDELAY 15\r"), "1 HO\rDELAY 15\r|");
         addRow("upper .CMD", "desc", L("abcdefgh.CMD"), "abcdefgh.CMD");
         addRow("no extension", "desc", L("Run"), "Run");
+        addRow("cmb as saved", "cmb", L("BootMacro=2\r\na.cmd\r\nb.txt\r\n"), "a.cmd,b.txt|2");
+        addRow("cmb lower case, last wins", "cmb", L("a.cmd\nbootmacro=1\n\nx BootMacro=3 y\r"),
+            "a.cmd,|3 y");
+        addRow("cmb no boot line", "cmb", L("a.cmd"), "a.cmd|none");
+        addRow("cmb 41 files", "cmb", QString("a\r\n").repeated(41), "|none|refused");
+        addRow("cmb 256 lines", "cmb", QString("BootMacro=1\r\n").repeated(256), "|none|refused");
+        // (Jumps and delays that the whole preparation's rows cover are theirs.)
+        addRow("jump then wait", "rewrite", "1 ST 8>A ST 16", "1 STJ 8\rGOTO A\r1 ST 16\r");
+        addRow("no jump unchanged", "rewrite", "1 ST 8 16", "1 ST 8 16\r");
+        addRow("label ending in ST", "rewrite", "1 ST 8>LAST ST 16>B",
+            "1 STJ 8\rGOTO LAST\r1 STJ 16\rGOTO B\r\r\r");
+        addRow("delay half to even", "rewrite", "DELAY 0.5", "DELAY 2\r");
+        addRow("delay 0.3 rounds up", "rewrite", "DELAY 0.3", "DELAY 2\r");
+        addRow("delay negative", "rewrite", "DELAY -3", "DELAY-15\r");
+        addRow("delay without number", "rewrite", "DELAYED", "DELAY 0\r");
+        addRow("delay inside a line unchanged", "rewrite", "1 DELAY 3", "1 DELAY 3\r");
     }
     void answers()
     {
@@ -152,6 +173,12 @@ private Q_SLOTS:
             got = QString::fromLatin1(m.bytes) + '|' + m.refusedLine;
         } else if (kind == "desc") {
             got = descriptionName(text);
+        } else if (kind == "cmb") {
+            const ComboFile::Contents c = ComboFile::read(text.toLatin1(), "C.CMB");
+            got = c.files.join(',') + '|' + c.bootMacro.value_or("none")
+                + (c.error.startsWith("C.CMB cannot be used") ? "|refused" : "");
+        } else if (kind == "rewrite") {
+            got = MacroPrep::rewriteLine(text);
         } else {
             got = QString::number(checksumFromAnswer(text));
         }
@@ -370,27 +397,6 @@ private Q_SLOTS:
             QCOMPARE(fileName, QStringLiteral("NOT FOUND"));
         QCOMPARE(m_prompter.texts(), message.isEmpty() ? QStringList() : QStringList { message });
         QCOMPARE(readFile(workFile()), QByteArray("1 HO\n"));
-    }
-
-    // (Jumps and delays that the whole preparation's rows cover are theirs.)
-    void rewrite_data()
-    {
-        addColumns<QString, QString>("line", "rewritten");
-        addRow("jump then wait", "1 ST 8>A ST 16", "1 STJ 8\rGOTO A\r1 ST 16\r");
-        addRow("no jump unchanged", "1 ST 8 16", "1 ST 8 16\r");
-        addRow("label ending in ST", "1 ST 8>LAST ST 16>B",
-            "1 STJ 8\rGOTO LAST\r1 STJ 16\rGOTO B\r\r\r");
-        addRow("delay half to even", "DELAY 0.5", "DELAY 2\r");
-        addRow("delay 0.3 rounds up", "DELAY 0.3", "DELAY 2\r");
-        addRow("delay negative", "DELAY -3", "DELAY-15\r");
-        addRow("delay without number", "DELAYED", "DELAY 0\r");
-        addRow("delay inside a line unchanged", "1 DELAY 3", "1 DELAY 3\r");
-    }
-    void rewrite()
-    {
-        QFETCH(QString, line);
-        QFETCH(QString, rewritten);
-        QCOMPARE(MacroPrep::rewriteLine(line), rewritten);
     }
 
     // "!" starts the end of the message of a refused text. (Label positions and jump
