@@ -110,7 +110,8 @@ private Q_SLOTS:
     // ("macro.tmp": bytes stored | refused line), "desc" (file name to directory name),
     // "cmb" (a combination file: files | boot macro, "refused" added when it is; boot
     // lines anywhere and in any case, the last one winning, and every other line, an
-    // empty one too, names a file), "rewrite" (one line of the macro rewritten).
+    // empty one too, names a file), "labels" (the label and mask pass), "rewrite" (one
+    // line of the macro rewritten).
     // The download window's test has the worked example, its directory entries (100
     // bytes; 13, ending on a CR) and the refused DELAY line.
     void answers_data()
@@ -143,6 +144,26 @@ private Q_SLOTS:
         addRow("cmb no boot line", "cmb", L("a.cmd"), "a.cmd|none");
         addRow("cmb 41 files", "cmb", QString("a\r\n").repeated(41), "|none|refused");
         addRow("cmb 256 lines", "cmb", QString("BootMacro=1\r\n").repeated(256), "|none|refused");
+        // (Label positions and jump masks that the whole preparation's rows cover are
+        // theirs.)
+        addRow("mask 1234", "labels", "1 ST 1234\r\n", "1 ST 04D2\r");
+        addRow("mask 65535", "labels", "1 ST 65535\r\n", "1 ST FFFF\r");
+        addRow("mask 70000 keeps four digits", "labels", "1 ST 70000\r\n", "1 ST 1170\r");
+        addRow("mask 0 as written", "labels", "1 ST 0\r\n", "1 ST 0\r");
+        addRow("mask not a number", "labels", "1 ST ABC\r\n", "1 ST ABC\r");
+        addRow("mask missing", "labels", "1 ST \r\n", "1 ST \r");
+        addRow("mask fraction", "labels", "1 ST 8.5\r\n", "1 ST 0008\r");
+        addRow("mask below one", "labels", "1 ST 0.4\r\n", "1 ST 0000\r");
+        addRow("two-digit node", "labels", "12 ST 255\r\n", "12 ST 00FF\r");
+        addRow("label takes no room", "labels", "A:\r\n1 HO\r\nGOTO A\r\n", "1 HO\rGOTO 00000\r");
+        addRow("same name twice: the first", "labels", "A:1 HO\r\nA:1 MV 1\r\nGOTO A\r\n",
+            "1 HO\r1 MV 1\rGOTO 00000\r");
+        addRow("label without a name", "labels", ":1 HO\r\n", "1 HO\r");
+        addRow("empty lines dropped", "labels", "\r\n\r1 HO\r\r\n", "1 HO\r");
+        // The syntax check stops a line ending in blanks before this pass; a refused
+        // text gets its message.
+        addRow("GOTO with blanks only", "labels", ":1 HO\r\nGOTO   \r\n",
+            "refused: " + aborted("Line 2 has a GOTO without a label."));
         // (Jumps and delays that the whole preparation's rows cover are theirs.)
         addRow("jump then wait", "rewrite", "1 ST 8>A ST 16", "1 STJ 8\rGOTO A\r1 ST 16\r");
         addRow("no jump unchanged", "rewrite", "1 ST 8 16", "1 ST 8 16\r");
@@ -177,6 +198,10 @@ private Q_SLOTS:
             const ComboFile::Contents c = ComboFile::read(text.toLatin1(), "C.CMB");
             got = c.files.join(',') + '|' + c.bootMacro.value_or("none")
                 + (c.error.startsWith("C.CMB cannot be used") ? "|refused" : "");
+        } else if (kind == "labels") {
+            m_prep->MacroFileName = QStringLiteral("test.cmd");
+            const bool ok = m_prep->setLabelsAndMasks(text);
+            got = (ok ? m_prep->MacroText : "refused: ") + m_prompter.texts().join('|');
         } else if (kind == "rewrite") {
             got = MacroPrep::rewriteLine(text);
         } else {
@@ -397,44 +422,6 @@ private Q_SLOTS:
             QCOMPARE(fileName, QStringLiteral("NOT FOUND"));
         QCOMPARE(m_prompter.texts(), message.isEmpty() ? QStringList() : QStringList { message });
         QCOMPARE(readFile(workFile()), QByteArray("1 HO\n"));
-    }
-
-    // "!" starts the end of the message of a refused text. (Label positions and jump
-    // masks that the whole preparation's rows cover are theirs.)
-    void labelsAndMasks_data()
-    {
-        addColumns<QString, QString>("input", "macro");
-        addRow("mask 1234", "1 ST 1234\r\n", "1 ST 04D2\r");
-        addRow("mask 65535", "1 ST 65535\r\n", "1 ST FFFF\r");
-        addRow("mask 70000 keeps four digits", "1 ST 70000\r\n", "1 ST 1170\r");
-        addRow("mask 0 as written", "1 ST 0\r\n", "1 ST 0\r");
-        addRow("mask not a number", "1 ST ABC\r\n", "1 ST ABC\r");
-        addRow("mask missing", "1 ST \r\n", "1 ST \r");
-        addRow("mask fraction", "1 ST 8.5\r\n", "1 ST 0008\r");
-        addRow("mask below one", "1 ST 0.4\r\n", "1 ST 0000\r");
-        addRow("two-digit node", "12 ST 255\r\n", "12 ST 00FF\r");
-        addRow("label takes no room", "A:\r\n1 HO\r\nGOTO A\r\n", "1 HO\rGOTO 00000\r");
-        addRow("same name twice: the first", "A:1 HO\r\nA:1 MV 1\r\nGOTO A\r\n",
-            "1 HO\r1 MV 1\rGOTO 00000\r");
-        addRow("label without a name", ":1 HO\r\n", "1 HO\r");
-        addRow("empty lines dropped", "\r\n\r1 HO\r\r\n", "1 HO\r");
-        // The syntax check stops a line ending in blanks before this pass.
-        addRow(
-            "GOTO with blanks only", ":1 HO\r\nGOTO   \r\n", "!Line 2 has a GOTO without a label.");
-    }
-    void labelsAndMasks()
-    {
-        QFETCH(QString, input);
-        QFETCH(QString, macro);
-        const bool refused = macro.startsWith(u'!');
-        QCOMPARE(m_prep->setLabelsAndMasks(input), !refused);
-        if (refused) {
-            QCOMPARE(m_prompter.shown.size(), 1);
-            QVERIFY(m_prompter.shown.first().text.endsWith(macro.mid(1)));
-        } else {
-            QCOMPARE(m_prep->MacroText, macro);
-            QCOMPARE(m_prompter.shown.size(), 0);
-        }
     }
 
     // The check sees one line more than MacroLineCount says, a remainder without CR is
