@@ -216,10 +216,8 @@ private Q_SLOTS:
             const QByteArray file = text.toLatin1();
             const E2promRecord r = E2promRecord::parse(file);
             got = QStringLiteral("delay %1 node %2 box %3 verify %4")
-                      .arg(r.Delay)
-                      .arg(r.TxTNode)
-                      .arg(r.EnableCksumChk)
-                      .arg(int(r.VerifyDownload));
+                      .arg(QString::number(r.Delay), r.TxTNode, QString::number(r.EnableCksumChk),
+                          QString::number(r.VerifyDownload));
             if (r.record.size() != E2promRecord::Size || !r.record.startsWith(file.left(500)))
                 got += " lost";
         } else if (kind == "rewrite") {

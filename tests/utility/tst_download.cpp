@@ -60,9 +60,6 @@ QByteArray macroOfSize(int size)
     return file;
 }
 
-// 30 bytes: "1 STJ 0008", "GOTO " and the address of L, "MACRO 0".
-const QByteArray Jump = "L:1 ST 8>L\r\n";
-
 // Three macros as a combination download leaves them: "TWO" (two lines), "A" (a name
 // of one character) and "LETTER" (the letter A and a CR).
 QByteArray memoryImage()
@@ -230,9 +227,7 @@ private Q_SLOTS:
         for (int a = 499; a > 499 - 8 * names.size(); --a)
             expected << "1 EEADR " + QByteArray::number(a);
         if (!names.isEmpty())
-            expected << "1 EEU 4826"
-                     << "1 EEADR 518"
-                     << "1 EEADR 519";
+            expected += Lines { "1 EEU 4826", "1 EEADR 518", "1 EEADR 519" };
         QCOMPARE(r.lines, expected);
     }
 
@@ -259,16 +254,16 @@ private Q_SLOTS:
         writeFixture(r.dir.filePath("a.cmd"), macroOfSize(100));
         if (!b.isNull())
             writeFixture(r.dir.filePath("b.cmd"), b);
-        writeFixture(r.dir.filePath("c.cmd"), Jump);
+        // 30 bytes: "1 STJ 0008", "GOTO " and the address of L, "MACRO 0".
+        writeFixture(r.dir.filePath("c.cmd"), "L:1 ST 8>L\r\n");
         r.downloadCombo("BootMacro=0\r\na.cmd\r\nb.cmd\r\nx bootMACRO=2\r\nc.cmd\r\n");
         QCOMPARE(r.u.combo.lastDownload, Outcome::Completed);
         QCOMPARE(r.prompter.texts(),
             (message.isEmpty() ? QStringList() : QStringList { message })
                 << UtilityCore::CompletionText);
-        QCOMPARE(r.lines.mid(0, 2), Lines({ "1 EEC 0", "1 EEC" }));
-        QCOMPARE(r.lines.mid(2, 8),
-            Lines({ "1 EES 501", "1 EEN 2", "1 EEW", "1 EEN 3", "1 EEW", "1 EEDAT X", "1 EEW",
-                "1 EES 1024" }));
+        QCOMPARE(r.lines.mid(0, 10),
+            Lines({ "1 EEC 0", "1 EEC", "1 EES 501", "1 EEN 2", "1 EEW", "1 EEN 3", "1 EEW",
+                "1 EEDAT X", "1 EEW", "1 EES 1024" }));
         QVERIFY(r.lines.join('|').contains("1 EES 516|1 EEN 4|1 EEW|1 EEN 0|1 EEW|1 EEN 4|1 EEW|"
                                            "1 EEN 100|1 EEW"));
         QCOMPARE(r.lines.last(), "1 RN");
@@ -441,8 +436,7 @@ private Q_SLOTS:
         r.sim->controller().setMemory(memoryImage());
         r.u.Command6_Click();
         QCOMPARE(r.u.ComboMacro1, QStringList({ "TWO", "A", "LETTER" }));
-        r.u.ReadRanges[1] = { 1024, 1030 };
-        r.u.ReadRanges[2] = { 1024, 1030 };
+        r.u.ReadRanges[1] = r.u.ReadRanges[2] = { 1024, 1030 };
         r.u.ComboFileList2 = list;
         r.u.protocol.ReadAsText = asText;
         r.u.Filename2 = target;

@@ -61,45 +61,42 @@ class TstDownloadCli : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    // A download answered Yes (--reset), then the directory it left; the settings
-    // file is read, never written. Then "stop" to node 2.
-    void downloadThenDir()
+    // With node and delay from "e2prom.dat" (read, never written): a download answered
+    // Yes (--reset) and the directory it left; a combination saved, shown and downloaded
+    // with the reset answered Yes (the boot macro comes from the file); macro 2 run;
+    // "stop" to node 2.
+    void session()
     {
         Cli c;
         const QByteArray record = QByteArray("0101").leftJustified(500, ' ');
         QVERIFY(writeFile(c.dir.filePath("e2prom.dat"), record));
-        const ProcessRun d = c.run({ "download", "run.cmd", "--boot", "--reset" });
+        qsizetype from = 0; // the first line the current command sent
+        const auto run = [&](const QStringList& args) {
+            from = c.lines().size() - 1;
+            return c.run(args);
+        };
+        const auto sent = [&] { return c.lines().mid(from); };
+        const ProcessRun d = run({ "download", "run.cmd", "--boot", "--reset" });
         QCOMPARE(d.exitCode, 0);
         QVERIFY2(
             d.err.contains("Please note this Download will not use Checksums!"), d.err.constData());
-        QCOMPARE(c.lines().mid(0, 2), QList<QByteArray>({ "1 EES 501", "1 EEN-1" }));
-        QVERIFY(c.lines().contains("1 RN"));
-        const ProcessRun l = c.run({ "dir" });
+        QCOMPARE(sent().mid(0, 2), QList<QByteArray>({ "1 EES 501", "1 EEN-1" }));
+        QVERIFY(sent().contains("1 RN"));
+        const ProcessRun l = run({ "dir" });
         QCOMPARE(l.exitCode, 0);
         QCOMPARE(l.out, QByteArray("1 RUN\nTotal Bytes Stored: 13\n"));
+        QCOMPARE(
+            run({ "combo", "save", "X.CMB", "--boot-macro", "2", "run.cmd", "b.cmd" }).exitCode, 0);
+        QCOMPARE(run({ "combo", "show", "X.CMB" }).out, "BootMacro=2\nrun.cmd\nb.cmd\n");
+        QCOMPARE(run({ "combo", "download", "X.CMB", "--reset", "--verify" }).exitCode, 0);
+        QCOMPARE(
+            sent().mid(2, 4), QList<QByteArray>({ "1 EES 501", "1 EEN 2", "1 EEW", "1 EEN 2" }));
+        QVERIFY(sent().contains("1 RN"));
+        QCOMPARE(run({ "macro", "run", "2" }).exitCode, 0);
+        QCOMPARE(sent().at(sent().size() - 2), "0 ME 2");
+        QCOMPARE(run({ "stop", "--node", "2" }).exitCode, 0);
+        QCOMPARE(sent().mid(0, 20), QList<QByteArray>(20, "2 ME 0"));
         QCOMPARE(readFile(c.dir.filePath("e2prom.dat")), record);
-        const qsizetype before = c.lines().size() - 1;
-        QCOMPARE(c.run({ "stop", "--node", "2", "--delay", "1" }).exitCode, 0);
-        QCOMPARE(c.lines().mid(before, 20), QList<QByteArray>(20, "2 ME 0"));
-    }
-
-    // Saved, shown, downloaded with the reset answered Yes (the boot macro comes from
-    // the file), then macro 2 run.
-    void comboSaveShowDownload()
-    {
-        Cli c;
-        QCOMPARE(
-            c.run({ "combo", "save", "X.CMB", "--boot-macro", "2", "run.cmd", "b.cmd" }).exitCode,
-            0);
-        QCOMPARE(c.run({ "combo", "show", "X.CMB" }).out, "BootMacro=2\nrun.cmd\nb.cmd\n");
-        QCOMPARE(c.run(QStringList { "combo", "download", "X.CMB", "--reset", "--verify" } + Fast)
-                     .exitCode,
-            0);
-        QCOMPARE(
-            c.lines().mid(2, 4), QList<QByteArray>({ "1 EES 501", "1 EEN 2", "1 EEW", "1 EEN 2" }));
-        QVERIFY(c.lines().contains("1 RN"));
-        QCOMPARE(c.run({ "macro", "run", "2" }).exitCode, 0);
-        QCOMPARE(c.lines().at(c.lines().size() - 2), "0 ME 2");
     }
 
     // One command (node 1, delay 1 added) on a fresh controller or on one that holds
