@@ -1,16 +1,18 @@
 // The protocol's text pieces and macro preparation byte for byte: answers taken apart
-// by rules A and B, the checksum answer, "e2prom.dat", directory names; the syntax
-// rules and the order in which they override each other, the line rewrite, the label
-// and mask pass, the whole preparation into "macro.tmp" and the refusals of files that
-// cannot become a macro; and zaziruv-cli check and prep as a script runs them. Random
-// files are the fuzz harness's (fuzz/macroprep.cpp): refused with a message, or a macro
-// the checker accepts with every jump at its label.
+// by rules A and B, the checksum answer, "e2prom.dat", directory names, combination
+// files "*.CMB" the operator may have edited; the syntax rules and the order in which
+// they override each other, the line rewrite, the label and mask pass, the whole
+// preparation into "macro.tmp" and the refusals of files that cannot become a macro;
+// and zaziruv-cli check and prep as a script runs them. Random files are the fuzz
+// harness's (fuzz/macroprep.cpp): refused with a message, or a macro the checker
+// accepts with every jump at its label.
 
 #include "../common/datarow.h"
 #include "../common/processrun.h"
 #include "../common/testfiles.h"
 
 #include "core/prompter.h"
+#include "eeprom/combofile.h"
 #include "eeprom/e2promrecord.h"
 #include "eeprom/eepromtext.h"
 #include "eeprom/macroprep.h"
@@ -105,7 +107,12 @@ private Q_SLOTS:
 
     // What each piece makes of its input. kind: "name" (rule A, names), "table"
     // (rule B, pairs), "sum" (the checksum), "mark" (rule A, one byte), "stored"
-    // ("macro.tmp": bytes stored | refused line), "desc" (file name to directory name).
+    // ("macro.tmp": bytes stored | refused line), "desc" (file name to directory name),
+    // "cmb" (a combination file: files | boot macro, "refused" added when it is; boot
+    // lines anywhere and in any case, the last one winning, and every other line, an
+    // empty one too, names a file), "labels" (the label and mask pass), "rewrite" (one
+    // line of the macro rewritten), "record" ("e2prom.dat" as loaded: delay, node shown,
+    // check box, verification, and " lost" unless the record is kept whole).
     // The download window's test has the worked example, its directory entries (100
     // bytes; 13, ending on a CR) and the refused DELAY line.
     void answers_data()
@@ -132,6 +139,51 @@ private Q_SLOTS:
         addRow("later lines kept", "stored", L("1 HO\rDELAY 15\r"), "1 HO\rDELAY 15\r|");
         addRow("upper .CMD", "desc", L("abcdefgh.CMD"), "abcdefgh.CMD");
         addRow("no extension", "desc", L("Run"), "Run");
+        addRow("cmb as saved", "cmb", L("BootMacro=2\r\na.cmd\r\nb.txt\r\n"), "a.cmd,b.txt|2");
+        addRow("cmb lower case, last wins", "cmb", L("a.cmd\nbootmacro=1\n\nx BootMacro=3 y\r"),
+            "a.cmd,|3 y");
+        addRow("cmb no boot line", "cmb", L("a.cmd"), "a.cmd|none");
+        addRow("cmb 41 files", "cmb", QString("a\r\n").repeated(41), "|none|refused");
+        addRow("cmb 256 lines", "cmb", QString("BootMacro=1\r\n").repeated(256), "|none|refused");
+        // (Label positions and jump masks that the whole preparation's rows cover are
+        // theirs.)
+        addRow("mask 1234", "labels", "1 ST 1234\r\n", "1 ST 04D2\r");
+        addRow("mask 65535", "labels", "1 ST 65535\r\n", "1 ST FFFF\r");
+        addRow("mask 70000 keeps four digits", "labels", "1 ST 70000\r\n", "1 ST 1170\r");
+        addRow("mask 0 as written", "labels", "1 ST 0\r\n", "1 ST 0\r");
+        addRow("mask not a number", "labels", "1 ST ABC\r\n", "1 ST ABC\r");
+        addRow("mask missing", "labels", "1 ST \r\n", "1 ST \r");
+        addRow("mask fraction", "labels", "1 ST 8.5\r\n", "1 ST 0008\r");
+        addRow("mask below one", "labels", "1 ST 0.4\r\n", "1 ST 0000\r");
+        addRow("two-digit node", "labels", "12 ST 255\r\n", "12 ST 00FF\r");
+        addRow("label takes no room", "labels", "A:\r\n1 HO\r\nGOTO A\r\n", "1 HO\rGOTO 00000\r");
+        addRow("same name twice: the first", "labels", "A:1 HO\r\nA:1 MV 1\r\nGOTO A\r\n",
+            "1 HO\r1 MV 1\rGOTO 00000\r");
+        addRow("label without a name", "labels", ":1 HO\r\n", "1 HO\r");
+        addRow("empty lines dropped", "labels", "\r\n\r1 HO\r\r\n", "1 HO\r");
+        // The syntax check stops a line ending in blanks before this pass; a refused
+        // text gets its message.
+        addRow("GOTO with blanks only", "labels", ":1 HO\r\nGOTO   \r\n",
+            "refused: " + aborted("Line 2 has a GOTO without a label."));
+        // (What build() writes is checked byte for byte by the download window's test.)
+        addRow("record empty", "record", L(""), "delay 2 node 0 box 0 verify 0");
+        addRow("record saved", "record", QString::fromLatin1(E2promRecord::build("5", "05", true)),
+            "delay 5 node 5 box 1 verify 1");
+        addRow("record short", "record", L("07"), "delay 7 node 0 box 0 verify 0");
+        addRow("record garbled", "record", L("ab\xff\x01x"), "delay 1 node 0 box 0 verify 0");
+        addRow("record long", "record", "10121" + QString(600, 'Z'),
+            "delay 10 node 12 box 1 verify 1");
+        addRow("record grey box", "record", L("02012"), "delay 2 node 1 box 0 verify 0");
+        // (Jumps and delays that the whole preparation's rows cover are theirs.)
+        addRow("jump then wait", "rewrite", "1 ST 8>A ST 16", "1 STJ 8\rGOTO A\r1 ST 16\r");
+        addRow("no jump unchanged", "rewrite", "1 ST 8 16", "1 ST 8 16\r");
+        addRow("label ending in ST", "rewrite", "1 ST 8>LAST ST 16>B",
+            "1 STJ 8\rGOTO LAST\r1 STJ 16\rGOTO B\r\r\r");
+        addRow("delay half to even", "rewrite", "DELAY 0.5", "DELAY 2\r");
+        addRow("delay 0.3 rounds up", "rewrite", "DELAY 0.3", "DELAY 2\r");
+        addRow("delay negative", "rewrite", "DELAY -3", "DELAY-15\r");
+        addRow("delay without number", "rewrite", "DELAYED", "DELAY 0\r");
+        addRow("delay inside a line unchanged", "rewrite", "1 DELAY 3", "1 DELAY 3\r");
     }
     void answers()
     {
@@ -152,37 +204,28 @@ private Q_SLOTS:
             got = QString::fromLatin1(m.bytes) + '|' + m.refusedLine;
         } else if (kind == "desc") {
             got = descriptionName(text);
+        } else if (kind == "cmb") {
+            const ComboFile::Contents c = ComboFile::read(text.toLatin1(), "C.CMB");
+            got = c.files.join(',') + '|' + c.bootMacro.value_or("none")
+                + (c.error.startsWith("C.CMB cannot be used") ? "|refused" : "");
+        } else if (kind == "labels") {
+            m_prep->MacroFileName = QStringLiteral("test.cmd");
+            const bool ok = m_prep->setLabelsAndMasks(text);
+            got = (ok ? m_prep->MacroText : "refused: ") + m_prompter.texts().join('|');
+        } else if (kind == "record") {
+            const QByteArray file = text.toLatin1();
+            const E2promRecord r = E2promRecord::parse(file);
+            got = QStringLiteral("delay %1 node %2 box %3 verify %4")
+                      .arg(QString::number(r.Delay), r.TxTNode, QString::number(r.EnableCksumChk),
+                          QString::number(r.VerifyDownload));
+            if (r.record.size() != E2promRecord::Size || !r.record.startsWith(file.left(500)))
+                got += " lost";
+        } else if (kind == "rewrite") {
+            got = MacroPrep::rewriteLine(text);
         } else {
             got = QString::number(checksumFromAnswer(text));
         }
         QCOMPARE(got, expected);
-    }
-
-    // "e2prom.dat" as loaded: delay, node shown, check box, and the record kept.
-    // (What build() writes is checked byte for byte by the download window's test.)
-    void record_data()
-    {
-        addColumns<QByteArray, int, QString, int>("file", "delay", "node", "check");
-        addRow("empty", QByteArray(), 2, "0", 0);
-        addRow("saved", E2promRecord::build("5", "05", true), 5, "5", 1);
-        addRow("short", QByteArray("07"), 7, "0", 0);
-        addRow("garbled", QByteArray("ab\xff\x01x"), 1, "0", 0);
-        addRow("long", QByteArray("10121").append(QByteArray(600, 'Z')), 10, "12", 1);
-        addRow("grey box", QByteArray("02012"), 2, "1", 0);
-    }
-    void record()
-    {
-        QFETCH(QByteArray, file);
-        QFETCH(int, delay);
-        QFETCH(QString, node);
-        QFETCH(int, check);
-        const E2promRecord r = E2promRecord::parse(file);
-        QCOMPARE(r.Delay, delay);
-        QCOMPARE(r.TxTNode, node);
-        QCOMPARE(r.EnableCksumChk, check);
-        QCOMPARE(r.VerifyDownload, check == 1);
-        QCOMPARE(r.record.size(), E2promRecord::Size);
-        QCOMPARE(r.record.left(std::min<qsizetype>(file.size(), 500)), file.left(500));
     }
 
     // The whole preparation of "test.cmd" (Latin-1) at a base address into the macro,
@@ -370,65 +413,6 @@ private Q_SLOTS:
             QCOMPARE(fileName, QStringLiteral("NOT FOUND"));
         QCOMPARE(m_prompter.texts(), message.isEmpty() ? QStringList() : QStringList { message });
         QCOMPARE(readFile(workFile()), QByteArray("1 HO\n"));
-    }
-
-    // (Jumps and delays that the whole preparation's rows cover are theirs.)
-    void rewrite_data()
-    {
-        addColumns<QString, QString>("line", "rewritten");
-        addRow("jump then wait", "1 ST 8>A ST 16", "1 STJ 8\rGOTO A\r1 ST 16\r");
-        addRow("no jump unchanged", "1 ST 8 16", "1 ST 8 16\r");
-        addRow("label ending in ST", "1 ST 8>LAST ST 16>B",
-            "1 STJ 8\rGOTO LAST\r1 STJ 16\rGOTO B\r\r\r");
-        addRow("delay half to even", "DELAY 0.5", "DELAY 2\r");
-        addRow("delay 0.3 rounds up", "DELAY 0.3", "DELAY 2\r");
-        addRow("delay negative", "DELAY -3", "DELAY-15\r");
-        addRow("delay without number", "DELAYED", "DELAY 0\r");
-        addRow("delay inside a line unchanged", "1 DELAY 3", "1 DELAY 3\r");
-    }
-    void rewrite()
-    {
-        QFETCH(QString, line);
-        QFETCH(QString, rewritten);
-        QCOMPARE(MacroPrep::rewriteLine(line), rewritten);
-    }
-
-    // "!" starts the end of the message of a refused text. (Label positions and jump
-    // masks that the whole preparation's rows cover are theirs.)
-    void labelsAndMasks_data()
-    {
-        addColumns<QString, QString>("input", "macro");
-        addRow("mask 1234", "1 ST 1234\r\n", "1 ST 04D2\r");
-        addRow("mask 65535", "1 ST 65535\r\n", "1 ST FFFF\r");
-        addRow("mask 70000 keeps four digits", "1 ST 70000\r\n", "1 ST 1170\r");
-        addRow("mask 0 as written", "1 ST 0\r\n", "1 ST 0\r");
-        addRow("mask not a number", "1 ST ABC\r\n", "1 ST ABC\r");
-        addRow("mask missing", "1 ST \r\n", "1 ST \r");
-        addRow("mask fraction", "1 ST 8.5\r\n", "1 ST 0008\r");
-        addRow("mask below one", "1 ST 0.4\r\n", "1 ST 0000\r");
-        addRow("two-digit node", "12 ST 255\r\n", "12 ST 00FF\r");
-        addRow("label takes no room", "A:\r\n1 HO\r\nGOTO A\r\n", "1 HO\rGOTO 00000\r");
-        addRow("same name twice: the first", "A:1 HO\r\nA:1 MV 1\r\nGOTO A\r\n",
-            "1 HO\r1 MV 1\rGOTO 00000\r");
-        addRow("label without a name", ":1 HO\r\n", "1 HO\r");
-        addRow("empty lines dropped", "\r\n\r1 HO\r\r\n", "1 HO\r");
-        // The syntax check stops a line ending in blanks before this pass.
-        addRow(
-            "GOTO with blanks only", ":1 HO\r\nGOTO   \r\n", "!Line 2 has a GOTO without a label.");
-    }
-    void labelsAndMasks()
-    {
-        QFETCH(QString, input);
-        QFETCH(QString, macro);
-        const bool refused = macro.startsWith(u'!');
-        QCOMPARE(m_prep->setLabelsAndMasks(input), !refused);
-        if (refused) {
-            QCOMPARE(m_prompter.shown.size(), 1);
-            QVERIFY(m_prompter.shown.first().text.endsWith(macro.mid(1)));
-        } else {
-            QCOMPARE(m_prep->MacroText, macro);
-            QCOMPARE(m_prompter.shown.size(), 0);
-        }
     }
 
     // The check sees one line more than MacroLineCount says, a remainder without CR is

@@ -1,6 +1,7 @@
-// The single-file download and the directory read through the real serial path
-// against the simulated controller: the exact lines it received, in order, and its
-// memory image afterwards.
+// The download window's exchanges through the real serial path against the simulated
+// controller: "Download File", "Download Combination", the directory read, "Read
+// Back", the manual upload and "Clear Macros". The exact lines the controller
+// received, in order, its memory image afterwards, and the files and messages left.
 
 #include "../common/corerig.h"
 #include "../common/datarow.h"
@@ -10,8 +11,11 @@
 #include "core/eventwait.h"
 #include "core/ticktimer.h"
 #include "eeprom/e2promrecord.h"
+#include "utility/combopanel.h"
+#include "utility/specialcore.h"
 #include "utility/utilitycore.h"
 
+#include <QDir>
 #include <QTest>
 #include <QTimer>
 
@@ -56,27 +60,65 @@ QByteArray macroOfSize(int size)
     return file;
 }
 
+// Three macros as a combination download leaves them: "TWO" (two lines), "A" (a name
+// of one character) and "LETTER" (the letter A and a CR).
+QByteArray memoryImage()
+{
+    const QList<QPair<QByteArray, QByteArray>> macros { { "TWO", "1 HO\rMACRO 0\r" },
+        { "A", "1 A\r" }, { "LETTER", "A\r" } };
+    QByteArray image(8192, char(0xFF));
+    image[502] = char(macros.size());
+    image[503] = 'X';
+    int end = 1024;
+    for (int i = 0; i < macros.size(); ++i) {
+        const QByteArray name = macros[i].first + '\r';
+        for (int k = 0; k < name.size(); ++k)
+            image[499 - 10 * i - k] = name[k];
+        image.replace(end, macros[i].second.size(), macros[i].second);
+        end += int(macros[i].second.size());
+        image[516 + 2 * (i + 1)] = char(end / 256);
+        image[517 + 2 * (i + 1)] = char(end % 256);
+    }
+    image[516] = char(1024 / 256);
+    image[517] = char(1024 % 256);
+    return image;
+}
+
 struct Rig : SimCoreRig
 {
-    std::unique_ptr<UtilityCore> u;
+    UtilityCore u { *core, prompter };
+    SpecialCore special { u };
 
     explicit Rig(const QString& options = {}, bool verify = false)
         : SimCoreRig(simOptions("--baud 57600 " + options))
     {
         writeFixture(dir.filePath("e2prom.dat"), E2promRecord::build("1", "1", verify));
-        u = std::make_unique<UtilityCore>(*core, prompter);
-        u->Form_Load();
+        u.Form_Load();
     }
 
-    // "Download File" on x.cmd holding `file` (no file when null), then lets the
-    // last lines reach the controller.
+    // "Download File" on x.cmd holding `file` (no file when null).
     void download(const QByteArray& file, PromptAnswer completion = PromptAnswer::No)
     {
         if (!file.isNull())
             writeFixture(dir.filePath("x.cmd"), file);
-        u->Filename = QStringLiteral("x.cmd");
+        u.Filename = QStringLiteral("x.cmd");
         prompter.answers = { PromptAnswer::Ok, completion };
-        u->DnloadButton_Click();
+        u.DnloadButton_Click();
+        settle();
+    }
+
+    // "Combination" (which loads the only *.CMB file), then "Download Combination".
+    void downloadCombo(const QByteArray& cmb)
+    {
+        writeFixture(dir.filePath("C.CMB"), cmb);
+        u.Command7_Click();
+        u.combo.DnLdCombo_Click();
+        settle();
+    }
+
+    // Lets the last lines reach the controller.
+    void settle()
+    {
         TickTimer& t = TickTimer::instance();
         t.setTicks(0);
         waitUntil([&] { return t.ticks() >= 20 || !t.isRunning(); });
@@ -123,97 +165,334 @@ private Q_SLOTS:
         QFETCH(int, outcome);
         QFETCH(QStringList, texts);
         Rig r(sim, verify);
-        QObject::connect(
-            r.sim.get(), &PtySimulator::lineReceived, r.u.get(), [&](const QByteArray& l) {
-                if (!cancelAt.isEmpty() && l == cancelAt)
-                    QTimer::singleShot(0, r.u.get(), &UtilityCore::CmdEEAbort_Click);
-            });
+        QObject::connect(r.sim.get(), &PtySimulator::lineReceived, &r.u, [&](const QByteArray& l) {
+            if (!cancelAt.isEmpty() && l == cancelAt)
+                QTimer::singleShot(0, &r.u, &UtilityCore::CmdEEAbort_Click);
+        });
         const bool reset = QTest::currentDataTag() == QByteArray("worked example, reset");
         r.download("1 HO\r\n", reset ? PromptAnswer::Yes : PromptAnswer::No);
         QCOMPARE(r.lines, lines);
-        QCOMPARE(int(r.u->lastDownload), outcome);
+        QCOMPARE(int(r.u.lastDownload), outcome);
         if (outcome != int(Outcome::PortLost))
             QCOMPARE(r.memory(503, 1), QByteArray(outcome == int(Outcome::Completed) ? "X" : "I"));
         QCOMPARE(r.prompter.texts(), texts);
-        QVERIFY(r.u->windowEnabled && r.u->DownFrameEnabled && !r.u->Form1Visible);
+        QVERIFY(r.u.windowEnabled && r.u.DownFrameEnabled && !r.u.Form1Visible);
         if (outcome != int(Outcome::Completed))
             return;
         QCOMPARE(r.memory(492, 12), QByteArray("\r\r\r\r\r\r\rX\xff\0\x01X", 12));
         QCOMPARE(r.memory(516, 4), QByteArray("\x04\x00\x04\x0d", 4));
         QCOMPARE(r.memory(1024, 14), QByteArray("1 HO\rMACRO 0\r\xff"));
         // The controller summed what it stored as the download did.
-        QCOMPARE(r.u->protocol.DownloadSum, (29 + 4 + 0 + 4 + 13) % 256);
-        QCOMPARE(r.u->protocol.DownloadSum, r.sim->controller().memoryChecksum());
+        QCOMPARE(r.u.protocol.DownloadSum, (29 + 4 + 0 + 4 + 13) % 256);
+        QCOMPARE(r.u.protocol.DownloadSum, r.sim->controller().memoryChecksum());
     }
 
-    // Files that must not reach the controller: nothing at all is sent, not even the
-    // macro an earlier preparation left in "macro.tmp".
-    void refused_data()
-    {
-        addColumns<QByteArray, QString>("file", "message");
-        addRow("empty", QByteArray(""), QString("Command file is empty."));
-        addRow("DELAY first", QByteArray("DELAY 3\r\n1 HO\r\n"),
-            QString("The first line of a macro must begin with the node address.\r\n\r\nDELAY 15"));
-        addRow("missing", QByteArray(), QString(" Please select a file"));
-    }
-    void refused()
-    {
-        QFETCH(QByteArray, file);
-        QFETCH(QString, message);
-        Rig r;
-        writeFixture(r.dir.filePath("macro.tmp"), "1 HO\rMACRO 0\r");
-        r.download(file);
-        QCOMPARE(r.prompter.texts().last(), message);
-        QCOMPARE(r.lines, Lines());
-        QCOMPARE(r.u->lastDownload, Outcome::NotStarted);
-    }
-
-    // The directory after a download (100 bytes; 13, whose end 1037 has a CR as its
-    // low byte), and the states it refuses.
+    // The directory after the worked example's download (13 bytes, whose end 1037 has
+    // a CR as its low byte), and the states it refuses: a mark poked at 503, or 255
+    // macros at 502. (Totals of other sizes: the combination download's.)
     void directory_data()
     {
-        addColumns<int, char, QStringList, QString, QString>(
-            "size", "poke", "names", "total", "message"); // size 0: poke 502 or 503 ('i')
-        addRow("100 bytes", 100, '\0', QStringList { "X" }, QString(" 100"), QString());
-        addRow("13 bytes", 13, '\0', QStringList { "X" }, QString(" 13"), QString());
-        addRow("erased", 0, '\xff', QStringList(), QString(),
+        addColumns<char, QStringList, QString, QString>("poke", "names", "total", "message");
+        addRow("13 bytes", '\0', QStringList { "X" }, QString(" 13"), QString());
+        addRow("erased", '\xff', QStringList(), QString(),
             QString("The Macro Directory could not be Read or\r\nmore than 40 macros are stored "
                     "in the TYX EEprom memory"));
-        addRow("incomplete", 0, 'i', QStringList(), QString(),
-            QString("TYX Programming is incomplete"));
+        for (char mark : { 'i', 'I' })
+            addRow(mark == 'i' ? "incomplete" : "cleared", mark, QStringList(), QString(),
+                QString("TYX Programming is incomplete"));
     }
     void directory()
     {
-        QFETCH(int, size);
         QFETCH(char, poke);
         QFETCH(QStringList, names);
         QFETCH(QString, total);
         QFETCH(QString, message);
         Rig r;
-        if (size > 0) {
-            r.download(macroOfSize(size));
-            QCOMPARE(r.memory(516, 4), QByteArray("\x04\x00\x04", 3) + char(size));
+        if (poke == '\0') {
+            r.download("1 HO\r\n");
         } else {
             QByteArray image = r.sim->controller().memory();
-            image[poke == 'i' ? 503 : 502] = poke;
+            image[poke == '\xff' ? 502 : 503] = poke;
             r.sim->controller().setMemory(image);
         }
         r.prompter.shown.clear();
         r.lines.clear();
-        r.u->Command6_Click();
-        QCOMPARE(r.u->ComboMacro1, names);
-        QCOMPARE(r.u->LabelTotBytes, total);
+        r.u.Command6_Click();
+        QCOMPARE(r.u.ComboMacro1, names);
+        QCOMPARE(r.u.LabelTotBytes, total);
         QCOMPARE(r.prompter.texts().value(0), message);
         Lines expected { "1 EEU 4826", "1 EEADR 503" };
-        if (poke != 'i')
+        if (poke == '\0' || poke == '\xff')
             expected << "1 EEADR 502";
         for (int a = 499; a > 499 - 8 * names.size(); --a)
             expected << "1 EEADR " + QByteArray::number(a);
         if (!names.isEmpty())
-            expected << "1 EEU 4826"
-                     << "1 EEADR 518"
-                     << "1 EEADR 519";
+            expected += Lines { "1 EEU 4826", "1 EEADR 518", "1 EEADR 519" };
         QCOMPARE(r.lines, expected);
+    }
+
+    // a.cmd (100 bytes), b.cmd (50), c.cmd (30, a jump to its first line) with a boot
+    // line between them; b.cmd missing or empty keeps its number with a zero size.
+    void comboDownload_data()
+    {
+        addColumns<QByteArray, QByteArray, QString>("b", "table", "message");
+        addRow("three files", macroOfSize(50),
+            QByteArray("\x04\x00\x04\x64\x04\x96\x04\xb4\x04\xb4", 10), QString());
+        addRow("b missing", QByteArray(),
+            QByteArray("\x04\x00\x04\x64\x04\x64\x04\x82\x04\x82", 10),
+            QString("B.CMD File Not Found !\r\nPlease Remove it from Combination."));
+        addRow("b empty", QByteArray(""),
+            QByteArray("\x04\x00\x04\x64\x04\x64\x04\x82\x04\x82", 10),
+            QString("B.CMD File is empty !\r\nIt is left out of the Combination."));
+    }
+    void comboDownload()
+    {
+        QFETCH(QByteArray, b);
+        QFETCH(QByteArray, table);
+        QFETCH(QString, message);
+        Rig r({}, true);
+        writeFixture(r.dir.filePath("a.cmd"), macroOfSize(100));
+        if (!b.isNull())
+            writeFixture(r.dir.filePath("b.cmd"), b);
+        // 30 bytes: "1 STJ 0008", "GOTO " and the address of L, "MACRO 0".
+        writeFixture(r.dir.filePath("c.cmd"), "L:1 ST 8>L\r\n");
+        r.downloadCombo("BootMacro=0\r\na.cmd\r\nb.cmd\r\nx bootMACRO=2\r\nc.cmd\r\n");
+        QCOMPARE(r.u.combo.lastDownload, Outcome::Completed);
+        QCOMPARE(r.prompter.texts(),
+            (message.isEmpty() ? QStringList() : QStringList { message })
+                << UtilityCore::CompletionText);
+        QCOMPARE(r.lines.mid(0, 10),
+            Lines({ "1 EEC 0", "1 EEC", "1 EES 501", "1 EEN 2", "1 EEW", "1 EEN 3", "1 EEW",
+                "1 EEDAT X", "1 EEW", "1 EES 1024" }));
+        QVERIFY(r.lines.join('|').contains("1 EES 516|1 EEN 4|1 EEW|1 EEN 0|1 EEW|1 EEN 4|1 EEW|"
+                                           "1 EEN 100|1 EEW"));
+        QCOMPARE(r.lines.last(), "1 RN");
+        QCOMPARE(r.memory(501, 3), QByteArray("\x02\x03X"));
+        QCOMPARE(r.memory(516, 10), table);
+        const int c = b.isEmpty() ? 100 : 150;
+        QCOMPARE(r.memory(1024 + c, 31),
+            "1 STJ 0008\rGOTO 00" + QByteArray::number(c) + "\rMACRO 0\r\xff");
+        QCOMPARE(r.u.protocol.DownloadSum, r.sim->controller().memoryChecksum());
+
+        r.prompter.shown.clear();
+        r.u.Command6_Click();
+        QCOMPARE(r.u.ComboMacro1, QStringList({ "A", b.isEmpty() ? "" : "B", "C" }));
+        QCOMPARE(r.u.LabelTotBytes, b.isEmpty() ? " 130" : " 180");
+    }
+
+    // Files and combinations that must not reach the controller: whatever would end
+    // the download part way, or store a macro other than as prepared, is refused before
+    // a single line goes out, not even the macro an earlier preparation left in
+    // "macro.tmp".
+    void refused_data()
+    {
+        addColumns<bool, QByteArray, QString>("combo", "bytes", "message");
+        addRow("empty", false, QByteArray(""), QString("Command file is empty."));
+        addRow("DELAY first", false, QByteArray("DELAY 3\r\n1 HO\r\n"),
+            QString("The first line of a macro must begin with the node address.\r\n\r\nDELAY 15"));
+        addRow("missing", false, QByteArray(), QString(" Please select a file"));
+        addRow("combination, first line", true, QByteArray("a.cmd\r\nd.cmd\r\n"),
+            QString("D.CMD: The first line of a macro must begin with the node address.\r\n\r\n"
+                    "DELAY 15"));
+        addRow("combination, syntax", true, QByteArray("a.cmd\r\ns.cmd\r\n"),
+            QString("Download Aborted!\r\n\r\nError found in file S.CMD.\r\nLine 2 contains spaces "
+                    "after the last character.\r\nPut cursor on first character and hit *End* "
+                    "key to fix.\r\n"));
+        addRow("combination, 41 files", true, QByteArray("a.cmd\r\n").repeated(41),
+            QString(
+                "C.CMB cannot be used: it has 41 lines naming 41 files, and a combination holds "
+                "at most 40 files (the TYX directory has 40 names) in at most 255 lines."));
+        addRow("combination, no files", true, QByteArray("BootMacro=1\r\n"),
+            QString("C.CMB lists no command files: there is nothing to download."));
+    }
+    void refused()
+    {
+        QFETCH(bool, combo);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, message);
+        Rig r;
+        writeFixture(r.dir.filePath("macro.tmp"), "1 HO\rMACRO 0\r");
+        writeFixture(r.dir.filePath("a.cmd"), "1 HO\r\n");
+        writeFixture(r.dir.filePath("d.cmd"), "DELAY 3\r\n1 HO\r\n");
+        writeFixture(r.dir.filePath("s.cmd"), "1 HO\r\n1 HO \r\n");
+        if (combo)
+            r.downloadCombo(bytes);
+        else
+            r.download(bytes);
+        QCOMPARE(r.prompter.texts().last(), message);
+        QCOMPARE(r.lines, Lines());
+        QCOMPARE(combo ? r.u.combo.lastDownload : r.u.lastDownload, Outcome::NotStarted);
+        QVERIFY(r.u.windowEnabled && !r.u.Form1Visible);
+    }
+
+    // Save byte for byte; a refused save writes nothing.
+    void save_data()
+    {
+        addColumns<QString, QStringList, QString, QByteArray, QString>(
+            "name", "files", "box", "bytes", "message");
+        const QStringList two { "a.cmd", "b.cmd" };
+        const QByteArray saved("\r\na.cmd\r\nb.cmd\r\n");
+        addRow("two files, boot 2", QString("TWO.CMB"), two, QString("2"), "BootMacro=2" + saved,
+            QString("File Saved!"));
+        addRow("boot not a number", QString("x.cmb"), two, QString("abc"), "BootMacro=0" + saved,
+            QString("File Saved!"));
+        addRow("fraction kept", QString("x.cmb"), two, QString(" +02.50x"), "BootMacro=2.5" + saved,
+            QString("File Saved!"));
+        addRow("after New", QString(" "), two, QString("1"), QByteArray(),
+            QString("Please use the *.CMB extension for this type of file."));
+        addRow("start text", QString("Use extension   *.CMB"), two, QString("1"), QByteArray(),
+            QString("\"Use extension   *.CMB\" cannot be the name of a combination file"));
+        addRow("41 files", QString("F.CMB"), QStringList(41, "a.cmd"), QString("1"), QByteArray(),
+            QString("A combination holds at most 40 files"));
+        addRow("boot line as a name", QString("F.CMB"), QStringList { "x BootMacro=1" },
+            QString("1"), QByteArray(), QString("The file name \"x BootMacro=1\" cannot be kept"));
+    }
+    void save()
+    {
+        QFETCH(QString, name);
+        QFETCH(QStringList, files);
+        QFETCH(QString, box);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, message);
+        CoreRig r;
+        UtilityCore u(*r.core, r.prompter);
+        u.combo.comboActiveText = name;
+        u.combo.ComboFileList = files;
+        u.combo.Text1 = box;
+        u.combo.Command8_Click();
+        QVERIFY2(r.prompter.texts().value(0).startsWith(message),
+            qPrintable(r.prompter.texts().value(0)));
+        QCOMPARE(QDir(r.dir.path()).entryList({ "*.cmb" }),
+            bytes.isNull() ? QStringList() : QStringList { name });
+        if (!bytes.isNull())
+            QCOMPARE(readFile(r.dir.filePath(name)), bytes);
+    }
+
+    // Loading (a lower-case boot line selects its entry), the boot box, Add, "Execute
+    // Macro Selected" to node 0 and with the port closed, and Delete of a file gone.
+    void panel()
+    {
+        Rig r;
+        writeFixture(r.dir.filePath("b.cmd"), "1 HO\r\n");
+        writeFixture(r.dir.filePath("L.CMB"), "a.cmd\r\nb.cmd\r\nbootmacro=2\r\n");
+        ComboPanel& c = r.u.combo;
+        r.u.Command7_Click();
+        QCOMPARE(c.ComboFileList, QStringList({ "a.cmd", "b.cmd" }));
+        QCOMPARE(c.Text1, "2");
+        QCOMPARE(c.comboFileListIndex, 1);
+        c.ComboFileList_Click(0);
+        c.Text1_Change("3");
+        QCOMPARE(c.comboFileListIndex, 0);
+        c.MacExeCmd_Click();
+        QTRY_VERIFY_WITH_TIMEOUT(r.lines.contains("0 ME 1"), 10000);
+        c.File2_Click(0);
+        c.AddFileCmd_Click();
+        c.AddFileCmd_Click();
+        QCOMPARE(c.ComboFileList, QStringList({ "a.cmd", "b.cmd", "b.cmd", "b.cmd" }));
+
+        r.core->link.close();
+        c.MacExeCmd_Click();
+        QCOMPARE(r.prompter.texts().last(), "Serial Port not configured properly!");
+        QVERIFY(QFile::remove(r.dir.filePath("L.CMB")));
+        c.Command10_Click();
+        QCOMPARE(r.prompter.texts().last(), "There is no combination file \"L.CMB\" to delete.");
+        QCOMPARE(c.comboActiveText, QString());
+    }
+
+    // The file "Read Back" writes, byte for byte. Rows 1 and 2 of ReadRanges hold an
+    // earlier read-back's ranges, which an entry without an equal name must not read.
+    void readBack_data()
+    {
+        addColumns<QStringList, bool, QString, int, QByteArray, int>(
+            "list", "asText", "target", "answer", "file", "outcome");
+        const QString temporary("Temporary.cmd");
+        const int done = int(Outcome::Completed);
+        addRow("two lines as text", QStringList { "TWO" }, true, temporary, -1,
+            QByteArray("1 HO\r\nMACRO 0\r\n"), done);
+        addRow("A and CR as numbers", QStringList { "LETTER" }, false, temporary, -1,
+            QByteArray(" 65\r\n 13\r\n 10\r\n"), done);
+        addRow("same macro twice", QStringList { "LETTER", "LETTER" }, true, temporary, -1,
+            QByteArray("A\r\nA\r\n"), done);
+        addRow("unmatched and one-character names read nothing",
+            QStringList { "NONE", "A", "LETTER" }, true, temporary, -1, QByteArray("A\r\n"), done);
+        addRow("any case of temporary.cmd", QStringList { "LETTER" }, true,
+            QString("old_temporary.CMD"), -1, QByteArray("A\r\n"), done);
+        addRow("overwrite answered Yes", QStringList { "LETTER" }, true, QString("out.txt"),
+            int(PromptAnswer::Yes), QByteArray("A\r\n"), done);
+        addRow("overwrite answered No", QStringList { "LETTER" }, true, QString("out.txt"),
+            int(PromptAnswer::No), QByteArray("<missing>"), int(Outcome::NotStarted));
+        addRow("no such directory", QStringList { "LETTER" }, true, QString("no/Temporary.cmd"), -1,
+            QByteArray("<missing>"), int(Outcome::Failed));
+    }
+    void readBack()
+    {
+        QFETCH(QStringList, list);
+        QFETCH(bool, asText);
+        QFETCH(QString, target);
+        QFETCH(int, answer);
+        QFETCH(QByteArray, file);
+        QFETCH(int, outcome);
+        Rig r("--pace");
+        r.sim->controller().setMemory(memoryImage());
+        r.u.Command6_Click();
+        QCOMPARE(r.u.ComboMacro1, QStringList({ "TWO", "A", "LETTER" }));
+        r.u.ReadRanges[1] = r.u.ReadRanges[2] = { 1024, 1030 };
+        r.u.ComboFileList2 = list;
+        r.u.protocol.ReadAsText = asText;
+        r.u.Filename2 = target;
+        if (answer >= 0)
+            r.prompter.answers = { PromptAnswer(answer) };
+        r.u.CmdReadBack_Click();
+        QCOMPARE(readFileOrMissing(r.dir.filePath(target)), file);
+        QCOMPARE(int(r.u.lastReadBack), outcome);
+        const QStringList texts = r.prompter.texts();
+        QCOMPARE(texts.size(), answer >= 0 || outcome == int(Outcome::Failed) ? 1 : 0);
+        if (answer >= 0)
+            QCOMPARE(texts.first(), "Are you sure you want to Overwrite OUT.TXT?");
+        QVERIFY(r.u.windowEnabled && r.u.UpFrameEnabled && !r.u.Form1Visible);
+        // Reading never marks the memory.
+        QCOMPARE(r.memory(503, 1), QByteArray("X"));
+    }
+
+    // The manual upload: start and count as typed, text or numbers. "Clear Macros"
+    // first stops the macros and marks the memory incomplete, which the upload says.
+    void manualUpload_data()
+    {
+        addColumns<bool, QString, QString, bool, QByteArray, QStringList>(
+            "clear", "start", "count", "asText", "file", "texts");
+        addRow("502/1 Read Number", false, QString("502"), QString("1"), false,
+            QByteArray(" 3\r\n"), QStringList());
+        addRow("1024/10 Read Ascii", false, QString("1024"), QString("10"), true,
+            QByteArray("1 HO\r\nMACRO"), QStringList());
+        addRow("count 0 reads nothing", false, QString("1024"), QString("0"), true, QByteArray(),
+            QStringList());
+        addRow("count too large", false, QString("1024"), QString("40000"), true,
+            QByteArray("<missing>"), QStringList { SpecialCore::CountText });
+        addRow("after Clear Macros", true, QString("503"), QString("1"), true, QByteArray("I"),
+            QStringList { EepromProtocol::IncompleteText });
+    }
+    void manualUpload()
+    {
+        QFETCH(bool, clear);
+        QFETCH(QString, start);
+        QFETCH(QString, count);
+        QFETCH(bool, asText);
+        QFETCH(QByteArray, file);
+        QFETCH(QStringList, texts);
+        Rig r("--pace");
+        r.sim->controller().setMemory(memoryImage());
+        if (clear) {
+            r.special.Command1_Click();
+            QCOMPARE(r.special.lastClear, Outcome::Completed);
+            QCOMPARE(r.lines, Lines(20, "1 ME 0") + MarkLines);
+            QCOMPARE(r.memory(503, 1), QByteArray("I"));
+        }
+        r.special.Text1 = start;
+        r.special.Text2 = count;
+        r.special.AsciiOpt = asText;
+        r.special.Command2_Click();
+        QCOMPARE(readFileOrMissing(r.dir.filePath("Temporary.cmd")), file);
+        QCOMPARE(r.prompter.texts(), texts);
     }
 };
 
