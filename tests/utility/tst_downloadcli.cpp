@@ -63,7 +63,8 @@ class TstDownloadCli : public QObject
 private Q_SLOTS:
     // With node and delay from "e2prom.dat" (read, never written): a download answered
     // Yes (--reset) and the directory it left; a combination saved, shown and downloaded
-    // with the reset answered Yes (the boot macro comes from the file); macro 2 run;
+    // with the reset answered Yes (the boot macro comes from the file) and read back;
+    // macro 2 run;
     // "stop" to node 2.
     void session()
     {
@@ -92,6 +93,11 @@ private Q_SLOTS:
         QCOMPARE(
             sent().mid(2, 4), QList<QByteArray>({ "1 EES 501", "1 EEN 2", "1 EEW", "1 EEN 2" }));
         QVERIFY(sent().contains("1 RN"));
+        // "B" has one character, which Read Back never matches: left out and said.
+        const ProcessRun b = run({ "readback", "--all" });
+        QCOMPARE(b.exitCode, 1);
+        QVERIFY2(b.err.contains("B not read back"), b.err.constData());
+        QCOMPARE(readFile(c.dir.filePath("Temporary.cmd")), QByteArray("1 HO\r\nMACRO 0\r\n"));
         QCOMPARE(run({ "macro", "run", "2" }).exitCode, 0);
         QCOMPARE(sent().at(sent().size() - 2), "0 ME 2");
         QCOMPARE(run({ "stop", "--node", "2" }).exitCode, 0);
