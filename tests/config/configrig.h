@@ -25,6 +25,15 @@
 #include <QHash>
 #include <functional>
 
+inline QString storedPortOf(const QString& storePath)
+{
+    const QJsonObject v = storedValues(storePath);
+    return QStringLiteral("%1 %2 %3")
+        .arg(v["ComPort"].toInt())
+        .arg(v["BaudRate"].toInt())
+        .arg(v["CheckSum"].toString());
+}
+
 class ConfigRig : public CoreRig
 {
 public:
@@ -57,6 +66,16 @@ public:
     }
 
     QJsonObject stored() const { return storedValues(storePath); }
+    // "ComPort BaudRate CheckSum" as stored.
+    QString storedPort() const { return storedPortOf(storePath); }
+    // Nothing of a probe or a log is left behind: no capture, nothing that arrived
+    // taken for the next command's answer, the window usable again.
+    bool idle() const
+    {
+        return !core->answers.captureMode && !core->answers.collecting
+            && core->responseBuffer.isEmpty() && core->receiveAccumulator.isEmpty()
+            && !config->busy() && config->enabled;
+    }
     QString logPath() const { return QDir(core->currentWorkingDir).filePath("TYXLOG.CMD"); }
 
     QString storePath;

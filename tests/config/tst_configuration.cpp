@@ -77,20 +77,11 @@ private Q_SLOTS:
         QCOMPARE(rig.prompter.shown.at(0).icon, PromptIcon::Information);
         QCOMPARE(rig.prompter.shown.at(1).icon, PromptIcon::Information);
 
-        QCOMPARE(rig.cfg.comPort, 3);
-        QCOMPARE(rig.cfg.baudRate, 19200);
-        QCOMPARE(rig.cfg.CheckSumChk, 0);
-        const QJsonObject v = rig.stored();
-        QCOMPARE(v["ComPort"].toInt(), 3);
-        QCOMPARE(v["BaudRate"].toInt(), 19200);
-        QCOMPARE(v["CheckSum"].toString(), "False");
+        QCOMPARE(QList<int>({ rig.cfg.comPort, rig.cfg.baudRate, rig.cfg.CheckSumChk }),
+            QList<int>({ 3, 19200, 0 }));
+        QCOMPARE(rig.storedPort(), "3 19200 False");
         QVERIFY(rig.core->link.isOpen());
-        QVERIFY(!rig.core->answers.captureMode);
-        QVERIFY(!rig.config->busy());
-        // What the probe caught must not be taken for the answer to the next command.
-        QVERIFY(rig.core->responseBuffer.isEmpty());
-        QVERIFY(rig.core->receiveAccumulator.isEmpty());
-        QVERIFY(!rig.core->answers.collecting);
+        QVERIFY(rig.idle());
     }
 
     // A silent port fails the probe the same way (probeAnswer, "nothing").
@@ -109,11 +100,8 @@ private Q_SLOTS:
         // Nothing is said when no port answers.
         QCOMPARE(rig.prompter.texts(), QStringList({ ConfigurationCore::OneControllerText }));
         QVERIFY(!rig.probe->probeSuccess);
-        const QJsonObject v = rig.stored();
-        QCOMPARE(v["ComPort"].toInt(), 8);
-        QCOMPARE(v["BaudRate"].toInt(), 9600);
-        QCOMPARE(v["CheckSum"].toString(), "False");
-        QVERIFY(!rig.core->answers.captureMode);
+        QCOMPARE(rig.storedPort(), "8 9600 False");
+        QVERIFY(rig.idle());
         QVERIFY(!rig.core->link.isOpen());
     }
 
@@ -179,58 +167,54 @@ private Q_SLOTS:
         QCOMPARE(rig.stored()["ComPort"].toInt(), 5);
     }
 
-    void debugLogSilentPort()
+    // On the wire: CR, then each query with its CR and a lone CR. The file: each query,
+    // " = " and the answer as it came (none from a silent port; 300 characters written
+    // as the query leaves), padded or cut to 1000 bytes.
+    void debugLog_data()
     {
+        addColumns<QByteArray>("answer");
+        addRow("silent port", QByteArray());
+        addRow("cut at 1000", QByteArray(300, 'A') + "\r\n");
+    }
+
+    void debugLog()
+    {
+        QFETCH(QByteArray, answer);
         PtyPair pair;
         QVERIFY(pair.isValid());
         ConfigRig rig({ { 2, pair.slavePath() } });
         QVERIFY(rig.core->link.isOpen());
-        // A longer log from an earlier run is replaced whole, not overwritten in part.
-        const QString path = rig.logPath();
-        QVERIFY(writeFile(path, QByteArray(3000, 'Z')));
-        QVERIFY(rig.config->Debug_Click());
-
-        // On the wire: CR, then each query with its CR and a lone CR. The file: each
-        // query with " = " and nothing, padded to 1000 bytes.
-        QByteArray wire = "\r";
-        QByteArray log;
-        for (const QString& q : Queries) {
-            wire += q.toLatin1() + "\r\r";
-            log += q.toLatin1() + " = ";
-        }
-        QCOMPARE(pair.read(wire.size(), 10000), wire);
-        QCOMPARE(pair.readAll(50), QByteArray());
-        QCOMPARE(readFile(path), log.leftJustified(1000, ' '));
-        QCOMPARE(rig.core->selectedCommandFile, path);
-        QCOMPARE(rig.prompter.texts(), QStringList({ PortProbe::DebugSuccessText }));
-        QCOMPARE(rig.prompter.shown.last().icon, PromptIcon::Information);
-        QVERIFY(!rig.core->answers.captureMode);
-        QVERIFY(rig.config->enabled);
-
-        // Listed among the command files once the list is refreshed.
-        rig.core->filelistPath = rig.core->currentWorkingDir;
-        rig.core->refreshFilelist();
-        QVERIFY(rig.core->Filelist.contains("TYXLOG.CMD"));
-    }
-
-    // Every query answered at once with 300 characters, written as the query leaves.
-    void debugLogCutAt1000()
-    {
-        PtyPair pair;
-        ConfigRig rig({ { 2, pair.slavePath() } });
-        const QByteArray answer = QByteArray(300, 'A') + "\r\n";
         qint64 sent = 0;
         rig.onWrite = [&](const QByteArray& bytes) {
-            if (bytes != "\r") {
+            if (bytes != "\r" && !answer.isEmpty()) {
                 pair.write(answer);
                 sent += answer.size();
             }
         };
         rig.farEnds[pair.slavePath()] = [&](qint64, qint64 read) { return read >= sent; };
+        // A longer log from an earlier run is replaced whole, not overwritten in part.
+        const QString path = rig.logPath();
+        QVERIFY(writeFile(path, QByteArray(3000, 'Z')));
         QVERIFY(rig.config->Debug_Click());
-        const QString log = rig.probe->debugLogText;
-        QVERIFY(log.size() > 1000);
-        QCOMPARE(readFile(rig.logPath()), log.left(1000).toLatin1());
+
+        QByteArray wire = "\r";
+        QByteArray log;
+        for (const QString& q : Queries) {
+            wire += q.toLatin1() + "\r\r";
+            log += q.toLatin1() + " = " + answer;
+        }
+        QCOMPARE(pair.read(wire.size(), 10000), wire);
+        QCOMPARE(pair.readAll(50), QByteArray());
+        QCOMPARE(readFile(path), log.leftJustified(1000, ' ', true));
+        QCOMPARE(rig.core->selectedCommandFile, path);
+        QCOMPARE(rig.prompter.texts(), QStringList({ PortProbe::DebugSuccessText }));
+        QCOMPARE(rig.prompter.shown.last().icon, PromptIcon::Information);
+        QVERIFY(rig.idle());
+
+        // Listed among the command files once the list is refreshed.
+        rig.core->filelistPath = rig.core->currentWorkingDir;
+        rig.core->refreshFilelist();
+        QVERIFY(rig.core->Filelist.contains("TYXLOG.CMD"));
     }
 
     void debugLogFails_data()
@@ -268,9 +252,7 @@ private Q_SLOTS:
             rig.prompter.shown[0].text.startsWith(said), qPrintable(rig.prompter.shown[0].text));
         QCOMPARE(rig.prompter.shown[0].icon, icon);
         QCOMPARE(rig.core->selectedCommandFile, before);
-        QVERIFY(!rig.core->answers.captureMode);
-        QVERIFY(rig.config->enabled);
-        QVERIFY(!rig.config->busy());
+        QVERIFY(rig.idle());
     }
 
     // A directory that is not there at all: the start of tst_main2's saveAndExit.
@@ -358,15 +340,10 @@ private Q_SLOTS:
         QCOMPARE(r.exitCode, exitCode);
         QCOMPARE(r.outText(), out.replace('@', dir.path()));
         QVERIFY2(r.errText().contains(err), qPrintable(r.errText()));
-        const QJsonObject v = storedValues(store);
         if (stored.isEmpty())
             QCOMPARE(readFile(store), before);
         else
-            QCOMPARE(QStringLiteral("%1 %2 %3")
-                         .arg(v["ComPort"].toInt())
-                         .arg(v["BaudRate"].toInt())
-                         .arg(v["CheckSum"].toString()),
-                stored);
+            QCOMPARE(storedPortOf(store), stored);
         QVERIFY(!QFile::exists(QDir(dir.path()).filePath("TYXLOG.CMD")));
         const QByteArray log("0 ST = 0 0100\r\n0 ST = 0 0100\r\n0 SR = 0 00000100\r\n"
                              "0 POR = 0 00000000\r\n0 I = 0 0000\r\n0 DER = 0 0000\r\n"
