@@ -534,9 +534,13 @@ private Q_SLOTS:
         QCOMPARE(rig.core->currentWorkingDir, cmds);
         QCOMPARE(rig.stored()["WorkingDir"].toString(), rig.workDir);
 
-        QComboBox* device = w.form.comDeviceBox(3);
-        device->lineEdit()->selectAll();
-        QTest::keyClicks(device->lineEdit(), pair.slavePath());
+        // The device is taken without blanks; one cleared is the platform default again.
+        for (const auto& [n, text] : { std::pair { 3, " " + pair.slavePath() + " " }, { 6, {} } }) {
+            QLineEdit* device = w.form.comDeviceBox(n)->lineEdit();
+            device->selectAll();
+            QTest::keyClick(device, Qt::Key_Delete);
+            QTest::keyClicks(device, text);
+        }
         for (const char* name : { "Optcom3", "Opt38400", "ChkDecimal", "ChkRS232", "CheckSumChk" })
             click(&w.form, name);
         auto* delay = child<QLineEdit>(&w.form, "TXdelay");
@@ -553,6 +557,8 @@ private Q_SLOTS:
         for (const QString& key : expected.keys())
             stored.insert(key, rig.stored()[key]);
         QCOMPARE(stored, expected);
+        QVERIFY(!rig.stored().contains("ComDevice6"));
+        QCOMPARE(rig.stored()["ComDevice5"].toString(), missingDevice(5));
         QCOMPARE(rig.settings->record.TxDelay, 2);
 
         // The port reopened with the new settings.
