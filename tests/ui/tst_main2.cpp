@@ -577,7 +577,9 @@ private Q_SLOTS:
         QCOMPARE(rig.prompter.shown.size(), 1); // the refusal alone
     }
 
-    void autoConfigureButton()
+    // Auto Configure shows what it found and leaves the window open; DEBUG then logs the
+    // controller it found, with the window disabled while it works.
+    void autoConfigureAndDebugButtons()
     {
         ConfigRig rig({ { 3, "sim: --baud 19200" } });
         Window w(rig);
@@ -585,17 +587,10 @@ private Q_SLOTS:
         QVERIFY(child<QRadioButton>(&w.form, "Optcom3")->isChecked());
         QVERIFY(child<QRadioButton>(&w.form, "Opt19200")->isChecked());
         QVERIFY(!child<QCheckBox>(&w.form, "CheckSumChk")->isChecked());
-        QVERIFY(w.form.isVisible()); // the window stays open
+        QVERIFY(w.form.isVisible());
         QVERIFY(child(&w.form, "SaveAndExit")->isEnabled());
         QCOMPARE(rig.prompter.texts().last(), PortProbe::ProbeSuccessText);
-    }
 
-    void debugButton()
-    {
-        PtyPair pair;
-        QVERIFY(pair.isValid());
-        ConfigRig rig({ { 2, pair.slavePath() } });
-        Window w(rig);
         bool disabledWhileWorking = false;
         rig.prompter.onShow
             = [&](const PromptMessage&) { disabledWhileWorking = !w.form.isEnabled(); };
@@ -603,7 +598,7 @@ private Q_SLOTS:
         QVERIFY(disabledWhileWorking);
         QVERIFY(w.form.isEnabled());
         QCOMPARE(readFile(rig.logPath()).size(), 1000);
-        QCOMPARE(rig.prompter.texts(), QStringList({ PortProbe::DebugSuccessText }));
+        QCOMPARE(rig.prompter.texts().last(), PortProbe::DebugSuccessText);
     }
 
     // Form_Load shows the user's copy, else the first shipped one, and creates nothing.
@@ -798,26 +793,23 @@ private Q_SLOTS:
         QCOMPARE(shownBits(f), bits);
     }
 
+    // Each box is shown modal through the prompter too: Enter takes the default button,
+    // Escape (or the title bar) the escape answer.
     void messageBox_data()
     {
-        // escape: the answer when closed by Escape or the title bar
         addColumns<PromptIcon, PromptButtons, PromptAnswer, QString, int, int, int, PromptAnswer>(
             "icon", "buttons", "defaultAnswer", "title", "boxIcon", "boxButtons", "boxDefault",
             "escape");
-        QTest::newRow("plain message") << I::None << P::Ok << A::Ok << QString() << int(B::NoIcon)
-                                       << int(B::Ok) << int(B::Ok) << A::Ok;
-        QTest::newRow("question, No by default")
-            << I::Question << P::YesNo << A::No << "Registry Corrupted" << int(B::Question)
-            << int(B::Yes | B::No) << int(B::No) << A::No;
-        QTest::newRow("information, ok/cancel")
-            << I::Information << P::OkCancel << A::Cancel << QString() << int(B::Information)
-            << int(B::Ok | B::Cancel) << int(B::Cancel) << A::Cancel;
-        QTest::newRow("critical, three buttons")
-            << I::Critical << P::YesNoCancel << A::Cancel << QString() << int(B::Critical)
-            << int(B::Yes | B::No | B::Cancel) << int(B::Cancel) << A::Cancel;
-        QTest::newRow("warning, default not among the buttons")
-            << I::Exclamation << P::YesNo << A::Ok << QString() << int(B::Warning)
-            << int(B::Yes | B::No) << int(B::Yes) << A::No;
+        addRow("plain message", I::None, P::Ok, A::Ok, QString(), int(B::NoIcon), int(B::Ok),
+            int(B::Ok), A::Ok);
+        addRow("question, No by default", I::Question, P::YesNo, A::No, "Registry Corrupted",
+            int(B::Question), int(B::Yes | B::No), int(B::No), A::No);
+        addRow("information, ok/cancel", I::Information, P::OkCancel, A::Cancel, QString(),
+            int(B::Information), int(B::Ok | B::Cancel), int(B::Cancel), A::Cancel);
+        addRow("critical, three buttons", I::Critical, P::YesNoCancel, A::No, QString(),
+            int(B::Critical), int(B::Yes | B::No | B::Cancel), int(B::No), A::Cancel);
+        addRow("warning, default not among the buttons", I::Exclamation, P::YesNo, A::Ok, QString(),
+            int(B::Warning), int(B::Yes | B::No), int(B::Yes), A::No);
     }
 
     void messageBox()
@@ -830,9 +822,8 @@ private Q_SLOTS:
         QFETCH(int, boxButtons);
         QFETCH(int, boxDefault);
         QFETCH(PromptAnswer, escape);
-        const auto b
-            = QtPrompter::makeBox({ QStringLiteral("Use '*.CMD'\rwhen saving\r\nthe file <b>"),
-                title, icon, buttons, defaultAnswer });
+        const QString text = QStringLiteral("Use '*.CMD'\rwhen saving\r\nthe file <b>");
+        const auto b = QtPrompter::makeBox({ text, title, icon, buttons, defaultAnswer });
         QCOMPARE(int(b->icon()), boxIcon);
         QCOMPARE(int(b->standardButtons()), boxButtons);
         QCOMPARE(int(b->standardButton(b->defaultButton())), boxDefault);
@@ -848,33 +839,19 @@ private Q_SLOTS:
             button->click();
             QCOMPARE(QtPrompter::answerOf(*b), answers.value(b->standardButton(button)));
         }
-    }
-
-    // The box is modal: Enter takes the default button, Escape the escape button.
-    void messageBoxModal_data()
-    {
-        addColumns<int, PromptAnswer>("key", "answer");
-        addRow("enter", int(Qt::Key_Return), PromptAnswer::No);
-        addRow("escape", int(Qt::Key_Escape), PromptAnswer::Cancel);
-    }
-
-    void messageBoxModal()
-    {
-        QFETCH(int, key);
-        QFETCH(PromptAnswer, answer);
-        QtPrompter prompter;
-        QString seenText;
-        QTimer::singleShot(0, [&] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            QVERIFY(box);
-            seenText = box->text();
-            QTest::keyClick(box, Qt::Key(key));
-        });
-        const PromptAnswer a
-            = prompter.ask(QStringLiteral("Are you sure you want to delete A.CMD?"),
-                PromptButtons::YesNoCancel, PromptIcon::Question, PromptAnswer::No);
-        QCOMPARE(seenText, QStringLiteral("Are you sure you want to delete A.CMD?"));
-        QCOMPARE(a, answer);
+        for (const auto& [key, answer] : { std::pair { Qt::Key_Return, answers.value(boxDefault) },
+                 { Qt::Key_Escape, escape } }) {
+            QtPrompter prompter;
+            QString seenText;
+            QTimer::singleShot(0, [&] {
+                auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                QVERIFY(box);
+                seenText = box->text();
+                QTest::keyClick(box, key);
+            });
+            QCOMPARE(prompter.ask(text, buttons, icon, defaultAnswer, title), answer);
+            QCOMPARE(seenText, b->text());
+        }
     }
 
     void commandLineBadOptions_data()
