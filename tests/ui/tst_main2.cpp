@@ -675,18 +675,13 @@ private Q_SLOTS:
         QVERIFY(child<QRadioButton>(f, "Option1")->isChecked());
         QCOMPARE(shownBits(*f), 0x000A);
         f->show();
-        // Ticking emergency stop ticks drive disabled.
-        QVERIFY(!f->bitCheck(8)->isChecked());
-        click(f, "Bit11Check");
-        QCOMPARE(shownBits(*f), 0x090A);
-        // Bit 8 cannot be cleared while bit 11 is ticked...
-        click(f, "Bit8Check");
-        QCOMPARE(shownBits(*f), 0x090A);
-        // ...but can once it is clear.
-        click(f, "Bit11Check");
-        QCOMPARE(shownBits(*f), 0x010A);
-        click(f, "Bit8Check");
-        QCOMPARE(shownBits(*f), 0x000A);
+        // Ticking emergency stop ticks drive disabled; bit 8 cannot be cleared while bit
+        // 11 is ticked, but can once it is clear.
+        for (const auto& [bit, bits] : { std::pair { "Bit11Check", 0x090A },
+                 { "Bit8Check", 0x090A }, { "Bit11Check", 0x010A }, { "Bit8Check", 0x000A } }) {
+            click(f, bit);
+            QCOMPARE(shownBits(*f), bits);
+        }
         // A value shows its own bits: the coupling of bits 11 and 8 is the operator's
         // clicks only, so a value with bit 11 and not bit 8 is shown as it is, and a
         // following value without bit 8 clears it even though bit 11 was ticked before.
