@@ -47,11 +47,12 @@ private Q_SLOTS:
     }
 
     // COM1's controller hangs up on the probe's status query before it answers; the
-    // search goes on past the missing COM2 and finds the one on COM3.
+    // search goes on past the missing COM2 and finds the one on COM3, which echoes
+    // before it answers.
     void autoConfigureFindsControllerInOrder()
     {
-        ConfigRig rig(
-            { { 1, "sim: --hangup-after 1 --answer-delay-ms 2000" }, { 3, "sim: --baud 19200" } });
+        ConfigRig rig({ { 1, "sim: --hangup-after 1 --answer-delay-ms 2000" },
+            { 3, "sim: --baud 19200 --echo" } });
         const QString vanishing = rig.sims[1]->slavePath();
         const QString sim = rig.sims[3]->slavePath();
         QVERIFY(rig.config->AutoConfigure_Click());
@@ -81,17 +82,21 @@ private Q_SLOTS:
         QVERIFY(rig.idle());
     }
 
-    // A silent port fails the probe the same way (probeAnswer, "nothing").
+    // Neither an echo alone (COM1), nor an answer without "00" (COM2), nor nothing at
+    // all (COM3) is a controller; an earlier success does not count.
     void autoConfigureNoAnswer()
     {
-        ConfigRig rig({ { 1, "sim: --echo --drop-every 1" } });
-        const QString echoing = rig.sims[1]->slavePath();
+        ConfigRig rig({ { 1, "sim: --echo --drop-every 1" }, { 2, "sim: --status 1234" },
+            { 3, "sim: --drop-every 1" } });
+        rig.probe->probeSuccess = true;
         QVERIFY(!rig.config->AutoConfigure_Click());
 
         QStringList opens;
-        for (const int baud : ConfigurationCore::Bauds)
-            opens << QStringLiteral("open %1@%2").arg(echoing).arg(baud);
-        for (int n = 2; n <= 8; ++n)
+        for (size_t n = 1; n <= 3; ++n) {
+            for (const int baud : ConfigurationCore::Bauds)
+                opens << QStringLiteral("open %1@%2").arg(rig.sims[n]->slavePath()).arg(baud);
+        }
+        for (int n = 4; n <= 8; ++n)
             opens << "fail " + missingDevice(n) + "@9600";
         QCOMPARE(rig.opens, opens);
         // Nothing is said when no port answers.
@@ -100,31 +105,6 @@ private Q_SLOTS:
         QCOMPARE(rig.storedPort(), "8 9600 False");
         QVERIFY(rig.idle());
         QVERIFY(!rig.core->link.isOpen());
-    }
-
-    // What the controller sends back is set by the simulator's options. An echo alone
-    // is autoConfigureNoAnswer's COM1.
-    void probeAnswer_data()
-    {
-        addColumns<QString, bool>("sim", "success");
-        addRow("status answer", "", true);
-        addRow("echo and answer", "--echo", true);
-        addRow("answer without 00", "--status 1234", false);
-        addRow("nothing", "--drop-every 1", false);
-    }
-
-    void probeAnswer()
-    {
-        QFETCH(QString, sim);
-        QFETCH(bool, success);
-        ConfigRig rig({ { 2, "sim: " + sim } });
-        QVERIFY(rig.core->link.isOpen());
-        rig.core->answers.captureMode = true;
-        rig.probe->probeSuccess = !success;
-        rig.probe->TX_TEST_CMD();
-        QCOMPARE(rig.probe->probeSuccess, success);
-        QCOMPARE(rig.prompter.texts().contains(PortProbe::ProbeSuccessText), success);
-        QVERIFY(!rig.core->answers.collecting);
     }
 
     void autoConfigureSimulatedPort()
