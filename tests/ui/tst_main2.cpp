@@ -28,7 +28,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDirIterator>
-#include <QGroupBox>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -498,31 +497,29 @@ private Q_SLOTS:
         QCOMPARE(rig.core->currentWorkingDir, cmds);
         QCOMPARE(rig.stored()["WorkingDir"].toString(), rig.workDir);
 
-        // The device is taken without blanks; one cleared is the platform default again.
-        for (const auto& [n, text] : { std::pair { 3, " " + pair.slavePath() + " " }, { 6, {} } }) {
-            QLineEdit* device = w.form.comDeviceBox(n)->lineEdit();
-            device->selectAll();
-            QTest::keyClick(device, Qt::Key_Delete);
-            QTest::keyClicks(device, text);
+        // A device is taken without blanks, one cleared is the platform default again;
+        // the delay is rounded half to even.
+        for (const auto& [edit, text] :
+            { std::pair { w.form.comDeviceBox(3)->lineEdit(), " " + pair.slavePath() + " " },
+                { w.form.comDeviceBox(6)->lineEdit(), QString() },
+                { child<QLineEdit>(&w.form, "TXdelay"), QStringLiteral("2.5") } }) {
+            edit->selectAll();
+            QTest::keyClick(edit, Qt::Key_Delete);
+            QTest::keyClicks(edit, text);
         }
         for (const char* name : { "Optcom3", "Opt38400", "ChkDecimal", "ChkRS232", "CheckSumChk" })
             click(&w.form, name);
-        auto* delay = child<QLineEdit>(&w.form, "TXdelay");
-        delay->selectAll();
-        QTest::keyClick(delay, Qt::Key_Delete);
-        QTest::keyClicks(delay, "2.5"); // rounded half to even
         click(&w.form, "SaveAndExit");
 
         const QJsonObject expected { { "ComPort", 3 }, { "BaudRate", 38400 },
             { "DecimalValues", "False" }, { "Protocol", 485 }, { "CheckSum", "False" },
             { "DecodeStatus", "True" }, { "TxDelay", 2 }, { "WorkingDir", cmds },
-            { "ComDevice3", pair.slavePath() } };
+            { "ComDevice3", pair.slavePath() }, { "ComDevice5", missingDevice(5) } };
         QJsonObject stored;
         for (const QString& key : expected.keys())
             stored.insert(key, rig.stored()[key]);
         QCOMPARE(stored, expected);
         QVERIFY(!rig.stored().contains("ComDevice6"));
-        QCOMPARE(rig.stored()["ComDevice5"].toString(), missingDevice(5));
         QCOMPARE(rig.settings->record.TxDelay, 2);
 
         // The port reopened with the new settings.
