@@ -125,21 +125,39 @@ private Q_SLOTS:
 
     // On the wire: CR, then each query with its CR and a lone CR. The file: each query,
     // " = " and the answer as it came (none from a silent port; 300 characters written
-    // as the query leaves), padded or cut to 1000 bytes.
+    // as the query leaves), padded or cut to 1000 bytes, replacing a longer old log
+    // whole. When the port is closed or lost, or the file cannot be written, the
+    // operator is told why, no log is left and the selected command file stays.
     void debugLog_data()
     {
-        addColumns<QByteArray>("answer");
-        addRow("silent port", QByteArray());
-        addRow("cut at 1000", QByteArray(300, 'A') + "\r\n");
+        addColumns<QString, QByteArray, QString, PromptIcon>("how", "answer", "said", "icon");
+        const QString notWritten = "'TYXLOG' could not be written";
+        addRow(
+            "silent port", "", QByteArray(), PortProbe::DebugSuccessText, PromptIcon::Information);
+        addRow("cut at 1000", "", QByteArray(300, 'A') + "\r\n", PortProbe::DebugSuccessText,
+            PromptIcon::Information);
+        addRow("closed from the start", "closed", QByteArray(), PortProbe::DebugPortClosedText,
+            PromptIcon::Exclamation);
+        addRow("lost half-way", "lost", QByteArray(), PortProbe::DebugPortLostText.left(40),
+            PromptIcon::Critical);
+        addRow("directory gone", "gone", QByteArray(), notWritten, PromptIcon::Exclamation);
+        addRow("log name taken by a directory", "taken", QByteArray(), notWritten,
+            PromptIcon::Exclamation);
     }
 
     void debugLog()
     {
+        QFETCH(QString, how);
         QFETCH(QByteArray, answer);
+        QFETCH(QString, said);
+        QFETCH(PromptIcon, icon);
         PtyPair pair;
         QVERIFY(pair.isValid());
-        ConfigRig rig({ { 2, pair.slavePath() } });
-        QVERIFY(rig.core->link.isOpen());
+        const QString device = how == "closed" ? QString()
+            : how == "lost"                    ? QStringLiteral("sim: --hangup-after 4")
+                                               : pair.slavePath();
+        ConfigRig rig({ { 2, device } });
+        QCOMPARE(rig.core->link.isOpen(), how != "closed");
         qint64 sent = 0;
         rig.onWrite = [&](const QByteArray& bytes) {
             if (bytes != "\r" && !answer.isEmpty()) {
@@ -148,10 +166,26 @@ private Q_SLOTS:
             }
         };
         rig.farEnds[pair.slavePath()] = [&](qint64, qint64 read) { return read >= sent; };
-        // A longer log from an earlier run is replaced whole, not overwritten in part.
         const QString path = rig.logPath();
-        QVERIFY(writeFile(path, QByteArray(3000, 'Z')));
-        QVERIFY(rig.config->Debug_Click());
+        const bool success = how.isEmpty();
+        if (success)
+            QVERIFY(writeFile(path, QByteArray(3000, 'Z')));
+        if (how == "gone")
+            rig.core->currentWorkingDir = rig.dir.filePath("gone");
+        if (how == "taken")
+            QVERIFY(QDir().mkpath(path));
+        const QString before = rig.core->selectedCommandFile;
+        QCOMPARE(rig.config->Debug_Click(), success);
+        QCOMPARE(rig.prompter.shown.size(), 1);
+        const QString text = rig.prompter.shown[0].text;
+        QVERIFY2(success ? text == said : text.startsWith(said), qPrintable(text));
+        QCOMPARE(rig.prompter.shown[0].icon, icon);
+        QVERIFY(rig.idle());
+        if (!success) {
+            QVERIFY(!QFileInfo(path).isFile());
+            QCOMPARE(rig.core->selectedCommandFile, before);
+            return;
+        }
 
         QByteArray wire = "\r";
         QByteArray log;
@@ -163,52 +197,10 @@ private Q_SLOTS:
         QCOMPARE(pair.readAll(50), QByteArray());
         QCOMPARE(readFile(path), log.leftJustified(1000, ' ', true));
         QCOMPARE(rig.core->selectedCommandFile, path);
-        QCOMPARE(rig.prompter.texts(), QStringList({ PortProbe::DebugSuccessText }));
-        QCOMPARE(rig.prompter.shown.last().icon, PromptIcon::Information);
-        QVERIFY(rig.idle());
-
         // Listed among the command files once the list is refreshed.
         rig.core->filelistPath = rig.core->currentWorkingDir;
         rig.core->refreshFilelist();
         QVERIFY(rig.core->Filelist.contains("TYXLOG.CMD"));
-    }
-
-    void debugLogFails_data()
-    {
-        addColumns<QString, QString, PromptIcon>("how", "said", "icon");
-        addRow("closed from the start", "closed", PortProbe::DebugPortClosedText,
-            PromptIcon::Exclamation);
-        addRow(
-            "lost half-way", "lost", PortProbe::DebugPortLostText.left(40), PromptIcon::Critical);
-        addRow("directory gone", "gone", "'TYXLOG' could not be written", PromptIcon::Exclamation);
-        addRow("log name taken by a directory", "taken", "'TYXLOG' could not be written",
-            PromptIcon::Exclamation);
-    }
-
-    void debugLogFails()
-    {
-        QFETCH(QString, how);
-        QFETCH(QString, said);
-        QFETCH(PromptIcon, icon);
-        PtyPair pair;
-        const QString device = how == "closed" ? QString()
-            : how == "lost"                    ? QStringLiteral("sim: --hangup-after 4")
-                                               : pair.slavePath();
-        ConfigRig rig({ { 2, device } });
-        QCOMPARE(rig.core->link.isOpen(), how != "closed");
-        if (how == "gone")
-            rig.core->currentWorkingDir = rig.dir.filePath("gone");
-        if (how == "taken")
-            QVERIFY(QDir().mkpath(rig.logPath()));
-        const QString before = rig.core->selectedCommandFile;
-        QVERIFY(!rig.config->Debug_Click());
-        QVERIFY(!QFileInfo(rig.logPath()).isFile());
-        QCOMPARE(rig.prompter.shown.size(), 1);
-        QVERIFY2(
-            rig.prompter.shown[0].text.startsWith(said), qPrintable(rig.prompter.shown[0].text));
-        QCOMPARE(rig.prompter.shown[0].icon, icon);
-        QCOMPARE(rig.core->selectedCommandFile, before);
-        QVERIFY(rig.idle());
     }
 
     // A directory that is not there at all: the start of tst_main2's saveAndExit.
