@@ -25,6 +25,7 @@
 #include <QHash>
 #include <functional>
 
+// "ComPort BaudRate CheckSum" as stored.
 inline QString storedPortOf(const QString& storePath)
 {
     const QJsonObject v = storedValues(storePath);
@@ -66,8 +67,6 @@ public:
     }
 
     QJsonObject stored() const { return storedValues(storePath); }
-    // "ComPort BaudRate CheckSum" as stored.
-    QString storedPort() const { return storedPortOf(storePath); }
     // Nothing of a probe or a log is left behind: no capture, nothing that arrived
     // taken for the next command's answer, the window usable again.
     bool idle() const

@@ -77,7 +77,7 @@ private Q_SLOTS:
 
         QCOMPARE(QList<int>({ rig.cfg.comPort, rig.cfg.baudRate, rig.cfg.CheckSumChk }),
             QList<int>({ 3, 19200, 0 }));
-        QCOMPARE(rig.storedPort(), "3 19200 False");
+        QCOMPARE(storedPortOf(rig.storePath), "3 19200 False");
         QVERIFY(rig.core->link.isOpen());
         QVERIFY(rig.idle());
     }
@@ -102,7 +102,7 @@ private Q_SLOTS:
         // Nothing is said when no port answers.
         QCOMPARE(rig.prompter.texts(), QStringList({ ConfigurationCore::OneControllerText }));
         QVERIFY(!rig.probe->probeSuccess);
-        QCOMPARE(rig.storedPort(), "8 9600 False");
+        QCOMPARE(storedPortOf(rig.storePath), "8 9600 False");
         QVERIFY(rig.idle());
         QVERIFY(!rig.core->link.isOpen());
     }
