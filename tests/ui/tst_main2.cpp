@@ -48,7 +48,6 @@ struct RigOptions
 {
     bool decodeStatus = false;
     quint16 status = 0x0100;
-    bool noPort = false; // a device that does not exist
     QStringList files = {}; // command files made in the working directory
 };
 
@@ -66,8 +65,6 @@ struct Rig : SimCoreRig
         const QJsonObject values { { "DecodeStatus", o.decodeStatus ? "True" : "False" },
             { "DecimalValues", "False" }, { "CheckSum", "False" }, { "TxDelay", 1 } };
         writeFixture(dir.filePath("settings.json"), storeText({}, 1, workDir, values));
-        if (o.noPort)
-            core->overrideDevice = dir.filePath("no-such-tty");
         window = std::make_unique<main2>(*core);
         core->load();
         window->show();
@@ -261,16 +258,6 @@ private Q_SLOTS:
         QCOMPARE(QApplication::focusWidget(), rig.get("TransmitText"));
     }
 
-    // The text stays in the box for another try.
-    void enterWithPortClosed()
-    {
-        Rig rig({ .noPort = true });
-        rig.enter("0 ST");
-        QCOMPARE(rig.prompter.texts(), QStringList { "Please check Port Configuration" });
-        QCOMPARE(rig.get<QLineEdit>("TransmitText")->text(), "0 ST");
-        QCOMPARE(rig.get<QListWidget>("CommandHistory")->count(), 0);
-    }
-
     // The lists show what the core decoded (tst_terminalcore's decoding checks the
     // texts of every bit), red when it says so.
     void statusLists_data()
@@ -334,7 +321,7 @@ private Q_SLOTS:
     // The status wizard and the help window are modeless and single, and the main window
     // stays usable. Setup disables the window, which then does not close either; a help
     // window opened while it is disabled (as when the download window is in use) loads
-    // the download window's document and is usable itself. Exit closes.
+    // the download window's document and is usable itself. Exit closes it and the port.
     void windowsSetupExit()
     {
         Rig rig;
@@ -376,6 +363,11 @@ private Q_SLOTS:
         rig.click("CmdExit");
         QCOMPARE(exit.count(), 1);
         QVERIFY(!rig.core->link.isOpen() && !rig.window->isVisible());
+        // With the port closed, Enter says so and leaves the text for another try.
+        rig.enter("0 HO");
+        QCOMPARE(rig.prompter.texts(), QStringList { "Please check Port Configuration" });
+        QCOMPARE(rig.get<QLineEdit>("TransmitText")->text(), "0 HO");
+        QCOMPARE(rig.items("CommandHistory"), QStringList { "0 ST" });
     }
 
     // The command file frame's buttons drive the runner.
