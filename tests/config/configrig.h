@@ -44,27 +44,19 @@ public:
         , workDir(dir.filePath(QStringLiteral("work")))
     {
         std::array<QString, 9> devices {};
-        for (const auto& [n, device] : ports) {
-            devices[size_t(n)] = device;
-            if (device.startsWith(QLatin1String("sim:")))
-                devices[size_t(n)] = addSim(size_t(n), device.mid(4));
-        }
+        for (const auto& [n, device] : ports)
+            devices[size_t(n)] = device.startsWith(QLatin1String("sim:"))
+                ? addSim(size_t(n), device.mid(4))
+                : device;
         QDir().mkpath(workDir);
         writeFile(storePath, storeText(devices, comPort, workDir, extra));
-        probe = std::make_unique<PortProbe>(*core, prompter);
-        config = std::make_unique<ConfigurationCore>(*core, *probe);
         watchLink();
         core->load();
         opens.clear();
         writes.clear();
     }
-    ~ConfigRig()
-    {
-        config.reset();
-        probe.reset();
-        // The port goes before the simulators behind it.
-        core.reset();
-    }
+    // The port goes before the simulators behind it.
+    ~ConfigRig() { core.reset(); }
 
     QJsonObject stored() const { return storedValues(storePath); }
     // Nothing of a probe or a log is left behind: no capture, nothing that arrived
@@ -73,14 +65,14 @@ public:
     {
         return !core->answers.captureMode && !core->answers.collecting
             && core->responseBuffer.isEmpty() && core->receiveAccumulator.isEmpty()
-            && !config->busy() && config->enabled;
+            && !config.busy() && config.enabled;
     }
     QString logPath() const { return QDir(core->currentWorkingDir).filePath("TYXLOG.CMD"); }
 
     QString storePath;
     QString workDir;
-    std::unique_ptr<PortProbe> probe;
-    std::unique_ptr<ConfigurationCore> config;
+    PortProbe probe { *core, prompter };
+    ConfigurationCore config { *core, probe };
     std::array<std::unique_ptr<PtySimulator>, 9> sims;
     // Openings ("open|fail device@baud") and writes ("device@baud bytes").
     QStringList opens;

@@ -55,7 +55,7 @@ private Q_SLOTS:
             { 3, "sim: --baud 19200 --echo" } });
         const QString vanishing = rig.sims[1]->slavePath();
         const QString sim = rig.sims[3]->slavePath();
-        QVERIFY(rig.config->AutoConfigure_Click());
+        QVERIFY(rig.config.AutoConfigure_Click());
 
         // Gone after the probe at 9600: the other speeds of COM1 are not tried.
         QCOMPARE(rig.opens,
@@ -88,8 +88,8 @@ private Q_SLOTS:
     {
         ConfigRig rig({ { 1, "sim: --echo --drop-every 1" }, { 2, "sim: --status 1234" },
             { 3, "sim: --drop-every 1" } });
-        rig.probe->probeSuccess = true;
-        QVERIFY(!rig.config->AutoConfigure_Click());
+        rig.probe.probeSuccess = true;
+        QVERIFY(!rig.config.AutoConfigure_Click());
 
         QStringList opens;
         for (size_t n = 1; n <= 3; ++n) {
@@ -101,7 +101,7 @@ private Q_SLOTS:
         QCOMPARE(rig.opens, opens);
         // Nothing is said when no port answers.
         QCOMPARE(rig.prompter.texts(), QStringList({ ConfigurationCore::OneControllerText }));
-        QVERIFY(!rig.probe->probeSuccess);
+        QVERIFY(!rig.probe.probeSuccess);
         QCOMPARE(storedPortOf(rig.storePath), "8 9600 False");
         QVERIFY(rig.idle());
         QVERIFY(!rig.core->link.isOpen());
@@ -117,7 +117,7 @@ private Q_SLOTS:
         rig.core->overrideConfiguredPortOnly = true;
         rig.core->load();
         rig.opens.clear();
-        QVERIFY(rig.config->AutoConfigure_Click());
+        QVERIFY(rig.config.AutoConfigure_Click());
         QCOMPARE(rig.opens.first(), "fail @9600");
         QCOMPARE(rig.opens.filter(sim), QStringList({ "open " + sim + "@9600" }));
         QCOMPARE(rig.stored()["ComPort"].toInt(), 5);
@@ -175,7 +175,7 @@ private Q_SLOTS:
         if (how == "taken")
             QVERIFY(QDir().mkpath(path));
         const QString before = rig.core->selectedCommandFile;
-        QCOMPARE(rig.config->Debug_Click(), success);
+        QCOMPARE(rig.config.Debug_Click(), success);
         QCOMPARE(rig.prompter.shown.size(), 1);
         const QString text = rig.prompter.shown[0].text;
         QVERIFY2(success ? text == said : text.startsWith(said), qPrintable(text));
@@ -226,7 +226,7 @@ private Q_SLOTS:
         const QString path = drive ? name.mid(6)
             : name.isEmpty()       ? QString()
                                    : QDir(rig.workDir).filePath(name);
-        QCOMPARE(drive ? rig.config->Drive1_Change(path) : rig.config->Dir1_Change(path), accepted);
+        QCOMPARE(drive ? rig.config.Drive1_Change(path) : rig.config.Dir1_Change(path), accepted);
         const QString now = accepted ? path : rig.workDir;
         QCOMPARE(rig.cfg.Dir1, now);
         QCOMPARE(rig.core->currentWorkingDir, now);

@@ -110,7 +110,7 @@ struct Rig : SimCoreRig
 struct Window
 {
     explicit Window(ConfigRig& rig)
-        : form(*rig.config)
+        : form(rig.config)
     {
         QObject::connect(
             rig.core.get(), &TerminalCore::configWindowRequested, &form, &Form4::showWindow);
