@@ -278,8 +278,8 @@ private Q_SLOTS:
         QTemporaryDir dir;
         QVERIFY(QDir().mkpath(dir.filePath("logs")));
         const QString store = dir.filePath("s.json");
-        QVERIFY(writeFile(store, storeText(devices, 2, dir.path())));
-        const QByteArray before = readFile(store);
+        const QByteArray before = storeText(devices, 2, dir.path());
+        QVERIFY(writeFile(store, before));
         ProcessOptions options;
         options.timeoutMs = 120000;
         const ProcessRun r = runProcess(appBinary("zaziruv-cli"),
@@ -292,7 +292,7 @@ private Q_SLOTS:
             QCOMPARE(readFile(store), before);
         else
             QCOMPARE(storedPortOf(store), stored);
-        QVERIFY(!QFile::exists(QDir(dir.path()).filePath("TYXLOG.CMD")));
+        QVERIFY(!QFile::exists(dir.filePath("TYXLOG.CMD")));
         const QByteArray log("0 ST = 0 0100\r\n0 ST = 0 0100\r\n0 SR = 0 00000100\r\n"
                              "0 POR = 0 00000000\r\n0 I = 0 0000\r\n0 DER = 0 0000\r\n"
                              "0 EEBOOT = 0 00FF\r\n");
