@@ -166,14 +166,14 @@ private Q_SLOTS:
             }
         };
         rig.farEnds[pair.slavePath()] = [&](qint64, qint64 read) { return read >= sent; };
+        if (how == "gone")
+            rig.core->currentWorkingDir = rig.dir.filePath("gone");
         const QString path = rig.logPath();
+        if (how == "taken")
+            QVERIFY(QDir().mkpath(path));
         const bool success = how.isEmpty();
         if (success)
             QVERIFY(writeFile(path, QByteArray(3000, 'Z')));
-        if (how == "gone")
-            rig.core->currentWorkingDir = rig.dir.filePath("gone");
-        if (how == "taken")
-            QVERIFY(QDir().mkpath(path));
         const QString before = rig.core->selectedCommandFile;
         QCOMPARE(rig.config.Debug_Click(), success);
         QCOMPARE(rig.prompter.shown.size(), 1);
