@@ -375,11 +375,8 @@ private Q_SLOTS:
     {
         Rig rig({ .status = 0, .files = { "a.cmd", "b.cmd" } });
         CommandFileRunner runner(*rig.core, rig.prompter);
-        QStringList started;
-        runner.editor().starter = [&](const QString& program, const QStringList&) {
-            started << program;
-            return true;
-        };
+        int started = 0;
+        runner.editor().starter = [&](const QString&, const QStringList&) { return ++started > 0; };
         bindCommandFileFrame(*rig.window, runner);
         rig.window->refreshView();
         QVERIFY(!rig.get("PauseCmd")->isEnabled() && !rig.get("CancelCmd")->isEnabled());
@@ -391,7 +388,7 @@ private Q_SLOTS:
         QVERIFY(waitFor([&] { return rig.lines.contains("0 ST"); }));
         QVERIFY(rig.get("ExecuteCmdFile")->isEnabled());
         rig.click("Command3");
-        QCOMPARE(started.size(), 1);
+        QCOMPARE(started, 1);
     }
 
     // Captions and tooltips (none where none is given), the settings in force, and the
@@ -543,7 +540,6 @@ private Q_SLOTS:
         click(&w.form, "Debug");
         QVERIFY(disabledWhileWorking);
         QVERIFY(w.form.isEnabled());
-        QCOMPARE(readFile(rig.logPath()).size(), 1000);
         QCOMPARE(rig.prompter.texts().last(), PortProbe::DebugSuccessText);
     }
 
