@@ -3,7 +3,9 @@
 // The configuration window's logic over a private settings store, with COM1..COM8
 // mapped as the test says: a device path, or "sim:" and simulator options for a
 // simulated controller in this process (port 0: made, but mapped to no COM port).
-// The rig logs every opening of the port and every write.
+// The rig logs every opening of the port and every write. A simulator's device is
+// the rig's own name for its pseudo-terminal (`devices`), gone when it hangs up: the
+// system may give the pseudo-terminal's number to another program's at once.
 //
 // The probe and the diagnostic log give each answer seven ticks of a 1 ms timer. On a
 // busy machine the pseudo-terminal may not have carried the answer by then, so the rig
@@ -43,7 +45,6 @@ public:
         : storePath(dir.filePath(QStringLiteral("settings.json")))
         , workDir(dir.filePath(QStringLiteral("work")))
     {
-        std::array<QString, 9> devices {};
         for (const auto& [n, device] : ports)
             devices[size_t(n)] = device.startsWith(QLatin1String("sim:"))
                 ? addSim(size_t(n), device.mid(4))
@@ -74,6 +75,7 @@ public:
     PortProbe probe { *core, prompter };
     ConfigurationCore config { *core, probe };
     std::array<std::unique_ptr<PtySimulator>, 9> sims;
+    std::array<QString, 9> devices {};
     // Openings ("open|fail device@baud") and writes ("device@baud bytes").
     QStringList opens;
     QStringList writes;
@@ -90,7 +92,10 @@ private:
         PtySimulator* sim = sims[n].get();
         if (!sim->start())
             qFatal("simulator: %s", qPrintable(sim->errorString()));
-        const QString path = sim->slavePath();
+        const QString path = dir.filePath(QStringLiteral("com%1").arg(n));
+        if (!QFile::link(sim->slavePath(), path))
+            qFatal("cannot link %s", qPrintable(path));
+        QObject::connect(sim, &PtySimulator::hungUp, [path] { QFile::remove(path); });
         farEnds[path] = [this, sim, path](qint64 written, qint64 read) {
             if (sim->hasHungUp())
                 return !core->link.isOpen() || core->link.device() != path;

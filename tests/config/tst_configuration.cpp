@@ -53,8 +53,8 @@ private Q_SLOTS:
     {
         ConfigRig rig({ { 1, "sim: --hangup-after 1 --answer-delay-ms 2000" },
             { 3, "sim: --baud 19200 --echo" } });
-        const QString vanishing = rig.sims[1]->slavePath();
-        const QString sim = rig.sims[3]->slavePath();
+        const QString vanishing = rig.devices[1];
+        const QString sim = rig.devices[3];
         QVERIFY(rig.config.AutoConfigure_Click());
 
         // Gone after the probe at 9600: the other speeds of COM1 are not tried.
@@ -94,7 +94,7 @@ private Q_SLOTS:
         QStringList opens;
         for (size_t n = 1; n <= 3; ++n) {
             for (const int baud : ConfigurationCore::Bauds)
-                opens << QStringLiteral("open %1@%2").arg(rig.sims[n]->slavePath()).arg(baud);
+                opens << QStringLiteral("open %1@%2").arg(rig.devices[n]).arg(baud);
         }
         for (int n = 4; n <= 8; ++n)
             opens << "fail " + missingDevice(n) + "@9600";
@@ -112,7 +112,7 @@ private Q_SLOTS:
         // The simulator stands for the configured COM5 alone: the search opens nothing
         // on COM1 to COM4 and stores 5, not the first port it tries.
         ConfigRig rig({ { 0, "sim:" } }, 5);
-        const QString sim = rig.sims[0]->slavePath();
+        const QString sim = rig.devices[0];
         rig.core->overrideDevice = sim;
         rig.core->overrideConfiguredPortOnly = true;
         rig.core->load();
