@@ -61,8 +61,6 @@ struct CoreRig
         cfg.Dir1 = dir.path();
         core = std::make_unique<TerminalCore>(*settings, cfg, prompter);
     }
-    CoreRig(const CoreRig&) = delete;
-    CoreRig& operator=(const CoreRig&) = delete;
 };
 
 // CoreRig with its port open on the simulated controller's pseudo-terminal (at the

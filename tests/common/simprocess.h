@@ -36,7 +36,6 @@ public:
     }
     QString path() const { return m_path; }
     bool isValid() const { return m_path.startsWith(QLatin1Char('/')); }
-    QProcess& process() { return m_proc; }
 
 private:
     // 10 s are a safety net for a failing test, not a measure of speed.

@@ -3,7 +3,9 @@
 // The configuration window's logic over a private settings store, with COM1..COM8
 // mapped as the test says: a device path, or "sim:" and simulator options for a
 // simulated controller in this process (port 0: made, but mapped to no COM port).
-// The rig logs every opening of the port and every write.
+// The rig logs every opening of the port and every write. A simulator's device is
+// the rig's own name for its pseudo-terminal (`devices`), gone when it hangs up: the
+// system may give the pseudo-terminal's number to another program's at once.
 //
 // The probe and the diagnostic log give each answer seven ticks of a 1 ms timer. On a
 // busy machine the pseudo-terminal may not have carried the answer by then, so the rig
@@ -25,6 +27,16 @@
 #include <QHash>
 #include <functional>
 
+// "ComPort BaudRate CheckSum" as stored.
+inline QString storedPortOf(const QString& storePath)
+{
+    const QJsonObject v = storedValues(storePath);
+    return QStringLiteral("%1 %2 %3")
+        .arg(v["ComPort"].toInt())
+        .arg(v["BaudRate"].toInt())
+        .arg(v["CheckSum"].toString());
+}
+
 class ConfigRig : public CoreRig
 {
 public:
@@ -33,37 +45,37 @@ public:
         : storePath(dir.filePath(QStringLiteral("settings.json")))
         , workDir(dir.filePath(QStringLiteral("work")))
     {
-        std::array<QString, 9> devices {};
-        for (const auto& [n, device] : ports) {
-            devices[size_t(n)] = device;
-            if (device.startsWith(QLatin1String("sim:")))
-                devices[size_t(n)] = addSim(size_t(n), device.mid(4));
-        }
+        for (const auto& [n, device] : ports)
+            devices[size_t(n)] = device.startsWith(QLatin1String("sim:"))
+                ? addSim(size_t(n), device.mid(4))
+                : device;
         QDir().mkpath(workDir);
         writeFile(storePath, storeText(devices, comPort, workDir, extra));
-        probe = std::make_unique<PortProbe>(*core, prompter);
-        config = std::make_unique<ConfigurationCore>(*core, *probe);
         watchLink();
         core->load();
         opens.clear();
         writes.clear();
     }
-    ~ConfigRig()
-    {
-        config.reset();
-        probe.reset();
-        // The port goes before the simulators behind it.
-        core.reset();
-    }
+    // The port goes before the simulators behind it.
+    ~ConfigRig() { core.reset(); }
 
     QJsonObject stored() const { return storedValues(storePath); }
+    // Nothing of a probe or a log is left behind: no capture, nothing that arrived
+    // taken for the next command's answer, the window usable again.
+    bool idle() const
+    {
+        return !core->answers.captureMode && !core->answers.collecting
+            && core->responseBuffer.isEmpty() && core->receiveAccumulator.isEmpty()
+            && !config.busy() && config.enabled;
+    }
     QString logPath() const { return QDir(core->currentWorkingDir).filePath("TYXLOG.CMD"); }
 
     QString storePath;
     QString workDir;
-    std::unique_ptr<PortProbe> probe;
-    std::unique_ptr<ConfigurationCore> config;
+    PortProbe probe { *core, prompter };
+    ConfigurationCore config { *core, probe };
     std::array<std::unique_ptr<PtySimulator>, 9> sims;
+    std::array<QString, 9> devices {};
     // Openings ("open|fail device@baud") and writes ("device@baud bytes").
     QStringList opens;
     QStringList writes;
@@ -80,7 +92,10 @@ private:
         PtySimulator* sim = sims[n].get();
         if (!sim->start())
             qFatal("simulator: %s", qPrintable(sim->errorString()));
-        const QString path = sim->slavePath();
+        const QString path = dir.filePath(QStringLiteral("com%1").arg(n));
+        if (!QFile::link(sim->slavePath(), path))
+            qFatal("cannot link %s", qPrintable(path));
+        QObject::connect(sim, &PtySimulator::hungUp, [path] { QFile::remove(path); });
         farEnds[path] = [this, sim, path](qint64 written, qint64 read) {
             if (sim->hasHungUp())
                 return !core->link.isOpen() || core->link.device() != path;

@@ -46,121 +46,65 @@ private Q_SLOTS:
         QCOMPARE(ConfigurationCore::txDelayFromText(text), stored);
     }
 
-    void applyConfigurationStoresMapping()
-    {
-        ConfigRig rig;
-        rig.cfg.comDevice[4] = " /dev/ttyUSB7 ";
-        rig.cfg.comDevice[6].clear();
-        rig.config->ApplyConfiguration();
-        const QJsonObject v = rig.stored();
-        QCOMPARE(v["ComDevice4"].toString(), "/dev/ttyUSB7");
-        QVERIFY(!v.contains("ComDevice6")); // cleared: the platform default again
-        QCOMPARE(v["ComDevice5"].toString(), missingDevice(5));
-        QCOMPARE(rig.cfg.comDevice[4], "/dev/ttyUSB7");
-    }
-
+    // COM1's controller hangs up on the probe's status query before it answers; the
+    // search goes on past the missing COM2 and finds the one on COM3, which echoes
+    // before it answers.
     void autoConfigureFindsControllerInOrder()
     {
-        ConfigRig rig({ { 3, "sim: --baud 19200" } });
-        const QString sim = rig.sims[3]->slavePath();
-        QVERIFY(rig.config->AutoConfigure_Click());
+        ConfigRig rig({ { 1, "sim: --hangup-after 1 --answer-delay-ms 2000" },
+            { 3, "sim: --baud 19200 --echo" } });
+        const QString vanishing = rig.devices[1];
+        const QString sim = rig.devices[3];
+        QVERIFY(rig.config.AutoConfigure_Click());
 
+        // Gone after the probe at 9600: the other speeds of COM1 are not tried.
         QCOMPARE(rig.opens,
-            QStringList(
-                { "fail " + missingDevice(1) + "@9600", "fail " + missingDevice(2) + "@9600",
-                    "open " + sim + "@9600", "open " + sim + "@19200" }));
-        QCOMPARE(rig.writes,
+            QStringList({ "open " + vanishing + "@9600", "fail " + vanishing + "@19200",
+                "fail " + missingDevice(2) + "@9600", "open " + sim + "@9600",
+                "open " + sim + "@19200" }));
+        QCOMPARE(rig.writes.filter(sim),
             QStringList({ sim + "@9600 \r", sim + "@9600 \r0 ST\r", sim + "@19200 \r",
                 sim + "@19200 \r0 ST\r" }));
-        QCOMPARE(rig.prompter.texts(),
-            QStringList({ ConfigurationCore::OneControllerText, PortProbe::ProbeSuccessText }));
+        // The loss is said once, before the success on COM3.
+        const QStringList said = rig.prompter.texts();
+        QCOMPARE(said.size(), 3);
+        QCOMPARE(said.at(0), ConfigurationCore::OneControllerText);
+        QVERIFY2(said.at(1).startsWith("The serial port Com1 closed during its probe"),
+            qPrintable(said.at(1)));
+        QCOMPARE(said.at(2), PortProbe::ProbeSuccessText);
         QCOMPARE(rig.prompter.shown.at(0).icon, PromptIcon::Information);
-        QCOMPARE(rig.prompter.shown.at(1).icon, PromptIcon::Information);
+        QCOMPARE(rig.prompter.shown.at(2).icon, PromptIcon::Information);
 
-        QCOMPARE(rig.cfg.comPort, 3);
-        QCOMPARE(rig.cfg.baudRate, 19200);
-        QCOMPARE(rig.cfg.CheckSumChk, 0);
-        const QJsonObject v = rig.stored();
-        QCOMPARE(v["ComPort"].toInt(), 3);
-        QCOMPARE(v["BaudRate"].toInt(), 19200);
-        QCOMPARE(v["CheckSum"].toString(), "False");
+        QCOMPARE(QList<int>({ rig.cfg.comPort, rig.cfg.baudRate, rig.cfg.CheckSumChk }),
+            QList<int>({ 3, 19200, 0 }));
+        QCOMPARE(storedPortOf(rig.storePath), "3 19200 False");
         QVERIFY(rig.core->link.isOpen());
-        QVERIFY(!rig.core->answers.captureMode);
-        QVERIFY(!rig.config->busy());
-        // What the probe caught must not be taken for the answer to the next command.
-        QVERIFY(rig.core->responseBuffer.isEmpty());
-        QVERIFY(rig.core->receiveAccumulator.isEmpty());
-        QVERIFY(!rig.core->answers.collecting);
+        QVERIFY(rig.idle());
     }
 
-    // A silent port fails the probe the same way (probeAnswer, "nothing").
+    // Neither an echo alone (COM1), nor an answer without "00" (COM2), nor nothing at
+    // all (COM3) is a controller; an earlier success does not count.
     void autoConfigureNoAnswer()
     {
-        ConfigRig rig({ { 1, "sim: --echo --drop-every 1" } });
-        const QString echoing = rig.sims[1]->slavePath();
-        QVERIFY(!rig.config->AutoConfigure_Click());
+        ConfigRig rig({ { 1, "sim: --echo --drop-every 1" }, { 2, "sim: --status 1234" },
+            { 3, "sim: --drop-every 1" } });
+        rig.probe.probeSuccess = true;
+        QVERIFY(!rig.config.AutoConfigure_Click());
 
         QStringList opens;
-        for (const int baud : ConfigurationCore::Bauds)
-            opens << QStringLiteral("open %1@%2").arg(echoing).arg(baud);
-        for (int n = 2; n <= 8; ++n)
+        for (size_t n = 1; n <= 3; ++n) {
+            for (const int baud : ConfigurationCore::Bauds)
+                opens << QStringLiteral("open %1@%2").arg(rig.devices[n]).arg(baud);
+        }
+        for (int n = 4; n <= 8; ++n)
             opens << "fail " + missingDevice(n) + "@9600";
         QCOMPARE(rig.opens, opens);
         // Nothing is said when no port answers.
         QCOMPARE(rig.prompter.texts(), QStringList({ ConfigurationCore::OneControllerText }));
-        QVERIFY(!rig.probe->probeSuccess);
-        const QJsonObject v = rig.stored();
-        QCOMPARE(v["ComPort"].toInt(), 8);
-        QCOMPARE(v["BaudRate"].toInt(), 9600);
-        QCOMPARE(v["CheckSum"].toString(), "False");
-        QVERIFY(!rig.core->answers.captureMode);
+        QVERIFY(!rig.probe.probeSuccess);
+        QCOMPARE(storedPortOf(rig.storePath), "8 9600 False");
+        QVERIFY(rig.idle());
         QVERIFY(!rig.core->link.isOpen());
-    }
-
-    // What the controller sends back is set by the simulator's options. An echo alone
-    // is autoConfigureNoAnswer's COM1.
-    void probeAnswer_data()
-    {
-        addColumns<QString, bool>("sim", "success");
-        addRow("status answer", "", true);
-        addRow("echo and answer", "--echo", true);
-        addRow("answer without 00", "--status 1234", false);
-        addRow("nothing", "--drop-every 1", false);
-    }
-
-    void probeAnswer()
-    {
-        QFETCH(QString, sim);
-        QFETCH(bool, success);
-        ConfigRig rig({ { 2, "sim: " + sim } });
-        QVERIFY(rig.core->link.isOpen());
-        rig.core->answers.captureMode = true;
-        rig.probe->probeSuccess = !success;
-        rig.probe->TX_TEST_CMD();
-        QCOMPARE(rig.probe->probeSuccess, success);
-        QCOMPARE(rig.prompter.texts().contains(PortProbe::ProbeSuccessText), success);
-        QVERIFY(!rig.core->answers.collecting);
-    }
-
-    void autoConfigureDeviceVanishes()
-    {
-        // COM1's controller hangs up on the probe's status query before it answers;
-        // the search goes on and finds the one on COM2.
-        ConfigRig rig(
-            { { 1, "sim: --hangup-after 1 --answer-delay-ms 2000" }, { 2, "sim: --baud 38400" } });
-        const QString vanishing = rig.sims[1]->slavePath();
-        QVERIFY(rig.config->AutoConfigure_Click());
-        // Gone after the probe at 9600: the other speeds of COM1 are not tried.
-        QCOMPARE(rig.opens.mid(0, 2),
-            QStringList({ "open " + vanishing + "@9600", "fail " + vanishing + "@19200" }));
-        QCOMPARE(rig.cfg.comPort, 2);
-        QCOMPARE(rig.cfg.baudRate, 38400);
-        // The loss is said once, before the success on COM2.
-        const QStringList said = rig.prompter.texts();
-        QCOMPARE(said.size(), 3);
-        QVERIFY2(said.at(1).startsWith("The serial port Com1 closed during its probe"),
-            qPrintable(said.at(1)));
-        QCOMPARE(said.at(2), PortProbe::ProbeSuccessText);
     }
 
     void autoConfigureSimulatedPort()
@@ -168,109 +112,95 @@ private Q_SLOTS:
         // The simulator stands for the configured COM5 alone: the search opens nothing
         // on COM1 to COM4 and stores 5, not the first port it tries.
         ConfigRig rig({ { 0, "sim:" } }, 5);
-        const QString sim = rig.sims[0]->slavePath();
+        const QString sim = rig.devices[0];
         rig.core->overrideDevice = sim;
         rig.core->overrideConfiguredPortOnly = true;
         rig.core->load();
         rig.opens.clear();
-        QVERIFY(rig.config->AutoConfigure_Click());
+        QVERIFY(rig.config.AutoConfigure_Click());
         QCOMPARE(rig.opens.first(), "fail @9600");
         QCOMPARE(rig.opens.filter(sim), QStringList({ "open " + sim + "@9600" }));
         QCOMPARE(rig.stored()["ComPort"].toInt(), 5);
     }
 
-    void debugLogSilentPort()
+    // On the wire: CR, then each query with its CR and a lone CR. The file: each query,
+    // " = " and the answer as it came (none from a silent port; 300 characters written
+    // as the query leaves), padded or cut to 1000 bytes, replacing a longer old log
+    // whole. When the port is closed or lost, or the file cannot be written, the
+    // operator is told why, no log is left and the selected command file stays.
+    void debugLog_data()
     {
-        PtyPair pair;
-        QVERIFY(pair.isValid());
-        ConfigRig rig({ { 2, pair.slavePath() } });
-        QVERIFY(rig.core->link.isOpen());
-        // A longer log from an earlier run is replaced whole, not overwritten in part.
-        const QString path = rig.logPath();
-        QVERIFY(writeFile(path, QByteArray(3000, 'Z')));
-        QVERIFY(rig.config->Debug_Click());
-
-        // On the wire: CR, then each query with its CR and a lone CR. The file: each
-        // query with " = " and nothing, padded to 1000 bytes.
-        QByteArray wire = "\r";
-        QByteArray log;
-        for (const QString& q : Queries) {
-            wire += q.toLatin1() + "\r\r";
-            log += q.toLatin1() + " = ";
-        }
-        QCOMPARE(pair.read(wire.size(), 10000), wire);
-        QCOMPARE(pair.readAll(50), QByteArray());
-        QCOMPARE(readFile(path), log.leftJustified(1000, ' '));
-        QCOMPARE(rig.core->selectedCommandFile, path);
-        QCOMPARE(rig.prompter.texts(), QStringList({ PortProbe::DebugSuccessText }));
-        QCOMPARE(rig.prompter.shown.last().icon, PromptIcon::Information);
-        QVERIFY(!rig.core->answers.captureMode);
-        QVERIFY(rig.config->enabled);
-
-        // Listed among the command files once the list is refreshed.
-        rig.core->filelistPath = rig.core->currentWorkingDir;
-        rig.core->refreshFilelist();
-        QVERIFY(rig.core->Filelist.contains("TYXLOG.CMD"));
-    }
-
-    // Every query answered at once with 300 characters, written as the query leaves.
-    void debugLogCutAt1000()
-    {
-        PtyPair pair;
-        ConfigRig rig({ { 2, pair.slavePath() } });
-        const QByteArray answer = QByteArray(300, 'A') + "\r\n";
-        qint64 sent = 0;
-        rig.onWrite = [&](const QByteArray& bytes) {
-            if (bytes != "\r") {
-                pair.write(answer);
-                sent += answer.size();
-            }
-        };
-        rig.farEnds[pair.slavePath()] = [&](qint64, qint64 read) { return read >= sent; };
-        QVERIFY(rig.config->Debug_Click());
-        const QString log = rig.probe->debugLogText;
-        QVERIFY(log.size() > 1000);
-        QCOMPARE(readFile(rig.logPath()), log.left(1000).toLatin1());
-    }
-
-    void debugLogFails_data()
-    {
-        addColumns<QString, QString, PromptIcon>("how", "said", "icon");
-        addRow("closed from the start", "closed", PortProbe::DebugPortClosedText,
-            PromptIcon::Exclamation);
+        addColumns<QString, QByteArray, QString, PromptIcon>("how", "answer", "said", "icon");
+        const QString notWritten = "'TYXLOG' could not be written";
         addRow(
-            "lost half-way", "lost", PortProbe::DebugPortLostText.left(40), PromptIcon::Critical);
-        addRow("directory gone", "gone", "'TYXLOG' could not be written", PromptIcon::Exclamation);
-        addRow("log name taken by a directory", "taken", "'TYXLOG' could not be written",
+            "silent port", "", QByteArray(), PortProbe::DebugSuccessText, PromptIcon::Information);
+        addRow("cut at 1000", "", QByteArray(300, 'A') + "\r\n", PortProbe::DebugSuccessText,
+            PromptIcon::Information);
+        addRow("closed from the start", "closed", QByteArray(), PortProbe::DebugPortClosedText,
+            PromptIcon::Exclamation);
+        addRow("lost half-way", "lost", QByteArray(), PortProbe::DebugPortLostText.left(40),
+            PromptIcon::Critical);
+        addRow("directory gone", "gone", QByteArray(), notWritten, PromptIcon::Exclamation);
+        addRow("log name taken by a directory", "taken", QByteArray(), notWritten,
             PromptIcon::Exclamation);
     }
 
-    void debugLogFails()
+    void debugLog()
     {
         QFETCH(QString, how);
+        QFETCH(QByteArray, answer);
         QFETCH(QString, said);
         QFETCH(PromptIcon, icon);
         PtyPair pair;
+        QVERIFY(pair.isValid());
         const QString device = how == "closed" ? QString()
             : how == "lost"                    ? QStringLiteral("sim: --hangup-after 4")
                                                : pair.slavePath();
         ConfigRig rig({ { 2, device } });
         QCOMPARE(rig.core->link.isOpen(), how != "closed");
+        qint64 sent = 0;
+        rig.onWrite = [&](const QByteArray& bytes) {
+            if (bytes != "\r" && !answer.isEmpty()) {
+                pair.write(answer);
+                sent += answer.size();
+            }
+        };
+        rig.farEnds[pair.slavePath()] = [&](qint64, qint64 read) { return read >= sent; };
         if (how == "gone")
             rig.core->currentWorkingDir = rig.dir.filePath("gone");
+        const QString path = rig.logPath();
         if (how == "taken")
-            QVERIFY(QDir().mkpath(rig.logPath()));
+            QVERIFY(QDir().mkpath(path));
+        const bool success = how.isEmpty();
+        if (success)
+            QVERIFY(writeFile(path, QByteArray(3000, 'Z')));
         const QString before = rig.core->selectedCommandFile;
-        QVERIFY(!rig.config->Debug_Click());
-        QVERIFY(!QFileInfo(rig.logPath()).isFile());
+        QCOMPARE(rig.config.Debug_Click(), success);
         QCOMPARE(rig.prompter.shown.size(), 1);
-        QVERIFY2(
-            rig.prompter.shown[0].text.startsWith(said), qPrintable(rig.prompter.shown[0].text));
+        const QString text = rig.prompter.shown[0].text;
+        QVERIFY2(success ? text == said : text.startsWith(said), qPrintable(text));
         QCOMPARE(rig.prompter.shown[0].icon, icon);
-        QCOMPARE(rig.core->selectedCommandFile, before);
-        QVERIFY(!rig.core->answers.captureMode);
-        QVERIFY(rig.config->enabled);
-        QVERIFY(!rig.config->busy());
+        QVERIFY(rig.idle());
+        if (!success) {
+            QVERIFY(!QFileInfo(path).isFile());
+            QCOMPARE(rig.core->selectedCommandFile, before);
+            return;
+        }
+
+        QByteArray wire = "\r";
+        QByteArray log;
+        for (const QString& q : Queries) {
+            wire += q.toLatin1() + "\r\r";
+            log += q.toLatin1() + " = " + answer;
+        }
+        QCOMPARE(pair.read(wire.size(), 10000), wire);
+        QCOMPARE(pair.readAll(50), QByteArray());
+        QCOMPARE(readFile(path), log.leftJustified(1000, ' ', true));
+        QCOMPARE(rig.core->selectedCommandFile, path);
+        // Listed among the command files once the list is refreshed.
+        rig.core->filelistPath = rig.core->currentWorkingDir;
+        rig.core->refreshFilelist();
+        QVERIFY(rig.core->Filelist.contains("TYXLOG.CMD"));
     }
 
     // A directory that is not there at all: the start of tst_main2's saveAndExit.
@@ -296,7 +226,7 @@ private Q_SLOTS:
         const QString path = drive ? name.mid(6)
             : name.isEmpty()       ? QString()
                                    : QDir(rig.workDir).filePath(name);
-        QCOMPARE(drive ? rig.config->Drive1_Change(path) : rig.config->Dir1_Change(path), accepted);
+        QCOMPARE(drive ? rig.config.Drive1_Change(path) : rig.config.Dir1_Change(path), accepted);
         const QString now = accepted ? path : rig.workDir;
         QCOMPARE(rig.cfg.Dir1, now);
         QCOMPARE(rig.core->currentWorkingDir, now);
@@ -348,8 +278,8 @@ private Q_SLOTS:
         QTemporaryDir dir;
         QVERIFY(QDir().mkpath(dir.filePath("logs")));
         const QString store = dir.filePath("s.json");
-        QVERIFY(writeFile(store, storeText(devices, 2, dir.path())));
-        const QByteArray before = readFile(store);
+        const QByteArray before = storeText(devices, 2, dir.path());
+        QVERIFY(writeFile(store, before));
         ProcessOptions options;
         options.timeoutMs = 120000;
         const ProcessRun r = runProcess(appBinary("zaziruv-cli"),
@@ -358,16 +288,11 @@ private Q_SLOTS:
         QCOMPARE(r.exitCode, exitCode);
         QCOMPARE(r.outText(), out.replace('@', dir.path()));
         QVERIFY2(r.errText().contains(err), qPrintable(r.errText()));
-        const QJsonObject v = storedValues(store);
         if (stored.isEmpty())
             QCOMPARE(readFile(store), before);
         else
-            QCOMPARE(QStringLiteral("%1 %2 %3")
-                         .arg(v["ComPort"].toInt())
-                         .arg(v["BaudRate"].toInt())
-                         .arg(v["CheckSum"].toString()),
-                stored);
-        QVERIFY(!QFile::exists(QDir(dir.path()).filePath("TYXLOG.CMD")));
+            QCOMPARE(storedPortOf(store), stored);
+        QVERIFY(!QFile::exists(dir.filePath("TYXLOG.CMD")));
         const QByteArray log("0 ST = 0 0100\r\n0 ST = 0 0100\r\n0 SR = 0 00000100\r\n"
                              "0 POR = 0 00000000\r\n0 I = 0 0000\r\n0 DER = 0 0000\r\n"
                              "0 EEBOOT = 0 00FF\r\n");
