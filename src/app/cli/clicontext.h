@@ -3,8 +3,11 @@
 #include "app/common/sharedoptions.h"
 #include "core/prompter.h"
 
+#include <QSocketNotifier>
 #include <QString>
 #include <QStringList>
+#include <csignal>
+#include <functional>
 #include <memory>
 
 class SettingsStore;
@@ -64,3 +67,30 @@ bool noUnknownOption(const QString& command, const QStringList& args);
 bool noArguments(const QString& command, const QStringList& args);
 
 using CliCommand = int (*)(CliContext&, QStringList&);
+
+// While it lives, SIGINT runs `cancel` from the event loop (the waits of a long
+// command run it) instead of ending the program: on the first SIGINT only, or on
+// every one with Repeat::Every.
+class Interrupt
+{
+public:
+    enum class Repeat
+    {
+        Once,
+        Every
+    };
+    explicit Interrupt(std::function<void()> cancel, Repeat repeat = Repeat::Once);
+    ~Interrupt();
+    Interrupt(const Interrupt&) = delete;
+    Interrupt& operator=(const Interrupt&) = delete;
+
+    bool interrupted = false;
+
+private:
+    std::unique_ptr<QSocketNotifier> m_notifier;
+    struct sigaction m_previous
+    {
+    };
+    bool m_installed = false;
+    Repeat m_repeat = Repeat::Once;
+};

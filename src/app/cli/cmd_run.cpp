@@ -12,22 +12,10 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSocketNotifier>
 #include <climits>
-#include <csignal>
 #include <cstdio>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace {
-
-int g_signalPipe[2] = { -1, -1 };
-
-void onSigint(int)
-{
-    const char c = 1;
-    [[maybe_unused]] const ssize_t n = ::write(g_signalPipe[1], &c, 1);
-}
 
 // The run's own answers; every other message goes to the session's prompter.
 class RunPrompter : public Prompter
@@ -133,38 +121,15 @@ int runRun(CliContext& ctx, QStringList& args)
     });
 
     // SIGINT cancels the run as the Cancel button does; it ends at its next line.
-    std::unique_ptr<QSocketNotifier> sigNotifier;
-    struct sigaction previous
     {
-    };
-    bool handlerInstalled = false;
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) == 0) {
-        sigNotifier = std::make_unique<QSocketNotifier>(g_signalPipe[0], QSocketNotifier::Read);
-        QObject::connect(sigNotifier.get(), &QSocketNotifier::activated, [&] {
-            char c = 0;
-            [[maybe_unused]] const ssize_t n = ::read(g_signalPipe[0], &c, 1);
-            interrupted = true;
-            if (runner.isRunning())
-                core->CancelCmd_Click();
-        });
-        struct sigaction sa
-        {
-        };
-        sa.sa_handler = onSigint;
-        sigemptyset(&sa.sa_mask);
-        sa.sa_flags = SA_RESTART;
-        handlerInstalled = ::sigaction(SIGINT, &sa, &previous) == 0;
-    }
-
-    runner.ExecuteCmdFile_Click();
-
-    if (handlerInstalled)
-        ::sigaction(SIGINT, &previous, nullptr);
-    sigNotifier.reset();
-    for (int& fd : g_signalPipe) {
-        if (fd >= 0)
-            ::close(fd);
-        fd = -1;
+        Interrupt interrupt(
+            [&] {
+                interrupted = true;
+                if (runner.isRunning())
+                    core->CancelCmd_Click();
+            },
+            Interrupt::Repeat::Every);
+        runner.ExecuteCmdFile_Click();
     }
 
     switch (runner.lastOutcome()) {

@@ -6,54 +6,7 @@
 #include "utility/utilitycore.h"
 
 #include <cstdio>
-#include <sys/socket.h>
 #include <unistd.h>
-
-namespace {
-
-int g_interruptPipe[2] = { -1, -1 };
-
-void onInterrupt(int)
-{
-    const char c = 1;
-    [[maybe_unused]] const ssize_t n = ::write(g_interruptPipe[1], &c, 1);
-}
-
-} // namespace
-
-Interrupt::Interrupt(std::function<void()> cancel)
-{
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_interruptPipe) != 0)
-        return;
-    m_notifier = std::make_unique<QSocketNotifier>(g_interruptPipe[0], QSocketNotifier::Read);
-    QObject::connect(m_notifier.get(), &QSocketNotifier::activated, [this, cancel] {
-        char c = 0;
-        [[maybe_unused]] const ssize_t n = ::read(g_interruptPipe[0], &c, 1);
-        if (!interrupted) {
-            interrupted = true;
-            cancel();
-        }
-    });
-    struct sigaction sa
-    {
-    };
-    sa.sa_handler = onInterrupt;
-    sigemptyset(&sa.sa_mask);
-    sa.sa_flags = SA_RESTART;
-    m_installed = ::sigaction(SIGINT, &sa, &m_previous) == 0;
-}
-
-Interrupt::~Interrupt()
-{
-    if (m_installed)
-        ::sigaction(SIGINT, &m_previous, nullptr);
-    m_notifier.reset();
-    for (int& fd : g_interruptPipe) {
-        if (fd >= 0)
-            ::close(fd);
-        fd = -1;
-    }
-}
 
 std::function<void()> progressCancel(UtilityCore& u)
 {

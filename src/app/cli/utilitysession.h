@@ -7,33 +7,11 @@
 #include "clicontext.h"
 
 #include <QMetaObject>
-#include <QSocketNotifier>
-#include <csignal>
 #include <functional>
 #include <memory>
 #include <optional>
 
 class UtilityCore;
-
-// While it lives, SIGINT runs `cancel` from the event loop (the waits of the
-// download run it) instead of ending the program.
-class Interrupt
-{
-public:
-    explicit Interrupt(std::function<void()> cancel);
-    ~Interrupt();
-    Interrupt(const Interrupt&) = delete;
-    Interrupt& operator=(const Interrupt&) = delete;
-
-    bool interrupted = false;
-
-private:
-    std::unique_ptr<QSocketNotifier> m_notifier;
-    struct sigaction m_previous
-    {
-    };
-    bool m_installed = false;
-};
 
 // The progress window's Cancel, for an Interrupt: pressed only while the window shows.
 std::function<void()> progressCancel(UtilityCore& u);
