@@ -8,14 +8,13 @@
 #include "../common/ptypair.h"
 #include "../common/simprocess.h"
 #include "../common/testfiles.h"
+#include "../common/waitfor.h"
 
 #include "cmdrun/commandfilerunner.h"
-#include "core/eventwait.h"
 #include "sim/ptysimulator.h"
 
 #include <QDir>
 #include <QFile>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -37,6 +36,7 @@ struct Rig : SimCoreRig
 {
     std::unique_ptr<CommandFileRunner> runner;
     QList<QPair<QString, QStringList>> started; // editor launches
+    qint64 bytesWritten = 0; // what the core queued on the port
 
     explicit Rig(const SimOptions& options = fastSim())
         : SimCoreRig(options)
@@ -53,6 +53,10 @@ struct Rig : SimCoreRig
             started << qMakePair(program, args);
             return true;
         };
+        core->link.setTracer([this](SerialLink::Direction d, const QByteArray& bytes) {
+            if (d == SerialLink::Direction::Write)
+                bytesWritten += bytes.size();
+        });
     }
     // The runner goes before the port it drives, which goes before the simulator.
     ~Rig() { runner.reset(); }
@@ -64,21 +68,14 @@ struct Rig : SimCoreRig
         return path;
     }
 
-    // Runs file `name` as the Execute button does, answering the repeat question.
+    // Runs file `name` as the Execute button does, answering the repeat question, and
+    // waits until the controller has taken every byte sent.
     void run(const QString& name, PromptAnswer repeat = PromptAnswer::No)
     {
         core->Filename = name;
         prompter.answers = { repeat };
         runner->ExecuteCmdFile_Click();
-        settle();
-    }
-
-    // Lets the last lines reach the controller.
-    void settle(int ms = 120)
-    {
-        bool done = false;
-        QTimer::singleShot(ms, [&] { done = true; });
-        waitUntil([&] { return done; });
+        QVERIFY(waitFor([this] { return sim->bytesReceived() >= bytesWritten; }));
     }
 
     QList<QByteArray> sent() const
@@ -106,18 +103,6 @@ struct Rig : SimCoreRig
 
 using Lines = QList<QByteArray>;
 using Outcome = CommandFileRunner::Outcome;
-
-// zaziruv-sim, logging what it received to log.
-struct Sim : SimProcess
-{
-    QString log;
-    Sim(const QString& logPath, const QString& extra)
-        : SimProcess(QStringList { "--log", logPath, "--move-ms", "150" }
-            + extra.split(' ', Qt::SkipEmptyParts))
-        , log(logPath)
-    {
-    }
-};
 
 // Runs zaziruv-cli with its settings in dir. FILE names are relative to the WorkingDir
 // setting, which the tests set to dir, not to the current directory (elsewhere).
@@ -301,11 +286,13 @@ private Q_SLOTS:
     {
         Rig rig;
         rig.write("p.cmd", "0 A\r\nPAUSE\r\n0 B\r\n");
+        Lines atPause; // the box is modal: the run waits
         rig.prompter.onShow = [&](const PromptMessage& m) {
-            if (m.text == QLatin1String("Pause"))
-                rig.settle(50); // the box is modal: the run waits
+            if (m.text == QLatin1String("Pause") && waitFor([&] { return !rig.sent().isEmpty(); }))
+                atPause = rig.sent();
         };
         rig.run("p.cmd");
+        QCOMPARE(atPause, Lines { "0 A" });
         QCOMPARE(rig.prompter.texts(), QStringList({ CommandFileRunner::RepeatQuestion, "Pause" }));
         QCOMPARE(rig.prompter.shown[1].icon, PromptIcon::None);
         QCOMPARE(rig.sent(), Lines({ "0 A", "0 B" }));
@@ -503,7 +490,9 @@ private Q_SLOTS:
         QFETCH(QString, err);
         QFETCH(Lines, lines);
         QTemporaryDir dir;
-        Sim controller(dir.filePath("sim.log"), sim);
+        const QString log = dir.filePath("sim.log");
+        SimProcess controller(
+            QStringList { "--log", log, "--move-ms", "150" } + sim.split(' ', Qt::SkipEmptyParts));
         QVERIFY(controller.isValid());
         if (!bytes.isEmpty())
             QVERIFY(writeFile(dir.filePath("f.cmd"), bytes.toLatin1()));
@@ -515,7 +504,7 @@ private Q_SLOTS:
         QVERIFY2(err.isEmpty() ? r.err.isEmpty() : r.errText().count(err) == 1, r.err.constData());
         QVERIFY2(!r.err.contains("not configured"), r.err.constData());
         Lines received;
-        for (const QByteArray& l : readFile(controller.log).split('\n')) {
+        for (const QByteArray& l : readFile(log).split('\n')) {
             if (!l.isEmpty() && l != "0 ST")
                 received << l;
         }

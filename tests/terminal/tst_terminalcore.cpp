@@ -4,13 +4,13 @@
 #include "../common/corerig.h"
 #include "../common/datarow.h"
 #include "../common/ptypair.h"
+#include "../common/waitfor.h"
 
 #include "cmdrun/commandfilerunner.h"
 #include "core/eventwait.h"
 #include "link/framing.h"
 #include "terminal/terminalcore.h"
 
-#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -20,16 +20,16 @@ namespace {
 struct Rig : CoreRig
 {
     PtyPair pty;
-
     qint64 bytesRead = 0; // what the receive handler has taken from the port so far
+    qint64 bytesWritten = 0; // what the program queued on the port so far
+    qint64 bytesTaken = 0; // what the test took off the wire so far
 
     Rig()
     {
         core->overrideDevice = pty.slavePath();
         core->Openport();
         core->link.setTracer([this](SerialLink::Direction d, const QByteArray& bytes) {
-            if (d == SerialLink::Direction::Read)
-                bytesRead += bytes.size();
+            (d == SerialLink::Direction::Read ? bytesRead : bytesWritten) += bytes.size();
         });
     }
 
@@ -38,26 +38,21 @@ struct Rig : CoreRig
     Rig(const Rig&) = delete;
     Rig& operator=(const Rig&) = delete;
 
-    // Feeds an answer as the controller would, and lets the receive handler run for at
-    // least ms and until it has read the answer, however slowly a loaded machine
-    // delivers it.
-    void answer(const QByteArray& bytes, int ms = 20)
+    // Feeds an answer as the controller would, and waits until the receive handler
+    // has read it.
+    void answer(const QByteArray& bytes)
     {
         const qint64 target = bytesRead + bytes.size();
         pty.write(bytes);
-        QElapsedTimer clock;
-        clock.start();
-        while (bytesRead < target && clock.elapsed() < 10000)
-            pty.readAll(5);
-        pty.readAll(ms);
+        QVERIFY(waitFor([&] { return bytesRead >= target; }));
     }
 
-    // What the program wrote: at least `expected` bytes, however late they come, and
-    // whatever follows them at once.
-    QByteArray sent(const QByteArray& expected)
+    // Everything the program wrote since the last call, once all of it is on the wire.
+    QByteArray wire()
     {
-        QByteArray got = pty.read(expected.size(), 10000);
-        return got + pty.readAll(20);
+        const QByteArray got = pty.read(bytesWritten - bytesTaken, 10000);
+        bytesTaken += got.size();
+        return got;
     }
 
     // Sends a command as the Send button does, and takes it off the wire.
@@ -65,7 +60,7 @@ struct Rig : CoreRig
     {
         core->commandText = command;
         core->SendCommand();
-        pty.readAll(20);
+        wire();
     }
 };
 
@@ -122,8 +117,7 @@ private Q_SLOTS:
         rig.core->skipNext = flags.contains('s');
         rig.core->commandText = command;
         flags.contains('l') ? rig.core->SendLiteral() : rig.core->SendCommand();
-        const QByteArray bytes = wire.toLatin1();
-        QCOMPARE(bytes.isEmpty() ? rig.pty.readAll() : rig.sent(bytes), bytes);
+        QCOMPARE(rig.wire(), wire.toLatin1());
         QCOMPARE(rig.core->CommandHistory,
             flags.contains('c') ? QStringList() : QStringList { command });
         QVERIFY(!rig.core->skipNext);
@@ -194,7 +188,7 @@ private Q_SLOTS:
             rig.core->TransmitText_Enter(command);
             rig.core->Openport(); // as Execute does
             QCOMPARE(rig.core->readLength, 1);
-            rig.pty.readAll(20);
+            rig.wire();
         } else {
             rig.send(command);
         }
@@ -202,9 +196,9 @@ private Q_SLOTS:
         rig.core->statusWaitMode = wait;
         for (; tag == "one byte per event" && answer.size() > 1; answer.remove(0, 1)) {
             QVERIFY(rig.core->ListRecv.isEmpty());
-            rig.answer(answer.left(1), 15);
+            rig.answer(answer.left(1));
         }
-        rig.answer(answer, tag == "read length 1" ? 150 : 20);
+        rig.answer(answer);
         QCOMPARE(rig.core->ListRecv, shown);
         if (wait)
             return;
@@ -217,22 +211,34 @@ private Q_SLOTS:
         QCOMPARE(rig.core->List1.isEmpty(), !command.contains("ST") || last.isEmpty());
     }
 
+    // A flood without line ends, far faster than reads of one character take it, on a
+    // line of its own that counts what it took.
     void endlessAnswerIsBounded()
     {
         Rig rig;
+        int master = -1;
+        int slave = -1;
+        QString path;
+        QVERIFY(openRawPty(master, slave, path));
+        rig.core->overrideDevice = path;
+        rig.core->Openport();
         rig.core->TransmitText_Enter(QStringLiteral("0 ST"));
-        rig.pty.readAll(20);
-        // A flood without line ends, far faster than reads of one character take it.
+        qint64 fed = rig.bytesRead;
+        const QByteArray flood(32 * 1024, 'A');
         for (int i = 0; i < 64; ++i) {
-            rig.pty.write(QByteArray(32 * 1024, 'A'));
+            fed += std::max<ssize_t>(0, ::write(master, flood.constData(), size_t(flood.size())));
             processPendingEvents();
             QVERIFY(rig.core->link.bytesAvailable() <= SerialLink::MaxReadBuffer);
             QVERIFY(rig.core->responseBuffer.size() <= TerminalCore::MaxPending);
         }
         rig.core->readLength = 0;
-        rig.answer(QByteArray(SerialLink::MaxReadBuffer, 'A'), 300);
-        rig.answer("0 0100\r\n");
+        QVERIFY(waitFor([&] { return rig.bytesRead >= fed; }));
+        QCOMPARE(::write(master, "0 0100\r\n", 8), ssize_t(8));
+        QVERIFY(waitFor([&] { return !rig.core->ListRecv.isEmpty(); }));
         QCOMPARE(rig.core->ListRecv.size(), 1);
+        rig.core->link.close();
+        ::close(master);
+        ::close(slave);
     }
 
     void decoding_data()
@@ -382,7 +388,7 @@ private Q_SLOTS:
         QCOMPARE(text.count(), 2);
         rig.core->TextTerminal_KeyPress(QLatin1Char('A'));
         QVERIFY(!rig.core->terminalLineFlag);
-        QCOMPARE(rig.sent(QByteArray("A")), QByteArray("A"));
+        QCOMPARE(rig.wire(), QByteArray("A"));
         rig.answer("dropped\r\n");
         QCOMPARE(rig.core->TextTerminal, QStringLiteral("0 0100\r\n0 0200\r\nA"));
         rig.core->TextTerminal_KeyPress(QLatin1Char('\r'));
@@ -417,7 +423,7 @@ private Q_SLOTS:
         Rig rig;
         rig.cfg.TXdelay = QStringLiteral("1");
         rig.core->CmdHome_Click();
-        QCOMPARE(rig.sent(QByteArray("\r0 HO\r\r0 EN\r")), QByteArray("\r0 HO\r\r0 EN\r"));
+        QCOMPARE(rig.wire(), QByteArray("\r0 HO\r\r0 EN\r"));
         QVERIFY(rig.core->mainTicks >= 2);
         QCOMPARE(rig.core->CommandHistory, QStringList({ "0 HO", "0 EN" }));
 
