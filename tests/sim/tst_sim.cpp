@@ -95,7 +95,6 @@ private Q_SLOTS:
         row("I", "\r0 I\r", "0 0000\r\n");
         row("DER", "\r0 DER\r", "0 0000\r\n");
         row("EEBOOT of erased memory", "\r0 EEBOOT\r", "0 00FF\r\n");
-        row("EEBOOT after header", "1 EES 501\r1 EEN-1\r1 EEW\r0 EEBOOT\r", "0 00FF\r\n");
         row("EEBOOT boot macro 2", "1 EES 501\r1 EEN 2\r1 EEW\r0 EEBOOT\r", "0 0002\r\n");
         // Memory: writes and reads
         row("EED write and EER read", "1 EES 1024\r1 EED A\r1 EEW\r1 EES 1024\r1 EER\r",
@@ -348,56 +347,58 @@ private Q_SLOTS:
         QVERIFY(withinRate);
     }
 
-    void linkLeavesOtherFilesAlone()
+    // A start that would spoil a file is refused and leaves it as it was: a link over a
+    // plain file, a memory image smaller or larger than the memory ("@": the file).
+    void refusedStart_data()
     {
+        addColumns<QString, QByteArray, QString>("args", "file", "error");
+        const QByteArray image(100, 'i');
+        addRow("link over a plain file", "--link @", QByteArray("keep me"),
+            "@ exists and is not a symbolic link; it is left alone");
+        addRow("smaller image", "--eeprom @", image,
+            "the memory image @ holds 100 bytes, not the 8192 of --eeprom-size; give "
+            "--eeprom-size to match it");
+        addRow("larger image", "--eeprom-size=99 --eeprom @", image,
+            "the memory image @ holds 100 bytes, not the 99 of --eeprom-size; give "
+            "--eeprom-size to match it");
+    }
+    void refusedStart()
+    {
+        QFETCH(QString, args);
+        QFETCH(QByteArray, file);
+        QFETCH(QString, error);
         QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("ttyTYX"));
-        QVERIFY(writeFile(path, "keep me"));
-        PtySimulator sim(simOptions({ QStringLiteral("--link"), path }));
+        const QString path = dir.filePath(QStringLiteral("tyx"));
+        QVERIFY(writeFile(path, file));
+        PtySimulator sim(simOptions(args.split(' ').replaceInStrings("@", path)));
         QVERIFY(!sim.start());
-        QVERIFY(sim.errorString().contains(QStringLiteral("is not a symbolic link")));
-        QCOMPARE(readFile(path), QByteArray("keep me"));
-
-        // A stale link from an earlier run is replaced.
-        QVERIFY(QFile::remove(path));
-        QVERIFY(QFile::link(QStringLiteral("/dev/null"), path));
-        QVERIFY(sim.start());
-        QCOMPARE(QFileInfo(path).symLinkTarget(), sim.slavePath());
-        QVERIFY(sim.stop());
-        QVERIFY(!QFileInfo(path).isSymLink());
+        QCOMPARE(sim.errorString(), error.replace('@', path));
+        QVERIFY(!sim.isRunning());
+        QCOMPARE(readFile(path), file);
     }
 
-    // The memory image is written at the end, atomically; an image larger or smaller
-    // than the memory is refused and left as it was.
-    void memoryImage()
+    // A stale link from an earlier run is replaced, and removed at the end. The memory
+    // image is written at the end, atomically, and read at the next start.
+    void linkAndMemoryImage()
     {
         QTemporaryDir dir;
+        const QString link = dir.filePath(QStringLiteral("ttyTYX"));
         const QString image = dir.filePath(QStringLiteral("tyx.eeprom"));
-        const QStringList sized { QStringLiteral("--eeprom-size=100"), QStringLiteral("--eeprom"),
-            image };
-        PtySimulator made(simOptions(sized));
+        QVERIFY(QFile::link(QStringLiteral("/dev/null"), link));
+        const QStringList args { "--eeprom-size=100", "--eeprom", image, "--link", link };
+        PtySimulator made(simOptions(args));
         QVERIFY(made.start());
+        QCOMPARE(QFileInfo(link).symLinkTarget(), made.slavePath());
         QVERIFY(!QFileInfo::exists(image));
         made.controller().receive("1 EES 99\r1 EED q\r1 EEW\r", 0);
         QVERIFY(made.stop());
+        QVERIFY(!QFileInfo(link).isSymLink());
         const QByteArray bytes = QByteArray(99, char(0xFF)) + 'q';
         QCOMPARE(readFile(image), bytes);
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList { "tyx.eeprom" });
-
-        PtySimulator other(simOptions({ QStringLiteral("--eeprom"), image }));
-        QVERIFY(!other.start());
-        QCOMPARE(other.errorString(),
-            QStringLiteral("the memory image %1 holds 100 bytes, not the 8192 of --eeprom-size; "
-                           "give --eeprom-size to match it")
-                .arg(image));
-        QVERIFY(!other.isRunning());
-        PtySimulator smaller(simOptions({ QStringLiteral("--eeprom-size=99"), "--eeprom", image }));
-        QVERIFY(!smaller.start());
-        QCOMPARE(readFile(image), bytes);
-
-        PtySimulator fits(simOptions(sized));
-        QVERIFY(fits.start());
-        QCOMPARE(fits.controller().memory(), bytes);
+        PtySimulator again(simOptions(args));
+        QVERIFY(again.start());
+        QCOMPARE(again.controller().memory(), bytes);
     }
 
     // zaziruv-sim through its pseudo-terminal to a real serial port: the memory byte
