@@ -30,7 +30,7 @@ QByteArray storeWith(const QJsonObject& changes = {})
         else
             values.insert(it.key(), it.value());
     }
-    const QJsonObject top { { "key", SettingsStore::KeyPath }, { "values", values } };
+    const QJsonObject top { { "key", "SOFTWARE\\Quorvanta\\ZAZIRUV\\1.5" }, { "values", values } };
     return QJsonDocument(top).toJson(QJsonDocument::Compact);
 }
 
@@ -117,20 +117,9 @@ private Q_SLOTS:
         QVERIFY(l.prompter.shown.isEmpty());
         QCOMPARE(recordText(l.settings.record), Defaults);
         QCOMPARE(l.settings.record.WorkingDir, Settings::defaultWorkingDir());
-        // The file, byte for byte: readable, typed, and without WorkingDir.
-        QCOMPARE(readFile(path),
-            QByteArray("{\n"
-                       "    \"key\": \"SOFTWARE\\\\Quorvanta\\\\ZAZIRUV\\\\1.5\",\n"
-                       "    \"values\": {\n"
-                       "        \"BaudRate\": 9600,\n"
-                       "        \"CheckSum\": \"False\",\n"
-                       "        \"ComPort\": 2,\n"
-                       "        \"DecimalValues\": \"True\",\n"
-                       "        \"DecodeStatus\": \"True\",\n"
-                       "        \"Protocol\": 232,\n"
-                       "        \"TxDelay\": 1\n"
-                       "    }\n"
-                       "}\n"));
+        // The file, byte for byte: readable (indented, keys in order), typed, and
+        // without WorkingDir.
+        QCOMPARE(readFile(path), QJsonDocument::fromJson(storeWith()).toJson());
     }
 
     // Start-up load over a stored file: ReadSettings, ReadWorkingDir, ReadConfigFile.
