@@ -217,15 +217,6 @@ private Q_SLOTS:
         }
     }
 
-    void nextOutputIsDue()
-    {
-        SimulatedController c(simOptions(QStringLiteral("--answer-delay-ms 50")));
-        c.receive("0 ST\r", 100);
-        QCOMPARE(c.nextOutputMs(), qint64(150));
-        c.takeOutput(150);
-        QCOMPARE(c.nextOutputMs(), qint64(-1));
-    }
-
     void outputQueueStaysBounded()
     {
         SimulatedController c(simOptions(QStringLiteral("--echo --answer-delay-ms 1000")));
@@ -236,9 +227,13 @@ private Q_SLOTS:
         QVERIFY(out.size() <= SimulatedController::kMaxPendingOutput);
         QVERIFY(out.startsWith("0 ST\r"));
         QVERIFY(!c.hasPendingOutput());
-        // Room again once taken.
+        // Room again once taken; the echo is due at once, the answer 1000 ms later.
         c.receive(line, 2'000'000);
-        QCOMPARE(c.takeOutput(3'000'000), QByteArray("0 ST\r0 0100\r\n"));
+        QCOMPARE(c.nextOutputMs(), qint64(2'000'000));
+        QCOMPARE(c.takeOutput(2'000'999), QByteArray("0 ST\r"));
+        QCOMPARE(c.nextOutputMs(), qint64(2'001'000));
+        QCOMPARE(c.takeOutput(2'001'000), QByteArray("0 0100\r\n"));
+        QCOMPARE(c.nextOutputMs(), qint64(-1));
     }
 
     void options_data()
@@ -269,82 +264,64 @@ private Q_SLOTS:
         QCOMPARE(o.has_value(), error.isEmpty());
     }
 
-    void hangUpClosesTheLine_data()
+    // The simulator on its pseudo-terminal as the host sees it: the answers; under
+    // --pace, at no moment more characters taken or sent than the line could have carried
+    // since they were written (10 bits a character; the first one too); under
+    // --hangup-after, the answers made first still arrive, the last line is never read,
+    // and the host sees the line go away. With nothing to deliver the line goes at once,
+    // even in the simulator's first moments (a probe that waits only a few ms must see it
+    // gone).
+    void line_data()
     {
-        addColumns<int, QByteArray, QByteArray>("after", "sent", "answers");
-        addRow("the answers made first still arrive", 2, QByteArray("\r0 ST\r\r1 ST\r\r0 ST\r"),
-            QByteArray("0 0100\r\n1 0100\r\n"));
-        // Nothing to deliver: the line goes at once, even in the simulator's first moments
-        // (a probe that waits only a few ms must see it gone).
-        addRow("nothing answered yet", 1, QByteArray("\r0 ST\r"), QByteArray());
+        addColumns<QString, QByteArray, QByteArray>("args", "sent", "answers");
+        const QByteArray st = frameCommand(QStringLiteral("0 ST"), false).repeated(20);
+        const QByteArray echoed = QByteArray("\r0 ST\r0 0100\r\n").repeated(20);
+        addRow("pace at 9600", "--echo --pace --baud 9600", st, echoed);
+        addRow("pace at 57600", "--echo --pace --baud 57600", st, echoed);
+        addRow("hang-up: the answers made first still arrive", "--hangup-after 2",
+            QByteArray("\r0 ST\r\r1 ST\r\r0 ST\r"), QByteArray("0 0100\r\n1 0100\r\n"));
+        addRow("hang-up with nothing answered yet", "--hangup-after 1 --answer-delay-ms 60000",
+            QByteArray("\r0 ST\r"), QByteArray());
     }
-    void hangUpClosesTheLine()
+    void line()
     {
-        QFETCH(int, after);
+        QFETCH(QString, args);
         QFETCH(QByteArray, sent);
         QFETCH(QByteArray, answers);
-        PtySimulator sim(simOptions(QStringLiteral("--hangup-after %1 --answer-delay-ms %2")
-                                        .arg(after)
-                                        .arg(answers.isEmpty() ? 60000 : 0)));
+        const SimOptions options = simOptions(args);
+        PtySimulator sim(options);
         QVERIFY(sim.start());
         QSignalSpy hung(&sim, &PtySimulator::hungUp);
-        QSerialPort port(sim.slavePath()); // 9600 baud, no flow control
+        QSerialPort port(sim.slavePath()); // no flow control
+        port.setBaudRate(options.baud);
         QVERIFY(port.open(QIODevice::ReadWrite));
-        port.write(sent);
-        QByteArray got;
-        bool lagged = false; // the controller had hung up while the line was still there
-        QVERIFY(waitFor([&] {
-            got += port.readAll();
-            lagged = lagged || (sim.controller().hungUp() && hung.isEmpty());
-            return hung.count() == 1;
-        }));
-        // The last line is never read.
-        QCOMPARE(got, answers);
-        QVERIFY(sim.hasHungUp());
-        QCOMPARE(sim.controller().linesReceived(), qint64(after));
-        QCOMPARE(lagged, !answers.isEmpty());
-        // The host sees the line go away.
-        QVERIFY(waitFor([&] { return port.error() != QSerialPort::NoError || !port.isOpen(); }));
-        QVERIFY(sim.stop());
-    }
-
-    void paceKeepsTheLineRate_data()
-    {
-        addColumns<int>("baud");
-        addRow("9600", 9600);
-        addRow("57600", 57600);
-    }
-    void paceKeepsTheLineRate()
-    {
-        QFETCH(int, baud);
-        PtySimulator sim(simOptions(QStringLiteral("--echo --pace --baud %1").arg(baud)));
-        QVERIFY(sim.start());
-        QSerialPort port(sim.slavePath());
-        port.setBaudRate(baud);
-        QVERIFY(port.open(QIODevice::ReadWrite));
-        const QByteArray out = frameCommand(QStringLiteral("0 ST"), false).repeated(20);
-        const QByteArray expected = QByteArray("\r0 ST\r0 0100\r\n").repeated(20);
-        // At no moment have more characters been taken or sent than the line could have
-        // carried since they were written (10 bits a character; the first one too).
         bool withinRate = true;
-        const qint64 charNs = 10'000'000'000LL / baud;
+        bool lagged = false; // the controller had hung up while the line was still there
+        const qint64 charNs = 10'000'000'000LL / options.baud;
         QElapsedTimer sinceWrite;
         const auto check = [&] {
             const qint64 allowed = sinceWrite.nsecsElapsed() / charNs;
-            if (sim.bytesReceived() > allowed || sim.bytesSent() > allowed)
-                withinRate = false;
+            withinRate = withinRate && sim.bytesReceived() <= allowed && sim.bytesSent() <= allowed;
         };
         connect(&sim, &PtySimulator::lineReceived, this, check);
         sinceWrite.start();
-        port.write(out);
+        port.write(sent);
         QByteArray got;
         QVERIFY(waitFor([&] {
             check();
             got += port.readAll();
-            return got.size() >= expected.size();
+            lagged = lagged || (sim.controller().hungUp() && hung.isEmpty());
+            return options.hangupAfter ? hung.count() == 1 : got.size() >= answers.size();
         }));
-        QCOMPARE(got, expected);
-        QVERIFY(withinRate);
+        QCOMPARE(got, answers);
+        QVERIFY(withinRate || !options.pace);
+        if (!options.hangupAfter)
+            return;
+        QVERIFY(sim.hasHungUp());
+        QCOMPARE(sim.controller().linesReceived(), qint64(options.hangupAfter));
+        QCOMPARE(lagged, !answers.isEmpty());
+        QVERIFY(waitFor([&] { return port.error() != QSerialPort::NoError || !port.isOpen(); }));
+        QVERIFY(sim.stop());
     }
 
     // A start that would spoil a file is refused and leaves it as it was: a link over a
