@@ -66,6 +66,8 @@ private Q_SLOTS:
             QStringList { QString::fromLatin1("1 0 \xE9\xFF") });
         addRow("only comments", QByteArray("/* a\r\n/* b\r\n"), QStringList {});
         addRow("empty", QByteArray(), QStringList {});
+        const QByteArray longLine = "0 ST" + QByteArray(" 1234").repeated(20000);
+        addRow("100004 characters kept whole", longLine + "\r\n", QStringList { "1 " + longLine });
     }
     void lines()
     {
@@ -77,15 +79,6 @@ private Q_SLOTS:
         for (size_t i = 1; i <= size_t(r.tables.lineCount); ++i)
             stored << QString::number(r.tables.fileLine[i]) + ' ' + r.tables.lines[i];
         QCOMPARE(stored, lines);
-    }
-
-    void longLine()
-    {
-        const QByteArray line = "0 ST" + QByteArray(" 1234").repeated(20000) + "\r\n";
-        const CommandFileTables t = parsed(line);
-        QCOMPARE(t.lineCount, 1);
-        QCOMPARE(t.lines[1].size(), line.size() - 2);
-        QCOMPARE(t.waitCount[1], 16);
     }
 
     // start, end and count of the repeat block, or why the file is not run.
