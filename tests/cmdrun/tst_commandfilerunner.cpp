@@ -130,38 +130,63 @@ class TstCommandFileRunner : public QObject
     Q_OBJECT
 private Q_SLOTS:
     // Whole runs on the simulated controller: what it received, the MESSAGE texts
-    // shown, and how the run ended. Continuous runs stop after two passes.
+    // shown, the one box (the repeat question, or why the run never starts) and how the
+    // run ended; the file is left as it was. Continuous runs stop after two passes.
     void runs_data()
     {
-        addColumns<QByteArray, PromptAnswer, int, Lines, QStringList, Outcome>(
-            "file", "repeat", "status", "sent", "messages", "outcome");
-        addRow("repeat block",
+        addColumns<QByteArray, PromptAnswer, int, Lines, QStringList, QString, PromptIcon, Outcome>(
+            "file", "repeat", "status", "sent", "messages", "box", "icon", "outcome");
+        const auto ran = [](const char* name, const QByteArray& file, PromptAnswer repeat,
+                             int status, const Lines& sent, const QStringList& messages,
+                             Outcome outcome = Outcome::Finished) {
+            addRow(name, file, repeat, status, sent, messages,
+                QString(CommandFileRunner::RepeatQuestion), PromptIcon::None, outcome);
+        };
+        // Null bytes: no file at all.
+        const auto refused = [](const char* name, const QByteArray& file, const QString& box,
+                                 PromptIcon icon = PromptIcon::Exclamation) {
+            addRow(name, file, PromptAnswer::No, 0, Lines(), QStringList(), box, icon,
+                Outcome::Refused);
+        };
+        ran("repeat block",
             QByteArray("0 HO\r\nREPEAT 3\r\n0 EEADR 500+REPEAT\r\n0 B\r\nREND\r\n0 C\r\n"),
             PromptAnswer::No, 0,
             Lines({ "0 HO", "REPEAT 3", "0 EEADR 501", "0 B", "0 EEADR 502", "0 B", "0 EEADR 503",
                 "0 B", "REND", "0 C" }),
-            QStringList(), Outcome::Finished);
+            QStringList());
         // No message text reaches the controller, and none swallows the next command.
-        addRow("messages",
+        ran("messages",
             QByteArray("REPEAT 2\r\nMESSAGE pass\r\nREND\r\nMESSAGE\r\n0 NEXT\r\nMESSAGE say "
                        "\"hi\"\r\n0 LAST\r\n"),
             PromptAnswer::No, 0, Lines({ "REPEAT 2", "REND", "0 NEXT", "0 LAST" }),
-            QStringList({ " pass", " pass", "", " say \"hi\"" }), Outcome::Finished);
-        addRow("continuous", QByteArray("REPEAT 2\r\n0 X 10+REPEAT\r\nREND\r\n"), PromptAnswer::Yes,
-            0,
+            QStringList({ " pass", " pass", "", " say \"hi\"" }));
+        ran("continuous", QByteArray("REPEAT 2\r\n0 X 10+REPEAT\r\nREND\r\n"), PromptAnswer::Yes, 0,
             Lines(
                 { "REPEAT 2", "0 X 11", "0 X 12", "REND", "REPEAT 2", "0 X 11", "0 X 12", "REND" }),
-            QStringList(), Outcome::Finished);
+            QStringList());
         // The wait matches at once and jumps past REND: each pass ends at the end of the
         // line table.
-        addRow("jump out of a repeat pass",
+        ran("jump out of a repeat pass",
             QByteArray("REPEAT 3\r\n0 ST 2>OUT\r\nREND\r\nOUT: 0 END\r\n"), PromptAnswer::No, 2,
-            Lines({ "REPEAT 3", "0 ST", "0 END", "0 ST", "0 END", "0 ST", "0 END" }), QStringList(),
-            Outcome::Finished);
-        addRow("comments only", QByteArray("/* only a comment\r\n"), PromptAnswer::Yes, 0, Lines(),
-            QStringList(), Outcome::Finished);
-        addRow("Cancel at the question", QByteArray("0 HO\r\n"), PromptAnswer::Cancel, 0, Lines(),
+            Lines({ "REPEAT 3", "0 ST", "0 END", "0 ST", "0 END", "0 ST", "0 END" }),
+            QStringList());
+        ran("comments only", QByteArray("/* only a comment\r\n"), PromptAnswer::Yes, 0, Lines(),
+            QStringList());
+        ran("Cancel at the question", QByteArray("0 HO\r\n"), PromptAnswer::Cancel, 0, Lines(),
             QStringList(), Outcome::Stopped);
+        const QString empty("Command file is empty.");
+        refused("missing", QByteArray(), empty, PromptIcon::None);
+        refused("empty", QByteArray(""), empty, PromptIcon::None);
+        refused("no name", QByteArray("0 A\r\n"), "Please select a command file!",
+            PromptIcon::Critical);
+        refused("port closed", QByteArray("0 A\r\n"), "Please check Port Configuration");
+        // The file's own refusals (their texts: tst_commandfile), one from reading it and
+        // one from checking its literals.
+        refused("REPEAT without REND", QByteArray("0 A\r\nREPEAT 2\r\n0 B\r\n"),
+            "REPEAT on line 2 has no REND after it; the command file was not run.");
+        refused("bad literal", QByteArray("\"A\",999\r\n"),
+            "Line 1 cannot be sent: the character code 999 is not between 0 and 255; the command "
+            "file was not run.");
     }
     void runs()
     {
@@ -170,9 +195,15 @@ private Q_SLOTS:
         QFETCH(int, status);
         QFETCH(Lines, sent);
         QFETCH(QStringList, messages);
+        QFETCH(QString, box);
+        QFETCH(PromptIcon, icon);
         QFETCH(Outcome, outcome);
         Rig rig(fastSim(quint16(status)));
-        rig.write("r.cmd", file);
+        const QString path = rig.dir.filePath("r.cmd");
+        if (!file.isNull())
+            rig.write("r.cmd", file);
+        if (box.contains("Port"))
+            rig.core->link.close();
         rig.runner->passLimit = 2;
         QStringList shown;
         QString caption;
@@ -180,16 +211,21 @@ private Q_SLOTS:
             shown << m;
             caption = rig.core->caption;
         });
-        rig.run("r.cmd", repeat);
+        rig.run(box.contains("select") ? QString() : QStringLiteral("r.cmd"), repeat);
         QCOMPARE(rig.runner->lastOutcome(), outcome);
         QCOMPARE(rig.sent(), sent);
         QCOMPARE(shown, messages);
         QCOMPARE(caption, messages.value(messages.size() - 1));
-        QCOMPARE(rig.prompter.texts(), QStringList { CommandFileRunner::RepeatQuestion });
+        QCOMPARE(rig.prompter.texts(), QStringList { box });
+        QCOMPARE(rig.prompter.shown[0].icon, icon);
         if (!sent.contains("0 END")) // a jump out of a pass leaves the counter as it was
             QCOMPARE(rig.core->repeatCounter, qint16(1));
         QVERIFY(!rig.core->skipNext);
-        rig.verifyIdle();
+        // A missing file is not created.
+        QCOMPARE(QFile::exists(path), !file.isNull());
+        QCOMPARE(readFile(path), file.isNull() ? QByteArray() : file);
+        if (!box.startsWith("Please")) // refused before the controls were touched
+            rig.verifyIdle();
     }
 
     // Bytes exact: the controller's side by hand, before the rig (the port goes first).
@@ -233,53 +269,6 @@ private Q_SLOTS:
         QVERIFY(sent.count("0 ST") <= atStop + 1);
         QCOMPARE(sent.contains("0 AB"), abort);
         rig.verifyIdle();
-    }
-
-    // A run that never starts, with its one message: no name, the port closed, or a
-    // file that cannot be run (null bytes: no file at all).
-    void refused_data()
-    {
-        addColumns<QByteArray, QString, PromptIcon>("bytes", "message", "icon");
-        const QString empty("Command file is empty.");
-        const auto none = PromptIcon::None;
-        const auto mark = PromptIcon::Exclamation;
-        addRow("missing", QByteArray(), empty, none);
-        addRow("empty", QByteArray(""), empty, none);
-        addRow("no name", QByteArray("0 A\r\n"), "Please select a command file!",
-            PromptIcon::Critical);
-        addRow("port closed", QByteArray("0 A\r\n"), "Please check Port Configuration", mark);
-        addRow("REPEAT without REND", QByteArray("0 A\r\nREPEAT 2\r\n0 B\r\n"),
-            "REPEAT on line 2 has no REND after it; the command file was not run.", mark);
-        addRow("501 lines", QByteArray("0 A\r\n").repeated(501),
-            "The command file has more than 500 command lines (line 501 is the first beyond "
-            "them); it was not run.",
-            mark);
-        addRow("bad literal", QByteArray("\"A\",999\r\n"),
-            "Line 1 cannot be sent: the character code 999 is not between 0 and 255; the command "
-            "file was not run.",
-            mark);
-    }
-    void refused()
-    {
-        QFETCH(QByteArray, bytes);
-        QFETCH(QString, message);
-        QFETCH(PromptIcon, icon);
-        Rig rig;
-        const QString path = rig.dir.filePath("f.cmd");
-        if (!bytes.isNull())
-            rig.write("f.cmd", bytes);
-        if (message.contains("Port"))
-            rig.core->link.close();
-        rig.run(message.contains("select") ? QString() : QStringLiteral("f.cmd"));
-        QCOMPARE(rig.prompter.texts(), QStringList { message });
-        QCOMPARE(rig.prompter.shown[0].icon, icon);
-        QVERIFY(rig.sent().isEmpty());
-        QCOMPARE(rig.runner->lastOutcome(), Outcome::Refused);
-        // The file is left as it was: a missing one is not created.
-        QCOMPARE(QFile::exists(path), !bytes.isNull());
-        QCOMPARE(readFile(path), bytes.isNull() ? QByteArray() : bytes);
-        if (!message.startsWith("Please")) // refused before the controls were touched
-            rig.verifyIdle();
     }
 
     void pauses()
