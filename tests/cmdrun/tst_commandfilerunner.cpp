@@ -243,30 +243,46 @@ private Q_SLOTS:
         QCOMPARE(rig.core->CommandHistory.last(), QString::fromLatin1("A\0\x07", 3));
     }
 
-    void stopDuringStatusWait_data()
+    // Cancel and Abort end a run: during a status wait that never matches (at its third
+    // query), and (Cancel, after 200 ms) during a long DELAY or runs that wait nowhere,
+    // which would otherwise never let it in: each pass lets events run. Nothing after
+    // the stop is sent, and DELAY itself never.
+    void stopped_data()
     {
-        addColumns<bool>("abort");
-        addRow("Cancel", false);
-        addRow("Abort", true);
+        addColumns<QByteArray, PromptAnswer, bool, bool>("bytes", "repeat", "atQuery", "abort");
+        const QByteArray wait("0 ST 4096>X\r\n0 AFTER\r\nX: 0 X\r\n");
+        const auto no = PromptAnswer::No;
+        addRow("Cancel during a status wait", wait, no, true, false);
+        addRow("Abort during a status wait", wait, no, true, true);
+        addRow(
+            "only labels, continuous", QByteArray("A:\r\nB:\r\n"), PromptAnswer::Yes, false, false);
+        addRow("empty endless block", QByteArray("REPEAT 0\r\nREND\r\n"), no, false, false);
+        addRow("long DELAY", QByteArray("0 A\r\nDELAY 1000000\r\n0 B\r\n"), no, false, false);
+        // The box returns at once, as without a terminal: the pass waits nowhere else.
+        addRow("endless block of PAUSE", QByteArray("REPEAT 0\r\nPAUSE\r\nREND\r\n"), no, false,
+            false);
     }
-    void stopDuringStatusWait()
+    void stopped()
     {
+        QFETCH(QByteArray, bytes);
+        QFETCH(PromptAnswer, repeat);
+        QFETCH(bool, atQuery);
         QFETCH(bool, abort);
         Rig rig;
-        rig.write("s.cmd", "0 ST 4096>X\r\n0 AFTER\r\nX: 0 X\r\n");
-        int atStop = -1;
+        rig.write("s.cmd", bytes);
+        const auto stop = [&] { abort ? rig.core->CmdAbort_Click() : rig.core->CancelCmd_Click(); };
+        if (!atQuery)
+            QTimer::singleShot(200, stop);
         QObject::connect(rig.sim.get(), &PtySimulator::lineReceived, [&](const QByteArray& l) {
-            if (l == "0 ST" && rig.sent().count("0 ST") == 3 && atStop < 0) {
-                atStop = 3;
-                QTimer::singleShot(
-                    0, [&] { abort ? rig.core->CmdAbort_Click() : rig.core->CancelCmd_Click(); });
-            }
+            if (atQuery && l == "0 ST" && rig.sent().count("0 ST") == 3)
+                QTimer::singleShot(0, stop);
         });
-        rig.run("s.cmd");
+        rig.run("s.cmd", repeat);
         QCOMPARE(rig.runner->lastOutcome(), Outcome::Stopped);
         const Lines sent = rig.sent();
-        QVERIFY(!sent.contains("0 AFTER") && !sent.contains("0 X"));
-        QVERIFY(sent.count("0 ST") <= atStop + 1);
+        for (const char* never : { "0 AFTER", "0 X", "0 B", "DELAY 1000000" })
+            QVERIFY2(!sent.contains(never), never);
+        QVERIFY(sent.count("0 ST") <= 4);
         QCOMPARE(sent.contains("0 AB"), abort);
         rig.verifyIdle();
     }
@@ -287,32 +303,6 @@ private Q_SLOTS:
         QCOMPARE(rig.sent(), Lines({ "0 A", "0 B" }));
         rig.runner->PauseCmd_Click();
         QCOMPARE(rig.prompter.shown.last().icon, PromptIcon::Exclamation);
-    }
-
-    // Cancel ends a long DELAY, and runs that wait nowhere, which would otherwise never
-    // let it in: each pass lets events run.
-    void endlessRunWithoutWaitsIsCancelled_data()
-    {
-        addColumns<QByteArray, PromptAnswer>("bytes", "repeat");
-        addRow("only labels, continuous", QByteArray("A:\r\nB:\r\n"), PromptAnswer::Yes);
-        addRow("empty endless block", QByteArray("REPEAT 0\r\nREND\r\n"), PromptAnswer::No);
-        addRow("long DELAY", QByteArray("0 A\r\nDELAY 1000000\r\n0 B\r\n"), PromptAnswer::No);
-        // The box returns at once, as without a terminal: the pass waits nowhere else.
-        addRow("endless block of PAUSE", QByteArray("REPEAT 0\r\nPAUSE\r\nREND\r\n"),
-            PromptAnswer::No);
-    }
-    void endlessRunWithoutWaitsIsCancelled()
-    {
-        QFETCH(QByteArray, bytes);
-        QFETCH(PromptAnswer, repeat);
-        Rig rig;
-        rig.write("n.cmd", bytes);
-        QTimer::singleShot(200, [&] { rig.core->CancelCmd_Click(); });
-        rig.run("n.cmd", repeat);
-        QCOMPARE(rig.runner->lastOutcome(), Outcome::Stopped);
-        QVERIFY(!rig.sent().contains("0 B"));
-        QVERIFY(!rig.sent().contains("DELAY 1000000")); // DELAY itself is never sent
-        rig.verifyIdle();
     }
 
     // ---- file management ----
