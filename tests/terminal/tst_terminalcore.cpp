@@ -280,7 +280,7 @@ private Q_SLOTS:
 
     void statusCheck_data()
     {
-        // Line 4 waits on "0 ST 2 3>DONE"; DONE is the label of line 9.
+        // Line 4 waits on "0 ST 2 3>DONE"; DONE is the label of line 9, START of line 2.
         addColumns<int, QString, bool, int>("from", "status", "match", "line");
         addRow("second entry jumps", 4, "0003", true, 8);
         addRow("first entry continues", 4, "0002", true, 4);
@@ -297,15 +297,11 @@ private Q_SLOTS:
         QFETCH(int, line);
         Rig rig;
         CommandFileRunner runner(*rig.core, rig.prompter);
-        auto& t = runner.tables;
-        t.waitCount[4] = 2;
-        t.waits[4][1] = { 2, {} };
-        t.waits[4][2] = { 3, QStringLiteral("DONE") };
-        t.labelCount = 2;
-        t.labelLine[1] = 2;
-        t.labelName[2] = QStringLiteral("START");
-        t.labelLine[2] = 9;
-        t.labelName[9] = QStringLiteral("DONE");
+        runner.tables
+            = readCommandFile("0 A\r\nSTART: 0 B\r\n0 C\r\n0 ST 2 3>DONE\r\n0 D\r\n0 E\r\n0 F\r\n"
+                              "0 G\r\nDONE: 0 H\r\n")
+                  .tables;
+        ParseCommandFile(runner.tables);
         runner.currentLine = from;
         rig.core->commandText = QStringLiteral("0 ST 2 3>DONE");
         rig.core->awaitingAnswer = 1;
