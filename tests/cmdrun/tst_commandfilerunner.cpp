@@ -113,14 +113,9 @@ ProcessRun runCli(const QTemporaryDir& dir, const QStringList& args)
     QDir().mkpath(options.workingDirectory);
     options.closeInput = true;
     options.timeoutMs = 30000;
-    const QStringList settings { "--settings", dir.filePath("s.json") };
-    if (!QFile::exists(dir.filePath("s.json"))
-        && runProcess(appBinary("zaziruv-cli"),
-               settings + QStringList { "settings", "--set", "WorkingDir=" + dir.path() }, options)
-                .exitCode
-            != 0)
-        return {};
-    return runProcess(appBinary("zaziruv-cli"), settings + args, options);
+    writeFixture(dir.filePath("s.json"), storeText({}, 2, dir.path(), { { "CheckSum", "False" } }));
+    return runProcess(appBinary("zaziruv-cli"),
+        QStringList { "--settings", dir.filePath("s.json") } + args, options);
 }
 
 } // namespace
