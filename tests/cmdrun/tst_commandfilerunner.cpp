@@ -6,6 +6,7 @@
 #include "../common/datarow.h"
 #include "../common/processrun.h"
 #include "../common/ptypair.h"
+#include "../common/simargs.h"
 #include "../common/simprocess.h"
 #include "../common/testfiles.h"
 #include "../common/waitfor.h"
@@ -24,22 +25,15 @@ namespace {
 const QStringList RunControls = { "EditCmd", "ExecuteCmdFile", "DeleteCmd", "Filename", "Filelist",
     "TransmitText", "CmdManual", "CmdTerminal", "CmdHome", "DownloadButton" };
 
-SimOptions fastSim(quint16 status = 0x0000)
-{
-    SimOptions o;
-    o.moveMs = 150;
-    o.status = status;
-    return o;
-}
-
 struct Rig : SimCoreRig
 {
     std::unique_ptr<CommandFileRunner> runner;
     QList<QPair<QString, QStringList>> started; // editor launches
     qint64 bytesWritten = 0; // what the core queued on the port
 
-    explicit Rig(const SimOptions& options = fastSim())
-        : SimCoreRig(options)
+    // A controller whose moves take 150 ms, starting with status word `status`.
+    explicit Rig(int status = 0)
+        : SimCoreRig(simOptions(QStringLiteral("--move-ms 150 --status %1").arg(status, 0, 16)))
     {
         core->currentWorkingDir = dir.path();
         runner = std::make_unique<CommandFileRunner>(*core, prompter);
@@ -193,7 +187,7 @@ private Q_SLOTS:
         QFETCH(QString, box);
         QFETCH(PromptIcon, icon);
         QFETCH(Outcome, outcome);
-        Rig rig(fastSim(quint16(status)));
+        Rig rig(status);
         const QString path = rig.dir.filePath("r.cmd");
         if (!file.isNull())
             rig.write("r.cmd", file);
