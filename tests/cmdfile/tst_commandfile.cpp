@@ -162,7 +162,7 @@ private Q_SLOTS:
         addRow("many blanks", "0 ST   8    9  ", "8 9");
         addRow("negative", "0 ST -32768>NEG", "-32768>NEG");
         addRow("not a number", "0 ST abc x>L", "0 0>L");
-        addRow("fraction rounds half to even", "0 ST 2.5 3.5", "2 4");
+        addRow("fraction rounds half to even", "0 ST 2.5 3.5 -2.5 2.6 0.4", "2 4 -2 3 0");
         addRow("beyond 32 bits", "0 ST 99999999999 -99999999999", "2147483647 -2147483648");
         addRow("label on the line", "W: 0 ST 4>W", "4>W");
         addRow("no wait without blank after ST", "0 ST", "");

@@ -45,22 +45,6 @@ private Q_SLOTS:
         QFETCH(double, value);
         QCOMPARE(readDecimal(text), value);
     }
-
-    void rounding()
-    {
-        QList<qint64> rounded;
-        for (double v : { 0.4, 2.5, 3.5, -2.5, 2.6 })
-            rounded << roundHalfEven(v);
-        QCOMPARE(rounded, (QList<qint64> { 0, 2, 4, -2, 3 }));
-    }
-
-    void writing()
-    {
-        QCOMPARE((QStringList { withSign(12), withSign(0), withSign(-1) }),
-            (QStringList { " 12", " 0", "-1" }));
-        QCOMPARE((QStringList { plainNumber(503), plainNumber(1000.0 / 3), plainNumber(-2.5) }),
-            (QStringList { "503", "333.333333333333", "-2.5" }));
-    }
 };
 
 QTEST_GUILESS_MAIN(TstNumbers)

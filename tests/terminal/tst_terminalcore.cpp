@@ -90,7 +90,7 @@ private Q_SLOTS:
         addRow("lower case without trailing blank", "0 st", 0, 1, "\r0 st\r", "");
         addRow("trailing blank", "0 ST ", 0, 1, "\r0 ST\r", "q");
         addRow("+REPEAT", "0 EEADR 500+REPEAT", 0, 3, "\r0 EEADR 503\r", "");
-        addRow("-REPEAT", "0 EEADR 500-repeat", 0, 3, "\r0 EEADR 497\r", "");
+        addRow("-REPEAT", "0 EEADR 0.5-repeat", 0, 3, "\r0 EEADR -2.5\r", "");
         addRow("*REPEAT", "0 EEADR 500*REPEAT", 0, 3, "\r0 EEADR 1500\r", "");
         addRow("%REPEAT", "0 EEADR 1000%REPEAT", 0, 3, "\r0 EEADR 333.333333333333\r", "");
         addRow("literal", "HELLO\r\n", 0, 1, "HELLO\r\n", "l");
