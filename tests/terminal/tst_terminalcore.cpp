@@ -35,8 +35,6 @@ struct Rig : CoreRig
 
     // The port goes before the pseudo-terminal behind it (see the runner's rig).
     ~Rig() { core.reset(); }
-    Rig(const Rig&) = delete;
-    Rig& operator=(const Rig&) = delete;
 
     // Feeds an answer as the controller would, and waits until the receive handler
     // has read it.
@@ -398,10 +396,18 @@ private Q_SLOTS:
         QCOMPARE(rig.core->TextTerminal, QStringLiteral("0 0100\r\n"));
     }
 
-    // The history keeps the six latest commands, the receive list the five latest answers.
-    void historyAndReceiveListKeepTheLatest()
+    // Home/Enable waits twice the delay between its two commands; the main timer counts
+    // to 10000 and starts again, and keeps a MESSAGE caption. The history keeps the six
+    // latest commands, the receive list the five latest answers.
+    void homeTimerAndHistory()
     {
         Rig rig;
+        rig.cfg.TXdelay = QStringLiteral("1");
+        rig.core->CmdHome_Click();
+        QCOMPARE(rig.wire(), QByteArray("\r0 HO\r\r0 EN\r"));
+        QVERIFY(rig.core->mainTicks >= 2);
+        QCOMPARE(rig.core->CommandHistory, QStringList({ "0 HO", "0 EN" }));
+
         for (int i = 1; i <= 7; ++i)
             rig.send(QStringLiteral("0 C%1").arg(i));
         QCOMPARE(rig.core->CommandHistory,
@@ -410,18 +416,6 @@ private Q_SLOTS:
         for (int i = 1; i <= 6; ++i)
             rig.answer(QStringLiteral("0 000%1\r").arg(i).toLatin1());
         QCOMPARE(rig.core->ListRecv, QStringList({ "0  2", "0  3", "0  4", "0  5", "0  6" }));
-    }
-
-    // Home/Enable waits twice the delay between its two commands; the main timer counts
-    // to 10000 and starts again, and keeps a MESSAGE caption.
-    void homeAndTimer()
-    {
-        Rig rig;
-        rig.cfg.TXdelay = QStringLiteral("1");
-        rig.core->CmdHome_Click();
-        QCOMPARE(rig.wire(), QByteArray("\r0 HO\r\r0 EN\r"));
-        QVERIFY(rig.core->mainTicks >= 2);
-        QCOMPARE(rig.core->CommandHistory, QStringList({ "0 HO", "0 EN" }));
 
         rig.core->mainTicks = 9999;
         rig.core->Timer1_Timer();
