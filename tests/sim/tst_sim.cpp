@@ -97,8 +97,6 @@ private Q_SLOTS:
         row("EEBOOT of erased memory", "\r0 EEBOOT\r", "0 00FF\r\n");
         row("EEBOOT boot macro 2", "1 EES 501\r1 EEN 2\r1 EEW\r0 EEBOOT\r", "0 0002\r\n");
         // Memory: writes and reads
-        row("EED write and EER read", "1 EES 1024\r1 EED A\r1 EEW\r1 EES 1024\r1 EER\r",
-            "0041 A\r\n");
         row("erased memory reads 255", "1 EES 0\r1 EER\r", "00FF \xff\r\n");
         row("EER advances", "1 EES 7\r1 EED x\r1 EEW\r1 EED y\r1 EEW\r1 EES 7\r1 EER\r1 EER\r",
             "0078 x\r\n0079 y\r\n");
@@ -114,10 +112,6 @@ private Q_SLOTS:
         row("EEN without number keeps the byte",
             "1 EES 5\r1 EED Q\r1 EEN x\r1 EEW\r1 EES 5\r1 EER\r", "0051 Q\r\n");
         row("RN keeps memory", "1 EES 9\r1 EED M\r1 EEW\r1 RN\r1 EES 9\r1 EER\r", "004D M\r\n");
-        row("header written by a download",
-            "1 EES 501\r1 EEN 0\r1 EEW\r1 EEN 1\r1 EEW\r1 EEDAT X\r1 EEW\r1 EES 501\r"
-            "1 EER\r1 EER\r1 EER\r",
-            QByteArray("0000 \0\r\n0001 \x01\r\n0058 X\r\n", 24));
         // Memory checksum
         row("EEC after EEC 0 and writes",
             "1 EEC 0\r1 EES 1024\r1 EED A\r1 EEW\r1 EED B\r1 EEW\r1 EEC\r", "0001 0083\r\n");
