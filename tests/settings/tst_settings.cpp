@@ -145,8 +145,6 @@ private Q_SLOTS:
         addRow("JSON that does not parse, Cancel", cut, "Cancel", zero, allInForce, all);
         addRow("JSON that does not parse, OK", cut, "OK", Defaults, DefaultsInForce, none);
         addRow("empty file", QByteArray(), "Cancel", zero, allInForce, all);
-        addRow(
-            "binary garbage", QByteArray("\x00\xff\xfe{\x01", 5), "Cancel", zero, allInForce, all);
         addRow("not an object", QByteArray("[1, 2, 3]"), "Cancel", zero, allInForce, all);
         addRow("another key",
             QByteArray("{\"key\": \"SOFTWARE\\\\Other\", \"values\": {\"ComPort\": 2}}"), "Cancel",
