@@ -296,22 +296,6 @@ private Q_SLOTS:
 
     // ---- file management ----
 
-    void filelistClick()
-    {
-        Rig rig;
-        rig.write("b.cmd", "0 A\r\n");
-        rig.write("A.CMD", "0 A\r\n");
-        rig.write("c.txt", "x");
-        rig.core->filelistPath = rig.dir.path();
-        rig.core->filelistPattern = "*.Cmd";
-        rig.core->refreshFilelist();
-        QCOMPARE(rig.core->Filelist, QStringList({ "A.CMD", "b.cmd" }));
-        rig.runner->Filelist_Click(1);
-        QCOMPARE(rig.core->Filename, QStringLiteral("b.cmd"));
-        rig.runner->Filelist_Click(7); // nothing there
-        QCOMPARE(rig.core->Filename, QStringLiteral("b.cmd"));
-    }
-
     void deleteFile_data()
     {
         addColumns<PromptAnswer>("answer");
@@ -323,6 +307,9 @@ private Q_SLOTS:
         QFETCH(PromptAnswer, answer);
         Rig rig;
         const QString path = rig.write("gone.cmd", "0 A\r\n");
+        rig.write("b.cmd", "0 A\r\n");
+        rig.write("A.CMD", "0 A\r\n");
+        rig.write("c.txt", "x");
         rig.core->Filename = "gone.cmd";
         rig.core->filelistPath = rig.dir.path();
         rig.prompter.answers = { answer };
@@ -332,8 +319,15 @@ private Q_SLOTS:
         QCOMPARE(rig.prompter.shown[0].icon, PromptIcon::Question);
         QCOMPARE(QFile::exists(path), answer == PromptAnswer::No);
         QVERIFY(rig.core->Filename.isEmpty());
+        // The list is read again, sorted without regard to case.
         QCOMPARE(rig.core->filelistPattern, QStringLiteral("*.Cmd"));
-        QCOMPARE(rig.core->Filelist.contains("gone.cmd"), answer == PromptAnswer::No);
+        QCOMPARE(rig.core->Filelist,
+            QStringList({ "A.CMD", "b.cmd", "gone.cmd" })
+                .mid(0, answer == PromptAnswer::No ? 3 : 2));
+        rig.runner->Filelist_Click(1);
+        QCOMPARE(rig.core->Filename, QStringLiteral("b.cmd"));
+        rig.runner->Filelist_Click(7); // nothing there
+        QCOMPARE(rig.core->Filename, QStringLiteral("b.cmd"));
         // With nothing (more) to delete.
         rig.core->Filename = "missing.cmd";
         rig.runner->DeleteCmd_Click();
