@@ -31,7 +31,9 @@ QString actionText(const LineAction& a)
     static const char* const kinds[] = { "Nothing", "Pause", "Literal", "Command" };
     QString out = QString::fromLatin1(kinds[a.kind]);
     if (a.delay)
-        out += " delay " + QString::number(a.delayValue);
+        out += QStringLiteral(" delay %1 (%2 ticks)")
+                   .arg(a.delayValue)
+                   .arg(delayTicks(a.delayValue));
     if (a.message)
         out += " message '" + a.messageText + "'";
     return out;
@@ -182,10 +184,14 @@ private Q_SLOTS:
         addColumns<QString, QString>("part", "action");
         addRow("command", "0 HO", "Command");
         addRow("empty", "", "Nothing");
-        addRow("DELAY 500", "DELAY 500", "Command delay 500");
-        addRow("DELAY500 reads 0", "DELAY500", "Command delay 0");
-        addRow("delay lower case", "delay 20", "Command delay 20");
-        addRow("DELAY not a number", "DELAY abc", "Command delay 0");
+        // A tick is 1/13 of 100 ms, whole ticks only.
+        addRow("DELAY 500", "DELAY 500", "Command delay 500 (65 ticks)");
+        addRow("DELAY 15", "DELAY 15", "Command delay 15 (1 ticks)");
+        addRow("DELAY 7", "DELAY 7", "Command delay 7 (0 ticks)");
+        addRow("DELAY -100", "DELAY -100", "Command delay -100 (0 ticks)");
+        addRow("DELAY500 reads 0", "DELAY500", "Command delay 0 (0 ticks)");
+        addRow("delay lower case", "delay 20", "Command delay 20 (2 ticks)");
+        addRow("DELAY not a number", "DELAY abc", "Command delay 0 (0 ticks)");
         addRow("MESSAGE", "MESSAGE Homing", "Command message ' Homing'");
         addRow("MESSAGE alone", "message", "Nothing message ''");
         addRow("MESSAGE with a quote is no literal", "MESSAGE say \"hi\"",
@@ -200,15 +206,6 @@ private Q_SLOTS:
         QFETCH(QString, part);
         QFETCH(QString, action);
         QCOMPARE(actionText(classifyLine(part)), action);
-    }
-
-    void ticks()
-    {
-        const QList<double> values { 500, 100, 15, 7, -100 };
-        QList<double> ticks;
-        for (double v : values)
-            ticks << delayTicks(v);
-        QCOMPARE(ticks, (QList<double> { 65, 13, 1, 0, 0 }));
     }
 
     // The bytes sent, or "!" when the line is refused with a reason.
