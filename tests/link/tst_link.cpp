@@ -21,23 +21,22 @@ class TstLink : public QObject
 private Q_SLOTS:
     void checksum_data()
     {
-        addColumns<QString, int, QString>("text", "sum", "check");
-        addRow("0 HO", QStringLiteral("0 HO"), 231, QStringLiteral(">7"));
-        addRow("0 EN", QStringLiteral("0 EN"), 227, QStringLiteral(">3"));
-        addRow("0 DI", QStringLiteral("0 DI"), 221, QStringLiteral("=="));
-        addRow("abc wraps", QStringLiteral("abc"), 38, QStringLiteral("26"));
-        addRow("empty", QString(), 0, QStringLiteral("00"));
-        addRow("multiple of 256", QString(2, QChar(128)), 0, QStringLiteral("00"));
+        // The check characters: the sum modulo 256, a character from "0" on for each half.
+        addColumns<QString, QString>("text", "check");
+        addRow("0 HO", QStringLiteral("0 HO"), QStringLiteral(">7"));
+        addRow("0 EN", QStringLiteral("0 EN"), QStringLiteral(">3"));
+        addRow("0 DI", QStringLiteral("0 DI"), QStringLiteral("=="));
+        addRow("abc wraps", QStringLiteral("abc"), QStringLiteral("26"));
+        addRow("empty", QString(), QStringLiteral("00"));
+        addRow("multiple of 256", QString(2, QChar(128)), QStringLiteral("00"));
     }
     void checksum()
     {
         QFETCH(QString, text);
-        QFETCH(int, sum);
         QFETCH(QString, check);
         ChecksumState s;
         s.text = text;
         calc_cksum(s);
-        QCOMPARE(s.sum, sum);
         const QChar chars[2] = { QChar(s.check1), QChar(s.check2) };
         QCOMPARE(QString(chars, 2), check);
     }
