@@ -31,7 +31,9 @@ QString actionText(const LineAction& a)
     static const char* const kinds[] = { "Nothing", "Pause", "Literal", "Command" };
     QString out = QString::fromLatin1(kinds[a.kind]);
     if (a.delay)
-        out += " delay " + QString::number(a.delayValue);
+        out += QStringLiteral(" delay %1 (%2 ticks)")
+                   .arg(a.delayValue)
+                   .arg(delayTicks(a.delayValue));
     if (a.message)
         out += " message '" + a.messageText + "'";
     return out;
@@ -66,6 +68,8 @@ private Q_SLOTS:
             QStringList { QString::fromLatin1("1 0 \xE9\xFF") });
         addRow("only comments", QByteArray("/* a\r\n/* b\r\n"), QStringList {});
         addRow("empty", QByteArray(), QStringList {});
+        const QByteArray longLine = "0 ST" + QByteArray(" 1234").repeated(20000);
+        addRow("100004 characters kept whole", longLine + "\r\n", QStringList { "1 " + longLine });
     }
     void lines()
     {
@@ -77,15 +81,6 @@ private Q_SLOTS:
         for (size_t i = 1; i <= size_t(r.tables.lineCount); ++i)
             stored << QString::number(r.tables.fileLine[i]) + ' ' + r.tables.lines[i];
         QCOMPARE(stored, lines);
-    }
-
-    void longLine()
-    {
-        const QByteArray line = "0 ST" + QByteArray(" 1234").repeated(20000) + "\r\n";
-        const CommandFileTables t = parsed(line);
-        QCOMPARE(t.lineCount, 1);
-        QCOMPARE(t.lines[1].size(), line.size() - 2);
-        QCOMPARE(t.waitCount[1], 16);
     }
 
     // start, end and count of the repeat block, or why the file is not run.
@@ -169,7 +164,7 @@ private Q_SLOTS:
         addRow("many blanks", "0 ST   8    9  ", "8 9");
         addRow("negative", "0 ST -32768>NEG", "-32768>NEG");
         addRow("not a number", "0 ST abc x>L", "0 0>L");
-        addRow("fraction rounds half to even", "0 ST 2.5 3.5", "2 4");
+        addRow("fraction rounds half to even", "0 ST 2.5 3.5 -2.5 2.6 0.4", "2 4 -2 3 0");
         addRow("beyond 32 bits", "0 ST 99999999999 -99999999999", "2147483647 -2147483648");
         addRow("label on the line", "W: 0 ST 4>W", "4>W");
         addRow("no wait without blank after ST", "0 ST", "");
@@ -189,10 +184,14 @@ private Q_SLOTS:
         addColumns<QString, QString>("part", "action");
         addRow("command", "0 HO", "Command");
         addRow("empty", "", "Nothing");
-        addRow("DELAY 500", "DELAY 500", "Command delay 500");
-        addRow("DELAY500 reads 0", "DELAY500", "Command delay 0");
-        addRow("delay lower case", "delay 20", "Command delay 20");
-        addRow("DELAY not a number", "DELAY abc", "Command delay 0");
+        // A tick is 1/13 of 100 ms, whole ticks only.
+        addRow("DELAY 500", "DELAY 500", "Command delay 500 (65 ticks)");
+        addRow("DELAY 15", "DELAY 15", "Command delay 15 (1 ticks)");
+        addRow("DELAY 7", "DELAY 7", "Command delay 7 (0 ticks)");
+        addRow("DELAY -100", "DELAY -100", "Command delay -100 (0 ticks)");
+        addRow("DELAY500 reads 0", "DELAY500", "Command delay 0 (0 ticks)");
+        addRow("delay lower case", "delay 20", "Command delay 20 (2 ticks)");
+        addRow("DELAY not a number", "DELAY abc", "Command delay 0 (0 ticks)");
         addRow("MESSAGE", "MESSAGE Homing", "Command message ' Homing'");
         addRow("MESSAGE alone", "message", "Nothing message ''");
         addRow("MESSAGE with a quote is no literal", "MESSAGE say \"hi\"",
@@ -207,15 +206,6 @@ private Q_SLOTS:
         QFETCH(QString, part);
         QFETCH(QString, action);
         QCOMPARE(actionText(classifyLine(part)), action);
-    }
-
-    void ticks()
-    {
-        const QList<double> values { 500, 100, 15, 7, -100 };
-        QList<double> ticks;
-        for (double v : values)
-            ticks << delayTicks(v);
-        QCOMPARE(ticks, (QList<double> { 65, 13, 1, 0, 0 }));
     }
 
     // The bytes sent, or "!" when the line is refused with a reason.

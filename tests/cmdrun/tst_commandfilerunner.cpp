@@ -6,16 +6,16 @@
 #include "../common/datarow.h"
 #include "../common/processrun.h"
 #include "../common/ptypair.h"
+#include "../common/simargs.h"
 #include "../common/simprocess.h"
 #include "../common/testfiles.h"
+#include "../common/waitfor.h"
 
 #include "cmdrun/commandfilerunner.h"
-#include "core/eventwait.h"
 #include "sim/ptysimulator.h"
 
 #include <QDir>
 #include <QFile>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -25,21 +25,15 @@ namespace {
 const QStringList RunControls = { "EditCmd", "ExecuteCmdFile", "DeleteCmd", "Filename", "Filelist",
     "TransmitText", "CmdManual", "CmdTerminal", "CmdHome", "DownloadButton" };
 
-SimOptions fastSim(quint16 status = 0x0000)
-{
-    SimOptions o;
-    o.moveMs = 150;
-    o.status = status;
-    return o;
-}
-
 struct Rig : SimCoreRig
 {
     std::unique_ptr<CommandFileRunner> runner;
     QList<QPair<QString, QStringList>> started; // editor launches
+    qint64 bytesWritten = 0; // what the core queued on the port
 
-    explicit Rig(const SimOptions& options = fastSim())
-        : SimCoreRig(options)
+    // A controller whose moves take 150 ms, starting with status word `status`.
+    explicit Rig(int status = 0)
+        : SimCoreRig(simOptions(QStringLiteral("--move-ms 150 --status %1").arg(status, 0, 16)))
     {
         core->currentWorkingDir = dir.path();
         runner = std::make_unique<CommandFileRunner>(*core, prompter);
@@ -53,6 +47,10 @@ struct Rig : SimCoreRig
             started << qMakePair(program, args);
             return true;
         };
+        core->link.setTracer([this](SerialLink::Direction d, const QByteArray& bytes) {
+            if (d == SerialLink::Direction::Write)
+                bytesWritten += bytes.size();
+        });
     }
     // The runner goes before the port it drives, which goes before the simulator.
     ~Rig() { runner.reset(); }
@@ -64,21 +62,14 @@ struct Rig : SimCoreRig
         return path;
     }
 
-    // Runs file `name` as the Execute button does, answering the repeat question.
+    // Runs file `name` as the Execute button does, answering the repeat question, and
+    // waits until the controller has taken every byte sent.
     void run(const QString& name, PromptAnswer repeat = PromptAnswer::No)
     {
         core->Filename = name;
         prompter.answers = { repeat };
         runner->ExecuteCmdFile_Click();
-        settle();
-    }
-
-    // Lets the last lines reach the controller.
-    void settle(int ms = 120)
-    {
-        bool done = false;
-        QTimer::singleShot(ms, [&] { done = true; });
-        waitUntil([&] { return done; });
+        QVERIFY(waitFor([this] { return sim->bytesReceived() >= bytesWritten; }));
     }
 
     QList<QByteArray> sent() const
@@ -107,18 +98,6 @@ struct Rig : SimCoreRig
 using Lines = QList<QByteArray>;
 using Outcome = CommandFileRunner::Outcome;
 
-// zaziruv-sim, logging what it received to log.
-struct Sim : SimProcess
-{
-    QString log;
-    Sim(const QString& logPath, const QString& extra)
-        : SimProcess(QStringList { "--log", logPath, "--move-ms", "150" }
-            + extra.split(' ', Qt::SkipEmptyParts))
-        , log(logPath)
-    {
-    }
-};
-
 // Runs zaziruv-cli with its settings in dir. FILE names are relative to the WorkingDir
 // setting, which the tests set to dir, not to the current directory (elsewhere).
 ProcessRun runCli(const QTemporaryDir& dir, const QStringList& args)
@@ -128,14 +107,9 @@ ProcessRun runCli(const QTemporaryDir& dir, const QStringList& args)
     QDir().mkpath(options.workingDirectory);
     options.closeInput = true;
     options.timeoutMs = 30000;
-    const QStringList settings { "--settings", dir.filePath("s.json") };
-    if (!QFile::exists(dir.filePath("s.json"))
-        && runProcess(appBinary("zaziruv-cli"),
-               settings + QStringList { "settings", "--set", "WorkingDir=" + dir.path() }, options)
-                .exitCode
-            != 0)
-        return {};
-    return runProcess(appBinary("zaziruv-cli"), settings + args, options);
+    writeFixture(dir.filePath("s.json"), storeText({}, 2, dir.path(), { { "CheckSum", "False" } }));
+    return runProcess(appBinary("zaziruv-cli"),
+        QStringList { "--settings", dir.filePath("s.json") } + args, options);
 }
 
 } // namespace
@@ -145,38 +119,63 @@ class TstCommandFileRunner : public QObject
     Q_OBJECT
 private Q_SLOTS:
     // Whole runs on the simulated controller: what it received, the MESSAGE texts
-    // shown, and how the run ended. Continuous runs stop after two passes.
+    // shown, the one box (the repeat question, or why the run never starts) and how the
+    // run ended; the file is left as it was. Continuous runs stop after two passes.
     void runs_data()
     {
-        addColumns<QByteArray, PromptAnswer, int, Lines, QStringList, Outcome>(
-            "file", "repeat", "status", "sent", "messages", "outcome");
-        addRow("repeat block",
+        addColumns<QByteArray, PromptAnswer, int, Lines, QStringList, QString, PromptIcon, Outcome>(
+            "file", "repeat", "status", "sent", "messages", "box", "icon", "outcome");
+        const auto ran = [](const char* name, const QByteArray& file, PromptAnswer repeat,
+                             int status, const Lines& sent, const QStringList& messages,
+                             Outcome outcome = Outcome::Finished) {
+            addRow(name, file, repeat, status, sent, messages,
+                QString(CommandFileRunner::RepeatQuestion), PromptIcon::None, outcome);
+        };
+        // Null bytes: no file at all.
+        const auto refused = [](const char* name, const QByteArray& file, const QString& box,
+                                 PromptIcon icon = PromptIcon::Exclamation) {
+            addRow(name, file, PromptAnswer::No, 0, Lines(), QStringList(), box, icon,
+                Outcome::Refused);
+        };
+        ran("repeat block",
             QByteArray("0 HO\r\nREPEAT 3\r\n0 EEADR 500+REPEAT\r\n0 B\r\nREND\r\n0 C\r\n"),
             PromptAnswer::No, 0,
             Lines({ "0 HO", "REPEAT 3", "0 EEADR 501", "0 B", "0 EEADR 502", "0 B", "0 EEADR 503",
                 "0 B", "REND", "0 C" }),
-            QStringList(), Outcome::Finished);
+            QStringList());
         // No message text reaches the controller, and none swallows the next command.
-        addRow("messages",
+        ran("messages",
             QByteArray("REPEAT 2\r\nMESSAGE pass\r\nREND\r\nMESSAGE\r\n0 NEXT\r\nMESSAGE say "
                        "\"hi\"\r\n0 LAST\r\n"),
             PromptAnswer::No, 0, Lines({ "REPEAT 2", "REND", "0 NEXT", "0 LAST" }),
-            QStringList({ " pass", " pass", "", " say \"hi\"" }), Outcome::Finished);
-        addRow("continuous", QByteArray("REPEAT 2\r\n0 X 10+REPEAT\r\nREND\r\n"), PromptAnswer::Yes,
-            0,
+            QStringList({ " pass", " pass", "", " say \"hi\"" }));
+        ran("continuous", QByteArray("REPEAT 2\r\n0 X 10+REPEAT\r\nREND\r\n"), PromptAnswer::Yes, 0,
             Lines(
                 { "REPEAT 2", "0 X 11", "0 X 12", "REND", "REPEAT 2", "0 X 11", "0 X 12", "REND" }),
-            QStringList(), Outcome::Finished);
+            QStringList());
         // The wait matches at once and jumps past REND: each pass ends at the end of the
         // line table.
-        addRow("jump out of a repeat pass",
+        ran("jump out of a repeat pass",
             QByteArray("REPEAT 3\r\n0 ST 2>OUT\r\nREND\r\nOUT: 0 END\r\n"), PromptAnswer::No, 2,
-            Lines({ "REPEAT 3", "0 ST", "0 END", "0 ST", "0 END", "0 ST", "0 END" }), QStringList(),
-            Outcome::Finished);
-        addRow("comments only", QByteArray("/* only a comment\r\n"), PromptAnswer::Yes, 0, Lines(),
-            QStringList(), Outcome::Finished);
-        addRow("Cancel at the question", QByteArray("0 HO\r\n"), PromptAnswer::Cancel, 0, Lines(),
+            Lines({ "REPEAT 3", "0 ST", "0 END", "0 ST", "0 END", "0 ST", "0 END" }),
+            QStringList());
+        ran("comments only", QByteArray("/* only a comment\r\n"), PromptAnswer::Yes, 0, Lines(),
+            QStringList());
+        ran("Cancel at the question", QByteArray("0 HO\r\n"), PromptAnswer::Cancel, 0, Lines(),
             QStringList(), Outcome::Stopped);
+        const QString empty("Command file is empty.");
+        refused("missing", QByteArray(), empty, PromptIcon::None);
+        refused("empty", QByteArray(""), empty, PromptIcon::None);
+        refused("no name", QByteArray("0 A\r\n"), "Please select a command file!",
+            PromptIcon::Critical);
+        refused("port closed", QByteArray("0 A\r\n"), "Please check Port Configuration");
+        // The file's own refusals (their texts: tst_commandfile), one from reading it and
+        // one from checking its literals.
+        refused("REPEAT without REND", QByteArray("0 A\r\nREPEAT 2\r\n0 B\r\n"),
+            "REPEAT on line 2 has no REND after it; the command file was not run.");
+        refused("bad literal", QByteArray("\"A\",999\r\n"),
+            "Line 1 cannot be sent: the character code 999 is not between 0 and 255; the command "
+            "file was not run.");
     }
     void runs()
     {
@@ -185,9 +184,15 @@ private Q_SLOTS:
         QFETCH(int, status);
         QFETCH(Lines, sent);
         QFETCH(QStringList, messages);
+        QFETCH(QString, box);
+        QFETCH(PromptIcon, icon);
         QFETCH(Outcome, outcome);
-        Rig rig(fastSim(quint16(status)));
-        rig.write("r.cmd", file);
+        Rig rig(status);
+        const QString path = rig.dir.filePath("r.cmd");
+        if (!file.isNull())
+            rig.write("r.cmd", file);
+        if (box.contains("Port"))
+            rig.core->link.close();
         rig.runner->passLimit = 2;
         QStringList shown;
         QString caption;
@@ -195,16 +200,21 @@ private Q_SLOTS:
             shown << m;
             caption = rig.core->caption;
         });
-        rig.run("r.cmd", repeat);
+        rig.run(box.contains("select") ? QString() : QStringLiteral("r.cmd"), repeat);
         QCOMPARE(rig.runner->lastOutcome(), outcome);
         QCOMPARE(rig.sent(), sent);
         QCOMPARE(shown, messages);
         QCOMPARE(caption, messages.value(messages.size() - 1));
-        QCOMPARE(rig.prompter.texts(), QStringList { CommandFileRunner::RepeatQuestion });
+        QCOMPARE(rig.prompter.texts(), QStringList { box });
+        QCOMPARE(rig.prompter.shown[0].icon, icon);
         if (!sent.contains("0 END")) // a jump out of a pass leaves the counter as it was
             QCOMPARE(rig.core->repeatCounter, qint16(1));
         QVERIFY(!rig.core->skipNext);
-        rig.verifyIdle();
+        // A missing file is not created.
+        QCOMPARE(QFile::exists(path), !file.isNull());
+        QCOMPARE(readFile(path), file.isNull() ? QByteArray() : file);
+        if (!box.startsWith("Please")) // refused before the controls were touched
+            rig.verifyIdle();
     }
 
     // Bytes exact: the controller's side by hand, before the rig (the port goes first).
@@ -222,90 +232,61 @@ private Q_SLOTS:
         QCOMPARE(rig.core->CommandHistory.last(), QString::fromLatin1("A\0\x07", 3));
     }
 
-    void stopDuringStatusWait_data()
+    // Cancel and Abort end a run: during a status wait that never matches (at its third
+    // query), and (Cancel, after 200 ms) during a long DELAY or runs that wait nowhere,
+    // which would otherwise never let it in: each pass lets events run. Nothing after
+    // the stop is sent, and DELAY itself never.
+    void stopped_data()
     {
-        addColumns<bool>("abort");
-        addRow("Cancel", false);
-        addRow("Abort", true);
+        addColumns<QByteArray, PromptAnswer, bool, bool>("bytes", "repeat", "atQuery", "abort");
+        const QByteArray wait("0 ST 4096>X\r\n0 AFTER\r\nX: 0 X\r\n");
+        const auto no = PromptAnswer::No;
+        addRow("Cancel during a status wait", wait, no, true, false);
+        addRow("Abort during a status wait", wait, no, true, true);
+        addRow(
+            "only labels, continuous", QByteArray("A:\r\nB:\r\n"), PromptAnswer::Yes, false, false);
+        addRow("empty endless block", QByteArray("REPEAT 0\r\nREND\r\n"), no, false, false);
+        addRow("long DELAY", QByteArray("0 A\r\nDELAY 1000000\r\n0 B\r\n"), no, false, false);
+        // The box returns at once, as without a terminal: the pass waits nowhere else.
+        addRow("endless block of PAUSE", QByteArray("REPEAT 0\r\nPAUSE\r\nREND\r\n"), no, false,
+            false);
     }
-    void stopDuringStatusWait()
-    {
-        QFETCH(bool, abort);
-        Rig rig;
-        rig.write("s.cmd", "0 ST 4096>X\r\n0 AFTER\r\nX: 0 X\r\n");
-        int atStop = -1;
-        QObject::connect(rig.sim.get(), &PtySimulator::lineReceived, [&](const QByteArray& l) {
-            if (l == "0 ST" && rig.sent().count("0 ST") == 3 && atStop < 0) {
-                atStop = 3;
-                QTimer::singleShot(
-                    0, [&] { abort ? rig.core->CmdAbort_Click() : rig.core->CancelCmd_Click(); });
-            }
-        });
-        rig.run("s.cmd");
-        QCOMPARE(rig.runner->lastOutcome(), Outcome::Stopped);
-        const Lines sent = rig.sent();
-        QVERIFY(!sent.contains("0 AFTER") && !sent.contains("0 X"));
-        QVERIFY(sent.count("0 ST") <= atStop + 1);
-        QCOMPARE(sent.contains("0 AB"), abort);
-        rig.verifyIdle();
-    }
-
-    // A run that never starts, with its one message: no name, the port closed, or a
-    // file that cannot be run (null bytes: no file at all).
-    void refused_data()
-    {
-        addColumns<QByteArray, QString, PromptIcon>("bytes", "message", "icon");
-        const QString empty("Command file is empty.");
-        const auto none = PromptIcon::None;
-        const auto mark = PromptIcon::Exclamation;
-        addRow("missing", QByteArray(), empty, none);
-        addRow("empty", QByteArray(""), empty, none);
-        addRow("no name", QByteArray("0 A\r\n"), "Please select a command file!",
-            PromptIcon::Critical);
-        addRow("port closed", QByteArray("0 A\r\n"), "Please check Port Configuration", mark);
-        addRow("REPEAT without REND", QByteArray("0 A\r\nREPEAT 2\r\n0 B\r\n"),
-            "REPEAT on line 2 has no REND after it; the command file was not run.", mark);
-        addRow("501 lines", QByteArray("0 A\r\n").repeated(501),
-            "The command file has more than 500 command lines (line 501 is the first beyond "
-            "them); it was not run.",
-            mark);
-        addRow("bad literal", QByteArray("\"A\",999\r\n"),
-            "Line 1 cannot be sent: the character code 999 is not between 0 and 255; the command "
-            "file was not run.",
-            mark);
-    }
-    void refused()
+    void stopped()
     {
         QFETCH(QByteArray, bytes);
-        QFETCH(QString, message);
-        QFETCH(PromptIcon, icon);
+        QFETCH(PromptAnswer, repeat);
+        QFETCH(bool, atQuery);
+        QFETCH(bool, abort);
         Rig rig;
-        const QString path = rig.dir.filePath("f.cmd");
-        if (!bytes.isNull())
-            rig.write("f.cmd", bytes);
-        if (message.contains("Port"))
-            rig.core->link.close();
-        rig.run(message.contains("select") ? QString() : QStringLiteral("f.cmd"));
-        QCOMPARE(rig.prompter.texts(), QStringList { message });
-        QCOMPARE(rig.prompter.shown[0].icon, icon);
-        QVERIFY(rig.sent().isEmpty());
-        QCOMPARE(rig.runner->lastOutcome(), Outcome::Refused);
-        // The file is left as it was: a missing one is not created.
-        QCOMPARE(QFile::exists(path), !bytes.isNull());
-        QCOMPARE(readFile(path), bytes.isNull() ? QByteArray() : bytes);
-        if (!message.startsWith("Please")) // refused before the controls were touched
-            rig.verifyIdle();
+        rig.write("s.cmd", bytes);
+        const auto stop = [&] { abort ? rig.core->CmdAbort_Click() : rig.core->CancelCmd_Click(); };
+        if (!atQuery)
+            QTimer::singleShot(200, stop);
+        QObject::connect(rig.sim.get(), &PtySimulator::lineReceived, [&](const QByteArray& l) {
+            if (atQuery && l == "0 ST" && rig.sent().count("0 ST") == 3)
+                QTimer::singleShot(0, stop);
+        });
+        rig.run("s.cmd", repeat);
+        QCOMPARE(rig.runner->lastOutcome(), Outcome::Stopped);
+        const Lines sent = rig.sent();
+        for (const char* never : { "0 AFTER", "0 X", "0 B", "DELAY 1000000" })
+            QVERIFY2(!sent.contains(never), never);
+        QVERIFY(sent.count("0 ST") <= 4);
+        QCOMPARE(sent.contains("0 AB"), abort);
+        rig.verifyIdle();
     }
 
     void pauses()
     {
         Rig rig;
         rig.write("p.cmd", "0 A\r\nPAUSE\r\n0 B\r\n");
+        Lines atPause; // the box is modal: the run waits
         rig.prompter.onShow = [&](const PromptMessage& m) {
-            if (m.text == QLatin1String("Pause"))
-                rig.settle(50); // the box is modal: the run waits
+            if (m.text == QLatin1String("Pause") && waitFor([&] { return !rig.sent().isEmpty(); }))
+                atPause = rig.sent();
         };
         rig.run("p.cmd");
+        QCOMPARE(atPause, Lines { "0 A" });
         QCOMPARE(rig.prompter.texts(), QStringList({ CommandFileRunner::RepeatQuestion, "Pause" }));
         QCOMPARE(rig.prompter.shown[1].icon, PromptIcon::None);
         QCOMPARE(rig.sent(), Lines({ "0 A", "0 B" }));
@@ -313,49 +294,7 @@ private Q_SLOTS:
         QCOMPARE(rig.prompter.shown.last().icon, PromptIcon::Exclamation);
     }
 
-    // Cancel ends a long DELAY, and runs that wait nowhere, which would otherwise never
-    // let it in: each pass lets events run.
-    void endlessRunWithoutWaitsIsCancelled_data()
-    {
-        addColumns<QByteArray, PromptAnswer>("bytes", "repeat");
-        addRow("only labels, continuous", QByteArray("A:\r\nB:\r\n"), PromptAnswer::Yes);
-        addRow("empty endless block", QByteArray("REPEAT 0\r\nREND\r\n"), PromptAnswer::No);
-        addRow("long DELAY", QByteArray("0 A\r\nDELAY 1000000\r\n0 B\r\n"), PromptAnswer::No);
-        // The box returns at once, as without a terminal: the pass waits nowhere else.
-        addRow("endless block of PAUSE", QByteArray("REPEAT 0\r\nPAUSE\r\nREND\r\n"),
-            PromptAnswer::No);
-    }
-    void endlessRunWithoutWaitsIsCancelled()
-    {
-        QFETCH(QByteArray, bytes);
-        QFETCH(PromptAnswer, repeat);
-        Rig rig;
-        rig.write("n.cmd", bytes);
-        QTimer::singleShot(200, [&] { rig.core->CancelCmd_Click(); });
-        rig.run("n.cmd", repeat);
-        QCOMPARE(rig.runner->lastOutcome(), Outcome::Stopped);
-        QVERIFY(!rig.sent().contains("0 B"));
-        QVERIFY(!rig.sent().contains("DELAY 1000000")); // DELAY itself is never sent
-        rig.verifyIdle();
-    }
-
     // ---- file management ----
-
-    void filelistClick()
-    {
-        Rig rig;
-        rig.write("b.cmd", "0 A\r\n");
-        rig.write("A.CMD", "0 A\r\n");
-        rig.write("c.txt", "x");
-        rig.core->filelistPath = rig.dir.path();
-        rig.core->filelistPattern = "*.Cmd";
-        rig.core->refreshFilelist();
-        QCOMPARE(rig.core->Filelist, QStringList({ "A.CMD", "b.cmd" }));
-        rig.runner->Filelist_Click(1);
-        QCOMPARE(rig.core->Filename, QStringLiteral("b.cmd"));
-        rig.runner->Filelist_Click(7); // nothing there
-        QCOMPARE(rig.core->Filename, QStringLiteral("b.cmd"));
-    }
 
     void deleteFile_data()
     {
@@ -368,6 +307,9 @@ private Q_SLOTS:
         QFETCH(PromptAnswer, answer);
         Rig rig;
         const QString path = rig.write("gone.cmd", "0 A\r\n");
+        rig.write("b.cmd", "0 A\r\n");
+        rig.write("A.CMD", "0 A\r\n");
+        rig.write("c.txt", "x");
         rig.core->Filename = "gone.cmd";
         rig.core->filelistPath = rig.dir.path();
         rig.prompter.answers = { answer };
@@ -377,8 +319,15 @@ private Q_SLOTS:
         QCOMPARE(rig.prompter.shown[0].icon, PromptIcon::Question);
         QCOMPARE(QFile::exists(path), answer == PromptAnswer::No);
         QVERIFY(rig.core->Filename.isEmpty());
+        // The list is read again, sorted without regard to case.
         QCOMPARE(rig.core->filelistPattern, QStringLiteral("*.Cmd"));
-        QCOMPARE(rig.core->Filelist.contains("gone.cmd"), answer == PromptAnswer::No);
+        QCOMPARE(rig.core->Filelist,
+            QStringList({ "A.CMD", "b.cmd", "gone.cmd" })
+                .mid(0, answer == PromptAnswer::No ? 3 : 2));
+        rig.runner->Filelist_Click(1);
+        QCOMPARE(rig.core->Filename, QStringLiteral("b.cmd"));
+        rig.runner->Filelist_Click(7); // nothing there
+        QCOMPARE(rig.core->Filename, QStringLiteral("b.cmd"));
         // With nothing (more) to delete.
         rig.core->Filename = "missing.cmd";
         rig.runner->DeleteCmd_Click();
@@ -503,7 +452,9 @@ private Q_SLOTS:
         QFETCH(QString, err);
         QFETCH(Lines, lines);
         QTemporaryDir dir;
-        Sim controller(dir.filePath("sim.log"), sim);
+        const QString log = dir.filePath("sim.log");
+        SimProcess controller(
+            QStringList { "--log", log, "--move-ms", "150" } + sim.split(' ', Qt::SkipEmptyParts));
         QVERIFY(controller.isValid());
         if (!bytes.isEmpty())
             QVERIFY(writeFile(dir.filePath("f.cmd"), bytes.toLatin1()));
@@ -515,7 +466,7 @@ private Q_SLOTS:
         QVERIFY2(err.isEmpty() ? r.err.isEmpty() : r.errText().count(err) == 1, r.err.constData());
         QVERIFY2(!r.err.contains("not configured"), r.err.constData());
         Lines received;
-        for (const QByteArray& l : readFile(controller.log).split('\n')) {
+        for (const QByteArray& l : readFile(log).split('\n')) {
             if (!l.isEmpty() && l != "0 ST")
                 received << l;
         }

@@ -30,8 +30,13 @@ QByteArray storeWith(const QJsonObject& changes = {})
         else
             values.insert(it.key(), it.value());
     }
-    const QJsonObject top { { "key", SettingsStore::KeyPath }, { "values", values } };
+    const QJsonObject top { { "key", "SOFTWARE\\Quorvanta\\ZAZIRUV\\1.5" }, { "values", values } };
     return QJsonDocument(top).toJson(QJsonDocument::Compact);
+}
+
+QJsonObject defaultValues()
+{
+    return QJsonDocument::fromJson(storeWith()).object().value("values").toObject();
 }
 
 QString recordText(const SettingsRecord& r)
@@ -63,6 +68,12 @@ QStringList bad(const char* what)
 {
     return { invalid(what) };
 }
+const QStringList AllInvalid { invalid("Com Port"), invalid("Baud Rate"),
+    invalid("Decode Status value"), invalid("Decimal Conversion option"), invalid("Protocol type"),
+    invalid("CheckSum option") };
+const QString DefaultsOutput = QStringLiteral(
+    "ComPort=2\nBaudRate=9600\nDecodeStatus=True\n"
+    "DecimalValues=True\nProtocol=232\nCheckSum=False\nTxDelay=1\nWorkingDir=~/Documents\n");
 
 // A store at `path` loaded as at start-up, the corrupt-store question answered with
 // `answers`.
@@ -89,8 +100,6 @@ class TstSettings : public QObject
 
     QTemporaryDir m_home;
 
-    QString documents() const { return m_home.path() + QStringLiteral("/Documents"); }
-
     ProcessRun run(const QStringList& args, const QString& envSettings = {})
     {
         ProcessOptions options;
@@ -101,38 +110,7 @@ class TstSettings : public QObject
         return runProcess(appBinary("zaziruv-cli"), args, options);
     }
 
-    QString defaultsOutput() const
-    {
-        return QStringLiteral("ComPort=2\nBaudRate=9600\nDecodeStatus=True\nDecimalValues=True\n"
-                              "Protocol=232\nCheckSum=False\nTxDelay=1\nWorkingDir=")
-            + documents() + '\n';
-    }
-
 private Q_SLOTS:
-    void firstRunWritesDefaultsWithoutWorkingDir()
-    {
-        QTemporaryDir tmp;
-        const QString path = tmp.filePath("sub/dir/settings.json");
-        Loaded l(path);
-        QVERIFY(l.prompter.shown.isEmpty());
-        QCOMPARE(recordText(l.settings.record), Defaults);
-        QCOMPARE(l.settings.record.WorkingDir, Settings::defaultWorkingDir());
-        // The file, byte for byte: readable, typed, and without WorkingDir.
-        QCOMPARE(readFile(path),
-            QByteArray("{\n"
-                       "    \"key\": \"SOFTWARE\\\\Quorvanta\\\\ZAZIRUV\\\\1.5\",\n"
-                       "    \"values\": {\n"
-                       "        \"BaudRate\": 9600,\n"
-                       "        \"CheckSum\": \"False\",\n"
-                       "        \"ComPort\": 2,\n"
-                       "        \"DecimalValues\": \"True\",\n"
-                       "        \"DecodeStatus\": \"True\",\n"
-                       "        \"Protocol\": 232,\n"
-                       "        \"TxDelay\": 1\n"
-                       "    }\n"
-                       "}\n"));
-    }
-
     // Start-up load over a stored file: ReadSettings, ReadWorkingDir, ReadConfigFile.
     // "answer": "" when no question is asked, else the button taken.
     void load_data()
@@ -140,9 +118,7 @@ private Q_SLOTS:
         addColumns<QByteArray, QString, QString, QString, QStringList>(
             "stored", "answer", "record", "inForce", "messages");
         const QString zero = QStringLiteral("0 0 - - 0 - 0");
-        const QStringList all { invalid("Com Port"), invalid("Baud Rate"),
-            invalid("Decode Status value"), invalid("Decimal Conversion option"),
-            invalid("Protocol type"), invalid("CheckSum option") };
+        const QStringList& all = AllInvalid;
         const QString allInForce = QStringLiteral("2 9600 1 0 1 0 0");
         const QByteArray cut("{\"key\": \"SOFTWARE");
         const QStringList none;
@@ -156,8 +132,6 @@ private Q_SLOTS:
         addRow("JSON that does not parse, Cancel", cut, "Cancel", zero, allInForce, all);
         addRow("JSON that does not parse, OK", cut, "OK", Defaults, DefaultsInForce, none);
         addRow("empty file", QByteArray(), "Cancel", zero, allInForce, all);
-        addRow(
-            "binary garbage", QByteArray("\x00\xff\xfe{\x01", 5), "Cancel", zero, allInForce, all);
         addRow("not an object", QByteArray("[1, 2, 3]"), "Cancel", zero, allInForce, all);
         addRow("another key",
             QByteArray("{\"key\": \"SOFTWARE\\\\Other\", \"values\": {\"ComPort\": 2}}"), "Cancel",
@@ -258,11 +232,7 @@ private Q_SLOTS:
         }
         // OK replaced the store with the seven defaults; a file that did not parse is
         // kept aside.
-        const QJsonObject v = storedValues(path);
-        QCOMPARE(v.size(), 7);
-        QCOMPARE(v.value("ComPort").toInt(), 2);
-        QCOMPARE(v.value("TxDelay").toInt(), 1);
-        QCOMPARE(v.value("CheckSum").toString(), QStringLiteral("False"));
+        QCOMPARE(storedValues(path), defaultValues());
         if (QJsonDocument::fromJson(stored).isNull())
             QCOMPARE(readFile(path + ".corrupt"), stored);
     }
@@ -437,6 +407,8 @@ private Q_SLOTS:
         const QString env = tmp.filePath("env.json");
         const QString given = tmp.filePath("given.json");
         const QString home = m_home.filePath("config/Quorvanta/ZAZIRUV/settings.json");
+        // Byte for byte: readable (indented, keys in order), typed, without WorkingDir.
+        const QByteArray firstRun = QJsonDocument::fromJson(storeWith()).toJson();
         for (const auto& [args, envSettings, file] :
             { std::tuple { QStringList { "settings" }, env, env },
                 { QStringList { "--settings", given, "settings" }, env + ".unused", given },
@@ -446,111 +418,101 @@ private Q_SLOTS:
             const ProcessRun r = run(args, envSettings);
             QCOMPARE(r.exitCode, 0);
             QCOMPARE(r.errText(), QString());
-            QCOMPARE(r.outText(), defaultsOutput());
-            QVERIFY(storedValues(file).value("ComPort").isDouble());
-            if (!before.isEmpty())
-                QCOMPARE(readFile(file), before);
+            QCOMPARE(r.outText(), QString(DefaultsOutput).replace('~', m_home.path()));
+            QCOMPARE(readFile(file), before.isEmpty() ? firstRun : before);
         }
         QVERIFY(!QFile::exists(env + ".unused"));
     }
 
-    void cliSetWritesTypedValues()
+    // zaziruv-cli settings on the store given by --settings (a file in a temporary
+    // directory "@"; "<directory>": that directory itself), with the arguments after
+    // "settings": the exit status, standard output ("~": the temporary home), standard
+    // error (whole when empty or ended by a line feed, else a part of it) and the values
+    // stored afterwards (none: the file as it was).
+    void cli_data()
     {
+        addColumns<QByteArray, QString, int, QString, QString, QJsonObject>(
+            "stored", "args", "status", "out", "err", "after");
+        const QByteArray before = storeWith({ { "ComPort", 4 } });
+        const QByteArray garbage = "{\"key\": [\x01\x02";
+        const QByteArray dir = "<directory>";
+        const QString question = "Registry Corrupted: A setup value is missing from the "
+                                 "registry.  Would you like the default values set?\n";
+        const QJsonObject none;
+        const auto refused = [&](const char* name, const QString& args, const char* message) {
+            addRow(name, before, args, 2, QString(), QString::fromUtf8(message), none);
+        };
+        refused("unknown setting", "--set Colour=2", "unknown setting \"Colour\"");
+        refused("ComDevice9", "--set ComDevice9=/dev/x", "unknown setting \"ComDevice9\"");
+        refused("no equals sign", "--set ComPort", "Name=Value");
+        refused("empty name", "--set =3", "Name=Value");
+        refused("number that is not", "--set BaudRate=fast", "BaudRate needs a whole number");
+        refused(
+            "number beyond 32 bits", "--set TxDelay=4294967296", "TxDelay needs a whole number");
+        refused("fraction", "--set TxDelay=2.5", "TxDelay needs a whole number");
+        refused("flag too long", "--set CheckSum=" + QString(20, 'x'), "at most 19 characters");
+        refused(
+            "path too long", "--set WorkingDir=/" + QString(255, 'x'), "at most 255 characters");
+        refused("one bad among good", "--set ComPort=3 --set Protocol=x",
+            "Protocol needs a whole number");
+        refused("--set without value", "--set", "--set needs a value");
+        refused("unknown option", "--frobnicate", "unknown option --frobnicate");
+        refused("stray argument", "extra", "unexpected argument");
+        addRow("corrupt store: the question, nothing written", garbage, QString(), 0,
+            QString("ComPort=0\nBaudRate=0\nDecodeStatus=\nDecimalValues=\nProtocol=0\nCheckSum=\n"
+                    "TxDelay=0\nWorkingDir=~/Documents\n"),
+            question + "ZAZIRUV: " + AllInvalid.join("\nZAZIRUV: ") + '\n', none);
+        addRow("corrupt store, --answer-ok", garbage, "--answer-ok", 0, DefaultsOutput, question,
+            defaultValues());
+        addRow("unwritable store", dir, QString(), 0, DefaultsOutput,
+            QString("ZAZIRUV: Unable to create registry key.  Please contact your network "
+                    "administrator for Power User Privileges.\n"),
+            none);
+        addRow("unwritable store, --set", dir, "--set ComPort=3", 1, QString(),
+            "cannot write the settings store", none);
+        // Invalid values are reported; the store did not exist, so the values go in on
+        // top of the first-run defaults rather than leaving values missing. Typed:
+        // numbers as JSON numbers, not as text.
+        addRow("values set", QByteArray(),
+            "--set ComPort=9 --set=CheckSum=true --set ComDevice2=/dev/ttyUSB1 --set "
+            "WorkingDir=@/work --set TxDelay=-3",
+            0,
+            QString("ComPort=9\nBaudRate=9600\nDecodeStatus=True\nDecimalValues=True\n"
+                    "Protocol=232\nCheckSum=true\nTxDelay=-3\nWorkingDir=@/work\n"),
+            QString("ZAZIRUV: The Com Port saved in the registry is invalid.\n"
+                    "ZAZIRUV: The CheckSum option saved in the registry is invalid.\n"),
+            QJsonObject { { "ComPort", 9 }, { "BaudRate", 9600 }, { "DecodeStatus", "True" },
+                { "DecimalValues", "True" }, { "Protocol", 232 }, { "CheckSum", "true" },
+                { "TxDelay", -3 }, { "ComDevice2", "/dev/ttyUSB1" }, { "WorkingDir", "@/work" } });
+    }
+    void cli()
+    {
+        QFETCH(QByteArray, stored);
+        QFETCH(QString, args);
+        QFETCH(int, status);
+        QFETCH(QString, out);
+        QFETCH(QString, err);
+        QFETCH(QJsonObject, after);
         QTemporaryDir tmp;
         QVERIFY(QDir(tmp.path()).mkdir("work"));
-        const QString work = tmp.filePath("work");
-        const QString f = tmp.filePath("s.json");
-        const ProcessRun r = run(
-            { "--settings", f, "settings", "--set", "ComPort=9", "--set=CheckSum=true", "--set",
-                "ComDevice2=/dev/ttyUSB1", "--set", "WorkingDir=" + work, "--set", "TxDelay=-3" });
-        QCOMPARE(r.exitCode, 0);
-        // Both invalid values are reported; the store did not exist, so the values
-        // went in on top of the first-run defaults rather than leaving values missing.
-        QCOMPARE(r.errText(),
-            QStringLiteral("ZAZIRUV: The Com Port saved in the registry is invalid.\n"
-                           "ZAZIRUV: The CheckSum option saved in the registry is invalid.\n"));
-        QCOMPARE(r.outText(),
-            QStringLiteral("ComPort=9\nBaudRate=9600\nDecodeStatus=True\nDecimalValues=True\n"
-                           "Protocol=232\nCheckSum=true\nTxDelay=-3\nWorkingDir=")
-                + work + '\n');
-        // Typed: numbers as JSON numbers, not as text.
-        QCOMPARE(storedValues(f),
-            (QJsonObject { { "ComPort", 9 }, { "BaudRate", 9600 }, { "DecodeStatus", "True" },
-                { "DecimalValues", "True" }, { "Protocol", 232 }, { "CheckSum", "true" },
-                { "TxDelay", -3 }, { "ComDevice2", "/dev/ttyUSB1" }, { "WorkingDir", work } }));
-    }
-
-    // The arguments after "settings", blank-separated.
-    void cliBadArguments_data()
-    {
-        addColumns<QString, QString>("args", "message");
-        addRow("unknown setting", "--set Colour=2", "unknown setting \"Colour\"");
-        addRow("ComDevice9", "--set ComDevice9=/dev/x", "unknown setting \"ComDevice9\"");
-        addRow("no equals sign", "--set ComPort", "Name=Value");
-        addRow("empty name", "--set =3", "Name=Value");
-        addRow("number that is not", "--set BaudRate=fast", "BaudRate needs a whole number");
-        addRow("number beyond 32 bits", "--set TxDelay=4294967296", "TxDelay needs a whole number");
-        addRow("fraction", "--set TxDelay=2.5", "TxDelay needs a whole number");
-        addRow("flag too long", "--set CheckSum=" + QString(20, 'x'), "at most 19 characters");
-        addRow("path too long", "--set WorkingDir=/" + QString(255, 'x'), "at most 255 characters");
-        addRow("one bad among good", "--set ComPort=3 --set Protocol=x",
-            "Protocol needs a whole number");
-        addRow("--set without value", "--set", "--set needs a value");
-        addRow("unknown option", "--frobnicate", "unknown option --frobnicate");
-        addRow("stray argument", "extra", "unexpected argument");
-    }
-    void cliBadArguments()
-    {
-        QFETCH(QString, args);
-        QFETCH(QString, message);
-        QTemporaryDir tmp;
-        const QString f = tmp.filePath("s.json");
-        const QByteArray before = "{\"key\": \"SOFTWARE\\\\Quorvanta\\\\ZAZIRUV\\\\1.5\", "
-                                  "\"values\": {\"ComPort\": 4}}";
-        QVERIFY(writeFile(f, before));
-
-        const ProcessRun r = run(QStringList { "--settings", f, "settings" } + args.split(' '));
-        QCOMPARE(r.exitCode, 2);
-        QVERIFY2(r.errText().contains(message), qPrintable(r.errText()));
-        QCOMPARE(r.outText(), QString());
-        QCOMPARE(readFile(f), before);
-    }
-
-    void cliCorruptStore()
-    {
-        QTemporaryDir tmp;
-        const QString f = tmp.filePath("s.json");
-        const QByteArray garbage = "{\"key\": [\x01\x02";
-        QVERIFY(writeFile(f, garbage));
-
-        const ProcessRun r = run({ "--settings", f, "settings" });
-        QCOMPARE(r.exitCode, 0);
-        QVERIFY(
-            r.errText().startsWith(QStringLiteral("Registry Corrupted: A setup value is missing "
-                                                  "from the registry.  Would you like the default "
-                                                  "values set?\n")));
-        QCOMPARE(readFile(f), garbage);
-
-        const ProcessRun ok = run({ "--settings", f, "settings", "--answer-ok" });
-        QCOMPARE(ok.exitCode, 0);
-        QCOMPARE(ok.outText(), defaultsOutput());
-        QCOMPARE(storedValues(f).value("ComPort").toInt(), 2);
-    }
-
-    void cliUnwritableStore()
-    {
-        QTemporaryDir tmp;
-        const ProcessRun r = run({ "--settings", tmp.path(), "settings" });
-        QCOMPARE(r.exitCode, 0);
-        QCOMPARE(r.errText(),
-            QStringLiteral("ZAZIRUV: Unable to create registry key.  Please contact your network "
-                           "administrator for Power User Privileges.\n"));
-        QCOMPARE(r.outText(), defaultsOutput());
-
-        const ProcessRun set = run({ "--settings", tmp.path(), "settings", "--set", "ComPort=3" });
-        QCOMPARE(set.exitCode, 1);
+        const auto here
+            = [&](QString t) { return t.replace('@', tmp.path()).replace('~', m_home.path()); };
+        const bool isDir = stored == "<directory>";
+        const QString f = isDir ? tmp.path() : tmp.filePath("s.json");
+        QVERIFY(isDir || stored.isNull() || writeFile(f, stored));
+        const ProcessRun r = run(QStringList { "--settings", f, "settings" }
+            + here(args).split(' ', Qt::SkipEmptyParts));
+        QCOMPARE(r.exitCode, status);
+        QCOMPARE(r.outText(), here(out));
+        const bool whole = err.isEmpty() || err.endsWith('\n');
         QVERIFY2(
-            set.errText().contains("cannot write the settings store"), qPrintable(set.errText()));
+            whole ? r.errText() == here(err) : r.errText().contains(err), qPrintable(r.errText()));
+        if (after.contains("WorkingDir"))
+            after["WorkingDir"] = here(after["WorkingDir"].toString());
+        if (!after.isEmpty())
+            QCOMPARE(storedValues(f), after);
+        else if (!isDir)
+            QCOMPARE(readFile(f), stored);
     }
 };
 

@@ -4,13 +4,13 @@
 #include "../common/corerig.h"
 #include "../common/datarow.h"
 #include "../common/ptypair.h"
+#include "../common/waitfor.h"
 
 #include "cmdrun/commandfilerunner.h"
 #include "core/eventwait.h"
 #include "link/framing.h"
 #include "terminal/terminalcore.h"
 
-#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -20,44 +20,37 @@ namespace {
 struct Rig : CoreRig
 {
     PtyPair pty;
-
     qint64 bytesRead = 0; // what the receive handler has taken from the port so far
+    qint64 bytesWritten = 0; // what the program queued on the port so far
+    qint64 bytesTaken = 0; // what the test took off the wire so far
 
     Rig()
     {
         core->overrideDevice = pty.slavePath();
         core->Openport();
         core->link.setTracer([this](SerialLink::Direction d, const QByteArray& bytes) {
-            if (d == SerialLink::Direction::Read)
-                bytesRead += bytes.size();
+            (d == SerialLink::Direction::Read ? bytesRead : bytesWritten) += bytes.size();
         });
     }
 
     // The port goes before the pseudo-terminal behind it (see the runner's rig).
     ~Rig() { core.reset(); }
-    Rig(const Rig&) = delete;
-    Rig& operator=(const Rig&) = delete;
 
-    // Feeds an answer as the controller would, and lets the receive handler run for at
-    // least ms and until it has read the answer, however slowly a loaded machine
-    // delivers it.
-    void answer(const QByteArray& bytes, int ms = 20)
+    // Feeds an answer as the controller would, and waits until the receive handler
+    // has read it.
+    void answer(const QByteArray& bytes)
     {
         const qint64 target = bytesRead + bytes.size();
         pty.write(bytes);
-        QElapsedTimer clock;
-        clock.start();
-        while (bytesRead < target && clock.elapsed() < 10000)
-            pty.readAll(5);
-        pty.readAll(ms);
+        QVERIFY(waitFor([&] { return bytesRead >= target; }));
     }
 
-    // What the program wrote: at least `expected` bytes, however late they come, and
-    // whatever follows them at once.
-    QByteArray sent(const QByteArray& expected)
+    // Everything the program wrote since the last call, once all of it is on the wire.
+    QByteArray wire()
     {
-        QByteArray got = pty.read(expected.size(), 10000);
-        return got + pty.readAll(20);
+        const QByteArray got = pty.read(bytesWritten - bytesTaken, 10000);
+        bytesTaken += got.size();
+        return got;
     }
 
     // Sends a command as the Send button does, and takes it off the wire.
@@ -65,7 +58,7 @@ struct Rig : CoreRig
     {
         core->commandText = command;
         core->SendCommand();
-        pty.readAll(20);
+        wire();
     }
 };
 
@@ -95,7 +88,7 @@ private Q_SLOTS:
         addRow("lower case without trailing blank", "0 st", 0, 1, "\r0 st\r", "");
         addRow("trailing blank", "0 ST ", 0, 1, "\r0 ST\r", "q");
         addRow("+REPEAT", "0 EEADR 500+REPEAT", 0, 3, "\r0 EEADR 503\r", "");
-        addRow("-REPEAT", "0 EEADR 500-repeat", 0, 3, "\r0 EEADR 497\r", "");
+        addRow("-REPEAT", "0 EEADR 0.5-repeat", 0, 3, "\r0 EEADR -2.5\r", "");
         addRow("*REPEAT", "0 EEADR 500*REPEAT", 0, 3, "\r0 EEADR 1500\r", "");
         addRow("%REPEAT", "0 EEADR 1000%REPEAT", 0, 3, "\r0 EEADR 333.333333333333\r", "");
         addRow("literal", "HELLO\r\n", 0, 1, "HELLO\r\n", "l");
@@ -122,8 +115,7 @@ private Q_SLOTS:
         rig.core->skipNext = flags.contains('s');
         rig.core->commandText = command;
         flags.contains('l') ? rig.core->SendLiteral() : rig.core->SendCommand();
-        const QByteArray bytes = wire.toLatin1();
-        QCOMPARE(bytes.isEmpty() ? rig.pty.readAll() : rig.sent(bytes), bytes);
+        QCOMPARE(rig.wire(), wire.toLatin1());
         QCOMPARE(rig.core->CommandHistory,
             flags.contains('c') ? QStringList() : QStringList { command });
         QVERIFY(!rig.core->skipNext);
@@ -139,43 +131,38 @@ private Q_SLOTS:
 
     void answers_data()
     {
-        addColumns<QString, int, int, QByteArray, QStringList, QString>(
+        addColumns<QString, int, int, QByteArray, QString, QString>(
             "command", "decimal", "checksum", "answer", "shown", "last");
-        using L = QStringList;
-        addRow("32-bit decimal", "0 PFB", 1, 0, QByteArray("0 00000004\r"), L { "0  4" },
-            "0 00000004");
-        addRow("status decimal", "0 ST", 1, 0, QByteArray("0 0100\r\n"), L { "0  256" }, "0 0100");
-        addRow("-100", "1 PFB", 1, 0, QByteArray("1 FFFFFF9C\r"), L { "1 -100" }, "1 FFFFFF9C");
-        addRow("hex node", "10 PFB", 0, 0, QByteArray("0A 000001F4\r"), L { "10  000001F4" },
-            "0A 000001F4");
+        const QString none; // no line in the receive list
+        addRow("32-bit decimal", "0 PFB", 1, 0, QByteArray("0 00000004\r"), "0  4", "0 00000004");
+        addRow("status decimal", "0 ST", 1, 0, QByteArray("0 0100\r\n"), "0  256", "0 0100");
+        addRow("-100", "1 PFB", 1, 0, QByteArray("1 FFFFFF9C\r"), "1 -100", "1 FFFFFF9C");
         addRow(
-            "checksum good", "0 ST", 1, 1, withCheck("0 0100") + "\r\n", L { "0  256" }, "0 0100");
-        addRow("checksum wrong", "0 PFB", 1, 1, QByteArray("0 00000004#00\r"), L { "" }, "");
-        addRow(
-            "checksum wrong on a status", "0 ST", 1, 1, QByteArray("0 0100#00\r\n"), L { "" }, "");
-        addRow("checksum missing", "0 PFB", 1, 1, QByteArray("0 00000004\r"), L { "" }, "");
+            "hex node", "10 PFB", 0, 0, QByteArray("0A 000001F4\r"), "10  000001F4", "0A 000001F4");
+        addRow("checksum good", "0 ST", 1, 1, withCheck("0 0100") + "\r\n", "0  256", "0 0100");
+        addRow("checksum wrong", "0 PFB", 1, 1, QByteArray("0 00000004#00\r"), "", "");
+        addRow("checksum wrong on a status", "0 ST", 1, 1, QByteArray("0 0100#00\r\n"), "", "");
+        addRow("checksum missing", "0 PFB", 1, 1, QByteArray("0 00000004\r"), "", "");
         addRow("two answers in one read", "0 ST", 0, 0, QByteArray("0 0100\r\n0 0200\r\n"),
-            L { "0  0100" }, "0 0100");
-        addRow("too short stays", "0 HO", 1, 0, QByteArray("OK\r"), L(), "");
-        addRow("binary garbage", "0 ST", 1, 0, QByteArray("\xff\xfe\x01\x80 \x7f\r", 7),
-            L { "0  0" }, QString::fromLatin1("\xff\xfe\x01\x80 \x7f"));
-        addRow(
-            "one byte per event", "0 ST", 1, 0, QByteArray("0 0100\r\n"), L { "0  256" }, "0 0100");
-        addRow("read length 1", "0 ST", 1, 0, QByteArray("0 0103\r\n"), L { "0  259" }, "0 0103");
+            "0  0100", "0 0100");
+        addRow("too short stays", "0 HO", 1, 0, QByteArray("OK\r"), none, "");
+        addRow("binary garbage", "0 ST", 1, 0, QByteArray("\xff\xfe\x01\x80 \x7f\r", 7), "0  0",
+            QString::fromLatin1("\xff\xfe\x01\x80 \x7f"));
+        addRow("one byte per event", "0 ST", 1, 0, QByteArray("0 0100\r\n"), "0  256", "0 0100");
+        addRow("read length 1", "0 ST", 1, 0, QByteArray("0 0103\r\n"), "0  259", "0 0103");
         // What the reception filter of a status wait ("wait" rows) keeps of an answer to
         // "0 ST": only four hexadecimal digits of node 0, "00" at position 3 before the
         // high byte.
-        addRow("wait: 00 in front", "0 ST", 1, 0, QByteArray("0 0004\r\n"), L { "0  4" }, "");
-        addRow("wait: high byte set", "0 ST", 1, 0, QByteArray("0 0103\r\n"), L { "0  259" }, "");
+        addRow("wait: 00 in front", "0 ST", 1, 0, QByteArray("0 0004\r\n"), "0  4", "");
+        addRow("wait: high byte set", "0 ST", 1, 0, QByteArray("0 0103\r\n"), "0  259", "");
+        addRow("wait: negative limit", "0 ST", 1, 0, QByteArray("0 8000\r\n"), "0 -32768", "");
         addRow(
-            "wait: negative limit", "0 ST", 1, 0, QByteArray("0 8000\r\n"), L { "0 -32768" }, "");
-        addRow("wait: high byte, checksum", "0 ST", 1, 1, withCheck("0 0103") + "\r\n",
-            L { "0  259" }, "");
-        addRow("wait: high byte, no check characters", "0 ST", 1, 1, QByteArray("0 0103\r\n"), L(),
+            "wait: high byte, checksum", "0 ST", 1, 1, withCheck("0 0103") + "\r\n", "0  259", "");
+        addRow("wait: high byte, no check characters", "0 ST", 1, 1, QByteArray("0 0103\r\n"), none,
             "");
         for (const char* refused : { "10 0003", "10 0004", "000004", "0 12345", "0 12G4" })
             addRow(qPrintable(QStringLiteral("wait: %1").arg(refused)), "0 ST", 1, 0,
-                QByteArray(refused) + "\r\n", L(), "");
+                QByteArray(refused) + "\r\n", none, "");
     }
     void answers()
     {
@@ -183,7 +170,7 @@ private Q_SLOTS:
         QFETCH(int, decimal);
         QFETCH(int, checksum);
         QFETCH(QByteArray, answer);
-        QFETCH(QStringList, shown);
+        QFETCH(QString, shown);
         QFETCH(QString, last);
         Rig rig;
         rig.cfg.ChkDecimal = decimal;
@@ -194,7 +181,7 @@ private Q_SLOTS:
             rig.core->TransmitText_Enter(command);
             rig.core->Openport(); // as Execute does
             QCOMPARE(rig.core->readLength, 1);
-            rig.pty.readAll(20);
+            rig.wire();
         } else {
             rig.send(command);
         }
@@ -202,37 +189,49 @@ private Q_SLOTS:
         rig.core->statusWaitMode = wait;
         for (; tag == "one byte per event" && answer.size() > 1; answer.remove(0, 1)) {
             QVERIFY(rig.core->ListRecv.isEmpty());
-            rig.answer(answer.left(1), 15);
+            rig.answer(answer.left(1));
         }
-        rig.answer(answer, tag == "read length 1" ? 150 : 20);
-        QCOMPARE(rig.core->ListRecv, shown);
+        rig.answer(answer);
+        QCOMPARE(rig.core->ListRecv, shown.isNull() ? QStringList() : QStringList { shown });
         if (wait)
             return;
         QCOMPARE(rig.core->lastResponse, last);
         if (!shown.isEmpty())
             QCOMPARE(rig.core->awaitingAnswer, 0);
         // A rejected answer is never decoded as a status.
-        const bool rejected = checksum == 1 && shown == QStringList { "" };
+        const bool rejected = checksum == 1 && !shown.isNull() && shown.isEmpty();
         QCOMPARE(rig.core->answerRejected, rejected);
         QCOMPARE(rig.core->List1.isEmpty(), !command.contains("ST") || last.isEmpty());
     }
 
+    // A flood without line ends, far faster than reads of one character take it, on a
+    // line of its own that counts what it took.
     void endlessAnswerIsBounded()
     {
         Rig rig;
+        int master = -1;
+        int slave = -1;
+        QString path;
+        QVERIFY(openRawPty(master, slave, path));
+        rig.core->overrideDevice = path;
+        rig.core->Openport();
         rig.core->TransmitText_Enter(QStringLiteral("0 ST"));
-        rig.pty.readAll(20);
-        // A flood without line ends, far faster than reads of one character take it.
+        qint64 fed = rig.bytesRead;
+        const QByteArray flood(32 * 1024, 'A');
         for (int i = 0; i < 64; ++i) {
-            rig.pty.write(QByteArray(32 * 1024, 'A'));
+            fed += std::max<ssize_t>(0, ::write(master, flood.constData(), size_t(flood.size())));
             processPendingEvents();
             QVERIFY(rig.core->link.bytesAvailable() <= SerialLink::MaxReadBuffer);
             QVERIFY(rig.core->responseBuffer.size() <= TerminalCore::MaxPending);
         }
         rig.core->readLength = 0;
-        rig.answer(QByteArray(SerialLink::MaxReadBuffer, 'A'), 300);
-        rig.answer("0 0100\r\n");
+        QVERIFY(waitFor([&] { return rig.bytesRead >= fed; }));
+        QCOMPARE(::write(master, "0 0100\r\n", 8), ssize_t(8));
+        QVERIFY(waitFor([&] { return !rig.core->ListRecv.isEmpty(); }));
         QCOMPARE(rig.core->ListRecv.size(), 1);
+        rig.core->link.close();
+        ::close(master);
+        ::close(slave);
     }
 
     void decoding_data()
@@ -274,7 +273,7 @@ private Q_SLOTS:
 
     void statusCheck_data()
     {
-        // Line 4 waits on "0 ST 2 3>DONE"; DONE is the label of line 9.
+        // Line 4 waits on "0 ST 2 3>DONE"; DONE is the label of line 9, START of line 2.
         addColumns<int, QString, bool, int>("from", "status", "match", "line");
         addRow("second entry jumps", 4, "0003", true, 8);
         addRow("first entry continues", 4, "0002", true, 4);
@@ -291,15 +290,11 @@ private Q_SLOTS:
         QFETCH(int, line);
         Rig rig;
         CommandFileRunner runner(*rig.core, rig.prompter);
-        auto& t = runner.tables;
-        t.waitCount[4] = 2;
-        t.waits[4][1] = { 2, {} };
-        t.waits[4][2] = { 3, QStringLiteral("DONE") };
-        t.labelCount = 2;
-        t.labelLine[1] = 2;
-        t.labelName[2] = QStringLiteral("START");
-        t.labelLine[2] = 9;
-        t.labelName[9] = QStringLiteral("DONE");
+        runner.tables
+            = readCommandFile("0 A\r\nSTART: 0 B\r\n0 C\r\n0 ST 2 3>DONE\r\n0 D\r\n0 E\r\n0 F\r\n"
+                              "0 G\r\nDONE: 0 H\r\n")
+                  .tables;
+        ParseCommandFile(runner.tables);
         runner.currentLine = from;
         rig.core->commandText = QStringLiteral("0 ST 2 3>DONE");
         rig.core->awaitingAnswer = 1;
@@ -382,7 +377,7 @@ private Q_SLOTS:
         QCOMPARE(text.count(), 2);
         rig.core->TextTerminal_KeyPress(QLatin1Char('A'));
         QVERIFY(!rig.core->terminalLineFlag);
-        QCOMPARE(rig.sent(QByteArray("A")), QByteArray("A"));
+        QCOMPARE(rig.wire(), QByteArray("A"));
         rig.answer("dropped\r\n");
         QCOMPARE(rig.core->TextTerminal, QStringLiteral("0 0100\r\n0 0200\r\nA"));
         rig.core->TextTerminal_KeyPress(QLatin1Char('\r'));
@@ -396,10 +391,18 @@ private Q_SLOTS:
         QCOMPARE(rig.core->TextTerminal, QStringLiteral("0 0100\r\n"));
     }
 
-    // The history keeps the six latest commands, the receive list the five latest answers.
-    void historyAndReceiveListKeepTheLatest()
+    // Home/Enable waits twice the delay between its two commands; the main timer counts
+    // to 10000 and starts again, and keeps a MESSAGE caption. The history keeps the six
+    // latest commands, the receive list the five latest answers.
+    void homeTimerAndHistory()
     {
         Rig rig;
+        rig.cfg.TXdelay = QStringLiteral("1");
+        rig.core->CmdHome_Click();
+        QCOMPARE(rig.wire(), QByteArray("\r0 HO\r\r0 EN\r"));
+        QVERIFY(rig.core->mainTicks >= 2);
+        QCOMPARE(rig.core->CommandHistory, QStringList({ "0 HO", "0 EN" }));
+
         for (int i = 1; i <= 7; ++i)
             rig.send(QStringLiteral("0 C%1").arg(i));
         QCOMPARE(rig.core->CommandHistory,
@@ -408,18 +411,6 @@ private Q_SLOTS:
         for (int i = 1; i <= 6; ++i)
             rig.answer(QStringLiteral("0 000%1\r").arg(i).toLatin1());
         QCOMPARE(rig.core->ListRecv, QStringList({ "0  2", "0  3", "0  4", "0  5", "0  6" }));
-    }
-
-    // Home/Enable waits twice the delay between its two commands; the main timer counts
-    // to 10000 and starts again, and keeps a MESSAGE caption.
-    void homeAndTimer()
-    {
-        Rig rig;
-        rig.cfg.TXdelay = QStringLiteral("1");
-        rig.core->CmdHome_Click();
-        QCOMPARE(rig.sent(QByteArray("\r0 HO\r\r0 EN\r")), QByteArray("\r0 HO\r\r0 EN\r"));
-        QVERIFY(rig.core->mainTicks >= 2);
-        QCOMPARE(rig.core->CommandHistory, QStringList({ "0 HO", "0 EN" }));
 
         rig.core->mainTicks = 9999;
         rig.core->Timer1_Timer();
