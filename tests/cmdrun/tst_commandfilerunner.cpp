@@ -405,7 +405,8 @@ private Q_SLOTS:
     // zaziruv-cli run and send against zaziruv-sim: exit status, what the command
     // printed (err: a part of standard error, said once) and what the controller
     // received, its status queries left out. The port is the simulator's unless a row
-    // names another. A failure says why and sends nothing.
+    // names another. A failure says why and sends nothing. (The runner's refusals of a
+    // file's contents are runs()'s; run reports them as it reports "missing file".)
     void cli_data()
     {
         addColumns<QString, QString, QStringList, int, QString, QString, Lines>(
@@ -424,8 +425,6 @@ private Q_SLOTS:
         addRow("--dir before WorkingDir", "0 A\r\n", "",
             QStringList { "--dir", "/nonexistent", "run", "f.cmd" }, 1, "",
             "/nonexistent/f.cmd\" does not exist", none);
-        addRow("REPEAT without REND", "REPEAT 2\r\n0 A\r\n", "", QStringList { "run", "f.cmd" }, 1,
-            "", "REPEAT on line 1 has no REND after it", none);
         addRow(
             "no file named", "", "", QStringList { "run" }, 2, "", "no command file given", none);
         addRow("unknown option", "", "", QStringList { "run", "--fast", "f.cmd" }, 2, "",

@@ -114,7 +114,8 @@ private Q_SLOTS:
     // line of the macro rewritten), "record" ("e2prom.dat" as loaded: delay, node shown,
     // check box, verification, and " lost" unless the record is kept whole).
     // The download window's test has the worked example, its directory entries (100
-    // bytes; 13, ending on a CR) and the refused DELAY line.
+    // bytes; 13, ending on a CR), the refused DELAY line, a saved combination file read
+    // back and one of 41 files refused.
     void answers_data()
     {
         addColumns<QString, QString, QString>("kind", "text", "expected");
@@ -139,11 +140,9 @@ private Q_SLOTS:
         addRow("later lines kept", "stored", L("1 HO\rDELAY 15\r"), "1 HO\rDELAY 15\r|");
         addRow("upper .CMD", "desc", L("abcdefgh.CMD"), "abcdefgh.CMD");
         addRow("no extension", "desc", L("Run"), "Run");
-        addRow("cmb as saved", "cmb", L("BootMacro=2\r\na.cmd\r\nb.txt\r\n"), "a.cmd,b.txt|2");
         addRow("cmb lower case, last wins", "cmb", L("a.cmd\nbootmacro=1\n\nx BootMacro=3 y\r"),
             "a.cmd,|3 y");
         addRow("cmb no boot line", "cmb", L("a.cmd"), "a.cmd|none");
-        addRow("cmb 41 files", "cmb", QString("a\r\n").repeated(41), "|none|refused");
         addRow("cmb 256 lines", "cmb", QString("BootMacro=1\r\n").repeated(256), "|none|refused");
         // (Label positions and jump masks that the whole preparation's rows cover are
         // theirs.)
@@ -233,13 +232,13 @@ private Q_SLOTS:
     // never changed, and a file that is not prepared leaves an earlier macro alone.
     // The syntax rules come first: a line that breaks one is reported in the checker's
     // box, whatever the later passes would make of the file.
+    // ("1 HO" and a labelled jump, CR LF ended, stored: tst_download's.)
     void prepare_data()
     {
         addColumns<QString, int, PrepResult, QString>("file", "base", "result", "expected");
         const QString worked("1 HO\r1 STJ 0008\rGOTO 00005\rMACRO 0\r");
         const auto ok = PrepResult::Prepared;
         addRow("LF", QString("1 HO\nLOOP:1 ST 8>LOOP\n"), 0, ok, worked);
-        addRow("CR LF", QString("1 HO\r\nLOOP:1 ST 8>LOOP\r\n"), 0, ok, worked);
         addRow("CR", QString("1 HO\rLOOP:1 ST 8>LOOP\r"), 0, ok, worked);
         addRow("no final line end", QString("1 HO\r\nLOOP:1 ST 8>LOOP"), 0, ok, worked);
         addRow("lower case", QString("1 ho\nloop:1 st 8>loop\n"), 0, ok, worked);
@@ -250,7 +249,6 @@ private Q_SLOTS:
         addRow("base 1234 moves every jump", moving, 1234, ok,
             QString("1 HO\r1 STJ 0008\rGOTO 01261\r1 MV 5\r1 STJ 0010\rGOTO 01234\r"
                     "1 STJ 0020\rGOTO 01261\rMACRO 0\r"));
-        addRow("MACRO 0 added", QString("1 HO\n"), 0, ok, QString("1 HO\rMACRO 0\r"));
         addRow(
             "MACRO line kept", QString("1 macro 3\n1 HO\n"), 0, ok, QString("1 MACRO 3\r1 HO\r"));
         addRow("delay scaled", QString("delay 3\n"), 0, ok, QString("DELAY 15\rMACRO 0\r"));
