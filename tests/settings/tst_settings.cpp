@@ -113,7 +113,8 @@ class TstSettings : public QObject
 private Q_SLOTS:
     // Start-up load over a stored file: ReadSettings, ReadWorkingDir, ReadConfigFile.
     // "answer": "" when no question is asked, else the button taken.
-    // (A valid store, and one that does not parse with Cancel: cli and cliStoreLocation.)
+    // (A valid store, one that does not parse with Cancel, ComPort 9: cli and
+    // cliStoreLocation.)
     void load_data()
     {
         addColumns<QByteArray, QString, QString, QString, QStringList>(
@@ -167,8 +168,6 @@ private Q_SLOTS:
             "2 9600 true True 232 False 1", DefaultsInForce, bad("Decode Status value"));
         addRow("blank after True", storeWith({ { "DecimalValues", "True " } }), "",
             "2 9600 True True  232 False 1", "2 9600 1 0 1 0 1", bad("Decimal Conversion option"));
-        addRow("ComPort 9", storeWith({ { "ComPort", 9 } }), "", "9 9600 True True 232 False 1",
-            DefaultsInForce, bad("Com Port"));
         addRow("ComPort 0", storeWith({ { "ComPort", 0 } }), "", "0 9600 True True 232 False 1",
             DefaultsInForce, bad("Com Port"));
         addRow("BaudRate 4800", storeWith({ { "BaudRate", 4800 } }), "",

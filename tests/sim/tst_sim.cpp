@@ -211,8 +211,8 @@ private Q_SLOTS:
 
     void options_data()
     {
+        // (The "--name=value" form: refusedStart and linkAndMemoryImage.)
         addColumns<QString, QString>("args", "error"); // empty: accepted
-        addRow("equals form", "--node=3 --baud=57600", "");
         addRow("unknown", "--nod 3", "unknown option \"--nod\" (see --help)");
         addRow("positional", "extra", "unexpected argument \"extra\" (options start with --)");
         addRow("missing value", "--node", "option --node needs a value");
