@@ -7,6 +7,7 @@
 #include "link/seriallink.h"
 
 #include <QElapsedTimer>
+#include <algorithm>
 
 PacedSender::PacedSender(SerialLink& link, AnswerChannel& answers, TickTimer& ticks)
     : m_link(link)
@@ -85,9 +86,17 @@ void PacedSender::awaitAnswers(const std::function<bool(const QString& collected
     const qint64 graceNs = m_link.lineTimeNs(2 * AnswerBytes) + 50'000'000;
     QElapsedTimer clock;
     clock.start();
+    // The grace must also pass in ticks (a tick is Delay ms): when the program was
+    // stalled (a loaded machine), the clock runs on but a stall costs one tick only,
+    // so the answer that waited in the port meanwhile is still read before giving up.
+    const qint64 graceTicks = graceNs / (qint64(std::max(1, m_ticks.Delay)) * 1'000'000) + 1;
+    qint64 ticksSeen = 0;
+    const QMetaObject::Connection counting
+        = QObject::connect(&m_ticks, &TickTimer::ticked, [&ticksSeen] { ++ticksSeen; });
     // The tick timer wakes the loop every tick, so the grace is noticed on time.
     waitUntil([&] {
         return !m_link.isOpen() || !m_ticks.isRunning() || arrived()
-            || clock.nsecsElapsed() >= graceNs;
+            || (clock.nsecsElapsed() >= graceNs && ticksSeen >= graceTicks);
     });
+    QObject::disconnect(counting);
 }
