@@ -97,16 +97,8 @@ int comboDownload(CliContext& ctx, QStringList& args, const DownloadOptions& o)
         ProgressLine progress(*u);
         combo.DnLdCombo_Click();
     }
-    switch (combo.lastDownload) {
-    case UtilityCore::Outcome::Completed:
-        return 0;
-    case UtilityCore::Outcome::Cancelled:
-        CliContext::error(
-            QStringLiteral("download cancelled; the TYX memory is marked incomplete"));
-        return 130;
-    default:
-        return 1;
-    }
+    return outcomeStatus(combo.lastDownload,
+        QStringLiteral("download cancelled; the TYX memory is marked incomplete"));
 }
 
 } // namespace

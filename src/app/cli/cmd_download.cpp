@@ -73,16 +73,8 @@ int runDownload(CliContext& ctx, QStringList& args)
         ProgressLine progress(*u);
         u->DnloadButton_Click();
     }
-    switch (u->lastDownload) {
-    case UtilityCore::Outcome::Completed:
-        return 0;
-    case UtilityCore::Outcome::Cancelled:
-        CliContext::error(
-            QStringLiteral("download cancelled; the TYX memory is marked incomplete"));
-        return 130;
-    default:
-        return 1;
-    }
+    return outcomeStatus(
+        u->lastDownload, QStringLiteral("download cancelled; the TYX memory is marked incomplete"));
 }
 
 int runStop(CliContext& ctx, QStringList& args)

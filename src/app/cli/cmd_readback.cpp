@@ -39,19 +39,6 @@ bool takeReadOptions(const QString& command, QStringList& args, ReadOptions& o)
     return noUnknownOption(command, args);
 }
 
-int exitStatus(Outcome outcome, const QString& command)
-{
-    switch (outcome) {
-    case Outcome::Completed:
-        return 0;
-    case Outcome::Cancelled:
-        CliContext::error(QStringLiteral("%1 cancelled").arg(command));
-        return 130;
-    default:
-        return 1; // the message is on stderr
-    }
-}
-
 } // namespace
 
 int runReadback(CliContext& ctx, QStringList& args)
@@ -74,7 +61,7 @@ int runReadback(CliContext& ctx, QStringList& args)
     u->Command6_Click();
     using D = EepromProtocol::DirectoryOutcome;
     if (u->lastDirectory == D::Cancelled)
-        return exitStatus(Outcome::Cancelled, QStringLiteral("readback"));
+        return outcomeStatus(Outcome::Cancelled, QStringLiteral("readback cancelled"));
     if (u->lastDirectory == D::Empty) {
         CliContext::error(QStringLiteral("readback: no macros are stored in the TYX"));
         return 1;
@@ -109,7 +96,7 @@ int runReadback(CliContext& ctx, QStringList& args)
             unread << name;
     }
     u->CmdReadBack_Click();
-    const int status = exitStatus(u->lastReadBack, QStringLiteral("readback"));
+    const int status = outcomeStatus(u->lastReadBack, QStringLiteral("readback cancelled"));
     if (status != 0 || unread.isEmpty())
         return status;
     CliContext::error(
@@ -143,7 +130,7 @@ int runUpload(CliContext& ctx, QStringList& args)
     Interrupt interrupt(progressCancel(*u));
     ProgressLine progress(*u);
     special.Command2_Click();
-    return exitStatus(special.lastUpload, QStringLiteral("upload"));
+    return outcomeStatus(special.lastUpload, QStringLiteral("upload cancelled"));
 }
 
 int runClear(CliContext& ctx, QStringList& args)
@@ -162,5 +149,5 @@ int runClear(CliContext& ctx, QStringList& args)
         CliContext::error(QStringLiteral("clear cancelled; the TYX memory is marked incomplete"));
         return 130;
     }
-    return exitStatus(special.lastClear, QStringLiteral("clear"));
+    return outcomeStatus(special.lastClear, QStringLiteral("clear cancelled"));
 }

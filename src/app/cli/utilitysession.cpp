@@ -16,6 +16,19 @@ std::function<void()> progressCancel(UtilityCore& u)
     };
 }
 
+int outcomeStatus(UtilityCore::Outcome outcome, const QString& cancelled)
+{
+    switch (outcome) {
+    case UtilityCore::Outcome::Completed:
+        return 0;
+    case UtilityCore::Outcome::Cancelled:
+        CliContext::error(cancelled);
+        return 130;
+    default:
+        return 1;
+    }
+}
+
 bool takeDownloadOptions(const QString& command, QStringList& args, DownloadOptions& o)
 {
     QString value;

@@ -5,16 +5,20 @@
 // Cancel.
 
 #include "clicontext.h"
+#include "utility/utilitycore.h"
 
 #include <QMetaObject>
 #include <functional>
 #include <memory>
 #include <optional>
 
-class UtilityCore;
-
 // The progress window's Cancel, for an Interrupt: pressed only while the window shows.
 std::function<void()> progressCancel(UtilityCore& u);
+
+// The exit status of a command on the download window: 0 when it completed, 130
+// after `cancelled` on stderr when it was cancelled, 1 otherwise (its message has
+// been shown).
+int outcomeStatus(UtilityCore::Outcome outcome, const QString& cancelled);
 
 struct DownloadOptions
 {
