@@ -318,8 +318,14 @@ EepromProtocol::Directory EepromProtocol::ReadTYXDir()
         }
         d.names << EepromText::nameFromAnswers(readAnswers(MemoryMap::NameBytes));
     }
-    if (!GetEndOfMacro(count)) {
-        d.outcome = PortLost ? DirectoryOutcome::PortLost : DirectoryOutcome::Misread;
+    const bool tableRead = GetEndOfMacro(count);
+    if (portGone()) {
+        d.outcome = DirectoryOutcome::PortLost;
+        return d;
+    }
+    if (!tableRead || CancelRequested) {
+        // A Cancel during the table read ends the read as one during the names does.
+        d.outcome = tableRead ? DirectoryOutcome::Cancelled : DirectoryOutcome::Misread;
         return d;
     }
     ReadByteCount = MacroEndAddress - MemoryMap::TextStart;

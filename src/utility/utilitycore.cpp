@@ -451,7 +451,7 @@ UtilityCore::Outcome UtilityCore::UploadMacros()
 {
     MacroEnds[0] = MemoryMap::TextStart;
     const int stored = int(std::min<qsizetype>(ComboMacro1.size(), MacroEnds.size() - 2));
-    for (int n = 1; n <= stored; ++n) {
+    for (int n = 1; n <= stored && !protocol.CancelRequested; ++n) {
         if (!protocol.GetEndOfMacro(n)) {
             if (protocol.PortLost)
                 return Outcome::PortLost;
@@ -519,6 +519,11 @@ void UtilityCore::CmdReadBack_Click()
         return;
     if (ComboFileList2.isEmpty() || ComboFileList2.first().isEmpty()) {
         prompter.message(QStringLiteral("Read Back List Empty!"), PromptIcon::Critical);
+        return;
+    }
+    // Without a target the whole read would be lost after it.
+    if (Filename2.trimmed().isEmpty()) {
+        writeWholeFile(Filename2, {});
         return;
     }
     if (!asciiUpper(Filename2).contains(QLatin1String("TEMPORARY.CMD"))

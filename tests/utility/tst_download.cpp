@@ -243,6 +243,8 @@ private Q_SLOTS:
     {
         addColumns<char, QStringList, QString, QString>("poke", "names", "total", "message");
         addRow("13 bytes", '\0', QStringList { "X" }, QString(" 13"), QString());
+        // Cancel while the table is read ends the read, as during the names.
+        addRow("cancel at the table", '\0', QStringList { "X" }, QString(), QString());
         addRow("erased", '\xff', QStringList(), QString(),
             QString("The Macro Directory could not be Read or\r\nmore than 40 macros are stored "
                     "in the TYX EEprom memory"));
@@ -266,7 +268,13 @@ private Q_SLOTS:
         }
         r.prompter.shown.clear();
         r.lines.clear();
+        const bool cancel = QTest::currentDataTag() == QByteArray("cancel at the table");
+        QObject::connect(r.sim.get(), &PtySimulator::lineReceived, &r.u, [&](const QByteArray& l) {
+            if (cancel && l == "1 EEU 4826" && r.lines.count(l) == 2)
+                QTimer::singleShot(0, &r.u, &UtilityCore::CmdEEAbort_Click);
+        });
         r.u.Command6_Click();
+        QCOMPARE(r.u.lastDirectory == EepromProtocol::DirectoryOutcome::Cancelled, cancel);
         QCOMPARE(r.u.ComboMacro1, names);
         QCOMPARE(r.u.LabelTotBytes, total);
         QCOMPARE(r.prompter.texts().value(0), message);

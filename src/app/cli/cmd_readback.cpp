@@ -70,6 +70,9 @@ int runReadback(CliContext& ctx, QStringList& args)
         return 1;
     if (all) {
         u->CmdReadAll_Click();
+        // Its waits show no progress window, so Ctrl-C there only noted the wish.
+        if (interrupt.interrupted)
+            return outcomeStatus(Outcome::Cancelled, QStringLiteral("readback cancelled"));
     } else {
         for (const QString& name : std::as_const(args)) {
             u->comboMacro1Index = int(u->ComboMacro1.indexOf(name));
