@@ -245,9 +245,15 @@ void EepromProtocol::MarkIncomplete()
 {
     if (SkipIncompleteMark)
         return;
+    writeMark('I');
+}
+
+void EepromProtocol::writeMark(char mark)
+{
     m_sender.send(QStringLiteral(" EEU 4826"), 10);
-    m_sender.send(QStringLiteral(" EEADDR 503,I"), 10, End::CrLf);
+    m_sender.send(QStringLiteral(" EEADDR 503,") + QChar::fromLatin1(mark), 10, End::CrLf);
     m_sender.send(QStringLiteral(" EES"), 1, End::CrLf);
+    portGone(); // notes a lost port in PortLost
 }
 
 void EepromProtocol::Cancel_Macro_Execute()

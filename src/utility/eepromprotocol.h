@@ -70,6 +70,9 @@ public:
     void StoreFileDescription(int& address);
     void GetChecksum();
     void MarkIncomplete();
+    // Writes `mark` at 503 by addressed access (" EEU 4826", " EEADDR 503,c", " EES"):
+    // "I" marks the program incomplete, "X" complete. A lost port sets PortLost.
+    void writeMark(char mark);
     void Cancel_Macro_Execute();
 
     enum class DirectoryOutcome

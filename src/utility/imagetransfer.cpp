@@ -137,7 +137,16 @@ ImageTransfer::Outcome ImageTransfer::writeImage(bool verifyReadback)
 
     if (!p.ResetChecksum())
         return p.PortLost ? Outcome::PortLost : Outcome::Failed; // nothing written yet
-    p.writeMemory(image.start, image.bytes);
+    // The bytes go out in address order, so the image's own programming mark would
+    // call the memory complete long before the text is in. It is written as "I"
+    // and set to the image's mark only once everything else is in and checked: a
+    // line that drops half way leaves a program the controller will not run.
+    QByteArray bytes = image.bytes;
+    const qsizetype markAt = MemoryMap::ProgramMark - image.start;
+    const bool holdsMark = markAt >= 0 && markAt < bytes.size();
+    if (holdsMark)
+        bytes[markAt] = 'I';
+    p.writeMemory(image.start, bytes);
     if (const auto e = ended())
         return *e;
     p.GetChecksum();
@@ -148,11 +157,16 @@ ImageTransfer::Outcome ImageTransfer::writeImage(bool verifyReadback)
     if (verifyReadback) {
         m_u.Label1 = QStringLiteral("Reading back..");
         Q_EMIT m_u.changed();
-        const auto d = p.firstDifference(image.start, image.bytes);
+        const auto d = p.firstDifference(image.start, bytes);
         if (const auto e = ended())
             return *e;
         if (d)
             return fail(EepromProtocol::differenceText(*d));
+    }
+    if (holdsMark && image.bytes[markAt] != 'I') {
+        p.writeMark(image.bytes[markAt]);
+        if (const auto e = ended())
+            return *e;
     }
     return Outcome::Completed;
 }

@@ -691,7 +691,8 @@ private Q_SLOTS:
     }
 
     // A controller's program copied into another whose memory is erased: the same
-    // directory, and the same bytes over the saved range. A damaged image sends nothing.
+    // directory, and the same bytes over the saved range. A damaged image sends nothing;
+    // a restore cut short leaves the program marked incomplete.
     void cliImageRoundTrip()
     {
         Cli from;
@@ -716,6 +717,13 @@ private Q_SLOTS:
         QCOMPARE(to.run(QStringList { "dir" } + Fast).out,
             QByteArray("1 RUN\nTotal Bytes Stored: 13\n"));
         QCOMPARE(to.memory().mid(100, 937), from.memory().mid(100, 937));
+
+        // A line lost after address 503 is written leaves the program marked incomplete.
+        Cli cut("--hangup-after 1000");
+        QCOMPARE(cut.run(QStringList { "image", "restore", from.dir.filePath("copy.img") } + Fast)
+                     .exitCode,
+            1);
+        QCOMPARE(cut.memory().mid(503, 1), QByteArray("I"));
     }
 };
 
