@@ -375,6 +375,7 @@ QList<ComboPanel::Plan> ComboPanel::plan(const QStringList& files)
 void ComboPanel::DnLdCombo_Click()
 {
     lastDownload = Outcome::NotStarted;
+    leftOut.clear();
     EepromProtocol& p = u.protocol;
     p.SkipIncompleteMark = false;
     p.PortLost = false;
@@ -491,6 +492,7 @@ Outcome ComboPanel::download(const QStringList& files, const QList<Plan>& plans)
                                      "Combination."),
                 PromptIcon::Critical);
             u.Form1Visible = true; // Cancel stays at hand for the rest
+            leftOut << asciiUpper(line);
             ++MacroIndex;
             continue;
         }
@@ -502,6 +504,7 @@ Outcome ComboPanel::download(const QStringList& files, const QList<Plan>& plans)
                     + QStringLiteral(" File Not Found !\r\nPlease Remove it from Combination."),
                 PromptIcon::Critical);
             u.Form1Visible = true;
+            leftOut << asciiUpper(line);
             ++MacroIndex;
             continue;
         }

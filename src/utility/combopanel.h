@@ -58,6 +58,8 @@ public:
     // ---- The controller ----
     void DnLdCombo_Click();
     UtilityCore::Outcome lastDownload = UtilityCore::Outcome::NotStarted;
+    // The listed files the last download left out (missing or empty), upper-cased.
+    QStringList leftOut;
     void MacExeCmd_Click();
     // Tells the controller to run macro n (from 1); false after a message when the
     // port is closed.

@@ -151,6 +151,7 @@ struct Cli
         writeFixture(dir.filePath("d.cmd"), "DELAY 3\r\n1 HO\r\n");
         writeFixture(dir.filePath("D.CMB"), "d.cmd\r\n");
         writeFixture(dir.filePath("R.CMB"), "run.cmd\r\n");
+        writeFixture(dir.filePath("M.CMB"), "run.cmd\r\nnone.cmd\r\n");
     }
     Lines lines() const { return readFile(dir.filePath("sim.log")).split('\n'); }
     QByteArray memory() const { return readFile(dir.filePath("mem.bin")); }
@@ -625,6 +626,8 @@ private Q_SLOTS:
         addRow("combo first line", false, QString(), QString("combo download D.CMB"), 1,
             QByteArray("D.CMD: The first line of a macro must begin with the node address."), none,
             false, false);
+        addRow("combo missing file", false, QString(), QString("combo download M.CMB"), 1,
+            QByteArray("NONE.CMD left out of the combination"), none, true, false);
         addRow("readback --all", true, QString(), QString("readback --all"), 0, QByteArray(),
             QByteArray("1 HO\r\nMACRO 0\r\n"), true, false);
         addRow("name not stored", true, QString(), QString("readback NOPE"), 1,
