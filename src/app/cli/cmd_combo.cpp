@@ -74,18 +74,11 @@ int comboShow(CliContext& ctx, QStringList& args)
 
 int comboDownload(CliContext& ctx, QStringList& args, const DownloadOptions& o)
 {
-    const bool reset = takeFlag(args, QStringLiteral("--reset"));
-    if (!noUnknownOption(QStringLiteral("combo download"), args))
-        return 2;
-    if (args.size() != 1) {
-        CliContext::error(QStringLiteral("combo download needs one combination name"));
-        return 2;
-    }
-    ctx.prompter.presets.append(
-        { UtilityCore::CompletionText, reset ? PromptAnswer::Yes : PromptAnswer::No });
-    const auto u = openUtility(ctx, o);
+    int status = 0;
+    const auto u = openForDownload(ctx, args, o, QStringLiteral("combo download"),
+        QStringLiteral("one combination name"), status);
     if (!u)
-        return 1;
+        return status;
     ComboPanel& combo = u->combo;
     if (!combo.select(args.first())) {
         CliContext::error(
@@ -97,7 +90,7 @@ int comboDownload(CliContext& ctx, QStringList& args, const DownloadOptions& o)
         ProgressLine progress(*u);
         combo.DnLdCombo_Click();
     }
-    const int status = outcomeStatus(combo.lastDownload,
+    status = outcomeStatus(combo.lastDownload,
         QStringLiteral("download cancelled; the TYX memory is marked incomplete"));
     if (status != 0 || combo.leftOut.isEmpty())
         return status;

@@ -52,19 +52,12 @@ int runDownload(CliContext& ctx, QStringList& args)
     if (!takeDownloadOptions(QStringLiteral("download"), args, o))
         return 2;
     const bool boot = takeFlag(args, QStringLiteral("--boot"));
-    const bool reset = takeFlag(args, QStringLiteral("--reset"));
     const bool readBack = takeFlag(args, QStringLiteral("--verify-readback"));
-    if (!noUnknownOption(QStringLiteral("download"), args))
-        return 2;
-    if (args.size() != 1) {
-        CliContext::error(QStringLiteral("download needs one command file name"));
-        return 2;
-    }
-    ctx.prompter.presets.append(
-        { UtilityCore::CompletionText, reset ? PromptAnswer::Yes : PromptAnswer::No });
-    const auto u = openUtility(ctx, o);
+    int status = 0;
+    const auto u = openForDownload(
+        ctx, args, o, QStringLiteral("download"), QStringLiteral("one command file name"), status);
     if (!u)
-        return 1;
+        return status;
     u->Filename = args.first();
     u->BootExecute = boot;
     u->VerifyReadback = readBack;

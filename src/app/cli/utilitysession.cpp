@@ -92,6 +92,23 @@ std::unique_ptr<UtilityCore> openUtility(CliContext& ctx, const DownloadOptions&
     return u;
 }
 
+std::unique_ptr<UtilityCore> openForDownload(CliContext& ctx, QStringList& args,
+    const DownloadOptions& o, const QString& command, const QString& needs, int& status)
+{
+    status = 2;
+    const bool reset = takeFlag(args, QStringLiteral("--reset"));
+    if (!noUnknownOption(command, args))
+        return nullptr;
+    if (args.size() != 1) {
+        CliContext::error(QStringLiteral("%1 needs %2").arg(command, needs));
+        return nullptr;
+    }
+    ctx.prompter.presets.append(
+        { UtilityCore::CompletionText, reset ? PromptAnswer::Yes : PromptAnswer::No });
+    status = 1;
+    return openUtility(ctx, o);
+}
+
 ProgressLine::ProgressLine(UtilityCore& u)
     : m_u(u)
 {

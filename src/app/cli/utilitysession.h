@@ -33,6 +33,12 @@ bool takeDownloadOptions(const QString& command, QStringList& args, DownloadOpti
 // The download window loaded headless, with this run's settings; null after a message.
 std::unique_ptr<UtilityCore> openUtility(CliContext& ctx, const DownloadOptions& o);
 
+// The start of the two downloads: --reset answers the completion question (No
+// without it), then one name must be left. Null after a message, with `status` 2
+// for a usage error and 1 when the window could not be loaded.
+std::unique_ptr<UtilityCore> openForDownload(CliContext& ctx, QStringList& args,
+    const DownloadOptions& o, const QString& command, const QString& needs, int& status);
+
 // Draws the progress of `u` on stderr while it runs, when stderr is a terminal, and
 // ends the line when it goes.
 class ProgressLine
