@@ -31,6 +31,10 @@ constexpr int MaxTableHigh = 32;
 
 constexpr int TextStart = 1024;
 
+// The controller's EEPROM holds 8 KiB unless it is told otherwise (zaziruv-cli
+// --memory-size).
+constexpr int MemorySize = 8192;
+
 // The number that unlocks addressed access ("EEADR"/"EEADDR").
 constexpr int UnlockCode = 4826;
 

@@ -331,7 +331,7 @@ bool ComboPanel::executeMacro(int n)
     return u.core.link.isOpen();
 }
 
-QList<ComboPanel::Plan> ComboPanel::plan(const QStringList& files)
+QList<ComboPanel::Plan> ComboPanel::plan(const QStringList& files, qsizetype& bytes)
 {
     RecordingPrompter quiet;
     MacroPrep trial(quiet, u.workingDir());
@@ -369,6 +369,7 @@ QList<ComboPanel::Plan> ComboPanel::plan(const QStringList& files)
         trial.MacroBaseAddress += int(trial.MacroText.size());
         plans << Plan::Store;
     }
+    bytes = trial.MacroBaseAddress;
     return plans;
 }
 
@@ -397,7 +398,9 @@ void ComboPanel::DnLdCombo_Click()
         return;
     }
 
-    // Everything that would end the download part way is found before the first line.
+    // Everything that would end the download part way is found before the first line;
+    // a refusal has said why and sent nothing.
+    lastDownload = Outcome::Refused;
     u.prep.setWorkingDir(u.workingDir());
     p.workingDir = u.workingDir();
     const auto combination = readCombination(u.prompter, u.workingDir(), name);
@@ -409,27 +412,29 @@ void ComboPanel::DnLdCombo_Click()
             PromptIcon::Critical);
         return;
     }
-    const QList<Plan> plans = plan(combination->files);
+    qsizetype bytes = 0;
+    const QList<Plan> plans = plan(combination->files, bytes);
     if (plans.isEmpty())
+        return;
+    // Not one macro to store would still replace the stored program with nothing.
+    if (!plans.contains(Plan::Store)) {
+        tell(QStringLiteral("%1 lists no command file that can be stored (%2): there is "
+                            "nothing to download.")
+                 .arg(asciiUpper(name), combination->files.join(QStringLiteral(", "))),
+            PromptIcon::Critical);
+        return;
+    }
+    if (!p.fitsMemory(bytes))
         return;
 
     u.showForm1();
     u.windowEnabled = false;
     lastDownload = download(combination->files, plans);
     u.hideForm1();
-    switch (lastDownload) {
-    case Outcome::Completed:
-        if (u.prompter.ask(UtilityCore::CompletionText, PromptButtons::YesNoCancel,
-                PromptIcon::Question, PromptAnswer::Yes)
-            == PromptAnswer::Yes)
-            u.sender.sendTicks(QStringLiteral(" RN"), 0);
-        break;
-    case Outcome::PortLost:
+    if (lastDownload == Outcome::Completed)
+        u.askForReset(p.VerifyDownload);
+    else if (lastDownload == Outcome::PortLost)
         tell(EepromProtocol::PortLostText, PromptIcon::Critical);
-        break;
-    default:
-        break;
-    }
     u.windowEnabled = true;
     update();
 }
@@ -454,29 +459,29 @@ Outcome ComboPanel::download(const QStringList& files, const QList<Plan>& plans)
             p.PortLost = true;
         return p.PortLost || p.CancelRequested;
     };
+    // A Cancel ends with the incomplete mark, written after the byte in flight.
+    const auto cancelled = [&p, &ended] {
+        p.endCancelled();
+        return ended();
+    };
     label(QStringLiteral("Downloading Macro") + withSign(MacroIndex));
     p.DownloadSum = 0;
     p.DownloadFailed = false;
     macroSizes = QList<int>(ComboFile::MaxLines + 1, 0);
     macroNames = QStringList(ComboFile::MaxLines + 1);
+    if (!p.probe())
+        return p.PortLost ? Outcome::PortLost : Outcome::Refused;
     if (p.VerifyDownload && !p.ResetChecksum())
         return ended();
+    if (p.CancelRequested)
+        return Outcome::Cancelled; // nothing of the program was written yet
 
-    // Header: the boot macro, the count, the programming mark.
-    s.send(QStringLiteral(" EES 501"), 6);
+    // Header: the boot macro, the count, the programming mark (incomplete until the end).
     const int boot = ComboFile::bootValue(Text1);
     const int count = int(files.size());
-    for (const int value : { boot, count }) {
-        s.send(QStringLiteral(" EEN") + withSign(value), 1);
-        p.addToSum(value);
-        s.send(QStringLiteral(" EEW"), 1);
-    }
-    s.send(QStringLiteral(" EEDAT X"), 1);
-    p.addToSum('X');
-    s.send(QStringLiteral(" EEW"), 1);
-    s.send(QStringLiteral(" EES 1024"), 20);
+    p.writeHeader(boot, count, 20);
     if (stopped())
-        return ended();
+        return cancelled();
 
     const QString workFile = QDir(u.workingDir()).filePath(MacroPrep::workFileName());
     for (qsizetype i = 0; i < files.size(); ++i) {
@@ -518,7 +523,7 @@ Outcome ComboPanel::download(const QStringList& files, const QList<Plan>& plans)
         p.DownloadMacro();
         u.prep.MacroBaseAddress += MacroSize;
         if (stopped())
-            return ended();
+            return cancelled();
         ++MacroIndex;
     }
 
@@ -526,6 +531,7 @@ Outcome ComboPanel::download(const QStringList& files, const QList<Plan>& plans)
     label(QStringLiteral("Saving Directory Info.."));
     s.waitTicks(p.DownloadDelay + 1);
     s.send(QStringLiteral(" EES 516"), 6);
+    QByteArray table;
     for (int j = 0; j <= MacroIndex; ++j) {
         int value = MemoryMap::TextStart;
         if (j > 0) {
@@ -533,28 +539,41 @@ Outcome ComboPanel::download(const QStringList& files, const QList<Plan>& plans)
             value = MacroEndTotal + MemoryMap::TextStart;
         }
         for (const int byte : { value / 256, value % 256 }) {
+            table.append(char(byte & 0xFF));
             s.sendByCharacter(QStringLiteral(" EEN") + withSign(byte), 1);
             p.addToSum(byte);
             s.sendTicks(QStringLiteral(" EEW"), p.DownloadDelay + 1);
         }
         if (stopped())
-            return ended();
+            return cancelled();
     }
     if (p.VerifyDownload) {
         p.GetChecksum();
         s.waitTicks(p.DownloadDelay);
         p.CompareChecksum();
     }
-    if (!p.DownloadFailed) {
-        for (int j = 0; j <= MacroIndex - 2; ++j) {
-            p.DirectoryAddress = MemoryMap::slotAddress(j);
-            p.MacroFileName = macroNames.value(j + 1);
-            p.StoreFileDescription(p.DirectoryAddress);
-            if (stopped())
-                return ended();
-        }
+    if (p.DownloadFailed)
+        return ended();
+    QByteArray header;
+    header.append(char(boot & 0xFF)).append(char(count)).append('I');
+    QList<EepromProtocol::Run> runs;
+    runs.append({ MemoryMap::BootByte, header });
+    runs.append({ MemoryMap::TableStart, table });
+    for (int j = 0; j <= MacroIndex - 2; ++j) {
+        p.DirectoryAddress = MemoryMap::slotAddress(j);
+        p.MacroFileName = macroNames.value(j + 1);
+        p.StoreFileDescription(p.DirectoryAddress);
+        if (stopped())
+            return cancelled();
+        // The name's characters only: what an empty name byte leaves is the controller's.
+        QByteArray name = p.MacroFileName.left(MemoryMap::NameBytes).toLatin1();
+        std::reverse(name.begin(), name.end());
+        runs.append({ MemoryMap::slotAddress(j) + 1 - int(name.size()), name });
     }
     s.sendTicks(QStringLiteral(" EES"), 0);
+    if (stopped())
+        return cancelled();
+    p.finishProgram(runs);
     stopped();
     return ended();
 }

@@ -95,7 +95,8 @@ private:
     // Prepares every listed file as the download will, with the running base address,
     // and refuses the combination (after the message) when one would stop the download
     // part way or would not be stored as prepared. Empty when refused.
-    QList<Plan> plan(const QStringList& files);
+    // `bytes` is what the stored macros will take.
+    QList<Plan> plan(const QStringList& files, qsizetype& bytes);
     // The download once it may send: header, macros, table, names.
     UtilityCore::Outcome download(const QStringList& files, const QList<Plan>& plans);
     // A message box with an OK button.

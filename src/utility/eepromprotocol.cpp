@@ -75,25 +75,26 @@ void EepromProtocol::DownloadFile()
         DownloadFailed = true;
         return;
     }
+    if (!fitsMemory(stored.bytes.size()) || !probe()) {
+        DownloadFailed = true;
+        return;
+    }
     Started = true;
 
     if (VerifyDownload && !ResetChecksum())
         return;
+    if (CancelRequested)
+        return; // nothing of the program was written yet
 
-    m_sender.send(QStringLiteral(" EES 501"), 6);
-    m_sender.send(QStringLiteral(" EEN") + withSign(BootFlag), 1);
-    addToSum(BootFlag);
-    m_sender.send(QStringLiteral(" EEW"), 1);
-    m_sender.send(QStringLiteral(" EEN 1"), 1);
-    addToSum(1);
-    m_sender.send(QStringLiteral(" EEW"), 1);
-    m_sender.send(QStringLiteral(" EEDAT X"), 1);
-    addToSum('X');
-    m_sender.send(QStringLiteral(" EEW"), 1);
-    m_sender.send(QStringLiteral(" EES 1024"), 25);
-
-    if (!storeText(stored.bytes, macro.size()))
+    writeHeader(BootFlag, 1, 25);
+    if (CancelRequested) {
+        endCancelled();
         return;
+    }
+    if (!storeText(stored.bytes, macro.size())) {
+        endCancelled();
+        return;
+    }
     m_sender.send(QStringLiteral(" EES"), 1);
     if (portGone()) {
         DownloadFailed = true;
@@ -110,7 +111,150 @@ void EepromProtocol::DownloadFile()
             if (portGone())
                 DownloadFailed = true;
         }
+        if (CancelRequested)
+            endCancelled();
     }
+}
+
+void EepromProtocol::endCancelled()
+{
+    if (CancelRequested && !portGone())
+        MarkIncomplete();
+}
+
+void EepromProtocol::writeHeader(int boot, int count, int textWait)
+{
+    m_sender.send(QStringLiteral(" EES 501"), 6);
+    for (const int value : { boot, count }) {
+        m_sender.send(QStringLiteral(" EEN") + withSign(value), 1);
+        addToSum(value);
+        m_sender.send(QStringLiteral(" EEW"), 1);
+    }
+    // Incomplete until finishProgram has checked what was written: a download cut
+    // off anywhere leaves a program the controller will not run.
+    m_sender.send(QStringLiteral(" EEDAT I"), 1);
+    addToSum('I');
+    m_sender.send(QStringLiteral(" EEW"), 1);
+    m_sender.send(QStringLiteral(" EES 1024"), textWait);
+}
+
+bool EepromProtocol::fitsMemory(qsizetype bytes)
+{
+    const qint64 end = MemoryMap::TextStart + qint64(bytes);
+    if (end <= MemorySize)
+        return true;
+    m_prompter.message(QStringLiteral("The macros take %1 bytes and would end at address %2, "
+                                      "past the end of the TYX memory (%3 bytes). Nothing was "
+                                      "written.")
+                           .arg(bytes)
+                           .arg(end)
+                           .arg(MemorySize),
+        PromptIcon::Critical);
+    return false;
+}
+
+QString EepromProtocol::noAnswerText(bool nothingWritten) const
+{
+    const QString node = m_sender.node ? m_sender.node() : QString();
+    return nothingWritten
+        ? QStringLiteral("The TYX at node %1 did not answer; nothing was written.").arg(node)
+        : QStringLiteral("The TYX at node %1 did not answer.").arg(node);
+}
+
+QString EepromProtocol::unansweredText(const QList<int>& addresses)
+{
+    QStringList shown;
+    for (qsizetype i = 0; i < addresses.size() && i < 20; ++i)
+        shown << QString::number(addresses[i]);
+    if (addresses.size() > 20)
+        shown << QStringLiteral("and %1 more").arg(addresses.size() - 20);
+    return QStringLiteral("The TYX gave no answer for %1 %2 (%3 tries each): the read failed.")
+        .arg(addresses.size() == 1 ? QStringLiteral("address") : QStringLiteral("addresses"),
+            shown.join(QStringLiteral(", ")))
+        .arg(ReadTries);
+}
+
+std::optional<int> EepromProtocol::readAddressed(int at)
+{
+    for (int t = 0; t < ReadTries && !portGone(); ++t) {
+        m_answers.startReading();
+        m_sender.send(::address(at), 2);
+        QString text = readAnswers(1);
+        if (const auto b = EepromText::takeRuleA(text))
+            return b;
+    }
+    return std::nullopt;
+}
+
+bool EepromProtocol::probe(bool nothingWritten)
+{
+    m_sender.send(QStringLiteral(" EEU 4826"), 10);
+    const auto mark = readAddressed(MemoryMap::ProgramMark);
+    m_sender.send(QStringLiteral(" EES"), 1);
+    if (portGone())
+        return false;
+    if (!mark) {
+        m_prompter.message(noAnswerText(nothingWritten), PromptIcon::Critical);
+        return false;
+    }
+    return true;
+}
+
+bool EepromProtocol::finishProgram(const QList<Run>& runs)
+{
+    const auto fail = [this](const Difference& d) {
+        Q_EMIT progressHideRequested();
+        if (!portGone())
+            MarkIncomplete();
+        if (!PortLost)
+            m_prompter.message(differenceText(d), PromptIcon::Critical);
+        DownloadFailed = true;
+        return false;
+    };
+    Q_EMIT labelChanged(QStringLiteral("Checking.."));
+    m_sender.send(QStringLiteral(" EEU 4826"), 10);
+    for (const Run& run : runs) {
+        for (qsizetype i = 0; i < run.bytes.size(); ++i) {
+            const int at = run.start + int(i);
+            const auto read = readAddressed(at);
+            if (CancelRequested) {
+                m_sender.send(QStringLiteral(" EES"), 1);
+                endCancelled();
+                return false;
+            }
+            if (read != quint8(run.bytes[i]))
+                return fail({ at, quint8(run.bytes[i]), read.value_or(-1) });
+        }
+    }
+    m_sender.send(QStringLiteral(" EEADDR 503,X"), 10, End::CrLf);
+    const auto mark = readAddressed(MemoryMap::ProgramMark);
+    if (mark != 'X')
+        return fail({ MemoryMap::ProgramMark, 'X', mark.value_or(-1) });
+    m_sender.send(QStringLiteral(" EES"), 1);
+    if (portGone()) {
+        DownloadFailed = true;
+        return false;
+    }
+    return true;
+}
+
+bool EepromProtocol::confirmMark(char mark)
+{
+    m_sender.send(QStringLiteral(" EEU 4826"), 10);
+    const auto read = readAddressed(MemoryMap::ProgramMark);
+    m_sender.send(QStringLiteral(" EES"), 1);
+    if (portGone())
+        return false;
+    if (!read) {
+        m_prompter.message(noAnswerText(false), PromptIcon::Critical);
+        return false;
+    }
+    if (*read != quint8(mark)) {
+        m_prompter.message(
+            differenceText({ MemoryMap::ProgramMark, quint8(mark), *read }), PromptIcon::Critical);
+        return false;
+    }
+    return true;
 }
 
 bool EepromProtocol::storeText(const QByteArray& bytes, qsizetype fileSize)
@@ -128,8 +272,7 @@ bool EepromProtocol::storeText(const QByteArray& bytes, qsizetype fileSize)
         addToSum(quint8(byte));
         ++counter;
         m_sender.send(QStringLiteral(" EEW"), 1);
-        Q_EMIT progressChanged(
-            int(std::min<double>(100, counter * 1.3 / double(fileSize) * 100)));
+        Q_EMIT progressChanged(int(std::min<double>(100, counter * 1.3 / double(fileSize) * 100)));
         if (CancelRequested)
             return false;
     }
@@ -270,12 +413,16 @@ void EepromProtocol::Cancel_Macro_Execute()
 EepromProtocol::Directory EepromProtocol::ReadTYXDir()
 {
     Directory d;
-    const auto readByte = [this](int at) {
-        m_answers.startReading();
-        m_sender.bareReturn(2);
-        m_sender.send(::address(at), 2);
-        QString text = readAnswers(1);
-        return EepromText::takeRuleA(text);
+    const auto readByte = [this](int at) -> std::optional<int> {
+        for (int t = 0; t < ReadTries && !portGone(); ++t) {
+            m_answers.startReading();
+            m_sender.bareReturn(2);
+            m_sender.send(::address(at), 2);
+            QString text = readAnswers(1);
+            if (const auto b = EepromText::takeRuleA(text))
+                return b;
+        }
+        return std::nullopt;
     };
 
     m_sender.bareReturn(2);
@@ -285,16 +432,28 @@ EepromProtocol::Directory EepromProtocol::ReadTYXDir()
         d.outcome = DirectoryOutcome::PortLost;
         return d;
     }
+    if (!mark) {
+        // Silence is not an empty directory: the controller is not there to say.
+        m_prompter.message(noAnswerText(false), PromptIcon::Critical);
+        d.outcome = DirectoryOutcome::NoAnswer;
+        return d;
+    }
     if (mark && (*mark == 'I' || *mark == 'i')) {
         m_prompter.message(QStringLiteral("TYX Programming is incomplete"), PromptIcon::Critical);
         d.outcome = DirectoryOutcome::Incomplete;
         return d;
     }
-    const int count = readByte(MemoryMap::CountByte).value_or(0);
+    const auto countRead = readByte(MemoryMap::CountByte);
     if (portGone()) {
         d.outcome = DirectoryOutcome::PortLost;
         return d;
     }
+    if (!countRead) {
+        m_prompter.message(noAnswerText(false), PromptIcon::Critical);
+        d.outcome = DirectoryOutcome::NoAnswer;
+        return d;
+    }
+    const int count = *countRead;
     if (count > MemoryMap::MaxMacros) {
         m_prompter.message(
             QStringLiteral("The Macro Directory could not be Read or\r\n"
@@ -311,18 +470,26 @@ EepromProtocol::Directory EepromProtocol::ReadTYXDir()
     const int reads = count * MemoryMap::NameBytes;
     for (int i = 0; i < count; ++i) {
         const int slot = MemoryMap::slotAddress(i);
-        m_answers.startReading();
-        for (int k = 0; k < MemoryMap::NameBytes; ++k) {
-            m_sender.bareReturn(2);
-            m_sender.send(::address(slot - k), 4);
-            Q_EMIT progressChanged(std::min(100, (i * MemoryMap::NameBytes + k + 1) * 100 / reads));
-            if (CancelRequested || portGone()) {
-                m_answers.endReading();
-                d.outcome = PortLost ? DirectoryOutcome::PortLost : DirectoryOutcome::Cancelled;
-                return d;
+        QString answers;
+        // A name read with an answer missing would come out shortened: read it again.
+        for (int t = 0; t < ReadTries; ++t) {
+            m_answers.startReading();
+            for (int k = 0; k < MemoryMap::NameBytes; ++k) {
+                m_sender.bareReturn(2);
+                m_sender.send(::address(slot - k), 4);
+                Q_EMIT progressChanged(
+                    std::min(100, (i * MemoryMap::NameBytes + k + 1) * 100 / reads));
+                if (CancelRequested || portGone()) {
+                    m_answers.endReading();
+                    d.outcome = PortLost ? DirectoryOutcome::PortLost : DirectoryOutcome::Cancelled;
+                    return d;
+                }
             }
+            answers = readAnswers(MemoryMap::NameBytes);
+            if (ReadBackText::answerCount(answers) >= MemoryMap::NameBytes)
+                break;
         }
-        d.names << EepromText::nameFromAnswers(readAnswers(MemoryMap::NameBytes));
+        d.names << EepromText::nameFromAnswers(answers);
     }
     const bool tableRead = GetEndOfMacro(count);
     if (portGone()) {
@@ -348,9 +515,18 @@ bool EepromProtocol::GetEndOfMacro(int count)
     m_sender.send(QStringLiteral(" EEU 4826"), 10);
     m_answers.collectedAnswers.clear();
     const int at = MemoryMap::tableAddress(count);
-    m_sender.send(::address(at), 2);
-    m_sender.send(::address(at + 1), 2);
-    const EepromText::TableEntry entry = EepromText::tableEntryFromAnswers(readAnswers(2));
+    EepromText::TableEntry entry;
+    // An entry with an answer missing reads as misread: it is read again first.
+    for (int t = 0; t < ReadTries; ++t) {
+        if (t > 0)
+            m_answers.startReading();
+        m_sender.send(::address(at), 2);
+        m_sender.send(::address(at + 1), 2);
+        const QString answers = readAnswers(2);
+        entry = EepromText::tableEntryFromAnswers(answers);
+        if (ReadBackText::answerCount(answers) >= 2 || portGone())
+            break;
+    }
     if (portGone()) {
         ReadByteCount = 0;
         return false;
@@ -369,6 +545,7 @@ bool EepromProtocol::GetEndOfMacro(int count)
 
 QByteArray EepromProtocol::readMemory(int start, int count)
 {
+    Unanswered.clear();
     if (count < 1)
         return {};
     m_sender.send(QStringLiteral(" EES ") + QString::number(start), 6);
@@ -387,7 +564,29 @@ QByteArray EepromProtocol::readMemory(int start, int count)
     }
     const QString answers = readAnswers(count);
     m_sender.send(QStringLiteral(" EES"), 2);
-    return ReadBackText::bytesFromAnswers(answers);
+    const QByteArray bytes = ReadBackText::bytesFromAnswers(answers);
+    if (bytes.size() == count || portGone())
+        return bytes;
+    // An answer went missing, and a run of " EER" cannot tell which: every byte is
+    // read again at its own address.
+    Q_EMIT labelChanged(QStringLiteral("Reading again.."));
+    m_sender.send(QStringLiteral(" EEU 4826"), 10);
+    QByteArray again;
+    for (int i = 0; i < count; ++i) {
+        if (CancelRequested) {
+            m_sender.send(QStringLiteral(" EES"), 1);
+            return {};
+        }
+        Q_EMIT progressChanged(int(std::min<qint64>(100, qint64(i + 1) * 100 / count)));
+        if (const auto b = readAddressed(start + i))
+            again.append(char(*b));
+        else if (portGone())
+            return again;
+        else
+            Unanswered << start + i;
+    }
+    m_sender.send(QStringLiteral(" EES"), 1);
+    return again;
 }
 
 void EepromProtocol::UploadFile(QByteArray& text)
@@ -432,11 +631,15 @@ std::optional<EepromProtocol::Difference> EepromProtocol::firstDifference(
     const QByteArray read = readMemory(start, int(written.size()));
     if (CancelRequested)
         return std::nullopt;
-    for (qsizetype i = 0; i < written.size(); ++i) {
+    // Bytes after an unanswered address are not where they were read from.
+    const qsizetype known = Unanswered.isEmpty() ? written.size() : Unanswered.first() - start;
+    for (qsizetype i = 0; i < known; ++i) {
         if (i >= read.size() || read[i] != written[i])
             return Difference { start + int(i), quint8(written[i]),
                 i < read.size() ? quint8(read[i]) : -1 };
     }
+    if (known < written.size())
+        return Difference { start + int(known), quint8(written[known]), -1 };
     return std::nullopt;
 }
 

@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <optional>
 
+#include "eeprom/memorymap.h"
+
 class AnswerChannel;
 class PacedSender;
 class Prompter;
@@ -25,6 +27,7 @@ public:
     int DownloadDelay = 4; // the unit of every wait, in ticks: 2 x Delay
     bool VerifyDownload = false;
     QString workingDir; // where "macro.tmp" is read
+    int MemorySize = MemoryMap::MemorySize; // bytes; a macro must end within it
 
     // Values of a download.
     int DownloadSum = 0; // 0..255
@@ -66,6 +69,10 @@ public:
     // DownloadFailed.
     void CompareChecksum();
     void addToSum(int value) { DownloadSum = ((DownloadSum + value) % 256 + 256) % 256; }
+    // The header of a download: the boot value, the macro count and the programming
+    // mark "I" (by " EEW" from 501), then " EES 1024" and `textWait` x DownloadDelay.
+    // The mark says complete only once finishProgram has checked everything.
+    void writeHeader(int boot, int count, int textWait);
     void SetDefaultFat(int size);
     void StoreFileDescription(int& address);
     void GetChecksum();
@@ -75,6 +82,38 @@ public:
     void writeMark(char mark);
     void Cancel_Macro_Execute();
 
+    // One read of the programming mark before anything is written: false, after
+    // noAnswerText (or with PortLost set), when the controller does not answer.
+    bool probe(bool nothingWritten = true);
+    // Reads `at` by addressed access (unlocked by the caller), up to ReadTries times
+    // while no answer comes; nothing when none came.
+    std::optional<int> readAddressed(int at);
+    // Bytes the download wrote at `start`, read back before the program is marked
+    // complete.
+    struct Run
+    {
+        int start = 0;
+        QByteArray bytes;
+    };
+    // The end of every download: reads back `runs` (the count, the mark "I", the
+    // table and the names), then writes "X" at 503 and reads it back. False after its
+    // message when anything differs or goes unanswered; the memory is then marked
+    // incomplete if the controller still takes commands.
+    bool finishProgram(const QList<Run>& runs);
+    // Reads the mark back after it was written: false after its message when the
+    // controller did not answer or holds another mark.
+    bool confirmMark(char mark);
+    // False after its message when `bytes` at TextStart would run past MemorySize.
+    bool fitsMemory(qsizetype bytes);
+    // The download is over without completing: after a Cancel the mark "I" is
+    // written once more (nothing follows it), unless the port went away.
+    void endCancelled();
+    // Addresses the last readMemory got no answer for, after ReadTries tries each.
+    QList<int> Unanswered;
+    static constexpr int ReadTries = 3;
+    QString noAnswerText(bool nothingWritten) const;
+    static QString unansweredText(const QList<int>& addresses);
+
     enum class DirectoryOutcome
     {
         Listed,
@@ -83,7 +122,8 @@ public:
         TooMany,
         Misread,
         Cancelled,
-        PortLost
+        PortLost,
+        NoAnswer
     };
     struct Directory
     {
@@ -104,7 +144,9 @@ public:
     // receives them; empty when cancelled, and nothing is sent for a count below 1.
     void UploadFile(QByteArray& text);
     // The stored bytes from `start`, `count` of them, as read; empty when cancelled.
-    // A missing answer leaves its byte out; PortLost tells a closed port.
+    // A run that comes back short is read again a byte at a time by addressed access;
+    // an address still unanswered after ReadTries tries is left out and listed in
+    // Unanswered. PortLost tells a closed port.
     QByteArray readMemory(int start, int count);
     // Reads the programming mark; true, after its message, when it says incomplete.
     bool CheckForIncomplete();

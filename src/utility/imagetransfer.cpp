@@ -64,10 +64,8 @@ ImageTransfer::Outcome ImageTransfer::save(const QString& path)
         return Outcome::PortLost;
     }
     if (bytes.size() != count) {
-        m_u.prompter.message(QStringLiteral("The TYX answered %1 of %2 reads; the image was "
-                                            "not saved. Please try again.")
-                                 .arg(bytes.size())
-                                 .arg(count),
+        m_u.prompter.message(EepromProtocol::unansweredText(p.Unanswered)
+                + QStringLiteral(" The image was not saved. Please try again."),
             PromptIcon::Critical);
         return Outcome::Failed;
     }
@@ -122,10 +120,12 @@ ImageTransfer::Outcome ImageTransfer::writeImage(bool verifyReadback)
 {
     EepromProtocol& p = m_u.protocol;
     const auto ended = [&p]() -> std::optional<Outcome> {
-        if (p.CancelRequested)
-            return Outcome::Cancelled; // Cancel has marked the memory
         if (p.PortLost)
             return Outcome::PortLost;
+        if (p.CancelRequested) {
+            p.endCancelled(); // after the byte in flight
+            return Outcome::Cancelled;
+        }
         return std::nullopt;
     };
     const auto fail = [&](const QString& text) {
@@ -135,12 +135,21 @@ ImageTransfer::Outcome ImageTransfer::writeImage(bool verifyReadback)
         return Outcome::Failed;
     };
 
+    if (!p.probe())
+        return p.PortLost ? Outcome::PortLost : Outcome::Failed; // nothing written
     if (!p.ResetChecksum())
         return p.PortLost ? Outcome::PortLost : Outcome::Failed; // nothing written yet
-    // The bytes go out in address order, so the image's own programming mark would
-    // call the memory complete long before the text is in. It is written as "I"
-    // and set to the image's mark only once everything else is in and checked: a
-    // line that drops half way leaves a program the controller will not run.
+    if (p.CancelRequested)
+        return Outcome::Cancelled; // nothing written yet
+    // The bytes go out in address order, so the directory and the count would change
+    // under the old mark "X", and the image's own mark would call the memory complete
+    // long before the text is in. The memory is marked "I" first, the image is
+    // written with "I" in its place, and its own mark is set only once everything
+    // else is in and checked: a line that drops half way leaves a program the
+    // controller will not run.
+    p.writeMark('I');
+    if (const auto e = ended())
+        return *e;
     QByteArray bytes = image.bytes;
     const qsizetype markAt = MemoryMap::ProgramMark - image.start;
     const bool holdsMark = markAt >= 0 && markAt < bytes.size();
@@ -163,10 +172,19 @@ ImageTransfer::Outcome ImageTransfer::writeImage(bool verifyReadback)
         if (d)
             return fail(EepromProtocol::differenceText(*d));
     }
-    if (holdsMark && image.bytes[markAt] != 'I') {
-        p.writeMark(image.bytes[markAt]);
+    const char mark = holdsMark ? image.bytes[markAt] : 'I';
+    if (mark != 'I') {
+        p.writeMark(mark);
         if (const auto e = ended())
             return *e;
+    }
+    // The last word is the controller's: the mark read back.
+    if (!p.confirmMark(mark)) {
+        if (p.PortLost)
+            return Outcome::PortLost;
+        if (mark != 'I')
+            p.MarkIncomplete();
+        return Outcome::Failed;
     }
     return Outcome::Completed;
 }

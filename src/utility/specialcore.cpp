@@ -82,14 +82,19 @@ void SpecialCore::Command2_Click()
     if (!p.PortLost)
         p.UploadFile(text);
     utility.hideForm1();
+    // Only a whole read replaces the file.
     if (p.CancelRequested) {
-        // Nothing was kept of the read: the file stays as it was.
         lastUpload = Outcome::Cancelled;
-    } else if (!utility.writeWholeFile(Filename3, text)) {
-        lastUpload = Outcome::Failed;
     } else if (p.PortLost) {
         utility.prompter.message(UtilityCore::MemoryPortLostText, PromptIcon::Critical);
         lastUpload = Outcome::PortLost;
+    } else if (!p.Unanswered.isEmpty()) {
+        utility.prompter.message(EepromProtocol::unansweredText(p.Unanswered)
+                + QStringLiteral(" %1 was not written.").arg(Filename3),
+            PromptIcon::Critical);
+        lastUpload = Outcome::Failed;
+    } else if (!utility.writeWholeFile(Filename3, text)) {
+        lastUpload = Outcome::Failed;
     } else {
         lastUpload = Outcome::Completed;
     }
@@ -120,13 +125,16 @@ void SpecialCore::Command1_Click()
     utility.Label1 = QStringLiteral("Clearing TYX Program Memory..");
     update();
     utility.Cancel_Macro_Execute();
-    // Cancel has marked the memory itself.
-    if (!p.CancelRequested)
-        p.MarkIncomplete();
+    // Cancelled or not, the memory is marked: that is what Cancel would leave too.
+    p.MarkIncomplete();
+    // Only the controller's answer shows that the mark is there.
+    const bool confirmed = utility.core.link.isOpen() && p.confirmMark('I');
     utility.hideForm1();
     if (!utility.core.link.isOpen()) {
         utility.prompter.message(EepromProtocol::PortLostText, PromptIcon::Critical);
         lastClear = Outcome::PortLost;
+    } else if (!confirmed) {
+        lastClear = Outcome::Failed;
     } else {
         lastClear = p.CancelRequested ? Outcome::Cancelled : Outcome::Completed;
     }

@@ -277,6 +277,8 @@ void UtilityCore::DnloadButton_Click()
     QString name = Filename;
     const PrepResult prepared = prep.PrepFile(name);
     protocol.MacroFileName = Filename;
+    // Anything but a prepared macro has said why, and nothing was sent.
+    lastDownload = Outcome::Refused;
     if (asciiUpper(name) == MacroPrep::notFound()) {
         hideForm1();
         prompter.message(QStringLiteral(" Please select a file"), PromptIcon::Critical);
@@ -285,33 +287,31 @@ void UtilityCore::DnloadButton_Click()
         // still hold an earlier macro that must not be sent in its place.
         protocol.BootFlag = BootExecute ? -1 : 0;
         protocol.DownloadFile();
-        if (!protocol.Started) {
-            hideForm1(); // refused before anything was sent, and said why
-        } else if (protocol.PortLost) {
+        protocol.SingleFileDownload = false;
+        if (protocol.PortLost) {
             lastDownload = Outcome::PortLost;
             hideForm1();
             prompter.message(EepromProtocol::PortLostText, PromptIcon::Critical);
+        } else if (!protocol.Started) {
+            hideForm1(); // refused before anything was written, and said why
+        } else if (protocol.CancelRequested) {
+            lastDownload = Outcome::Cancelled; // the download has marked the memory
+        } else if (protocol.DownloadFailed) {
+            lastDownload = Outcome::Failed;
         } else {
             sender.sendTicks(QStringLiteral(" EES"), 0);
-            protocol.SingleFileDownload = false;
-            if (VerifyReadback && !protocol.CancelRequested && !protocol.DownloadFailed
-                && !readBackDownload()) {
-                protocol.DownloadFailed = true;
-                if (protocol.PortLost)
-                    prompter.message(EepromProtocol::PortLostText, PromptIcon::Critical);
-            }
-            hideForm1();
-            if (protocol.CancelRequested) {
-                lastDownload = Outcome::Cancelled;
-            } else if (protocol.DownloadFailed) {
-                lastDownload = Outcome::Failed;
-            } else {
+            const bool checked = !VerifyReadback || readBackDownload();
+            if (checked && protocol.finishProgram(writtenRuns(false)))
                 lastDownload = Outcome::Completed;
-                if (prompter.ask(CompletionText, PromptButtons::YesNoCancel, PromptIcon::Question,
-                        PromptAnswer::Yes)
-                    == PromptAnswer::Yes)
-                    sender.sendTicks(QStringLiteral(" RN"), 0);
-            }
+            else if (protocol.PortLost)
+                lastDownload = Outcome::PortLost;
+            else
+                lastDownload = protocol.CancelRequested ? Outcome::Cancelled : Outcome::Failed;
+            hideForm1();
+            if (lastDownload == Outcome::PortLost)
+                prompter.message(EepromProtocol::PortLostText, PromptIcon::Critical);
+            if (lastDownload == Outcome::Completed)
+                askForReset(protocol.VerifyDownload || VerifyReadback);
         }
     }
     protocol.SingleFileDownload = false;
@@ -320,6 +320,23 @@ void UtilityCore::DnloadButton_Click()
     UpFrameEnabled = true;
     DownFrameEnabled = true;
     update();
+}
+
+QString UtilityCore::completionText(bool textVerified)
+{
+    if (textVerified)
+        return CompletionText;
+    QString text = CompletionText;
+    return text.replace(QStringLiteral("Download complete.\r\n"),
+        QStringLiteral("Download complete.\r\n") + UnverifiedLine + QStringLiteral("\r\n"));
+}
+
+void UtilityCore::askForReset(bool textVerified)
+{
+    if (prompter.ask(completionText(textVerified), PromptButtons::YesNoCancel, PromptIcon::Question,
+            PromptAnswer::Yes)
+        == PromptAnswer::Yes)
+        sender.sendTicks(QStringLiteral(" RN"), 0);
 }
 
 void UtilityCore::Cancel_Macro_Execute()
@@ -370,6 +387,11 @@ void UtilityCore::Command6_Click()
         hideForm1();
         prompter.message(ReadPortLostText, PromptIcon::Critical);
         break;
+    case DirectoryOutcome::NoAnswer:
+        ComboMacro1.clear();
+        ComboFileList2.clear();
+        LabelTotBytes.clear();
+        break;
     case DirectoryOutcome::TooMany:
     case DirectoryOutcome::Empty:
         break;
@@ -386,7 +408,8 @@ bool UtilityCore::uploadPortReady()
 {
     if (core.link.isOpen())
         return true;
-    prompter.message(UploadPortText, PromptIcon::Critical);
+    // A port that was open and went away is a cut line, not a setup to correct.
+    prompter.message(protocol.PortLost ? MemoryPortLostText : UploadPortText, PromptIcon::Critical);
     return false;
 }
 
@@ -485,14 +508,22 @@ UtilityCore::Outcome UtilityCore::UploadMacros()
         protocol.ReadByteCount = range.end - range.start;
         QByteArray text;
         protocol.UploadFile(text);
+        if (!protocol.Unanswered.isEmpty()) {
+            // A file with bytes left out would be a wrong macro: the old one stays.
+            hideForm1();
+            prompter.message(EepromProtocol::unansweredText(protocol.Unanswered)
+                    + QStringLiteral(" %1 was not written.").arg(Filename2),
+                PromptIcon::Critical);
+            return Outcome::Failed;
+        }
         result += text;
     }
-    // A cancelled or broken read still keeps what was read.
-    if (!writeWholeFile(Filename2, result))
-        return Outcome::Failed;
+    // Only a whole read replaces the file.
     if (protocol.PortLost)
         return Outcome::PortLost;
-    return protocol.CancelRequested ? Outcome::Cancelled : Outcome::Completed;
+    if (protocol.CancelRequested)
+        return Outcome::Cancelled;
+    return writeWholeFile(Filename2, result) ? Outcome::Completed : Outcome::Failed;
 }
 
 bool UtilityCore::writeWholeFile(const QString& name, const QByteArray& text)
@@ -557,7 +588,7 @@ void UtilityCore::Command15_Click()
     update();
 }
 
-bool UtilityCore::readBackDownload()
+QList<EepromProtocol::Run> UtilityCore::writtenRuns(bool withText) const
 {
     QFile file(QDir(workingDir()).filePath(QStringLiteral("macro.tmp")));
     const QByteArray text
@@ -574,19 +605,29 @@ bool UtilityCore::readBackDownload()
             out.append(char(v & 0xFF));
         return out;
     };
-    const QList<QPair<int, QByteArray>> written {
+    QList<EepromProtocol::Run> runs {
         { MemoryMap::DirectoryTop + 1 - int(name.size()), name },
-        { MemoryMap::BootByte, bytes({ protocol.BootFlag, 1, 'X' }) },
+        { MemoryMap::BootByte, bytes({ protocol.BootFlag, 1, 'I' }) },
         { MemoryMap::TableStart,
             bytes(
                 { MemoryMap::TextStart / 256, MemoryMap::TextStart % 256, end / 256, end % 256 }) },
-        { MemoryMap::TextStart, text },
     };
+    if (withText)
+        runs.append({ MemoryMap::TextStart, text });
+    return runs;
+}
+
+bool UtilityCore::readBackDownload()
+{
     Label1 = QStringLiteral("Reading back..");
     update();
-    for (const auto& [start, run] : written) {
+    for (const auto& [start, run] : writtenRuns(true)) {
         const auto d = protocol.firstDifference(start, run);
-        if (protocol.CancelRequested || protocol.PortLost)
+        if (protocol.CancelRequested) {
+            protocol.MarkIncomplete();
+            return false;
+        }
+        if (protocol.PortLost)
             return false;
         if (d) {
             hideForm1();
@@ -619,10 +660,10 @@ void UtilityCore::hideForm1()
 
 void UtilityCore::CmdEEAbort_Click()
 {
+    // Only the request: the running operation ends its own way, after the byte in
+    // flight (a download then marks the memory incomplete itself).
     protocol.CancelRequested = true;
     Label1 = QStringLiteral("cancelling..");
-    update();
-    protocol.MarkIncomplete();
     ProgressBar1 = 100;
     update();
 }

@@ -116,6 +116,7 @@ public:
     enum class Outcome
     {
         NotStarted,
+        Refused, // said why; nothing was written
         Completed,
         Failed,
         Cancelled,
@@ -151,6 +152,13 @@ public:
     // --verify-readback); a difference fails the download after its message.
     bool VerifyReadback = false;
     bool readBackDownload();
+    // What the single-file download wrote from "macro.tmp": the name, the header
+    // with its mark still "I", the table and, withText, the text.
+    QList<EepromProtocol::Run> writtenRuns(bool withText) const;
+    // The completion question; without checksums or a read-back the text was not
+    // compared, and it says so under "Download complete.".
+    static QString completionText(bool textVerified);
+    void askForReset(bool textVerified);
 
     void Cancel_Macro_Execute();
 
@@ -170,6 +178,8 @@ public:
     static inline const QString CompletionText = QStringLiteral(
         "                   Download complete.\r\nYou must reset the TYX for changes to take "
         "effect.\r\nWould you like to Reset the unit Now?");
+    static inline const QString UnverifiedLine
+        = QStringLiteral("The macro text itself was not verified (no checksum, no read-back).");
     static inline const QString UploadPortText = QStringLiteral("Port Not configured for Upload");
     static inline const QString SelectText
         = QStringLiteral("Be sure to select a file/macro by clicking on it and highlighting it");

@@ -29,7 +29,10 @@ namespace {
 using Lines = QList<QByteArray>;
 using Outcome = UtilityCore::Outcome;
 
-const Lines Header { "1 EES 501", "1 EEN 0", "1 EEW", "1 EEN 1", "1 EEW", "1 EEDAT X", "1 EEW",
+// The one read that shows a controller answers, before anything is written.
+const Lines Probe { "1 EEU 4826", "1 EEADR 503", "1 EES" };
+// The header marks the program incomplete ("I"); "X" comes last, after Finish's reads.
+const Lines Header { "1 EES 501", "1 EEN 0", "1 EEW", "1 EEN 1", "1 EEW", "1 EEDAT I", "1 EEW",
     "1 EES 1024" };
 const Lines MarkLines { "1 EEU 4826", "1 EEADDR 503,I", "\n1 EES" };
 const QString NoChecksums = QStringLiteral("Please note this Download will not use Checksums!");
@@ -51,6 +54,12 @@ const Lines Text = textLines("1 HO\rMACRO 0\r")
 // The directory name of "x.cmd" at 499, then the seven empty name bytes.
 const Lines Name { "1 EEU 4826", "1 EEADR 499,X", "\n1 EEADR 498,", "\n1 EEADR 497,",
     "\n1 EEADR 496,", "\n1 EEADR 495,", "\n1 EEADR 494,", "\n1 EEADR 493,", "\n1 EEADR 492," };
+
+// The end of the worked example: the name, the header and the table read back, then
+// "X" written and read back.
+const Lines Finish { "\n1 EES", "1 EEU 4826", "1 EEADR 499", "1 EEADR 501", "1 EEADR 502",
+    "1 EEADR 503", "1 EEADR 516", "1 EEADR 517", "1 EEADR 518", "1 EEADR 519", "1 EEADDR 503,X",
+    "\n1 EEADR 503", "1 EES" };
 
 // A macro file that prepares to `size` bytes ("MACRO 0" and its CR included): lines
 // of 12 bytes ("1 A ", digits, CR) and one "1 HO" where 5 bytes are left.
@@ -190,21 +199,29 @@ private Q_SLOTS:
     {
         addColumns<QString, bool, QByteArray, Lines, int, QStringList>(
             "sim", "verify", "cancelAt", "lines", "outcome", "texts");
-        const Lines verified = Lines { "1 EEC 0", "1 EEC" } + Header + Text + Lines { "1 EEC" };
+        const Lines verified
+            = Probe + Lines { "1 EEC 0", "1 EEC" } + Header + Text + Lines { "1 EEC" };
         addRow("worked example, reset", QString(), false, QByteArray(),
-            Header + Text + Name + Lines { "\n1 EES", "1 RN" }, int(Outcome::Completed),
-            QStringList { NoChecksums, UtilityCore::CompletionText });
-        addRow("verified", QString(), true, QByteArray(), verified + Name + Lines { "\n1 EES" },
+            Probe + Header + Text + Name + Finish + Lines { "1 RN" }, int(Outcome::Completed),
+            QStringList { NoChecksums, UtilityCore::completionText(false) });
+        addRow("verified", QString(), true, QByteArray(), verified + Name + Finish,
             int(Outcome::Completed), QStringList { UtilityCore::CompletionText });
-        addRow("bad cell", QString("--bad-write-every 7"), true, QByteArray(),
-            verified + MarkLines + Lines { "\n1 EES" }, int(Outcome::Failed),
-            QStringList { EepromProtocol::MismatchText });
+        addRow("bad cell", QString("--bad-write-every 7"), true, QByteArray(), verified + MarkLines,
+            int(Outcome::Failed), QStringList { EepromProtocol::MismatchText });
+        // The byte in flight is finished (its " EEW"), then the mark, and nothing after it.
         addRow("cancel mid-text", QString(), false, QByteArray("1 EED H"),
-            Header + Text.mid(0, 5) + MarkLines + Lines { "\n1 EEW", "1 EES" },
-            int(Outcome::Cancelled), QStringList { NoChecksums });
-        addRow("hang-up", QString("--hangup-after 12"), false, QByteArray(),
-            Header + Text.mid(0, 4), int(Outcome::PortLost),
+            Probe + Header + Text.mid(0, 6) + MarkLines, int(Outcome::Cancelled),
+            QStringList { NoChecksums });
+        addRow("hang-up", QString("--hangup-after 15"), false, QByteArray(),
+            Probe + Header + Text.mid(0, 4), int(Outcome::PortLost),
             QStringList { NoChecksums, EepromProtocol::PortLostText });
+        // A controller on another line speed, on another node, or one that takes only
+        // checksummed lines: one read, nothing written, no success.
+        const Lines unanswered = Probe.mid(0, 2) + Lines { "1 EEADR 503", "1 EEADR 503", "1 EES" };
+        for (const char* deaf : { "--node 2", "--checksum" })
+            addRow(deaf, QString(deaf), false, QByteArray(), unanswered, int(Outcome::Refused),
+                QStringList { NoChecksums,
+                    QString("The TYX at node 1 did not answer; nothing was written.") });
     }
     void download()
     {
@@ -223,7 +240,9 @@ private Q_SLOTS:
         r.download("1 HO\r\n", reset ? PromptAnswer::Yes : PromptAnswer::No);
         QCOMPARE(r.lines, lines);
         QCOMPARE(int(r.u.lastDownload), outcome);
-        if (outcome != int(Outcome::PortLost))
+        if (outcome == int(Outcome::Refused))
+            QCOMPARE(r.memory(503, 1), QByteArray("\xff"));
+        else if (outcome != int(Outcome::PortLost))
             QCOMPARE(r.memory(503, 1), QByteArray(outcome == int(Outcome::Completed) ? "X" : "I"));
         QCOMPARE(r.prompter.texts(), texts);
         QVERIFY(r.u.windowEnabled && r.u.DownFrameEnabled && !r.u.Form1Visible);
@@ -233,7 +252,8 @@ private Q_SLOTS:
         QCOMPARE(r.memory(516, 4), QByteArray("\x04\x00\x04\x0d", 4));
         QCOMPARE(r.memory(1024, 14), QByteArray("1 HO\rMACRO 0\r\xff"));
         // The controller summed what it stored as the download did.
-        QCOMPARE(r.u.protocol.DownloadSum, (29 + 4 + 0 + 4 + 13) % 256);
+        QCOMPARE(r.u.protocol.DownloadSum,
+            (0 + 1 + 'I' + 708 + 4 + 0 + 4 + 13) % 256); // header, text, table
         QCOMPARE(r.u.protocol.DownloadSum, r.sim->controller().memoryChecksum());
     }
 
@@ -319,9 +339,13 @@ private Q_SLOTS:
         QCOMPARE(r.prompter.texts(),
             (message.isEmpty() ? QStringList() : QStringList { message })
                 << UtilityCore::CompletionText);
-        QCOMPARE(r.lines.mid(0, 10),
-            Lines({ "1 EEC 0", "1 EEC", "1 EES 501", "1 EEN 2", "1 EEW", "1 EEN 3", "1 EEW",
-                "1 EEDAT X", "1 EEW", "1 EES 1024" }));
+        QCOMPARE(r.lines.mid(0, 13),
+            Probe
+                + Lines({ "1 EEC 0", "1 EEC", "1 EES 501", "1 EEN 2", "1 EEW", "1 EEN 3", "1 EEW",
+                    "1 EEDAT I", "1 EEW", "1 EES 1024" }));
+        // Marked complete by the last line, after the names and the table were read back.
+        QCOMPARE(r.lines.mid(r.lines.size() - 4),
+            Lines({ "1 EEADDR 503,X", "\n1 EEADR 503", "1 EES", "1 RN" }));
         QVERIFY(r.lines.join('|').contains("1 EES 516|1 EEN 4|1 EEW|1 EEN 0|1 EEW|1 EEN 4|1 EEW|"
                                            "1 EEN 100|1 EEW"));
         QCOMPARE(r.lines.last(), "1 RN");
@@ -379,7 +403,7 @@ private Q_SLOTS:
             r.download(bytes);
         QCOMPARE(r.prompter.texts().last(), message);
         QCOMPARE(r.lines, Lines());
-        QCOMPARE(combo ? r.u.combo.lastDownload : r.u.lastDownload, Outcome::NotStarted);
+        QCOMPARE(combo ? r.u.combo.lastDownload : r.u.lastDownload, Outcome::Refused);
         QVERIFY(r.u.windowEnabled && !r.u.Form1Visible);
     }
 
@@ -542,7 +566,8 @@ private Q_SLOTS:
         if (clear) {
             r.special.Command1_Click();
             QCOMPARE(r.special.lastClear, Outcome::Completed);
-            QCOMPARE(r.lines, Lines(20, "1 ME 0") + MarkLines);
+            const Lines markRead { "\n1 EEU 4826", "1 EEADR 503", "1 EES" };
+            QCOMPARE(r.lines, Lines(20, "1 ME 0") + MarkLines + markRead);
             QCOMPARE(r.memory(503, 1), QByteArray("I"));
         }
         r.special.Text1 = start;
@@ -571,13 +596,13 @@ private Q_SLOTS:
         const ProcessRun d = run({ "download", "run.cmd", "--boot", "--reset" });
         QCOMPARE(d.exitCode, 0);
         QVERIFY2(d.err.contains(NoChecksums.toUtf8()), d.err.constData());
-        QCOMPARE(sent().mid(0, 2), Lines({ "1 EES 501", "1 EEN-1" }));
+        QCOMPARE(sent().mid(3, 2), Lines({ "1 EES 501", "1 EEN-1" }));
         QVERIFY(sent().contains("1 RN"));
         QCOMPARE(
             run({ "combo", "save", "X.CMB", "--boot-macro", "2", "run.cmd", "b.cmd" }).exitCode, 0);
         QCOMPARE(run({ "combo", "show", "X.CMB" }).out, "BootMacro=2\nrun.cmd\nb.cmd\n");
         QCOMPARE(run({ "combo", "download", "X.CMB", "--reset", "--verify" }).exitCode, 0);
-        QCOMPARE(sent().mid(2, 4), Lines({ "1 EES 501", "1 EEN 2", "1 EEW", "1 EEN 2" }));
+        QCOMPARE(sent().mid(5, 4), Lines({ "1 EES 501", "1 EEN 2", "1 EEW", "1 EEN 2" }));
         QVERIFY(sent().contains("1 RN"));
         // "B" has one character, which Read Back never matches: left out and said.
         const ProcessRun b = run({ "readback", "--all" });
@@ -586,7 +611,11 @@ private Q_SLOTS:
         QCOMPARE(readFile(c.dir.filePath("Temporary.cmd")), QByteArray("1 HO\r\nMACRO 0\r\n"));
         QCOMPARE(run({ "macro", "run", "2" }).exitCode, 0);
         QCOMPARE(sent().at(sent().size() - 2), "0 ME 2");
-        QCOMPARE(run({ "stop", "--node", "2" }).exitCode, 0);
+        QCOMPARE(run({ "stop", "--node", "1" }).exitCode, 0);
+        // Nothing at node 2 takes the stop: the read after it says so.
+        const ProcessRun stop = run({ "stop", "--node", "2" });
+        QCOMPARE(stop.exitCode, 1);
+        QVERIFY2(stop.err.contains("The TYX at node 2 did not answer."), stop.err.constData());
         QCOMPARE(sent().mid(0, 20), Lines(20, "2 ME 0"));
         QCOMPARE(readFile(c.dir.filePath("e2prom.dat")), record);
     }

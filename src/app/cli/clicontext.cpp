@@ -160,14 +160,24 @@ bool noArguments(const QString& command, const QStringList& args)
 namespace {
 
 int g_interruptPipe[2] = { -1, -1 };
+int g_signal = 0; // the first signal that stopped the command
 
-void onInterrupt(int)
+void onInterrupt(int signal)
 {
-    const char c = 1;
+    const char c = char(signal);
     [[maybe_unused]] const ssize_t n = ::write(g_interruptPipe[1], &c, 1);
 }
 
+// A terminal closed or a service manager stopping the command is Ctrl-C too: the
+// byte in flight finishes and the controller's memory is marked before the exit.
+constexpr int StopSignals[] = { SIGINT, SIGTERM, SIGHUP };
+
 } // namespace
+
+int Interrupt::cancelStatus()
+{
+    return 128 + (g_signal ? g_signal : SIGINT);
+}
 
 Interrupt::Interrupt(std::function<void()> cancel, Repeat repeat)
     : m_repeat(repeat)
@@ -178,6 +188,8 @@ Interrupt::Interrupt(std::function<void()> cancel, Repeat repeat)
     QObject::connect(m_notifier.get(), &QSocketNotifier::activated, [this, cancel] {
         char c = 0;
         [[maybe_unused]] const ssize_t n = ::read(g_interruptPipe[0], &c, 1);
+        if (!g_signal)
+            g_signal = c;
         if (!interrupted || m_repeat == Repeat::Every) {
             interrupted = true;
             cancel();
@@ -189,13 +201,16 @@ Interrupt::Interrupt(std::function<void()> cancel, Repeat repeat)
     sa.sa_handler = onInterrupt;
     sigemptyset(&sa.sa_mask);
     sa.sa_flags = SA_RESTART;
-    m_installed = ::sigaction(SIGINT, &sa, &m_previous) == 0;
+    for (size_t i = 0; i < std::size(StopSignals); ++i)
+        m_installed[i] = ::sigaction(StopSignals[i], &sa, &m_previous[i]) == 0;
 }
 
 Interrupt::~Interrupt()
 {
-    if (m_installed)
-        ::sigaction(SIGINT, &m_previous, nullptr);
+    for (size_t i = 0; i < std::size(StopSignals); ++i) {
+        if (m_installed[i])
+            ::sigaction(StopSignals[i], &m_previous[i], nullptr);
+    }
     m_notifier.reset();
     for (int& fd : g_interruptPipe) {
         if (fd >= 0)

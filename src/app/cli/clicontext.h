@@ -68,9 +68,9 @@ bool noArguments(const QString& command, const QStringList& args);
 
 using CliCommand = int (*)(CliContext&, QStringList&);
 
-// While it lives, SIGINT runs `cancel` from the event loop (the waits of a long
-// command run it) instead of ending the program: on the first SIGINT only, or on
-// every one with Repeat::Every.
+// While it lives, SIGINT (and SIGTERM and SIGHUP) runs `cancel` from the event loop (the waits of a
+// long command run it) instead of ending the program: on the first SIGINT only, or on every one
+// with Repeat::Every.
 class Interrupt
 {
 public:
@@ -85,12 +85,13 @@ public:
     Interrupt& operator=(const Interrupt&) = delete;
 
     bool interrupted = false;
+    // The exit status of a command stopped this way: 128 + the signal (130 for
+    // SIGINT, 143 for SIGTERM, 129 for SIGHUP).
+    static int cancelStatus();
 
 private:
     std::unique_ptr<QSocketNotifier> m_notifier;
-    struct sigaction m_previous
-    {
-    };
-    bool m_installed = false;
+    struct sigaction m_previous[3] {};
+    bool m_installed[3] {};
     Repeat m_repeat = Repeat::Once;
 };

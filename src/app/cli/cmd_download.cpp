@@ -40,7 +40,7 @@ int runDir(CliContext& ctx, QStringList& args)
             u->lastDirectory == D::Listed ? u->protocol.ReadByteCount : 0);
         return 0;
     case D::Cancelled:
-        return 130;
+        return Interrupt::cancelStatus();
     default:
         return 1; // the message is on stderr
     }
@@ -86,6 +86,9 @@ int runStop(CliContext& ctx, QStringList& args)
         return 1;
     }
     u->Cancel_Macro_Execute();
+    // " ME 0" has no answer: a read shows that a controller took it.
+    if (u->core.link.isOpen() && !u->protocol.probe(false))
+        return 1;
     if (!u->core.link.isOpen()) {
         CliContext::error(
             QStringLiteral("the serial port closed: %1").arg(u->core.link.statusText()));

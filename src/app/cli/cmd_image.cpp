@@ -54,7 +54,7 @@ int runImage(CliContext& ctx, QStringList& args)
         CliContext::error(action == QLatin1String("save")
                 ? QStringLiteral("image save cancelled; no file was written")
                 : QStringLiteral("image restore cancelled; the TYX memory is marked incomplete"));
-        return 130;
+        return Interrupt::cancelStatus();
     default:
         return 1; // the message is on stderr
     }

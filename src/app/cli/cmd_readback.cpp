@@ -150,7 +150,7 @@ int runClear(CliContext& ctx, QStringList& args)
     special.Command1_Click();
     if (special.lastClear == Outcome::Cancelled) {
         CliContext::error(QStringLiteral("clear cancelled; the TYX memory is marked incomplete"));
-        return 130;
+        return Interrupt::cancelStatus();
     }
     return outcomeStatus(special.lastClear, QStringLiteral("clear cancelled"));
 }

@@ -139,7 +139,7 @@ int runRun(CliContext& ctx, QStringList& args)
         if (interrupted && repeat)
             return 0; // the way a repeating run ends
         CliContext::error(QStringLiteral("the run was interrupted"));
-        return 130;
+        return Interrupt::cancelStatus();
     case CommandFileRunner::Outcome::PortClosed: // the runner has said so
     case CommandFileRunner::Outcome::Refused:
     case CommandFileRunner::Outcome::None:

@@ -23,7 +23,7 @@ int outcomeStatus(UtilityCore::Outcome outcome, const QString& cancelled)
         return 0;
     case UtilityCore::Outcome::Cancelled:
         CliContext::error(cancelled);
-        return 130;
+        return Interrupt::cancelStatus();
     default:
         return 1;
     }
@@ -103,8 +103,9 @@ std::unique_ptr<UtilityCore> openForDownload(CliContext& ctx, QStringList& args,
         CliContext::error(QStringLiteral("%1 needs %2").arg(command, needs));
         return nullptr;
     }
-    ctx.prompter.presets.append(
-        { UtilityCore::CompletionText, reset ? PromptAnswer::Yes : PromptAnswer::No });
+    for (const bool verified : { true, false })
+        ctx.prompter.presets.append({ UtilityCore::completionText(verified),
+            reset ? PromptAnswer::Yes : PromptAnswer::No });
     status = 1;
     return openUtility(ctx, o);
 }
