@@ -338,6 +338,42 @@ private Q_SLOTS:
         QCOMPARE(r.u.LabelTotBytes, b.isEmpty() ? " 130" : " 180");
     }
 
+    // A blank before the node address of the first line is not stored and the jump
+    // still lands on the first byte of its labelled line, for a single file and for
+    // the second macro of a combination (after "1 HO", CR, "MACRO 0", CR).
+    void blankBeforeNode_data()
+    {
+        addColumns<bool, int>("combo", "base");
+        addRow("single file", false, 0);
+        addRow("combination", true, 13);
+    }
+    void blankBeforeNode()
+    {
+        QFETCH(bool, combo);
+        QFETCH(int, base);
+        Rig r({}, true);
+        const QByteArray file(" 1 HO\r\nLOOP:1 ST 8>LOOP\r\n");
+        if (combo) {
+            writeFixture(r.dir.filePath("a.cmd"), "1 HO\r\n");
+            writeFixture(r.dir.filePath("x.cmd"), file);
+            r.downloadCombo("a.cmd\r\nx.cmd\r\n");
+        } else {
+            r.download(file);
+        }
+        QCOMPARE(combo ? r.u.combo.lastDownload : r.u.lastDownload, Outcome::Completed);
+        const QByteArray macro = r.memory(1024 + base, 36);
+        QCOMPARE(macro.left(16), QByteArray("1 HO\r1 STJ 0008\r"));
+        QVERIFY(macro.mid(16, 5) == "GOTO ");
+        const int target = macro.mid(21, 5).toInt();
+        QCOMPARE(target, base + 5); // the line after "1 HO" and its CR
+        QCOMPARE(r.memory(1024 + target - 1, 11), QByteArray("\r1 STJ 0008"));
+        QCOMPARE(macro.mid(26), QByteArray("\rMACRO 0\r\xff"));
+        // The address table ends the macro where its stored bytes end.
+        const int end = 1024 + base + 35;
+        QCOMPARE(r.memory(516 + 2 * (combo ? 2 : 1), 2),
+            QByteArray(1, char(end / 256)) + char(end % 256));
+    }
+
     // Files and combinations that must not reach the controller: whatever would end
     // the download part way, or store a macro other than as prepared, is refused before
     // a single line goes out, not even the macro an earlier preparation left in
