@@ -24,6 +24,10 @@
 #include <QTimer>
 #include <csignal>
 
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
 namespace {
 
 using Lines = QList<QByteArray>;
@@ -185,7 +189,8 @@ private Q_SLOTS:
     // 503 and the messages. Verification resets and queries the checksum around the
     // text; on a failing cell the mark stays, with no directory entry and no question.
     // Cancel (at the line given) sends the mark inside the running wait and stops the
-    // text after the current byte.
+    // text after the current byte; a port that stops sending there ends the download
+    // as a lost port does.
     void download_data()
     {
         addColumns<QString, bool, QByteArray, Lines, int, QStringList>(
@@ -205,6 +210,8 @@ private Q_SLOTS:
         addRow("hang-up", QString("--hangup-after 12"), false, QByteArray(),
             Header + Text.mid(0, 4), int(Outcome::PortLost),
             QStringList { NoChecksums, EepromProtocol::PortLostText });
+        addRow("output stops", QString(), false, QByteArray("1 EED H"), Header + Text.mid(0, 5),
+            int(Outcome::PortLost), QStringList { NoChecksums, EepromProtocol::PortLostText });
     }
     void download()
     {
@@ -215,14 +222,22 @@ private Q_SLOTS:
         QFETCH(int, outcome);
         QFETCH(QStringList, texts);
         Rig r(sim, verify);
+        const bool stops = QTest::currentDataTag() == QByteArray("output stops");
+        const int slave = stops ? ::open(qPrintable(r.sim->slavePath()), O_RDWR | O_NOCTTY) : -1;
         QObject::connect(r.sim.get(), &PtySimulator::lineReceived, &r.u, [&](const QByteArray& l) {
-            if (!cancelAt.isEmpty() && l == cancelAt)
+            if (stops && l == cancelAt)
+                tcflow(slave, TCOOFF);
+            else if (!cancelAt.isEmpty() && l == cancelAt)
                 QTimer::singleShot(0, &r.u, &UtilityCore::CmdEEAbort_Click);
         });
         const bool reset = QTest::currentDataTag() == QByteArray("worked example, reset");
         r.download("1 HO\r\n", reset ? PromptAnswer::Yes : PromptAnswer::No);
+        if (slave >= 0)
+            ::close(slave);
         QCOMPARE(r.lines, lines);
         QCOMPARE(int(r.u.lastDownload), outcome);
+        if (stops)
+            QVERIFY(r.core->link.statusText().contains("The serial port does not send ("));
         if (outcome != int(Outcome::PortLost))
             QCOMPARE(r.memory(503, 1), QByteArray(outcome == int(Outcome::Completed) ? "X" : "I"));
         QCOMPARE(r.prompter.texts(), texts);
