@@ -139,8 +139,13 @@ PrepResult MacroPrep::PrepFile(QString& fileName)
     QString rewritten;
     int jumps = 0;
     int lineNo = 0;
-    for (const QString& line : std::as_const(source.lines)) {
+    bool begun = false; // a line with more than blanks has been read
+    for (const QString& text : std::as_const(source.lines)) {
         ++lineNo;
+        // The split copies the first character as the node address of each further
+        // clause, so the blanks the controller does not store go first here too.
+        const QString line = begun ? text : trimLeading(text);
+        begun = begun || !line.isEmpty();
         int split = 0;
         rewritten += rewriteLine(asciiUpper(line), MaxJumps + 1 - jumps, &split);
         rewritten += LF;
@@ -281,7 +286,10 @@ bool MacroPrep::setLabelsAndMasks(const QString& rewritten)
     };
 
     for (const TextLine& in : splitLines(QStringView(rewritten))) {
-        QString line = in.text;
+        // The controller stores a macro from its first node address on and drops the
+        // blanks before it; they are dropped here as well, so that the positions
+        // counted below are those of the stored bytes.
+        QString line = MacroText.isEmpty() ? trimLeading(in.text) : in.text;
         const int lineNo = sourceLine;
         if (in.lineFeed)
             ++sourceLine;
@@ -312,6 +320,8 @@ bool MacroPrep::setLabelsAndMasks(const QString& rewritten)
             labelNames.append(name);
             labelPositions.append(position);
             line = line.sliced(c + 1);
+            if (MacroText.isEmpty())
+                line = trimLeading(line);
         }
 
         if (const qsizetype g = line.indexOf(u"GOTO"); g >= 0) {

@@ -5,6 +5,8 @@
 #include <QFileInfo>
 #include <QTimer>
 
+#include <cerrno>
+#include <climits>
 #include <cmath>
 
 #ifdef Q_OS_UNIX
@@ -125,10 +127,12 @@ void SerialLink::write(const QByteArray& bytes)
     if (!m_port.isOpen() || bytes.isEmpty())
         return;
     trace(Direction::Write, bytes);
+    m_writing = true;
     m_port.write(bytes);
     // Hand the bytes to the driver now rather than on the next pass of the event
     // loop, so that they leave when their line time starts counting.
     m_port.flush();
+    m_writing = false;
     m_lineFreeNs = std::max(m_lineFreeNs, m_clock.nsecsElapsed()) + lineTimeNs(bytes.size());
 }
 
@@ -155,19 +159,43 @@ qint64 SerialLink::bytesToWrite() const
     return m_port.isOpen() ? m_port.bytesToWrite() : 0;
 }
 
+qint64 SerialLink::outputQueued() const
+{
+    if (!m_port.isOpen())
+        return 0;
+    qint64 queued = m_port.bytesToWrite();
+#ifdef Q_OS_UNIX
+    int inDriver = 0;
+    if (::ioctl(int(m_port.handle()), TIOCOUTQ, &inDriver) == 0 && inDriver > 0)
+        queued += inDriver;
+#endif
+    return queued;
+}
+
 void SerialLink::waitForDrain()
 {
     // Qt's own queue empties with a bytesWritten event; the line time and the
-    // driver's queue are waited out with a wake-up set to when they should be done.
+    // driver's queue are waited out with a wake-up set to when they should be done,
+    // and to when the port is given up. A write made meanwhile (Cancel's, from
+    // inside this wait) moves that point on with the line time it adds.
+    const qint64 start = m_clock.nsecsElapsed();
     waitUntil([&] {
         if (!m_port.isOpen())
             return true;
-        if (m_port.bytesToWrite() > 0)
-            return false;
-        const qint64 left = lineBusyNs();
-        if (left <= 0)
+        const bool withQt = m_port.bytesToWrite() > 0;
+        const qint64 left = withQt ? 0 : lineBusyNs();
+        if (!withQt && left <= 0)
             return true;
-        wakeAfter(left);
+        const qint64 now = m_clock.nsecsElapsed();
+        const qint64 giveUpAt = std::max(start, m_lineFreeNs) + StallGraceNs;
+        if (now >= giveUpAt) {
+            const QString reason = StalledText.arg(m_device).arg(outputQueued());
+            // A serial driver holds a close up to 30 s for bytes it could not send.
+            m_port.clear(QSerialPort::Output);
+            markLost(reason);
+            return true;
+        }
+        wakeAfter(withQt ? giveUpAt - now : std::min(left, giveUpAt - now));
         return false;
     });
 }
@@ -196,8 +224,9 @@ void SerialLink::wakeAfter(qint64 ns)
             return;
     }
 #endif
-    if (!m_wake.isActive())
-        m_wake.start(int(std::max<qint64>(1, (ns + 999999) / 1000000)));
+    const int ms = int(std::min<qint64>(std::max<qint64>(1, (ns + 999999) / 1000000), INT_MAX));
+    if (!m_wake.isActive() || m_wake.remainingTime() > ms)
+        m_wake.start(ms);
 }
 
 qint64 SerialLink::bytesAvailable() const
@@ -228,21 +257,32 @@ void SerialLink::onError(QSerialPort::SerialPortError error)
     case QSerialPort::UnsupportedOperationError: // DTR, RTS and pinout on a pty
     case QSerialPort::TimeoutError:
         return;
+    case QSerialPort::ResourceError:
+        // A full output queue refuses the write with EAGAIN: the bytes stay with Qt
+        // and leave when the line takes them again; a line that never does is the
+        // drain's to give up. Only the write's own error is fresh enough to tell.
+        if (m_writing && m_port.errorString() == qt_error_string(EAGAIN))
+            return;
+        [[fallthrough]];
     case QSerialPort::ReadError:
     case QSerialPort::WriteError:
-    case QSerialPort::ResourceError:
         // A vanished device keeps the port "open" and repeats the error endlessly;
         // close it once. The error text carries a stale errno, so it is not used.
-        if (m_port.isOpen()) {
-            m_port.close();
-            m_reason = QStringLiteral("device lost");
-            Q_EMIT stateChanged();
-            Q_EMIT lost(m_reason);
-        }
+        markLost(QStringLiteral("device lost"));
         return;
     default:
         return;
     }
+}
+
+void SerialLink::markLost(const QString& reason)
+{
+    if (!m_port.isOpen())
+        return;
+    m_port.close();
+    m_reason = reason;
+    Q_EMIT stateChanged();
+    Q_EMIT lost(m_reason);
 }
 
 void SerialLink::trace(Direction d, const QByteArray& bytes)

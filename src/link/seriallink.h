@@ -51,7 +51,17 @@ public:
     // a character at the port's speed, counted from when the line was last free) has
     // passed, and the driver's output queue is empty (a pseudo-terminal reports 0
     // there, so its line time alone paces it). Timers wake the wait; it never polls.
+    // A port that still holds bytes StallGraceNs after their line time has stopped
+    // sending (flow control held, a stalled adapter): it is closed as a lost port,
+    // with StalledText as the reason.
     void waitForDrain();
+    // Bytes written but not yet on the wire: those Qt holds and the driver's queue.
+    qint64 outputQueued() const;
+
+    static constexpr qint64 StallGraceNs = 2'000'000'000;
+    // %1 the device, %2 the bytes that stayed queued.
+    static inline const QString StalledText
+        = QStringLiteral("The serial port does not send (%1: %2 bytes stayed queued)");
     // Nanoseconds until the line has carried everything written (0: it has).
     qint64 lineBusyNs() const;
     // Nanoseconds the line needs for `bytes` characters at the port's speed.
@@ -78,11 +88,14 @@ Q_SIGNALS:
     void received();
     // Opened, closed or lost; statusText() tells the new state.
     void stateChanged();
-    // The device went away while open; the port has been closed.
+    // The device went away or stopped sending while open; the port has been closed
+    // and reason (also failureReason()) says which.
     void lost(const QString& reason);
 
 private:
     void onError(QSerialPort::SerialPortError error);
+    // Closes the port as gone with `reason` (stateChanged and lost follow).
+    void markLost(const QString& reason);
     void trace(Direction d, const QByteArray& bytes);
     // Makes the event loop wake in ns nanoseconds.
     void wakeAfter(qint64 ns);
@@ -95,6 +108,7 @@ private:
     Tracer m_tracer;
     QElapsedTimer m_clock;
     qint64 m_lineFreeNs = 0; // on m_clock: when the last byte written leaves the wire
+    bool m_writing = false; // inside write(): an error there is the write's own
     int m_wakeFd = -1; // Linux: a timer file for sub-millisecond wake-ups
     std::unique_ptr<QSocketNotifier> m_wakeNotifier;
     QTimer m_wake; // elsewhere: a millisecond timer

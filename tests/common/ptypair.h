@@ -87,6 +87,10 @@ public:
     // Everything written so far, after letting events run for `ms` milliseconds.
     QByteArray readAll(int ms = 100) { return read(std::numeric_limits<qsizetype>::max(), ms); }
 
+    // Holds back what the program writes, as a far end that stops taking bytes
+    // does: the terminal's output stays stopped, writes to it find no room.
+    void stopOutput() { tcflow(m_slave, TCOOFF); }
+
     void closeMaster()
     {
         if (m_master >= 0)

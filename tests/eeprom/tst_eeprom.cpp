@@ -247,6 +247,19 @@ private Q_SLOTS:
         addRow("base 1234 moves every jump", moving, 1234, ok,
             QString("1 HO\r1 STJ 0008\rGOTO 01261\r1 MV 5\r1 STJ 0010\rGOTO 01234\r"
                     "1 STJ 0020\rGOTO 01261\rMACRO 0\r"));
+        // The controller leaves out the blanks before the first node address; the
+        // jumps are counted without them, in a single file and further on in a
+        // combination.
+        addRow(
+            "blank before the node address", QString(" 1 HO\nLOOP:1 ST 8>LOOP\n"), 0, ok, worked);
+        addRow("blank before the node address, base 100", QString(" 1 HO\nLOOP:1 ST 8>LOOP\n"), 100,
+            ok, QString("1 HO\r1 STJ 0008\rGOTO 00105\rMACRO 0\r"));
+        addRow("blank before two jumps", QString(" 1 ST 8>A ST 16>B\nA:1 HO\nB:1 HO\n"), 0, ok,
+            QString("1 STJ 0008\rGOTO 00044\r1 STJ 0010\rGOTO 00049\r1 HO\r1 HO\rMACRO 0\r"));
+        addRow("blank before a first label", QString(" A:1 HO\n1 ST 8>A\n"), 0, ok,
+            QString("1 HO\r1 STJ 0008\rGOTO 00000\rMACRO 0\r"));
+        addRow("blank after a label of its own", QString("A:\n 1 ST 8>A\n"), 7, ok,
+            QString("1 STJ 0008\rGOTO 00007\rMACRO 0\r"));
         addRow(
             "MACRO line kept", QString("1 macro 3\n1 HO\n"), 0, ok, QString("1 MACRO 3\r1 HO\r"));
         addRow("delay scaled", QString("delay 3\n"), 0, ok, QString("DELAY 15\rMACRO 0\r"));
@@ -366,7 +379,17 @@ private Q_SLOTS:
         QCOMPARE(m_prep->SyntaxErrorFlag, result != PrepResult::Prepared);
         if (result == PrepResult::Prepared) {
             QVERIFY(m_prompter.shown.isEmpty());
-            QCOMPARE(readFileOrMissing(workFile()), m_prep->MacroText.toLatin1());
+            const QByteArray macro = m_prep->MacroText.toLatin1();
+            QCOMPARE(readFileOrMissing(workFile()), macro);
+            // A download stores the macro as prepared or refuses it whole, and every
+            // jump holds the offset (from the base) of the first byte of a stored line.
+            const StoredMacro stored = storedMacro(macro);
+            QCOMPARE(stored.bytes, stored.refusedLine.isNull() ? macro : QByteArray());
+            for (qsizetype g = macro.indexOf("GOTO "); g >= 0; g = macro.indexOf("GOTO ", g + 1)) {
+                const qsizetype at = macro.mid(g + 5, 5).toInt() - base;
+                QVERIFY2(at >= 0 && at < macro.size() && (at == 0 || macro[at - 1] == '\r'),
+                    macro.mid(g, 10).constData());
+            }
             if (!expected.isEmpty())
                 QCOMPARE(m_prep->MacroText, expected);
             // The worked example's two command lines, whatever ends them.

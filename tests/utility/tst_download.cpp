@@ -24,6 +24,10 @@
 #include <QTimer>
 #include <csignal>
 
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
 namespace {
 
 using Lines = QList<QByteArray>;
@@ -194,7 +198,8 @@ private Q_SLOTS:
     // 503 and the messages. Verification resets and queries the checksum around the
     // text; on a failing cell the mark stays, with no directory entry and no question.
     // Cancel (at the line given) sends the mark inside the running wait and stops the
-    // text after the current byte.
+    // text after the current byte; a port that stops sending there ends the download
+    // as a lost port does.
     void download_data()
     {
         addColumns<QString, bool, QByteArray, Lines, int, QStringList>(
@@ -215,13 +220,16 @@ private Q_SLOTS:
         addRow("hang-up", QString("--hangup-after 15"), false, QByteArray(),
             Probe + Header + Text.mid(0, 4), int(Outcome::PortLost),
             QStringList { NoChecksums, EepromProtocol::PortLostText });
-        // A controller on another line speed, on another node, or one that takes only
-        // checksummed lines: one read, nothing written, no success.
+        // A controller on another node, or one that takes only checksummed lines: one
+        // read, nothing written, no success.
         const Lines unanswered = Probe.mid(0, 2) + Lines { "1 EEADR 503", "1 EEADR 503", "1 EES" };
         for (const char* deaf : { "--node 2", "--checksum" })
             addRow(deaf, QString(deaf), false, QByteArray(), unanswered, int(Outcome::Refused),
                 QStringList { NoChecksums,
                     QString("The TYX at node 1 did not answer; nothing was written.") });
+        addRow("output stops", QString(), false, QByteArray("1 EED H"),
+            Probe + Header + Text.mid(0, 5), int(Outcome::PortLost),
+            QStringList { NoChecksums, EepromProtocol::PortLostText });
     }
     void download()
     {
@@ -232,14 +240,22 @@ private Q_SLOTS:
         QFETCH(int, outcome);
         QFETCH(QStringList, texts);
         Rig r(sim, verify);
+        const bool stops = QTest::currentDataTag() == QByteArray("output stops");
+        const int slave = stops ? ::open(qPrintable(r.sim->slavePath()), O_RDWR | O_NOCTTY) : -1;
         QObject::connect(r.sim.get(), &PtySimulator::lineReceived, &r.u, [&](const QByteArray& l) {
-            if (!cancelAt.isEmpty() && l == cancelAt)
+            if (stops && l == cancelAt)
+                tcflow(slave, TCOOFF);
+            else if (!cancelAt.isEmpty() && l == cancelAt)
                 QTimer::singleShot(0, &r.u, &UtilityCore::CmdEEAbort_Click);
         });
         const bool reset = QTest::currentDataTag() == QByteArray("worked example, reset");
         r.download("1 HO\r\n", reset ? PromptAnswer::Yes : PromptAnswer::No);
+        if (slave >= 0)
+            ::close(slave);
         QCOMPARE(r.lines, lines);
         QCOMPARE(int(r.u.lastDownload), outcome);
+        if (stops)
+            QVERIFY(r.core->link.statusText().contains("The serial port does not send ("));
         if (outcome == int(Outcome::Refused))
             QCOMPARE(r.memory(503, 1), QByteArray("\xff"));
         else if (outcome != int(Outcome::PortLost))
@@ -360,6 +376,42 @@ private Q_SLOTS:
         r.u.Command6_Click();
         QCOMPARE(r.u.ComboMacro1, QStringList({ "A", b.isEmpty() ? "" : "B", "C" }));
         QCOMPARE(r.u.LabelTotBytes, b.isEmpty() ? " 130" : " 180");
+    }
+
+    // A blank before the node address of the first line is not stored and the jump
+    // still lands on the first byte of its labelled line, for a single file and for
+    // the second macro of a combination (after "1 HO", CR, "MACRO 0", CR).
+    void blankBeforeNode_data()
+    {
+        addColumns<bool, int>("combo", "base");
+        addRow("single file", false, 0);
+        addRow("combination", true, 13);
+    }
+    void blankBeforeNode()
+    {
+        QFETCH(bool, combo);
+        QFETCH(int, base);
+        Rig r({}, true);
+        const QByteArray file(" 1 HO\r\nLOOP:1 ST 8>LOOP\r\n");
+        if (combo) {
+            writeFixture(r.dir.filePath("a.cmd"), "1 HO\r\n");
+            writeFixture(r.dir.filePath("x.cmd"), file);
+            r.downloadCombo("a.cmd\r\nx.cmd\r\n");
+        } else {
+            r.download(file);
+        }
+        QCOMPARE(combo ? r.u.combo.lastDownload : r.u.lastDownload, Outcome::Completed);
+        const QByteArray macro = r.memory(1024 + base, 36);
+        QCOMPARE(macro.left(16), QByteArray("1 HO\r1 STJ 0008\r"));
+        QVERIFY(macro.mid(16, 5) == "GOTO ");
+        const int target = macro.mid(21, 5).toInt();
+        QCOMPARE(target, base + 5); // the line after "1 HO" and its CR
+        QCOMPARE(r.memory(1024 + target - 1, 11), QByteArray("\r1 STJ 0008"));
+        QCOMPARE(macro.mid(26), QByteArray("\rMACRO 0\r\xff"));
+        // The address table ends the macro where its stored bytes end.
+        const int end = 1024 + base + 35;
+        QCOMPARE(r.memory(516 + 2 * (combo ? 2 : 1), 2),
+            QByteArray(1, char(end / 256)) + char(end % 256));
     }
 
     // Files and combinations that must not reach the controller: whatever would end

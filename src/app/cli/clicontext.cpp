@@ -78,6 +78,9 @@ TerminalCore* CliContext::session()
             std::fflush(stderr);
         });
     }
+    // The commands end on a lost port with their window's message; why it was lost
+    // (gone, or no longer sending) is the link's to say.
+    QObject::connect(&core->link, &SerialLink::lost, [](const QString& reason) { error(reason); });
     TerminalCore* c = core.get();
     core->beforeOpen = [this, c] {
         if (shared.baud > 0)
