@@ -165,6 +165,7 @@ struct Cli
         writeFixture(dir.filePath("D.CMB"), "d.cmd\r\n");
         writeFixture(dir.filePath("R.CMB"), "run.cmd\r\n");
         writeFixture(dir.filePath("M.CMB"), "run.cmd\r\nnone.cmd\r\n");
+        writeFixture(dir.filePath("N.CMB"), "none.cmd\r\ngone.cmd\r\n");
     }
     Lines lines() const { return readFile(dir.filePath("sim.log")).split('\n'); }
     QByteArray memory() const { return readFile(dir.filePath("mem.bin")); }
@@ -718,6 +719,30 @@ private Q_SLOTS:
         addRow("upload count too large", true, QString(), QString("upload 1024 40000"), 2,
             QByteArray("from 0 to 32767"), none, false, false);
         addRow("clear", true, QString(), QString("clear"), 0, QByteArray(), none, true, true);
+        // Silence is never a success: nothing at node 1 answers the first read.
+        const QByteArray deaf("The TYX at node 1 did not answer");
+        addRow("download, deaf", false, QString("--node 2"), QString("download run.cmd"), 1,
+            deaf + "; nothing was written.", none, true, false);
+        addRow("dir, deaf", false, QString("--node 2"), QString("dir"), 1, deaf, none, true, false);
+        addRow(
+            "clear, deaf", false, QString("--node 2"), QString("clear"), 1, deaf, none, true, true);
+        addRow("past the memory", false, QString(), QString("download run.cmd --memory-size 1030"),
+            1, QByteArray("would end at address 1037, past the end of the TYX memory (1030 bytes)"),
+            none, false, false);
+        addRow("memory size out of range", false, QString(),
+            QString("download run.cmd --memory-size 9"), 2,
+            QByteArray("--memory-size needs bytes from 1024 to 32768"), none, false, false);
+        addRow("combo, no file exists", false, QString(), QString("combo download N.CMB"), 1,
+            QByteArray("N.CMB lists no command file that can be stored"), none, false, false);
+        // One answer in 7 lost: each byte without one is read again at its own address.
+        addRow("readback, answers lost", true, QString("--drop-every 7"), QString("readback --all"),
+            0, QByteArray(), QByteArray("1 HO\r\nMACRO 0\r\n"), true, false);
+        // Past the end of the memory nothing answers: the read fails and names the
+        // addresses, and the file it would have replaced stays.
+        addRow("upload, no answer", true, QString(), QString("upload 8190 4"), 1,
+            QByteArray("The TYX gave no answer for addresses 8192, 8193 (3 tries each): the read "
+                       "failed. Temporary.cmd was not written."),
+            QByteArray("kept\r\n"), true, false);
         addRow("restore no image", true, QString(), QString("image restore run.cmd"), 1,
             QByteArray("it is not a TYX memory image. Nothing was sent"), none, false, false);
     }
@@ -733,6 +758,8 @@ private Q_SLOTS:
         QFETCH(bool, marks);
         Cli c(sim);
         QVERIFY(!primed || c.prime());
+        if (file == "kept\r\n")
+            writeFixture(c.dir.filePath("Temporary.cmd"), file);
         const Lines before = c.lines();
         const ProcessRun r = c.run(args.split(' ') + Fast);
         QCOMPARE(r.exitCode, status);
@@ -745,33 +772,78 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(c.dir.filePath("e2prom.dat")));
     }
 
-    // Ctrl-C is the Cancel button: exit 130. A download is marked incomplete; a read
-    // back of what a download stored leaves it as it was.
+    // Ctrl-C is the Cancel button: exit 130 (SIGTERM 143, SIGHUP 129, which stop as it
+    // does). A download finishes the byte in flight, then marks the memory incomplete
+    // and sends nothing more; a read back of what a download stored leaves it as it
+    // was. Downloads are stopped at moments spread over the macro text.
     void cliInterrupt_data()
     {
-        addColumns<bool, QString, bool>("primed", "args", "marks");
-        addRow("download", false, QString("download run.cmd --node 1 --delay 2"), true);
-        addRow("combo download", false, QString("combo download R.CMB --node 1 --delay 2"), true);
-        addRow("readback", true, QString("readback RUN --node 1 --delay 1"), false);
+        addColumns<bool, QString, int, int>("primed", "args", "signal", "after");
+        for (const int after : { 20, 80, 140, 200, 260, 320, 400, 480 })
+            addRow(qPrintable(QString("download at line %1").arg(after)), false,
+                QString("download run.cmd --node 1 --delay 2"), SIGINT, after);
+        addRow("download, SIGTERM", false, QString("download run.cmd --node 1 --delay 2"), SIGTERM,
+            100);
+        addRow(
+            "download, SIGHUP", false, QString("download run.cmd --node 1 --delay 2"), SIGHUP, 100);
+        addRow("combo download", false, QString("combo download R.CMB --node 1 --delay 2"), SIGINT,
+            20);
+        addRow("readback", true, QString("readback RUN --node 1 --delay 1"), SIGINT, 20);
     }
     void cliInterrupt()
     {
         QFETCH(bool, primed);
         QFETCH(QString, args);
-        QFETCH(bool, marks);
+        QFETCH(int, signal);
+        QFETCH(int, after);
         Cli c(QString(), QByteArray("1 A 1234567\r\n").repeated(20));
         QVERIFY(!primed || c.prime());
         const qsizetype before = c.lines().size();
         QProcess cli;
         cli.setWorkingDirectory(c.dir.path());
         cli.start(appBinary("zaziruv-cli"), c.args(args.split(' ')));
-        QVERIFY(QTest::qWaitFor([&] { return c.lines().size() > before + 20; }, 20000));
-        ::kill(pid_t(cli.processId()), SIGINT);
+        QVERIFY(QTest::qWaitFor([&] { return c.lines().size() > before + after; }, 20000));
+        ::kill(pid_t(cli.processId()), signal);
         QVERIFY(cli.waitForFinished(20000));
-        QCOMPARE(cli.exitCode(), 130);
-        QCOMPARE(c.lines().contains("1 EEADDR 503,I"), marks);
-        if (primed)
+        QCOMPARE(cli.exitCode(), 128 + signal);
+        Lines sent = c.lines().mid(before);
+        sent.removeAll(QByteArray());
+        const qsizetype mark = sent.indexOf("1 EEADDR 503,I");
+        if (primed) {
+            QCOMPARE(mark, -1);
             QCOMPARE(c.memory().at(503), 'X');
+            return;
+        }
+        QVERIFY(mark >= 2);
+        // The byte in flight was written before the mark, and nothing after it.
+        QVERIFY2(!sent.at(mark - 2).startsWith("1 EED"), sent.at(mark - 2).constData());
+        QCOMPARE(sent.size(), mark + 2);
+        QCOMPARE(c.memory().at(503), 'I');
+    }
+
+    // A line cut anywhere in a download over a stored program: the program is either
+    // left as it was (cut before the first write) or marked incomplete, never the old
+    // table over part of the new text marked complete.
+    void cliCutSweep()
+    {
+        Cli c;
+        QVERIFY(c.prime());
+        writeFixture(c.dir.filePath("new.cmd"), "L:1 ST 8>L\r\n1 A 7777\r\n");
+        const QString base = c.sim;
+        for (const int cut : { 2, 5, 8, 12, 20, 40, 60, 80, 100, 104, 108, 111 }) {
+            const QByteArray old = c.memory();
+            c.sim = base + QString(" --hangup-after %1").arg(cut);
+            const ProcessRun r = c.run(QStringList { "download", "new.cmd" } + Fast);
+            const QByteArray now = c.memory();
+            QVERIFY2(
+                r.exitCode == 1, qPrintable(QString("cut %1: exit %2").arg(cut).arg(r.exitCode)));
+            QVERIFY2(now == old || now.at(503) == 'I', qPrintable(QString("cut %1").arg(cut)));
+            c.sim = base;
+            QCOMPARE(c.run(QStringList { "download", "run.cmd" } + Fast).exitCode, 0);
+        }
+        // Uncut, the same download completes.
+        QCOMPARE(c.run(QStringList { "download", "new.cmd" } + Fast).exitCode, 0);
+        QCOMPARE(c.memory().at(503), 'X');
     }
 
     // A controller's program copied into another whose memory is erased: the same

@@ -15,8 +15,9 @@ ZZ_CLI_COMMAND("debuglog", runDebuglog,
     "debuglog   write the diagnostic log TYXLOG.CMD into the working directory (--dir DIR)")
 ZZ_CLI_COMMAND("download", runDownload,
     "download FILE [--boot] [--reset] [--node N] [--delay MS] [--verify|--no-verify] "
-    "[--verify-readback]   download FILE into the TYX EEPROM as \"Download File\" does (--reset: "
-    "answer the reset question Yes; --verify-readback: read every written byte back)")
+    "[--verify-readback] [--memory-size BYTES]   download FILE into the TYX EEPROM as \"Download "
+    "File\" does (--reset: answer the reset question Yes; --verify-readback: read every written "
+    "byte back; --memory-size: the TYX memory, 8192 unless given)")
 ZZ_CLI_COMMAND("dir", runDir,
     "dir [--node N] [--delay MS]   read the TYX macro directory and print the stored macros and "
     "the bytes stored")
@@ -42,7 +43,7 @@ ZZ_CLI_COMMAND("run", runRun,
 ZZ_CLI_COMMAND("combo", runCombo,
     "combo save NAME.CMB [--boot-macro N] FILE...   write a combination as \"Save\" does\n  combo "
     "show NAME.CMB   print its boot macro line and its files\n  combo download NAME.CMB [--reset] "
-    "[--node N] [--delay MS] [--verify|--no-verify]   download it as \"Download Combination\" does "
-    "(--reset: answer the reset question Yes)")
+    "[--node N] [--delay MS] [--verify|--no-verify] [--memory-size BYTES]   download it as "
+    "\"Download Combination\" does (--reset: answer the reset question Yes)")
 ZZ_CLI_COMMAND("macro", runMacro,
     "macro run N   run stored macro N as \"Execute Macro Selected\" does (\"0 ME N\")")

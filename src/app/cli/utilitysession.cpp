@@ -2,6 +2,7 @@
 
 #include "core/numbers.h"
 #include "core/ticktimer.h"
+#include "eeprom/memorymap.h"
 #include "terminal/terminalcore.h"
 #include "utility/utilitycore.h"
 
@@ -57,6 +58,19 @@ bool takeDownloadOptions(const QString& command, QStringList& args, DownloadOpti
         }
         o.delay = *n;
     }
+    if (!takeOption(args, QStringLiteral("--memory-size"), value, present))
+        return false;
+    if (present) {
+        // The address table's 16-bit entries reach 32767 at most.
+        const auto n = readIntOption(value, MemoryMap::TextStart, 32768);
+        if (!n) {
+            CliContext::error(
+                QStringLiteral("%1: --memory-size needs bytes from 1024 to 32768, not \"%2\"")
+                    .arg(command, value));
+            return false;
+        }
+        o.memorySize = *n;
+    }
     const bool on = takeFlag(args, QStringLiteral("--verify"));
     const bool off = takeFlag(args, QStringLiteral("--no-verify"));
     if (on && off) {
@@ -85,6 +99,8 @@ std::unique_ptr<UtilityCore> openUtility(CliContext& ctx, const DownloadOptions&
         u->ticks.Delay = u->Delay;
         u->ticks.StartTimer();
     }
+    if (o.memorySize)
+        u->protocol.MemorySize = *o.memorySize;
     if (o.verify) {
         u->EnableCksumChk = *o.verify;
         u->protocol.VerifyDownload = *o.verify;

@@ -25,9 +25,11 @@ struct DownloadOptions
     std::optional<QString> node;
     std::optional<int> delay;
     std::optional<bool> verify;
+    std::optional<int> memorySize;
 };
 
-// --node N, --delay MS, --verify, --no-verify; false after a message.
+// --node N, --delay MS, --verify, --no-verify, --memory-size BYTES; false after a
+// message.
 bool takeDownloadOptions(const QString& command, QStringList& args, DownloadOptions& o);
 
 // The download window loaded headless, with this run's settings; null after a message.
