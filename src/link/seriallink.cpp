@@ -67,6 +67,7 @@ bool SerialLink::open(const QString& device, qint32 baud)
         m_reason = QStringLiteral("no device configured");
     } else if (m_port.open(QIODevice::ReadWrite)) {
         m_reason.clear();
+        m_wasLost = false;
         m_port.clear(QSerialPort::AllDirections);
     } else {
         switch (m_port.error()) {
@@ -281,6 +282,7 @@ void SerialLink::markLost(const QString& reason)
         return;
     m_port.close();
     m_reason = reason;
+    m_wasLost = true;
     Q_EMIT stateChanged();
     Q_EMIT lost(m_reason);
 }

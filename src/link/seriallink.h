@@ -37,6 +37,8 @@ public:
     qint32 baud() const { return m_baud; }
     // Why the last open failed or the port went away; empty while open.
     QString failureReason() const { return m_reason; }
+    // True when the port went away while open (a cut line), until it opens again.
+    bool wasLost() const { return m_wasLost; }
     // True when the last failure was a permission problem (the dialout hint).
     bool permissionDenied() const { return m_permissionDenied; }
     // "/dev/ttyS1  9600,n,8,1  open" or the reason, for the status line.
@@ -105,6 +107,7 @@ private:
     qint32 m_baud = 9600;
     QString m_reason = QStringLiteral("not opened");
     bool m_permissionDenied = false;
+    bool m_wasLost = false;
     Tracer m_tracer;
     QElapsedTimer m_clock;
     qint64 m_lineFreeNs = 0; // on m_clock: when the last byte written leaves the wire

@@ -409,7 +409,7 @@ bool UtilityCore::uploadPortReady()
     if (core.link.isOpen())
         return true;
     // A port that was open and went away is a cut line, not a setup to correct.
-    prompter.message(protocol.PortLost ? MemoryPortLostText : UploadPortText, PromptIcon::Critical);
+    prompter.message(core.link.wasLost() ? MemoryPortLostText : UploadPortText, PromptIcon::Critical);
     return false;
 }
 
