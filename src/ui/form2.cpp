@@ -83,12 +83,14 @@ void Form2::Form_Load(bool downloadWindowInUse)
     QByteArray bytes;
     if (!m_loadedFrom.isEmpty()) {
         QString why;
-        if (const auto read = readRegularFile(m_loadedFrom, MaxDocumentBytes, &why))
+        if (const auto read = readRegularFile(m_loadedFrom, MaxDocumentBytes, &why)) {
             bytes = *read;
-        else
+        } else {
             m_prompter.message(QStringLiteral("The help document \"%1\" was not shown: %2")
                                    .arg(QDir::toNativeSeparators(m_loadedFrom), why),
                 PromptIcon::Exclamation);
+            m_loadedFrom.clear();
+        }
     }
     rtf::read(bytes, *m_text1->document());
     m_text1->moveCursor(QTextCursor::Start);

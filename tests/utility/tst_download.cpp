@@ -154,6 +154,10 @@ struct Cli
         writeFixture(dir.filePath("D.CMB"), "d.cmd\r\n");
         writeFixture(dir.filePath("R.CMB"), "run.cmd\r\n");
         writeFixture(dir.filePath("M.CMB"), "run.cmd\r\nnone.cmd\r\n");
+        // Names another editor wrote in UTF-8, and one holding a NUL.
+        writeFixture(dir.filePath(QString::fromUtf8("caf\xc3\xa9.cmd")), "1 HO\r\n");
+        writeFixture(dir.filePath("U.CMB"), "caf\xc3\xa9.cmd\r\n");
+        writeFixture(dir.filePath("N.CMB"), QByteArray("run.cmd\0.x\r\n", 12));
     }
     Lines lines() const { return readFile(dir.filePath("sim.log")).split('\n'); }
     QByteArray memory() const { return readFile(dir.filePath("mem.bin")); }
@@ -631,6 +635,10 @@ private Q_SLOTS:
             false, false);
         addRow("combo missing file", false, QString(), QString("combo download M.CMB"), 1,
             QByteArray("NONE.CMD left out of the combination"), none, true, false);
+        addRow("combo of a UTF-8 name", false, QString(), QString("combo download U.CMB"), 0,
+            QByteArray(), none, true, false);
+        addRow("combo name with a NUL", false, QString(), QString("combo download N.CMB"), 1,
+            QByteArray("N.CMB cannot be used: line 1 holds a NUL character"), none, false, false);
         addRow("readback --all", true, QString(), QString("readback --all"), 0, QByteArray(),
             QByteArray("1 HO\r\nMACRO 0\r\n"), true, false);
         addRow("name not stored", true, QString(), QString("readback NOPE"), 1,
