@@ -55,12 +55,13 @@ void ComboPanel::tell(const QString& text, PromptIcon icon)
 
 bool ComboPanel::plainName(Prompter& prompter, const QString& name)
 {
-    // The chooser's start text "Use extension   *.CMB" passes the extension check;
-    // neither it nor a path may become a file of its own.
+    // The system would cut the name at the NUL and write another file.
     if (name.contains(QChar())) {
         prompter.message(NulNameText, PromptIcon::Critical);
         return false;
     }
+    // The chooser's start text "Use extension   *.CMB" passes the extension check;
+    // neither it nor a path may become a file of its own.
     for (const QChar c : QStringLiteral("/\\*?\"<>|")) {
         if (name.contains(c)) {
             prompter.message(
