@@ -1,6 +1,7 @@
 #include "cmdrun/commandfilerunner.h"
 
 #include "core/eventwait.h"
+#include "core/wholefile.h"
 #include "terminal/terminalcore.h"
 
 #include <QDir>
@@ -72,7 +73,6 @@ void CommandFileRunner::ExecuteCommands()
     const QString path = m_core.selectedCommandFile;
 
     // A missing file is empty: it is reported, not created.
-    QFile file(path);
     const QFileInfo info(path);
     if (!info.exists() || (info.isFile() && info.size() == 0)) {
         m_outcome = Outcome::Refused;
@@ -81,18 +81,16 @@ void CommandFileRunner::ExecuteCommands()
         return;
     }
     QString refusal;
-    QByteArray bytes;
-    if (info.isDir() || !file.open(QIODevice::ReadOnly)) {
-        refusal = QStringLiteral("The command file %1 cannot be read: %2")
-                      .arg(QDir::toNativeSeparators(path),
-                          info.isDir() ? QStringLiteral("it is a folder") : file.errorString());
-    } else if (file.size() > MaxFileBytes) {
+    QString why;
+    ReadRefusal refused = ReadRefusal::None;
+    const QByteArray bytes
+        = readRegularFile(path, MaxFileBytes, &why, &refused).value_or(QByteArray());
+    if (refused == ReadRefusal::TooLarge)
         refusal = QStringLiteral("The command file %1 is larger than 64 MB; it was not run.")
                       .arg(QDir::toNativeSeparators(path));
-    } else {
-        bytes = file.readAll();
-    }
-    file.close();
+    else if (refused != ReadRefusal::None)
+        refusal = QStringLiteral("The command file %1 cannot be read: %2")
+                      .arg(QDir::toNativeSeparators(path), why);
     if (refusal.isEmpty() && bytes.isEmpty()) {
         m_outcome = Outcome::Refused;
         m_prompter.message(EmptyMessage);

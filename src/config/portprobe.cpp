@@ -3,6 +3,7 @@
 #include "core/eventwait.h"
 #include "core/prompter.h"
 #include "core/ticktimer.h"
+#include "core/wholefile.h"
 #include "link/commandset.h"
 #include "link/framing.h"
 #include "terminal/terminalcore.h"
@@ -10,7 +11,6 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace {
 const QString CR = QStringLiteral("\r");
@@ -153,17 +153,8 @@ bool PortProbe::DEBUG_PORT()
     const QString path = QDir(dir).filePath(DebugFileName);
     // The whole file is replaced: bytes of an older, longer log past the record would
     // otherwise read as part of this one.
-    QSaveFile file(path);
-    bool written = false;
     QString why;
-    if (!file.open(QIODevice::WriteOnly)) {
-        why = file.errorString();
-    } else {
-        file.write(debugRecord(log));
-        written = file.commit();
-        if (!written)
-            why = file.errorString();
-    }
+    const bool written = writeFileAtomically(path, debugRecord(log), &why);
 
     // What arrived during the log is no answer of the main window's: leaving it
     // would show it in front of the next command's answer.

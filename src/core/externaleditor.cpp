@@ -1,6 +1,6 @@
 #include "core/externaleditor.h"
+#include "core/wholefile.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
@@ -66,10 +66,10 @@ bool ExternalEditor::open(const QString& path, QString* why)
         return false;
     }
     if (l.createFirst && !QFileInfo::exists(path)) {
-        QFile f(path);
-        if (!f.open(QIODevice::WriteOnly)) {
+        QString reason;
+        if (!writeFileAtomically(path, {}, &reason)) {
             if (why)
-                *why = QStringLiteral("The file %1 could not be created: %2").arg(path, f.errorString());
+                *why = QStringLiteral("The file %1 could not be created: %2").arg(path, reason);
             return false;
         }
     }

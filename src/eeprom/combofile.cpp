@@ -3,6 +3,7 @@
 #include "core/numbers.h"
 #include "core/text.h"
 
+#include <QStringDecoder>
 #include <algorithm>
 #include <limits>
 
@@ -11,6 +12,24 @@ namespace ComboFile {
 namespace {
 const QLatin1String BootKey("BOOTMACRO=");
 } // namespace
+
+QString tooLargeText(const QString& name)
+{
+    return QStringLiteral("%1 cannot be used: it is larger than %2 bytes, far more than a "
+                          "combination file holds.")
+        .arg(name)
+        .arg(MaxBytes);
+}
+
+QString utf8Reading(const QString& name)
+{
+    const QByteArray bytes = name.toLatin1();
+    QStringDecoder decode(QStringDecoder::Utf8);
+    const QString text = decode(bytes);
+    if (decode.hasError() || text == name || QString::fromLatin1(bytes) != name)
+        return {};
+    return text;
+}
 
 bool isBootLine(QStringView line)
 {
@@ -21,10 +40,7 @@ Contents read(QByteArrayView bytes, const QString& name)
 {
     Contents c;
     if (bytes.size() > MaxBytes) {
-        c.error = QStringLiteral("%1 cannot be used: it is larger than %2 bytes, far more than a "
-                                 "combination file holds.")
-                      .arg(name)
-                      .arg(MaxBytes);
+        c.error = tooLargeText(name);
         return c;
     }
     const QList<TextLine> lines = splitLines(bytes);
@@ -34,6 +50,18 @@ Contents read(QByteArrayView bytes, const QString& name)
             c.bootMacro = line.text.sliced(at + BootKey.size());
         } else {
             c.files << line.text;
+        }
+    }
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        if (lines[i].text.contains(QChar())) {
+            // The system would cut the name at the NUL and open another file.
+            c.error = QStringLiteral("%1 cannot be used: line %2 holds a NUL character, which no "
+                                     "file name holds.")
+                          .arg(name)
+                          .arg(i + 1);
+            c.files.clear();
+            c.bootMacro.reset();
+            return c;
         }
     }
     if (lines.size() > MaxLines || c.files.size() > MaxFiles) {
@@ -100,7 +128,8 @@ QString refusal(const QStringList& files)
             .arg(MaxFiles)
             .arg(files.size());
     for (const QString& f : files) {
-        bool fits = !f.contains(u'\r') && !f.contains(u'\n') && !isBootLine(f);
+        bool fits
+            = !f.contains(u'\r') && !f.contains(u'\n') && !f.contains(QChar()) && !isBootLine(f);
         for (QChar ch : f)
             fits = fits && ch.unicode() <= 0xFF;
         if (!fits)

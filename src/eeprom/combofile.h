@@ -27,12 +27,19 @@ struct Contents
     // What follows the "=" of the first "BOOTMACRO=" of the last boot line; nothing
     // when the file has no boot line (the boot box then keeps its text).
     std::optional<QString> bootMacro;
-    // Set when the file is refused: too many files or lines, or too large. Nothing else is set
-    // then.
+    // Set when the file is refused: too many files or lines, a NUL in a line, or too
+    // large. Nothing else is set then.
     QString error;
 };
 
 bool isBootLine(QStringView line);
+
+// The refusal of a file `name` larger than MaxBytes.
+QString tooLargeText(const QString& name);
+
+// A listed name read as UTF-8, as another editor may have written it: its bytes are
+// the Latin-1 characters of `name`. Empty when they are not UTF-8 or read the same.
+QString utf8Reading(const QString& name);
 
 // Reads the bytes of the file named `name` (quoted in the refusal).
 Contents read(QByteArrayView bytes, const QString& name);

@@ -2,12 +2,11 @@
 
 #include "core/numbers.h"
 #include "core/text.h"
+#include "core/wholefile.h"
 #include "eeprom/syntaxchecker.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QSaveFile>
 #include <limits>
 
 namespace {
@@ -56,32 +55,28 @@ PrepResult MacroPrep::readCommandFile(QString& fileName, Source& source)
         return PrepResult::NotFound;
     }
     source.path = pathOf(fileName);
-    const QFileInfo info(source.path);
-    if (!info.isFile()) {
+    if (QFileInfo(source.path).isDir()) {
         fileName = notFound();
         return PrepResult::NotFound;
     }
-    if (info.size() == 0) {
-        m_prompter.message(QStringLiteral("Command file is empty."));
-        return PrepResult::Empty;
+    QString why;
+    ReadRefusal refusal = ReadRefusal::None;
+    const auto read = readRegularFile(source.path, MaxFileBytes, &why, &refusal);
+    if (refusal == ReadRefusal::Missing) {
+        fileName = notFound();
+        return PrepResult::NotFound;
     }
-    if (info.size() > MaxFileBytes) {
+    if (refusal == ReadRefusal::TooLarge) {
         refuseFile();
         return PrepResult::Refused;
     }
-    QFile file(source.path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        m_prompter.message(QStringLiteral("The command file %1 could not be read: %2")
-                               .arg(source.path, file.errorString()),
+    if (!read) {
+        m_prompter.message(
+            QStringLiteral("The command file %1 could not be read: %2").arg(source.path, why),
             PromptIcon::Critical);
         return PrepResult::FileError;
     }
-    // One byte past the limit catches a file that grew since its size was taken.
-    const QByteArray bytes = file.read(MaxFileBytes + 1);
-    if (bytes.size() > MaxFileBytes) {
-        refuseFile();
-        return PrepResult::Refused;
-    }
+    const QByteArray& bytes = *read;
     if (bytes.isEmpty()) {
         m_prompter.message(QStringLiteral("Command file is empty."));
         return PrepResult::Empty;
@@ -185,16 +180,17 @@ PrepResult MacroPrep::PrepFile(QString& fileName)
 
 bool MacroPrep::SetLabels_n_Masks()
 {
-    QFile file(pathOf(workFileName()));
-    if (!file.open(QIODevice::ReadOnly)) {
+    // A prepared macro is at most a few times the command file it came from.
+    QString why;
+    const auto bytes = readRegularFile(pathOf(workFileName()), 16 * MaxFileBytes, &why);
+    if (!bytes) {
         m_prompter.message(QStringLiteral("The work file %1 could not be read: %2")
-                               .arg(file.fileName(), file.errorString()),
+                               .arg(pathOf(workFileName()), why),
             PromptIcon::Critical);
         MacroText.clear();
         return false;
     }
-    const QString text = QString::fromLatin1(file.readAll());
-    file.close();
+    const QString text = QString::fromLatin1(*bytes);
     return setLabelsAndMasks(text) && writeWorkFile(MacroText);
 }
 
@@ -375,11 +371,10 @@ bool MacroPrep::setLabelsAndMasks(const QString& rewritten)
 
 bool MacroPrep::writeWorkFile(const QString& text)
 {
-    QSaveFile file(pathOf(workFileName()));
-    const QByteArray bytes = text.toLatin1();
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+    QString why;
+    if (!writeFileAtomically(pathOf(workFileName()), text.toLatin1(), &why)) {
         m_prompter.message(QStringLiteral("The work file %1 could not be written: %2")
-                               .arg(file.fileName(), file.errorString()),
+                               .arg(pathOf(workFileName()), why),
             PromptIcon::Critical);
         return false;
     }

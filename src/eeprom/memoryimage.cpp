@@ -21,8 +21,13 @@ constexpr std::array<quint32, 256> crcTable()
 
 quint32 MemoryImage::crc32(QByteArrayView bytes)
 {
+    return crc32(bytes, 0);
+}
+
+quint32 MemoryImage::crc32(QByteArrayView bytes, quint32 crc)
+{
     static constexpr std::array<quint32, 256> table = crcTable();
-    quint32 c = 0xFFFFFFFFu;
+    quint32 c = crc ^ 0xFFFFFFFFu;
     for (const char b : bytes)
         c = table[(c ^ quint8(b)) & 0xFF] ^ (c >> 8);
     return c ^ 0xFFFFFFFFu;
@@ -36,7 +41,7 @@ QByteArray MemoryImage::write() const
     qToLittleEndian<quint16>(Version, h + 8);
     qToLittleEndian<quint16>(quint16(start), h + 10);
     qToLittleEndian<quint32>(quint32(bytes.size()), h + 12);
-    qToLittleEndian<quint32>(crc32(bytes), h + 16);
+    qToLittleEndian<quint32>(crc32(bytes, crc32(QByteArrayView(h + 10, 6))), h + 16);
     return out + bytes;
 }
 
@@ -49,11 +54,14 @@ std::optional<MemoryImage> MemoryImage::read(QByteArrayView file, QString* error
     };
     if (file.size() < HeaderSize || file.first(8) != magic())
         return fail(QStringLiteral("it is not a TYX memory image"));
+    if (file.size() > MaxFileSize)
+        return fail(QStringLiteral("it is larger than %1 bytes, more than any memory image")
+                        .arg(MaxFileSize));
     const char* h = file.data();
     const int version = qFromLittleEndian<quint16>(h + 8);
-    if (version != Version)
+    if (version != Version && version != 1)
         return fail(QStringLiteral("it is a memory image of version %1, and this program reads "
-                                   "version %2")
+                                   "versions 1 to %2")
                         .arg(version)
                         .arg(Version));
     MemoryImage image;
@@ -68,7 +76,12 @@ std::optional<MemoryImage> MemoryImage::read(QByteArrayView file, QString* error
     if (image.start + length > AddressLimit)
         return fail(QStringLiteral("its bytes would run past address %1").arg(AddressLimit - 1));
     image.bytes = file.sliced(HeaderSize).toByteArray();
-    if (crc32(image.bytes) != qFromLittleEndian<quint32>(h + 16))
-        return fail(QStringLiteral("its CRC-32 does not match its bytes: the file is damaged"));
+    const quint32 crc
+        = version == 1 ? crc32(image.bytes) : crc32(image.bytes, crc32(file.sliced(10, 6)));
+    if (crc != qFromLittleEndian<quint32>(h + 16))
+        return fail(version == 1
+                ? QStringLiteral("its CRC-32 does not match its bytes: the file is damaged")
+                : QStringLiteral("its CRC-32 does not match its start address, length and "
+                                 "bytes: the file is damaged"));
     return image;
 }

@@ -1,5 +1,7 @@
 #include "settingsstore.h"
 
+#include "core/wholefile.h"
+
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -7,7 +9,6 @@
 #include <QJsonDocument>
 #include <QJsonValue>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <cmath>
 #include <limits>
@@ -250,14 +251,9 @@ bool SettingsStore::write()
             return false;
         }
     }
-    QSaveFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        m_error = QStringLiteral("%1: %2").arg(m_path, file.errorString());
-        return false;
-    }
-    file.write(bytes);
-    if (!file.commit()) {
-        m_error = QStringLiteral("%1: %2").arg(m_path, file.errorString());
+    QString why;
+    if (!writeFileAtomically(m_path, bytes, &why)) {
+        m_error = QStringLiteral("%1: %2").arg(m_path, why);
         return false;
     }
     m_replaceCorrupt = false;

@@ -1,7 +1,9 @@
 #include "ptysimulator.h"
 
+#include "core/wholefile.h"
+
+#include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QSocketNotifier>
 
 #include <cerrno>
@@ -117,15 +119,16 @@ bool PtySimulator::start()
     m_error.clear();
 
     if (!m_options.eepromFile.isEmpty() && QFileInfo::exists(m_options.eepromFile)) {
-        QFile f(m_options.eepromFile);
-        if (!f.open(QIODevice::ReadOnly)) {
+        QString why;
+        ReadRefusal refusal = ReadRefusal::None;
+        const auto image
+            = readRegularFile(m_options.eepromFile, m_options.eepromSize, &why, &refusal);
+        if (!image && refusal != ReadRefusal::TooLarge) {
             m_error = QStringLiteral("cannot read the memory image %1: %2")
-                          .arg(m_options.eepromFile, f.errorString());
+                          .arg(m_options.eepromFile, why);
             return false;
         }
-        // Larger than needed by one byte, so that a longer file shows as longer.
-        const QByteArray image = f.read(qint64(m_options.eepromSize) + 1);
-        if (!m_controller.setMemory(image)) {
+        if (!image || !m_controller.setMemory(*image)) {
             m_error
                 = QStringLiteral("the memory image %1 holds %2 bytes, not the %3 of --eeprom-size; "
                                  "give --eeprom-size to match it")
@@ -211,11 +214,10 @@ bool PtySimulator::stop()
         return true;
     bool ok = true;
     if (!m_options.eepromFile.isEmpty()) {
-        QSaveFile f(m_options.eepromFile);
-        if (!f.open(QIODevice::WriteOnly)
-            || f.write(m_controller.memory()) != m_controller.memory().size() || !f.commit()) {
+        QString why;
+        if (!writeFileAtomically(m_options.eepromFile, m_controller.memory(), &why)) {
             m_error = QStringLiteral("cannot write the memory image %1: %2")
-                          .arg(m_options.eepromFile, f.errorString());
+                          .arg(m_options.eepromFile, why);
             ok = false;
         }
     }

@@ -1,17 +1,16 @@
 #include "form2.h"
 
 #include "core/prompter.h"
+#include "core/wholefile.h"
 #include "rtf/rtfreader.h"
 #include "rtf/rtfwriter.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <QTextEdit>
 #include <QVBoxLayout>
@@ -83,9 +82,15 @@ void Form2::Form_Load(bool downloadWindowInUse)
     m_loadedFrom = documentPath(m_name, shippedDirectories);
     QByteArray bytes;
     if (!m_loadedFrom.isEmpty()) {
-        QFile f(m_loadedFrom);
-        if (f.open(QIODevice::ReadOnly))
-            bytes = f.readAll();
+        QString why;
+        if (const auto read = readRegularFile(m_loadedFrom, MaxDocumentBytes, &why)) {
+            bytes = *read;
+        } else {
+            m_prompter.message(QStringLiteral("The help document \"%1\" was not shown: %2")
+                                   .arg(QDir::toNativeSeparators(m_loadedFrom), why),
+                PromptIcon::Exclamation);
+            m_loadedFrom.clear();
+        }
     }
     rtf::read(bytes, *m_text1->document());
     m_text1->moveCursor(QTextCursor::Start);
@@ -99,10 +104,7 @@ void Form2::Command1_Click()
     if (dir.isEmpty() || !QDir().mkpath(dir)) {
         why = QStringLiteral("the folder \"%1\" cannot be created").arg(dir);
     } else {
-        QSaveFile f(path);
-        const QByteArray bytes = rtf::write(*m_text1->document());
-        if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size() || !f.commit())
-            why = f.errorString();
+        writeFileAtomically(path, rtf::write(*m_text1->document()), &why);
     }
     if (!why.isEmpty()) {
         m_prompter.message(QStringLiteral("The changes were not saved to \"%1\": %2")

@@ -18,6 +18,10 @@ class Form2 : public QWidget
 public:
     explicit Form2(Prompter& prompter, QWidget* parent = nullptr);
 
+    // The shipped documents are some 12 KB; 10 MB of RTF takes the text view many
+    // seconds and a gigabyte to read, so a larger document is not shown.
+    static constexpr qint64 MaxDocumentBytes = 4 * 1024 * 1024;
+
     // "help.rtf" for the main window, "helpEEloader.rtf" while the download window
     // is in use.
     static QString documentName(bool downloadWindowInUse);
@@ -32,7 +36,8 @@ public:
     static QString documentPath(const QString& name, const QStringList& shippedDirectories);
 
     // Chooses the document by the window state and shows it (an empty page when
-    // there is none; no file is created).
+    // there is none, or after a message when it is no regular file or larger than
+    // MaxDocumentBytes; no file is created).
     void Form_Load(bool downloadWindowInUse);
     // Save: writes the operator's copy atomically; says "changes saved" only once it
     // is written, otherwise why not, and the old copy stays as it was.

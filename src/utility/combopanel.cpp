@@ -3,6 +3,7 @@
 #include "core/numbers.h"
 #include "core/prompter.h"
 #include "core/text.h"
+#include "core/wholefile.h"
 #include "eeprom/eepromtext.h"
 #include "eeprom/memorymap.h"
 #include "link/answerchannel.h"
@@ -13,7 +14,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 using Outcome = UtilityCore::Outcome;
 
@@ -33,6 +33,7 @@ public:
 };
 
 const QString PortText = QStringLiteral("Serial Port not configured properly!");
+const QString NulNameText = QStringLiteral("A combination file name cannot hold a NUL character.");
 
 } // namespace
 
@@ -54,6 +55,11 @@ void ComboPanel::tell(const QString& text, PromptIcon icon)
 
 bool ComboPanel::plainName(Prompter& prompter, const QString& name)
 {
+    // The system would cut the name at the NUL and write another file.
+    if (name.contains(QChar())) {
+        prompter.message(NulNameText, PromptIcon::Critical);
+        return false;
+    }
     // The chooser's start text "Use extension   *.CMB" passes the extension check;
     // neither it nor a path may become a file of its own.
     for (const QChar c : QStringLiteral("/\\*?\"<>|")) {
@@ -102,20 +108,35 @@ bool ComboPanel::select(const QString& name)
 std::optional<ComboFile::Contents> ComboPanel::readCombination(
     Prompter& prompter, const QString& dir, const QString& name)
 {
-    QFile file(QDir(dir).filePath(name));
-    QByteArray bytes;
-    if (file.open(QIODevice::ReadOnly))
-        bytes = file.read(ComboFile::MaxBytes + 1);
-    if (file.error() != QFileDevice::NoError) {
-        prompter.message(QStringLiteral("The combination %1 could not be read: %2")
-                             .arg(QDir::toNativeSeparators(file.fileName()), file.errorString()),
+    // The system would cut the name at the NUL and open another file.
+    if (name.contains(QChar())) {
+        prompter.message(NulNameText, PromptIcon::Critical);
+        return std::nullopt;
+    }
+    const QString path = QDir(dir).filePath(name);
+    QString why;
+    ReadRefusal refusal = ReadRefusal::None;
+    const auto bytes = readRegularFile(path, ComboFile::MaxBytes, &why, &refusal);
+    if (!bytes) {
+        prompter.message(refusal == ReadRefusal::TooLarge
+                ? ComboFile::tooLargeText(asciiUpper(name))
+                : QStringLiteral("The combination %1 could not be read: %2")
+                      .arg(QDir::toNativeSeparators(path), why),
             PromptIcon::Critical);
         return std::nullopt;
     }
-    ComboFile::Contents c = ComboFile::read(bytes, asciiUpper(name));
+    ComboFile::Contents c = ComboFile::read(*bytes, asciiUpper(name));
     if (!c.error.isEmpty()) {
         prompter.message(c.error, PromptIcon::Critical);
         return std::nullopt;
+    }
+    // A name another editor wrote in UTF-8 reads as two or more characters per
+    // letter; the file is found under its UTF-8 reading.
+    for (QString& file : c.files) {
+        const QString utf8 = ComboFile::utf8Reading(file);
+        if (!utf8.isEmpty() && !QFileInfo::exists(QDir(dir).filePath(file))
+            && QFileInfo::exists(QDir(dir).filePath(utf8)))
+            file = utf8;
     }
     return c;
 }
@@ -184,10 +205,11 @@ bool ComboPanel::save(Prompter& prompter, const QString& dir, const QString& nam
     if (!refused.isEmpty())
         return refuse(refused);
     const QByteArray text = ComboFile::write(bootBox, files);
-    QSaveFile file(QDir(dir).filePath(name));
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit())
+    const QString path = QDir(dir).filePath(name);
+    QString why;
+    if (!writeFileAtomically(path, text, &why))
         return refuse(QStringLiteral("The combination could not be saved as %1: %2")
-                          .arg(QDir::toNativeSeparators(file.fileName()), file.errorString()));
+                          .arg(QDir::toNativeSeparators(path), why));
     prompter.message(QStringLiteral("File Saved!"), PromptIcon::Information);
     return true;
 }

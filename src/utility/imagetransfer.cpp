@@ -1,11 +1,11 @@
 #include "imagetransfer.h"
 
 #include "core/prompter.h"
+#include "core/wholefile.h"
 #include "eeprom/memorymap.h"
 #include "terminal/terminalcore.h"
 
 #include <QDir>
-#include <QFile>
 
 static_assert(ImageTransfer::SaveStart
     == MemoryMap::slotAddress(MemoryMap::MaxMacros - 1) - (MemoryMap::SlotBytes - 1));
@@ -76,19 +76,20 @@ ImageTransfer::Outcome ImageTransfer::save(const QString& path)
 ImageTransfer::Outcome ImageTransfer::restore(const QString& path, bool verifyReadback)
 {
     // The whole file is checked before the port is touched.
-    QFile file(QDir(m_u.workingDir()).filePath(path));
-    if (!file.open(QIODevice::ReadOnly)) {
+    const QString full = QDir(m_u.workingDir()).filePath(path);
+    const QString file = QDir::toNativeSeparators(full);
+    QString why;
+    // The size is checked before anything is read: an image is never larger.
+    const auto bytes = readRegularFile(full, MemoryImage::MaxFileSize, &why);
+    if (!bytes) {
         m_u.prompter.message(
-            QStringLiteral("%1 could not be read: %2")
-                .arg(QDir::toNativeSeparators(file.fileName()), file.errorString()),
-            PromptIcon::Critical);
+            QStringLiteral("%1 could not be read: %2").arg(file, why), PromptIcon::Critical);
         return Outcome::NotStarted;
     }
-    QString why;
-    const auto read = MemoryImage::read(file.readAll(), &why);
+    const auto read = MemoryImage::read(*bytes, &why);
     if (!read) {
-        m_u.prompter.message(QStringLiteral("%1 was not restored: %2. Nothing was sent to the TYX.")
-                                 .arg(QDir::toNativeSeparators(file.fileName()), why),
+        m_u.prompter.message(
+            QStringLiteral("%1 was not restored: %2. Nothing was sent to the TYX.").arg(file, why),
             PromptIcon::Critical);
         return Outcome::NotStarted;
     }

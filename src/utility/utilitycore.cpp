@@ -6,6 +6,7 @@
 #include "core/prompter.h"
 #include "core/text.h"
 #include "core/ticktimer.h"
+#include "core/wholefile.h"
 #include "eeprom/eepromtext.h"
 #include "eeprom/memorymap.h"
 #include "link/answerchannel.h"
@@ -14,7 +15,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 using DirectoryOutcome = EepromProtocol::DirectoryOutcome;
 
@@ -70,20 +70,29 @@ void UtilityCore::setDelay(int delay)
     protocol.DownloadDelay = 2 * Delay;
 }
 
-void UtilityCore::loadE2prom(bool createMissing)
+bool UtilityCore::loadE2prom(bool createMissing)
 {
-    QFile file(e2promPath());
-    QByteArray bytes;
-    if (file.open(QIODevice::ReadOnly))
-        bytes = file.read(E2promRecord::Size);
-    else if (createMissing && !file.exists() && file.open(QIODevice::WriteOnly))
-        file.close();
+    // A record is 500 bytes; a file far larger is no record.
+    constexpr qint64 MaxE2promBytes = 1024 * 1024;
+    QString why;
+    ReadRefusal refusal = ReadRefusal::None;
+    QByteArray bytes
+        = readRegularFile(e2promPath(), MaxE2promBytes, &why, &refusal).value_or(QByteArray());
+    if (refusal == ReadRefusal::Missing && createMissing)
+        writeFileAtomically(e2promPath(), {}, &why);
+    const bool read = refusal == ReadRefusal::None || refusal == ReadRefusal::Missing;
+    if (!read)
+        prompter.message(QStringLiteral("The download settings could not be read from %1: %2")
+                             .arg(QDir::toNativeSeparators(e2promPath()), why),
+            PromptIcon::Critical);
+    bytes.truncate(E2promRecord::Size);
     e2prom = E2promRecord::parse(bytes);
     setDelay(e2prom.Delay);
     DelayTxt = QString::number(Delay);
     TxTNode = e2prom.TxTNode;
     EnableCksumChk = e2prom.EnableCksumChk == 1;
     protocol.VerifyDownload = e2prom.VerifyDownload;
+    return read;
 }
 
 void UtilityCore::Form_Load()
@@ -92,7 +101,7 @@ void UtilityCore::Form_Load()
     protocol.workingDir = workingDir();
     prep.setWorkingDir(workingDir());
     refreshFilelist();
-    loadE2prom(createE2prom);
+    e2promRefused = !loadE2prom(createE2prom);
     ticks.Delay = Delay;
     ticks.StartTimer();
     core.portReady = true;
@@ -528,13 +537,11 @@ UtilityCore::Outcome UtilityCore::UploadMacros()
 
 bool UtilityCore::writeWholeFile(const QString& name, const QByteArray& text)
 {
-    QSaveFile file(QDir(workingDir()).filePath(name));
-    if (name.trimmed().isEmpty() || !file.open(QIODevice::WriteOnly)
-        || file.write(text) != text.size() || !file.commit()) {
+    const QString path = QDir(workingDir()).filePath(name);
+    QString why = QStringLiteral("no file name");
+    if (name.trimmed().isEmpty() || !writeFileAtomically(path, text, &why)) {
         prompter.message(
-            QStringLiteral("%1 could not be written: %2")
-                .arg(QDir::toNativeSeparators(file.fileName()),
-                    name.trimmed().isEmpty() ? QStringLiteral("no file name") : file.errorString()),
+            QStringLiteral("%1 could not be written: %2").arg(QDir::toNativeSeparators(path), why),
             PromptIcon::Critical);
         return false;
     }
@@ -714,10 +721,10 @@ bool UtilityCore::SaveE2prom()
     const QByteArray record = E2promRecord::build(DelayTxt, TxTNode, EnableCksumChk);
     e2prom = E2promRecord::parse(record);
     protocol.VerifyDownload = EnableCksumChk;
-    QSaveFile file(e2promPath());
-    if (!file.open(QIODevice::WriteOnly) || file.write(record) != record.size() || !file.commit()) {
+    QString why;
+    if (!writeFileAtomically(e2promPath(), record, &why)) {
         prompter.message(QStringLiteral("The download settings could not be written to %1: %2")
-                             .arg(QDir::toNativeSeparators(file.fileName()), file.errorString()),
+                             .arg(QDir::toNativeSeparators(e2promPath()), why),
             PromptIcon::Critical);
         return false;
     }

@@ -41,6 +41,8 @@ public:
     bool shown = false; // between Form_Load and exitall
     // Form_Load creates a missing "e2prom.dat" (empty); the CLI never writes it.
     bool createE2prom = true;
+    // Form_Load found "e2prom.dat" but could not read it (said, and the defaults used).
+    bool e2promRefused = false;
     bool windowEnabled = true;
     bool DownFrameVisible = true;
     bool UpFrameVisible = false;
@@ -96,7 +98,9 @@ public:
 
     // Reads "e2prom.dat" into the download settings (a missing file is created empty
     // when createMissing) and sets Delay, DownloadDelay and VerifyDownload from it.
-    void loadE2prom(bool createMissing = true);
+    // False, after a message, when a file of that name is there but cannot be read (a
+    // pipe, a folder, a file far larger than a record): the defaults are used.
+    bool loadE2prom(bool createMissing = true);
 
     void Form_Load();
     void Form_Paint(); // relists the files

@@ -9,6 +9,8 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <csignal>
+#include <sys/resource.h>
 
 // A program of this build (zaziruv, zaziruv-cli, zaziruv-sim).
 inline QString appBinary(const QString& name)
@@ -42,6 +44,9 @@ struct ProcessOptions
     QString workingDirectory; // empty: the test's own
     bool closeInput = false; // end of file on standard input right away
     int timeoutMs = 60000; // a safety net for a hanging program, not a measure of speed
+    // The size no file the program writes may pass (RLIMIT_FSIZE); -1: none. A write
+    // past it fails as one on a full disk does, instead of ending the program.
+    qint64 fileSizeLimit = -1;
 };
 
 inline ProcessRun runProcess(
@@ -51,6 +56,14 @@ inline ProcessRun runProcess(
     p.setProcessEnvironment(options.environment);
     if (!options.workingDirectory.isEmpty())
         p.setWorkingDirectory(options.workingDirectory);
+    if (options.fileSizeLimit >= 0) {
+        const rlim_t limit = rlim_t(options.fileSizeLimit);
+        p.setChildProcessModifier([limit] {
+            std::signal(SIGXFSZ, SIG_IGN);
+            const rlimit r { limit, limit };
+            ::setrlimit(RLIMIT_FSIZE, &r);
+        });
+    }
     p.start(program, args);
     if (options.closeInput)
         p.closeWriteChannel();

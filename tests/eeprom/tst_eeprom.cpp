@@ -3,7 +3,8 @@
 // files "*.CMB" the operator may have edited; the syntax rules and the order in which
 // they override each other, the line rewrite, the label and mask pass, the whole
 // preparation into "macro.tmp" and the refusals of files that cannot become a macro;
-// and zaziruv-cli check and prep as a script runs them. Random files are the fuzz
+// memory image files; the whole-file writer and reader under a full disk and given a
+// pipe; and zaziruv-cli check and prep as a script runs them. Random files are the fuzz
 // harness's (fuzz/macroprep.cpp): refused with a message, or a macro the checker
 // accepts with every jump at its label.
 
@@ -12,14 +13,20 @@
 #include "../common/testfiles.h"
 
 #include "core/prompter.h"
+#include "core/wholefile.h"
 #include "eeprom/combofile.h"
 #include "eeprom/e2promrecord.h"
 #include "eeprom/eepromtext.h"
 #include "eeprom/macroprep.h"
+#include "eeprom/memoryimage.h"
 #include "eeprom/syntaxchecker.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
 
 using namespace EepromText;
 
@@ -85,6 +92,28 @@ QString everyByte()
     return line + "\n";
 }
 
+// A memory image file made by hand: the header of `version` and its CRC-32, over the
+// start address, length and bytes in version 2, over the bytes alone in version 1.
+QString imageFile(int version, int start, const QByteArray& bytes)
+{
+    QByteArray file("ZZEEPROM");
+    const auto put = [&file](quint32 value, int size) {
+        for (int i = 0; i < size; ++i)
+            file += char(value >> (8 * i));
+    };
+    put(version, 2);
+    put(start, 2);
+    put(quint32(bytes.size()), 4);
+    put(MemoryImage::crc32(version == 1 ? bytes : file.mid(10) + bytes), 4);
+    return QString::fromLatin1(file + bytes);
+}
+
+// `file` with the header bytes from `at` on replaced by `bytes`.
+QString patched(QString file, int at, const char* bytes)
+{
+    return file.replace(at, qsizetype(qstrlen(bytes)), QString::fromLatin1(bytes));
+}
+
 } // namespace
 
 class TstEeprom : public QObject
@@ -142,6 +171,26 @@ private Q_SLOTS:
             "a.cmd,|3 y");
         addRow("cmb no boot line", "cmb", L("a.cmd"), "a.cmd|none");
         addRow("cmb 256 lines", "cmb", QString("BootMacro=1\r\n").repeated(256), "|none|refused");
+        addRow("cmb NUL in a name", "cmb", L("a.cmd\r\nb\0.cmd\r\n"), "|none|refused");
+        addRow("utf8 name", "utf8", L("caf\xc3\xa9.cmd"), QString::fromUtf8("caf\xc3\xa9.cmd"));
+        addRow("utf8 not UTF-8", "utf8", L("caf\xe9.cmd"), "");
+        addRow("utf8 plain ASCII", "utf8", L("cafe.cmd"), "");
+        addRow("crc check value", "crc", "123456789", "cbf43926");
+        const QString v2 = imageFile(2, 100, "abc");
+        const QString damaged(
+            "refused: its CRC-32 does not match its start address, length and bytes: the "
+            "file is damaged");
+        addRow("image v2", "image", v2, "start 100 bytes abc");
+        addRow("image as written", "image", QString::fromLatin1(MemoryImage { 100, "abc" }.write()),
+            "start 100 bytes abc");
+        addRow("image v1 still read", "image", imageFile(1, 100, "abc"),
+            "start 100 bytes abc rewritten");
+        addRow("image v2 start changed", "image", patched(v2, 10, "\x01"), damaged);
+        addRow("image v2 length changed", "image", patched(v2, 12, "\x04") + 'd', damaged);
+        addRow("image version 3", "image", patched(v2, 8, "\x03"),
+            "refused: it is a memory image of version 3, and this program reads versions 1 to 2");
+        addRow("image larger than any", "image", imageFile(2, 0, QByteArray(65537, 'x')),
+            "refused: it is larger than 65556 bytes, more than any memory image");
         // (Label positions and jump masks that the whole preparation's rows cover are
         // theirs.)
         addRow("mask 1234", "labels", "1 ST 1234\r\n", "1 ST 04D2\r");
@@ -205,6 +254,17 @@ private Q_SLOTS:
             const ComboFile::Contents c = ComboFile::read(text.toLatin1(), "C.CMB");
             got = c.files.join(',') + '|' + c.bootMacro.value_or("none")
                 + (c.error.startsWith("C.CMB cannot be used") ? "|refused" : "");
+        } else if (kind == "utf8") {
+            got = ComboFile::utf8Reading(text);
+        } else if (kind == "crc") {
+            got = QString::number(MemoryImage::crc32(text.toLatin1()), 16);
+        } else if (kind == "image") {
+            QString why;
+            const auto image = MemoryImage::read(text.toLatin1(), &why);
+            got = image ? QStringLiteral("start %1 bytes ").arg(image->start)
+                    + QString::fromLatin1(image->bytes)
+                    + (image->write() == text.toLatin1() ? "" : " rewritten")
+                        : "refused: " + why;
         } else if (kind == "labels") {
             m_prep->MacroFileName = QStringLiteral("test.cmd");
             const bool ok = m_prep->setLabelsAndMasks(text);
@@ -449,6 +509,74 @@ private Q_SLOTS:
         QVERIFY(!m_prep->SyntaxErrorFlag);
         QCOMPARE(m_prompter.shown.size(), 1);
         QVERIFY(!SyntaxChecker::firstError(QStringLiteral("1 HO\r1 MACRO3"), 5).failed());
+    }
+
+    // The whole-file writer and reader that every file of the program goes through.
+    // "write": `bytes` replace the file (holding `before`; none when null, a folder for
+    // "<folder>") under a file size limit (-1: none), which fails a write as a full disk
+    // does; "read": the file (a pipe for "<pipe>") read with the limit. The outcome, then
+    // the file afterwards; nothing else is left in the folder.
+    void wholeFile_data()
+    {
+        addColumns<QString, QByteArray, QByteArray, int, QString>(
+            "kind", "before", "bytes", "limit", "expected");
+        const QByteArray big(5000, 'x');
+        addRow("write", "write", QByteArray("old"), QByteArray("new"), -1, "ok|new");
+        addRow("write past the limit", "write", QByteArray("old"), big, 4096, "File too large|old");
+        addRow("write past the limit, no file", "write", QByteArray(), big, 4096,
+            "File too large|<missing>");
+        addRow("write over a folder", "write", QByteArray("<folder>"), big, -1,
+            "Filename refers to a directory|<folder>");
+        addRow("read", "read", QByteArray("abc"), QByteArray(), 3, "ok abc|abc");
+        addRow("read past the limit", "read", QByteArray("abcd"), QByteArray(), 3,
+            "it is larger than 3 bytes|abcd");
+        addRow("read a pipe", "read", QByteArray("<pipe>"), QByteArray(), 3,
+            "it is not a regular file|<pipe>");
+        addRow("read a folder", "read", QByteArray("<folder>"), QByteArray(), 3,
+            "it is a folder|<folder>");
+        addRow("read nothing", "read", QByteArray(), QByteArray(), 3,
+            "No such file or directory|<missing>");
+    }
+    void wholeFile()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QByteArray, before);
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, limit);
+        QFETCH(QString, expected);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("f");
+        if (before == "<folder>")
+            QVERIFY(QDir().mkdir(path));
+        else if (before == "<pipe>")
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        else if (!before.isNull())
+            writeFixture(path, before);
+        QString got;
+        if (kind == "write") {
+            rlimit old {};
+            QCOMPARE(::getrlimit(RLIMIT_FSIZE, &old), 0);
+            const auto handler = std::signal(SIGXFSZ, SIG_IGN);
+            const rlimit lowered { limit < 0 ? old.rlim_cur : rlim_t(limit), old.rlim_max };
+            QCOMPARE(::setrlimit(RLIMIT_FSIZE, &lowered), 0);
+            const bool ok = writeFileAtomically(path, bytes, &got);
+            ::setrlimit(RLIMIT_FSIZE, &old);
+            std::signal(SIGXFSZ, handler);
+            if (ok)
+                got = "ok";
+        } else if (const auto read = readRegularFile(path, limit, &got)) {
+            got = "ok " + QString::fromLatin1(*read);
+        }
+        const QFileInfo info(path);
+        QString after = "<pipe>";
+        if (info.isDir())
+            after = "<folder>";
+        else if (info.isFile() || !info.exists())
+            after = QString::fromLatin1(readFileOrMissing(path));
+        got += '|' + after;
+        QCOMPARE(got, expected);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System),
+            info.exists() ? QStringList { "f" } : QStringList());
     }
 
     // zaziruv-cli check and prep. "err": what standard error holds (nothing at all when

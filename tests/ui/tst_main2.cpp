@@ -755,6 +755,28 @@ private Q_SLOTS:
         QCOMPARE(after, before);
     }
 
+    // A document up to 4 MiB is shown; a larger one is not read at all, and says so.
+    void helpSizeLimit_data()
+    {
+        addColumns<qint64, QString>("size", "message");
+        addRow("4 MiB", Form2::MaxDocumentBytes, QString());
+        addRow("one byte more", Form2::MaxDocumentBytes + 1,
+            QStringLiteral("was not shown: it is larger than 4194304 bytes"));
+    }
+    void helpSizeLimit()
+    {
+        QFETCH(qint64, size);
+        QFETCH(QString, message);
+        HelpRig rig;
+        const QByteArray head = "{\\rtf1 Shown{\\*\\pad ";
+        writeFixture(
+            rig.path("user/help.rtf"), head + QByteArray(size - head.size() - 2, 'x') + "}}");
+        rig.form.Form_Load(false);
+        QCOMPARE(rig.shown(), message.isEmpty() ? QStringLiteral("Shown") : QString());
+        QCOMPARE(rig.prompter.shown.size(), message.isEmpty() ? 0 : 1);
+        QVERIFY(rig.prompter.texts().join('|').contains(message));
+    }
+
     // The documents copied beside the executable at build time, as an installed program
     // finds them in its data directory.
     void shippedDocuments_data()

@@ -23,6 +23,7 @@
 #include <QTest>
 #include <QTimer>
 #include <csignal>
+#include <sys/stat.h>
 
 #include <fcntl.h>
 #include <termios.h>
@@ -78,12 +79,13 @@ QByteArray macroOfSize(int size)
     return file;
 }
 
-// Three macros as a combination download leaves them: "TWO" (two lines), "A" (a name
-// of one character) and "LETTER" (the letter A and a CR).
-QByteArray memoryImage()
+using Macros = QList<QPair<QByteArray, QByteArray>>;
+
+// The memory a combination download leaves, by default of three macros: "TWO" (two
+// lines), "A" (a name of one character) and "LETTER" (the letter A and a CR).
+QByteArray memoryImage(
+    const Macros& macros = { { "TWO", "1 HO\rMACRO 0\r" }, { "A", "1 A\r" }, { "LETTER", "A\r" } })
 {
-    const QList<QPair<QByteArray, QByteArray>> macros { { "TWO", "1 HO\rMACRO 0\r" },
-        { "A", "1 A\r" }, { "LETTER", "A\r" } };
     QByteArray image(8192, char(0xFF));
     image[502] = char(macros.size());
     image[503] = 'X';
@@ -165,7 +167,11 @@ struct Cli
         writeFixture(dir.filePath("D.CMB"), "d.cmd\r\n");
         writeFixture(dir.filePath("R.CMB"), "run.cmd\r\n");
         writeFixture(dir.filePath("M.CMB"), "run.cmd\r\nnone.cmd\r\n");
-        writeFixture(dir.filePath("N.CMB"), "none.cmd\r\ngone.cmd\r\n");
+        writeFixture(dir.filePath("G.CMB"), "none.cmd\r\ngone.cmd\r\n");
+        // Names another editor wrote in UTF-8, and one holding a NUL.
+        writeFixture(dir.filePath(QString::fromUtf8("caf\xc3\xa9.cmd")), "1 HO\r\n");
+        writeFixture(dir.filePath("U.CMB"), "caf\xc3\xa9.cmd\r\n");
+        writeFixture(dir.filePath("N.CMB"), QByteArray("run.cmd\0.x\r\n", 12));
     }
     Lines lines() const { return readFile(dir.filePath("sim.log")).split('\n'); }
     QByteArray memory() const { return readFile(dir.filePath("mem.bin")); }
@@ -175,11 +181,12 @@ struct Cli
             "--simulate", "--sim-option", sim.trimmed(), "--baud", "57600" }
         + args;
     }
-    ProcessRun run(const QStringList& a) const
+    ProcessRun run(const QStringList& a, qint64 fileSizeLimit = -1) const
     {
         ProcessOptions options;
         options.workingDirectory = dir.path();
         options.closeInput = true;
+        options.fileSizeLimit = fileSizeLimit;
         return runProcess(appBinary("zaziruv-cli"), args(a), options);
     }
     // "run.cmd" downloaded and read back (13 bytes: "1 HO", CR, "MACRO 0", CR).
@@ -710,6 +717,10 @@ private Q_SLOTS:
             false, false);
         addRow("combo missing file", false, QString(), QString("combo download M.CMB"), 1,
             QByteArray("NONE.CMD left out of the combination"), none, true, false);
+        addRow("combo of a UTF-8 name", false, QString(), QString("combo download U.CMB"), 0,
+            QByteArray(), none, true, false);
+        addRow("combo name with a NUL", false, QString(), QString("combo download N.CMB"), 1,
+            QByteArray("N.CMB cannot be used: line 1 holds a NUL character"), none, false, false);
         addRow("readback --all", true, QString(), QString("readback --all"), 0, QByteArray(),
             QByteArray("1 HO\r\nMACRO 0\r\n"), true, false);
         addRow("name not stored", true, QString(), QString("readback NOPE"), 1,
@@ -732,8 +743,8 @@ private Q_SLOTS:
         addRow("memory size out of range", false, QString(),
             QString("download run.cmd --memory-size 9"), 2,
             QByteArray("--memory-size needs bytes from 1024 to 32768"), none, false, false);
-        addRow("combo, no file exists", false, QString(), QString("combo download N.CMB"), 1,
-            QByteArray("N.CMB lists no command file that can be stored"), none, false, false);
+        addRow("combo, no file exists", false, QString(), QString("combo download G.CMB"), 1,
+            QByteArray("G.CMB lists no command file that can be stored"), none, false, false);
         // One answer in 7 lost: each byte without one is read again at its own address.
         addRow("readback, answers lost", true, QString("--drop-every 7"), QString("readback --all"),
             0, QByteArray(), QByteArray("1 HO\r\nMACRO 0\r\n"), true, false);
@@ -770,6 +781,76 @@ private Q_SLOTS:
         if (primed)
             QCOMPARE(c.memory().at(503), marks ? 'I' : 'X');
         QVERIFY(!QFile::exists(c.dir.filePath("e2prom.dat")));
+    }
+
+    // A file the command cannot write whole (a file size limit of 512 bytes stands for
+    // a full disk: the port's lock file still fits) leaves the operator's earlier file
+    // byte for byte, no temporary file, exit 1 and the reason; a pipe where a file
+    // should be is refused without blocking. The controller holds one macro "BIG" of
+    // 600 bytes.
+    void cliFilesRefused_data()
+    {
+        addColumns<QString, QString, int, QString, QByteArray>(
+            "pipe", "args", "limit", "target", "message");
+        QString many = "combo save X.CMB --node 1 --delay 1";
+        for (int i = 0; i < 20; ++i)
+            many += QStringLiteral(" a-rather-long-file-name-%1.cmd").arg(i);
+        const QByteArray tooLarge(" could not be written: File too large");
+        addRow("readback --out", QString(),
+            QString("readback --all --out out.cmd --node 1 --delay 1"), 512, QString("out.cmd"),
+            "out.cmd" + tooLarge);
+        addRow("upload --out", QString(),
+            QString("upload 1024 600 --out out.cmd --node 1 --delay 1"), 512, QString("out.cmd"),
+            "out.cmd" + tooLarge);
+        addRow("image save", QString(), QString("image save out.img --node 1 --delay 1"), 512,
+            QString("out.img"), "out.img" + tooLarge);
+        addRow("combo save", QString(), many, 512, QString("X.CMB"),
+            QByteArray("X.CMB: File too large"));
+        addRow("download's macro.tmp", QString(), QString("download big.cmd --node 1 --delay 1"),
+            512, QString("macro.tmp"), "macro.tmp" + tooLarge);
+        const QByteArray pipe(": it is not a regular file");
+        addRow("check of a pipe", QString("p.cmd"), QString("check p.cmd"), -1, QString(),
+            "p.cmd could not be read" + pipe);
+        addRow("run of a pipe", QString("p.cmd"), QString("run p.cmd"), -1, QString(),
+            "p.cmd cannot be read" + pipe);
+        addRow("e2prom.dat a pipe", QString("e2prom.dat"), QString("dir --node 1 --delay 1"), -1,
+            QString(), "e2prom.dat" + pipe);
+        addRow("image restore of a pipe", QString("p.img"),
+            QString("image restore p.img --node 1 --delay 1"), -1, QString(),
+            "p.img could not be read" + pipe);
+        addRow("combo show of a pipe", QString("P.CMB"), QString("combo show P.CMB"), -1, QString(),
+            "P.CMB could not be read" + pipe);
+    }
+    void cliFilesRefused()
+    {
+        QFETCH(QString, pipe);
+        QFETCH(QString, args);
+        QFETCH(int, limit);
+        QFETCH(QString, target);
+        QFETCH(QByteArray, message);
+        Cli c;
+        writeFixture(c.dir.filePath("mem.bin"),
+            memoryImage({ { "BIG", QByteArray("1 A 7777777\r").repeated(50) } }));
+        writeFixture(c.dir.filePath("big.cmd"), macroOfSize(608));
+        const QByteArray earlier("earlier\r\n");
+        if (!target.isEmpty())
+            writeFixture(c.dir.filePath(target), earlier);
+        if (!pipe.isEmpty())
+            QCOMPARE(::mkfifo(QFile::encodeName(c.dir.filePath(pipe)).constData(), 0600), 0);
+        const QStringList before
+            = QDir(c.dir.path()).entryList(QDir::AllEntries | QDir::System | QDir::Hidden);
+        const ProcessRun r = c.run(args.split(' '), limit);
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY2(r.err.contains(message), r.err.constData());
+        if (!target.isEmpty())
+            QCOMPARE(readFile(c.dir.filePath(target)), earlier);
+        // The simulated controller's log and the settings made at the first start aside,
+        // nothing was added.
+        QStringList after
+            = QDir(c.dir.path()).entryList(QDir::AllEntries | QDir::System | QDir::Hidden);
+        after.removeOne("sim.log");
+        after.removeOne("s.json");
+        QCOMPARE(after.join(' '), before.join(' '));
     }
 
     // Ctrl-C is the Cancel button: exit 130 (SIGTERM 143, SIGHUP 129, which stop as it

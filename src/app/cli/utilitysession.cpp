@@ -91,6 +91,8 @@ std::unique_ptr<UtilityCore> openUtility(CliContext& ctx, const DownloadOptions&
     auto u = std::make_unique<UtilityCore>(*core, ctx.prompter);
     u->createE2prom = false;
     u->Form_Load();
+    if (u->e2promRefused)
+        return nullptr; // the message is out
     if (o.node)
         u->TxTNode = *o.node;
     if (o.delay) {
