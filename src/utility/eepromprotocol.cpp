@@ -3,6 +3,7 @@
 #include "core/numbers.h"
 #include "core/prompter.h"
 #include "core/text.h"
+#include "core/wholefile.h"
 #include "eeprom/e2promrecord.h"
 #include "eeprom/eepromtext.h"
 #include "eeprom/memorymap.h"
@@ -58,10 +59,7 @@ void EepromProtocol::DownloadFile()
 
     // "macro.tmp" is read and checked before anything is sent, so that a macro that
     // cannot be stored as prepared leaves the controller's memory as it was.
-    QFile file(QDir(workingDir).filePath(QStringLiteral("macro.tmp")));
-    QByteArray macro;
-    if (file.open(QIODevice::ReadOnly))
-        macro = file.readAll();
+    const QByteArray macro = workFile();
     if (macro.isEmpty()) {
         m_prompter.message(QStringLiteral("Command file is empty."));
         DownloadFailed = true;
@@ -257,6 +255,15 @@ bool EepromProtocol::confirmMark(char mark)
     return true;
 }
 
+QByteArray EepromProtocol::workFile() const
+{
+    // Preparation writes at most what a command file may hold (1 MiB).
+    QString why;
+    return readRegularFile(
+        QDir(workingDir).filePath(QStringLiteral("macro.tmp")), 1024 * 1024, &why)
+        .value_or(QByteArray());
+}
+
 bool EepromProtocol::storeText(const QByteArray& bytes, qsizetype fileSize)
 {
     int counter = 6;
@@ -281,10 +288,7 @@ bool EepromProtocol::storeText(const QByteArray& bytes, qsizetype fileSize)
 
 void EepromProtocol::DownloadMacro()
 {
-    QFile file(QDir(workingDir).filePath(QStringLiteral("macro.tmp")));
-    QByteArray macro;
-    if (file.open(QIODevice::ReadOnly))
-        macro = file.readAll();
+    const QByteArray macro = workFile();
     m_sender.waitTicks(25 * DownloadDelay);
     if (macro.isEmpty()) {
         m_prompter.message(QStringLiteral("Command file is empty."));

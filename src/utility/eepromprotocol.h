@@ -81,6 +81,8 @@ public:
     // "I" marks the program incomplete, "X" complete. A lost port sets PortLost.
     void writeMark(char mark);
     void Cancel_Macro_Execute();
+    // What "macro.tmp" holds; empty when it is missing or no regular file.
+    QByteArray workFile() const;
 
     // One read of the programming mark before anything is written: false, after
     // noAnswerText (or with PortLost set), when the controller does not answer.

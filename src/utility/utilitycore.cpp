@@ -418,7 +418,8 @@ bool UtilityCore::uploadPortReady()
     if (core.link.isOpen())
         return true;
     // A port that was open and went away is a cut line, not a setup to correct.
-    prompter.message(core.link.wasLost() ? MemoryPortLostText : UploadPortText, PromptIcon::Critical);
+    prompter.message(
+        core.link.wasLost() ? MemoryPortLostText : UploadPortText, PromptIcon::Critical);
     return false;
 }
 
@@ -597,10 +598,7 @@ void UtilityCore::Command15_Click()
 
 QList<EepromProtocol::Run> UtilityCore::writtenRuns(bool withText) const
 {
-    QFile file(QDir(workingDir()).filePath(QStringLiteral("macro.tmp")));
-    const QByteArray text
-        = EepromText::storedMacro(file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray())
-              .bytes;
+    const QByteArray text = EepromText::storedMacro(protocol.workFile()).bytes;
     const int end = MemoryMap::TextStart + int(text.size());
     // The name's characters only: what an empty name byte leaves is the controller's.
     QByteArray name
