@@ -122,6 +122,9 @@ void EepromProtocol::endCancelled()
 
 void EepromProtocol::writeHeader(int boot, int count, int textWait)
 {
+    // The boot value and the count come before the mark at 503 in the header: marked
+    // first on its own, the old program never runs with a new count.
+    writeMark('I');
     m_sender.send(QStringLiteral(" EES 501"), 6);
     for (const int value : { boot, count }) {
         m_sender.send(QStringLiteral(" EEN") + withSign(value), 1);

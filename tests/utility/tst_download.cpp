@@ -10,6 +10,7 @@
 #include "../common/datarow.h"
 #include "../common/processrun.h"
 #include "../common/simargs.h"
+#include "../common/simprocess.h"
 #include "../common/testfiles.h"
 
 #include "core/eventwait.h"
@@ -36,10 +37,12 @@ using Outcome = UtilityCore::Outcome;
 
 // The one read that shows a controller answers, before anything is written.
 const Lines Probe { "1 EEU 4826", "1 EEADR 503", "1 EES" };
-// The header marks the program incomplete ("I"); "X" comes last, after Finish's reads.
-const Lines Header { "1 EES 501", "1 EEN 0", "1 EEW", "1 EEN 1", "1 EEW", "1 EEDAT I", "1 EEW",
-    "1 EES 1024" };
 const Lines MarkLines { "1 EEU 4826", "1 EEADDR 503,I", "\n1 EES" };
+// The header marks the program incomplete ("I"), first on its own, then with the boot
+// value and the count; "X" comes last, after Finish's reads.
+const Lines Header = MarkLines
+    + Lines { "\n1 EES 501", "1 EEN 0", "1 EEW", "1 EEN 1", "1 EEW", "1 EEDAT I", "1 EEW",
+          "1 EES 1024" };
 const QString NoChecksums = QStringLiteral("Please note this Download will not use Checksums!");
 
 // The lines that store `text` from 1024 on, and the " EES" that ends them.
@@ -225,7 +228,7 @@ private Q_SLOTS:
         addRow("cancel mid-text", QString(), false, QByteArray("1 EED H"),
             Probe + Header + Text.mid(0, 6) + MarkLines, int(Outcome::Cancelled),
             QStringList { NoChecksums });
-        addRow("hang-up", QString("--hangup-after 15"), false, QByteArray(),
+        addRow("hang-up", QString("--hangup-after 18"), false, QByteArray(),
             Probe + Header + Text.mid(0, 4), int(Outcome::PortLost),
             QStringList { NoChecksums, EepromProtocol::PortLostText });
         // A controller on another node, or one that takes only checksummed lines: one
@@ -363,10 +366,10 @@ private Q_SLOTS:
         QCOMPARE(r.prompter.texts(),
             (message.isEmpty() ? QStringList() : QStringList { message })
                 << UtilityCore::CompletionText);
-        QCOMPARE(r.lines.mid(0, 13),
-            Probe
-                + Lines({ "1 EEC 0", "1 EEC", "1 EES 501", "1 EEN 2", "1 EEW", "1 EEN 3", "1 EEW",
-                    "1 EEDAT I", "1 EEW", "1 EES 1024" }));
+        QCOMPARE(r.lines.mid(0, 16),
+            Probe + Lines({ "1 EEC 0", "1 EEC" }) + MarkLines
+                + Lines({ "\n1 EES 501", "1 EEN 2", "1 EEW", "1 EEN 3", "1 EEW", "1 EEDAT I",
+                    "1 EEW", "1 EES 1024" }));
         // Marked complete by the last line, after the names and the table were read back.
         QCOMPARE(r.lines.mid(r.lines.size() - 4),
             Lines({ "1 EEADDR 503,X", "\n1 EEADR 503", "1 EES", "1 RN" }));
@@ -656,13 +659,14 @@ private Q_SLOTS:
         const ProcessRun d = run({ "download", "run.cmd", "--boot", "--reset" });
         QCOMPARE(d.exitCode, 0);
         QVERIFY2(d.err.contains(NoChecksums.toUtf8()), d.err.constData());
-        QCOMPARE(sent().mid(3, 2), Lines({ "1 EES 501", "1 EEN-1" }));
+        QCOMPARE(sent().mid(3, 2), Lines({ "1 EEU 4826", "1 EEADDR 503,I" }));
+        QVERIFY(sent().join('|').contains("1 EES 501|1 EEN-1"));
         QVERIFY(sent().contains("1 RN"));
         QCOMPARE(
             run({ "combo", "save", "X.CMB", "--boot-macro", "2", "run.cmd", "b.cmd" }).exitCode, 0);
         QCOMPARE(run({ "combo", "show", "X.CMB" }).out, "BootMacro=2\nrun.cmd\nb.cmd\n");
         QCOMPARE(run({ "combo", "download", "X.CMB", "--reset", "--verify" }).exitCode, 0);
-        QCOMPARE(sent().mid(5, 4), Lines({ "1 EES 501", "1 EEN 2", "1 EEW", "1 EEN 2" }));
+        QVERIFY(sent().join('|').contains("1 EES 501|1 EEN 2|1 EEW|1 EEN 2"));
         QVERIFY(sent().contains("1 RN"));
         // "B" has one character, which Read Back never matches: left out and said.
         const ProcessRun b = run({ "readback", "--all" });
@@ -699,7 +703,7 @@ private Q_SLOTS:
             none, true, true);
         addRow("hang-up", false, QString("--hangup-after 12"), QString("download run.cmd"), 1,
             QByteArray("The serial port closed during the exchange with the TYX."), none, true,
-            false);
+            true);
         addRow("erased", false, QString(), QString("dir"), 1,
             QByteArray("more than 40 macros are stored in the TYX EEprom memory"), none, true,
             false);
@@ -777,7 +781,9 @@ private Q_SLOTS:
         QVERIFY2(r.err.contains(message), r.err.constData());
         QCOMPARE(readFileOrMissing(c.dir.filePath("Temporary.cmd")), file);
         QCOMPARE(c.lines().size() != before.size(), sends);
-        QCOMPARE(c.lines().contains("1 EEADDR 503,I"), marks);
+        // Left marked incomplete: the last mark this run wrote at 503 was "I".
+        const Lines sent = c.lines().mid(before.size() - 1);
+        QCOMPARE(sent.lastIndexOf("1 EEADDR 503,I") > sent.lastIndexOf("1 EEADDR 503,X"), marks);
         if (primed)
             QCOMPARE(c.memory().at(503), marks ? 'I' : 'X');
         QVERIFY(!QFile::exists(c.dir.filePath("e2prom.dat")));
@@ -889,7 +895,7 @@ private Q_SLOTS:
         QCOMPARE(cli.exitCode(), 128 + signal);
         Lines sent = c.lines().mid(before);
         sent.removeAll(QByteArray());
-        const qsizetype mark = sent.indexOf("1 EEADDR 503,I");
+        const qsizetype mark = sent.lastIndexOf("1 EEADDR 503,I");
         if (primed) {
             QCOMPARE(mark, -1);
             QCOMPARE(c.memory().at(503), 'X');
@@ -925,6 +931,45 @@ private Q_SLOTS:
         // Uncut, the same download completes.
         QCOMPARE(c.run(QStringList { "download", "new.cmd" } + Fast).exitCode, 0);
         QCOMPARE(c.memory().at(503), 'X');
+    }
+
+    // The program killed outright (SIGKILL, no handler runs) at moments over a download
+    // into a separate simulated controller that holds a program: that program is left
+    // as it was or marked incomplete, never the old table over new text marked "X".
+    void cliKilled()
+    {
+        for (const int after : { 2, 6, 10, 30, 60, 90, 110 }) {
+            QTemporaryDir dir;
+            const QString mem = dir.filePath("mem.bin");
+            const QString log = dir.filePath("sim.log");
+            const QByteArray old = memoryImage();
+            QVERIFY(writeFile(mem, old));
+            writeFixture(dir.filePath("run.cmd"), QByteArray("1 A 1234567\r\n").repeated(4));
+            QByteArray now;
+            {
+                SimProcess sim({ "--baud", "57600", "--eeprom", mem, "--log", log });
+                QVERIFY(sim.isValid());
+                QProcess cli;
+                cli.setWorkingDirectory(dir.path());
+                cli.start(appBinary("zaziruv-cli"),
+                    QStringList { "--settings", dir.filePath("s.json"), "--dir", dir.path(),
+                        "--port", sim.path(), "--baud", "57600", "download", "run.cmd" }
+                        + Fast);
+                QVERIFY(QTest::qWaitFor(
+                    [&] {
+                        return readFileOrMissing(log).count('\n') >= after
+                            || cli.state() == QProcess::NotRunning;
+                    },
+                    20000));
+                QVERIFY2(
+                    cli.state() != QProcess::NotRunning, cli.readAllStandardError().constData());
+                cli.kill();
+                QVERIFY(cli.waitForFinished(10000));
+                QCOMPARE(sim.stop(), 0);
+                now = readFile(mem);
+            }
+            QVERIFY2(now == old || now.at(503) == 'I', qPrintable(QString("after %1").arg(after)));
+        }
     }
 
     // A controller's program copied into another whose memory is erased: the same
