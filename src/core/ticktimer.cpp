@@ -18,23 +18,6 @@ TickTimer::TickTimer(QObject* parent)
 {
     m_timer.setTimerType(Qt::PreciseTimer);
     connect(&m_timer, &QTimer::timeout, this, &TickTimer::TimerProc);
-#ifdef Q_OS_LINUX
-    // Qt's event loop sleeps in whole milliseconds, so a 1 ms QTimer fires 0.2 to
-    // 0.4 ms late each time and a 2-tick wait lasts up to 2.4 ms. A timer file runs
-    // free on the kernel's clock and wakes the loop on the microsecond.
-    m_fd = ::timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
-    if (m_fd >= 0) {
-        m_notifier = std::make_unique<QSocketNotifier>(m_fd, QSocketNotifier::Read);
-        m_notifier->setEnabled(false);
-        connect(m_notifier.get(), &QSocketNotifier::activated, this, [this] {
-            // Periods missed while the program was held up count as one tick, as
-            // a late QTimer does: a stall never ends a wait at once.
-            quint64 expirations = 0;
-            if (::read(m_fd, &expirations, sizeof expirations) == sizeof expirations)
-                TimerProc();
-        });
-    }
-#endif
 }
 
 TickTimer::~TickTimer()
@@ -50,7 +33,24 @@ void TickTimer::StartTimer()
 {
     const int ms = Delay < 1 ? 1 : Delay;
 #ifdef Q_OS_LINUX
-    if (m_fd >= 0) {
+    // Qt's event loop sleeps in whole milliseconds, so a 1 ms QTimer fires 0.2 to
+    // 0.4 ms late each time and a 2-tick wait lasts up to 2.4 ms. A timer file runs
+    // free on the kernel's clock and wakes the loop on the microsecond. Made on first
+    // use, when the event loop exists.
+    if (!m_notifier) {
+        m_fd = ::timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
+        if (m_fd >= 0) {
+            m_notifier = std::make_unique<QSocketNotifier>(m_fd, QSocketNotifier::Read);
+            connect(m_notifier.get(), &QSocketNotifier::activated, this, [this] {
+                // Periods missed while the program was held up count as one tick, as
+                // with a late QTimer: a stall never ends a wait at once.
+                quint64 expirations = 0;
+                if (::read(m_fd, &expirations, sizeof expirations) == sizeof expirations)
+                    TimerProc();
+            });
+        }
+    }
+    if (m_notifier) {
         itimerspec period {};
         period.it_interval.tv_sec = ms / 1000;
         period.it_interval.tv_nsec = long(ms % 1000) * 1000000;
