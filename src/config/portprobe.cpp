@@ -59,10 +59,10 @@ void PortProbe::waitForAnswer(qint64 bytesSent)
     const qint64 lineMs = ((bytesSent + AnswerAllowanceBytes) * 10 * 1000 + baud - 1) / baud;
     QElapsedTimer clock;
     clock.start();
-    timer.setTicks(0);
+    const qint64 start = timer.count();
     waitUntil([&] {
         return !core.link.isOpen() || !timer.isRunning()
-            || (timer.ticks() >= AnswerTicks && clock.elapsed() >= lineMs);
+            || (timer.since(start) >= AnswerTicks && clock.elapsed() >= lineMs);
     });
     if (started)
         timer.StopTimer();

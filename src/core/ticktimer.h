@@ -2,16 +2,22 @@
 
 #include <QObject>
 #include <QTimer>
+#include <algorithm>
+#include <memory>
 
-// The process-wide tick timer: a periodic precise timer whose callback counts
+class QSocketNotifier;
+
+// The process-wide tick timer: a free-running periodic timer whose callback counts
 // 0, 1, ..., 30000, 0, ... Waits of the download window, the diagnostic log and
-// auto-configuration set the count to 0 and let events run until it reaches a
-// stated count.
+// auto-configuration take the count when they begin (count()) and let events run
+// until since() reaches the ticks they state, so a wait of k ticks lasts k-1 to k
+// tick periods, and a wait nested in another one does not lengthen it.
 class TickTimer : public QObject
 {
     Q_OBJECT
 public:
     static TickTimer& instance();
+    ~TickTimer() override;
 
     // Interval in milliseconds; 0 asks for the shortest the platform offers, which
     // here is 1 ms (a 0 ms QTimer would fire on every idle pass and spin a core).
@@ -20,16 +26,29 @@ public:
     void StartTimer();
     void StopTimer();
     void TimerProc();
-    bool isRunning() const { return m_timer.isActive(); }
+    bool isRunning() const;
 
     int ticks() const { return m_ticks; }
-    void setTicks(int value) { m_ticks = value; }
+    // Sets the wrapping count and restarts the count of every wait in progress (a
+    // test holds the waits with it while its far end catches up).
+    void setTicks(int value);
+
+    // Ticks counted since the timer was made; never wraps. A wait keeps the value it
+    // began at and hands it to since().
+    qint64 count() const { return m_count; }
+    // Ticks counted since `start` (a count()), or since the last setTicks if later.
+    qint64 since(qint64 start) const { return m_count - std::max(start, m_restart); }
 
 Q_SIGNALS:
     void ticked();
 
 private:
     explicit TickTimer(QObject* parent = nullptr);
-    QTimer m_timer;
+    QTimer m_timer; // where no timer file is to be had
+    int m_fd = -1; // Linux: a periodic timer file
+    bool m_fdArmed = false;
+    std::unique_ptr<QSocketNotifier> m_notifier;
     int m_ticks = 0;
+    qint64 m_count = 0;
+    qint64 m_restart = 0;
 };

@@ -66,15 +66,18 @@ void PacedSender::waitTicks(int ticks)
     if (!m_link.isOpen())
         return;
     totals.ticks += ticks;
+    totals.waits += ticks > 0 ? 1 : 0;
     // The command has just left the wire (the drain ended); its answer needs its own
     // line time after that, which on a slow line is longer than a short tick wait.
     const qint64 answerNs = m_answers.collecting ? m_link.lineTimeNs(AnswerBytes) : 0;
     QElapsedTimer clock;
     clock.start();
-    m_ticks.setTicks(0);
+    // Counted from this wait's own start: a line sent from inside the wait (Cancel)
+    // waits its own ticks and leaves this count alone.
+    const qint64 start = m_ticks.count();
     waitUntil([&] {
         return !m_link.isOpen() || !m_ticks.isRunning()
-            || (m_ticks.ticks() >= ticks && clock.nsecsElapsed() >= answerNs);
+            || (m_ticks.since(start) >= ticks && clock.nsecsElapsed() >= answerNs);
     });
 }
 
@@ -90,13 +93,10 @@ void PacedSender::awaitAnswers(const std::function<bool(const QString& collected
     // stalled (a loaded machine), the clock runs on but a stall costs one tick only,
     // so the answer that waited in the port meanwhile is still read before giving up.
     const qint64 graceTicks = graceNs / (qint64(std::max(1, m_ticks.Delay)) * 1'000'000) + 1;
-    qint64 ticksSeen = 0;
-    const QMetaObject::Connection counting
-        = QObject::connect(&m_ticks, &TickTimer::ticked, [&ticksSeen] { ++ticksSeen; });
+    const qint64 start = m_ticks.count();
     // The tick timer wakes the loop every tick, so the grace is noticed on time.
     waitUntil([&] {
         return !m_link.isOpen() || !m_ticks.isRunning() || arrived()
-            || (clock.nsecsElapsed() >= graceNs && ticksSeen >= graceTicks);
+            || (clock.nsecsElapsed() >= graceNs && m_ticks.count() - start >= graceTicks);
     });
-    QObject::disconnect(counting);
 }

@@ -38,7 +38,8 @@ public:
     // before the next; then multiple x DownloadDelay ticks.
     void sendByCharacter(const QString& command, int multiple);
 
-    // Lets `ticks` ticks pass (fewer when the port closes or the timer stops). While
+    // Lets `ticks` ticks pass, counted from the wait's own start, so it lasts ticks-1
+    // to ticks tick periods (less when the port closes or the timer stops). While
     // answers are collected it also lasts one answer's line time, so a slow line
     // never loses the last answers.
     void waitTicks(int ticks);
@@ -54,11 +55,14 @@ public:
     QString line(const QString& command, End end = End::Cr) const;
 
     // What has been sent and waited so far (the protocol's own time: bytes at 10 bits
-    // each, ticks at Delay ms each), for measuring how close a run comes to it.
+    // each, ticks at Delay ms each), for measuring how close a run comes to it. A wait
+    // of k ticks may end after k-1 periods, so the least a run can take counts one
+    // tick fewer for each of the `waits` (waits of one tick or more).
     struct Totals
     {
         qint64 bytes = 0;
         qint64 ticks = 0;
+        qint64 waits = 0;
     };
     Totals totals;
 

@@ -28,7 +28,8 @@ constexpr BitText bits[16] = {
     { "Negative Limit Active", "*** Negative Limit active ***", nullptr },
 };
 
-constexpr quint16 alertMask = 0x0040 | 0x0080 | 0x0100 | 0x0200 | 0x0800 | 0x1000 | 0x2000 | 0x4000 | 0x8000;
+constexpr quint16 alertMask
+    = 0x0040 | 0x0080 | 0x0100 | 0x0200 | 0x0800 | 0x1000 | 0x2000 | 0x4000 | 0x8000;
 
 } // namespace
 

@@ -1,5 +1,6 @@
 #include "terminalcore.h"
 
+#include "answerparser.h"
 #include "core/eventwait.h"
 #include "core/numbers.h"
 #include "core/text.h"
@@ -18,38 +19,6 @@ const QChar LF = QLatin1Char('\n');
 bool startsWithLineEnd(const QString& s)
 {
     return !s.isEmpty() && (s[0] == CR || s[0] == LF);
-}
-
-// The text from (1-based) position p + len + k on, where p is where `what` occurs in
-// `text`: the removal of an echoed command in front of its answer.
-void removeEcho(QString& text, const QString& what, int k)
-{
-    const qsizetype p = text.indexOf(what);
-    if (p >= 0)
-        text = text.mid(p + what.size() + k);
-}
-// Whether the answer line (up to its CR) is the controller's status answer to the
-// node queried in `command` (upper case): "<node> hhhh", with "#" and the two check
-// characters in checksum mode. The "00" rule alone drops every status of 0100 hex or
-// more ("0 0103"), so a wait on such a status could never end.
-bool isStatusAnswerOf(const QString& buffer, const QString& command, bool checksum)
-{
-    const qsizetype st = command.indexOf(QLatin1String(" ST"));
-    const qsizetype cr = buffer.indexOf(CR);
-    if (st < 0 || cr < 0)
-        return false;
-    const QStringView node = QStringView(command).left(st);
-    const QStringView line = QStringView(buffer).left(cr);
-    const qsizetype length = node.size() + 5 + (checksum ? 3 : 0);
-    if (line.size() != length || !line.startsWith(node) || line[node.size()] != QLatin1Char(' '))
-        return false;
-    for (qsizetype i = node.size() + 1; i < node.size() + 5; ++i) {
-        const QChar c = line[i];
-        if (!((c >= QLatin1Char('0') && c <= QLatin1Char('9'))
-                || (c >= QLatin1Char('A') && c <= QLatin1Char('F'))))
-            return false;
-    }
-    return !checksum || line[node.size() + 5] == QLatin1Char('#');
 }
 } // namespace
 
@@ -266,120 +235,101 @@ void TerminalCore::onReceived()
 
 void TerminalCore::MSComm1_OnComm()
 {
-    // Branch 1: capture mode (auto-configuration, diagnostic log). The reader looks
-    // for its marker in the text itself.
-    if (answers.captureMode && link.isOpen()) {
+    if (answers.captureMode && link.isOpen())
+        receiveCapture();
+    else if (answers.downloadBranch)
+        receiveDownload();
+    else if (Frame3Visible && link.isOpen())
+        receiveTerminal();
+    else
+        receiveCommand();
+}
+
+void TerminalCore::receiveCapture()
+{
+    // Auto-configuration and the diagnostic log look for their marker in the text
+    // itself.
+    receiveChunk = readInput();
+    QString& text = answers.captureText;
+    text += receiveChunk;
+    if (text.size() > MaxPending)
+        text = text.right(MaxPending);
+    Q_EMIT answers.updated();
+}
+
+void TerminalCore::receiveTerminal()
+{
+    if (terminalLineFlag) {
         receiveChunk = readInput();
-        QString& text = answers.captureText;
-        text += receiveChunk;
-        if (text.size() > MaxPending)
-            text = text.right(MaxPending);
-        Q_EMIT answers.updated();
-        return;
+        receiveAccumulator += receiveChunk;
+        if (receiveAccumulator.size() > MaxPending && !receiveAccumulator.contains(CR))
+            receiveAccumulator.clear();
+        if (receiveAccumulator.contains(CR) && receiveAccumulator.size() >= 2) {
+            FlushTerminalLines();
+            Q_EMIT terminalCursorToEnd();
+        }
+        processPendingEvents();
+    } else {
+        link.read(0);
     }
+    // Nothing shown changes here but the terminal text, which says so itself.
+    responseBuffer.clear();
+    responseLine.clear();
+    awaitingAnswer = 0;
+}
 
-    if (!answers.downloadBranch) {
-        // Branch 2: terminal mode.
-        if (Frame3Visible && link.isOpen()) {
-            if (terminalLineFlag) {
-                receiveChunk = readInput();
-                receiveAccumulator += receiveChunk;
-                if (receiveAccumulator.size() > MaxPending && !receiveAccumulator.contains(CR))
-                    receiveAccumulator.clear();
-                if (receiveAccumulator.contains(CR) && receiveAccumulator.size() >= 2) {
-                    FlushTerminalLines();
-                    Q_EMIT terminalCursorToEnd();
-                }
-                processPendingEvents();
-            } else {
-                link.read(0);
-            }
-            // Nothing shown changes here but the terminal text, which says so itself.
-            responseBuffer.clear();
-            responseLine.clear();
-            awaitingAnswer = 0;
-            return;
-        }
+void TerminalCore::receiveCommand()
+{
+    receiveChunk = readInput();
+    receiveAccumulator = receiveChunk;
+    responseBuffer += receiveChunk;
+    receiveChunk = readInput();
+    responseBuffer += receiveChunk;
+    const ParsedAnswer answer = parseAnswer(responseBuffer,
+        { .command = commandText,
+            .statusQueryPrefix = statusQueryPrefix,
+            .statusWait = statusWaitMode,
+            .checksum = cfg.CheckSumChk == 1,
+            .maxPending = MaxPending });
+    responseBuffer = answer.buffer;
+    if (answer.complete)
+        showAnswer(answer);
+}
 
-        // Branch 3: command mode.
-        receiveChunk = readInput();
-        receiveAccumulator = receiveChunk;
-        responseBuffer += receiveChunk;
-        receiveChunk = readInput();
-        responseBuffer += receiveChunk;
-        if (startsWithLineEnd(responseBuffer))
-            responseBuffer.remove(0, 1);
-        if (!responseBuffer.contains(CR)) {
-            if (responseBuffer.size() > MaxPending)
-                responseBuffer.clear();
-            return;
-        }
-        const QString command = asciiUpper(commandText);
-        const bool statusQuery = command.contains(QLatin1String("ST"));
-        if (statusWaitMode && statusQuery) {
-            const qsizetype zeros = responseBuffer.indexOf(QLatin1String("00"));
-            const bool zerosInFront
-                = responseBuffer.contains(QLatin1Char(' ')) && zeros >= 0 && zeros <= 2;
-            if (!zerosInFront && !isStatusAnswerOf(responseBuffer, command, cfg.CheckSumChk != 0))
-                responseBuffer.clear();
-        }
-        const int k = cfg.CheckSumChk == 0 ? 3 : 5;
-        if (!commandText.isEmpty())
-            removeEcho(responseBuffer, commandText, k);
-        if (!statusQueryPrefix.isEmpty()) {
-            removeEcho(responseBuffer, statusQueryPrefix, k);
-            if (!responseBuffer.contains(CR))
-                return;
-        }
-        if (startsWithLineEnd(responseBuffer))
-            responseBuffer.remove(0, 1);
-        if (responseBuffer.isEmpty() || !responseBuffer.contains(CR) || responseBuffer.size() < 6)
-            return;
-        List1.clear();
-        List2.clear();
-        const qsizetype cr = responseBuffer.indexOf(CR);
-        responseLine = responseBuffer.left(cr);
-        responseBuffer.truncate(cr + 1);
-        answerRejected = false;
-        if (cfg.CheckSumChk == 1) {
-            if (responseBuffer.contains(QLatin1Char('#'))) {
-                Calc_RX_Cksum(responseBuffer);
-                responseLine = responseBuffer;
-                answerRejected = responseBuffer.isEmpty();
-            } else {
-                responseBuffer.clear();
-                responseLine.clear();
-                answerRejected = true;
-            }
-        }
-        lastResponse = responseLine;
-        convertNumber();
-        if (ListRecv.size() > 5)
-            ListRecv.removeFirst();
-        if (cfg.ChkStatus == 1) {
-            TextRecv = responseLine;
-            // An answer that failed its check says nothing about the status: decoding
-            // its empty text would show status 0 ("Drive Enabled", no alert).
-            if (statusQuery && !answerRejected)
-                showdiag();
-            else if (answerRejected)
-                listsAlert = false;
-        }
-        if (ListRecv.size() >= 5)
-            ListRecv.removeFirst();
-        if (statusQuery && awaitingAnswer == 1)
-            CheckForST();
-        ListRecv.append(responseLine);
-        const QString shown = responseLine;
-        responseBuffer.clear();
-        responseLine.clear();
-        awaitingAnswer = 0;
-        changed();
-        Q_EMIT answerShown(shown);
-        return;
+void TerminalCore::showAnswer(const ParsedAnswer& answer)
+{
+    List1.clear();
+    List2.clear();
+    responseLine = answer.line;
+    answerRejected = answer.rejected;
+    lastResponse = responseLine;
+    convertNumber();
+    if (ListRecv.size() > 5)
+        ListRecv.removeFirst();
+    if (cfg.ChkStatus == 1) {
+        TextRecv = responseLine;
+        // An answer that failed its check says nothing about the status: decoding
+        // its empty text would show status 0 ("Drive Enabled", no alert).
+        if (answer.statusQuery && !answerRejected)
+            showdiag();
+        else if (answerRejected)
+            listsAlert = false;
     }
+    if (ListRecv.size() >= 5)
+        ListRecv.removeFirst();
+    if (answer.statusQuery && awaitingAnswer == 1)
+        CheckForST();
+    ListRecv.append(responseLine);
+    const QString shown = responseLine;
+    responseBuffer.clear();
+    responseLine.clear();
+    awaitingAnswer = 0;
+    changed();
+    Q_EMIT answerShown(shown);
+}
 
-    // Branch 4: download mode.
+void TerminalCore::receiveDownload()
+{
     if (link.bytesAvailable() > 0) {
         receiveChunk = readInput();
         receiveAccumulator += receiveChunk;

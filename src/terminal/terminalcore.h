@@ -12,6 +12,8 @@
 #include <functional>
 #include <initializer_list>
 
+struct ParsedAnswer;
+
 // The main window's logic without its widgets: the serial port and everything that
 // flows through it (sending commands, receiving and routing answers, status
 // decoding), the command and terminal modes, the 50 ms timer and the state that the
@@ -81,6 +83,8 @@ public:
     bool answerRejected = false;
     QString TextRecv;
 
+    // The receive handler: hands what arrived to the capture, the terminal, the
+    // download window or the command mode, in that order of precedence.
     void MSComm1_OnComm();
 
     // ---- Status decoding and the status check ----
@@ -208,6 +212,13 @@ Q_SIGNALS:
 
 private:
     void onReceived();
+    // The receive handler's branches: capture mode, terminal mode, command mode (and
+    // the answer it completes), and the download window's answers.
+    void receiveCapture();
+    void receiveTerminal();
+    void receiveCommand();
+    void showAnswer(const ParsedAnswer& answer);
+    void receiveDownload();
     void addHistory(const QString& text);
     void convertNumber();
     QString readInput();

@@ -14,6 +14,7 @@
 #include "core/eventwait.h"
 #include "core/numbers.h"
 #include "link/framing.h"
+#include "terminal/answerparser.h"
 #include "terminal/terminalcore.h"
 
 #include <QElapsedTimer>
@@ -269,6 +270,68 @@ private Q_SLOTS:
                 flags.contains('q') ? QStringLiteral("0 ST") : QString());
             QCOMPARE(rig.core->awaitingAnswer, 1);
         }
+    }
+
+    // What the command mode takes as the answer from what it has received so far,
+    // and what it keeps when that is no answer yet.
+    void parse_data()
+    {
+        addColumns<QString, QString, QString, bool, bool, bool, QString, QString, bool, bool>(
+            "received", "command", "prefix", "wait", "checksum", "complete", "line", "buffer",
+            "rejected", "status");
+        addRow("plain", "0 00000004\r", "0 PFB", "", false, false, true, "0 00000004",
+            "0 00000004\r", false, false);
+        addRow("leading LF, first of two lines", "\n0 0100\r\n0 0200\r\n", "0 ST", "", false, false,
+            true, "0 0100", "0 0100\r", false, true);
+        addRow("lower-case st is a status query", "0 0100\r", "0 st", "", false, false, true,
+            "0 0100", "0 0100\r", false, true);
+        addRow(
+            "no line end yet", "\n0 01", "0 ST", "", false, false, false, "", "0 01", false, true);
+        addRow("longest text without a line end", QString(TerminalCore::MaxPending, 'A'), "0 ST",
+            "", false, false, false, "", QString(TerminalCore::MaxPending, 'A'), false, true);
+        addRow("longer is dropped", QString(TerminalCore::MaxPending + 1, 'A'), "0 ST", "", false,
+            false, false, "", "", false, true);
+        addRow(
+            "too short stays", "OK\r", "0 HO", "", false, false, false, "", "OK\r", false, false);
+        addRow("echo and 3 after it", "0 PFB\r\r\n0 00000004\r", "0 PFB", "", false, false, true,
+            "0 00000004", "0 00000004\r", false, false);
+        addRow("echo and 5 after it, checksum",
+            QString::fromLatin1(withCheck("0 PFB") + "\r\n" + withCheck("0 00000004") + "\r"),
+            "0 PFB", "", false, true, true, "0 00000004", "0 00000004", false, false);
+        addRow("status query echo", "0 ST\r\r\n0 0100\r\n", "0 ST 8", "0 ST", false, false, true,
+            "0 0100", "0 0100\r", false, true);
+        addRow("status query echo, answer to come", "0 ST\r\r\n0 01", "0 ST 8", "0 ST", false,
+            false, false, "", "0 01", false, true);
+        addRow("checksum wrong", "0 00000004#00\r", "0 PFB", "", false, true, true, "", "", true,
+            false);
+        addRow("checksum missing", "0 00000004\r", "0 PFB", "", false, true, true, "", "", true,
+            false);
+        addRow("wait: another node's status", "10 0003\r\n", "0 ST", "", true, false, false, "", "",
+            false, true);
+        addRow("wait: high byte set", "0 0103\r\n", "0 ST", "", true, false, true, "0 0103",
+            "0 0103\r", false, true);
+        // The older rule: any text with a blank and "00" in its first three characters.
+        addRow("wait: 00 in front", "X 00ZZ\r", "0 ST", "", true, false, true, "X 00ZZ", "X 00ZZ\r",
+            false, true);
+    }
+    void parse()
+    {
+        QFETCH(QString, received);
+        QFETCH(QString, command);
+        QFETCH(QString, prefix);
+        QFETCH(bool, wait);
+        QFETCH(bool, checksum);
+        const ParsedAnswer a = parseAnswer(received,
+            { .command = command,
+                .statusQueryPrefix = prefix,
+                .statusWait = wait,
+                .checksum = checksum,
+                .maxPending = TerminalCore::MaxPending });
+        QTEST(a.complete, "complete");
+        QTEST(a.line, "line");
+        QTEST(a.buffer, "buffer");
+        QTEST(a.rejected, "rejected");
+        QTEST(a.statusQuery, "status");
     }
 
     void answers_data()

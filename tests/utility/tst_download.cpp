@@ -284,6 +284,31 @@ private Q_SLOTS:
         QCOMPARE(r.u.protocol.DownloadSum, r.sim->controller().memoryChecksum());
     }
 
+    // A wait of k ticks counts them from its own start: a line's wait run from inside
+    // it (as Cancel sends one) neither makes it start its count again nor shortens it.
+    void nestedWaits()
+    {
+        Rig r;
+        TickTimer& t = TickTimer::instance();
+        const qint64 outerStart = t.count();
+        qint64 inner = -1;
+        QObject::connect(&t, &TickTimer::ticked, &r.u, [&] {
+            if (inner >= 0 || t.count() - outerStart < 5)
+                return;
+            inner = 0;
+            QTimer::singleShot(0, &r.u, [&] {
+                const qint64 start = t.count();
+                r.u.sender.waitTicks(3);
+                inner = t.count() - start;
+            });
+        });
+        r.u.sender.waitTicks(10);
+        const qint64 outer = t.count() - outerStart;
+        QCOMPARE_GE(inner, 3);
+        QCOMPARE_GE(outer, 10);
+        QCOMPARE_LT(outer, 5 + 10); // a count started again at the inner wait
+    }
+
     // The directory after the worked example's download (13 bytes, whose end 1037 has
     // a CR as its low byte), and the states it refuses: a mark poked at 503, or 255
     // macros at 502. (Totals of other sizes: the combination download's.)
