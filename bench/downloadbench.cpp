@@ -127,6 +127,9 @@ Run download(int baud, int delay = 2)
             u.Filename = QStringLiteral("m.cmd");
             u.DnloadButton_Click();
             // The same reads once more, timed alone: what they add to the download.
+            if (u.lastDownload != UtilityCore::Outcome::Completed)
+                qFatal("the download did not complete");
+            u.protocol.writeMark('I'); // as the download left it before its last write
             QElapsedTimer checks;
             checks.start();
             if (!u.protocol.probe() || !u.protocol.finishProgram(u.writtenRuns(false)))
