@@ -132,6 +132,7 @@ Run download(int baud, int delay = 2)
             u.protocol.writeMark('I'); // as the download left it before its last write
             QElapsedTimer checks;
             checks.start();
+            u.sender.send(QStringLiteral(" EES 503"), 6); // the header's line for the mark
             if (!u.protocol.probe() || !u.protocol.finishProgram(u.writtenRuns(false)))
                 qFatal("the download's checks failed");
             g_checks = double(checks.nsecsElapsed()) / 1e9;

@@ -122,20 +122,19 @@ void EepromProtocol::endCancelled()
 
 void EepromProtocol::writeHeader(int boot, int count, int textWait)
 {
-    // The boot value and the count come before the mark at 503 in the header: marked
-    // first on its own, the old program never runs with a new count.
-    writeMark('I');
+    // Incomplete until finishProgram has checked what was written, and marked so
+    // before the boot value and the count change: a download cut off anywhere leaves
+    // a program the controller will not run, never the old one under a new count.
+    m_sender.send(QStringLiteral(" EES 503"), 6);
+    m_sender.send(QStringLiteral(" EEDAT I"), 1);
+    addToSum('I');
+    m_sender.send(QStringLiteral(" EEW"), 1);
     m_sender.send(QStringLiteral(" EES 501"), 6);
     for (const int value : { boot, count }) {
         m_sender.send(QStringLiteral(" EEN") + withSign(value), 1);
         addToSum(value);
         m_sender.send(QStringLiteral(" EEW"), 1);
     }
-    // Incomplete until finishProgram has checked what was written: a download cut
-    // off anywhere leaves a program the controller will not run.
-    m_sender.send(QStringLiteral(" EEDAT I"), 1);
-    addToSum('I');
-    m_sender.send(QStringLiteral(" EEW"), 1);
     m_sender.send(QStringLiteral(" EES 1024"), textWait);
 }
 
@@ -179,7 +178,8 @@ std::optional<int> EepromProtocol::readAddressed(int at)
 {
     for (int t = 0; t < ReadTries && !portGone(); ++t) {
         m_answers.startReading();
-        m_sender.send(::address(at), 2);
+        // The wait for the answer itself is readAnswers'.
+        m_sender.send(::address(at), 1);
         QString text = readAnswers(1);
         if (const auto b = EepromText::takeRuleA(text))
             return b;

@@ -69,10 +69,10 @@ public:
     // DownloadFailed.
     void CompareChecksum();
     void addToSum(int value) { DownloadSum = ((DownloadSum + value) % 256 + 256) % 256; }
-    // The header of a download: "I" at 503 by addressed access, then the boot value,
-    // the macro count and the mark "I" again (by " EEW" from 501), then " EES 1024" and
-    // `textWait` x DownloadDelay. The mark says complete only once finishProgram has
-    // checked everything.
+    // The header of a download by " EEW": the programming mark "I" at 503, then the
+    // boot value and the macro count from 501, then " EES 1024" and `textWait` x
+    // DownloadDelay. The mark says complete only once finishProgram has checked
+    // everything.
     void writeHeader(int boot, int count, int textWait);
     void SetDefaultFat(int size);
     void StoreFileDescription(int& address);
