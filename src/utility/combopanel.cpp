@@ -587,10 +587,7 @@ Outcome ComboPanel::download(const QStringList& files, const QList<Plan>& plans)
         p.StoreFileDescription(p.DirectoryAddress);
         if (stopped())
             return cancelled();
-        // The name's characters only: what an empty name byte leaves is the controller's.
-        QByteArray name = p.MacroFileName.left(MemoryMap::NameBytes).toLatin1();
-        std::reverse(name.begin(), name.end());
-        runs.append({ MemoryMap::slotAddress(j) + 1 - int(name.size()), name });
+        runs.append(EepromProtocol::nameRun(MemoryMap::slotAddress(j), p.MacroFileName));
     }
     s.sendTicks(QStringLiteral(" EES"), 0);
     if (stopped())

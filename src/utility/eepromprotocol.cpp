@@ -174,12 +174,13 @@ QString EepromProtocol::unansweredText(const QList<int>& addresses)
         .arg(ReadTries);
 }
 
-std::optional<int> EepromProtocol::readAddressed(int at)
+std::optional<int> EepromProtocol::readAddressed(int at, int multiple, bool bareReturn)
 {
     for (int t = 0; t < ReadTries && !portGone(); ++t) {
         m_answers.startReading();
-        // The wait for the answer itself is readAnswers'.
-        m_sender.send(::address(at), 1);
+        if (bareReturn)
+            m_sender.bareReturn(2);
+        m_sender.send(::address(at), multiple);
         QString text = readAnswers(1);
         if (const auto b = EepromText::takeRuleA(text))
             return b;
@@ -187,18 +188,21 @@ std::optional<int> EepromProtocol::readAddressed(int at)
     return std::nullopt;
 }
 
-bool EepromProtocol::probe(bool nothingWritten)
+std::optional<int> EepromProtocol::readMark(bool nothingWritten)
 {
     m_sender.send(QStringLiteral(" EEU 4826"), 10);
     const auto mark = readAddressed(MemoryMap::ProgramMark);
     m_sender.send(QStringLiteral(" EES"), 1);
     if (portGone())
-        return false;
-    if (!mark) {
+        return std::nullopt;
+    if (!mark)
         m_prompter.message(noAnswerText(nothingWritten), PromptIcon::Critical);
-        return false;
-    }
-    return true;
+    return mark;
+}
+
+bool EepromProtocol::probe(bool nothingWritten)
+{
+    return readMark(nothingWritten).has_value();
 }
 
 bool EepromProtocol::finishProgram(const QList<Run>& runs)
@@ -239,17 +243,18 @@ bool EepromProtocol::finishProgram(const QList<Run>& runs)
     return true;
 }
 
+EepromProtocol::Run EepromProtocol::nameRun(int top, const QString& descriptionName)
+{
+    QByteArray name = descriptionName.left(MemoryMap::NameBytes).toLatin1();
+    std::reverse(name.begin(), name.end());
+    return { top + 1 - int(name.size()), name };
+}
+
 bool EepromProtocol::confirmMark(char mark)
 {
-    m_sender.send(QStringLiteral(" EEU 4826"), 10);
-    const auto read = readAddressed(MemoryMap::ProgramMark);
-    m_sender.send(QStringLiteral(" EES"), 1);
-    if (portGone())
+    const auto read = readMark(false);
+    if (!read)
         return false;
-    if (!read) {
-        m_prompter.message(noAnswerText(false), PromptIcon::Critical);
-        return false;
-    }
     if (*read != quint8(mark)) {
         m_prompter.message(
             differenceText({ MemoryMap::ProgramMark, quint8(mark), *read }), PromptIcon::Critical);
@@ -420,17 +425,7 @@ void EepromProtocol::Cancel_Macro_Execute()
 EepromProtocol::Directory EepromProtocol::ReadTYXDir()
 {
     Directory d;
-    const auto readByte = [this](int at) -> std::optional<int> {
-        for (int t = 0; t < ReadTries && !portGone(); ++t) {
-            m_answers.startReading();
-            m_sender.bareReturn(2);
-            m_sender.send(::address(at), 2);
-            QString text = readAnswers(1);
-            if (const auto b = EepromText::takeRuleA(text))
-                return b;
-        }
-        return std::nullopt;
-    };
+    const auto readByte = [this](int at) { return readAddressed(at, 2, true); };
 
     m_sender.bareReturn(2);
     m_sender.send(QStringLiteral(" EEU 4826"), 10);

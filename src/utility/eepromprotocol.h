@@ -82,6 +82,9 @@ public:
     // "I" marks the program incomplete, "X" complete. A lost port sets PortLost.
     void writeMark(char mark);
     void Cancel_Macro_Execute();
+    // The mark at 503 read once, the addressed access unlocked around it: nothing
+    // (after noAnswerText, or with PortLost set) when the controller does not answer.
+    std::optional<int> readMark(bool nothingWritten);
     // What "macro.tmp" holds; empty when it is missing or no regular file.
     QByteArray workFile() const;
 
@@ -89,8 +92,10 @@ public:
     // noAnswerText (or with PortLost set), when the controller does not answer.
     bool probe(bool nothingWritten = true);
     // Reads `at` by addressed access (unlocked by the caller), up to ReadTries times
-    // while no answer comes; nothing when none came.
-    std::optional<int> readAddressed(int at);
+    // while no answer comes; nothing when none came. Each try waits `multiple` x
+    // DownloadDelay after the line (the answer itself is awaited beyond it), after a
+    // bare CR first when bareReturn (as the directory read sends them).
+    std::optional<int> readAddressed(int at, int multiple = 1, bool bareReturn = false);
     // Bytes the download wrote at `start`, read back before the program is marked
     // complete.
     struct Run
@@ -98,6 +103,10 @@ public:
         int start = 0;
         QByteArray bytes;
     };
+    // The characters of a directory name as StoreFileDescription leaves them in the
+    // slot whose first character sits at `top` (what an empty name byte leaves there
+    // is the controller's, so those are not compared).
+    static Run nameRun(int top, const QString& descriptionName);
     // The end of every download: reads back `runs` (the count, the mark "I", the
     // table and the names), then writes "X" at 503 and reads it back. False after its
     // message when anything differs or goes unanswered; the memory is then marked

@@ -309,8 +309,12 @@ void UtilityCore::DnloadButton_Click()
             lastDownload = Outcome::Failed;
         } else {
             sender.sendTicks(QStringLiteral(" EES"), 0);
-            const bool checked = !VerifyReadback || readBackDownload();
-            if (checked && protocol.finishProgram(writtenRuns(false)))
+            // "macro.tmp" read once for both: the final check leaves the text out.
+            QList<EepromProtocol::Run> runs = writtenRuns(VerifyReadback);
+            const bool checked = !VerifyReadback || readBackDownload(runs);
+            if (VerifyReadback)
+                runs.removeLast();
+            if (checked && protocol.finishProgram(runs))
                 lastDownload = Outcome::Completed;
             else if (protocol.PortLost)
                 lastDownload = Outcome::PortLost;
@@ -600,10 +604,6 @@ QList<EepromProtocol::Run> UtilityCore::writtenRuns(bool withText) const
 {
     const QByteArray text = EepromText::storedMacro(protocol.workFile()).bytes;
     const int end = MemoryMap::TextStart + int(text.size());
-    // The name's characters only: what an empty name byte leaves is the controller's.
-    QByteArray name
-        = EepromText::descriptionName(protocol.MacroFileName).left(MemoryMap::NameBytes).toLatin1();
-    std::reverse(name.begin(), name.end());
     const auto bytes = [](std::initializer_list<int> values) {
         QByteArray out;
         for (const int v : values)
@@ -611,7 +611,8 @@ QList<EepromProtocol::Run> UtilityCore::writtenRuns(bool withText) const
         return out;
     };
     QList<EepromProtocol::Run> runs {
-        { MemoryMap::DirectoryTop + 1 - int(name.size()), name },
+        EepromProtocol::nameRun(
+            MemoryMap::DirectoryTop, EepromText::descriptionName(protocol.MacroFileName)),
         { MemoryMap::BootByte, bytes({ protocol.BootFlag, 1, 'I' }) },
         { MemoryMap::TableStart,
             bytes(
@@ -622,11 +623,11 @@ QList<EepromProtocol::Run> UtilityCore::writtenRuns(bool withText) const
     return runs;
 }
 
-bool UtilityCore::readBackDownload()
+bool UtilityCore::readBackDownload(const QList<EepromProtocol::Run>& runs)
 {
     Label1 = QStringLiteral("Reading back..");
     update();
-    for (const auto& [start, run] : writtenRuns(true)) {
+    for (const auto& [start, run] : runs) {
         const auto d = protocol.firstDifference(start, run);
         if (protocol.CancelRequested) {
             protocol.MarkIncomplete();

@@ -155,7 +155,7 @@ public:
     // After a download, read back every byte it wrote and compare (zaziruv-cli
     // --verify-readback); a difference fails the download after its message.
     bool VerifyReadback = false;
-    bool readBackDownload();
+    bool readBackDownload(const QList<EepromProtocol::Run>& runs);
     // What the single-file download wrote from "macro.tmp": the name, the header
     // with its mark still "I", the table and, withText, the text.
     QList<EepromProtocol::Run> writtenRuns(bool withText) const;

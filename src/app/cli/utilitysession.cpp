@@ -32,45 +32,33 @@ int outcomeStatus(UtilityCore::Outcome outcome, const QString& cancelled)
 
 bool takeDownloadOptions(const QString& command, QStringList& args, DownloadOptions& o)
 {
-    QString value;
-    bool present = false;
-    if (!takeOption(args, QStringLiteral("--node"), value, present))
-        return false;
-    if (present) {
-        const auto n = readIntOption(value, 0, 99);
-        if (!n) {
-            CliContext::error(
-                QStringLiteral("%1: --node needs a node address from 0 to 99, not \"%2\"")
-                    .arg(command, value));
+    // A whole number option from low to high into `into`; false after a message.
+    const auto number = [&](const QString& option, int low, int high, const QString& what,
+                            std::optional<int>& into) {
+        QString value;
+        bool present = false;
+        if (!takeOption(args, option, value, present))
             return false;
-        }
-        o.node = QString::number(*n);
-    }
-    if (!takeOption(args, QStringLiteral("--delay"), value, present))
-        return false;
-    if (present) {
-        const auto n = readIntOption(value, 1, 99);
-        if (!n) {
-            CliContext::error(
-                QStringLiteral("%1: --delay needs milliseconds from 1 to 99, not \"%2\"")
-                    .arg(command, value));
-            return false;
-        }
-        o.delay = *n;
-    }
-    if (!takeOption(args, QStringLiteral("--memory-size"), value, present))
-        return false;
-    if (present) {
+        if (!present)
+            return true;
+        into = readIntOption(value, low, high);
+        if (!into)
+            CliContext::error(QStringLiteral("%1: %2 needs %3 from %4 to %5, not \"%6\"")
+                                  .arg(command, option, what)
+                                  .arg(low)
+                                  .arg(high)
+                                  .arg(value));
+        return into.has_value();
+    };
+    std::optional<int> node;
+    if (!number(QStringLiteral("--node"), 0, 99, QStringLiteral("a node address"), node)
+        || !number(QStringLiteral("--delay"), 1, 99, QStringLiteral("milliseconds"), o.delay)
         // The address table's 16-bit entries reach 32767 at most.
-        const auto n = readIntOption(value, MemoryMap::TextStart, 32768);
-        if (!n) {
-            CliContext::error(
-                QStringLiteral("%1: --memory-size needs bytes from 1024 to 32768, not \"%2\"")
-                    .arg(command, value));
-            return false;
-        }
-        o.memorySize = *n;
-    }
+        || !number(QStringLiteral("--memory-size"), MemoryMap::TextStart, 32768,
+            QStringLiteral("bytes"), o.memorySize))
+        return false;
+    if (node)
+        o.node = QString::number(*node);
     const bool on = takeFlag(args, QStringLiteral("--verify"));
     const bool off = takeFlag(args, QStringLiteral("--no-verify"));
     if (on && off) {
