@@ -13,7 +13,7 @@
 #include "settings/settings.h"
 #include "settings/settingsstore.h"
 #include "terminal/terminalcore.h"
-#include "utility/utilitycore.h"
+#include "utility/downloadcontroller.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -47,7 +47,7 @@ struct Run
 // `prepare` writes the working directory's files (a memory image "mem.bin" is
 // loaded by the simulator); `work` runs the download window's command.
 Run session(int baud, const std::function<void(const QString& dir)>& prepare,
-    const std::function<void(UtilityCore&)>& work, int delay = 2)
+    const std::function<void(DownloadController&)>& work, int delay = 2)
 {
     QTemporaryDir dir;
     prepare(dir.path());
@@ -66,7 +66,7 @@ Run session(int baud, const std::function<void(const QString& dir)>& prepare,
     prompter.answers = { PromptAnswer::Ok, PromptAnswer::No };
     Settings settings(store, prompter);
     SettingsInForce cfg;
-    cfg.Dir1 = dir.path();
+    cfg.chosenDir = dir.path();
     cfg.baudRate = baud;
     Run run;
     {
@@ -78,8 +78,8 @@ Run session(int baud, const std::function<void(const QString& dir)>& prepare,
             e2prom.write(
                 (QByteArray::number(delay).rightJustified(2, '0') + "010").leftJustified(500, ' '));
         e2prom.close();
-        UtilityCore u(core, prompter);
-        u.Form_Load();
+        DownloadController u(core, prompter);
+        u.load();
         u.sender.totals = {};
         QElapsedTimer wall;
         const double cpu = cpuSeconds();
@@ -123,11 +123,11 @@ Run download(int baud, int delay = 2)
         [](const QString& dir) {
             writeFile(QDir(dir).filePath(QStringLiteral("m.cmd")), macro1000());
         },
-        [](UtilityCore& u) {
+        [](DownloadController& u) {
             u.Filename = QStringLiteral("m.cmd");
-            u.DnloadButton_Click();
+            u.downloadFile();
             // The same reads once more, timed alone: what they add to the download.
-            if (u.lastDownload != UtilityCore::Outcome::Completed)
+            if (u.lastDownload != DownloadController::Outcome::Completed)
                 qFatal("the download did not complete");
             u.protocol.writeMark('I'); // as the download left it before its last write
             QElapsedTimer checks;
@@ -200,7 +200,7 @@ double dir40WallOverFloor9600()
             image[516 + 81] = char(end % 256);
             writeFile(QDir(dir).filePath(QStringLiteral("mem.bin")), image);
         },
-        [](UtilityCore& u) { u.Command6_Click(); });
+        [](DownloadController& u) { u.readDirectory(); });
     return r.wall / r.floor;
 }
 
@@ -222,10 +222,10 @@ double readback1000WallOverFloor9600()
             image.replace(1024, 1000, macro1000().replace("\n", "") + "MACRO 0\r");
             writeFile(QDir(dir).filePath(QStringLiteral("mem.bin")), image);
         },
-        [](UtilityCore& u) {
-            u.ComboMacro1 = QStringList { QStringLiteral("BIG") };
-            u.ComboFileList2 = u.ComboMacro1;
-            u.CmdReadBack_Click();
+        [](DownloadController& u) {
+            u.storedMacros = QStringList { QStringLiteral("BIG") };
+            u.readBackList = u.storedMacros;
+            u.readBack();
             // 1000 bytes and a LF after each of their 100 CRs.
             if (QFileInfo(QDir(u.workingDir()).filePath(QStringLiteral("Temporary.cmd"))).size()
                 != 1100)

@@ -11,7 +11,7 @@
 #include "settings/settings.h"
 #include "settings/settingsstore.h"
 #include "terminal/terminalcore.h"
-#include "ui/main2.h"
+#include "ui/mainwindow.h"
 
 #include <QElapsedTimer>
 #include <QPlainTextEdit>
@@ -98,15 +98,15 @@ Flood runFlood()
         Settings settings(store, prompter);
         settings.record.ComPort = 1;
         SettingsInForce cfg;
-        cfg.Dir1 = dir.path();
+        cfg.chosenDir = dir.path();
         cfg.baudRate = 57600;
         TerminalCore core(settings, cfg, prompter);
         core.overrideDevice = slavePath;
-        main2 window(core);
+        MainWindow window(core);
         core.Openport();
         if (!qEnvironmentVariableIsSet("ZZ_NOSHOW"))
             window.show();
-        core.CmdTerminal_Click();
+        core.terminalMode();
         auto* view = window.findChild<QPlainTextEdit*>(QStringLiteral("TextTerminal"));
         if (core.link.isOpen() && view) {
             processPendingEvents();

@@ -10,12 +10,12 @@
 #include "sim/ptysimulator.h"
 #include "terminal/terminalcore.h"
 #include "ui/commandfileframe.h"
-#include "ui/form2.h"
-#include "ui/form4.h"
-#include "ui/main2.h"
+#include "ui/configurationwindow.h"
+#include "ui/downloadwindow.h"
+#include "ui/helpwindow.h"
+#include "ui/mainwindow.h"
 #include "ui/qtprompter.h"
-#include "ui/utility.h"
-#include "utility/utilitycore.h"
+#include "utility/downloadcontroller.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -211,27 +211,28 @@ int main(int argc, char** argv)
             c->cfg.baudRate = baud;
     };
 
-    auto window = std::make_unique<main2>(*core);
+    auto window = std::make_unique<MainWindow>(*core);
     prompter.setParentWidget(window.get());
     // The configuration window lives hidden until Setup shows it; it goes with the window.
     auto probe = std::make_unique<PortProbe>(*core, prompter);
     auto configuration = std::make_unique<ConfigurationCore>(*core, *probe);
-    auto* form4 = new Form4(*configuration, window.get());
-    QObject::connect(core.get(), &TerminalCore::configWindowRequested, form4, &Form4::showWindow);
+    auto* form4 = new ConfigurationWindow(*configuration, window.get());
+    QObject::connect(
+        core.get(), &TerminalCore::configWindowRequested, form4, &ConfigurationWindow::showWindow);
     auto runner = std::make_unique<CommandFileRunner>(*core, prompter);
     bindCommandFileFrame(*window, *runner);
     // The download window: "Download" and "Download File" show it, its Exit hides it,
     // and the end of the program shuts it down.
-    auto download = std::make_unique<UtilityCore>(*core, prompter);
-    auto downloadWindow = std::make_unique<utility>(*download);
+    auto download = std::make_unique<DownloadController>(*core, prompter);
+    auto downloadWindow = std::make_unique<DownloadWindow>(*download);
     QObject::connect(core.get(), &TerminalCore::downloadWindowRequested, downloadWindow.get(),
-        &utility::showWindow);
+        &DownloadWindow::showWindow);
     // Its Help shows the download window's document (Help leaves the download window
     // enabled, so there is nothing to hand back when the help window closes).
-    QObject::connect(download.get(), &UtilityCore::helpRequested, window.get(),
+    QObject::connect(download.get(), &DownloadController::helpRequested, window.get(),
         [&window] { window->showHelp(true); });
     QObject::connect(
-        core.get(), &TerminalCore::exitRequested, download.get(), &UtilityCore::exitall);
+        core.get(), &TerminalCore::exitRequested, download.get(), &DownloadController::exitall);
     QObject::connect(
         core.get(), &TerminalCore::exitRequested, &app, &QApplication::quit, Qt::QueuedConnection);
     core->load();
@@ -253,12 +254,12 @@ int main(int argc, char** argv)
             QWidget* pictured = window.get();
             const QString& name = options.screenshotWindow;
             if (name != QLatin1String("main2")) {
-                core->DownloadButton_Click();
+                core->openDownloadWindow();
                 pictured = downloadWindow.get();
                 if (name == QLatin1String("upload"))
-                    download->Command1_Click();
+                    download->showUploadPanel();
                 else if (name == QLatin1String("combination"))
-                    download->Command7_Click();
+                    download->showCombinationPanel();
                 else if (name == QLatin1String("Form6")) {
                     downloadWindow->findChild<QAbstractButton*>(QStringLiteral("Command15"))
                         ->click();

@@ -38,7 +38,7 @@ QString CommandFileRunner::joinPath(const QString& dir, const QString& name) con
 
 // ------------------------------------------------------------------- execution
 
-void CommandFileRunner::ExecuteCmdFile_Click()
+void CommandFileRunner::executeCommandFile()
 {
     if (m_running)
         return; // the button is disabled during a run; a second run would share its state
@@ -327,14 +327,14 @@ void CommandFileRunner::endRun()
         Q_EMIT runFinished();
 }
 
-void CommandFileRunner::PauseCmd_Click()
+void CommandFileRunner::pauseCommandFile()
 {
     m_prompter.message(PauseMessage, PromptIcon::Exclamation);
 }
 
 // ------------------------------------------------------------- file management
 
-void CommandFileRunner::Filelist_Click(int index)
+void CommandFileRunner::selectCommandFile(int index)
 {
     if (index < 0 || index >= m_core.Filelist.size())
         return;
@@ -347,7 +347,7 @@ void CommandFileRunner::Filelist_Click(int index)
     m_core.selectFile(index, name);
 }
 
-void CommandFileRunner::Command3_Click()
+void CommandFileRunner::newCommandFile()
 {
     m_prompter.message(
         QStringLiteral(
@@ -358,7 +358,7 @@ void CommandFileRunner::Command3_Click()
         m_prompter.message(why, PromptIcon::Exclamation);
 }
 
-void CommandFileRunner::EditCmd_Click()
+void CommandFileRunner::editCommandFile()
 {
     if (m_core.Filename.isEmpty()) {
         m_prompter.message(QStringLiteral("Please select a file or Enter new file name!"));
@@ -374,7 +374,7 @@ void CommandFileRunner::EditCmd_Click()
         m_prompter.message(why, PromptIcon::Exclamation);
 }
 
-void CommandFileRunner::DeleteCmd_Click()
+void CommandFileRunner::deleteCommandFile()
 {
     m_core.selectedCommandFile = joinPath(m_core.currentWorkingDir, m_core.Filename);
     const QString path = m_core.selectedCommandFile;
@@ -404,7 +404,7 @@ void CommandFileRunner::DeleteCmd_Click()
     m_core.refreshFilelist();
 }
 
-void CommandFileRunner::Command2_Click()
+void CommandFileRunner::downloadSelectedFile()
 {
-    m_core.DownloadButton_Click();
+    m_core.openDownloadWindow();
 }

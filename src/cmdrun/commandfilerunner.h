@@ -22,10 +22,10 @@ public:
     ~CommandFileRunner() override;
 
     // ---- Execution ----
-    void ExecuteCmdFile_Click();
+    void executeCommandFile();
     void ExecuteCommands();
     void RepeatMech();
-    void PauseCmd_Click();
+    void pauseCommandFile();
 
     // Ends a continuous run after this many whole runs of the file (0: no limit).
     int passLimit = 0;
@@ -55,11 +55,11 @@ public:
 
     // ---- File management ----
     // A click on entry `index` of the list.
-    void Filelist_Click(int index);
-    void Command3_Click(); // New
-    void EditCmd_Click();
-    void DeleteCmd_Click();
-    void Command2_Click(); // Download File
+    void selectCommandFile(int index);
+    void newCommandFile();
+    void editCommandFile();
+    void deleteCommandFile();
+    void downloadSelectedFile();
 
     ExternalEditor& editor() { return m_editor; }
 

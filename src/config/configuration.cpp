@@ -1,9 +1,9 @@
 #include "configuration.h"
 
+#include "config/portprobe.h"
 #include "core/numbers.h"
 #include "core/prompter.h"
 #include "core/ticktimer.h"
-#include "config/portprobe.h"
 #include "link/seriallink.h"
 #include "terminal/terminalcore.h"
 
@@ -99,7 +99,7 @@ void ConfigurationCore::ApplyConfiguration()
     r.Protocol = cfg.ChkRS232 == 1 ? 232 : 485;
     r.TxDelay = txDelayFromText(cfg.TXdelay);
     settings.WriteSettings();
-    r.WorkingDir = cfg.Dir1;
+    r.WorkingDir = cfg.chosenDir;
     settings.WriteWorkingDir();
 
     // The port mapping: written only where it changed, so that a probe step (which
@@ -113,7 +113,7 @@ void ConfigurationCore::ApplyConfiguration()
     }
 }
 
-void ConfigurationCore::SaveAndExit_Click()
+void ConfigurationCore::saveAndExit()
 {
     if (m_busy)
         return;
@@ -127,7 +127,7 @@ void ConfigurationCore::SaveAndExit_Click()
     core.refreshFilelist();
 }
 
-void ConfigurationCore::ChkStatus_Click()
+void ConfigurationCore::statusDescriptionChanged()
 {
     core.setStatusFrame(cfg.ChkStatus == 1);
 }
@@ -147,25 +147,25 @@ bool ConfigurationCore::readableDir(const QString& path) const
     return true;
 }
 
-bool ConfigurationCore::Dir1_Change(const QString& path)
+bool ConfigurationCore::directoryChosen(const QString& path)
 {
     if (!readableDir(path)) {
         prompter.message(
             QStringLiteral("The directory \"%1\" cannot be read. The working directory "
                            "stays \"%2\".")
-                .arg(QDir::toNativeSeparators(path), cfg.Dir1),
+                .arg(QDir::toNativeSeparators(path), cfg.chosenDir),
             PromptIcon::Exclamation);
         changed();
         return false;
     }
-    cfg.Dir1 = QDir::toNativeSeparators(QDir::cleanPath(QFileInfo(path).absoluteFilePath()));
-    core.setWorkingDir(cfg.Dir1);
-    cfg.Drive1 = Settings::driveOf(cfg.Dir1);
+    cfg.chosenDir = QDir::toNativeSeparators(QDir::cleanPath(QFileInfo(path).absoluteFilePath()));
+    core.setWorkingDir(cfg.chosenDir);
+    cfg.chosenDrive = Settings::driveOf(cfg.chosenDir);
     changed();
     return true;
 }
 
-bool ConfigurationCore::Drive1_Change(const QString& drive)
+bool ConfigurationCore::driveChosen(const QString& drive)
 {
     QString root = drive;
 #ifdef Q_OS_WIN
@@ -176,15 +176,15 @@ bool ConfigurationCore::Drive1_Change(const QString& drive)
     if (!readableDir(root)) {
         prompter.message(QStringLiteral("The drive \"%1\" cannot be read. The working directory "
                                         "stays \"%2\".")
-                             .arg(drive, cfg.Dir1),
+                             .arg(drive, cfg.chosenDir),
             PromptIcon::Exclamation);
         changed();
         return false;
     }
-    return Dir1_Change(root);
+    return directoryChosen(root);
 }
 
-bool ConfigurationCore::AutoConfigure_Click()
+bool ConfigurationCore::autoConfigure()
 {
     if (m_busy)
         return false;
@@ -234,7 +234,7 @@ void ConfigurationCore::ProbeBauds()
     }
 }
 
-bool ConfigurationCore::Debug_Click()
+bool ConfigurationCore::writeDiagnosticLog()
 {
     if (m_busy)
         return false;

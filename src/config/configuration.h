@@ -38,19 +38,19 @@ public:
     // more; 1 for anything else, text that is not a number included.
     static qint32 txDelayFromText(const QString& text);
 
-    void SaveAndExit_Click();
-    void ChkStatus_Click();
+    void saveAndExit();
+    void statusDescriptionChanged();
     // The directory list changed to path. A directory that cannot be read keeps the
     // previous choice, says so and returns false.
-    bool Dir1_Change(const QString& path);
-    // The drive list changed to drive (a file system root); false as Dir1_Change.
-    bool Drive1_Change(const QString& drive);
+    bool directoryChosen(const QString& path);
+    // The drive list changed to drive (a file system root); false as directoryChosen.
+    bool driveChosen(const QString& drive);
     // Returns whether a controller answered (its port and speed are then selected
     // and stored).
-    bool AutoConfigure_Click();
+    bool autoConfigure();
     void ProbeBauds();
     // Returns whether "TYXLOG.CMD" was written.
-    bool Debug_Click();
+    bool writeDiagnosticLog();
     // The window was closed by other means than "Save and Exit".
     void windowClosed();
 
@@ -61,7 +61,7 @@ public:
     // Serial devices the system lists, for the port mapping boxes.
     static QStringList serialDevices();
 
-    // The window is enabled (Debug_Click disables it while it works).
+    // The window is enabled (writeDiagnosticLog disables it while it works).
     bool enabled = true;
     // Auto Configure or the diagnostic log is running.
     bool busy() const { return m_busy; }

@@ -171,8 +171,8 @@ void Settings::ReadConfigFile(SettingsInForce& inForce)
         dir = QDir::toNativeSeparators(QDir::homePath());
     if (!usableDir(dir))
         dir = QDir::toNativeSeparators(QDir::rootPath());
-    inForce.Dir1 = dir;
-    inForce.Drive1 = driveOf(dir);
+    inForce.chosenDir = dir;
+    inForce.chosenDrive = driveOf(dir);
 
     if (record.ComPort >= 1 && record.ComPort <= 8) {
         inForce.comPort = record.ComPort;

@@ -33,8 +33,8 @@ struct SettingsInForce
     int ChkRS232 = 1;
     int CheckSumChk = 0;
     QString TXdelay = QStringLiteral("1");
-    QString Dir1; // the directory list's path (the working directory)
-    QString Drive1; // the drive list's choice (a file system root)
+    QString chosenDir; // the directory list's path (the working directory)
+    QString chosenDrive; // the drive list's choice (a file system root)
     // The device each of COM1..COM8 maps to (index 1..8; empty: the platform default).
     std::array<QString, 9> comDevice {};
 };

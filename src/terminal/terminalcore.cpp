@@ -32,7 +32,7 @@ TerminalCore::TerminalCore(
     connect(&link, &SerialLink::received, this, &TerminalCore::onReceived);
     connect(&link, &SerialLink::stateChanged, this, &TerminalCore::viewChanged);
     m_timer1.setInterval(50);
-    connect(&m_timer1, &QTimer::timeout, this, &TerminalCore::Timer1_Timer);
+    connect(&m_timer1, &QTimer::timeout, this, &TerminalCore::tick);
     m_timer1.start();
 }
 
@@ -46,13 +46,13 @@ void TerminalCore::load(bool readStore)
         settings.ReadWorkingDir();
     }
     settings.ReadConfigFile(cfg);
-    Frame7Visible = cfg.ChkStatus == 1;
+    statusFrameVisible = cfg.ChkStatus == 1;
     if (overrideConfiguredPortOnly)
         overridePort = cfg.comPort;
     if (beforeOpen)
         beforeOpen();
     Openport();
-    const QString dir = cfg.Dir1.isEmpty() ? settings.record.WorkingDir : cfg.Dir1;
+    const QString dir = cfg.chosenDir.isEmpty() ? settings.record.WorkingDir : cfg.chosenDir;
     filelistPattern = QStringLiteral("*.cmd");
     filelistPath = dir;
     currentWorkingDir = dir;
@@ -218,7 +218,7 @@ QString TerminalCore::readInput()
 
 void TerminalCore::onReceived()
 {
-    MSComm1_OnComm();
+    handleReceived();
     // With a read length of 1 each event takes only part of what is waiting; come
     // back for the rest once the current handlers have returned.
     if (link.isOpen() && link.bytesAvailable() > 0 && !m_receivePosted) {
@@ -233,13 +233,13 @@ void TerminalCore::onReceived()
     }
 }
 
-void TerminalCore::MSComm1_OnComm()
+void TerminalCore::handleReceived()
 {
     if (answers.captureMode && link.isOpen())
         receiveCapture();
     else if (answers.downloadBranch)
         receiveDownload();
-    else if (Frame3Visible && link.isOpen())
+    else if (terminalVisible && link.isOpen())
         receiveTerminal();
     else
         receiveCommand();
@@ -298,8 +298,8 @@ void TerminalCore::receiveCommand()
 
 void TerminalCore::showAnswer(const ParsedAnswer& answer)
 {
-    List1.clear();
-    List2.clear();
+    statusLow.clear();
+    statusHigh.clear();
     responseLine = answer.line;
     answerRejected = answer.rejected;
     lastResponse = responseLine;
@@ -391,15 +391,15 @@ void TerminalCore::convertNumber()
 
 void TerminalCore::showdiag()
 {
-    List1.clear();
-    List2.clear();
+    statusLow.clear();
+    statusHigh.clear();
     const qsizetype space = lastResponse.indexOf(QLatin1Char(' '));
     const QString statusText = lastResponse.mid(space + 1);
     const auto status = static_cast<quint16>(readHex(statusText));
     TextRecv = lastResponse;
     const StatusDescription d = describeStatus(status);
-    List1 = d.list1;
-    List2 = d.list2;
+    statusLow = d.list1;
+    statusHigh = d.list2;
     listsAlert = d.alert;
     changed();
 }
@@ -463,10 +463,10 @@ void TerminalCore::setWorkingDir(const QString& dir)
 
 void TerminalCore::setStatusFrame(bool visible)
 {
-    List1.clear();
-    List2.clear();
+    statusLow.clear();
+    statusHigh.clear();
     TextRecv.clear();
-    Frame7Visible = visible;
+    statusFrameVisible = visible;
     changed();
 }
 
@@ -501,39 +501,39 @@ TerminalCore::Control TerminalCore::controlNamed(QStringView objectName)
     return nullptr;
 }
 
-void TerminalCore::CmdTerminal_Click()
+void TerminalCore::terminalMode()
 {
     responseBuffer.clear();
     responseLine.clear();
     commandText.clear();
     receiveAccumulator.clear();
     awaitingAnswer = 0;
-    Frame3Visible = true;
-    Frame4Visible = false; // the terminal frame takes the command file frame's place
-    Frame7Visible = false;
-    Frame2Visible = false;
+    terminalVisible = true;
+    commandFileFrameVisible = false; // the terminal frame takes the command file frame's place
+    statusFrameVisible = false;
+    receiveFrameVisible = false;
     SendFrameVisible = false;
     Q_EMIT focusRequested(QStringLiteral("TextTerminal"));
     terminalLineFlag = true;
     changed();
 }
 
-void TerminalCore::CmdManual_Click()
+void TerminalCore::commandMode()
 {
-    Frame3Visible = false;
-    Frame4Visible = true;
+    terminalVisible = false;
+    commandFileFrameVisible = true;
     SendFrameVisible = true;
     Q_EMIT focusRequested(QStringLiteral("TransmitText"));
     filelistPath = currentWorkingDir;
     filelistPattern = QStringLiteral("*.Cmd");
     refreshFilelist();
-    Timer1_Timer();
+    tick();
 }
 
-void TerminalCore::CmdSetup_Click()
+void TerminalCore::openConfiguration()
 {
-    Frame3Visible = false;
-    Frame4Visible = true;
+    terminalVisible = false;
+    commandFileFrameVisible = true;
     windowEnabled = false;
     settings.ReadConfigFile(cfg);
     Q_EMIT configWindowRequested();
@@ -541,23 +541,23 @@ void TerminalCore::CmdSetup_Click()
     changed();
 }
 
-void TerminalCore::DownloadButton_Click()
+void TerminalCore::openDownloadWindow()
 {
     Q_EMIT downloadWindowRequested();
 }
 
-void TerminalCore::Frame8_DblClick()
+void TerminalCore::toggleDirectoryCaption()
 {
     directoryCaptionFlag = !directoryCaptionFlag;
 }
 
-void TerminalCore::Timer1_Timer()
+void TerminalCore::tick()
 {
     mainTicks = mainTicks < 10000 ? mainTicks + 1 : 0;
-    bool frame7 = Frame7Visible;
-    bool frame2 = Frame2Visible;
+    bool frame7 = statusFrameVisible;
+    bool frame2 = receiveFrameVisible;
     bool send = SendFrameVisible;
-    if (Frame3Visible) {
+    if (terminalVisible) {
         frame7 = false;
         send = false;
         frame2 = false;
@@ -575,10 +575,10 @@ void TerminalCore::Timer1_Timer()
                 + (cfg.CheckSumChk == 1 ? QStringLiteral("                 Checksum Active")
                                         : QString());
     }
-    if (frame7 != Frame7Visible || frame2 != Frame2Visible || send != SendFrameVisible
+    if (frame7 != statusFrameVisible || frame2 != receiveFrameVisible || send != SendFrameVisible
         || newCaption != caption) {
-        Frame7Visible = frame7;
-        Frame2Visible = frame2;
+        statusFrameVisible = frame7;
+        receiveFrameVisible = frame2;
         SendFrameVisible = send;
         caption = newCaption;
         changed();
@@ -616,7 +616,7 @@ bool TerminalCore::TransmitText_Enter(const QString& boxText)
     return true;
 }
 
-void TerminalCore::TextTerminal_KeyPress(QChar key)
+void TerminalCore::terminalKey(QChar key)
 {
     terminalLineFlag = key == CR;
     if (link.isOpen()) {
@@ -633,7 +633,7 @@ void TerminalCore::TextTerminal_KeyPress(QChar key)
     changed();
 }
 
-void TerminalCore::CmdHome_Click()
+void TerminalCore::home()
 {
     mainTicks = 0;
     // Twice TxDelay ticks of 50 ms. The tick count wraps after 10000, so a longer
@@ -647,7 +647,7 @@ void TerminalCore::CmdHome_Click()
     Q_EMIT focusRequested(QStringLiteral("TransmitText"));
 }
 
-void TerminalCore::CancelCmd_Click()
+void TerminalCore::cancelCommandFile()
 {
     using C = Controls;
     setEnabled(
@@ -659,33 +659,33 @@ void TerminalCore::CancelCmd_Click()
     setEnabled({ &C::TransmitText, &C::CmdManual, &C::CmdTerminal, &C::CmdHome }, true);
 }
 
-void TerminalCore::CmdDisable_Click()
+void TerminalCore::disable()
 {
     commandText = Tyx::Disable;
     SendCommand();
     if (statusWaitMode)
-        CancelCmd_Click();
+        cancelCommandFile();
     setEnabled({ &Controls::TransmitText }, true);
     Q_EMIT focusRequested(QStringLiteral("TransmitText"));
 }
 
-void TerminalCore::CmdAbort_Click()
+void TerminalCore::abort()
 {
     commandText = Tyx::Abort;
     SendCommand();
     if (statusWaitMode)
-        CancelCmd_Click();
+        cancelCommandFile();
     setEnabled({ &Controls::TransmitText }, true);
     Q_EMIT focusRequested(QStringLiteral("TransmitText"));
 }
 
-void TerminalCore::CmdClearRecv_Click()
+void TerminalCore::clearReceived()
 {
     ListRecv.clear();
     changed();
 }
 
-void TerminalCore::CmdClearTerm_Click()
+void TerminalCore::clearTerminal()
 {
     TextTerminal.clear();
     changed();

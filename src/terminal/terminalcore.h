@@ -18,7 +18,7 @@ struct ParsedAnswer;
 // flows through it (sending commands, receiving and routing answers, status
 // decoding), the command and terminal modes, the 50 ms timer and the state that the
 // windows show. The GUI window binds its controls to this object; zaziruv-cli drives
-// it headless. Member names follow the controls and procedures they stand for.
+// it headless.
 class TerminalCore : public QObject
 {
     Q_OBJECT
@@ -75,7 +75,7 @@ public:
     QString responseBuffer;
     QString responseLine;
     // What the other windows read and set of the reception: written only by
-    // MSComm1_OnComm.
+    // handleReceived.
     AnswerChannel answers;
 
     QStringList ListRecv; // the last five answers, newest last
@@ -85,11 +85,11 @@ public:
 
     // The receive handler: hands what arrived to the capture, the terminal, the
     // download window or the command mode, in that order of precedence.
-    void MSComm1_OnComm();
+    void handleReceived();
 
     // ---- Status decoding and the status check ----
-    QStringList List1;
-    QStringList List2;
+    QStringList statusLow;
+    QStringList statusHigh;
     bool listsAlert = false;
 
     void showdiag();
@@ -110,10 +110,10 @@ public:
     QString selectedCommandFile;
     int mainTicks = 0;
     bool windowEnabled = true;
-    bool Frame2Visible = false;
-    bool Frame3Visible = false; // terminal mode
-    bool Frame4Visible = true;
-    bool Frame7Visible = false;
+    bool receiveFrameVisible = false;
+    bool terminalVisible = false; // terminal mode
+    bool commandFileFrameVisible = true;
+    bool statusFrameVisible = false;
     bool SendFrameVisible = true;
 
     // The command file list: its directory, pattern, entries and selection.
@@ -160,12 +160,12 @@ public:
     // always enabled. For the window, which knows its controls by name.
     static Control controlNamed(QStringView objectName);
 
-    void CmdTerminal_Click();
-    void CmdManual_Click();
-    void CmdSetup_Click();
-    void DownloadButton_Click();
-    void Frame8_DblClick();
-    void Timer1_Timer();
+    void terminalMode();
+    void commandMode();
+    void openConfiguration();
+    void openDownloadWindow();
+    void toggleDirectoryCaption();
+    void tick();
     void ExitProgram();
 
     // ---- Command entry and terminal ----
@@ -177,13 +177,13 @@ public:
     // Enter in TransmitText with the box's text; returns whether the box is emptied.
     bool TransmitText_Enter(const QString& boxText);
     // A key typed in TextTerminal ('\r' for Enter, '\b' for Backspace).
-    void TextTerminal_KeyPress(QChar key);
-    void CmdHome_Click();
-    void CmdDisable_Click();
-    void CmdAbort_Click();
-    void CancelCmd_Click();
-    void CmdClearRecv_Click();
-    void CmdClearTerm_Click();
+    void terminalKey(QChar key);
+    void home();
+    void disable();
+    void abort();
+    void cancelCommandFile();
+    void clearReceived();
+    void clearTerminal();
     void FlushTerminalLines();
 
     // The longest text kept while waiting for a line end: beyond it the text can

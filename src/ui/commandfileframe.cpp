@@ -6,19 +6,26 @@
 #include <QListWidget>
 #include <QPushButton>
 
-void bindCommandFileFrame(main2& window, CommandFileRunner& runner)
+void bindCommandFileFrame(MainWindow& window, CommandFileRunner& runner)
 {
     TerminalCore& core = window.core();
-    const main2::CommandFileControls& c = window.commandFileButtons();
+    const MainWindow::CommandFileControls& c = window.commandFileButtons();
     QObject::connect(c.Filelist, &QListWidget::itemClicked, &runner,
-        [&runner, list = c.Filelist](QListWidgetItem* item) { runner.Filelist_Click(list->row(item)); });
-    QObject::connect(c.Command3, &QPushButton::clicked, &runner, &CommandFileRunner::Command3_Click);
-    QObject::connect(c.EditCmd, &QPushButton::clicked, &runner, &CommandFileRunner::EditCmd_Click);
-    QObject::connect(c.DeleteCmd, &QPushButton::clicked, &runner, &CommandFileRunner::DeleteCmd_Click);
-    QObject::connect(c.ExecuteCmdFile, &QPushButton::clicked, &runner, &CommandFileRunner::ExecuteCmdFile_Click);
-    QObject::connect(c.PauseCmd, &QPushButton::clicked, &runner, &CommandFileRunner::PauseCmd_Click);
-    QObject::connect(c.CancelCmd, &QPushButton::clicked, &core, &TerminalCore::CancelCmd_Click);
-    QObject::connect(c.Command2, &QPushButton::clicked, &runner, &CommandFileRunner::Command2_Click);
+        [&runner, list = c.Filelist](
+            QListWidgetItem* item) { runner.selectCommandFile(list->row(item)); });
+    QObject::connect(
+        c.newFileButton, &QPushButton::clicked, &runner, &CommandFileRunner::newCommandFile);
+    QObject::connect(
+        c.EditCmd, &QPushButton::clicked, &runner, &CommandFileRunner::editCommandFile);
+    QObject::connect(
+        c.DeleteCmd, &QPushButton::clicked, &runner, &CommandFileRunner::deleteCommandFile);
+    QObject::connect(
+        c.ExecuteCmdFile, &QPushButton::clicked, &runner, &CommandFileRunner::executeCommandFile);
+    QObject::connect(
+        c.PauseCmd, &QPushButton::clicked, &runner, &CommandFileRunner::pauseCommandFile);
+    QObject::connect(c.CancelCmd, &QPushButton::clicked, &core, &TerminalCore::cancelCommandFile);
+    QObject::connect(c.downloadFileButton, &QPushButton::clicked, &runner,
+        &CommandFileRunner::downloadSelectedFile);
     core.setEnabled(
         { &TerminalCore::Controls::PauseCmd, &TerminalCore::Controls::CancelCmd }, false);
 }

@@ -15,7 +15,7 @@ class SerialLink;
 // The procedures of the download window that talk to the controller's EEPROM, and the
 // values they own. Every command line goes through the PacedSender; answers are read
 // from the AnswerChannel. The procedures show their own messages and return results;
-// the lists and the progress window belong to the caller (UtilityCore).
+// the lists and the progress window belong to the caller (DownloadController).
 class EepromProtocol : public QObject
 {
     Q_OBJECT

@@ -10,8 +10,8 @@
 static_assert(ImageTransfer::SaveStart
     == MemoryMap::slotAddress(MemoryMap::MaxMacros - 1) - (MemoryMap::SlotBytes - 1));
 
-ImageTransfer::ImageTransfer(UtilityCore& utility)
-    : m_u(utility)
+ImageTransfer::ImageTransfer(DownloadController& controller)
+    : m_u(controller)
 {
 }
 
@@ -21,7 +21,7 @@ ImageTransfer::Outcome ImageTransfer::save(const QString& path)
     names.clear();
     if (!m_u.uploadPortReady())
         return Outcome::NotStarted;
-    m_u.Command6_Click(); // reads the directory and says what went wrong
+    m_u.readDirectory(); // reads the directory and says what went wrong
     using D = EepromProtocol::DirectoryOutcome;
     switch (m_u.lastDirectory) {
     case D::Listed:
@@ -38,7 +38,7 @@ ImageTransfer::Outcome ImageTransfer::save(const QString& path)
     default:
         return Outcome::Failed;
     }
-    names = m_u.ComboMacro1;
+    names = m_u.storedMacros;
     const int end = p.MacroEndAddress;
     if (end <= MemoryMap::TextStart || end > 32768) {
         m_u.prompter.message(
@@ -47,20 +47,20 @@ ImageTransfer::Outcome ImageTransfer::save(const QString& path)
         return Outcome::Failed;
     }
 
-    m_u.showForm1();
+    m_u.showProgress();
     m_u.windowEnabled = false;
-    m_u.Label1 = QStringLiteral("Reading memory..");
+    m_u.progressLabel = QStringLiteral("Reading memory..");
     p.SkipIncompleteMark = true; // reading leaves the memory as it is, even when cancelled
     Q_EMIT m_u.changed();
     const int count = end - SaveStart;
     const QByteArray bytes = p.readMemory(SaveStart, count);
-    m_u.hideForm1();
+    m_u.hideProgress();
     m_u.windowEnabled = true;
     Q_EMIT m_u.changed();
     if (p.CancelRequested)
         return Outcome::Cancelled;
     if (p.PortLost) {
-        m_u.prompter.message(UtilityCore::MemoryPortLostText, PromptIcon::Critical);
+        m_u.prompter.message(DownloadController::MemoryPortLostText, PromptIcon::Critical);
         return Outcome::PortLost;
     }
     if (bytes.size() != count) {
@@ -104,12 +104,12 @@ ImageTransfer::Outcome ImageTransfer::restore(const QString& path, bool verifyRe
     p.SkipIncompleteMark = false; // Cancel marks the memory incomplete
     p.PortLost = false;
     p.DownloadSum = 0;
-    m_u.showForm1();
+    m_u.showProgress();
     m_u.windowEnabled = false;
-    m_u.Label1 = QStringLiteral("Restoring memory..");
+    m_u.progressLabel = QStringLiteral("Restoring memory..");
     Q_EMIT m_u.changed();
     const Outcome outcome = writeImage(verifyReadback);
-    m_u.hideForm1();
+    m_u.hideProgress();
     m_u.windowEnabled = true;
     Q_EMIT m_u.changed();
     if (outcome == Outcome::PortLost)
@@ -130,7 +130,7 @@ ImageTransfer::Outcome ImageTransfer::writeImage(bool verifyReadback)
         return std::nullopt;
     };
     const auto fail = [&](const QString& text) {
-        m_u.hideForm1();
+        m_u.hideProgress();
         p.MarkIncomplete();
         m_u.prompter.message(text, PromptIcon::Critical);
         return Outcome::Failed;
@@ -165,7 +165,7 @@ ImageTransfer::Outcome ImageTransfer::writeImage(bool verifyReadback)
     if (p.DownloadSum != p.DeviceChecksum)
         return fail(EepromProtocol::MismatchText);
     if (verifyReadback) {
-        m_u.Label1 = QStringLiteral("Reading back..");
+        m_u.progressLabel = QStringLiteral("Reading back..");
         Q_EMIT m_u.changed();
         const auto d = p.firstDifference(image.start, bytes);
         if (const auto e = ended())

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "eeprom/memoryimage.h"
-#include "utility/utilitycore.h"
+#include "utility/downloadcontroller.h"
 
 #include <QString>
 #include <QStringList>
@@ -14,9 +14,9 @@
 class ImageTransfer
 {
 public:
-    explicit ImageTransfer(UtilityCore& utility);
+    explicit ImageTransfer(DownloadController& controller);
 
-    using Outcome = UtilityCore::Outcome;
+    using Outcome = DownloadController::Outcome;
 
     // Reads the directory, then the memory from the lowest directory address to the
     // end of the last macro, into `path` (relative paths from the working directory).
@@ -36,5 +36,5 @@ public:
 private:
     Outcome writeImage(bool verifyReadback);
 
-    UtilityCore& m_u;
+    DownloadController& m_u;
 };

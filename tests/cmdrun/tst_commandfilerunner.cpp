@@ -74,7 +74,7 @@ struct Rig : SimCoreRig
     {
         core->Filename = name;
         prompter.answers = { repeat };
-        runner->ExecuteCmdFile_Click();
+        runner->executeCommandFile();
         QVERIFY(waitFor([this] { return sim->bytesReceived() >= bytesWritten; }));
     }
 
@@ -441,7 +441,7 @@ private Q_SLOTS:
         rig.write("l.cmd", "0 HO\r\n\"HELLO\",13,10\r\n\"A\",7\r\n");
         rig.core->Filename = "l.cmd";
         rig.prompter.answers = { PromptAnswer::No };
-        rig.runner->ExecuteCmdFile_Click();
+        rig.runner->executeCommandFile();
         QCOMPARE(pty.readAll(), QByteArray("\r0 HO\rHELLO\r\nA\0\x07", 16));
         QCOMPARE(rig.core->CommandHistory.last(), QString::fromLatin1("A\0\x07", 3));
     }
@@ -473,7 +473,7 @@ private Q_SLOTS:
         QFETCH(bool, abort);
         Rig rig;
         rig.write("s.cmd", bytes);
-        const auto stop = [&] { abort ? rig.core->CmdAbort_Click() : rig.core->CancelCmd_Click(); };
+        const auto stop = [&] { abort ? rig.core->abort() : rig.core->cancelCommandFile(); };
         if (!atQuery)
             QTimer::singleShot(200, stop);
         QObject::connect(rig.sim.get(), &PtySimulator::lineReceived, [&](const QByteArray& l) {
@@ -504,7 +504,7 @@ private Q_SLOTS:
         QCOMPARE(rig.prompter.texts(), QStringList({ CommandFileRunner::RepeatQuestion, "Pause" }));
         QCOMPARE(rig.prompter.shown[1].icon, PromptIcon::None);
         QCOMPARE(rig.sent(), Lines({ "0 A", "0 B" }));
-        rig.runner->PauseCmd_Click();
+        rig.runner->pauseCommandFile();
         QCOMPARE(rig.prompter.shown.last().icon, PromptIcon::Exclamation);
     }
 
@@ -527,7 +527,7 @@ private Q_SLOTS:
         rig.core->Filename = "gone.cmd";
         rig.core->filelistPath = rig.dir.path();
         rig.prompter.answers = { answer };
-        rig.runner->DeleteCmd_Click();
+        rig.runner->deleteCommandFile();
         QCOMPARE(rig.prompter.texts(), QStringList { "Are you sure you want to delete GONE.CMD?" });
         QCOMPARE(rig.prompter.shown[0].buttons, PromptButtons::YesNo);
         QCOMPARE(rig.prompter.shown[0].icon, PromptIcon::Question);
@@ -538,14 +538,14 @@ private Q_SLOTS:
         QCOMPARE(rig.core->Filelist,
             QStringList({ "A.CMD", "b.cmd", "gone.cmd" })
                 .mid(0, answer == PromptAnswer::No ? 3 : 2));
-        rig.runner->Filelist_Click(1);
+        rig.runner->selectCommandFile(1);
         QCOMPARE(rig.core->Filename, QStringLiteral("b.cmd"));
-        rig.runner->Filelist_Click(7); // nothing there
+        rig.runner->selectCommandFile(7); // nothing there
         QCOMPARE(rig.core->Filename, QStringLiteral("b.cmd"));
         // With nothing (more) to delete.
         rig.core->Filename = "missing.cmd";
-        rig.runner->DeleteCmd_Click();
-        rig.runner->DeleteCmd_Click(); // Filename now empty
+        rig.runner->deleteCommandFile();
+        rig.runner->deleteCommandFile(); // Filename now empty
         QCOMPARE(rig.prompter.texts().mid(1),
             QStringList(
                 { "There is no file MISSING.CMD to delete.", "Please select a command file!" }));
@@ -554,21 +554,21 @@ private Q_SLOTS:
     void editor()
     {
         Rig rig;
-        rig.runner->EditCmd_Click();
+        rig.runner->editCommandFile();
         QCOMPARE(
             rig.prompter.texts(), QStringList { "Please select a file or Enter new file name!" });
         QVERIFY(rig.started.isEmpty());
 
         rig.runner->editor().configured = QStringLiteral("/opt/ed/my editor");
         rig.core->Filename = "new one.cmd";
-        rig.runner->EditCmd_Click();
+        rig.runner->editCommandFile();
         const QString file = rig.dir.filePath("new one.cmd");
         QCOMPARE(rig.started,
             (QList<QPair<QString, QStringList>> { { "/opt/ed/my editor", { file } } }));
         QCOMPARE(rig.core->selectedCommandFile, file);
         QVERIFY(!QFile::exists(file));
 
-        rig.runner->Command3_Click(); // New: no file, whatever Filename holds
+        rig.runner->newCommandFile(); // New: no file, whatever Filename holds
         QCOMPARE(rig.started.size(), 2);
         QVERIFY(rig.started[1].second.isEmpty());
         QCOMPARE(rig.prompter.shown.last().text,
@@ -577,7 +577,7 @@ private Q_SLOTS:
         QCOMPARE(rig.prompter.shown.last().icon, PromptIcon::Information);
 
         rig.runner->editor().starter = [](const QString&, const QStringList&) { return false; };
-        rig.runner->EditCmd_Click();
+        rig.runner->editCommandFile();
         QCOMPARE(rig.prompter.shown.last().text,
             QStringLiteral("The editor \"/opt/ed/my editor\" could not be started."));
     }

@@ -1,7 +1,7 @@
 #pragma once
 
 // The main window's logic over a private settings store in a temporary directory,
-// set to COM1 with that directory as Dir1. The test points it at its own device
+// set to COM1 with that directory as chosenDir. The test points it at its own device
 // (core->overrideDevice) before opening the port, or writes the store (storeText)
 // and loads it.
 
@@ -58,7 +58,7 @@ struct CoreRig
         store = std::make_unique<SettingsStore>(dir.filePath(QStringLiteral("settings.json")));
         settings = std::make_unique<Settings>(*store, prompter);
         settings->record.ComPort = 1;
-        cfg.Dir1 = dir.path();
+        cfg.chosenDir = dir.path();
         core = std::make_unique<TerminalCore>(*settings, cfg, prompter);
     }
 };

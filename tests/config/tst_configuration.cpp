@@ -22,7 +22,7 @@ class TestConfiguration : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    // (2.5 to even through the window: tst_main2's saveAndExit.)
+    // (2.5 to even through the window: tst_mainwindow's saveAndExit.)
     void txDelayFromText_data()
     {
         addColumns<QString, int>("text", "stored");
@@ -55,7 +55,7 @@ private Q_SLOTS:
             { 3, "sim: --baud 19200 --echo" } });
         const QString vanishing = rig.devices[1];
         const QString sim = rig.devices[3];
-        QVERIFY(rig.config.AutoConfigure_Click());
+        QVERIFY(rig.config.autoConfigure());
 
         // Gone after the probe at 9600: the other speeds of COM1 are not tried.
         QCOMPARE(rig.opens,
@@ -89,7 +89,7 @@ private Q_SLOTS:
         ConfigRig rig({ { 1, "sim: --echo --drop-every 1" }, { 2, "sim: --status 1234" },
             { 3, "sim: --drop-every 1" } });
         rig.probe.probeSuccess = true;
-        QVERIFY(!rig.config.AutoConfigure_Click());
+        QVERIFY(!rig.config.autoConfigure());
 
         QStringList opens;
         for (size_t n = 1; n <= 3; ++n) {
@@ -117,7 +117,7 @@ private Q_SLOTS:
         rig.core->overrideConfiguredPortOnly = true;
         rig.core->load();
         rig.opens.clear();
-        QVERIFY(rig.config.AutoConfigure_Click());
+        QVERIFY(rig.config.autoConfigure());
         QCOMPARE(rig.opens.first(), "fail @9600");
         QCOMPARE(rig.opens.filter(sim), QStringList({ "open " + sim + "@9600" }));
         QCOMPARE(rig.stored()["ComPort"].toInt(), 5);
@@ -175,7 +175,7 @@ private Q_SLOTS:
         if (success)
             QVERIFY(writeFile(path, QByteArray(3000, 'Z')));
         const QString before = rig.core->selectedCommandFile;
-        QCOMPARE(rig.config.Debug_Click(), success);
+        QCOMPARE(rig.config.writeDiagnosticLog(), success);
         QCOMPARE(rig.prompter.shown.size(), 1);
         const QString text = rig.prompter.shown[0].text;
         QVERIFY2(success ? text == said : text.startsWith(said), qPrintable(text));
@@ -203,8 +203,8 @@ private Q_SLOTS:
         QVERIFY(rig.core->Filelist.contains("TYXLOG.CMD"));
     }
 
-    // A directory that is not there at all, and one accepted: tst_main2's saveAndExit.
-    // "drive:" chooses a drive (the Drive1 list) instead of a directory.
+    // A directory that is not there at all, and one accepted: tst_mainwindow's saveAndExit.
+    // "drive:" chooses a drive (the chosenDrive list) instead of a directory.
     void dir1Change_data()
     {
         addColumns<QString, bool>("name", "accepted");
@@ -224,11 +224,11 @@ private Q_SLOTS:
         const QString path = drive ? name.mid(6)
             : name.isEmpty()       ? QString()
                                    : QDir(rig.workDir).filePath(name);
-        QCOMPARE(drive ? rig.config.Drive1_Change(path) : rig.config.Dir1_Change(path), accepted);
+        QCOMPARE(drive ? rig.config.driveChosen(path) : rig.config.directoryChosen(path), accepted);
         const QString now = accepted ? path : rig.workDir;
-        QCOMPARE(rig.cfg.Dir1, now);
+        QCOMPARE(rig.cfg.chosenDir, now);
         QCOMPARE(rig.core->currentWorkingDir, now);
-        QCOMPARE(rig.cfg.Drive1, "/");
+        QCOMPARE(rig.cfg.chosenDrive, "/");
         // The store changes only on Save and Exit.
         QCOMPARE(rig.stored()["WorkingDir"].toString(), rig.workDir);
         QCOMPARE(rig.prompter.shown.size(), accepted ? 0 : 1);

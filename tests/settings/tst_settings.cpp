@@ -288,9 +288,9 @@ private Q_SLOTS:
         l.settings.ReadConfigFile(f);
         QVERIFY(l.prompter.shown.isEmpty()); // WorkingDir is not one of the seven
         if (kept)
-            QCOMPARE(f.Dir1, dir);
-        QVERIFY(QFileInfo(f.Dir1).isDir());
-        QCOMPARE(f.Drive1, QStringLiteral("/"));
+            QCOMPARE(f.chosenDir, dir);
+        QVERIFY(QFileInfo(f.chosenDir).isDir());
+        QCOMPARE(f.chosenDrive, QStringLiteral("/"));
         QCOMPARE(readFile(path), bytes); // the stored text stays until a save
     }
 

@@ -63,7 +63,7 @@ private Q_SLOTS:
         // Most rows start the simulator without options. What the diagnostic log and a
         // download rely on byte for byte (the queries, the status word, EED, EEDAT, EER,
         // EEADR, EEADDR, EEC, RN, the hang-up) is checked there: tst_configuration's cli,
-        // tst_main2, tst_download (the controller's memory afterwards) and line() below.
+        // tst_mainwindow, tst_download (the controller's memory afterwards) and line() below.
         auto row = [](const char* name, const QByteArray& in, const QByteArray& out,
                        const char* args = "") {
             addRow(name, QString::fromLatin1(args), Script { { 0, in, out } });

@@ -406,7 +406,7 @@ private Q_SLOTS:
         // A rejected answer is never decoded as a status.
         const bool rejected = checksum == 1 && !shown.isNull() && shown.isEmpty();
         QCOMPARE(rig.core->answerRejected, rejected);
-        QCOMPARE(rig.core->List1.isEmpty(), !command.contains("ST") || last.isEmpty());
+        QCOMPARE(rig.core->statusLow.isEmpty(), !command.contains("ST") || last.isEmpty());
     }
 
     // A flood without line ends, far faster than reads of one character take it, on a
@@ -469,8 +469,8 @@ private Q_SLOTS:
         rig.cfg.ChkStatus = decode;
         rig.core->commandText = QStringLiteral("0 ST");
         rig.answer(answer);
-        QCOMPARE(rig.core->List1, list1);
-        QCOMPARE(rig.core->List2, list2);
+        QCOMPARE(rig.core->statusLow, list1);
+        QCOMPARE(rig.core->statusHigh, list2);
         QCOMPARE(rig.core->listsAlert, red);
         QCOMPARE(rig.core->TextRecv, decode ? QString::fromLatin1(answer.left(6)) : QString());
         QCOMPARE(rig.core->ListRecv.size(), 1);
@@ -570,8 +570,8 @@ private Q_SLOTS:
         Rig rig;
         rig.core->commandText = QStringLiteral("0 ST");
         rig.core->responseBuffer = QStringLiteral("0 01");
-        // (The terminal frame shown, and nothing in the receive list: tst_main2's.)
-        rig.core->CmdTerminal_Click();
+        // (The terminal frame shown, and nothing in the receive list: tst_mainwindow's.)
+        rig.core->terminalMode();
         QVERIFY(rig.core->commandText.isEmpty() && rig.core->responseBuffer.isEmpty());
         // Received lines refresh the terminal text only, never the whole window.
         QSignalSpy view(rig.core.get(), &TerminalCore::viewChanged);
@@ -580,12 +580,12 @@ private Q_SLOTS:
         QCOMPARE(rig.core->TextTerminal, QStringLiteral("0 0100\r\n0 0200\r\n"));
         QCOMPARE(view.count(), 0);
         QCOMPARE(text.count(), 2);
-        rig.core->TextTerminal_KeyPress(QLatin1Char('A'));
+        rig.core->terminalKey(QLatin1Char('A'));
         QVERIFY(!rig.core->terminalLineFlag);
         QCOMPARE(rig.wire(), QByteArray("A"));
         rig.answer("dropped\r\n");
         QCOMPARE(rig.core->TextTerminal, QStringLiteral("0 0100\r\n0 0200\r\nA"));
-        rig.core->TextTerminal_KeyPress(QLatin1Char('\r'));
+        rig.core->terminalKey(QLatin1Char('\r'));
         QVERIFY(rig.core->terminalLineFlag);
         rig.answer("\r0 0300\r\n");
         QCOMPARE(rig.core->TextTerminal, QStringLiteral("0 0100\r\n0 0200\r\nA\r\n0 0300\r\n"));
@@ -602,7 +602,7 @@ private Q_SLOTS:
     {
         Rig rig;
         rig.cfg.TXdelay = QStringLiteral("1");
-        rig.core->CmdHome_Click();
+        rig.core->home();
         QCOMPARE(rig.wire(), QByteArray("\r0 HO\r\r0 EN\r"));
         QVERIFY(rig.core->mainTicks >= 2);
         QCOMPARE(rig.core->CommandHistory, QStringList({ "0 HO", "0 EN" }));
@@ -617,18 +617,18 @@ private Q_SLOTS:
         QCOMPARE(rig.core->ListRecv, QStringList({ "0  2", "0  3", "0  4", "0  5", "0  6" }));
 
         rig.core->mainTicks = 9999;
-        rig.core->Timer1_Timer();
+        rig.core->tick();
         QCOMPARE(rig.core->mainTicks, 10000);
-        rig.core->Timer1_Timer();
+        rig.core->tick();
         QCOMPARE(rig.core->mainTicks, 0);
-        QVERIFY(!rig.core->Frame2Visible); // the status frame stands in for the answers
+        QVERIFY(!rig.core->receiveFrameVisible); // the status frame stands in for the answers
         rig.cfg.CheckSumChk = 1;
-        rig.core->Timer1_Timer();
+        rig.core->tick();
         QCOMPARE(rig.core->caption,
             rig.core->savedCaption + QStringLiteral("                 Checksum Active"));
         rig.core->messageCaptionFlag = true;
         rig.core->caption = QStringLiteral("from a MESSAGE line");
-        rig.core->Timer1_Timer();
+        rig.core->tick();
         QCOMPARE(rig.core->caption, QStringLiteral("from a MESSAGE line"));
     }
 };

@@ -16,9 +16,9 @@
 #include "core/eventwait.h"
 #include "core/ticktimer.h"
 #include "eeprom/e2promrecord.h"
-#include "utility/combopanel.h"
-#include "utility/specialcore.h"
-#include "utility/utilitycore.h"
+#include "utility/combinationcontroller.h"
+#include "utility/downloadcontroller.h"
+#include "utility/specialfunctions.h"
 
 #include <QDir>
 #include <QTest>
@@ -33,7 +33,7 @@
 namespace {
 
 using Lines = QList<QByteArray>;
-using Outcome = UtilityCore::Outcome;
+using Outcome = DownloadController::Outcome;
 
 // The one read that shows a controller answers, before anything is written.
 const Lines Probe { "1 EEU 4826", "1 EEADR 503", "1 EES" };
@@ -108,14 +108,14 @@ QByteArray memoryImage(
 
 struct Rig : SimCoreRig
 {
-    UtilityCore u { *core, prompter };
-    SpecialCore special { u };
+    DownloadController u { *core, prompter };
+    SpecialFunctions special { u };
 
     explicit Rig(const QString& options = {}, bool verify = false)
         : SimCoreRig(simOptions("--baud 57600 " + options))
     {
         writeFixture(dir.filePath("e2prom.dat"), E2promRecord::build("1", "1", verify));
-        u.Form_Load();
+        u.load();
     }
 
     // "Download File" on x.cmd holding `file` (no file when null).
@@ -125,7 +125,7 @@ struct Rig : SimCoreRig
             writeFixture(dir.filePath("x.cmd"), file);
         u.Filename = QStringLiteral("x.cmd");
         prompter.answers = { PromptAnswer::Ok, completion };
-        u.DnloadButton_Click();
+        u.downloadFile();
         settle();
     }
 
@@ -133,8 +133,8 @@ struct Rig : SimCoreRig
     void downloadCombo(const QByteArray& cmb)
     {
         writeFixture(dir.filePath("C.CMB"), cmb);
-        u.Command7_Click();
-        u.combo.DnLdCombo_Click();
+        u.showCombinationPanel();
+        u.combo.downloadCombination();
         settle();
     }
 
@@ -218,9 +218,9 @@ private Q_SLOTS:
             = Probe + Lines { "1 EEC 0", "1 EEC" } + Header + Text + Lines { "1 EEC" };
         addRow("worked example, reset", QString(), false, QByteArray(),
             Probe + Header + Text + Name + Finish + Lines { "1 RN" }, int(Outcome::Completed),
-            QStringList { NoChecksums, UtilityCore::completionText(false) });
+            QStringList { NoChecksums, DownloadController::completionText(false) });
         addRow("verified", QString(), true, QByteArray(), verified + Name + Finish,
-            int(Outcome::Completed), QStringList { UtilityCore::CompletionText });
+            int(Outcome::Completed), QStringList { DownloadController::CompletionText });
         addRow("bad cell", QString("--bad-write-every 7"), true, QByteArray(), verified + MarkLines,
             int(Outcome::Failed), QStringList { EepromProtocol::MismatchText });
         // The byte in flight is finished (its " EEW"), then the mark, and nothing after it.
@@ -256,7 +256,7 @@ private Q_SLOTS:
             if (stops && l == cancelAt)
                 tcflow(slave, TCOOFF);
             else if (!cancelAt.isEmpty() && l == cancelAt)
-                QTimer::singleShot(0, &r.u, &UtilityCore::CmdEEAbort_Click);
+                QTimer::singleShot(0, &r.u, &DownloadController::cancelOperation);
         });
         const bool reset = QTest::currentDataTag() == QByteArray("worked example, reset");
         r.download("1 HO\r\n", reset ? PromptAnswer::Yes : PromptAnswer::No);
@@ -271,7 +271,7 @@ private Q_SLOTS:
         else if (outcome != int(Outcome::PortLost))
             QCOMPARE(r.memory(503, 1), QByteArray(outcome == int(Outcome::Completed) ? "X" : "I"));
         QCOMPARE(r.prompter.texts(), texts);
-        QVERIFY(r.u.windowEnabled && r.u.DownFrameEnabled && !r.u.Form1Visible);
+        QVERIFY(r.u.windowEnabled && r.u.DownFrameEnabled && !r.u.progressVisible);
         if (outcome != int(Outcome::Completed))
             return;
         QCOMPARE(r.memory(492, 12), QByteArray("\r\r\r\r\r\r\rX\xff\0\x01X", 12));
@@ -343,11 +343,11 @@ private Q_SLOTS:
         const bool cancel = QTest::currentDataTag() == QByteArray("cancel at the table");
         QObject::connect(r.sim.get(), &PtySimulator::lineReceived, &r.u, [&](const QByteArray& l) {
             if (cancel && l == "1 EEU 4826" && r.lines.count(l) == 2)
-                QTimer::singleShot(0, &r.u, &UtilityCore::CmdEEAbort_Click);
+                QTimer::singleShot(0, &r.u, &DownloadController::cancelOperation);
         });
-        r.u.Command6_Click();
+        r.u.readDirectory();
         QCOMPARE(r.u.lastDirectory == EepromProtocol::DirectoryOutcome::Cancelled, cancel);
-        QCOMPARE(r.u.ComboMacro1, names);
+        QCOMPARE(r.u.storedMacros, names);
         QCOMPARE(r.u.LabelTotBytes, total);
         QCOMPARE(r.prompter.texts().value(0), message);
         Lines expected { "1 EEU 4826", "1 EEADR 503" };
@@ -389,7 +389,7 @@ private Q_SLOTS:
         QCOMPARE(r.u.combo.lastDownload, Outcome::Completed);
         QCOMPARE(r.prompter.texts(),
             (message.isEmpty() ? QStringList() : QStringList { message })
-                << UtilityCore::CompletionText);
+                << DownloadController::CompletionText);
         QCOMPARE(r.lines.mid(0, 14),
             Probe
                 + Lines({ "1 EEC 0", "1 EEC", "1 EES 503", "1 EEDAT I", "1 EEW", "1 EES 501",
@@ -408,8 +408,8 @@ private Q_SLOTS:
         QCOMPARE(r.u.protocol.DownloadSum, r.sim->controller().memoryChecksum());
 
         r.prompter.shown.clear();
-        r.u.Command6_Click();
-        QCOMPARE(r.u.ComboMacro1, QStringList({ "A", b.isEmpty() ? "" : "B", "C" }));
+        r.u.readDirectory();
+        QCOMPARE(r.u.storedMacros, QStringList({ "A", b.isEmpty() ? "" : "B", "C" }));
         QCOMPARE(r.u.LabelTotBytes, b.isEmpty() ? " 130" : " 180");
     }
 
@@ -491,7 +491,7 @@ private Q_SLOTS:
         QCOMPARE(r.prompter.texts().last(), message);
         QCOMPARE(r.lines, Lines());
         QCOMPARE(combo ? r.u.combo.lastDownload : r.u.lastDownload, Outcome::Refused);
-        QVERIFY(r.u.windowEnabled && !r.u.Form1Visible);
+        QVERIFY(r.u.windowEnabled && !r.u.progressVisible);
     }
 
     // Save byte for byte; a refused save writes nothing.
@@ -524,11 +524,11 @@ private Q_SLOTS:
         QFETCH(QByteArray, bytes);
         QFETCH(QString, message);
         CoreRig r;
-        UtilityCore u(*r.core, r.prompter);
-        u.combo.comboActiveText = name;
-        u.combo.ComboFileList = files;
-        u.combo.Text1 = box;
-        u.combo.Command8_Click();
+        DownloadController u(*r.core, r.prompter);
+        u.combo.combinationName = name;
+        u.combo.combinationList = files;
+        u.combo.bootMacroText = box;
+        u.combo.saveCombination();
         QVERIFY2(r.prompter.texts().value(0).startsWith(message),
             qPrintable(r.prompter.texts().value(0)));
         QCOMPARE(QDir(r.dir.path()).entryList({ "*.cmb" }),
@@ -544,28 +544,28 @@ private Q_SLOTS:
         Rig r;
         writeFixture(r.dir.filePath("b.cmd"), "1 HO\r\n");
         writeFixture(r.dir.filePath("L.CMB"), "a.cmd\r\nb.cmd\r\nbootmacro=2\r\n");
-        ComboPanel& c = r.u.combo;
-        r.u.Command7_Click();
-        QCOMPARE(c.ComboFileList, QStringList({ "a.cmd", "b.cmd" }));
-        QCOMPARE(c.Text1, "2");
-        QCOMPARE(c.comboFileListIndex, 1);
-        c.ComboFileList_Click(0);
-        c.Text1_Change("3");
-        QCOMPARE(c.comboFileListIndex, 0);
-        c.MacExeCmd_Click();
+        CombinationController& c = r.u.combo;
+        r.u.showCombinationPanel();
+        QCOMPARE(c.combinationList, QStringList({ "a.cmd", "b.cmd" }));
+        QCOMPARE(c.bootMacroText, "2");
+        QCOMPARE(c.combinationListIndex, 1);
+        c.selectListedFile(0);
+        c.setBootMacroText("3");
+        QCOMPARE(c.combinationListIndex, 0);
+        c.executeSelectedMacro();
         QTRY_VERIFY_WITH_TIMEOUT(r.lines.contains("0 ME 1"), 10000);
-        c.File2_Click(0);
-        c.AddFileCmd_Click();
-        c.AddFileCmd_Click();
-        QCOMPARE(c.ComboFileList, QStringList({ "a.cmd", "b.cmd", "b.cmd", "b.cmd" }));
+        c.pickFile(0);
+        c.addSelectedFile();
+        c.addSelectedFile();
+        QCOMPARE(c.combinationList, QStringList({ "a.cmd", "b.cmd", "b.cmd", "b.cmd" }));
 
         r.core->link.close();
-        c.MacExeCmd_Click();
+        c.executeSelectedMacro();
         QCOMPARE(r.prompter.texts().last(), "Serial Port not configured properly!");
         QVERIFY(QFile::remove(r.dir.filePath("L.CMB")));
-        c.Command10_Click();
+        c.deleteCombination();
         QCOMPARE(r.prompter.texts().last(), "There is no combination file \"L.CMB\" to delete.");
-        QCOMPARE(c.comboActiveText, QString());
+        QCOMPARE(c.combinationName, QString());
     }
 
     // The file "Read Back" writes, byte for byte. Rows 1 and 2 of ReadRanges hold an
@@ -603,22 +603,22 @@ private Q_SLOTS:
         QFETCH(int, outcome);
         Rig r("--pace");
         r.sim->controller().setMemory(memoryImage());
-        r.u.Command6_Click();
-        QCOMPARE(r.u.ComboMacro1, QStringList({ "TWO", "A", "LETTER" }));
+        r.u.readDirectory();
+        QCOMPARE(r.u.storedMacros, QStringList({ "TWO", "A", "LETTER" }));
         r.u.ReadRanges[1] = r.u.ReadRanges[2] = { 1024, 1030 };
-        r.u.ComboFileList2 = list;
+        r.u.readBackList = list;
         r.u.protocol.ReadAsText = asText;
-        r.u.Filename2 = target;
+        r.u.readBackFile = target;
         if (answer >= 0)
             r.prompter.answers = { PromptAnswer(answer) };
-        r.u.CmdReadBack_Click();
+        r.u.readBack();
         QCOMPARE(readFileOrMissing(r.dir.filePath(target)), file);
         QCOMPARE(int(r.u.lastReadBack), outcome);
         const QStringList texts = r.prompter.texts();
         QCOMPARE(texts.size(), answer >= 0 || outcome == int(Outcome::Failed) ? 1 : 0);
         if (answer >= 0)
             QCOMPARE(texts.first(), "Are you sure you want to Overwrite OUT.TXT?");
-        QVERIFY(r.u.windowEnabled && r.u.UpFrameEnabled && !r.u.Form1Visible);
+        QVERIFY(r.u.windowEnabled && r.u.UpFrameEnabled && !r.u.progressVisible);
         // Reading never marks the memory.
         QCOMPARE(r.memory(503, 1), QByteArray("X"));
     }
@@ -636,7 +636,7 @@ private Q_SLOTS:
         addRow("count 0 reads nothing", false, QString("1024"), QString("0"), true, QByteArray(),
             QStringList());
         addRow("count too large", false, QString("1024"), QString("40000"), true,
-            QByteArray("<missing>"), QStringList { SpecialCore::CountText });
+            QByteArray("<missing>"), QStringList { SpecialFunctions::CountText });
         addRow("after Clear Macros", true, QString("503"), QString("1"), true, QByteArray("I"),
             QStringList { EepromProtocol::IncompleteText });
     }
@@ -651,16 +651,16 @@ private Q_SLOTS:
         Rig r("--pace");
         r.sim->controller().setMemory(memoryImage());
         if (clear) {
-            r.special.Command1_Click();
+            r.special.clearMacros();
             QCOMPARE(r.special.lastClear, Outcome::Completed);
             const Lines markRead { "\n1 EEU 4826", "1 EEADR 503", "1 EES" };
             QCOMPARE(r.lines, Lines(20, "1 ME 0") + MarkLines + markRead);
             QCOMPARE(r.memory(503, 1), QByteArray("I"));
         }
-        r.special.Text1 = start;
-        r.special.Text2 = count;
+        r.special.startText = start;
+        r.special.countText = count;
         r.special.AsciiOpt = asText;
-        r.special.Command2_Click();
+        r.special.manualUpload();
         QCOMPARE(readFileOrMissing(r.dir.filePath("Temporary.cmd")), file);
         QCOMPARE(r.prompter.texts(), texts);
     }

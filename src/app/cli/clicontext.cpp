@@ -86,8 +86,8 @@ TerminalCore* CliContext::session()
         if (shared.baud > 0)
             c->cfg.baudRate = shared.baud;
         if (!dir.isEmpty()) {
-            c->cfg.Dir1 = QDir(dir).absolutePath();
-            c->settings.record.WorkingDir = c->cfg.Dir1;
+            c->cfg.chosenDir = QDir(dir).absolutePath();
+            c->settings.record.WorkingDir = c->cfg.chosenDir;
         }
     };
     core->load(!m_loaded);

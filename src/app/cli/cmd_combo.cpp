@@ -16,8 +16,8 @@
 #include "core/numbers.h"
 #include "settings/settings.h"
 #include "terminal/terminalcore.h"
-#include "utility/combopanel.h"
-#include "utility/utilitycore.h"
+#include "utility/combinationcontroller.h"
+#include "utility/downloadcontroller.h"
 #include "utilitysession.h"
 
 #include <cstdio>
@@ -49,7 +49,7 @@ int comboSave(CliContext& ctx, QStringList& args)
         return 2;
     }
     const QString name = args.takeFirst();
-    return ComboPanel::save(
+    return CombinationController::save(
                ctx.prompter, workingDir(ctx), name, args, present ? bootText : QStringLiteral("0"))
         ? 0
         : 1;
@@ -63,7 +63,8 @@ int comboShow(CliContext& ctx, QStringList& args)
         CliContext::error(QStringLiteral("combo show needs one combination name"));
         return 2;
     }
-    const auto c = ComboPanel::readCombination(ctx.prompter, workingDir(ctx), args.first());
+    const auto c
+        = CombinationController::readCombination(ctx.prompter, workingDir(ctx), args.first());
     if (!c)
         return 1;
     std::printf("BootMacro=%s\n", qPrintable(c->bootMacro.value_or(QStringLiteral("0"))));
@@ -79,7 +80,7 @@ int comboDownload(CliContext& ctx, QStringList& args, const DownloadOptions& o)
         QStringLiteral("one combination name"), status);
     if (!u)
         return status;
-    ComboPanel& combo = u->combo;
+    CombinationController& combo = u->combo;
     if (!combo.select(args.first())) {
         CliContext::error(
             QStringLiteral("no combination file \"%1\" in %2").arg(args.first(), u->workingDir()));
@@ -88,7 +89,7 @@ int comboDownload(CliContext& ctx, QStringList& args, const DownloadOptions& o)
     Interrupt interrupt(progressCancel(*u));
     {
         ProgressLine progress(*u);
-        combo.DnLdCombo_Click();
+        combo.downloadCombination();
     }
     status = outcomeStatus(combo.lastDownload,
         QStringLiteral("download cancelled; the TYX memory is marked incomplete"));

@@ -50,7 +50,7 @@ int runAutoconfigure(CliContext& ctx, QStringList& args)
     if (!session.core)
         return 1;
     TerminalCore* core = session.core;
-    if (!session.config->AutoConfigure_Click()) {
+    if (!session.config->autoConfigure()) {
         CliContext::error(
             QStringLiteral("autoconfigure: no controller answered on COM1 to COM8 at any speed"));
         return 1;
@@ -73,7 +73,7 @@ int runDebuglog(CliContext& ctx, QStringList& args)
     if (!session.core)
         return 1;
     TerminalCore* core = session.core;
-    if (!session.config->Debug_Click())
+    if (!session.config->writeDiagnosticLog())
         return 1;
     std::printf("%s\n", qPrintable(QDir::toNativeSeparators(core->selectedCommandFile)));
     std::fflush(stdout);

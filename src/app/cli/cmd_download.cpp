@@ -13,7 +13,7 @@
 
 #include "commands.h"
 #include "terminal/terminalcore.h"
-#include "utility/utilitycore.h"
+#include "utility/downloadcontroller.h"
 #include "utilitysession.h"
 
 #include <cstdio>
@@ -28,14 +28,15 @@ int runDir(CliContext& ctx, QStringList& args)
     const auto u = openUtility(ctx, o);
     if (!u)
         return 1;
-    Interrupt interrupt([&u] { u->CmdEEAbort_Click(); });
-    u->Command6_Click();
+    Interrupt interrupt([&u] { u->cancelOperation(); });
+    u->readDirectory();
     using D = EepromProtocol::DirectoryOutcome;
     switch (u->lastDirectory) {
     case D::Listed:
     case D::Empty:
-        for (qsizetype i = 0; i < u->ComboMacro1.size(); ++i)
-            std::printf("%lld %s\n", qlonglong(i + 1), u->ComboMacro1[i].toLocal8Bit().constData());
+        for (qsizetype i = 0; i < u->storedMacros.size(); ++i)
+            std::printf(
+                "%lld %s\n", qlonglong(i + 1), u->storedMacros[i].toLocal8Bit().constData());
         std::printf("Total Bytes Stored: %d\n",
             u->lastDirectory == D::Listed ? u->protocol.ReadByteCount : 0);
         return 0;
@@ -64,7 +65,7 @@ int runDownload(CliContext& ctx, QStringList& args)
     Interrupt interrupt(progressCancel(*u));
     {
         ProgressLine progress(*u);
-        u->DnloadButton_Click();
+        u->downloadFile();
     }
     return outcomeStatus(
         u->lastDownload, QStringLiteral("download cancelled; the TYX memory is marked incomplete"));

@@ -10,8 +10,8 @@
 // of download; Ctrl-C is the progress window's Cancel (exit 130).
 
 #include "commands.h"
+#include "utility/downloadcontroller.h"
 #include "utility/imagetransfer.h"
-#include "utility/utilitycore.h"
 #include "utilitysession.h"
 
 #include <cstdio>
@@ -36,21 +36,21 @@ int runImage(CliContext& ctx, QStringList& args)
         return 1;
     Interrupt interrupt(progressCancel(*u));
     ImageTransfer transfer(*u);
-    UtilityCore::Outcome outcome;
+    DownloadController::Outcome outcome;
     {
         ProgressLine progress(*u);
         outcome = action == QLatin1String("save") ? transfer.save(args[1])
                                                   : transfer.restore(args[1], readBack);
     }
     switch (outcome) {
-    case UtilityCore::Outcome::Completed:
+    case DownloadController::Outcome::Completed:
         for (qsizetype i = 0; i < transfer.names.size(); ++i)
             std::printf("%lld %s\n", qlonglong(i + 1), transfer.names[i].toLocal8Bit().constData());
         std::printf("%s %lld bytes from address %d\n",
             action == QLatin1String("save") ? "Saved" : "Restored",
             qlonglong(transfer.image.bytes.size()), transfer.image.start);
         return 0;
-    case UtilityCore::Outcome::Cancelled:
+    case DownloadController::Outcome::Cancelled:
         CliContext::error(action == QLatin1String("save")
                 ? QStringLiteral("image save cancelled; no file was written")
                 : QStringLiteral("image restore cancelled; the TYX memory is marked incomplete"));

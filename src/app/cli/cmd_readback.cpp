@@ -14,13 +14,13 @@
 #include "core/numbers.h"
 #include "core/text.h"
 #include "terminal/terminalcore.h"
-#include "utility/specialcore.h"
-#include "utility/utilitycore.h"
+#include "utility/downloadcontroller.h"
+#include "utility/specialfunctions.h"
 #include "utilitysession.h"
 
 namespace {
 
-using Outcome = UtilityCore::Outcome;
+using Outcome = DownloadController::Outcome;
 
 struct ReadOptions
 {
@@ -58,7 +58,7 @@ int runReadback(CliContext& ctx, QStringList& args)
     if (!u->uploadPortReady())
         return 1;
     ProgressLine progress(*u);
-    u->Command6_Click();
+    u->readDirectory();
     using D = EepromProtocol::DirectoryOutcome;
     if (u->lastDirectory == D::Cancelled)
         return outcomeStatus(Outcome::Cancelled, QStringLiteral("readback cancelled"));
@@ -69,23 +69,23 @@ int runReadback(CliContext& ctx, QStringList& args)
     if (u->lastDirectory != D::Listed)
         return 1;
     if (all) {
-        u->CmdReadAll_Click();
+        u->selectAllForReadBack();
         // Its waits show no progress window, so Ctrl-C there only noted the wish.
         if (interrupt.interrupted)
             return outcomeStatus(Outcome::Cancelled, QStringLiteral("readback cancelled"));
     } else {
         for (const QString& name : std::as_const(args)) {
-            u->comboMacro1Index = int(u->ComboMacro1.indexOf(name));
-            if (u->comboMacro1Index < 0) {
+            u->storedIndex = int(u->storedMacros.indexOf(name));
+            if (u->storedIndex < 0) {
                 CliContext::error(
                     QStringLiteral("readback: \"%1\" is not in the TYX directory (%2)")
-                        .arg(name, u->ComboMacro1.join(QLatin1Char(' '))));
+                        .arg(name, u->storedMacros.join(QLatin1Char(' '))));
                 return 1;
             }
-            u->Command14_Click();
+            u->addToReadBackList();
         }
     }
-    u->Filename2 = o.out;
+    u->readBackFile = o.out;
     u->protocol.ReadAsText = !o.numbers;
     // Naming the file on the command line is the answer to "Overwrite".
     ctx.prompter.presets.append({ QStringLiteral("Are you sure you want to Overwrite ")
@@ -94,11 +94,11 @@ int runReadback(CliContext& ctx, QStringList& args)
     // "Read Back" never matches a one-character name, so such a macro reads nothing:
     // the file holds the others, and the run says what it left out.
     QStringList unread;
-    for (const QString& name : std::as_const(u->ComboFileList2)) {
+    for (const QString& name : std::as_const(u->readBackList)) {
         if (name.size() < 2 && !unread.contains(name))
             unread << name;
     }
-    u->CmdReadBack_Click();
+    u->readBack();
     const int status = outcomeStatus(u->lastReadBack, QStringLiteral("readback cancelled"));
     if (status != 0 || unread.isEmpty())
         return status;
@@ -114,9 +114,9 @@ int runUpload(CliContext& ctx, QStringList& args)
     if (!takeReadOptions(QStringLiteral("upload"), args, o))
         return 2;
     const auto start
-        = args.size() == 2 ? readIntOption(args[0], 0, SpecialCore::MaxCount) : std::nullopt;
+        = args.size() == 2 ? readIntOption(args[0], 0, SpecialFunctions::MaxCount) : std::nullopt;
     const auto count
-        = args.size() == 2 ? readIntOption(args[1], 0, SpecialCore::MaxCount) : std::nullopt;
+        = args.size() == 2 ? readIntOption(args[1], 0, SpecialFunctions::MaxCount) : std::nullopt;
     if (!start || !count) {
         CliContext::error(QStringLiteral(
             "upload needs a start address and a count of characters, each from 0 to 32767"));
@@ -125,14 +125,14 @@ int runUpload(CliContext& ctx, QStringList& args)
     const auto u = openUtility(ctx, o.link);
     if (!u)
         return 1;
-    SpecialCore special(*u);
-    special.Text1 = QString::number(*start);
-    special.Text2 = QString::number(*count);
-    special.Filename3 = o.out;
+    SpecialFunctions special(*u);
+    special.startText = QString::number(*start);
+    special.countText = QString::number(*count);
+    special.uploadFile = o.out;
     special.AsciiOpt = !o.numbers;
     Interrupt interrupt(progressCancel(*u));
     ProgressLine progress(*u);
-    special.Command2_Click();
+    special.manualUpload();
     return outcomeStatus(special.lastUpload, QStringLiteral("upload cancelled"));
 }
 
@@ -145,9 +145,9 @@ int runClear(CliContext& ctx, QStringList& args)
     const auto u = openUtility(ctx, o);
     if (!u)
         return 1;
-    SpecialCore special(*u);
+    SpecialFunctions special(*u);
     Interrupt interrupt(progressCancel(*u));
-    special.Command1_Click();
+    special.clearMacros();
     if (special.lastClear == Outcome::Cancelled) {
         CliContext::error(QStringLiteral("clear cancelled; the TYX memory is marked incomplete"));
         return Interrupt::cancelStatus();

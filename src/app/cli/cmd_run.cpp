@@ -126,10 +126,10 @@ int runRun(CliContext& ctx, QStringList& args)
             [&] {
                 interrupted = true;
                 if (runner.isRunning())
-                    core->CancelCmd_Click();
+                    core->cancelCommandFile();
             },
             Interrupt::Repeat::Every);
-        runner.ExecuteCmdFile_Click();
+        runner.executeCommandFile();
     }
 
     switch (runner.lastOutcome()) {

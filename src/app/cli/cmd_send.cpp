@@ -80,9 +80,9 @@ int runSend(CliContext& ctx, QStringList& args)
             continue;
         }
         if (decode && core->commandText.toUpper().contains(QLatin1String("ST"))) {
-            for (const QString& l : std::as_const(core->List1))
+            for (const QString& l : std::as_const(core->statusLow))
                 std::printf("  %s\n", l.toLatin1().constData());
-            for (const QString& l : std::as_const(core->List2))
+            for (const QString& l : std::as_const(core->statusHigh))
                 std::printf("  %s\n", l.toLatin1().constData());
             if (core->listsAlert)
                 std::printf("ALERT\n");

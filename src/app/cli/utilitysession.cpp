@@ -4,25 +4,25 @@
 #include "core/ticktimer.h"
 #include "eeprom/memorymap.h"
 #include "terminal/terminalcore.h"
-#include "utility/utilitycore.h"
+#include "utility/downloadcontroller.h"
 
 #include <cstdio>
 #include <unistd.h>
 
-std::function<void()> progressCancel(UtilityCore& u)
+std::function<void()> progressCancel(DownloadController& u)
 {
     return [&u] {
-        if (u.Form1Visible)
-            u.CmdEEAbort_Click();
+        if (u.progressVisible)
+            u.cancelOperation();
     };
 }
 
-int outcomeStatus(UtilityCore::Outcome outcome, const QString& cancelled)
+int outcomeStatus(DownloadController::Outcome outcome, const QString& cancelled)
 {
     switch (outcome) {
-    case UtilityCore::Outcome::Completed:
+    case DownloadController::Outcome::Completed:
         return 0;
-    case UtilityCore::Outcome::Cancelled:
+    case DownloadController::Outcome::Cancelled:
         CliContext::error(cancelled);
         return Interrupt::cancelStatus();
     default:
@@ -71,20 +71,20 @@ bool takeDownloadOptions(const QString& command, QStringList& args, DownloadOpti
     return true;
 }
 
-std::unique_ptr<UtilityCore> openUtility(CliContext& ctx, const DownloadOptions& o)
+std::unique_ptr<DownloadController> openUtility(CliContext& ctx, const DownloadOptions& o)
 {
     TerminalCore* core = ctx.session();
     if (!core)
         return nullptr;
-    auto u = std::make_unique<UtilityCore>(*core, ctx.prompter);
+    auto u = std::make_unique<DownloadController>(*core, ctx.prompter);
     u->createE2prom = false;
-    u->Form_Load();
+    u->load();
     if (u->e2promRefused)
         return nullptr; // the message is out
     if (o.node)
         u->TxTNode = *o.node;
     if (o.delay) {
-        u->DelayTxt_Change(QString::number(*o.delay));
+        u->setDelayText(QString::number(*o.delay));
         u->ticks.StopTimer();
         u->ticks.Delay = u->Delay;
         u->ticks.StartTimer();
@@ -98,7 +98,7 @@ std::unique_ptr<UtilityCore> openUtility(CliContext& ctx, const DownloadOptions&
     return u;
 }
 
-std::unique_ptr<UtilityCore> openForDownload(CliContext& ctx, QStringList& args,
+std::unique_ptr<DownloadController> openForDownload(CliContext& ctx, QStringList& args,
     const DownloadOptions& o, const QString& command, const QString& needs, int& status)
 {
     status = 2;
@@ -110,24 +110,24 @@ std::unique_ptr<UtilityCore> openForDownload(CliContext& ctx, QStringList& args,
         return nullptr;
     }
     for (const bool verified : { true, false })
-        ctx.prompter.presets.append({ UtilityCore::completionText(verified),
+        ctx.prompter.presets.append({ DownloadController::completionText(verified),
             reset ? PromptAnswer::Yes : PromptAnswer::No });
     status = 1;
     return openUtility(ctx, o);
 }
 
-ProgressLine::ProgressLine(UtilityCore& u)
+ProgressLine::ProgressLine(DownloadController& u)
     : m_u(u)
 {
     if (!::isatty(STDERR_FILENO))
         return;
-    m_connection = QObject::connect(&u, &UtilityCore::changed, [this] {
-        if (!m_u.Form1Visible || m_u.ProgressBar1 == m_shown)
+    m_connection = QObject::connect(&u, &DownloadController::changed, [this] {
+        if (!m_u.progressVisible || m_u.progressPercent == m_shown)
             return;
-        m_shown = m_u.ProgressBar1;
+        m_shown = m_u.progressPercent;
         const int width = 40;
         const int filled = m_shown * width / 100;
-        std::fprintf(stderr, "\r%-22s [%s%s] %3d%%", qPrintable(m_u.Label1),
+        std::fprintf(stderr, "\r%-22s [%s%s] %3d%%", qPrintable(m_u.progressLabel),
             QByteArray(filled, '#').constData(), QByteArray(width - filled, '.').constData(),
             m_shown);
         std::fflush(stderr);

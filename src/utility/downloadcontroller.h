@@ -11,22 +11,22 @@
 #include <QStringList>
 #include <array>
 
-class ComboPanel;
+class CombinationController;
 class Prompter;
 class TerminalCore;
 class TickTimer;
 
 // The download window without its widgets: load and exit, the mode buttons and
 // panels, the download panel's file handling, "Download File", the directory read of
-// the upload panel, the progress window (Form1) and the download settings (Form3,
-// "e2prom.dat"). The window binds its controls to these members and redraws on
-// changed(); zaziruv-cli drives the same object headless. Names follow the controls.
-class UtilityCore : public QObject
+// the upload panel, the progress window (ProgressDialog) and the download settings
+// (DownloadSettingsDialog, "e2prom.dat"). The window binds its controls to these members and
+// redraws on changed(); zaziruv-cli drives the same object headless.
+class DownloadController : public QObject
 {
     Q_OBJECT
 public:
-    UtilityCore(TerminalCore& core, Prompter& prompter, QObject* parent = nullptr);
-    ~UtilityCore() override;
+    DownloadController(TerminalCore& core, Prompter& prompter, QObject* parent = nullptr);
+    ~DownloadController() override;
 
     TerminalCore& core;
     Prompter& prompter;
@@ -35,13 +35,13 @@ public:
     EepromProtocol protocol;
     MacroPrep prep;
     ExternalEditor editor;
-    ComboPanel& combo; // the combination panel (a child of this object)
+    CombinationController& combo; // the combination panel (a child of this object)
 
     // ---- Window ----
-    bool shown = false; // between Form_Load and exitall
-    // Form_Load creates a missing "e2prom.dat" (empty); the CLI never writes it.
+    bool shown = false; // between load and exitall
+    // load creates a missing "e2prom.dat" (empty); the CLI never writes it.
     bool createE2prom = true;
-    // Form_Load found "e2prom.dat" but could not read it (said, and the defaults used).
+    // load found "e2prom.dat" but could not read it (said, and the defaults used).
     bool e2promRefused = false;
     bool windowEnabled = true;
     bool DownFrameVisible = true;
@@ -57,12 +57,12 @@ public:
     bool BootExecute = false;
 
     // ---- Upload panel ----
-    QString Filename2 = QStringLiteral("Temporary.cmd");
-    QStringList ComboMacro1; // the stored macros, as last read
-    QStringList ComboFileList2; // the read-back list
+    QString readBackFile = QStringLiteral("Temporary.cmd");
+    QStringList storedMacros; // the stored macros, as last read
+    QStringList readBackList; // the read-back list
     QString LabelTotBytes;
-    int comboMacro1Index = -1; // the highlighted entries
-    int comboFileList2Index = -1;
+    int storedIndex = -1; // the highlighted entries
+    int readBackIndex = -1;
     QString SelectedName; // the name last picked in either list
     std::array<int, 256> MacroEnds {}; // 0: the text start; n: the end of macro n
     struct Range
@@ -74,19 +74,19 @@ public:
     static constexpr int MaxReadBackEntries = 255; // the rows of ReadRanges
 
     // ---- Checksum frame ----
-    QString Text3; // "Calc."
-    QString Text4; // "Recvd"
+    QString calculatedChecksum; // "Calc."
+    QString receivedChecksum; // "Recvd"
 
-    // ---- Progress window (Form1) ----
-    bool Form1Visible = false;
-    QString Label1 = QStringLiteral("Downloading..");
-    int ProgressBar1 = 0;
+    // ---- Progress window (ProgressDialog) ----
+    bool progressVisible = false;
+    QString progressLabel = QStringLiteral("Downloading..");
+    int progressPercent = 0;
 
-    // ---- Download settings window (Form3) ----
-    bool Form3Visible = false;
+    // ---- Download settings window (DownloadSettingsDialog) ----
+    bool settingsVisible = false;
     E2promRecord e2prom; // the record in memory
     int Delay = 2; // ms per tick
-    QString DelayTxt = QStringLiteral("2");
+    QString delayText = QStringLiteral("2");
     QString TxTNode = QStringLiteral("0");
     bool EnableCksumChk = false;
     QString PortLabel;
@@ -102,19 +102,18 @@ public:
     // pipe, a folder, a file far larger than a record): the defaults are used.
     bool loadE2prom(bool createMissing = true);
 
-    void Form_Load();
-    void Form_Paint(); // relists the files
-    void Form_DblClick();
+    void load();
+    void relistFiles(); // relists the files
+    void toggleChecksumFrame();
     void exitall();
-    void Command1_Click(); // Upload
-    void Command2_Click(); // Download
-    void Command3_Click(); // Exit
-    void Command4_Click(); // Help
-    void Command7_Click(); // Combination
-    void Filelist_Click(int index);
-    void EditCmd_Click();
-    void Command5_Click(); // the upload panel's Edit
-    void CmdDelete_Click();
+    void showUploadPanel();
+    void showDownloadPanel();
+    void showHelp();
+    void showCombinationPanel();
+    void selectDownloadFile(int index);
+    void editDownloadFile();
+    void editReadBackFile(); // the upload panel's Edit
+    void deleteDownloadFile();
 
     // "Download File" and how the last one ended.
     enum class Outcome
@@ -126,31 +125,29 @@ public:
         Cancelled,
         PortLost
     };
-    void DnloadButton_Click();
+    void downloadFile();
     Outcome lastDownload = Outcome::NotStarted;
 
     // "   Read TYX         Directory" and how the last read ended.
-    void Command6_Click();
+    void readDirectory();
     EepromProtocol::DirectoryOutcome lastDirectory = EepromProtocol::DirectoryOutcome::Empty;
 
-    // "Read Back" of the read-back list into Filename2, and how the last one ended.
-    void CmdReadBack_Click();
+    // "Read Back" of the read-back list into readBackFile, and how the last one ended.
+    void readBack();
     Outcome lastReadBack = Outcome::NotStarted;
     Outcome UploadMacros();
-    void CmdReadAll_Click(); // "Select     All"
-    void ComboMacro1_DblClick();
-    void Command14_Click(); // Add
-    void ComboFileList2_DblClick();
-    void Command9_Click(); // Delete
+    void selectAllForReadBack(); // "Select     All"
+    void addToReadBackList();
+    void removeFromReadBackList();
     // Writes text as the whole of file `name` of the working directory (or a path),
     // atomically; false after a message.
     bool writeWholeFile(const QString& name, const QByteArray& text);
     // False after "Port Not configured for Upload" when the port is closed.
     bool uploadPortReady();
 
-    // "Special": the special functions window (SpecialCore) is shown.
-    void Command15_Click();
-    bool Form6Visible = false;
+    // "Special": the special functions window (SpecialFunctions) is shown.
+    void openSpecialFunctions();
+    bool specialVisible = false;
 
     // After a download, read back every byte it wrote and compare (zaziruv-cli
     // --verify-readback); a difference fails the download after its message.
@@ -166,17 +163,17 @@ public:
 
     void Cancel_Macro_Execute();
 
-    // Form1
-    void showForm1();
-    void hideForm1();
-    void CmdEEAbort_Click();
+    // ProgressDialog
+    void showProgress();
+    void hideProgress();
+    void cancelOperation();
 
-    // Form3
-    void CmdSetup_Click();
-    void Form3_Load();
-    void DelayTxt_Change(const QString& text);
-    void Form3_QueryUnload();
-    // Writes the record from Form3's controls (atomically); false after a message.
+    // DownloadSettingsDialog
+    void openDownloadSettings();
+    void loadDownloadSettings();
+    void setDelayText(const QString& text);
+    void closeDownloadSettings();
+    // Writes the record from DownloadSettingsDialog's controls (atomically); false after a message.
     bool SaveE2prom();
 
     static inline const QString CompletionText = QStringLiteral(

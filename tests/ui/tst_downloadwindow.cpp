@@ -10,11 +10,11 @@
 
 #include "core/ticktimer.h"
 #include "eeprom/e2promrecord.h"
-#include "ui/form1.h"
-#include "ui/form3.h"
-#include "ui/form6.h"
-#include "ui/utility.h"
-#include "utility/utilitycore.h"
+#include "ui/downloadsettingsdialog.h"
+#include "ui/downloadwindow.h"
+#include "ui/progressdialog.h"
+#include "ui/specialfunctionsdialog.h"
+#include "utility/downloadcontroller.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -29,8 +29,8 @@ namespace {
 // "e2prom.dat" for node 1 without checksums, else none.
 struct Rig : SimCoreRig
 {
-    UtilityCore u { *core, prompter };
-    utility window { u };
+    DownloadController u { *core, prompter };
+    DownloadWindow window { u };
 
     explicit Rig(bool record = true)
         : SimCoreRig(simOptions("--baud 57600"))
@@ -50,7 +50,7 @@ private Q_SLOTS:
     {
         Rig r;
         writeFixture(r.dir.filePath("x.cmd"), "1 HO\r\n1 AC 100\r\n");
-        utility& window = r.window;
+        DownloadWindow& window = r.window;
         window.showWindow();
         QVERIFY(window.isVisible() && !r.core->windowEnabled); // the main window waits
         QCOMPARE(r.u.Filename, "x.cmd");
@@ -82,7 +82,7 @@ private Q_SLOTS:
         QCOMPARE(seen,
             QStringList({ "1 1 1 0 Downloading..", "0 0 0 1 Downloading..", "0 0 0 1 cancelling..",
                 "1 1 1 0 cancelling.." }));
-        QCOMPARE(r.u.lastDownload, UtilityCore::Outcome::Cancelled);
+        QCOMPARE(r.u.lastDownload, DownloadController::Outcome::Cancelled);
         QTRY_COMPARE(r.memory(503, 1), QByteArray("I")); // once the controller has the line
 
         // A double click shows the checksum frame and a second hides it again.
@@ -155,7 +155,7 @@ private Q_SLOTS:
         Rig r;
         r.window.showWindow();
         click(&r.window, "Command15");
-        Form6* form6 = r.window.specialWindow();
+        SpecialFunctionsDialog* form6 = r.window.specialWindow();
         QVERIFY(form6->isVisible() && !r.window.isEnabled());
         QCOMPARE(form6->windowTitle(), "Special Functions");
         QCOMPARE(child<QLineEdit>(form6, "Filename3")->text(), "Temporary.cmd");
@@ -189,4 +189,4 @@ private Q_SLOTS:
 };
 
 QTEST_MAIN(TstUtility)
-#include "tst_utility.moc"
+#include "tst_downloadwindow.moc"

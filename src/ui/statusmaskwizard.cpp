@@ -1,4 +1,4 @@
-#include "form5.h"
+#include "statusmaskwizard.h"
 
 #include "terminal/statusdecoder.h"
 
@@ -13,7 +13,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-Form5::Form5(QWidget* parent)
+StatusMaskWizard::StatusMaskWizard(QWidget* parent)
     : QWidget(parent, Qt::Window)
 {
     setObjectName(QStringLiteral("Form5"));
@@ -77,25 +77,25 @@ Form5::Form5(QWidget* parent)
     layout->addWidget(frame1, 1);
     layout->addLayout(bottom);
 
-    connect(m_text1, &QLineEdit::returnPressed, this, &Form5::UpdateStatus);
-    connect(command2, &QPushButton::clicked, this, &Form5::UpdateStatus);
-    connect(command1, &QPushButton::clicked, this, &Form5::Command1_Click);
+    connect(m_text1, &QLineEdit::returnPressed, this, &StatusMaskWizard::UpdateStatus);
+    connect(command2, &QPushButton::clicked, this, &StatusMaskWizard::UpdateStatus);
+    connect(command1, &QPushButton::clicked, this, &StatusMaskWizard::showStatusText);
     // Only the operator's clicks couple the two bits; UpdateStatus shows a value's
     // bits exactly as they are.
-    connect(m_bits[11], &QCheckBox::clicked, this, &Form5::Bit11Check_Click);
-    connect(m_bits[8], &QCheckBox::clicked, this, &Form5::Bit8Check_Click);
+    connect(m_bits[11], &QCheckBox::clicked, this, &StatusMaskWizard::bit11Clicked);
+    connect(m_bits[8], &QCheckBox::clicked, this, &StatusMaskWizard::bit8Clicked);
 
     // Load: the bits of the start value 10.
     m_bits[1]->setChecked(true);
     m_bits[3]->setChecked(true);
 }
 
-MaskRadix Form5::radix() const
+MaskRadix StatusMaskWizard::radix() const
 {
     return m_option2->isChecked() ? MaskRadix::Hexadecimal : MaskRadix::Decimal;
 }
 
-quint16 Form5::tickedBits() const
+quint16 StatusMaskWizard::tickedBits() const
 {
     quint16 v = 0;
     for (int k = 0; k < 16; ++k) {
@@ -105,26 +105,26 @@ quint16 Form5::tickedBits() const
     return v;
 }
 
-void Form5::UpdateStatus()
+void StatusMaskWizard::UpdateStatus()
 {
     const quint16 v = statusMaskFromText(m_text1->text(), radix());
     for (int k = 0; k < 16; ++k)
         m_bits[size_t(k)]->setChecked((v >> k) & 1u);
 }
 
-void Form5::Command1_Click()
+void StatusMaskWizard::showStatusText()
 {
     m_text2->setText(statusMaskText(tickedBits(), radix()));
 }
 
-void Form5::Bit11Check_Click()
+void StatusMaskWizard::bit11Clicked()
 {
     // An emergency stop disables the drive: bit 11 implies bit 8.
     if (m_bits[11]->isChecked())
         m_bits[8]->setChecked(true);
 }
 
-void Form5::Bit8Check_Click()
+void StatusMaskWizard::bit8Clicked()
 {
     if (m_bits[11]->isChecked() && !m_bits[8]->isChecked())
         m_bits[8]->setChecked(true);

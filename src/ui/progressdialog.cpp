@@ -1,6 +1,6 @@
-#include "form1.h"
+#include "progressdialog.h"
 
-#include "utility/utilitycore.h"
+#include "utility/downloadcontroller.h"
 
 #include <QCloseEvent>
 #include <QLabel>
@@ -8,7 +8,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-Form1::Form1(UtilityCore& core, QWidget* parent)
+ProgressDialog::ProgressDialog(DownloadController& core, QWidget* parent)
     : QWidget(parent, Qt::Window)
     , m_core(core)
 {
@@ -25,23 +25,23 @@ Form1::Form1(UtilityCore& core, QWidget* parent)
     layout->addWidget(m_label1);
     layout->addWidget(m_bar);
     layout->addWidget(cancel);
-    connect(cancel, &QPushButton::clicked, &m_core, &UtilityCore::CmdEEAbort_Click);
+    connect(cancel, &QPushButton::clicked, &m_core, &DownloadController::cancelOperation);
 }
 
-void Form1::refreshView()
+void ProgressDialog::refreshView()
 {
-    m_label1->setText(m_core.Label1);
-    m_bar->setValue(m_core.ProgressBar1);
-    if (isVisible() != m_core.Form1Visible)
-        setVisible(m_core.Form1Visible);
+    m_label1->setText(m_core.progressLabel);
+    m_bar->setValue(m_core.progressPercent);
+    if (isVisible() != m_core.progressVisible)
+        setVisible(m_core.progressVisible);
 }
 
-void Form1::closeEvent(QCloseEvent* e)
+void ProgressDialog::closeEvent(QCloseEvent* e)
 {
     // Closing the progress window is its Cancel.
-    if (m_core.Form1Visible) {
+    if (m_core.progressVisible) {
         e->ignore();
-        m_core.CmdEEAbort_Click();
+        m_core.cancelOperation();
         return;
     }
     e->accept();

@@ -1,12 +1,12 @@
-#include "utility.h"
+#include "downloadwindow.h"
 
-#include "ui/form1.h"
-#include "ui/form3.h"
-#include "ui/form6.h"
+#include "ui/downloadsettingsdialog.h"
+#include "ui/progressdialog.h"
+#include "ui/specialfunctionsdialog.h"
 
-#include "utility/combopanel.h"
-#include "utility/specialcore.h"
-#include "utility/utilitycore.h"
+#include "utility/combinationcontroller.h"
+#include "utility/downloadcontroller.h"
+#include "utility/specialfunctions.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -46,14 +46,14 @@ void setText(QLineEdit* box, const QString& text)
 
 } // namespace
 
-template <typename T> T* utility::named(T* widget, const QString& name)
+template <typename T> T* DownloadWindow::named(T* widget, const QString& name)
 {
     widget->setObjectName(name);
     m_controls.insert(name, widget);
     return widget;
 }
 
-utility::utility(UtilityCore& core, QWidget* parent)
+DownloadWindow::DownloadWindow(DownloadController& core, QWidget* parent)
     : QWidget(parent, Qt::Window)
     , m_core(core)
 {
@@ -61,27 +61,27 @@ utility::utility(UtilityCore& core, QWidget* parent)
     setWindowTitle(QStringLiteral("TYX EEprom Download utility"));
     buildUi();
     // Top-level windows of their own: disabling this window must leave Cancel usable.
-    m_form1 = new Form1(core);
-    m_form3 = new Form3(core);
-    m_special = new SpecialCore(core, this);
-    m_form6 = new Form6(*m_special);
-    connect(&m_core, &UtilityCore::changed, this, &utility::refreshView);
-    connect(&m_core, &UtilityCore::closed, this, &QWidget::hide);
-    connect(&m_core, &UtilityCore::focusRequested, this, [this](const QString& name) {
+    m_form1 = new ProgressDialog(core);
+    m_form3 = new DownloadSettingsDialog(core);
+    m_special = new SpecialFunctions(core, this);
+    m_form6 = new SpecialFunctionsDialog(*m_special);
+    connect(&m_core, &DownloadController::changed, this, &DownloadWindow::refreshView);
+    connect(&m_core, &DownloadController::closed, this, &QWidget::hide);
+    connect(&m_core, &DownloadController::focusRequested, this, [this](const QString& name) {
         if (QWidget* w = control(name))
             w->setFocus();
     });
     refreshView();
 }
 
-utility::~utility()
+DownloadWindow::~DownloadWindow()
 {
     delete m_form1;
     delete m_form3;
     delete m_form6;
 }
 
-void utility::buildUi()
+void DownloadWindow::buildUi()
 {
     auto* top = new QVBoxLayout(this);
     auto* modes = new QHBoxLayout;
@@ -184,52 +184,52 @@ void utility::buildUi()
     sums->addRow(QStringLiteral("Recvd"), m_text4);
     top->addWidget(m_hiddenFrame);
 
-    UtilityCore& c = m_core;
-    connect(download, &QPushButton::clicked, &c, &UtilityCore::Command2_Click);
-    connect(upload, &QPushButton::clicked, &c, &UtilityCore::Command1_Click);
-    connect(combination, &QPushButton::clicked, &c, &UtilityCore::Command7_Click);
-    connect(help, &QPushButton::clicked, &c, &UtilityCore::Command4_Click);
-    connect(setup, &QPushButton::clicked, &c, &UtilityCore::CmdSetup_Click);
-    connect(exitButton, &QPushButton::clicked, &c, &UtilityCore::Command3_Click);
-    connect(edit, &QPushButton::clicked, &c, &UtilityCore::EditCmd_Click);
-    connect(edit2, &QPushButton::clicked, &c, &UtilityCore::Command5_Click);
-    connect(del, &QPushButton::clicked, &c, &UtilityCore::CmdDelete_Click);
-    connect(dnload, &QPushButton::clicked, &c, &UtilityCore::DnloadButton_Click);
-    connect(readDir, &QPushButton::clicked, &c, &UtilityCore::Command6_Click);
-    connect(add, &QPushButton::clicked, &c, &UtilityCore::Command14_Click);
-    connect(remove, &QPushButton::clicked, &c, &UtilityCore::Command9_Click);
-    connect(readAll, &QPushButton::clicked, &c, &UtilityCore::CmdReadAll_Click);
-    connect(readBack, &QPushButton::clicked, &c, &UtilityCore::CmdReadBack_Click);
+    DownloadController& c = m_core;
+    connect(download, &QPushButton::clicked, &c, &DownloadController::showDownloadPanel);
+    connect(upload, &QPushButton::clicked, &c, &DownloadController::showUploadPanel);
+    connect(combination, &QPushButton::clicked, &c, &DownloadController::showCombinationPanel);
+    connect(help, &QPushButton::clicked, &c, &DownloadController::showHelp);
+    connect(setup, &QPushButton::clicked, &c, &DownloadController::openDownloadSettings);
+    connect(exitButton, &QPushButton::clicked, &c, &DownloadController::exitall);
+    connect(edit, &QPushButton::clicked, &c, &DownloadController::editDownloadFile);
+    connect(edit2, &QPushButton::clicked, &c, &DownloadController::editReadBackFile);
+    connect(del, &QPushButton::clicked, &c, &DownloadController::deleteDownloadFile);
+    connect(dnload, &QPushButton::clicked, &c, &DownloadController::downloadFile);
+    connect(readDir, &QPushButton::clicked, &c, &DownloadController::readDirectory);
+    connect(add, &QPushButton::clicked, &c, &DownloadController::addToReadBackList);
+    connect(remove, &QPushButton::clicked, &c, &DownloadController::removeFromReadBackList);
+    connect(readAll, &QPushButton::clicked, &c, &DownloadController::selectAllForReadBack);
+    connect(readBack, &QPushButton::clicked, &c, &DownloadController::readBack);
     connect(special, &QPushButton::clicked, this, [this] {
-        m_special->Form_Load();
-        m_core.Command15_Click();
+        m_special->load();
+        m_core.openSpecialFunctions();
     });
     connect(m_comboMacro1, &QListWidget::currentRowChanged, this, [this](int row) {
         if (!m_refreshing)
-            m_core.comboMacro1Index = row;
+            m_core.storedIndex = row;
     });
     connect(m_comboFileList2, &QListWidget::currentRowChanged, this, [this](int row) {
         if (!m_refreshing)
-            m_core.comboFileList2Index = row;
+            m_core.readBackIndex = row;
     });
     connect(m_comboMacro1, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
-        m_core.comboMacro1Index = m_comboMacro1->row(item);
-        m_core.ComboMacro1_DblClick();
+        m_core.storedIndex = m_comboMacro1->row(item);
+        m_core.addToReadBackList();
     });
     connect(m_comboFileList2, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
-        m_core.comboFileList2Index = m_comboFileList2->row(item);
-        m_core.ComboFileList2_DblClick();
+        m_core.readBackIndex = m_comboFileList2->row(item);
+        m_core.removeFromReadBackList();
     });
     connect(m_filelist, &QListWidget::itemClicked, this,
-        [this](QListWidgetItem* item) { m_core.Filelist_Click(m_filelist->row(item)); });
+        [this](QListWidgetItem* item) { m_core.selectDownloadFile(m_filelist->row(item)); });
     connect(m_filename, &QLineEdit::textEdited, this,
         [this](const QString& t) { m_core.Filename = t; });
     connect(m_filename2, &QLineEdit::textEdited, this,
-        [this](const QString& t) { m_core.Filename2 = t; });
+        [this](const QString& t) { m_core.readBackFile = t; });
     connect(m_boot, &QCheckBox::toggled, this, [this](bool on) { m_core.BootExecute = on; });
 }
 
-void utility::buildComboFrame(const ButtonMaker& button)
+void DownloadWindow::buildComboFrame(const ButtonMaker& button)
 {
     QGroupBox* frame = m_comboFrame;
     auto* grid = new QGridLayout(frame);
@@ -281,77 +281,77 @@ void utility::buildComboFrame(const ButtonMaker& button)
     grid->addWidget(execute, 7, 1);
     grid->addWidget(m_comboDirList, 8, 0);
 
-    ComboPanel& c = m_core.combo;
-    connect(m_comboActive, &QComboBox::activated, &c, &ComboPanel::ComboActive_Click);
+    CombinationController& c = m_core.combo;
+    connect(m_comboActive, &QComboBox::activated, &c, &CombinationController::chooseCombination);
     connect(m_comboActive->lineEdit(), &QLineEdit::textEdited, this, [&c](const QString& t) {
         // A name typed, not chosen: Save writes it, Download needs a chosen one.
-        c.comboActiveText = t;
-        c.comboActiveIndex = -1;
+        c.combinationName = t;
+        c.combinationIndex = -1;
     });
     connect(m_comboFileList, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
-        m_core.combo.ComboFileList_Click(m_comboFileList->row(item));
+        m_core.combo.selectListedFile(m_comboFileList->row(item));
     });
     connect(m_comboFileList, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
-        m_core.combo.ComboFileList_Click(m_comboFileList->row(item));
-        m_core.combo.ComboFileList_DblClick();
+        m_core.combo.selectListedFile(m_comboFileList->row(item));
+        m_core.combo.removeSelectedFile();
     });
-    connect(m_text1, &QLineEdit::textEdited, &c, &ComboPanel::Text1_Change);
+    connect(m_text1, &QLineEdit::textEdited, &c, &CombinationController::setBootMacroText);
     connect(m_file2, &QListWidget::itemClicked, this,
-        [this](QListWidgetItem* item) { m_core.combo.File2_Click(m_file2->row(item)); });
+        [this](QListWidgetItem* item) { m_core.combo.pickFile(m_file2->row(item)); });
     connect(m_file2, &QListWidget::itemDoubleClicked, this,
-        [this](QListWidgetItem* item) { m_core.combo.File2_DblClick(m_file2->row(item)); });
-    connect(add, &QPushButton::clicked, &c, &ComboPanel::AddFileCmd_Click);
-    connect(remove, &QPushButton::clicked, &c, &ComboPanel::DelFileCmd_Click);
-    connect(fresh, &QPushButton::clicked, &c, &ComboPanel::Command13_Click);
-    connect(clear, &QPushButton::clicked, &c, &ComboPanel::Command12_Click);
-    connect(edit, &QPushButton::clicked, &c, &ComboPanel::Command11_Click);
-    connect(save, &QPushButton::clicked, &c, &ComboPanel::Command8_Click);
-    connect(erase, &QPushButton::clicked, &c, &ComboPanel::Command10_Click);
-    connect(download, &QPushButton::clicked, &c, &ComboPanel::DnLdCombo_Click);
-    connect(execute, &QPushButton::clicked, &c, &ComboPanel::MacExeCmd_Click);
+        [this](QListWidgetItem* item) { m_core.combo.addFile(m_file2->row(item)); });
+    connect(add, &QPushButton::clicked, &c, &CombinationController::addSelectedFile);
+    connect(remove, &QPushButton::clicked, &c, &CombinationController::removeSelectedFile);
+    connect(fresh, &QPushButton::clicked, &c, &CombinationController::newCombination);
+    connect(clear, &QPushButton::clicked, &c, &CombinationController::clearCombinationList);
+    connect(edit, &QPushButton::clicked, &c, &CombinationController::editSelectedFile);
+    connect(save, &QPushButton::clicked, &c, &CombinationController::saveCombination);
+    connect(erase, &QPushButton::clicked, &c, &CombinationController::deleteCombination);
+    connect(download, &QPushButton::clicked, &c, &CombinationController::downloadCombination);
+    connect(execute, &QPushButton::clicked, &c, &CombinationController::executeSelectedMacro);
 }
 
-void utility::refreshComboFrame()
+void DownloadWindow::refreshComboFrame()
 {
-    const ComboPanel& c = m_core.combo;
+    const CombinationController& c = m_core.combo;
     QStringList listed;
     for (int i = 0; i < m_comboActive->count(); ++i)
         listed << m_comboActive->itemText(i);
-    if (listed != c.ComboActive) {
+    if (listed != c.combinationFiles) {
         const QSignalBlocker block(m_comboActive);
         m_comboActive->clear();
-        m_comboActive->addItems(c.ComboActive);
+        m_comboActive->addItems(c.combinationFiles);
     }
-    if (m_comboActive->currentIndex() != c.comboActiveIndex) {
+    if (m_comboActive->currentIndex() != c.combinationIndex) {
         const QSignalBlocker block(m_comboActive);
-        m_comboActive->setCurrentIndex(c.comboActiveIndex);
+        m_comboActive->setCurrentIndex(c.combinationIndex);
     }
-    if (m_comboActive->currentText() != c.comboActiveText) {
+    if (m_comboActive->currentText() != c.combinationName) {
         const QSignalBlocker block(m_comboActive);
-        m_comboActive->setEditText(c.comboActiveText);
+        m_comboActive->setEditText(c.combinationName);
     }
-    setList(m_comboDirList, c.ComboActive);
-    setList(m_comboFileList, c.ComboFileList);
-    if (m_comboFileList->currentRow() != c.comboFileListIndex)
-        m_comboFileList->setCurrentRow(c.comboFileListIndex);
-    setText(m_text1, c.Text1);
-    setList(m_file2, c.File2);
+    setList(m_comboDirList, c.combinationFiles);
+    setList(m_comboFileList, c.combinationList);
+    if (m_comboFileList->currentRow() != c.combinationListIndex)
+        m_comboFileList->setCurrentRow(c.combinationListIndex);
+    setText(m_text1, c.bootMacroText);
+    setList(m_file2, c.commandFiles);
 }
 
-void utility::showWindow()
+void DownloadWindow::showWindow()
 {
-    m_core.Form_Load();
+    m_core.load();
     show();
     raise();
     activateWindow();
 }
 
-void utility::refreshView()
+void DownloadWindow::refreshView()
 {
     if (m_refreshing)
         return;
     m_refreshing = true;
-    const UtilityCore& c = m_core;
+    const DownloadController& c = m_core;
     setEnabled(c.windowEnabled);
     m_downFrame->setVisible(c.DownFrameVisible);
     m_upFrame->setVisible(c.UpFrameVisible);
@@ -363,20 +363,20 @@ void utility::refreshView()
     if (m_filelist->currentRow() != c.filelistIndex)
         m_filelist->setCurrentRow(c.filelistIndex);
     setText(m_filename, c.Filename);
-    setText(m_filename2, c.Filename2);
+    setText(m_filename2, c.readBackFile);
     if (m_boot->isChecked() != c.BootExecute) {
         const QSignalBlocker block(m_boot);
         m_boot->setChecked(c.BootExecute);
     }
-    setList(m_comboMacro1, c.ComboMacro1);
-    setList(m_comboFileList2, c.ComboFileList2);
-    if (m_comboMacro1->currentRow() != c.comboMacro1Index)
-        m_comboMacro1->setCurrentRow(c.comboMacro1Index);
-    if (m_comboFileList2->currentRow() != c.comboFileList2Index)
-        m_comboFileList2->setCurrentRow(c.comboFileList2Index);
+    setList(m_comboMacro1, c.storedMacros);
+    setList(m_comboFileList2, c.readBackList);
+    if (m_comboMacro1->currentRow() != c.storedIndex)
+        m_comboMacro1->setCurrentRow(c.storedIndex);
+    if (m_comboFileList2->currentRow() != c.readBackIndex)
+        m_comboFileList2->setCurrentRow(c.readBackIndex);
     m_labelTotBytes->setText(c.LabelTotBytes);
-    setText(m_text3, c.Text3);
-    setText(m_text4, c.Text4);
+    setText(m_text3, c.calculatedChecksum);
+    setText(m_text4, c.receivedChecksum);
     refreshComboFrame();
     m_form1->refreshView();
     m_form3->refreshView();
@@ -384,7 +384,7 @@ void utility::refreshView()
     m_refreshing = false;
 }
 
-void utility::closeEvent(QCloseEvent* e)
+void DownloadWindow::closeEvent(QCloseEvent* e)
 {
     // A download or read in progress ends with its own window; closing waits for it.
     if (!m_core.windowEnabled) {
@@ -395,17 +395,17 @@ void utility::closeEvent(QCloseEvent* e)
     e->accept();
 }
 
-void utility::mouseDoubleClickEvent(QMouseEvent* e)
+void DownloadWindow::mouseDoubleClickEvent(QMouseEvent* e)
 {
-    m_core.Form_DblClick();
+    m_core.toggleChecksumFrame();
     QWidget::mouseDoubleClickEvent(e);
 }
 
-bool utility::event(QEvent* e)
+bool DownloadWindow::event(QEvent* e)
 {
     // The file list follows the directory whenever the window comes to the front.
     if (e->type() == QEvent::WindowActivate && m_core.shown) {
-        m_core.Form_Paint();
+        m_core.relistFiles();
         m_core.combo.refreshFile2();
     }
     return QWidget::event(e);

@@ -1,4 +1,4 @@
-#include "combopanel.h"
+#include "combinationcontroller.h"
 
 #include "core/numbers.h"
 #include "core/prompter.h"
@@ -15,7 +15,7 @@
 #include <QFile>
 #include <QFileInfo>
 
-using Outcome = UtilityCore::Outcome;
+using Outcome = DownloadController::Outcome;
 
 namespace {
 
@@ -37,23 +37,23 @@ const QString NulNameText = QStringLiteral("A combination file name cannot hold 
 
 } // namespace
 
-ComboPanel::ComboPanel(UtilityCore& utility, QObject* parent)
+CombinationController::CombinationController(DownloadController& controller, QObject* parent)
     : QObject(parent)
-    , u(utility)
+    , u(controller)
 {
 }
 
-QString ComboPanel::path(const QString& name) const
+QString CombinationController::path(const QString& name) const
 {
     return QDir(u.workingDir()).filePath(name);
 }
 
-void ComboPanel::tell(const QString& text, PromptIcon icon)
+void CombinationController::tell(const QString& text, PromptIcon icon)
 {
     u.prompter.message(text, icon);
 }
 
-bool ComboPanel::plainName(Prompter& prompter, const QString& name)
+bool CombinationController::plainName(Prompter& prompter, const QString& name)
 {
     // The system would cut the name at the NUL and write another file.
     if (name.contains(QChar())) {
@@ -77,35 +77,35 @@ bool ComboPanel::plainName(Prompter& prompter, const QString& name)
 
 // ------------------------------------------------------------------ chooser
 
-QStringList ComboPanel::listCombinations() const
+QStringList CombinationController::listCombinations() const
 {
     return QDir(u.workingDir())
         .entryList({ QStringLiteral("*.cmb") }, QDir::Files | QDir::Readable,
             QDir::Name | QDir::IgnoreCase);
 }
 
-void ComboPanel::fillChooser()
+void CombinationController::fillChooser()
 {
-    ComboActive = listCombinations();
-    comboActiveIndex = -1;
-    ComboFileList.clear();
-    comboFileListIndex = -1;
-    if (!ComboActive.isEmpty())
-        ComboActive_Click(0);
+    combinationFiles = listCombinations();
+    combinationIndex = -1;
+    combinationList.clear();
+    combinationListIndex = -1;
+    if (!combinationFiles.isEmpty())
+        chooseCombination(0);
     update();
 }
 
-bool ComboPanel::select(const QString& name)
+bool CombinationController::select(const QString& name)
 {
-    ComboActive = listCombinations();
-    const qsizetype index = ComboActive.indexOf(name);
+    combinationFiles = listCombinations();
+    const qsizetype index = combinationFiles.indexOf(name);
     if (index < 0)
         return false;
-    ComboActive_Click(int(index));
+    chooseCombination(int(index));
     return true;
 }
 
-std::optional<ComboFile::Contents> ComboPanel::readCombination(
+std::optional<ComboFile::Contents> CombinationController::readCombination(
     Prompter& prompter, const QString& dir, const QString& name)
 {
     // The system would cut the name at the NUL and open another file.
@@ -141,41 +141,41 @@ std::optional<ComboFile::Contents> ComboPanel::readCombination(
     return c;
 }
 
-void ComboPanel::ComboActive_Click(int index)
+void CombinationController::chooseCombination(int index)
 {
-    ComboFileList.clear();
-    comboFileListIndex = -1;
-    if (index >= 0 && index < ComboActive.size()) {
-        comboActiveIndex = index;
-        comboActiveText = ComboActive.at(index);
-        if (!comboActiveText.isEmpty()) {
-            if (const auto c = readCombination(u.prompter, u.workingDir(), comboActiveText)) {
-                ComboFileList = c->files;
+    combinationList.clear();
+    combinationListIndex = -1;
+    if (index >= 0 && index < combinationFiles.size()) {
+        combinationIndex = index;
+        combinationName = combinationFiles.at(index);
+        if (!combinationName.isEmpty()) {
+            if (const auto c = readCombination(u.prompter, u.workingDir(), combinationName)) {
+                combinationList = c->files;
                 if (c->bootMacro)
-                    Text1_Change(*c->bootMacro);
+                    setBootMacroText(*c->bootMacro);
             }
         }
     }
     update();
 }
 
-void ComboPanel::Command13_Click()
+void CombinationController::newCombination()
 {
-    comboActiveIndex = -1;
-    comboActiveText = QStringLiteral(" ");
-    ComboFileList.clear();
-    comboFileListIndex = -1;
+    combinationIndex = -1;
+    combinationName = QStringLiteral(" ");
+    combinationList.clear();
+    combinationListIndex = -1;
     update();
 }
 
-void ComboPanel::Command12_Click()
+void CombinationController::clearCombinationList()
 {
-    ComboFileList.clear();
-    comboFileListIndex = -1;
+    combinationList.clear();
+    combinationListIndex = -1;
     update();
 }
 
-void ComboPanel::Command11_Click()
+void CombinationController::editSelectedFile()
 {
     if (SelectedName.isEmpty()) {
         tell(QStringLiteral("Please select a file or Enter new file name!"), PromptIcon::None);
@@ -186,7 +186,7 @@ void ComboPanel::Command11_Click()
         tell(why, PromptIcon::Exclamation);
 }
 
-bool ComboPanel::save(Prompter& prompter, const QString& dir, const QString& name,
+bool CombinationController::save(Prompter& prompter, const QString& dir, const QString& name,
     const QStringList& files, const QString& bootBox)
 {
     const auto refuse = [&prompter](const QString& text) {
@@ -214,24 +214,24 @@ bool ComboPanel::save(Prompter& prompter, const QString& dir, const QString& nam
     return true;
 }
 
-void ComboPanel::Command8_Click()
+void CombinationController::saveCombination()
 {
-    if (!save(u.prompter, u.workingDir(), comboActiveText, ComboFileList, Text1))
+    if (!save(u.prompter, u.workingDir(), combinationName, combinationList, bootMacroText))
         return;
-    const int index = comboActiveIndex;
+    const int index = combinationIndex;
     fillChooser();
-    if (index >= 0 && index < ComboActive.size()) {
-        ComboActive_Click(index);
+    if (index >= 0 && index < combinationFiles.size()) {
+        chooseCombination(index);
     } else {
-        comboActiveIndex = -1;
-        comboActiveText.clear();
+        combinationIndex = -1;
+        combinationName.clear();
     }
     update();
 }
 
-void ComboPanel::Command10_Click()
+void CombinationController::deleteCombination()
 {
-    const QString name = comboActiveText;
+    const QString name = combinationName;
     if (name.size() < 4) {
         tell(QStringLiteral("Please select a combination"), PromptIcon::Critical);
         return;
@@ -251,95 +251,90 @@ void ComboPanel::Command10_Click()
                 PromptIcon::Critical);
         }
     }
-    comboActiveText.clear();
+    combinationName.clear();
     fillChooser();
 }
 
 // ------------------------------------------------------------------ lists
 
-void ComboPanel::refreshFile2()
+void CombinationController::refreshFile2()
 {
     const QStringList files = QDir(u.workingDir())
                                   .entryList({ QStringLiteral("*.cmd"), QStringLiteral("*.txt") },
                                       QDir::Files | QDir::Readable, QDir::Name | QDir::IgnoreCase);
-    if (files != File2) {
-        File2 = files;
+    if (files != commandFiles) {
+        commandFiles = files;
         update();
     }
 }
 
-void ComboPanel::File2_Click(int index)
+void CombinationController::pickFile(int index)
 {
-    if (index < 0 || index >= File2.size())
+    if (index < 0 || index >= commandFiles.size())
         return;
-    SelectedName = File2.at(index);
+    SelectedName = commandFiles.at(index);
     update();
 }
 
-void ComboPanel::File2_DblClick(int index)
+void CombinationController::addFile(int index)
 {
-    if (index < 0 || index >= File2.size()) {
+    if (index < 0 || index >= commandFiles.size()) {
         tell(SelectText, PromptIcon::Exclamation);
         return;
     }
-    SelectedName = File2.at(index);
-    ComboFileList << SelectedName;
+    SelectedName = commandFiles.at(index);
+    combinationList << SelectedName;
     update();
 }
 
-void ComboPanel::AddFileCmd_Click()
+void CombinationController::addSelectedFile()
 {
     if (SelectedName.isEmpty()) {
         tell(SelectText, PromptIcon::Exclamation);
         return;
     }
-    ComboFileList << SelectedName;
+    combinationList << SelectedName;
     update();
 }
 
-void ComboPanel::DelFileCmd_Click()
+void CombinationController::removeSelectedFile()
 {
-    if (comboFileListIndex < 0 || comboFileListIndex >= ComboFileList.size()) {
+    if (combinationListIndex < 0 || combinationListIndex >= combinationList.size()) {
         tell(SelectText, PromptIcon::Exclamation);
         return;
     }
-    ComboFileList.removeAt(comboFileListIndex);
-    comboFileListIndex = -1;
+    combinationList.removeAt(combinationListIndex);
+    combinationListIndex = -1;
     update();
 }
 
-void ComboPanel::ComboFileList_Click(int index)
+void CombinationController::selectListedFile(int index)
 {
-    comboFileListIndex = index >= 0 && index < ComboFileList.size() ? index : -1;
+    combinationListIndex = index >= 0 && index < combinationList.size() ? index : -1;
     update();
 }
 
-void ComboPanel::ComboFileList_DblClick()
+void CombinationController::setBootMacroText(const QString& text)
 {
-    DelFileCmd_Click();
-}
-
-void ComboPanel::Text1_Change(const QString& text)
-{
-    Text1 = text;
+    bootMacroText = text;
     const int n = ComboFile::bootValue(text);
-    if (n >= 1 && n <= ComboFileList.size())
-        comboFileListIndex = n - 1;
+    if (n >= 1 && n <= combinationList.size())
+        combinationListIndex = n - 1;
     update();
 }
 
 // ------------------------------------------------------------------ the controller
 
-void ComboPanel::MacExeCmd_Click()
+void CombinationController::executeSelectedMacro()
 {
-    if (comboFileListIndex < 0 || comboFileListIndex >= ComboFileList.size()) {
+    if (combinationListIndex < 0 || combinationListIndex >= combinationList.size()) {
         tell(QStringLiteral("Please Select a Macro/File"), PromptIcon::Critical);
         return;
     }
-    executeMacro(comboFileListIndex + 1);
+    executeMacro(combinationListIndex + 1);
 }
 
-bool ComboPanel::executeMacro(int n)
+bool CombinationController::executeMacro(int n)
 {
     if (!u.core.link.isOpen()) {
         tell(PortText, PromptIcon::Critical);
@@ -353,7 +348,8 @@ bool ComboPanel::executeMacro(int n)
     return u.core.link.isOpen();
 }
 
-QList<ComboPanel::Plan> ComboPanel::plan(const QStringList& files, qsizetype& bytes)
+QList<CombinationController::Plan> CombinationController::plan(
+    const QStringList& files, qsizetype& bytes)
 {
     RecordingPrompter quiet;
     MacroPrep trial(quiet, u.workingDir());
@@ -395,7 +391,7 @@ QList<ComboPanel::Plan> ComboPanel::plan(const QStringList& files, qsizetype& by
     return plans;
 }
 
-void ComboPanel::DnLdCombo_Click()
+void CombinationController::downloadCombination()
 {
     lastDownload = Outcome::NotStarted;
     leftOut.clear();
@@ -412,8 +408,8 @@ void ComboPanel::DnLdCombo_Click()
     MacroIndex = 1;
     MacroEndTotal = 0;
     u.prep.MacroBaseAddress = 0;
-    const QString name = comboActiveIndex >= 0 && comboActiveIndex < ComboActive.size()
-        ? ComboActive.at(comboActiveIndex)
+    const QString name = combinationIndex >= 0 && combinationIndex < combinationFiles.size()
+        ? combinationFiles.at(combinationIndex)
         : QString();
     if (name.isEmpty()) {
         tell(QStringLiteral("Please Select a Combination file"), PromptIcon::Critical);
@@ -449,10 +445,10 @@ void ComboPanel::DnLdCombo_Click()
     if (!p.fitsMemory(bytes))
         return;
 
-    u.showForm1();
+    u.showProgress();
     u.windowEnabled = false;
     lastDownload = download(combination->files, plans);
-    u.hideForm1();
+    u.hideProgress();
     if (lastDownload == Outcome::Completed)
         u.askForReset(p.VerifyDownload);
     else if (lastDownload == Outcome::PortLost)
@@ -461,12 +457,12 @@ void ComboPanel::DnLdCombo_Click()
     update();
 }
 
-Outcome ComboPanel::download(const QStringList& files, const QList<Plan>& plans)
+Outcome CombinationController::download(const QStringList& files, const QList<Plan>& plans)
 {
     EepromProtocol& p = u.protocol;
     PacedSender& s = u.sender;
     const auto label = [this](const QString& text) {
-        u.Label1 = text;
+        u.progressLabel = text;
         update();
     };
     const auto ended = [&p] {
@@ -499,7 +495,7 @@ Outcome ComboPanel::download(const QStringList& files, const QList<Plan>& plans)
         return Outcome::Cancelled; // nothing of the program was written yet
 
     // Header: the boot macro, the count, the programming mark (incomplete until the end).
-    const int boot = ComboFile::bootValue(Text1);
+    const int boot = ComboFile::bootValue(bootMacroText);
     const int count = int(files.size());
     p.writeHeader(boot, count, 20);
     if (stopped())
@@ -513,12 +509,12 @@ Outcome ComboPanel::download(const QStringList& files, const QList<Plan>& plans)
         p.MacroFileName = line;
         if (plans.at(i) == Plan::Empty) {
             // PrepFile would leave the macro before it in "macro.tmp": leave this one out.
-            u.hideForm1();
+            u.hideProgress();
             tell(asciiUpper(line)
                     + QStringLiteral(" File is empty !\r\nIt is left out of the "
                                      "Combination."),
                 PromptIcon::Critical);
-            u.Form1Visible = true; // Cancel stays at hand for the rest
+            u.progressVisible = true; // Cancel stays at hand for the rest
             leftOut << asciiUpper(line);
             ++MacroIndex;
             continue;
@@ -526,11 +522,11 @@ Outcome ComboPanel::download(const QStringList& files, const QList<Plan>& plans)
         QString prepared = line;
         const PrepResult r = u.prep.PrepFile(prepared);
         if (asciiUpper(prepared) == MacroPrep::notFound()) {
-            u.hideForm1();
+            u.hideProgress();
             tell(asciiUpper(line)
                     + QStringLiteral(" File Not Found !\r\nPlease Remove it from Combination."),
                 PromptIcon::Critical);
-            u.Form1Visible = true;
+            u.progressVisible = true;
             leftOut << asciiUpper(line);
             ++MacroIndex;
             continue;

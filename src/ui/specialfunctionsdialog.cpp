@@ -1,6 +1,6 @@
-#include "form6.h"
+#include "specialfunctionsdialog.h"
 
-#include "utility/specialcore.h"
+#include "utility/specialfunctions.h"
 
 #include <QCloseEvent>
 #include <QFormLayout>
@@ -30,7 +30,7 @@ void setText(QLineEdit* box, const QString& text)
 
 } // namespace
 
-Form6::Form6(SpecialCore& core, QWidget* parent)
+SpecialFunctionsDialog::SpecialFunctionsDialog(SpecialFunctions& core, QWidget* parent)
     : QWidget(parent, Qt::Window)
     , m_core(core)
 {
@@ -70,25 +70,27 @@ Form6::Form6(SpecialCore& core, QWidget* parent)
     misc->addWidget(stop);
     layout->addWidget(frame2);
 
-    SpecialCore& c = m_core;
-    connect(start, &QPushButton::clicked, &c, &SpecialCore::Command2_Click);
-    connect(edit, &QPushButton::clicked, &c, &SpecialCore::Command4_Click);
-    connect(clear, &QPushButton::clicked, &c, &SpecialCore::Command1_Click);
-    connect(stop, &QPushButton::clicked, &c, &SpecialCore::Command3_Click);
-    connect(m_text1, &QLineEdit::textEdited, this, [this](const QString& t) { m_core.Text1 = t; });
-    connect(m_text2, &QLineEdit::textEdited, this, [this](const QString& t) { m_core.Text2 = t; });
+    SpecialFunctions& c = m_core;
+    connect(start, &QPushButton::clicked, &c, &SpecialFunctions::manualUpload);
+    connect(edit, &QPushButton::clicked, &c, &SpecialFunctions::editUploadFile);
+    connect(clear, &QPushButton::clicked, &c, &SpecialFunctions::clearMacros);
+    connect(stop, &QPushButton::clicked, &c, &SpecialFunctions::stopMacros);
+    connect(
+        m_text1, &QLineEdit::textEdited, this, [this](const QString& t) { m_core.startText = t; });
+    connect(
+        m_text2, &QLineEdit::textEdited, this, [this](const QString& t) { m_core.countText = t; });
     connect(m_filename3, &QLineEdit::textEdited, this,
-        [this](const QString& t) { m_core.Filename3 = t; });
+        [this](const QString& t) { m_core.uploadFile = t; });
     connect(m_ascii, &QRadioButton::toggled, this, [this](bool on) { m_core.AsciiOpt = on; });
 }
 
-void Form6::refreshView()
+void SpecialFunctionsDialog::refreshView()
 {
-    const UtilityCore& u = m_core.utility;
-    setText(m_text1, m_core.Text1);
-    setText(m_text2, m_core.Text2);
-    setText(m_filename3, m_core.Filename3);
-    m_frame3->setVisible(m_core.Frame3Visible);
+    const DownloadController& u = m_core.controller;
+    setText(m_text1, m_core.startText);
+    setText(m_text2, m_core.countText);
+    setText(m_filename3, m_core.uploadFile);
+    m_frame3->setVisible(m_core.readModeShown);
     if (m_ascii->isChecked() != m_core.AsciiOpt) {
         const QSignalBlocker blockAscii(m_ascii);
         const QSignalBlocker blockNumber(m_number);
@@ -96,24 +98,24 @@ void Form6::refreshView()
         m_number->setChecked(!m_core.AsciiOpt);
     }
     // While an upload or a clear runs, only the progress window answers.
-    setEnabled(!u.Form1Visible);
-    if (isVisible() != u.Form6Visible)
-        setVisible(u.Form6Visible);
+    setEnabled(!u.progressVisible);
+    if (isVisible() != u.specialVisible)
+        setVisible(u.specialVisible);
 }
 
-void Form6::closeEvent(QCloseEvent* e)
+void SpecialFunctionsDialog::closeEvent(QCloseEvent* e)
 {
-    if (m_core.utility.Form1Visible) {
+    if (m_core.controller.progressVisible) {
         e->ignore();
         return;
     }
-    if (m_core.utility.Form6Visible)
-        m_core.Form_Unload();
+    if (m_core.controller.specialVisible)
+        m_core.unload();
     e->accept();
 }
 
-void Form6::mouseDoubleClickEvent(QMouseEvent* e)
+void SpecialFunctionsDialog::mouseDoubleClickEvent(QMouseEvent* e)
 {
-    m_core.Form_DblClick();
+    m_core.toggleReadMode();
     QWidget::mouseDoubleClickEvent(e);
 }

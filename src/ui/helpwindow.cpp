@@ -1,4 +1,4 @@
-#include "form2.h"
+#include "helpwindow.h"
 
 #include "core/prompter.h"
 #include "core/wholefile.h"
@@ -15,7 +15,7 @@
 #include <QTextEdit>
 #include <QVBoxLayout>
 
-Form2::Form2(Prompter& prompter, QWidget* parent)
+HelpWindow::HelpWindow(Prompter& prompter, QWidget* parent)
     : QWidget(parent, Qt::Window)
     , m_prompter(prompter)
 {
@@ -33,15 +33,15 @@ Form2::Form2(Prompter& prompter, QWidget* parent)
     l->addWidget(m_text1, 1);
     l->addLayout(row);
     resize(720, 560);
-    connect(m_command1, &QPushButton::clicked, this, &Form2::Command1_Click);
+    connect(m_command1, &QPushButton::clicked, this, &HelpWindow::saveChanges);
 }
 
-QString Form2::documentName(bool downloadWindowInUse)
+QString HelpWindow::documentName(bool downloadWindowInUse)
 {
     return downloadWindowInUse ? QStringLiteral("helpEEloader.rtf") : QStringLiteral("help.rtf");
 }
 
-QStringList Form2::defaultShippedDirectories()
+QStringList HelpWindow::defaultShippedDirectories()
 {
     const QString exeDir = QCoreApplication::applicationDirPath();
     QStringList dirs { exeDir, QDir::cleanPath(exeDir + QStringLiteral("/../share/zaziruv")) };
@@ -56,14 +56,14 @@ QStringList Form2::defaultShippedDirectories()
     return dirs;
 }
 
-QString Form2::userDirectory()
+QString HelpWindow::userDirectory()
 {
     const QString overridden = qEnvironmentVariable("ZAZIRUV_DATA_DIR");
     return overridden.isEmpty() ? QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)
                                 : overridden;
 }
 
-QString Form2::documentPath(const QString& name, const QStringList& shippedDirectories)
+QString HelpWindow::documentPath(const QString& name, const QStringList& shippedDirectories)
 {
     const QString user = QDir(userDirectory()).filePath(name);
     if (QFileInfo(user).isFile())
@@ -76,7 +76,7 @@ QString Form2::documentPath(const QString& name, const QStringList& shippedDirec
     return {};
 }
 
-void Form2::Form_Load(bool downloadWindowInUse)
+void HelpWindow::load(bool downloadWindowInUse)
 {
     m_name = documentName(downloadWindowInUse);
     m_loadedFrom = documentPath(m_name, shippedDirectories);
@@ -96,7 +96,7 @@ void Form2::Form_Load(bool downloadWindowInUse)
     m_text1->moveCursor(QTextCursor::Start);
 }
 
-void Form2::Command1_Click()
+void HelpWindow::saveChanges()
 {
     const QString dir = userDirectory();
     const QString path = QDir(dir).filePath(m_name);
@@ -116,7 +116,7 @@ void Form2::Command1_Click()
     m_prompter.message(QStringLiteral("changes saved"));
 }
 
-void Form2::closeEvent(QCloseEvent* e)
+void HelpWindow::closeEvent(QCloseEvent* e)
 {
     Q_EMIT closed();
     QWidget::closeEvent(e);

@@ -1,7 +1,7 @@
-#include "form4.h"
+#include "configurationwindow.h"
 
-#include "link/seriallink.h"
 #include "config/configuration.h"
+#include "link/seriallink.h"
 #include "terminal/terminalcore.h"
 
 #include <QCheckBox>
@@ -51,19 +51,20 @@ QString shownName(const QString& path)
 
 } // namespace
 
-Form4::Form4(ConfigurationCore& config, QWidget* parent)
+ConfigurationWindow::ConfigurationWindow(ConfigurationCore& config, QWidget* parent)
     : QWidget(parent, Qt::Window)
     , m_config(config)
 {
     setObjectName(QStringLiteral("Form4"));
     setWindowTitle(QStringLiteral("Configuration"));
     buildUi();
-    connect(&m_config, &ConfigurationCore::controlsChanged, this, &Form4::refreshControls);
+    connect(&m_config, &ConfigurationCore::controlsChanged, this,
+        &ConfigurationWindow::refreshControls);
     connect(&m_config, &ConfigurationCore::hideRequested, this, &QWidget::hide);
     refreshControls();
 }
 
-void Form4::buildUi()
+void ConfigurationWindow::buildUi()
 {
     SettingsInForce& cfg = m_config.cfg;
     auto* top = new QVBoxLayout(this);
@@ -123,8 +124,7 @@ void Form4::buildUi()
     m_autoConfigure->setObjectName(QStringLiteral("AutoConfigure"));
     m_autoConfigure->setToolTip(
         QStringLiteral("Configures automatically the Serial Port and Baud rate"));
-    connect(
-        m_autoConfigure, &QPushButton::clicked, this, [this] { m_config.AutoConfigure_Click(); });
+    connect(m_autoConfigure, &QPushButton::clicked, this, [this] { m_config.autoConfigure(); });
     speedColumn->addWidget(m_autoConfigure);
     speedColumn->addStretch();
     comms->addLayout(speedColumn);
@@ -175,7 +175,7 @@ void Form4::buildUi()
 
     connect(m_chkStatus, &QCheckBox::clicked, this, [this](bool on) {
         m_config.cfg.ChkStatus = on ? 1 : 0;
-        m_config.ChkStatus_Click();
+        m_config.statusDescriptionChanged();
     });
     connect(
         m_chkDecimal, &QCheckBox::toggled, this, [&cfg](bool on) { cfg.ChkDecimal = on ? 1 : 0; });
@@ -186,7 +186,7 @@ void Form4::buildUi()
         if (!m_refreshing)
             m_config.cfg.TXdelay = text;
     });
-    connect(m_debug, &QPushButton::clicked, this, [this] { m_config.Debug_Click(); });
+    connect(m_debug, &QPushButton::clicked, this, [this] { m_config.writeDiagnosticLog(); });
 
     // Directory: the drive (file system root) and the directory within it.
     auto* frame3 = new QGroupBox(QStringLiteral("Directory"), this);
@@ -206,17 +206,17 @@ void Form4::buildUi()
     m_dir1->setMinimumHeight(140);
     dirBox->addWidget(m_dir1);
     top->addWidget(frame3);
-    connect(m_drive1, &QComboBox::activated, this, &Form4::onDrive1Activated);
-    connect(m_dir1, &QListWidget::itemActivated, this, &Form4::onDir1Activated);
+    connect(m_drive1, &QComboBox::activated, this, &ConfigurationWindow::onDrive1Activated);
+    connect(m_dir1, &QListWidget::itemActivated, this, &ConfigurationWindow::onDir1Activated);
 
     m_saveAndExit = new QPushButton(QStringLiteral("Save and Exit"), this);
     m_saveAndExit->setObjectName(QStringLiteral("SaveAndExit"));
     m_saveAndExit->setDefault(true);
-    connect(m_saveAndExit, &QPushButton::clicked, this, [this] { m_config.SaveAndExit_Click(); });
+    connect(m_saveAndExit, &QPushButton::clicked, this, [this] { m_config.saveAndExit(); });
     top->addWidget(m_saveAndExit);
 }
 
-void Form4::fillDeviceLists()
+void ConfigurationWindow::fillDeviceLists()
 {
     const QStringList devices = ConfigurationCore::serialDevices();
     m_refreshing = true;
@@ -230,9 +230,9 @@ void Form4::fillDeviceLists()
     m_refreshing = false;
 }
 
-void Form4::fillDirectoryList()
+void ConfigurationWindow::fillDirectoryList()
 {
-    const QString current = m_config.cfg.Dir1;
+    const QString current = m_config.cfg.chosenDir;
     m_dirShown = current;
     const QSignalBlocker block(m_dir1);
     m_dir1->clear();
@@ -259,7 +259,7 @@ void Form4::fillDirectoryList()
     m_dir1->setCurrentItem(currentItem);
 }
 
-void Form4::refreshControls()
+void ConfigurationWindow::refreshControls()
 {
     if (m_refreshing)
         return;
@@ -294,14 +294,14 @@ void Form4::refreshControls()
             m_drive1->clear();
             m_drive1->addItems(drives);
         }
-        int at = m_drive1->findText(cfg.Drive1);
-        if (at < 0 && !cfg.Drive1.isEmpty()) {
-            m_drive1->addItem(cfg.Drive1);
+        int at = m_drive1->findText(cfg.chosenDrive);
+        if (at < 0 && !cfg.chosenDrive.isEmpty()) {
+            m_drive1->addItem(cfg.chosenDrive);
             at = m_drive1->count() - 1;
         }
         m_drive1->setCurrentIndex(at);
     }
-    if (m_dirShown != cfg.Dir1 || m_dir1->count() == 0)
+    if (m_dirShown != cfg.chosenDir || m_dir1->count() == 0)
         fillDirectoryList();
 
     setEnabled(m_config.enabled);
@@ -312,7 +312,7 @@ void Form4::refreshControls()
     m_refreshing = false;
 }
 
-void Form4::showWindow()
+void ConfigurationWindow::showWindow()
 {
     fillDeviceLists();
     m_dirShown.clear(); // the directory may have changed on disk since
@@ -322,29 +322,29 @@ void Form4::showWindow()
     activateWindow();
 }
 
-void Form4::onDir1Activated(QListWidgetItem* item)
+void ConfigurationWindow::onDir1Activated(QListWidgetItem* item)
 {
     if (!item)
         return;
     const QString path = item->data(PathRole).toString();
     if (path.isEmpty())
         return;
-    if (!m_config.Dir1_Change(path)) {
+    if (!m_config.directoryChosen(path)) {
         m_dirShown.clear(); // list it afresh: what was listed is no longer so
         refreshControls();
     }
 }
 
-void Form4::onDrive1Activated(int index)
+void ConfigurationWindow::onDrive1Activated(int index)
 {
     const QString drive = m_drive1->itemText(index);
-    if (drive.isEmpty() || drive == m_config.cfg.Drive1)
+    if (drive.isEmpty() || drive == m_config.cfg.chosenDrive)
         return;
-    if (!m_config.Drive1_Change(drive))
+    if (!m_config.driveChosen(drive))
         refreshControls();
 }
 
-void Form4::closeEvent(QCloseEvent* e)
+void ConfigurationWindow::closeEvent(QCloseEvent* e)
 {
     // While Auto Configure or the log is talking to the controller the window stays:
     // the main window must not come back and change the settings under it.

@@ -1,4 +1,4 @@
-#include "specialcore.h"
+#include "specialfunctions.h"
 
 #include "core/prompter.h"
 #include "terminal/terminalcore.h"
@@ -26,54 +26,54 @@ qint64 leadingValue(const QString& text)
 
 } // namespace
 
-SpecialCore::SpecialCore(UtilityCore& utility_, QObject* parent)
+SpecialFunctions::SpecialFunctions(DownloadController& controller_, QObject* parent)
     : QObject(parent)
-    , utility(utility_)
+    , controller(controller_)
 {
 }
 
-void SpecialCore::Form_Load()
+void SpecialFunctions::load()
 {
-    Text1.clear();
-    Text2.clear();
-    Filename3 = QStringLiteral("Temporary.cmd");
-    Frame3Visible = false;
+    startText.clear();
+    countText.clear();
+    uploadFile = QStringLiteral("Temporary.cmd");
+    readModeShown = false;
     AsciiOpt = true;
     lastUpload = Outcome::NotStarted;
     lastClear = Outcome::NotStarted;
     update();
 }
 
-bool SpecialCore::portReady()
+bool SpecialFunctions::portReady()
 {
-    if (utility.core.link.isOpen())
+    if (controller.core.link.isOpen())
         return true;
-    utility.prompter.message(PortText, PromptIcon::Critical);
+    controller.prompter.message(PortText, PromptIcon::Critical);
     return false;
 }
 
-void SpecialCore::Command2_Click()
+void SpecialFunctions::manualUpload()
 {
     lastUpload = Outcome::NotStarted;
-    EepromProtocol& p = utility.protocol;
-    const qint64 start = leadingValue(Text1);
-    const qint64 count = leadingValue(Text2);
-    if (!utility.uploadPortReady())
+    EepromProtocol& p = controller.protocol;
+    const qint64 start = leadingValue(startText);
+    const qint64 count = leadingValue(countText);
+    if (!controller.uploadPortReady())
         return;
     if (start < 0 || start > MaxCount) {
-        utility.prompter.message(StartText, PromptIcon::Exclamation);
+        controller.prompter.message(StartText, PromptIcon::Exclamation);
         return;
     }
     if (count > MaxCount) {
-        utility.prompter.message(CountText, PromptIcon::Exclamation);
+        controller.prompter.message(CountText, PromptIcon::Exclamation);
         return;
     }
     p.PortLost = false;
-    utility.showForm1();
+    controller.showProgress();
     // Only a read marks nothing, and Cancel must not mark the memory either.
     p.SkipIncompleteMark = true;
     p.ReadAsText = AsciiOpt;
-    utility.Label1 = QStringLiteral("Uploading...");
+    controller.progressLabel = QStringLiteral("Uploading...");
     update();
     p.CheckForIncomplete();
     p.ReadStartAddress = QString::number(start);
@@ -81,19 +81,19 @@ void SpecialCore::Command2_Click()
     QByteArray text;
     if (!p.PortLost)
         p.UploadFile(text);
-    utility.hideForm1();
+    controller.hideProgress();
     // Only a whole read replaces the file.
     if (p.CancelRequested) {
         lastUpload = Outcome::Cancelled;
     } else if (p.PortLost) {
-        utility.prompter.message(UtilityCore::MemoryPortLostText, PromptIcon::Critical);
+        controller.prompter.message(DownloadController::MemoryPortLostText, PromptIcon::Critical);
         lastUpload = Outcome::PortLost;
     } else if (!p.Unanswered.isEmpty()) {
-        utility.prompter.message(EepromProtocol::unansweredText(p.Unanswered)
-                + QStringLiteral(" %1 was not written.").arg(Filename3),
+        controller.prompter.message(EepromProtocol::unansweredText(p.Unanswered)
+                + QStringLiteral(" %1 was not written.").arg(uploadFile),
             PromptIcon::Critical);
         lastUpload = Outcome::Failed;
-    } else if (!utility.writeWholeFile(Filename3, text)) {
+    } else if (!controller.writeWholeFile(uploadFile, text)) {
         lastUpload = Outcome::Failed;
     } else {
         lastUpload = Outcome::Completed;
@@ -101,37 +101,37 @@ void SpecialCore::Command2_Click()
     update();
 }
 
-void SpecialCore::Command4_Click()
+void SpecialFunctions::editUploadFile()
 {
-    if (Filename3.isEmpty()) {
-        utility.prompter.message(QStringLiteral("Please select a file or Enter new file name!"));
+    if (uploadFile.isEmpty()) {
+        controller.prompter.message(QStringLiteral("Please select a file or Enter new file name!"));
         return;
     }
     QString why;
-    if (!utility.editor.open(QDir(utility.workingDir()).filePath(Filename3), &why))
-        utility.prompter.message(why, PromptIcon::Exclamation);
+    if (!controller.editor.open(QDir(controller.workingDir()).filePath(uploadFile), &why))
+        controller.prompter.message(why, PromptIcon::Exclamation);
 }
 
-void SpecialCore::Command1_Click()
+void SpecialFunctions::clearMacros()
 {
     lastClear = Outcome::NotStarted;
-    EepromProtocol& p = utility.protocol;
+    EepromProtocol& p = controller.protocol;
     p.SkipIncompleteMark = false;
     p.PortLost = false;
     if (!portReady())
         return;
-    utility.showForm1();
-    utility.windowEnabled = false;
-    utility.Label1 = QStringLiteral("Clearing TYX Program Memory..");
+    controller.showProgress();
+    controller.windowEnabled = false;
+    controller.progressLabel = QStringLiteral("Clearing TYX Program Memory..");
     update();
-    utility.Cancel_Macro_Execute();
+    controller.Cancel_Macro_Execute();
     // Cancelled or not, the memory is marked: that is what Cancel would leave too.
     p.MarkIncomplete();
     // Only the controller's answer shows that the mark is there.
-    const bool confirmed = utility.core.link.isOpen() && p.confirmMark('I');
-    utility.hideForm1();
-    if (!utility.core.link.isOpen()) {
-        utility.prompter.message(EepromProtocol::PortLostText, PromptIcon::Critical);
+    const bool confirmed = controller.core.link.isOpen() && p.confirmMark('I');
+    controller.hideProgress();
+    if (!controller.core.link.isOpen()) {
+        controller.prompter.message(EepromProtocol::PortLostText, PromptIcon::Critical);
         lastClear = Outcome::PortLost;
     } else if (!confirmed) {
         lastClear = Outcome::Failed;
@@ -141,21 +141,21 @@ void SpecialCore::Command1_Click()
     update();
 }
 
-void SpecialCore::Command3_Click()
+void SpecialFunctions::stopMacros()
 {
     if (portReady())
-        utility.Cancel_Macro_Execute();
+        controller.Cancel_Macro_Execute();
 }
 
-void SpecialCore::Form_DblClick()
+void SpecialFunctions::toggleReadMode()
 {
-    Frame3Visible = !Frame3Visible;
+    readModeShown = !readModeShown;
     update();
 }
 
-void SpecialCore::Form_Unload()
+void SpecialFunctions::unload()
 {
-    utility.Form6Visible = false;
-    utility.windowEnabled = true;
+    controller.specialVisible = false;
+    controller.windowEnabled = true;
     update();
 }

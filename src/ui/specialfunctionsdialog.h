@@ -5,15 +5,15 @@
 class QGroupBox;
 class QLineEdit;
 class QRadioButton;
-class SpecialCore;
+class SpecialFunctions;
 
 // The special functions window: the manual upload, the text-or-number choice that a
-// double click shows, "Clear Macros" and "Stop Macro Execution", bound to SpecialCore.
-class Form6 : public QWidget
+// double click shows, "Clear Macros" and "Stop Macro Execution", bound to SpecialFunctions.
+class SpecialFunctionsDialog : public QWidget
 {
     Q_OBJECT
 public:
-    explicit Form6(SpecialCore& core, QWidget* parent = nullptr);
+    explicit SpecialFunctionsDialog(SpecialFunctions& core, QWidget* parent = nullptr);
     void refreshView();
 
 protected:
@@ -21,7 +21,7 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* e) override;
 
 private:
-    SpecialCore& m_core;
+    SpecialFunctions& m_core;
     QLineEdit* m_text1 = nullptr;
     QLineEdit* m_text2 = nullptr;
     QLineEdit* m_filename3 = nullptr;

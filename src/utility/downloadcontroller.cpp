@@ -1,6 +1,6 @@
-#include "utilitycore.h"
+#include "downloadcontroller.h"
 
-#include "combopanel.h"
+#include "combinationcontroller.h"
 
 #include "core/numbers.h"
 #include "core/prompter.h"
@@ -18,7 +18,7 @@
 
 using DirectoryOutcome = EepromProtocol::DirectoryOutcome;
 
-UtilityCore::UtilityCore(TerminalCore& core_, Prompter& prompter_, QObject* parent)
+DownloadController::DownloadController(TerminalCore& core_, Prompter& prompter_, QObject* parent)
     : QObject(parent)
     , core(core_)
     , prompter(prompter_)
@@ -26,51 +26,52 @@ UtilityCore::UtilityCore(TerminalCore& core_, Prompter& prompter_, QObject* pare
     , sender(core_.link, core_.answers, TickTimer::instance())
     , protocol(sender, core_.answers, core_.link, prompter_)
     , prep(prompter_)
-    , combo(*new ComboPanel(*this, this))
+    , combo(*new CombinationController(*this, this))
 {
     sender.node = [this] { return TxTNode; };
     sender.downloadDelay = [this] { return protocol.DownloadDelay; };
     connect(&protocol, &EepromProtocol::progressChanged, this, [this](int percent) {
-        ProgressBar1 = percent;
+        progressPercent = percent;
         update();
     });
     connect(&protocol, &EepromProtocol::labelChanged, this, [this](const QString& text) {
-        Label1 = text;
+        progressLabel = text;
         update();
     });
-    connect(&protocol, &EepromProtocol::progressHideRequested, this, &UtilityCore::hideForm1);
+    connect(
+        &protocol, &EepromProtocol::progressHideRequested, this, &DownloadController::hideProgress);
     connect(&protocol, &EepromProtocol::checksumsShown, this, [this](int calculated, int received) {
-        Text3 = QString::number(calculated);
-        Text4 = QString::number(received);
+        calculatedChecksum = QString::number(calculated);
+        receivedChecksum = QString::number(received);
         update();
     });
 }
 
-UtilityCore::~UtilityCore()
+DownloadController::~DownloadController()
 {
     if (shown)
         exitall();
 }
 
-QString UtilityCore::workingDir() const
+QString DownloadController::workingDir() const
 {
-    return core.cfg.Dir1.isEmpty() ? core.settings.record.WorkingDir : core.cfg.Dir1;
+    return core.cfg.chosenDir.isEmpty() ? core.settings.record.WorkingDir : core.cfg.chosenDir;
 }
 
-QString UtilityCore::e2promPath() const
+QString DownloadController::e2promPath() const
 {
     // The file belongs to the directory the program started in.
     const QString dir = core.downloadDir.isEmpty() ? workingDir() : core.downloadDir;
     return QDir(dir).filePath(E2promRecord::fileName());
 }
 
-void UtilityCore::setDelay(int delay)
+void DownloadController::setDelay(int delay)
 {
     Delay = delay;
     protocol.DownloadDelay = 2 * Delay;
 }
 
-bool UtilityCore::loadE2prom(bool createMissing)
+bool DownloadController::loadE2prom(bool createMissing)
 {
     // A record is 500 bytes; a file far larger is no record.
     constexpr qint64 MaxE2promBytes = 1024 * 1024;
@@ -88,14 +89,14 @@ bool UtilityCore::loadE2prom(bool createMissing)
     bytes.truncate(E2promRecord::Size);
     e2prom = E2promRecord::parse(bytes);
     setDelay(e2prom.Delay);
-    DelayTxt = QString::number(Delay);
+    delayText = QString::number(Delay);
     TxTNode = e2prom.TxTNode;
     EnableCksumChk = e2prom.EnableCksumChk == 1;
     protocol.VerifyDownload = e2prom.VerifyDownload;
     return read;
 }
 
-void UtilityCore::Form_Load()
+void DownloadController::load()
 {
     protocol.ReadAsText = true;
     protocol.workingDir = workingDir();
@@ -121,12 +122,12 @@ void UtilityCore::Form_Load()
     update();
 }
 
-void UtilityCore::Form_Paint()
+void DownloadController::relistFiles()
 {
     refreshFilelist();
 }
 
-void UtilityCore::refreshFilelist()
+void DownloadController::refreshFilelist()
 {
     QDir dir(workingDir());
     const QStringList files = dir.entryList({ QStringLiteral("*.cmd"), QStringLiteral("*.txt") },
@@ -139,22 +140,22 @@ void UtilityCore::refreshFilelist()
     }
 }
 
-void UtilityCore::Form_DblClick()
+void DownloadController::toggleChecksumFrame()
 {
     protocol.HiddenFrameVisible = !protocol.HiddenFrameVisible;
     update();
 }
 
-void UtilityCore::exitall()
+void DownloadController::exitall()
 {
     if (!shown)
         return;
     shown = false;
     core.windowEnabled = true;
     ticks.StopTimer();
-    Form1Visible = false;
-    Form3Visible = false;
-    Form6Visible = false;
+    progressVisible = false;
+    settingsVisible = false;
+    specialVisible = false;
     core.answers.downloadBranch = false;
     core.answers.collecting = false;
     // A wait still running (Exit pressed while a download waits) ends with the timer.
@@ -164,19 +165,19 @@ void UtilityCore::exitall()
     Q_EMIT closed();
 }
 
-void UtilityCore::Command1_Click()
+void DownloadController::showUploadPanel()
 {
     windowEnabled = true;
     UpFrameEnabled = true;
     UpFrameVisible = true;
     DownFrameVisible = false;
     ComboFrameVisible = false;
-    Filename2 = QStringLiteral("Temporary.cmd");
+    readBackFile = QStringLiteral("Temporary.cmd");
     Q_EMIT focusRequested(QStringLiteral("Filename2"));
     update();
 }
 
-void UtilityCore::Command2_Click()
+void DownloadController::showDownloadPanel()
 {
     DownFrameVisible = true;
     Filename.clear();
@@ -187,17 +188,12 @@ void UtilityCore::Command2_Click()
     update();
 }
 
-void UtilityCore::Command3_Click()
-{
-    exitall();
-}
-
-void UtilityCore::Command4_Click()
+void DownloadController::showHelp()
 {
     Q_EMIT helpRequested();
 }
 
-void UtilityCore::Command7_Click()
+void DownloadController::showCombinationPanel()
 {
     ComboFrameVisible = true;
     DownFrameVisible = false;
@@ -207,7 +203,7 @@ void UtilityCore::Command7_Click()
     update();
 }
 
-void UtilityCore::Filelist_Click(int index)
+void DownloadController::selectDownloadFile(int index)
 {
     if (index < 0 || index >= Filelist.size())
         return;
@@ -216,7 +212,7 @@ void UtilityCore::Filelist_Click(int index)
     update();
 }
 
-void UtilityCore::editFile(const QString& name)
+void DownloadController::editFile(const QString& name)
 {
     if (name.isEmpty()) {
         prompter.message(QStringLiteral("Please select a file or Enter new file name!"));
@@ -227,17 +223,17 @@ void UtilityCore::editFile(const QString& name)
         prompter.message(why, PromptIcon::Exclamation);
 }
 
-void UtilityCore::EditCmd_Click()
+void DownloadController::editDownloadFile()
 {
     editFile(Filename);
 }
 
-void UtilityCore::Command5_Click()
+void DownloadController::editReadBackFile()
 {
-    editFile(Filename2);
+    editFile(readBackFile);
 }
 
-void UtilityCore::CmdDelete_Click()
+void DownloadController::deleteDownloadFile()
 {
     const QString path = QDir(workingDir()).filePath(Filename);
     if (Filename.isEmpty() || !QFileInfo(path).isFile()) {
@@ -258,7 +254,7 @@ void UtilityCore::CmdDelete_Click()
 
 // ------------------------------------------------------------------ download
 
-void UtilityCore::DnloadButton_Click()
+void DownloadController::downloadFile()
 {
     lastDownload = Outcome::NotStarted;
     protocol.SkipIncompleteMark = false;
@@ -273,9 +269,9 @@ void UtilityCore::DnloadButton_Click()
             PromptIcon::Information);
     UpFrameEnabled = false;
     DownFrameEnabled = false;
-    showForm1();
+    showProgress();
     windowEnabled = false;
-    Label1 = QStringLiteral("Downloading..");
+    progressLabel = QStringLiteral("Downloading..");
     update();
 
     prep.setWorkingDir(workingDir());
@@ -289,7 +285,7 @@ void UtilityCore::DnloadButton_Click()
     // Anything but a prepared macro has said why, and nothing was sent.
     lastDownload = Outcome::Refused;
     if (asciiUpper(name) == MacroPrep::notFound()) {
-        hideForm1();
+        hideProgress();
         prompter.message(QStringLiteral(" Please select a file"), PromptIcon::Critical);
     } else if (prepared == PrepResult::Prepared) {
         // Anything else (empty, refused, unwritable) has said so, and "macro.tmp" may
@@ -299,10 +295,10 @@ void UtilityCore::DnloadButton_Click()
         protocol.SingleFileDownload = false;
         if (protocol.PortLost) {
             lastDownload = Outcome::PortLost;
-            hideForm1();
+            hideProgress();
             prompter.message(EepromProtocol::PortLostText, PromptIcon::Critical);
         } else if (!protocol.Started) {
-            hideForm1(); // refused before anything was written, and said why
+            hideProgress(); // refused before anything was written, and said why
         } else if (protocol.CancelRequested) {
             lastDownload = Outcome::Cancelled; // the download has marked the memory
         } else if (protocol.DownloadFailed) {
@@ -320,7 +316,7 @@ void UtilityCore::DnloadButton_Click()
                 lastDownload = Outcome::PortLost;
             else
                 lastDownload = protocol.CancelRequested ? Outcome::Cancelled : Outcome::Failed;
-            hideForm1();
+            hideProgress();
             if (lastDownload == Outcome::PortLost)
                 prompter.message(EepromProtocol::PortLostText, PromptIcon::Critical);
             if (lastDownload == Outcome::Completed)
@@ -328,14 +324,14 @@ void UtilityCore::DnloadButton_Click()
         }
     }
     protocol.SingleFileDownload = false;
-    hideForm1();
+    hideProgress();
     windowEnabled = true;
     UpFrameEnabled = true;
     DownFrameEnabled = true;
     update();
 }
 
-QString UtilityCore::completionText(bool textVerified)
+QString DownloadController::completionText(bool textVerified)
 {
     if (textVerified)
         return CompletionText;
@@ -344,7 +340,7 @@ QString UtilityCore::completionText(bool textVerified)
         QStringLiteral("Download complete.\r\n") + UnverifiedLine + QStringLiteral("\r\n"));
 }
 
-void UtilityCore::askForReset(bool textVerified)
+void DownloadController::askForReset(bool textVerified)
 {
     if (prompter.ask(completionText(textVerified), PromptButtons::YesNoCancel, PromptIcon::Question,
             PromptAnswer::Yes)
@@ -352,7 +348,7 @@ void UtilityCore::askForReset(bool textVerified)
         sender.sendTicks(QStringLiteral(" RN"), 0);
 }
 
-void UtilityCore::Cancel_Macro_Execute()
+void DownloadController::Cancel_Macro_Execute()
 {
     protocol.Cancel_Macro_Execute();
     prep.MacroText.clear();
@@ -360,18 +356,18 @@ void UtilityCore::Cancel_Macro_Execute()
 
 // ------------------------------------------------------------------ directory
 
-void UtilityCore::Command6_Click()
+void DownloadController::readDirectory()
 {
     lastDirectory = DirectoryOutcome::Empty;
     if (!core.link.isOpen()) {
         prompter.message(UploadPortText, PromptIcon::Critical);
         return;
     }
-    showForm1();
+    showProgress();
     windowEnabled = false;
-    Label1 = QStringLiteral("Uploading Info..");
-    Label1 = QStringLiteral("Uploading Directory..");
-    ComboMacro1.clear();
+    progressLabel = QStringLiteral("Uploading Info..");
+    progressLabel = QStringLiteral("Uploading Directory..");
+    storedMacros.clear();
     protocol.SkipIncompleteMark = true;
     protocol.CancelRequested = false;
     protocol.PortLost = false;
@@ -381,35 +377,35 @@ void UtilityCore::Command6_Click()
     lastDirectory = d.outcome;
     switch (d.outcome) {
     case DirectoryOutcome::Listed:
-        ComboMacro1 += d.names;
+        storedMacros += d.names;
         LabelTotBytes = withSign(protocol.ReadByteCount);
-        ComboFileList2.clear();
+        readBackList.clear();
         break;
     case DirectoryOutcome::Incomplete:
     case DirectoryOutcome::Misread:
-        ComboMacro1.clear();
-        ComboFileList2.clear();
+        storedMacros.clear();
+        readBackList.clear();
         LabelTotBytes.clear();
         break;
     case DirectoryOutcome::Cancelled:
-        ComboMacro1 += d.names;
-        ComboFileList2.clear();
+        storedMacros += d.names;
+        readBackList.clear();
         break;
     case DirectoryOutcome::PortLost:
-        ComboMacro1 += d.names;
-        hideForm1();
+        storedMacros += d.names;
+        hideProgress();
         prompter.message(ReadPortLostText, PromptIcon::Critical);
         break;
     case DirectoryOutcome::NoAnswer:
-        ComboMacro1.clear();
-        ComboFileList2.clear();
+        storedMacros.clear();
+        readBackList.clear();
         LabelTotBytes.clear();
         break;
     case DirectoryOutcome::TooMany:
     case DirectoryOutcome::Empty:
         break;
     }
-    hideForm1();
+    hideProgress();
     windowEnabled = true;
     UpFrameEnabled = true;
     update();
@@ -417,7 +413,7 @@ void UtilityCore::Command6_Click()
 
 // ------------------------------------------------------------------ read back
 
-bool UtilityCore::uploadPortReady()
+bool DownloadController::uploadPortReady()
 {
     if (core.link.isOpen())
         return true;
@@ -427,55 +423,45 @@ bool UtilityCore::uploadPortReady()
     return false;
 }
 
-void UtilityCore::ComboMacro1_DblClick()
+void DownloadController::addToReadBackList()
 {
-    if (comboMacro1Index < 0 || comboMacro1Index >= ComboMacro1.size()) {
+    if (storedIndex < 0 || storedIndex >= storedMacros.size()) {
         prompter.message(SelectText, PromptIcon::Exclamation);
         return;
     }
-    SelectedName = ComboMacro1.at(comboMacro1Index);
+    SelectedName = storedMacros.at(storedIndex);
     // Rows of ReadRanges beyond the last would be read from nowhere.
-    if (ComboFileList2.size() >= MaxReadBackEntries) {
+    if (readBackList.size() >= MaxReadBackEntries) {
         prompter.message(ListFullText, PromptIcon::Exclamation);
         return;
     }
-    ComboFileList2.append(SelectedName);
+    readBackList.append(SelectedName);
     update();
 }
 
-void UtilityCore::Command14_Click()
+void DownloadController::removeFromReadBackList()
 {
-    ComboMacro1_DblClick();
-}
-
-void UtilityCore::ComboFileList2_DblClick()
-{
-    if (comboFileList2Index < 0 || comboFileList2Index >= ComboFileList2.size()) {
+    if (readBackIndex < 0 || readBackIndex >= readBackList.size()) {
         prompter.message(SelectText, PromptIcon::Exclamation);
         return;
     }
-    SelectedName = ComboFileList2.takeAt(comboFileList2Index);
-    if (comboFileList2Index >= ComboFileList2.size())
-        comboFileList2Index = int(ComboFileList2.size()) - 1;
+    SelectedName = readBackList.takeAt(readBackIndex);
+    if (readBackIndex >= readBackList.size())
+        readBackIndex = int(readBackList.size()) - 1;
     update();
 }
 
-void UtilityCore::Command9_Click()
+void DownloadController::selectAllForReadBack()
 {
-    ComboFileList2_DblClick();
-}
-
-void UtilityCore::CmdReadAll_Click()
-{
-    ComboFileList2 = ComboMacro1.mid(0, MaxReadBackEntries);
+    readBackList = storedMacros.mid(0, MaxReadBackEntries);
     update();
-    if (ComboMacro1.isEmpty() || !uploadPortReady())
+    if (storedMacros.isEmpty() || !uploadPortReady())
         return;
     protocol.PortLost = false;
-    if (!protocol.GetEndOfMacro(int(ComboMacro1.size()))) {
+    if (!protocol.GetEndOfMacro(int(storedMacros.size()))) {
         if (!protocol.PortLost) {
-            ComboMacro1.clear();
-            ComboFileList2.clear();
+            storedMacros.clear();
+            readBackList.clear();
             LabelTotBytes.clear();
         }
         update();
@@ -484,36 +470,36 @@ void UtilityCore::CmdReadAll_Click()
     sender.waitTicks(50);
 }
 
-UtilityCore::Outcome UtilityCore::UploadMacros()
+DownloadController::Outcome DownloadController::UploadMacros()
 {
     MacroEnds[0] = MemoryMap::TextStart;
-    const int stored = int(std::min<qsizetype>(ComboMacro1.size(), MacroEnds.size() - 2));
+    const int stored = int(std::min<qsizetype>(storedMacros.size(), MacroEnds.size() - 2));
     for (int n = 1; n <= stored && !protocol.CancelRequested; ++n) {
         if (!protocol.GetEndOfMacro(n)) {
             if (protocol.PortLost)
                 return Outcome::PortLost;
             // The table cannot be trusted: nothing is read, and the file stays as it was.
-            ComboMacro1.clear();
-            ComboFileList2.clear();
+            storedMacros.clear();
+            readBackList.clear();
             LabelTotBytes.clear();
             return Outcome::Failed;
         }
         MacroEnds[size_t(n)] = protocol.MacroEndAddress;
     }
 
-    const int entries = int(std::min<qsizetype>(ComboFileList2.size(), MaxReadBackEntries));
+    const int entries = int(std::min<qsizetype>(readBackList.size(), MaxReadBackEntries));
     for (int r = 1; r <= entries; ++r) {
-        const QString& b = ComboFileList2.at(r - 1);
+        const QString& b = readBackList.at(r - 1);
         // An entry without an equal name reads nothing, not an earlier entry's range.
         ReadRanges[size_t(r)] = {};
         for (int j = 0; j < stored; ++j) {
-            const QString& a = ComboMacro1.at(j);
+            const QString& a = storedMacros.at(j);
             if (a.size() > 1 && b.size() > 1 && a == b)
                 ReadRanges[size_t(r)] = { MacroEnds[size_t(j)], MacroEnds[size_t(j) + 1] };
         }
     }
 
-    Label1 = QStringLiteral("Uploading..");
+    progressLabel = QStringLiteral("Uploading..");
     update();
     QByteArray result;
     for (int r = 1; r <= entries && !protocol.CancelRequested && !protocol.PortLost; ++r) {
@@ -524,9 +510,9 @@ UtilityCore::Outcome UtilityCore::UploadMacros()
         protocol.UploadFile(text);
         if (!protocol.Unanswered.isEmpty()) {
             // A file with bytes left out would be a wrong macro: the old one stays.
-            hideForm1();
+            hideProgress();
             prompter.message(EepromProtocol::unansweredText(protocol.Unanswered)
-                    + QStringLiteral(" %1 was not written.").arg(Filename2),
+                    + QStringLiteral(" %1 was not written.").arg(readBackFile),
                 PromptIcon::Critical);
             return Outcome::Failed;
         }
@@ -537,10 +523,10 @@ UtilityCore::Outcome UtilityCore::UploadMacros()
         return Outcome::PortLost;
     if (protocol.CancelRequested)
         return Outcome::Cancelled;
-    return writeWholeFile(Filename2, result) ? Outcome::Completed : Outcome::Failed;
+    return writeWholeFile(readBackFile, result) ? Outcome::Completed : Outcome::Failed;
 }
 
-bool UtilityCore::writeWholeFile(const QString& name, const QByteArray& text)
+bool DownloadController::writeWholeFile(const QString& name, const QByteArray& text)
 {
     const QString path = QDir(workingDir()).filePath(name);
     QString why = QStringLiteral("no file name");
@@ -553,37 +539,37 @@ bool UtilityCore::writeWholeFile(const QString& name, const QByteArray& text)
     return true;
 }
 
-void UtilityCore::CmdReadBack_Click()
+void DownloadController::readBack()
 {
     lastReadBack = Outcome::NotStarted;
     protocol.SkipIncompleteMark = true;
     protocol.PortLost = false;
     if (!uploadPortReady())
         return;
-    if (ComboFileList2.isEmpty() || ComboFileList2.first().isEmpty()) {
+    if (readBackList.isEmpty() || readBackList.first().isEmpty()) {
         prompter.message(QStringLiteral("Read Back List Empty!"), PromptIcon::Critical);
         return;
     }
     // Without a target the whole read would be lost after it.
-    if (Filename2.trimmed().isEmpty()) {
-        writeWholeFile(Filename2, {});
+    if (readBackFile.trimmed().isEmpty()) {
+        writeWholeFile(readBackFile, {});
         return;
     }
-    if (!asciiUpper(Filename2).contains(QLatin1String("TEMPORARY.CMD"))
+    if (!asciiUpper(readBackFile).contains(QLatin1String("TEMPORARY.CMD"))
         && prompter.ask(QStringLiteral("Are you sure you want to Overwrite ")
-                   + asciiUpper(Filename2) + QStringLiteral("?"),
+                   + asciiUpper(readBackFile) + QStringLiteral("?"),
                PromptButtons::YesNo, PromptIcon::Question, PromptAnswer::No)
             != PromptAnswer::Yes)
         return;
     UpFrameEnabled = false;
     DownFrameEnabled = false;
-    showForm1();
+    showProgress();
     windowEnabled = false;
-    Label1 = QStringLiteral("Preparing TYX for Upload..");
+    progressLabel = QStringLiteral("Preparing TYX for Upload..");
     update();
 
     lastReadBack = UploadMacros();
-    hideForm1();
+    hideProgress();
     if (lastReadBack == Outcome::PortLost)
         prompter.message(MemoryPortLostText, PromptIcon::Critical);
     windowEnabled = true;
@@ -593,14 +579,14 @@ void UtilityCore::CmdReadBack_Click()
     update();
 }
 
-void UtilityCore::Command15_Click()
+void DownloadController::openSpecialFunctions()
 {
     windowEnabled = false;
-    Form6Visible = true;
+    specialVisible = true;
     update();
 }
 
-QList<EepromProtocol::Run> UtilityCore::writtenRuns(bool withText) const
+QList<EepromProtocol::Run> DownloadController::writtenRuns(bool withText) const
 {
     const QByteArray text = EepromText::storedMacro(protocol.workFile()).bytes;
     const int end = MemoryMap::TextStart + int(text.size());
@@ -623,9 +609,9 @@ QList<EepromProtocol::Run> UtilityCore::writtenRuns(bool withText) const
     return runs;
 }
 
-bool UtilityCore::readBackDownload(const QList<EepromProtocol::Run>& runs)
+bool DownloadController::readBackDownload(const QList<EepromProtocol::Run>& runs)
 {
-    Label1 = QStringLiteral("Reading back..");
+    progressLabel = QStringLiteral("Reading back..");
     update();
     for (const auto& [start, run] : runs) {
         const auto d = protocol.firstDifference(start, run);
@@ -636,7 +622,7 @@ bool UtilityCore::readBackDownload(const QList<EepromProtocol::Run>& runs)
         if (protocol.PortLost)
             return false;
         if (d) {
-            hideForm1();
+            hideProgress();
             protocol.MarkIncomplete();
             prompter.message(EepromProtocol::differenceText(*d), PromptIcon::Critical);
             return false;
@@ -645,46 +631,46 @@ bool UtilityCore::readBackDownload(const QList<EepromProtocol::Run>& runs)
     return true;
 }
 
-// ------------------------------------------------------------------ Form1
+// ------------------------------------------------------------------ ProgressDialog
 
-void UtilityCore::showForm1()
+void DownloadController::showProgress()
 {
     protocol.CancelRequested = false;
-    Label1 = QStringLiteral("Downloading..");
-    ProgressBar1 = 0;
-    Form1Visible = true;
+    progressLabel = QStringLiteral("Downloading..");
+    progressPercent = 0;
+    progressVisible = true;
     update();
 }
 
-void UtilityCore::hideForm1()
+void DownloadController::hideProgress()
 {
-    if (!Form1Visible)
+    if (!progressVisible)
         return;
-    Form1Visible = false;
+    progressVisible = false;
     update();
 }
 
-void UtilityCore::CmdEEAbort_Click()
+void DownloadController::cancelOperation()
 {
     // Only the request: the running operation ends its own way, after the byte in
     // flight (a download then marks the memory incomplete itself).
     protocol.CancelRequested = true;
-    Label1 = QStringLiteral("cancelling..");
-    ProgressBar1 = 100;
+    progressLabel = QStringLiteral("cancelling..");
+    progressPercent = 100;
     update();
 }
 
-// ------------------------------------------------------------------ Form3
+// ------------------------------------------------------------------ DownloadSettingsDialog
 
-void UtilityCore::CmdSetup_Click()
+void DownloadController::openDownloadSettings()
 {
     windowEnabled = false;
-    Form3_Load();
-    Form3Visible = true;
+    loadDownloadSettings();
+    settingsVisible = true;
     update();
 }
 
-void UtilityCore::Form3_Load()
+void DownloadController::loadDownloadSettings()
 {
     // A record never read from a file (all "X") holds no settings: the defaults that
     // loading an empty file gave stay, instead of a delay read from "XX".
@@ -695,29 +681,29 @@ void UtilityCore::Form3_Load()
         EnableCksumChk = r.EnableCksumChk == 1;
         protocol.VerifyDownload = r.VerifyDownload;
     }
-    DelayTxt = QString::number(Delay);
+    delayText = QString::number(Delay);
     PortLabel = QStringLiteral("COM%1").arg(core.cfg.comPort);
     BaudLabel = QStringLiteral("%1,n,8,1").arg(core.cfg.baudRate);
 }
 
-void UtilityCore::DelayTxt_Change(const QString& text)
+void DownloadController::setDelayText(const QString& text)
 {
-    DelayTxt = E2promRecord::leadingNumber(text) < 1 ? QStringLiteral("1") : text;
-    setDelay(E2promRecord::leadingNumber(DelayTxt));
+    delayText = E2promRecord::leadingNumber(text) < 1 ? QStringLiteral("1") : text;
+    setDelay(E2promRecord::leadingNumber(delayText));
     update();
 }
 
-void UtilityCore::Form3_QueryUnload()
+void DownloadController::closeDownloadSettings()
 {
     SaveE2prom();
     windowEnabled = true;
-    Form3Visible = false;
+    settingsVisible = false;
     update();
 }
 
-bool UtilityCore::SaveE2prom()
+bool DownloadController::SaveE2prom()
 {
-    const QByteArray record = E2promRecord::build(DelayTxt, TxTNode, EnableCksumChk);
+    const QByteArray record = E2promRecord::build(delayText, TxTNode, EnableCksumChk);
     e2prom = E2promRecord::parse(record);
     protocol.VerifyDownload = EnableCksumChk;
     QString why;

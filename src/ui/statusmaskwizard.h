@@ -14,24 +14,24 @@ class QRadioButton;
 // into the value to write in a command file's status wait. It never talks to the
 // controller. Shown modeless; closing it discards it, so the next opening starts
 // afresh ("10", "Dec", bits 1 and 3).
-class Form5 : public QWidget
+class StatusMaskWizard : public QWidget
 {
     Q_OBJECT
 public:
-    explicit Form5(QWidget* parent = nullptr);
+    explicit StatusMaskWizard(QWidget* parent = nullptr);
 
-    // Value to bits, from Text1 in the selected radix.
+    // Value to bits, from the value box in the selected radix.
     void UpdateStatus();
-    // Bits to value, into Text2.
-    void Command1_Click();
+    // Bits to value, into countText.
+    void showStatusText();
 
     MaskRadix radix() const;
     quint16 tickedBits() const;
     QCheckBox* bitCheck(int bit) const { return m_bits[size_t(bit)]; }
 
 private:
-    void Bit11Check_Click();
-    void Bit8Check_Click();
+    void bit11Clicked();
+    void bit8Clicked();
 
     QLineEdit* m_text1 = nullptr;
     QRadioButton* m_option1 = nullptr; // "Dec"

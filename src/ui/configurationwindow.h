@@ -17,11 +17,11 @@ class QRadioButton;
 // working directory, with Auto Configure and DEBUG. Its controls show and set the
 // settings in force; "Save and Exit" stores them. Created hidden at start, shown by
 // the main window's Setup button, hidden again (not destroyed) when done.
-class Form4 : public QWidget
+class ConfigurationWindow : public QWidget
 {
     Q_OBJECT
 public:
-    explicit Form4(ConfigurationCore& config, QWidget* parent = nullptr);
+    explicit ConfigurationWindow(ConfigurationCore& config, QWidget* parent = nullptr);
 
     // Shows the window with the settings in force (the Setup button).
     void showWindow();

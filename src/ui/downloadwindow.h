@@ -4,9 +4,9 @@
 #include <QWidget>
 #include <functional>
 
-class Form1;
-class Form3;
-class Form6;
+class ProgressDialog;
+class DownloadSettingsDialog;
+class SpecialFunctionsDialog;
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
@@ -14,23 +14,23 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
-class SpecialCore;
-class UtilityCore;
+class SpecialFunctions;
+class DownloadController;
 
 // The download window: the mode buttons and the three panels in one place, the
-// checksum frame, and its two dialogs, bound to UtilityCore. Every control's
+// checksum frame, and its two dialogs, bound to DownloadController. Every control's
 // objectName is its name in the procedures.
-class utility : public QWidget
+class DownloadWindow : public QWidget
 {
     Q_OBJECT
 public:
-    explicit utility(UtilityCore& core, QWidget* parent = nullptr);
-    ~utility() override;
+    explicit DownloadWindow(DownloadController& core, QWidget* parent = nullptr);
+    ~DownloadWindow() override;
 
-    UtilityCore& core() const { return m_core; }
-    Form1* progressWindow() const { return m_form1; }
-    Form3* settingsWindow() const { return m_form3; }
-    Form6* specialWindow() const { return m_form6; }
+    DownloadController& core() const { return m_core; }
+    ProgressDialog* progressWindow() const { return m_form1; }
+    DownloadSettingsDialog* settingsWindow() const { return m_form3; }
+    SpecialFunctionsDialog* specialWindow() const { return m_form6; }
 
     // The main window's "Download": loads the window's state and shows it.
     void showWindow();
@@ -50,7 +50,7 @@ private:
     QWidget* control(const QString& name) const { return m_controls.value(name); }
     template <typename T> T* named(T* widget, const QString& name);
 
-    UtilityCore& m_core;
+    DownloadController& m_core;
     QHash<QString, QWidget*> m_controls;
     QGroupBox* m_downFrame = nullptr;
     QGroupBox* m_upFrame = nullptr;
@@ -70,9 +70,9 @@ private:
     QLineEdit* m_text1 = nullptr;
     QListWidget* m_file2 = nullptr;
     QListWidget* m_comboDirList = nullptr;
-    Form1* m_form1 = nullptr;
-    Form3* m_form3 = nullptr;
-    SpecialCore* m_special = nullptr;
-    Form6* m_form6 = nullptr;
+    ProgressDialog* m_form1 = nullptr;
+    DownloadSettingsDialog* m_form3 = nullptr;
+    SpecialFunctions* m_special = nullptr;
+    SpecialFunctionsDialog* m_form6 = nullptr;
     bool m_refreshing = false;
 };

@@ -1,6 +1,6 @@
-#include "form3.h"
+#include "downloadsettingsdialog.h"
 
-#include "utility/utilitycore.h"
+#include "utility/downloadcontroller.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -21,7 +21,7 @@ void setText(QLineEdit* box, const QString& text)
 }
 } // namespace
 
-Form3::Form3(UtilityCore& core, QWidget* parent)
+DownloadSettingsDialog::DownloadSettingsDialog(DownloadController& core, QWidget* parent)
     : QWidget(parent, Qt::Window)
     , m_core(core)
 {
@@ -47,27 +47,27 @@ Form3::Form3(UtilityCore& core, QWidget* parent)
     form->addRow(m_port, m_baud);
     layout->addWidget(frame);
     connect(m_node, &QLineEdit::textEdited, this, [this](const QString& t) { m_core.TxTNode = t; });
-    connect(m_delay, &QLineEdit::textEdited, &m_core, &UtilityCore::DelayTxt_Change);
+    connect(m_delay, &QLineEdit::textEdited, &m_core, &DownloadController::setDelayText);
     connect(m_verify, &QCheckBox::toggled, this, [this](bool on) { m_core.EnableCksumChk = on; });
 }
 
-void Form3::refreshView()
+void DownloadSettingsDialog::refreshView()
 {
     setText(m_node, m_core.TxTNode);
-    setText(m_delay, m_core.DelayTxt);
+    setText(m_delay, m_core.delayText);
     if (m_verify->isChecked() != m_core.EnableCksumChk) {
         const QSignalBlocker block(m_verify);
         m_verify->setChecked(m_core.EnableCksumChk);
     }
     m_port->setText(m_core.PortLabel);
     m_baud->setText(m_core.BaudLabel);
-    if (isVisible() != m_core.Form3Visible)
-        setVisible(m_core.Form3Visible);
+    if (isVisible() != m_core.settingsVisible)
+        setVisible(m_core.settingsVisible);
 }
 
-void Form3::closeEvent(QCloseEvent* e)
+void DownloadSettingsDialog::closeEvent(QCloseEvent* e)
 {
-    if (m_core.Form3Visible)
-        m_core.Form3_QueryUnload();
+    if (m_core.settingsVisible)
+        m_core.closeDownloadSettings();
     e->accept();
 }

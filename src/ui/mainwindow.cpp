@@ -1,7 +1,7 @@
-#include "main2.h"
+#include "mainwindow.h"
 
-#include "form2.h"
-#include "form5.h"
+#include "helpwindow.h"
+#include "statusmaskwizard.h"
 #include "terminal/terminalcore.h"
 
 #include <QApplication>
@@ -62,7 +62,7 @@ int rowsHeight(const QWidget* w, int rows)
 
 } // namespace
 
-main2::main2(TerminalCore& core, QWidget* parent)
+MainWindow::MainWindow(TerminalCore& core, QWidget* parent)
     : QMainWindow(parent)
     , m_core(core)
 {
@@ -71,10 +71,10 @@ main2::main2(TerminalCore& core, QWidget* parent)
 
     // The operator starts by typing a command.
     m_transmitText->setFocus(Qt::OtherFocusReason);
-    connect(&m_core, &TerminalCore::viewChanged, this, &main2::refreshView);
-    connect(&m_core, &TerminalCore::focusRequested, this, &main2::onFocusRequested);
-    connect(&m_core, &TerminalCore::terminalCursorToEnd, this, &main2::onTerminalCursorToEnd);
-    connect(&m_core, &TerminalCore::terminalTextChanged, this, &main2::onTerminalTextChanged);
+    connect(&m_core, &TerminalCore::viewChanged, this, &MainWindow::refreshView);
+    connect(&m_core, &TerminalCore::focusRequested, this, &MainWindow::onFocusRequested);
+    connect(&m_core, &TerminalCore::terminalCursorToEnd, this, &MainWindow::onTerminalCursorToEnd);
+    connect(&m_core, &TerminalCore::terminalTextChanged, this, &MainWindow::onTerminalTextChanged);
     // Received lines are shown 20 times a second at most: a change of the box's
     // document repaints its whole viewport, so a repaint per line costs the window
     // more than the line rate allows, while 50 ms still reads as live and keeps the
@@ -83,7 +83,7 @@ main2::main2(TerminalCore& core, QWidget* parent)
     m_terminalFrame->setSingleShot(true);
     m_terminalFrame->setInterval(50);
     m_terminalFrame->setTimerType(Qt::PreciseTimer);
-    connect(m_terminalFrame, &QTimer::timeout, this, &main2::showReceivedLines);
+    connect(m_terminalFrame, &QTimer::timeout, this, &MainWindow::showReceivedLines);
     connect(&m_core, &TerminalCore::exitRequested, this, [this] {
         if (m_form5)
             m_form5->close();
@@ -97,13 +97,13 @@ main2::main2(TerminalCore& core, QWidget* parent)
     refreshView();
 }
 
-main2::~main2()
+MainWindow::~MainWindow()
 {
     // The help window has no parent (see showHelp), so it goes with this one by hand.
     delete m_form2;
 }
 
-QToolButton* main2::modeButton(const QString& name, const QString& label, int icon)
+QToolButton* MainWindow::modeButton(const QString& name, const QString& label, int icon)
 {
     auto* b = new QToolButton(m_frame8);
     b->setObjectName(name);
@@ -118,7 +118,7 @@ QToolButton* main2::modeButton(const QString& name, const QString& label, int ic
     return b;
 }
 
-void main2::buildUi()
+void MainWindow::buildUi()
 {
     resize(940, 660);
     setMinimumSize(720, 560);
@@ -153,7 +153,7 @@ void main2::buildUi()
     m_cmdFile.Filelist = new QListWidget(m_frame4);
     named(m_cmdFile.Filelist, QStringLiteral("Filelist"));
     m_cmdFile.Filelist->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_cmdFile.Command3 = button(m_frame4, QStringLiteral("Command3"), QStringLiteral("New"),
+    m_cmdFile.newFileButton = button(m_frame4, QStringLiteral("Command3"), QStringLiteral("New"),
         QStringLiteral("Creates a New TYX Command file"));
     m_cmdFile.EditCmd = button(m_frame4, QStringLiteral("EditCmd"), QStringLiteral("Edit"));
     m_cmdFile.DeleteCmd = button(m_frame4, QStringLiteral("DeleteCmd"), QStringLiteral("Delete"),
@@ -162,7 +162,7 @@ void main2::buildUi()
         = button(m_frame4, QStringLiteral("ExecuteCmdFile"), QStringLiteral("Execute"));
     m_cmdFile.PauseCmd = button(m_frame4, QStringLiteral("PauseCmd"), QStringLiteral("Pause"));
     m_cmdFile.CancelCmd = button(m_frame4, QStringLiteral("CancelCmd"), QStringLiteral("Cancel"));
-    m_cmdFile.Command2
+    m_cmdFile.downloadFileButton
         = button(m_frame4, QStringLiteral("Command2"), QStringLiteral("Download File"));
     auto* command1 = button(m_frame4, QStringLiteral("Command1"), QStringLiteral("Status Wizard"));
     {
@@ -170,14 +170,14 @@ void main2::buildUi()
         files->addWidget(m_cmdFile.Filename);
         files->addWidget(m_cmdFile.Filelist, 1);
         auto* buttons = new QGridLayout;
-        buttons->addWidget(m_cmdFile.Command3, 0, 0);
+        buttons->addWidget(m_cmdFile.newFileButton, 0, 0);
         buttons->addWidget(m_cmdFile.EditCmd, 1, 0);
         buttons->addWidget(m_cmdFile.DeleteCmd, 2, 0);
         buttons->addWidget(m_cmdFile.ExecuteCmdFile, 0, 1);
         buttons->addWidget(m_cmdFile.PauseCmd, 1, 1);
         buttons->addWidget(m_cmdFile.CancelCmd, 2, 1);
         buttons->setRowStretch(3, 1);
-        buttons->addWidget(m_cmdFile.Command2, 4, 0, 1, 2);
+        buttons->addWidget(m_cmdFile.downloadFileButton, 4, 0, 1, 2);
         buttons->addWidget(command1, 5, 0, 1, 2);
         auto* l = new QHBoxLayout(m_frame4);
         l->addLayout(files, 1);
@@ -338,19 +338,19 @@ void main2::buildUi()
     statusBar()->addWidget(m_statusLine, 1);
 
     // ---- Wiring
-    connect(m_transmitText, &QLineEdit::returnPressed, this, &main2::TransmitText_Enter);
-    connect(cmdHome, &QPushButton::clicked, &m_core, &TerminalCore::CmdHome_Click);
-    connect(cmdDisable, &QPushButton::clicked, &m_core, &TerminalCore::CmdDisable_Click);
-    connect(cmdAbort, &QPushButton::clicked, &m_core, &TerminalCore::CmdAbort_Click);
-    connect(clearRecv, &QPushButton::clicked, &m_core, &TerminalCore::CmdClearRecv_Click);
-    connect(clearTerm, &QPushButton::clicked, &m_core, &TerminalCore::CmdClearTerm_Click);
-    connect(command1, &QPushButton::clicked, this, &main2::Command1_Click);
-    connect(cmdTerminal, &QToolButton::clicked, &m_core, &TerminalCore::CmdTerminal_Click);
-    connect(cmdManual, &QToolButton::clicked, &m_core, &TerminalCore::CmdManual_Click);
-    connect(cmdSetup, &QToolButton::clicked, &m_core, &TerminalCore::CmdSetup_Click);
-    connect(download, &QToolButton::clicked, &m_core, &TerminalCore::DownloadButton_Click);
+    connect(m_transmitText, &QLineEdit::returnPressed, this, &MainWindow::TransmitText_Enter);
+    connect(cmdHome, &QPushButton::clicked, &m_core, &TerminalCore::home);
+    connect(cmdDisable, &QPushButton::clicked, &m_core, &TerminalCore::disable);
+    connect(cmdAbort, &QPushButton::clicked, &m_core, &TerminalCore::abort);
+    connect(clearRecv, &QPushButton::clicked, &m_core, &TerminalCore::clearReceived);
+    connect(clearTerm, &QPushButton::clicked, &m_core, &TerminalCore::clearTerminal);
+    connect(command1, &QPushButton::clicked, this, &MainWindow::openStatusWizard);
+    connect(cmdTerminal, &QToolButton::clicked, &m_core, &TerminalCore::terminalMode);
+    connect(cmdManual, &QToolButton::clicked, &m_core, &TerminalCore::commandMode);
+    connect(cmdSetup, &QToolButton::clicked, &m_core, &TerminalCore::openConfiguration);
+    connect(download, &QToolButton::clicked, &m_core, &TerminalCore::openDownloadWindow);
     connect(cmdExit, &QToolButton::clicked, &m_core, &TerminalCore::ExitProgram);
-    connect(cmdHelp, &QToolButton::clicked, this, &main2::CmdHelp_Click);
+    connect(cmdHelp, &QToolButton::clicked, this, [this] { showHelp(); });
     // The core keeps the file name and the list's selection; the operator edits both here.
     connect(m_cmdFile.Filename, &QLineEdit::textEdited, this,
         [this](const QString& text) { m_core.Filename = text; });
@@ -360,50 +360,50 @@ void main2::buildUi()
     });
 }
 
-QAbstractButton* main2::downloadButton() const
+QAbstractButton* MainWindow::downloadButton() const
 {
     return qobject_cast<QAbstractButton*>(m_controls.value(QStringLiteral("DownloadButton")));
 }
 
-QAbstractButton* main2::helpButton() const
+QAbstractButton* MainWindow::helpButton() const
 {
     return qobject_cast<QAbstractButton*>(m_controls.value(QStringLiteral("CmdHelp")));
 }
 
-void main2::CmdHelp_Click()
+void MainWindow::showHelp()
 {
     showHelp(!m_core.windowEnabled);
 }
 
-void main2::showHelp(bool downloadWindowInUse)
+void MainWindow::showHelp(bool downloadWindowInUse)
 {
     if (!m_form2) {
         // No parent: a child window would be disabled with this one while the
         // download window is in use.
-        m_form2 = new Form2(m_core.prompter);
+        m_form2 = new HelpWindow(m_core.prompter);
         m_form2->setAttribute(Qt::WA_DeleteOnClose);
-        m_form2->Form_Load(downloadWindowInUse);
+        m_form2->load(downloadWindowInUse);
     }
     m_form2->show();
     m_form2->raise();
     m_form2->activateWindow();
 }
 
-Form2* main2::helpWindow() const
+HelpWindow* MainWindow::helpWindow() const
 {
     return m_form2;
 }
 
-void main2::Command1_Click()
+void MainWindow::openStatusWizard()
 {
     if (!m_form5)
-        m_form5 = new Form5(this);
+        m_form5 = new StatusMaskWizard(this);
     m_form5->show();
     m_form5->raise();
     m_form5->activateWindow();
 }
 
-void main2::refreshView()
+void MainWindow::refreshView()
 {
     if (m_refreshing)
         return;
@@ -417,17 +417,17 @@ void main2::refreshView()
     if (m_frame8->isEnabled() != c.windowEnabled)
         m_frame8->setEnabled(c.windowEnabled);
 
-    setShown(m_frame4, c.Frame4Visible);
+    setShown(m_frame4, c.commandFileFrameVisible);
     setShown(m_sendFrame, c.SendFrameVisible);
-    setShown(m_frame7, c.Frame7Visible);
-    setShown(m_frame2, c.Frame2Visible);
-    setShown(m_frame3, c.Frame3Visible);
+    setShown(m_frame7, c.statusFrameVisible);
+    setShown(m_frame2, c.receiveFrameVisible);
+    setShown(m_frame3, c.terminalVisible);
 
     syncList(m_commandHistory, c.CommandHistory);
     if (syncList(m_listRecv, c.ListRecv))
         m_listRecv->scrollToBottom();
-    syncList(m_list1, c.List1);
-    syncList(m_list2, c.List2);
+    syncList(m_list1, c.statusLow);
+    syncList(m_list2, c.statusHigh);
     applyListColour();
     if (m_textRecv->text() != c.TextRecv)
         m_textRecv->setText(c.TextRecv);
@@ -449,7 +449,7 @@ void main2::refreshView()
     m_refreshing = false;
 }
 
-void main2::applyListColour()
+void MainWindow::applyListColour()
 {
     const QColor colour = m_core.listsAlert
         ? QColor(255, 0, 0)
@@ -463,7 +463,7 @@ void main2::applyListColour()
     }
 }
 
-void main2::refreshFilelistWidget()
+void MainWindow::refreshFilelistWidget()
 {
     QListWidget* list = m_cmdFile.Filelist;
     syncList(list, m_core.Filelist);
@@ -472,7 +472,7 @@ void main2::refreshFilelistWidget()
         list->setCurrentRow(row);
 }
 
-void main2::refreshTerminal()
+void MainWindow::refreshTerminal()
 {
     QString shown = m_core.TextTerminal;
     shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));
@@ -494,25 +494,25 @@ void main2::refreshTerminal()
         bar->setValue(bar->maximum());
 }
 
-void main2::onFocusRequested(const QString& control)
+void MainWindow::onFocusRequested(const QString& control)
 {
     if (QWidget* w = m_controls.value(control))
         w->setFocus(Qt::OtherFocusReason);
 }
 
-void main2::onTerminalTextChanged()
+void MainWindow::onTerminalTextChanged()
 {
     if (!m_terminalFrame->isActive())
         m_terminalFrame->start();
 }
 
-void main2::onTerminalCursorToEnd()
+void MainWindow::onTerminalCursorToEnd()
 {
     m_terminalToEnd = true;
     onTerminalTextChanged();
 }
 
-void main2::showReceivedLines()
+void MainWindow::showReceivedLines()
 {
     refreshTerminal();
     if (m_terminalToEnd) {
@@ -522,13 +522,13 @@ void main2::showReceivedLines()
     }
 }
 
-void main2::TransmitText_Enter()
+void MainWindow::TransmitText_Enter()
 {
     if (m_core.TransmitText_Enter(m_transmitText->text()))
         m_transmitText->clear();
 }
 
-void main2::sendTerminalText(const QString& text)
+void MainWindow::sendTerminalText(const QString& text)
 {
     QString keys = text;
     keys.replace(QLatin1String("\r\n"), QLatin1String("\r"))
@@ -536,11 +536,11 @@ void main2::sendTerminalText(const QString& text)
     for (QChar ch : keys) {
         // The line carries Latin-1 only; other characters cannot be sent.
         if (ch.unicode() <= 0xFF && ch.unicode() != 0x7F)
-            m_core.TextTerminal_KeyPress(ch);
+            m_core.terminalKey(ch);
     }
 }
 
-bool main2::terminalKey(QKeyEvent* key)
+bool MainWindow::terminalKey(QKeyEvent* key)
 {
     if (key->matches(QKeySequence::Copy) || key->matches(QKeySequence::SelectAll))
         return false;
@@ -551,10 +551,10 @@ bool main2::terminalKey(QKeyEvent* key)
     switch (key->key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        m_core.TextTerminal_KeyPress(QLatin1Char('\r'));
+        m_core.terminalKey(QLatin1Char('\r'));
         return true;
     case Qt::Key_Backspace:
-        m_core.TextTerminal_KeyPress(QLatin1Char('\b'));
+        m_core.terminalKey(QLatin1Char('\b'));
         return true;
     default:
         break;
@@ -566,30 +566,30 @@ bool main2::terminalKey(QKeyEvent* key)
     return true;
 }
 
-bool main2::eventFilter(QObject* watched, QEvent* e)
+bool MainWindow::eventFilter(QObject* watched, QEvent* e)
 {
     if (watched == m_textTerminal && e->type() == QEvent::KeyPress)
         return terminalKey(static_cast<QKeyEvent*>(e));
     if (watched == m_frame8 && e->type() == QEvent::MouseButtonDblClick) {
-        m_core.Frame8_DblClick();
+        m_core.toggleDirectoryCaption();
         return true;
     }
     return QMainWindow::eventFilter(watched, e);
 }
 
-bool main2::event(QEvent* e)
+bool MainWindow::event(QEvent* e)
 {
     // Files made meanwhile (by the editor, say) show up when the window is painted
     // again after the operator comes back to it, or leaves it.
     if ((e->type() == QEvent::WindowActivate || e->type() == QEvent::WindowDeactivate)
-        && m_core.Frame4Visible) {
+        && m_core.commandFileFrameVisible) {
         m_core.filelistPattern = QStringLiteral("*.Cmd");
         m_core.refreshFilelist();
     }
     return QMainWindow::event(e);
 }
 
-void main2::closeEvent(QCloseEvent* e)
+void MainWindow::closeEvent(QCloseEvent* e)
 {
     if (m_closing) {
         e->accept();

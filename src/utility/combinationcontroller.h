@@ -1,7 +1,7 @@
 #pragma once
 
 #include "eeprom/combofile.h"
-#include "utility/utilitycore.h"
+#include "utility/downloadcontroller.h"
 
 #include <QList>
 #include <QObject>
@@ -12,55 +12,54 @@
 // The download window's combination panel without its widgets: the chooser of the
 // "*.CMB" files of the working directory, the combination list, the boot macro box,
 // the file selection list, their buttons, "Download Combination" and "Execute Macro
-// Selected". Owned by the UtilityCore it works through (port, progress window,
+// Selected". Owned by the DownloadController it works through (port, progress window,
 // protocol); the window binds its controls to these members and redraws on the core's
 // changed().
-class ComboPanel : public QObject
+class CombinationController : public QObject
 {
     Q_OBJECT
 public:
-    explicit ComboPanel(UtilityCore& utility, QObject* parent = nullptr);
+    explicit CombinationController(DownloadController& controller, QObject* parent = nullptr);
 
-    UtilityCore& u;
+    DownloadController& u;
 
     // ---- Controls ----
-    QStringList ComboActive; // the chooser's list: the combination files
-    int comboActiveIndex = -1;
-    QString comboActiveText = QStringLiteral("Use extension   *.CMB");
-    QStringList ComboFileList; // the combination, in macro order
-    int comboFileListIndex = -1;
-    QString Text1; // "Boot Macro"
-    QStringList File2; // "File Selection": the command files
-    QString SelectedName; // the file last clicked in File2
+    QStringList combinationFiles; // the chooser's list: the combination files
+    int combinationIndex = -1;
+    QString combinationName = QStringLiteral("Use extension   *.CMB");
+    QStringList combinationList; // the combination, in macro order
+    int combinationListIndex = -1;
+    QString bootMacroText; // "Boot Macro"
+    QStringList commandFiles; // "File Selection": the command files
+    QString SelectedName; // the file last clicked in commandFiles
 
     // ---- Chooser ----
     // Lists the combination files, empties the combination list and loads the first.
     void fillChooser();
     // Lists the combination files and loads `name`; false when it is not one of them.
     bool select(const QString& name);
-    void ComboActive_Click(int index);
-    void Command13_Click(); // New
-    void Command12_Click(); // Clear List
-    void Command11_Click(); // Edit Selected File
-    void Command8_Click(); // Save
-    void Command10_Click(); // Delete (the combination file)
+    void chooseCombination(int index);
+    void newCombination();
+    void clearCombinationList();
+    void editSelectedFile();
+    void saveCombination();
+    void deleteCombination();
 
     // ---- Lists ----
     void refreshFile2();
-    void File2_Click(int index);
-    void File2_DblClick(int index);
-    void AddFileCmd_Click();
-    void DelFileCmd_Click();
-    void ComboFileList_Click(int index);
-    void ComboFileList_DblClick();
-    void Text1_Change(const QString& text);
+    void pickFile(int index);
+    void addFile(int index);
+    void addSelectedFile();
+    void removeSelectedFile();
+    void selectListedFile(int index);
+    void setBootMacroText(const QString& text);
 
     // ---- The controller ----
-    void DnLdCombo_Click();
-    UtilityCore::Outcome lastDownload = UtilityCore::Outcome::NotStarted;
+    void downloadCombination();
+    DownloadController::Outcome lastDownload = DownloadController::Outcome::NotStarted;
     // The listed files the last download left out (missing or empty), upper-cased.
     QStringList leftOut;
-    void MacExeCmd_Click();
+    void executeSelectedMacro();
     // Tells the controller to run macro n (from 1); false after a message when the
     // port is closed.
     bool executeMacro(int n);
@@ -98,7 +97,7 @@ private:
     // `bytes` is what the stored macros will take.
     QList<Plan> plan(const QStringList& files, qsizetype& bytes);
     // The download once it may send: header, macros, table, names.
-    UtilityCore::Outcome download(const QStringList& files, const QList<Plan>& plans);
+    DownloadController::Outcome download(const QStringList& files, const QList<Plan>& plans);
     // A message box with an OK button.
     void tell(const QString& text, PromptIcon icon);
     QString path(const QString& name) const;

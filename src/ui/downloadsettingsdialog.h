@@ -5,21 +5,21 @@
 class QCheckBox;
 class QLabel;
 class QLineEdit;
-class UtilityCore;
+class DownloadController;
 
 // The download settings window: node address, delay and verification.
-class Form3 : public QWidget
+class DownloadSettingsDialog : public QWidget
 {
     Q_OBJECT
 public:
-    explicit Form3(UtilityCore& core, QWidget* parent = nullptr);
+    explicit DownloadSettingsDialog(DownloadController& core, QWidget* parent = nullptr);
     void refreshView();
 
 protected:
     void closeEvent(QCloseEvent* e) override;
 
 private:
-    UtilityCore& m_core;
+    DownloadController& m_core;
     QLineEdit* m_node = nullptr;
     QLineEdit* m_delay = nullptr;
     QCheckBox* m_verify = nullptr;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/form5.h"
+#include "ui/statusmaskwizard.h"
 
 #include <QHash>
 #include <QMainWindow>
@@ -8,7 +8,7 @@
 #include <QStringList>
 #include <QTimer>
 
-class Form2;
+class HelpWindow;
 class QAbstractButton;
 class QFrame;
 class QGroupBox;
@@ -26,12 +26,12 @@ class TerminalCore;
 // what changed, so the operator's cursor and selection stay put) and hands it the
 // operator's keys and clicks. Every control's objectName is its name in the
 // procedures (TransmitText, ListRecv, CmdHome, ...).
-class main2 : public QMainWindow
+class MainWindow : public QMainWindow
 {
     Q_OBJECT
 public:
-    explicit main2(TerminalCore& core, QWidget* parent = nullptr);
-    ~main2() override;
+    explicit MainWindow(TerminalCore& core, QWidget* parent = nullptr);
+    ~MainWindow() override;
 
     TerminalCore& core() const { return m_core; }
 
@@ -42,36 +42,36 @@ public:
     {
         QListWidget* Filelist = nullptr;
         QLineEdit* Filename = nullptr;
-        QPushButton* Command3 = nullptr; // "New"
+        QPushButton* newFileButton = nullptr; // "New"
         QPushButton* EditCmd = nullptr; // "Edit"
         QPushButton* DeleteCmd = nullptr; // "Delete"
         QPushButton* ExecuteCmdFile = nullptr; // "Execute"
         QPushButton* PauseCmd = nullptr; // "Pause"
         QPushButton* CancelCmd = nullptr; // "Cancel"
-        QPushButton* Command2 = nullptr; // "Download File"
+        QPushButton* downloadFileButton = nullptr; // "Download File"
     };
     const CommandFileControls& commandFileButtons() const { return m_cmdFile; }
 
     // Mode buttons whose windows belong elsewhere. DownloadButton calls the core's
-    // DownloadButton_Click and CmdSetup its CmdSetup_Click; the application connects
-    // the core's downloadWindowRequested/configWindowRequested. CmdHelp calls CmdHelp_Click.
+    // openDownloadWindow and CmdSetup its openConfiguration; the application connects
+    // the core's downloadWindowRequested/configWindowRequested. CmdHelp calls showHelp.
     QAbstractButton* downloadButton() const;
     QAbstractButton* helpButton() const;
 
     // CmdHelp "Help": the help window with the document for this window's state.
-    void CmdHelp_Click();
+    void showHelp();
     // Shows the help window, loading "helpEEloader.rtf" while the download window is
     // in use, else "help.rtf"; a window already open is only raised. The download
     // window's Help button calls this with true. The help window is a window of its
     // own, so it stays usable while this one is disabled.
     void showHelp(bool downloadWindowInUse);
     // The help window while it is open (nullptr otherwise).
-    Form2* helpWindow() const;
+    HelpWindow* helpWindow() const;
 
     // The status mask wizard while it is open (nullptr otherwise).
-    Form5* statusWizard() const { return m_form5; }
-    // Command1 "Status Wizard": shows the wizard, modeless, creating it if needed.
-    void Command1_Click();
+    StatusMaskWizard* statusWizard() const { return m_form5; }
+    // "Status Wizard": shows the wizard, modeless, creating it if needed.
+    void openStatusWizard();
 
     // Brings every control up to the core's state; runs on each viewChanged.
     void refreshView();
@@ -112,8 +112,8 @@ private:
     QListWidget* m_listRecv = nullptr;
     QPlainTextEdit* m_textTerminal = nullptr;
     QLabel* m_statusLine = nullptr;
-    QPointer<Form5> m_form5;
-    QPointer<Form2> m_form2;
+    QPointer<StatusMaskWizard> m_form5;
+    QPointer<HelpWindow> m_form2;
 
     QString m_terminalShown; // the terminal text as last put into TextTerminal
     // Received lines reach TextTerminal at most every 50 ms, however fast they come.

@@ -21,11 +21,11 @@
 #include "rtf/rtfreader.h"
 #include "rtf/rtfwriter.h"
 #include "ui/commandfileframe.h"
-#include "ui/form2.h"
-#include "ui/form4.h"
-#include "ui/form5.h"
-#include "ui/main2.h"
+#include "ui/configurationwindow.h"
+#include "ui/helpwindow.h"
+#include "ui/mainwindow.h"
 #include "ui/qtprompter.h"
+#include "ui/statusmaskwizard.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -68,7 +68,7 @@ struct Rig : SimCoreRig
         const QJsonObject values { { "DecodeStatus", o.decodeStatus ? "True" : "False" },
             { "DecimalValues", "False" }, { "CheckSum", "False" }, { "TxDelay", 1 } };
         writeFixture(dir.filePath("settings.json"), storeText({}, 1, workDir, values));
-        window = std::make_unique<main2>(*core);
+        window = std::make_unique<MainWindow>(*core);
         core->load();
         window->show();
         QApplication::setActiveWindow(window.get());
@@ -106,7 +106,7 @@ struct Rig : SimCoreRig
     }
 
     QString workDir;
-    std::unique_ptr<main2> window;
+    std::unique_ptr<MainWindow> window;
 };
 
 // The main window's Setup button, with the window connected as the program does.
@@ -115,9 +115,9 @@ struct Window
     explicit Window(ConfigRig& rig)
         : form(rig.config)
     {
-        QObject::connect(
-            rig.core.get(), &TerminalCore::configWindowRequested, &form, &Form4::showWindow);
-        rig.core->CmdSetup_Click();
+        QObject::connect(rig.core.get(), &TerminalCore::configWindowRequested, &form,
+            &ConfigurationWindow::showWindow);
+        rig.core->openConfiguration();
     }
     QString currentDir() { return list()->currentItem()->data(Qt::UserRole).toString(); }
     QListWidget* list() { return child<QListWidget>(&form, "Dir1"); }
@@ -132,7 +132,7 @@ struct Window
         }
         QFAIL(qPrintable("not in the directory list: " + path));
     }
-    Form4 form;
+    ConfigurationWindow form;
 };
 
 using A = PromptAnswer;
@@ -178,10 +178,10 @@ struct HelpRig
 
     QTemporaryDir tmp;
     ScriptedPrompter prompter;
-    Form2 form { prompter };
+    HelpWindow form { prompter };
 };
 
-int shownBits(Form5& f)
+int shownBits(StatusMaskWizard& f)
 {
     int v = 0;
     for (int k = 0; k < 16; ++k)
@@ -298,9 +298,9 @@ private Q_SLOTS:
         rig.enter("0 ST");
         QTRY_COMPARE(rig.get<QLineEdit>("TextRecv")->text(),
             QStringLiteral("0  %1").arg(status, 4, 16, QLatin1Char('0')).toUpper());
-        QVERIFY(rig.core->List1.size() == 4 && rig.core->List2.size() == 1);
-        QCOMPARE(rig.items("List1"), rig.core->List1);
-        QCOMPARE(rig.items("List2"), rig.core->List2);
+        QVERIFY(rig.core->statusLow.size() == 4 && rig.core->statusHigh.size() == 1);
+        QCOMPARE(rig.items("List1"), rig.core->statusLow);
+        QCOMPARE(rig.items("List2"), rig.core->statusHigh);
         const QColor expected
             = alert ? QColor(255, 0, 0) : QApplication::palette().color(QPalette::ButtonText);
         for (const char* list : { "List1", "List2" })
@@ -355,14 +355,14 @@ private Q_SLOTS:
         QTRY_COMPARE(rig.window->windowTitle(), "ZAZIRUV 1.5");
 
         rig.click("Command1");
-        Form5* wizard = rig.window->statusWizard();
+        StatusMaskWizard* wizard = rig.window->statusWizard();
         QVERIFY(wizard && wizard->isVisible() && wizard->isWindow() && !wizard->isModal());
         rig.enter("0 ST");
         QTRY_COMPARE(rig.get<QListWidget>("ListRecv")->count(), 1);
         rig.click("Command1");
         QCOMPARE(rig.window->statusWizard(), wizard);
         rig.click("CmdHelp");
-        QPointer<Form2> help = rig.window->helpWindow();
+        QPointer<HelpWindow> help = rig.window->helpWindow();
         QVERIFY(help && help->isVisible());
         QCOMPARE(help->documentName(), "help.rtf");
         rig.click("CmdHelp");
@@ -377,7 +377,7 @@ private Q_SLOTS:
         QVERIFY(!rig.get("Frame8")->isEnabled() && !rig.get("TransmitText")->isEnabled());
         QVERIFY(!rig.window->close());
         QVERIFY(rig.window->isVisible());
-        rig.window->CmdHelp_Click();
+        rig.window->showHelp();
         QCOMPARE(rig.window->helpWindow()->documentName(), "helpEEloader.rtf");
         QVERIFY(rig.window->helpWindow()->isEnabled());
         rig.core->windowEnabled = true;
@@ -454,15 +454,15 @@ private Q_SLOTS:
         QCOMPARE(w.currentDir(), rig.workDir);
 
         // The status description option clears what the status display showed.
-        QVERIFY(!rig.core->Frame7Visible);
+        QVERIFY(!rig.core->statusFrameVisible);
         for (const bool on : { true, false }) {
-            rig.core->List1 = QStringList { "Drive disabled" };
-            rig.core->List2 = QStringList { "Position error" };
+            rig.core->statusLow = QStringList { "Drive disabled" };
+            rig.core->statusHigh = QStringList { "Position error" };
             rig.core->TextRecv = "0 0100";
             click(&w.form, "ChkStatus");
             QCOMPARE(rig.cfg.ChkStatus, int(on));
-            QCOMPARE(rig.core->Frame7Visible, on);
-            QVERIFY(rig.core->List1.isEmpty() && rig.core->List2.isEmpty());
+            QCOMPARE(rig.core->statusFrameVisible, on);
+            QVERIFY(rig.core->statusLow.isEmpty() && rig.core->statusHigh.isEmpty());
             QVERIFY(rig.core->TextRecv.isEmpty());
         }
 
@@ -493,7 +493,7 @@ private Q_SLOTS:
         Window w(rig);
         QVERIFY(QDir(gone).removeRecursively());
         w.selectDirectory(gone);
-        QCOMPARE(rig.cfg.Dir1, rig.workDir);
+        QCOMPARE(rig.cfg.chosenDir, rig.workDir);
         QCOMPARE(rig.core->currentWorkingDir, rig.workDir);
         QCOMPARE(rig.prompter.shown.size(), 1);
         QVERIFY(rig.prompter.shown[0].text.contains("cannot be read"));
@@ -690,7 +690,7 @@ private Q_SLOTS:
         Doc { "{\\rtf1\\u99999999999999999999\\uc-5\\bin-3\\fs99999999999\\f-1 \\'" };
     }
 
-    // Form_Load shows the user's copy, else the first shipped one, and creates nothing.
+    // load shows the user's copy, else the first shipped one, and creates nothing.
     // Save then writes the operator's copy and nothing else; when it cannot, it says why
     // and leaves every file as it was.
     void helpLoadThenSave_data()
@@ -726,7 +726,7 @@ private Q_SLOTS:
         rig.make(files);
         qputenv("ZAZIRUV_DATA_DIR", rig.path(userDir).toLocal8Bit());
         QMap<QString, QByteArray> before = rig.contents();
-        rig.form.Form_Load(downloadWindowInUse);
+        rig.form.load(downloadWindowInUse);
         QCOMPARE(rig.shown(), shown);
         QCOMPARE(rig.form.loadedFrom(), shown.isEmpty() ? QString() : rig.path(shown));
         QCOMPARE(rig.contents(), before);
@@ -746,7 +746,7 @@ private Q_SLOTS:
             // Exactly the document: no bytes of a longer old copy after it.
             QCOMPARE(readFile(rig.path(saved)), rtf::write(*rig.text1()->document()));
             QCOMPARE(rig.form.loadedFrom(), rig.path(saved));
-            rig.form.Form_Load(downloadWindowInUse);
+            rig.form.load(downloadWindowInUse);
             QCOMPARE(rig.shown(), QStringLiteral("Edited é"));
         }
         QMap<QString, QByteArray> after = rig.contents();
@@ -759,8 +759,8 @@ private Q_SLOTS:
     void helpSizeLimit_data()
     {
         addColumns<qint64, QString>("size", "message");
-        addRow("4 MiB", Form2::MaxDocumentBytes, QString());
-        addRow("one byte more", Form2::MaxDocumentBytes + 1,
+        addRow("4 MiB", HelpWindow::MaxDocumentBytes, QString());
+        addRow("one byte more", HelpWindow::MaxDocumentBytes + 1,
             QStringLiteral("was not shown: it is larger than 4194304 bytes"));
     }
     void helpSizeLimit()
@@ -771,7 +771,7 @@ private Q_SLOTS:
         const QByteArray head = "{\\rtf1 Shown{\\*\\pad ";
         writeFixture(
             rig.path("user/help.rtf"), head + QByteArray(size - head.size() - 2, 'x') + "}}");
-        rig.form.Form_Load(false);
+        rig.form.load(false);
         QCOMPARE(rig.shown(), message.isEmpty() ? QStringLiteral("Shown") : QString());
         QCOMPARE(rig.prompter.shown.size(), message.isEmpty() ? 0 : 1);
         QVERIFY(rig.prompter.texts().join('|').contains(message));
@@ -796,7 +796,7 @@ private Q_SLOTS:
         QFETCH(QStringList, topics);
         HelpRig rig;
         rig.form.shippedDirectories = { QStringLiteral(ZZ_BINARY_DIR "/src/app") };
-        rig.form.Form_Load(downloadWindowInUse);
+        rig.form.load(downloadWindowInUse);
         QVERIFY(readFile(rig.form.loadedFrom()).startsWith("{\\rtf1"));
         QCOMPARE(rig.form.windowTitle(), QStringLiteral("Help "));
         QVERIFY(!rig.text1()->isReadOnly());
@@ -809,9 +809,9 @@ private Q_SLOTS:
     // closing it discards it.
     void wizardStartState()
     {
-        QPointer<Form5> f = new Form5;
+        QPointer<StatusMaskWizard> f = new StatusMaskWizard;
         QCOMPARE(f->windowTitle(), QStringLiteral("Status Mask Wizard"));
-        // No conversion runs before the operator asks for one: Text2 is empty.
+        // No conversion runs before the operator asks for one: countText is empty.
         const QStringList captions { "Text1=10?Enter a number and Hit enter to display Status",
             "Text2=", "Label1=Status Value", "Option1=Dec", "Option2=Hex",
             "Command2=Display Above?Updates Top Display with Status value currently showing in Box",
@@ -877,7 +877,7 @@ private Q_SLOTS:
         QFETCH(QString, text);
         QFETCH(int, bits);
         QFETCH(QString, converted);
-        Form5 f;
+        StatusMaskWizard f;
         f.show();
         click(&f, hex ? "Option2" : "Option1");
         auto* text1 = child<QLineEdit>(&f, "Text1");
@@ -1046,4 +1046,4 @@ private Q_SLOTS:
 };
 
 QTEST_MAIN(TestMain2)
-#include "tst_main2.moc"
+#include "tst_mainwindow.moc"

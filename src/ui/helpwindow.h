@@ -12,11 +12,11 @@ class QTextEdit;
 // writable), so Save writes the operator's own copy into the per-user data
 // directory, and that copy is what later openings show. Closing the window discards
 // it; the next opening reads the document afresh.
-class Form2 : public QWidget
+class HelpWindow : public QWidget
 {
     Q_OBJECT
 public:
-    explicit Form2(Prompter& prompter, QWidget* parent = nullptr);
+    explicit HelpWindow(Prompter& prompter, QWidget* parent = nullptr);
 
     // The shipped documents are some 12 KB; 10 MB of RTF takes the text view many
     // seconds and a gigabyte to read, so a larger document is not shown.
@@ -38,10 +38,10 @@ public:
     // Chooses the document by the window state and shows it (an empty page when
     // there is none, or after a message when it is no regular file or larger than
     // MaxDocumentBytes; no file is created).
-    void Form_Load(bool downloadWindowInUse);
+    void load(bool downloadWindowInUse);
     // Save: writes the operator's copy atomically; says "changes saved" only once it
     // is written, otherwise why not, and the old copy stays as it was.
-    void Command1_Click();
+    void saveChanges();
 
     QString documentName() const { return m_name; }
     QString loadedFrom() const { return m_loadedFrom; }
@@ -59,6 +59,6 @@ private:
     Prompter& m_prompter;
     QTextEdit* m_text1 = nullptr;
     QPushButton* m_command1 = nullptr;
-    QString m_name = documentName(false); // the document chosen by Form_Load, for Save
+    QString m_name = documentName(false); // the document chosen by load, for Save
     QString m_loadedFrom; // the file shown; empty when none was found
 };
