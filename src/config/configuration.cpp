@@ -118,13 +118,11 @@ void ConfigurationCore::saveAndExit()
     if (m_busy)
         return;
     ApplyConfiguration();
-    core.Openport();
+    core.openPort();
     Q_EMIT hideRequested();
     core.setWindowEnabled(true);
-    core.filelistPath = core.currentWorkingDir;
-    core.filelistPattern = QStringLiteral("*.Cmd");
-    core.Filename.clear();
-    core.refreshFilelist();
+    core.setFileName({});
+    core.showFiles(core.workingDir(), QStringLiteral("*.Cmd"));
 }
 
 void ConfigurationCore::statusDescriptionChanged()
@@ -191,7 +189,7 @@ bool ConfigurationCore::autoConfigure()
     {
         BusyScope busyScope(m_busy);
         prompter.message(OneControllerText, PromptIcon::Information);
-        core.answers.captureMode = true;
+        core.answers().captureMode = true;
         cfg.CheckSumChk = 0;
         changed();
         for (int port = 1; port <= 8; ++port) {
@@ -201,9 +199,9 @@ bool ConfigurationCore::autoConfigure()
             if (probe.probeSuccess)
                 break;
         }
-        core.answers.captureMode = false;
+        core.answers().captureMode = false;
         // What the probes caught is no answer of the main window's.
-        core.answers.clearTexts();
+        core.answers().clearTexts();
         core.clearReception();
     }
     changed(); // no longer busy: the buttons work again
@@ -217,8 +215,8 @@ void ConfigurationCore::ProbeBauds()
         changed();
         probe.probeSuccess = false;
         ApplyConfiguration();
-        core.Openport();
-        if (!core.portReady)
+        core.openPort();
+        if (!core.portReady())
             return;
         {
             TickRun ticking;
@@ -226,8 +224,8 @@ void ConfigurationCore::ProbeBauds()
         }
         // A port gone is not configured, whatever came back before the loss; the next
         // opening tells whether it is back.
-        if (!core.link.isOpen())
-            prompter.message(ProbeLostText.arg(cfg.comPort).arg(core.link.statusText()),
+        if (!core.link().isOpen())
+            prompter.message(ProbeLostText.arg(cfg.comPort).arg(core.link().statusText()),
                 PromptIcon::Exclamation);
         if (probe.probeSuccess)
             return;
