@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <utility>
 
 namespace {
 // No command file comes near this; a bigger file is not one, and is not read whole.
@@ -127,8 +128,8 @@ void CommandFileRunner::ExecuteCommands()
     m_core.setEnabled({ &C::CancelCmd }, true);
     m_core.setSkipNext(false);
 
-    tables = std::move(read.tables);
-    const CommandFileTables& t = tables;
+    m_tables = std::move(read.tables);
+    const CommandFileTables& t = m_tables;
     if (t.hasRepeat)
         m_core.setRepeatCounter(1);
     m_running = true;
@@ -136,19 +137,19 @@ void CommandFileRunner::ExecuteCommands()
     Q_EMIT runStarted();
 
     int i = 0;
-    currentLine = 0;
+    m_currentLine = 0;
     for (;;) {
         if (m_core.stopRequest() || (!m_core.continuousRun() && i >= t.lineCount))
             break;
         // Nothing to run: a continuous run of a file of comments would go round for ever.
         if (portGone() || t.lineCount == 0)
             break;
-        currentLine = i + 1;
-        if (currentLine > t.lineCount) {
+        m_currentLine = i + 1;
+        if (m_currentLine > t.lineCount) {
             // Continuous run: one whole run of the file is done; start again at line 1.
-            currentLine = 1;
+            m_currentLine = 1;
             ++m_passes;
-            if (passLimit > 0 && m_passes >= passLimit)
+            if (m_passLimit > 0 && m_passes >= m_passLimit)
                 break;
             // A file that waits nowhere (comments, PAUSE without a terminal) would
             // otherwise go round without ever letting Cancel or Ctrl-C in.
@@ -161,31 +162,31 @@ void CommandFileRunner::ExecuteCommands()
 
         // The repeat block: all passes but the last run here; the last is the main loop's.
         int remaining = t.repeatCount - 1;
-        while (currentLine == t.repeatStart && remaining != 0 && !m_core.stopRequest()
+        while (m_currentLine == t.repeatStart && remaining != 0 && !m_core.stopRequest()
             && !portGone()) {
             if (remaining > 0)
                 --remaining; // a count of 0 (remaining -1) repeats until the run is stopped
             const quint64 passWaits = m_waits;
             // A status jump out of the block ends the pass at the end of the line table.
-            while (currentLine != t.repeatEnd && currentLine >= 0 && currentLine <= t.lineCount
-                && !portGone()) {
-                if (currentLine >= 1)
+            while (m_currentLine != t.repeatEnd && m_currentLine >= 0
+                && m_currentLine <= t.lineCount && !portGone()) {
+                if (m_currentLine >= 1)
                     RepeatMech();
-                ++currentLine;
+                ++m_currentLine;
             }
             m_core.setRepeatCounter(qint16(m_core.repeatCounter() + 1));
-            currentLine = t.repeatStart;
+            m_currentLine = t.repeatStart;
             if (m_waits == passWaits)
                 waitTicks(1); // an empty block must not keep Cancel out either
         }
         if (m_core.stopRequest() || portGone())
             break;
-        if (currentLine == t.repeatEnd)
+        if (m_currentLine == t.repeatEnd)
             m_core.setRepeatCounter(1);
 
         if (executeLine(false) == Step::Sent)
             waitTicks(1);
-        i = currentLine;
+        i = m_currentLine;
     }
     m_outcome = portGone() ? Outcome::PortClosed
                            : (m_core.stopRequest() ? Outcome::Stopped : Outcome::Finished);
@@ -196,16 +197,22 @@ void CommandFileRunner::ExecuteCommands()
         m_prompter.message(PortClosedMessage.arg(m_core.link().statusText()), PromptIcon::Critical);
 }
 
+void CommandFileRunner::setPosition(CommandFileTables tables, int line)
+{
+    m_tables = std::move(tables);
+    m_currentLine = line;
+}
+
 void CommandFileRunner::matchStatus(qint32 status)
 {
-    const int line = currentLine;
+    const int line = m_currentLine;
     if (line < 0 || line > CommandFileTables::MaxLines)
         return;
-    const int count = tables.waitCount[size_t(line)];
+    const int count = m_tables.waitCount[size_t(line)];
     if (count < 0 || count > CommandFileTables::MaxWaits)
         return;
     for (int k = 1; k <= count; ++k) {
-        const WaitEntry& entry = tables.waits[size_t(line)][size_t(k)];
+        const WaitEntry& entry = m_tables.waits[size_t(line)][size_t(k)];
         if (entry.value == 0)
             continue;
         if (entry.value != status) {
@@ -214,12 +221,12 @@ void CommandFileRunner::matchStatus(qint32 status)
         }
         m_core.setStatusMatch(true);
         if (!entry.label.isEmpty()) {
-            const int labels = qBound(0, tables.labelCount, CommandFileTables::MaxLines);
+            const int labels = qBound(0, m_tables.labelCount, CommandFileTables::MaxLines);
             for (int j = 1; j <= labels; ++j) {
-                const int at = tables.labelLine[size_t(j)];
+                const int at = m_tables.labelLine[size_t(j)];
                 if (at >= 1 && at <= CommandFileTables::MaxLines
-                    && tables.labelName[size_t(at)] == entry.label) {
-                    currentLine = at - 1;
+                    && m_tables.labelName[size_t(at)] == entry.label) {
+                    m_currentLine = at - 1;
                     break;
                 }
             }
@@ -236,10 +243,10 @@ void CommandFileRunner::RepeatMech()
 
 CommandFileRunner::Step CommandFileRunner::executeLine(bool inPass)
 {
-    const int line = currentLine;
-    if (line < 1 || line > tables.lineCount)
+    const int line = m_currentLine;
+    if (line < 1 || line > m_tables.lineCount)
         return Step::Nothing;
-    m_core.setCommandText(tables.commandParts[size_t(line)]);
+    m_core.setCommandText(m_tables.commandParts[size_t(line)]);
     const LineAction a = classifyLine(m_core.commandText());
     if (a.delay) {
         waitDelay(delayTicks(a.delayValue));

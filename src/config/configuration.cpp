@@ -196,7 +196,7 @@ bool ConfigurationCore::autoConfigure()
             cfg.comPort = port;
             changed();
             ProbeBauds();
-            if (probe.probeSuccess)
+            if (probe.probeSuccess())
                 break;
         }
         core.answers().captureMode = false;
@@ -205,7 +205,7 @@ bool ConfigurationCore::autoConfigure()
         core.clearReception();
     }
     changed(); // no longer busy: the buttons work again
-    return probe.probeSuccess;
+    return probe.probeSuccess();
 }
 
 void ConfigurationCore::ProbeBauds()
@@ -213,7 +213,7 @@ void ConfigurationCore::ProbeBauds()
     for (const int baud : Bauds) {
         cfg.baudRate = baud;
         changed();
-        probe.probeSuccess = false;
+        probe.setProbeSuccess(false);
         ApplyConfiguration();
         core.openPort();
         if (!core.portReady())
@@ -227,7 +227,7 @@ void ConfigurationCore::ProbeBauds()
         if (!core.link().isOpen())
             prompter.message(ProbeLostText.arg(cfg.comPort).arg(core.link().statusText()),
                 PromptIcon::Exclamation);
-        if (probe.probeSuccess)
+        if (probe.probeSuccess())
             return;
     }
 }
@@ -239,12 +239,12 @@ bool ConfigurationCore::writeDiagnosticLog()
     bool written = false;
     {
         BusyScope busyScope(m_busy);
-        enabled = false;
+        m_enabled = false;
         changed();
         TickRun ticking;
         written = probe.DEBUG_PORT();
     }
-    enabled = true;
+    m_enabled = true;
     changed();
     return written;
 }

@@ -92,10 +92,10 @@ void PortProbe::TX_TEST_CMD()
     // make its next exchanges pile up in the collected answers.
     answers.endReading();
 
-    probeSuccess = false;
+    m_probeSuccess = false;
     // A port lost during the probe is not configured, whatever came back before.
     if (core.link().isOpen() && !answer.isEmpty() && answer.contains(QLatin1String("00"))) {
-        probeSuccess = true;
+        m_probeSuccess = true;
         prompter.message(ProbeSuccessText, PromptIcon::Information);
     }
 }
@@ -109,7 +109,7 @@ QByteArray PortProbe::debugRecord(const QString& logText)
 
 bool PortProbe::DEBUG_PORT()
 {
-    debugLogText.clear();
+    m_debugLogText.clear();
     if (!core.link().isOpen()) {
         // Nothing could be asked: a log of empty answers would read as a controller
         // that is connected and silent, so no file is written.
@@ -137,7 +137,7 @@ bool PortProbe::DEBUG_PORT()
         sendAndDrain(answers.answerMarker);
     }
     answers.endReading();
-    debugLogText = log;
+    m_debugLogText = log;
     if (!core.link().isOpen()) {
         // The answers from the loss on would be blank: a log that reads as a silent
         // controller. None is written.

@@ -407,7 +407,7 @@ private Q_SLOTS:
             rig.write("r.cmd", file);
         if (box.contains("Port"))
             rig.core->link().close();
-        rig.runner->passLimit = 2;
+        rig.runner->setPassLimit(2);
         QStringList shown;
         QString caption;
         QObject::connect(rig.runner.get(), &CommandFileRunner::messageShown, [&](const QString& m) {

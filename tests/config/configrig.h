@@ -66,7 +66,7 @@ public:
     {
         return !core->answers().captureMode && !core->answers().collecting
             && core->responseBuffer().isEmpty() && core->receiveAccumulator().isEmpty()
-            && !config.busy() && config.enabled;
+            && !config.busy() && config.enabled();
     }
     QString logPath() const { return QDir(core->workingDir()).filePath("TYXLOG.CMD"); }
 

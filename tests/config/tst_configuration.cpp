@@ -88,7 +88,7 @@ private Q_SLOTS:
     {
         ConfigRig rig({ { 1, "sim: --echo --drop-every 1" }, { 2, "sim: --status 1234" },
             { 3, "sim: --drop-every 1" } });
-        rig.probe.probeSuccess = true;
+        rig.probe.setProbeSuccess(true);
         QVERIFY(!rig.config.autoConfigure());
 
         QStringList opens;
@@ -101,7 +101,7 @@ private Q_SLOTS:
         QCOMPARE(rig.opens, opens);
         // Nothing is said when no port answers.
         QCOMPARE(rig.prompter.texts(), QStringList({ ConfigurationCore::OneControllerText }));
-        QVERIFY(!rig.probe.probeSuccess);
+        QVERIFY(!rig.probe.probeSuccess());
         QCOMPARE(storedPortOf(rig.storePath), "8 9600 False");
         QVERIFY(rig.idle());
         QVERIFY(!rig.core->link().isOpen());

@@ -496,16 +496,16 @@ private Q_SLOTS:
         QFETCH(int, line);
         Rig rig;
         CommandFileRunner runner(*rig.core, rig.prompter);
-        runner.tables
+        CommandFileTables tables
             = readCommandFile("0 A\r\nSTART: 0 B\r\n0 C\r\n0 ST 2 3>DONE\r\n0 D\r\n0 E\r\n0 F\r\n"
                               "0 G\r\nDONE: 0 H\r\n")
                   .tables;
-        ParseCommandFile(runner.tables);
-        runner.currentLine = from;
+        ParseCommandFile(tables);
+        runner.setPosition(std::move(tables), from);
         rig.send(QStringLiteral("0 ST 2 3>DONE"));
         rig.answer("0 " + status.toLatin1() + "\r\n");
         QCOMPARE(rig.core->statusMatch(), match);
-        QCOMPARE(runner.currentLine, line);
+        QCOMPARE(runner.currentLine(), line);
     }
 
     void statusWaitEnds_data()

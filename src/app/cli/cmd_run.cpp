@@ -114,7 +114,7 @@ int runRun(CliContext& ctx, QStringList& args)
     bool interrupted = false;
     RunPrompter prompter(ctx.prompter, repeat, interrupted);
     CommandFileRunner runner(*core, prompter);
-    runner.passLimit = passes;
+    runner.setPassLimit(passes);
     QObject::connect(&runner, &CommandFileRunner::messageShown, [](const QString& text) {
         std::printf("%s\n", text.toLocal8Bit().constData());
         std::fflush(stdout);
