@@ -189,7 +189,7 @@ bool ConfigurationCore::autoConfigure()
     {
         BusyScope busyScope(m_busy);
         prompter.message(OneControllerText, PromptIcon::Information);
-        core.answers().captureMode = true;
+        core.answers().setCaptureMode(true);
         cfg.CheckSumChk = 0;
         changed();
         for (int port = 1; port <= 8; ++port) {
@@ -199,7 +199,7 @@ bool ConfigurationCore::autoConfigure()
             if (probe.probeSuccess())
                 break;
         }
-        core.answers().captureMode = false;
+        core.answers().setCaptureMode(false);
         // What the probes caught is no answer of the main window's.
         core.answers().clearTexts();
         core.clearReception();

@@ -71,21 +71,21 @@ void PortProbe::waitForAnswer(qint64 bytesSent)
 void PortProbe::TX_TEST_CMD()
 {
     AnswerChannel& answers = core.answers();
-    answers.answerMarker = CR;
-    sendAndDrain(answers.answerMarker);
+    answers.setAnswerMarker(CR);
+    sendAndDrain(answers.answerMarker());
 
     answers.clearTexts();
     answers.startReading();
 
-    answers.answerMarker = CR + Tyx::Status + CR;
-    sendAndDrain(answers.answerMarker);
-    waitForAnswer(answers.answerMarker.size());
+    answers.setAnswerMarker(CR + Tyx::Status + CR);
+    sendAndDrain(answers.answerMarker());
+    waitForAnswer(answers.answerMarker().size());
 
-    QString answer = answers.captureText;
+    QString answer = answers.captureText();
     dropLeadingLineEnd(answer);
-    const qsizetype at = answer.indexOf(answers.answerMarker);
+    const qsizetype at = answer.indexOf(answers.answerMarker());
     if (at >= 0)
-        answer = answer.mid(at + answers.answerMarker.size());
+        answer = answer.mid(at + answers.answerMarker().size());
     dropLeading(answer, QLatin1Char('\r'));
     dropLeading(answer, QLatin1Char('\n'));
     // The probe collects nothing for the download window; leaving the flag on would
@@ -118,30 +118,30 @@ bool PortProbe::DEBUG_PORT()
     }
 
     AnswerChannel& answers = core.answers();
-    answers.captureMode = true;
+    answers.setCaptureMode(true);
     QString log;
-    answers.answerMarker = CR;
-    sendAndDrain(answers.answerMarker);
+    answers.setAnswerMarker(CR);
+    sendAndDrain(answers.answerMarker());
     for (const QString& query : Tyx::DebugQueries) {
         if (!core.link().isOpen())
             break;
         answers.clearTexts();
         answers.startReading();
-        answers.answerMarker = query + CR;
-        sendAndDrain(answers.answerMarker);
-        waitForAnswer(answers.answerMarker.size());
-        QString answer = answers.captureText;
+        answers.setAnswerMarker(query + CR);
+        sendAndDrain(answers.answerMarker());
+        waitForAnswer(answers.answerMarker().size());
+        QString answer = answers.captureText();
         dropLeadingLineEnd(answer);
         log += query + QStringLiteral(" = ") + answer;
-        answers.answerMarker = CR;
-        sendAndDrain(answers.answerMarker);
+        answers.setAnswerMarker(CR);
+        sendAndDrain(answers.answerMarker());
     }
     answers.endReading();
     m_debugLogText = log;
     if (!core.link().isOpen()) {
         // The answers from the loss on would be blank: a log that reads as a silent
         // controller. None is written.
-        answers.captureMode = false;
+        answers.setCaptureMode(false);
         answers.clearTexts();
         core.clearReception();
         prompter.message(DebugPortLostText.arg(core.link().statusText()), PromptIcon::Critical);
@@ -157,7 +157,7 @@ bool PortProbe::DEBUG_PORT()
 
     // What arrived during the log is no answer of the main window's: leaving it
     // would show it in front of the next command's answer.
-    answers.captureMode = false;
+    answers.setCaptureMode(false);
     answers.clearTexts();
     core.clearReception();
 

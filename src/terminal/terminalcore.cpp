@@ -242,9 +242,9 @@ void TerminalCore::onReceived()
 
 void TerminalCore::handleReceived()
 {
-    if (m_answers.captureMode && m_link.isOpen())
+    if (m_answers.captureMode() && m_link.isOpen())
         receiveCapture();
-    else if (m_answers.downloadBranch)
+    else if (m_answers.downloadBranch())
         receiveDownload();
     else if (m_panels.terminal && m_link.isOpen())
         receiveTerminal();
@@ -257,10 +257,7 @@ void TerminalCore::receiveCapture()
     // Auto-configuration and the diagnostic log look for their marker in the text
     // itself.
     m_receiveChunk = readInput();
-    QString& text = m_answers.captureText;
-    text += m_receiveChunk;
-    if (text.size() > MaxPending)
-        text = text.right(MaxPending);
+    m_answers.appendCaptured(m_receiveChunk, MaxPending);
     Q_EMIT m_answers.updated();
 }
 
@@ -344,13 +341,13 @@ void TerminalCore::receiveDownload()
             m_receiveAccumulator.clear();
         if (!m_receiveAccumulator.contains(CR))
             return;
-        QString& marked = m_answers.markedAnswer;
-        marked = m_receiveAccumulator;
-        if (!m_answers.answerMarker.isEmpty()) {
-            const qsizetype p = m_receiveAccumulator.indexOf(m_answers.answerMarker);
+        QString marked = m_receiveAccumulator;
+        if (!m_answers.answerMarker().isEmpty()) {
+            const qsizetype p = m_receiveAccumulator.indexOf(m_answers.answerMarker());
             if (p >= 0)
                 marked = m_receiveAccumulator.mid(p);
         }
+        m_answers.setMarkedAnswer(marked);
         const auto notify = qScopeGuard([this] { Q_EMIT m_answers.updated(); });
         if (m_commandText.isEmpty() || m_receiveAccumulator.contains(m_commandText)) {
             const qsizetype zeros = m_receiveAccumulator.indexOf(QLatin1String("00"));
@@ -361,11 +358,8 @@ void TerminalCore::receiveDownload()
             if (!m_receiveAccumulator.contains(CR))
                 return;
         }
-        if (m_answers.collecting) {
-            m_answers.collectedAnswers += marked;
-            if (m_answers.collectedAnswers.size() > 16 * 1024 * 1024)
-                m_answers.collectedAnswers.clear(); // no read of this program collects that much
-        }
+        if (m_answers.collecting())
+            m_answers.collect(marked);
         m_commandText.clear();
         m_receiveAccumulator.clear();
     }

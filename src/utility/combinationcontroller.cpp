@@ -342,7 +342,7 @@ bool CombinationController::executeMacro(int n)
     }
     // Node 0 whatever the download settings say: every controller on the line runs it.
     const QString line = QStringLiteral("0 ME") + withSign(n) + u'\r';
-    u.core.answers().answerMarker = line;
+    u.core.answers().setAnswerMarker(line);
     u.core.link().write(toWire(line));
     u.core.link().waitForDrain();
     return u.core.link().isOpen();

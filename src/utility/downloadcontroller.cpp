@@ -116,7 +116,7 @@ void DownloadController::load()
     shown = true;
     // The receive handler hands the download window its answers while it is shown,
     // and the main window waits disabled.
-    core.answers().downloadBranch = true;
+    core.answers().setDownloadBranch(true);
     core.setWindowEnabled(false);
     Q_EMIT core.viewChanged();
     update();
@@ -156,8 +156,8 @@ void DownloadController::exitall()
     progressVisible = false;
     settingsVisible = false;
     specialVisible = false;
-    core.answers().downloadBranch = false;
-    core.answers().collecting = false;
+    core.answers().setDownloadBranch(false);
+    core.answers().endReading();
     // A wait still running (Exit pressed while a download waits) ends with the timer.
     protocol.CancelRequested = true;
     Q_EMIT core.viewChanged();

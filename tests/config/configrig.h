@@ -64,7 +64,7 @@ public:
     // taken for the next command's answer, the window usable again.
     bool idle() const
     {
-        return !core->answers().captureMode && !core->answers().collecting
+        return !core->answers().captureMode() && !core->answers().collecting()
             && core->responseBuffer().isEmpty() && core->receiveAccumulator().isEmpty()
             && !config.busy() && config.enabled();
     }

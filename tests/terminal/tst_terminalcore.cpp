@@ -551,17 +551,17 @@ private Q_SLOTS:
         QFETCH(int, updates);
         Rig rig;
         AnswerChannel& a = rig.core->answers();
-        a.downloadBranch = true;
-        a.answerMarker = QStringLiteral("0 RD\r");
+        a.setDownloadBranch(true);
+        a.setAnswerMarker(QStringLiteral("0 RD\r"));
         if (collect)
             a.startReading();
         QSignalSpy spy(&a, &AnswerChannel::updated);
         rig.answer(bytes);
-        QCOMPARE(a.markedAnswer, marked);
+        QCOMPARE(a.markedAnswer(), marked);
         QCOMPARE(spy.size(), updates);
         QCOMPARE(a.endReading(), collected);
-        QVERIFY(!a.collecting);
-        QVERIFY(a.collectedAnswers.isEmpty());
+        QVERIFY(!a.collecting());
+        QVERIFY(a.collectedAnswers().isEmpty());
         QVERIFY(rig.core->recentAnswers().isEmpty());
     }
 
