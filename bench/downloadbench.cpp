@@ -71,8 +71,8 @@ Run session(int baud, const std::function<void(const QString& dir)>& prepare,
     Run run;
     {
         TerminalCore core(settings, cfg, prompter);
-        core.overrideDevice = pty;
-        core.Openport();
+        core.setDeviceOverride(pty);
+        core.openPort();
         QFile e2prom(dir.filePath(QStringLiteral("e2prom.dat")));
         if (e2prom.open(QIODevice::WriteOnly))
             e2prom.write(

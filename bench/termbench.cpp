@@ -101,14 +101,14 @@ Flood runFlood()
         cfg.chosenDir = dir.path();
         cfg.baudRate = 57600;
         TerminalCore core(settings, cfg, prompter);
-        core.overrideDevice = slavePath;
+        core.setDeviceOverride(slavePath);
         MainWindow window(core);
-        core.Openport();
+        core.openPort();
         if (!qEnvironmentVariableIsSet("ZZ_NOSHOW"))
             window.show();
         core.terminalMode();
         auto* view = window.findChild<QPlainTextEdit*>(QStringLiteral("TextTerminal"));
-        if (core.link.isOpen() && view) {
+        if (core.link().isOpen() && view) {
             processPendingEvents();
             QElapsedTimer clock;
             clock.start();
@@ -139,7 +139,7 @@ Flood runFlood()
             result.cpuPerWall = cpu / wall;
             result.lagMs = shownNs < 0 ? -1 : double(shownNs - lastWriteNs) / 1e6;
         }
-        core.link.close();
+        core.link().close();
     }
     ::close(master);
     ::close(slave);

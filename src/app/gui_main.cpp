@@ -198,18 +198,15 @@ int main(int argc, char** argv)
     auto core = std::make_unique<TerminalCore>(settings, inForce, prompter);
     // --port stands in for every port; the simulator for the port the settings name,
     // so that Auto Configure finds and stores that number and opens nothing real.
-    core->overridePort = 0;
-    if (simulator) {
-        core->overrideDevice = simulator->slavePath();
-        core->overrideConfiguredPortOnly = options.shared.port.isEmpty();
-    }
+    if (simulator)
+        core->setDeviceOverride(simulator->slavePath(), options.shared.port.isEmpty());
     if (!options.shared.port.isEmpty())
-        core->overrideDevice = options.shared.port;
+        core->setDeviceOverride(options.shared.port);
     TerminalCore* c = core.get();
-    core->beforeOpen = [c, baud = options.shared.baud] {
+    core->setBeforeOpen([c, baud = options.shared.baud] {
         if (baud > 0)
             c->cfg.baudRate = baud;
-    };
+    });
 
     auto window = std::make_unique<MainWindow>(*core);
     prompter.setParentWidget(window.get());

@@ -28,15 +28,19 @@ public:
     void pauseCommandFile();
 
     // Ends a continuous run after this many whole runs of the file (0: no limit).
-    int passLimit = 0;
+    int passLimit() const { return m_passLimit; }
+    void setPassLimit(int passes) { m_passLimit = passes; }
     // Whole runs of the file completed in the current or last run.
     int passesDone() const { return m_passes; }
     bool isRunning() const { return m_running; }
 
     // The status-wait state of the file being run: its tables and the line in
     // force (a status match with a jump label moves it).
-    CommandFileTables tables;
-    int currentLine = 0;
+    const CommandFileTables& tables() const { return m_tables; }
+    int currentLine() const { return m_currentLine; }
+    // Takes up that state at `line` of `tables` without running anything, as a run
+    // stands before the line's status query is answered.
+    void setPosition(CommandFileTables tables, int line);
     // Checks an awaited status answer against the current line's wait entries: sets
     // the main window's statusMatch and follows a jump label. Runs on
     // TerminalCore::statusAnswered.
@@ -94,6 +98,9 @@ private:
 
     TerminalCore& m_core;
     Prompter& m_prompter;
+    int m_passLimit = 0;
+    CommandFileTables m_tables;
+    int m_currentLine = 0;
     ExternalEditor m_editor;
     bool m_running = false;
     int m_passes = 0;

@@ -118,13 +118,11 @@ void ConfigurationCore::saveAndExit()
     if (m_busy)
         return;
     ApplyConfiguration();
-    core.Openport();
+    core.openPort();
     Q_EMIT hideRequested();
     core.setWindowEnabled(true);
-    core.filelistPath = core.currentWorkingDir;
-    core.filelistPattern = QStringLiteral("*.Cmd");
-    core.Filename.clear();
-    core.refreshFilelist();
+    core.setFileName({});
+    core.showFiles(core.workingDir(), QStringLiteral("*.Cmd"));
 }
 
 void ConfigurationCore::statusDescriptionChanged()
@@ -191,23 +189,23 @@ bool ConfigurationCore::autoConfigure()
     {
         BusyScope busyScope(m_busy);
         prompter.message(OneControllerText, PromptIcon::Information);
-        core.answers.captureMode = true;
+        core.answers().setCaptureMode(true);
         cfg.CheckSumChk = 0;
         changed();
         for (int port = 1; port <= 8; ++port) {
             cfg.comPort = port;
             changed();
             ProbeBauds();
-            if (probe.probeSuccess)
+            if (probe.probeSuccess())
                 break;
         }
-        core.answers.captureMode = false;
+        core.answers().setCaptureMode(false);
         // What the probes caught is no answer of the main window's.
-        core.answers.clearTexts();
+        core.answers().clearTexts();
         core.clearReception();
     }
     changed(); // no longer busy: the buttons work again
-    return probe.probeSuccess;
+    return probe.probeSuccess();
 }
 
 void ConfigurationCore::ProbeBauds()
@@ -215,10 +213,10 @@ void ConfigurationCore::ProbeBauds()
     for (const int baud : Bauds) {
         cfg.baudRate = baud;
         changed();
-        probe.probeSuccess = false;
+        probe.setProbeSuccess(false);
         ApplyConfiguration();
-        core.Openport();
-        if (!core.portReady)
+        core.openPort();
+        if (!core.portReady())
             return;
         {
             TickRun ticking;
@@ -226,10 +224,10 @@ void ConfigurationCore::ProbeBauds()
         }
         // A port gone is not configured, whatever came back before the loss; the next
         // opening tells whether it is back.
-        if (!core.link.isOpen())
-            prompter.message(ProbeLostText.arg(cfg.comPort).arg(core.link.statusText()),
+        if (!core.link().isOpen())
+            prompter.message(ProbeLostText.arg(cfg.comPort).arg(core.link().statusText()),
                 PromptIcon::Exclamation);
-        if (probe.probeSuccess)
+        if (probe.probeSuccess())
             return;
     }
 }
@@ -241,12 +239,12 @@ bool ConfigurationCore::writeDiagnosticLog()
     bool written = false;
     {
         BusyScope busyScope(m_busy);
-        enabled = false;
+        m_enabled = false;
         changed();
         TickRun ticking;
         written = probe.DEBUG_PORT();
     }
-    enabled = true;
+    m_enabled = true;
     changed();
     return written;
 }

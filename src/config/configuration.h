@@ -62,7 +62,7 @@ public:
     static QStringList serialDevices();
 
     // The window is enabled (writeDiagnosticLog disables it while it works).
-    bool enabled = true;
+    bool enabled() const { return m_enabled; }
     // Auto Configure or the diagnostic log is running.
     bool busy() const { return m_busy; }
 
@@ -77,4 +77,5 @@ private:
     bool readableDir(const QString& path) const;
 
     bool m_busy = false;
+    bool m_enabled = true;
 };

@@ -41,8 +41,8 @@ PortProbe::PortProbe(TerminalCore& core_, Prompter& prompter_, QObject* parent)
 
 void PortProbe::sendAndDrain(const QString& text)
 {
-    core.link.write(toWire(text));
-    core.link.waitForDrain();
+    core.link().write(toWire(text));
+    core.link().waitForDrain();
 }
 
 void PortProbe::waitForAnswer(qint64 bytesSent)
@@ -55,13 +55,13 @@ void PortProbe::waitForAnswer(qint64 bytesSent)
     // Seven ticks of a 1 or 2 ms timer are shorter than the line needs at 9600 baud
     // to carry the query still in the UART and the answer (10 bits a character), so
     // the wait lasts at least that long as well.
-    const int baud = core.link.baud() > 0 ? core.link.baud() : 9600;
+    const int baud = core.link().baud() > 0 ? core.link().baud() : 9600;
     const qint64 lineMs = ((bytesSent + AnswerAllowanceBytes) * 10 * 1000 + baud - 1) / baud;
     QElapsedTimer clock;
     clock.start();
     const qint64 start = timer.count();
     waitUntil([&] {
-        return !core.link.isOpen() || !timer.isRunning()
+        return !core.link().isOpen() || !timer.isRunning()
             || (timer.since(start) >= AnswerTicks && clock.elapsed() >= lineMs);
     });
     if (started)
@@ -70,32 +70,32 @@ void PortProbe::waitForAnswer(qint64 bytesSent)
 
 void PortProbe::TX_TEST_CMD()
 {
-    AnswerChannel& answers = core.answers;
-    answers.answerMarker = CR;
-    sendAndDrain(answers.answerMarker);
+    AnswerChannel& answers = core.answers();
+    answers.setAnswerMarker(CR);
+    sendAndDrain(answers.answerMarker());
 
     answers.clearTexts();
     answers.startReading();
 
-    answers.answerMarker = CR + Tyx::Status + CR;
-    sendAndDrain(answers.answerMarker);
-    waitForAnswer(answers.answerMarker.size());
+    answers.setAnswerMarker(CR + Tyx::Status + CR);
+    sendAndDrain(answers.answerMarker());
+    waitForAnswer(answers.answerMarker().size());
 
-    QString answer = answers.captureText;
+    QString answer = answers.captureText();
     dropLeadingLineEnd(answer);
-    const qsizetype at = answer.indexOf(answers.answerMarker);
+    const qsizetype at = answer.indexOf(answers.answerMarker());
     if (at >= 0)
-        answer = answer.mid(at + answers.answerMarker.size());
+        answer = answer.mid(at + answers.answerMarker().size());
     dropLeading(answer, QLatin1Char('\r'));
     dropLeading(answer, QLatin1Char('\n'));
     // The probe collects nothing for the download window; leaving the flag on would
     // make its next exchanges pile up in the collected answers.
     answers.endReading();
 
-    probeSuccess = false;
+    m_probeSuccess = false;
     // A port lost during the probe is not configured, whatever came back before.
-    if (core.link.isOpen() && !answer.isEmpty() && answer.contains(QLatin1String("00"))) {
-        probeSuccess = true;
+    if (core.link().isOpen() && !answer.isEmpty() && answer.contains(QLatin1String("00"))) {
+        m_probeSuccess = true;
         prompter.message(ProbeSuccessText, PromptIcon::Information);
     }
 }
@@ -109,47 +109,46 @@ QByteArray PortProbe::debugRecord(const QString& logText)
 
 bool PortProbe::DEBUG_PORT()
 {
-    debugLogText.clear();
-    if (!core.link.isOpen()) {
+    m_debugLogText.clear();
+    if (!core.link().isOpen()) {
         // Nothing could be asked: a log of empty answers would read as a controller
         // that is connected and silent, so no file is written.
         prompter.message(DebugPortClosedText, PromptIcon::Exclamation);
         return false;
     }
 
-    AnswerChannel& answers = core.answers;
-    answers.captureMode = true;
+    AnswerChannel& answers = core.answers();
+    answers.setCaptureMode(true);
     QString log;
-    answers.answerMarker = CR;
-    sendAndDrain(answers.answerMarker);
+    answers.setAnswerMarker(CR);
+    sendAndDrain(answers.answerMarker());
     for (const QString& query : Tyx::DebugQueries) {
-        if (!core.link.isOpen())
+        if (!core.link().isOpen())
             break;
         answers.clearTexts();
         answers.startReading();
-        answers.answerMarker = query + CR;
-        sendAndDrain(answers.answerMarker);
-        waitForAnswer(answers.answerMarker.size());
-        QString answer = answers.captureText;
+        answers.setAnswerMarker(query + CR);
+        sendAndDrain(answers.answerMarker());
+        waitForAnswer(answers.answerMarker().size());
+        QString answer = answers.captureText();
         dropLeadingLineEnd(answer);
         log += query + QStringLiteral(" = ") + answer;
-        answers.answerMarker = CR;
-        sendAndDrain(answers.answerMarker);
+        answers.setAnswerMarker(CR);
+        sendAndDrain(answers.answerMarker());
     }
     answers.endReading();
-    debugLogText = log;
-    if (!core.link.isOpen()) {
+    m_debugLogText = log;
+    if (!core.link().isOpen()) {
         // The answers from the loss on would be blank: a log that reads as a silent
         // controller. None is written.
-        answers.captureMode = false;
+        answers.setCaptureMode(false);
         answers.clearTexts();
         core.clearReception();
-        prompter.message(DebugPortLostText.arg(core.link.statusText()), PromptIcon::Critical);
+        prompter.message(DebugPortLostText.arg(core.link().statusText()), PromptIcon::Critical);
         return false;
     }
 
-    const QString dir
-        = core.currentWorkingDir.isEmpty() ? QDir::currentPath() : core.currentWorkingDir;
+    const QString dir = core.workingDir().isEmpty() ? QDir::currentPath() : core.workingDir();
     const QString path = QDir(dir).filePath(DebugFileName);
     // The whole file is replaced: bytes of an older, longer log past the record would
     // otherwise read as part of this one.
@@ -158,7 +157,7 @@ bool PortProbe::DEBUG_PORT()
 
     // What arrived during the log is no answer of the main window's: leaving it
     // would show it in front of the next command's answer.
-    answers.captureMode = false;
+    answers.setCaptureMode(false);
     answers.clearTexts();
     core.clearReception();
 
@@ -168,7 +167,7 @@ bool PortProbe::DEBUG_PORT()
             PromptIcon::Exclamation);
         return false;
     }
-    core.selectedCommandFile = path;
+    core.setSelectedCommandFile(path);
     prompter.message(DebugSuccessText, PromptIcon::Information);
     return true;
 }

@@ -21,7 +21,8 @@ public:
 
     // Set by TX_TEST_CMD when the controller answered its status query; cleared
     // before each probe by the configuration window's Auto Configure.
-    bool probeSuccess = false;
+    bool probeSuccess() const { return m_probeSuccess; }
+    void setProbeSuccess(bool success) { m_probeSuccess = success; }
 
     // Ticks each query of the probe and of the diagnostic log waits for its answer.
     static constexpr int AnswerTicks = 7;
@@ -48,7 +49,7 @@ public:
     bool DEBUG_PORT();
 
     // The diagnostic log of the last DEBUG_PORT, before it was cut or padded.
-    QString debugLogText;
+    const QString& debugLogText() const { return m_debugLogText; }
     // The record as written: the log text cut or padded with blanks to 1000 bytes.
     static QByteArray debugRecord(const QString& logText);
 
@@ -58,4 +59,7 @@ private:
     // Sets the tick count to 0 and lets events run until it reaches AnswerTicks, the
     // line has had time to carry the exchange, or the port closed.
     void waitForAnswer(qint64 bytesSent);
+
+    bool m_probeSuccess = false;
+    QString m_debugLogText;
 };

@@ -38,7 +38,7 @@ void PacedSender::send(const QString& command, int multiple, End end)
 void PacedSender::sendTicks(const QString& command, int ticks, End end)
 {
     const QString text = line(command, end);
-    m_answers.answerMarker = text;
+    m_answers.setAnswerMarker(text);
     writeAndDrain(text);
     waitTicks(ticks);
 }
@@ -52,7 +52,7 @@ void PacedSender::bareReturn(int multiple)
 void PacedSender::sendByCharacter(const QString& command, int multiple)
 {
     const QString text = line(command);
-    m_answers.answerMarker = text;
+    m_answers.setAnswerMarker(text);
     for (QChar c : text) {
         if (!m_link.isOpen())
             return;
@@ -69,7 +69,7 @@ void PacedSender::waitTicks(int ticks)
     totals.waits += ticks > 0 ? 1 : 0;
     // The command has just left the wire (the drain ended); its answer needs its own
     // line time after that, which on a slow line is longer than a short tick wait.
-    const qint64 answerNs = m_answers.collecting ? m_link.lineTimeNs(AnswerBytes) : 0;
+    const qint64 answerNs = m_answers.collecting() ? m_link.lineTimeNs(AnswerBytes) : 0;
     QElapsedTimer clock;
     clock.start();
     // Counted from this wait's own start: a line sent from inside the wait (Cancel)
@@ -83,8 +83,8 @@ void PacedSender::waitTicks(int ticks)
 
 void PacedSender::awaitAnswers(const std::function<bool(const QString& collected)>& complete)
 {
-    const auto arrived = [&] { return complete(m_answers.collectedAnswers); };
-    if (!m_answers.collecting || arrived())
+    const auto arrived = [&] { return complete(m_answers.collectedAnswers()); };
+    if (!m_answers.collecting() || arrived())
         return;
     const qint64 graceNs = m_link.lineTimeNs(2 * AnswerBytes) + 50'000'000;
     QElapsedTimer clock;

@@ -29,8 +29,8 @@ TerminalCore::TerminalCore(
     , cfg(inForce)
     , prompter(prompter_)
 {
-    connect(&link, &SerialLink::received, this, &TerminalCore::onReceived);
-    connect(&link, &SerialLink::stateChanged, this, &TerminalCore::viewChanged);
+    connect(&m_link, &SerialLink::received, this, &TerminalCore::onReceived);
+    connect(&m_link, &SerialLink::stateChanged, this, &TerminalCore::viewChanged);
     m_timer1.setInterval(50);
     connect(&m_timer1, &QTimer::timeout, this, &TerminalCore::tick);
     m_timer1.start();
@@ -40,41 +40,48 @@ TerminalCore::~TerminalCore() = default;
 
 void TerminalCore::load(bool readStore)
 {
-    savedCaption = caption;
+    m_savedCaption = m_caption;
     if (readStore) {
         settings.ReadSettings();
         settings.ReadWorkingDir();
     }
     settings.ReadConfigFile(cfg);
-    statusFrameVisible = cfg.ChkStatus == 1;
-    if (overrideConfiguredPortOnly)
-        overridePort = cfg.comPort;
-    if (beforeOpen)
-        beforeOpen();
-    Openport();
+    m_panels.status = cfg.ChkStatus == 1;
+    if (m_overrideConfiguredPortOnly)
+        m_overridePort = cfg.comPort;
+    if (m_beforeOpen)
+        m_beforeOpen();
+    openPort();
     const QString dir = cfg.chosenDir.isEmpty() ? settings.record.WorkingDir : cfg.chosenDir;
-    filelistPattern = QStringLiteral("*.cmd");
-    filelistPath = dir;
-    currentWorkingDir = dir;
-    downloadDir = dir;
+    m_fileList.pattern = QStringLiteral("*.cmd");
+    m_fileList.path = dir;
+    m_workingDir = dir;
+    m_downloadDir = dir;
     refreshFilelist();
-    if (!Filelist.isEmpty()) {
-        filelistIndex = 0;
-        selectedCommandFile.clear();
-        filelistPath = downloadDir;
-        Filename = Filelist.first();
-        selectedCommandFile = QDir(filelistPath).filePath(Filename);
+    if (!m_fileList.entries.isEmpty()) {
+        m_fileList.index = 0;
+        m_selectedCommandFile.clear();
+        m_fileList.path = m_downloadDir;
+        m_fileName = m_fileList.entries.first();
+        m_selectedCommandFile = QDir(m_fileList.path).filePath(m_fileName);
     }
     changed();
 }
 
 // ---------------------------------------------------------------- serial port
 
+void TerminalCore::setDeviceOverride(const QString& device, bool configuredPortOnly)
+{
+    m_overrideDevice = device;
+    m_overridePort = 0; // load() narrows it to the configured port
+    m_overrideConfiguredPortOnly = configuredPortOnly;
+}
+
 QString TerminalCore::deviceFor(int comPort) const
 {
-    if (!overrideDevice.isEmpty() && (overridePort == 0 || overridePort == comPort))
-        return overrideDevice;
-    if (!overrideDevice.isEmpty() && overrideConfiguredPortOnly)
+    if (!m_overrideDevice.isEmpty() && (m_overridePort == 0 || m_overridePort == comPort))
+        return m_overrideDevice;
+    if (!m_overrideDevice.isEmpty() && m_overrideConfiguredPortOnly)
         return {};
     if (comPort < 1 || comPort > 8)
         return {}; // not a port of this program: the open fails, silently
@@ -83,37 +90,37 @@ QString TerminalCore::deviceFor(int comPort) const
     return SerialLink::defaultDevice(comPort);
 }
 
-void TerminalCore::Openport()
+void TerminalCore::openPort()
 {
     // Failures are not reported here: the port stays closed and the first attempt
     // to send says so; the status line tells why. The read length stays as the
     // operator left it.
-    link.close();
-    link.open(deviceFor(settings.record.ComPort), cfg.baudRate);
-    portReady = link.isOpen();
+    m_link.close();
+    m_link.open(deviceFor(settings.record.ComPort), cfg.baudRate);
+    m_portReady = m_link.isOpen();
     changed();
 }
 
 void TerminalCore::addHistory(const QString& text)
 {
-    while (CommandHistory.size() >= 6)
-        CommandHistory.removeFirst();
-    CommandHistory.append(text);
+    while (m_commandHistory.size() >= 6)
+        m_commandHistory.removeFirst();
+    m_commandHistory.append(text);
     changed();
 }
 
-void TerminalCore::SendLiteral()
+void TerminalCore::sendLiteral()
 {
-    if (!link.isOpen()) {
+    if (!m_link.isOpen()) {
         prompter.message(
             QStringLiteral("Serial Port not configured properly!"), PromptIcon::Critical);
         return;
     }
     processPendingEvents();
-    addHistory(commandText);
-    link.write(toWire(commandText));
-    awaitingAnswer = 1;
-    link.waitForDrain();
+    addHistory(m_commandText);
+    m_link.write(toWire(m_commandText));
+    m_awaitingAnswer = true;
+    m_link.waitForDrain();
 }
 
 // ---------------------------------------------------------- command transmission
@@ -133,7 +140,7 @@ bool TerminalCore::applyRepeatSubstitution(QString& text, QString& why) const
             return false;
         }
         const double number = readDecimal(QStringView(rest).mid(space));
-        const double c = repeatCounter;
+        const double c = m_repeatCounter;
         double result = 0;
         switch (m) {
         case 0:
@@ -158,50 +165,50 @@ bool TerminalCore::applyRepeatSubstitution(QString& text, QString& why) const
     return true;
 }
 
-void TerminalCore::SendCommand()
+void TerminalCore::sendCommand()
 {
-    statusMatch = false;
-    if (!link.isOpen()) {
+    m_statusMatch = false;
+    if (!m_link.isOpen()) {
         prompter.message(
             QStringLiteral("Serial Port not configured properly!"), PromptIcon::Critical);
         return;
     }
     for (;;) {
         processPendingEvents();
-        addHistory(commandText);
-        if (asciiUpper(commandText).startsWith(QLatin1String("DELAY")) || skipNext) {
-            skipNext = false;
+        addHistory(m_commandText);
+        if (asciiUpper(m_commandText).startsWith(QLatin1String("DELAY")) || m_skipNext) {
+            m_skipNext = false;
             return;
         }
         QString why;
-        QString text = commandText;
+        QString text = m_commandText;
         if (!applyRepeatSubstitution(text, why)) {
             prompter.message(
-                QStringLiteral("The command \"%1\" was not sent: %2.").arg(commandText, why),
+                QStringLiteral("The command \"%1\" was not sent: %2.").arg(m_commandText, why),
                 PromptIcon::Exclamation);
             return;
         }
-        commandText = text;
-        statusQueryPrefix.clear();
-        const QString upper = asciiUpper(commandText);
-        QString toSend = commandText;
+        m_commandText = text;
+        m_statusQueryPrefix.clear();
+        const QString upper = asciiUpper(m_commandText);
+        QString toSend = m_commandText;
         const qsizetype st = upper.indexOf(QLatin1String(" ST "));
         if (st >= 0) {
-            toSend = commandText.left(st + 3);
-            statusQueryPrefix = toSend;
+            toSend = m_commandText.left(st + 3);
+            m_statusQueryPrefix = toSend;
         }
-        link.write(frameCommand(toSend, cfg.CheckSumChk != 0));
-        awaitingAnswer = 1;
-        link.waitForDrain();
-        if (!statusWaitMode)
+        m_link.write(frameCommand(toSend, cfg.CheckSumChk != 0));
+        m_awaitingAnswer = true;
+        m_link.waitForDrain();
+        if (!m_statusWaitMode)
             return;
-        if (upper.contains(QLatin1String("ST ")) && !statusMatch) {
-            mainTicks = 0;
-            waitUntil([this] { return mainTicks >= 1 || !link.isOpen(); });
+        if (upper.contains(QLatin1String("ST ")) && !m_statusMatch) {
+            m_ticks = 0;
+            waitUntil([this] { return m_ticks >= 1 || !m_link.isOpen(); });
             // A port that went away ends the status wait instead of writing into nothing;
             // a wait switched off meanwhile (Cancel, Abort, Disable) is not sent again, since
             // the handler that switched it may have put its own command into the text.
-            if (statusMatch || !link.isOpen() || !statusWaitMode)
+            if (m_statusMatch || !m_link.isOpen() || !m_statusWaitMode)
                 return;
             continue;
         }
@@ -213,7 +220,7 @@ void TerminalCore::SendCommand()
 
 QString TerminalCore::readInput()
 {
-    return fromWire(link.read(readLength));
+    return fromWire(m_link.read(m_readLength));
 }
 
 void TerminalCore::onReceived()
@@ -221,7 +228,7 @@ void TerminalCore::onReceived()
     handleReceived();
     // With a read length of 1 each event takes only part of what is waiting; come
     // back for the rest once the current handlers have returned.
-    if (link.isOpen() && link.bytesAvailable() > 0 && !m_receivePosted) {
+    if (m_link.isOpen() && m_link.bytesAvailable() > 0 && !m_receivePosted) {
         m_receivePosted = true;
         QMetaObject::invokeMethod(
             this,
@@ -235,11 +242,11 @@ void TerminalCore::onReceived()
 
 void TerminalCore::handleReceived()
 {
-    if (answers.captureMode && link.isOpen())
+    if (m_answers.captureMode() && m_link.isOpen())
         receiveCapture();
-    else if (answers.downloadBranch)
+    else if (m_answers.downloadBranch())
         receiveDownload();
-    else if (terminalVisible && link.isOpen())
+    else if (m_panels.terminal && m_link.isOpen())
         receiveTerminal();
     else
         receiveCommand();
@@ -249,127 +256,121 @@ void TerminalCore::receiveCapture()
 {
     // Auto-configuration and the diagnostic log look for their marker in the text
     // itself.
-    receiveChunk = readInput();
-    QString& text = answers.captureText;
-    text += receiveChunk;
-    if (text.size() > MaxPending)
-        text = text.right(MaxPending);
-    Q_EMIT answers.updated();
+    m_receiveChunk = readInput();
+    m_answers.appendCaptured(m_receiveChunk, MaxPending);
+    Q_EMIT m_answers.updated();
 }
 
 void TerminalCore::receiveTerminal()
 {
-    if (terminalLineFlag) {
-        receiveChunk = readInput();
-        receiveAccumulator += receiveChunk;
-        if (receiveAccumulator.size() > MaxPending && !receiveAccumulator.contains(CR))
-            receiveAccumulator.clear();
-        if (receiveAccumulator.contains(CR) && receiveAccumulator.size() >= 2) {
-            FlushTerminalLines();
+    if (m_terminalLineFlag) {
+        m_receiveChunk = readInput();
+        m_receiveAccumulator += m_receiveChunk;
+        if (m_receiveAccumulator.size() > MaxPending && !m_receiveAccumulator.contains(CR))
+            m_receiveAccumulator.clear();
+        if (m_receiveAccumulator.contains(CR) && m_receiveAccumulator.size() >= 2) {
+            flushTerminalLines();
             Q_EMIT terminalCursorToEnd();
         }
         processPendingEvents();
     } else {
-        link.read(0);
+        m_link.read(0);
     }
     // Nothing shown changes here but the terminal text, which says so itself.
-    responseBuffer.clear();
-    responseLine.clear();
-    awaitingAnswer = 0;
+    m_responseBuffer.clear();
+    m_responseLine.clear();
+    m_awaitingAnswer = false;
 }
 
 void TerminalCore::receiveCommand()
 {
-    receiveChunk = readInput();
-    receiveAccumulator = receiveChunk;
-    responseBuffer += receiveChunk;
-    receiveChunk = readInput();
-    responseBuffer += receiveChunk;
-    const ParsedAnswer answer = parseAnswer(responseBuffer,
-        { .command = commandText,
-            .statusQueryPrefix = statusQueryPrefix,
-            .statusWait = statusWaitMode,
+    m_receiveChunk = readInput();
+    m_receiveAccumulator = m_receiveChunk;
+    m_responseBuffer += m_receiveChunk;
+    m_receiveChunk = readInput();
+    m_responseBuffer += m_receiveChunk;
+    const ParsedAnswer answer = parseAnswer(m_responseBuffer,
+        { .command = m_commandText,
+            .statusQueryPrefix = m_statusQueryPrefix,
+            .statusWait = m_statusWaitMode,
             .checksum = cfg.CheckSumChk == 1,
             .maxPending = MaxPending });
-    responseBuffer = answer.buffer;
+    m_responseBuffer = answer.buffer;
     if (answer.complete)
         showAnswer(answer);
 }
 
 void TerminalCore::showAnswer(const ParsedAnswer& answer)
 {
-    statusLow.clear();
-    statusHigh.clear();
-    responseLine = answer.line;
-    answerRejected = answer.rejected;
-    lastResponse = responseLine;
+    m_statusLines.low.clear();
+    m_statusLines.high.clear();
+    m_responseLine = answer.line;
+    m_answerRejected = answer.rejected;
+    m_lastResponse = m_responseLine;
     convertNumber();
-    if (ListRecv.size() > 5)
-        ListRecv.removeFirst();
+    if (m_recentAnswers.size() > 5)
+        m_recentAnswers.removeFirst();
     if (cfg.ChkStatus == 1) {
-        TextRecv = responseLine;
+        m_receivedText = m_responseLine;
         // An answer that failed its check says nothing about the status: decoding
         // its empty text would show status 0 ("Drive Enabled", no alert).
-        if (answer.statusQuery && !answerRejected)
-            showdiag();
-        else if (answerRejected)
-            listsAlert = false;
+        if (answer.statusQuery && !m_answerRejected)
+            showStatusDescription(m_lastResponse);
+        else if (m_answerRejected)
+            m_statusLines.alert = false;
     }
-    if (ListRecv.size() >= 5)
-        ListRecv.removeFirst();
-    if (answer.statusQuery && awaitingAnswer == 1)
-        CheckForST();
-    ListRecv.append(responseLine);
-    const QString shown = responseLine;
-    responseBuffer.clear();
-    responseLine.clear();
-    awaitingAnswer = 0;
+    if (m_recentAnswers.size() >= 5)
+        m_recentAnswers.removeFirst();
+    if (answer.statusQuery && m_awaitingAnswer)
+        checkStatusAnswer();
+    m_recentAnswers.append(m_responseLine);
+    const QString shown = m_responseLine;
+    m_responseBuffer.clear();
+    m_responseLine.clear();
+    m_awaitingAnswer = false;
     changed();
     Q_EMIT answerShown(shown);
 }
 
 void TerminalCore::receiveDownload()
 {
-    if (link.bytesAvailable() > 0) {
-        receiveChunk = readInput();
-        receiveAccumulator += receiveChunk;
-        if (receiveAccumulator.size() > MaxPending)
-            receiveAccumulator.clear();
-        if (!receiveAccumulator.contains(CR))
+    if (m_link.bytesAvailable() > 0) {
+        m_receiveChunk = readInput();
+        m_receiveAccumulator += m_receiveChunk;
+        if (m_receiveAccumulator.size() > MaxPending)
+            m_receiveAccumulator.clear();
+        if (!m_receiveAccumulator.contains(CR))
             return;
-        QString& marked = answers.markedAnswer;
-        marked = receiveAccumulator;
-        if (!answers.answerMarker.isEmpty()) {
-            const qsizetype p = receiveAccumulator.indexOf(answers.answerMarker);
+        QString marked = m_receiveAccumulator;
+        if (!m_answers.answerMarker().isEmpty()) {
+            const qsizetype p = m_receiveAccumulator.indexOf(m_answers.answerMarker());
             if (p >= 0)
-                marked = receiveAccumulator.mid(p);
+                marked = m_receiveAccumulator.mid(p);
         }
-        const auto notify = qScopeGuard([this] { Q_EMIT answers.updated(); });
-        if (commandText.isEmpty() || receiveAccumulator.contains(commandText)) {
-            const qsizetype zeros = receiveAccumulator.indexOf(QLatin1String("00"));
+        m_answers.setMarkedAnswer(marked);
+        const auto notify = qScopeGuard([this] { Q_EMIT m_answers.updated(); });
+        if (m_commandText.isEmpty() || m_receiveAccumulator.contains(m_commandText)) {
+            const qsizetype zeros = m_receiveAccumulator.indexOf(QLatin1String("00"));
             if (zeros < 0)
                 return;
-            receiveAccumulator = receiveAccumulator.mid(zeros);
-            commandText.clear();
-            if (!receiveAccumulator.contains(CR))
+            m_receiveAccumulator = m_receiveAccumulator.mid(zeros);
+            m_commandText.clear();
+            if (!m_receiveAccumulator.contains(CR))
                 return;
         }
-        if (answers.collecting) {
-            answers.collectedAnswers += marked;
-            if (answers.collectedAnswers.size() > 16 * 1024 * 1024)
-                answers.collectedAnswers.clear(); // no read of this program collects that much
-        }
-        commandText.clear();
-        receiveAccumulator.clear();
+        if (m_answers.collecting())
+            m_answers.collect(marked);
+        m_commandText.clear();
+        m_receiveAccumulator.clear();
     }
-    responseBuffer.clear();
-    responseLine.clear();
-    awaitingAnswer = 0;
+    m_responseBuffer.clear();
+    m_responseLine.clear();
+    m_awaitingAnswer = false;
 }
 
 void TerminalCore::convertNumber()
 {
-    const QString& b = responseBuffer;
+    const QString& b = m_responseBuffer;
     const qsizetype space = b.indexOf(QLatin1Char(' '));
     if (space < 1)
         return;
@@ -381,47 +382,43 @@ void TerminalCore::convertNumber()
     const qint32 nodeNumber = node.size() > 4 ? 0 : readHex(node);
     if (decimal) {
         const qint32 v = value.size() > 5 ? calc32bit(value) : readHex(value);
-        responseLine = QString::number(nodeNumber) + QLatin1Char(' ') + withSign(v);
+        m_responseLine = QString::number(nodeNumber) + QLatin1Char(' ') + withSign(v);
     } else {
-        responseLine = QString::number(nodeNumber) + QLatin1String("  ") + value;
+        m_responseLine = QString::number(nodeNumber) + QLatin1String("  ") + value;
     }
 }
 
 // ------------------------------------------------------- status decoding and check
 
-void TerminalCore::showdiag()
+void TerminalCore::showStatusDescription(const QString& answer)
 {
-    statusLow.clear();
-    statusHigh.clear();
-    const qsizetype space = lastResponse.indexOf(QLatin1Char(' '));
-    const QString statusText = lastResponse.mid(space + 1);
+    const qsizetype space = answer.indexOf(QLatin1Char(' '));
+    const QString statusText = answer.mid(space + 1);
     const auto status = static_cast<quint16>(readHex(statusText));
-    TextRecv = lastResponse;
+    m_receivedText = answer;
     const StatusDescription d = describeStatus(status);
-    statusLow = d.list1;
-    statusHigh = d.list2;
-    listsAlert = d.alert;
+    m_statusLines = { d.list1, d.list2, d.alert };
     changed();
 }
 
-void TerminalCore::CheckForST()
+void TerminalCore::checkStatusAnswer()
 {
-    if (!commandText.contains(QLatin1Char(' ')))
+    if (!m_commandText.contains(QLatin1Char(' ')))
         return;
-    if (lastResponse.size() < 3)
+    if (m_lastResponse.size() < 3)
         return;
-    const qsizetype space = lastResponse.indexOf(QLatin1Char(' '));
-    const QString statusText = lastResponse.mid(space + 1);
+    const qsizetype space = m_lastResponse.indexOf(QLatin1Char(' '));
+    const QString statusText = m_lastResponse.mid(space + 1);
     if (statusText.size() > 4)
         return;
-    TextRecv = responseLine;
+    m_receivedText = m_responseLine;
     Q_EMIT statusAnswered(static_cast<qint16>(readHex(statusText)));
 }
 
 void TerminalCore::clearReception()
 {
-    receiveAccumulator.clear();
-    responseBuffer.clear();
+    m_receiveAccumulator.clear();
+    m_responseBuffer.clear();
     changed();
 }
 
@@ -429,51 +426,70 @@ void TerminalCore::clearReception()
 
 void TerminalCore::refreshFilelist()
 {
-    Filelist.clear();
-    if (!filelistPath.isEmpty()) {
+    m_fileList.entries.clear();
+    if (!m_fileList.path.isEmpty()) {
         // Patterns match without regard to case ("*.cmd" and "*.Cmd" alike).
-        QDir dir(
-            filelistPath, QString(), QDir::Name | QDir::IgnoreCase, QDir::Files | QDir::Readable);
-        dir.setNameFilters(filelistPattern.split(QLatin1Char(';')));
-        Filelist = dir.entryList();
+        QDir dir(m_fileList.path, QString(), QDir::Name | QDir::IgnoreCase,
+            QDir::Files | QDir::Readable);
+        dir.setNameFilters(m_fileList.pattern.split(QLatin1Char(';')));
+        m_fileList.entries = dir.entryList();
     }
-    if (filelistIndex >= Filelist.size())
-        filelistIndex = -1;
+    if (m_fileList.index >= m_fileList.entries.size())
+        m_fileList.index = -1;
+    changed();
+}
+
+void TerminalCore::showFiles(const QString& path, const QString& pattern)
+{
+    m_fileList.path = path;
+    m_fileList.pattern = pattern;
+    refreshFilelist();
+}
+
+void TerminalCore::setFilelistIndex(int index)
+{
+    m_fileList.index = index;
+    changed();
+}
+
+void TerminalCore::setFileName(const QString& name)
+{
+    m_fileName = name;
     changed();
 }
 
 void TerminalCore::selectFile(int index, const QString& name)
 {
-    filelistIndex = index;
-    Filename = name;
+    m_fileList.index = index;
+    m_fileName = name;
     changed();
 }
 
 void TerminalCore::setWindowEnabled(bool enabled)
 {
-    windowEnabled = enabled;
+    m_windowEnabled = enabled;
     changed();
 }
 
 void TerminalCore::setWorkingDir(const QString& dir)
 {
-    currentWorkingDir = dir;
+    m_workingDir = dir;
     changed();
 }
 
 void TerminalCore::setStatusFrame(bool visible)
 {
-    statusLow.clear();
-    statusHigh.clear();
-    TextRecv.clear();
-    statusFrameVisible = visible;
+    m_statusLines.low.clear();
+    m_statusLines.high.clear();
+    m_receivedText.clear();
+    m_panels.status = visible;
     changed();
 }
 
 void TerminalCore::showMessageCaption(const QString& text)
 {
-    caption = text;
-    messageCaptionFlag = true;
+    m_caption = text;
+    m_messageCaption = true;
     changed();
 }
 
@@ -503,41 +519,41 @@ TerminalCore::Control TerminalCore::controlNamed(QStringView objectName)
 
 void TerminalCore::terminalMode()
 {
-    responseBuffer.clear();
-    responseLine.clear();
-    commandText.clear();
-    receiveAccumulator.clear();
-    awaitingAnswer = 0;
-    terminalVisible = true;
-    commandFileFrameVisible = false; // the terminal frame takes the command file frame's place
-    statusFrameVisible = false;
-    receiveFrameVisible = false;
-    SendFrameVisible = false;
+    m_responseBuffer.clear();
+    m_responseLine.clear();
+    m_commandText.clear();
+    m_receiveAccumulator.clear();
+    m_awaitingAnswer = false;
+    m_panels.terminal = true;
+    m_panels.commandFile = false; // the terminal frame takes the command file frame's place
+    m_panels.status = false;
+    m_panels.receive = false;
+    m_panels.send = false;
     Q_EMIT focusRequested(QStringLiteral("TextTerminal"));
-    terminalLineFlag = true;
+    m_terminalLineFlag = true;
     changed();
 }
 
 void TerminalCore::commandMode()
 {
-    terminalVisible = false;
-    commandFileFrameVisible = true;
-    SendFrameVisible = true;
+    m_panels.terminal = false;
+    m_panels.commandFile = true;
+    m_panels.send = true;
     Q_EMIT focusRequested(QStringLiteral("TransmitText"));
-    filelistPath = currentWorkingDir;
-    filelistPattern = QStringLiteral("*.Cmd");
+    m_fileList.path = m_workingDir;
+    m_fileList.pattern = QStringLiteral("*.Cmd");
     refreshFilelist();
     tick();
 }
 
 void TerminalCore::openConfiguration()
 {
-    terminalVisible = false;
-    commandFileFrameVisible = true;
-    windowEnabled = false;
+    m_panels.terminal = false;
+    m_panels.commandFile = true;
+    m_windowEnabled = false;
     settings.ReadConfigFile(cfg);
     Q_EMIT configWindowRequested();
-    SendFrameVisible = true;
+    m_panels.send = true;
     changed();
 }
 
@@ -548,16 +564,16 @@ void TerminalCore::openDownloadWindow()
 
 void TerminalCore::toggleDirectoryCaption()
 {
-    directoryCaptionFlag = !directoryCaptionFlag;
+    m_directoryCaption = !m_directoryCaption;
 }
 
 void TerminalCore::tick()
 {
-    mainTicks = mainTicks < 10000 ? mainTicks + 1 : 0;
-    bool frame7 = statusFrameVisible;
-    bool frame2 = receiveFrameVisible;
-    bool send = SendFrameVisible;
-    if (terminalVisible) {
+    m_ticks = m_ticks < 10000 ? m_ticks + 1 : 0;
+    bool frame7 = m_panels.status;
+    bool frame2 = m_panels.receive;
+    bool send = m_panels.send;
+    if (m_panels.terminal) {
         frame7 = false;
         send = false;
         frame2 = false;
@@ -566,84 +582,84 @@ void TerminalCore::tick()
         // Without the status frame nothing else would show the answers.
         frame2 = !frame7;
     }
-    QString newCaption = caption;
-    if (!messageCaptionFlag) {
-        if (directoryCaptionFlag)
-            newCaption = currentWorkingDir;
+    QString newCaption = m_caption;
+    if (!m_messageCaption) {
+        if (m_directoryCaption)
+            newCaption = m_workingDir;
         else
-            newCaption = savedCaption
+            newCaption = m_savedCaption
                 + (cfg.CheckSumChk == 1 ? QStringLiteral("                 Checksum Active")
                                         : QString());
     }
-    if (frame7 != statusFrameVisible || frame2 != receiveFrameVisible || send != SendFrameVisible
-        || newCaption != caption) {
-        statusFrameVisible = frame7;
-        receiveFrameVisible = frame2;
-        SendFrameVisible = send;
-        caption = newCaption;
+    if (frame7 != m_panels.status || frame2 != m_panels.receive || send != m_panels.send
+        || newCaption != m_caption) {
+        m_panels.status = frame7;
+        m_panels.receive = frame2;
+        m_panels.send = send;
+        m_caption = newCaption;
         changed();
     }
 }
 
-void TerminalCore::ExitProgram()
+void TerminalCore::exitProgram()
 {
-    if (link.isOpen())
-        link.close();
+    if (m_link.isOpen())
+        m_link.close();
     Q_EMIT exitRequested();
 }
 
 // --------------------------------------------------------- command entry, terminal
 
-bool TerminalCore::TransmitText_Enter(const QString& boxText)
+bool TerminalCore::enterCommand(const QString& boxText)
 {
-    if (!link.isOpen()) {
+    if (!m_link.isOpen()) {
         prompter.message(
             QStringLiteral("Please check Port Configuration"), PromptIcon::Exclamation);
         return false;
     }
-    if (portReady) {
-        readLength = 0;
-        link.read(0);
-        readLength = 1;
+    if (m_portReady) {
+        m_readLength = 0;
+        m_link.read(0);
+        m_readLength = 1;
     }
-    stopRequest = true;
-    continuousRun = false;
+    m_stopRequest = true;
+    m_continuousRun = false;
     processPendingEvents();
-    stopRequest = false;
-    continuousRun = true;
-    commandText = trimTrailing(boxText);
-    SendCommand();
+    m_stopRequest = false;
+    m_continuousRun = true;
+    m_commandText = trimTrailing(boxText);
+    sendCommand();
     return true;
 }
 
 void TerminalCore::terminalKey(QChar key)
 {
-    terminalLineFlag = key == CR;
-    if (link.isOpen()) {
-        link.write(QByteArray(1, char(key.unicode() & 0xFF)));
+    m_terminalLineFlag = key == CR;
+    if (m_link.isOpen()) {
+        m_link.write(QByteArray(1, char(key.unicode() & 0xFF)));
         processPendingEvents();
     }
     // Local echo, as the box itself would show the key.
     if (key == CR)
-        TextTerminal += QLatin1String("\r\n");
+        m_terminalText += QLatin1String("\r\n");
     else if (key == QLatin1Char('\b'))
-        TextTerminal.chop(TextTerminal.endsWith(QLatin1String("\r\n")) ? 2 : 1);
+        m_terminalText.chop(m_terminalText.endsWith(QLatin1String("\r\n")) ? 2 : 1);
     else if (key.unicode() >= 0x20)
-        TextTerminal += key;
+        m_terminalText += key;
     changed();
 }
 
 void TerminalCore::home()
 {
-    mainTicks = 0;
+    m_ticks = 0;
     // Twice TxDelay ticks of 50 ms. The tick count wraps after 10000, so a longer
     // pause could never end: it is held to the longest the count can reach.
     const qint64 d = std::clamp<qint64>(roundHalfEven(2 * readDecimal(cfg.TXdelay)), 0, 10000);
-    commandText = Tyx::Home;
-    SendCommand();
-    waitUntil([this, d] { return mainTicks >= d; });
-    commandText = Tyx::Enable;
-    SendCommand();
+    m_commandText = Tyx::Home;
+    sendCommand();
+    waitUntil([this, d] { return m_ticks >= d; });
+    m_commandText = Tyx::Enable;
+    sendCommand();
     Q_EMIT focusRequested(QStringLiteral("TransmitText"));
 }
 
@@ -653,17 +669,17 @@ void TerminalCore::cancelCommandFile()
     setEnabled(
         { &C::EditCmd, &C::ExecuteCmdFile, &C::DeleteCmd, &C::Filename, &C::Filelist }, true);
     setEnabled({ &C::PauseCmd, &C::CancelCmd }, false);
-    stopRequest = true;
-    statusWaitMode = false;
-    messageCaptionFlag = false;
+    m_stopRequest = true;
+    m_statusWaitMode = false;
+    m_messageCaption = false;
     setEnabled({ &C::TransmitText, &C::CmdManual, &C::CmdTerminal, &C::CmdHome }, true);
 }
 
 void TerminalCore::disable()
 {
-    commandText = Tyx::Disable;
-    SendCommand();
-    if (statusWaitMode)
+    m_commandText = Tyx::Disable;
+    sendCommand();
+    if (m_statusWaitMode)
         cancelCommandFile();
     setEnabled({ &Controls::TransmitText }, true);
     Q_EMIT focusRequested(QStringLiteral("TransmitText"));
@@ -671,9 +687,9 @@ void TerminalCore::disable()
 
 void TerminalCore::abort()
 {
-    commandText = Tyx::Abort;
-    SendCommand();
-    if (statusWaitMode)
+    m_commandText = Tyx::Abort;
+    sendCommand();
+    if (m_statusWaitMode)
         cancelCommandFile();
     setEnabled({ &Controls::TransmitText }, true);
     Q_EMIT focusRequested(QStringLiteral("TransmitText"));
@@ -681,23 +697,23 @@ void TerminalCore::abort()
 
 void TerminalCore::clearReceived()
 {
-    ListRecv.clear();
+    m_recentAnswers.clear();
     changed();
 }
 
 void TerminalCore::clearTerminal()
 {
-    TextTerminal.clear();
+    m_terminalText.clear();
     changed();
     Q_EMIT focusRequested(QStringLiteral("TextTerminal"));
 }
 
-void TerminalCore::FlushTerminalLines()
+void TerminalCore::flushTerminalLines()
 {
-    QString& a = receiveAccumulator;
+    QString& a = m_receiveAccumulator;
     if (!a.contains(CR))
         return;
-    mainTicks = 0;
+    m_ticks = 0;
     for (;;) {
         // Line ends left in front (the echo of Enter, the LF of the previous line's
         // CR LF) end no line of their own: drop them and look for the next CR.
@@ -712,9 +728,9 @@ void TerminalCore::FlushTerminalLines()
         a.remove(0, p + 1);
         if (startsWithLineEnd(line))
             line.remove(0, 1);
-        if (TextTerminal.size() > 1000)
-            TextTerminal.clear();
-        TextTerminal += line + QLatin1String("\r\n");
+        if (m_terminalText.size() > 1000)
+            m_terminalText.clear();
+        m_terminalText += line + QLatin1String("\r\n");
         Q_EMIT terminalTextChanged();
         processPendingEvents();
     }

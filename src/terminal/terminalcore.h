@@ -23,118 +23,153 @@ class TerminalCore : public QObject
 {
     Q_OBJECT
 public:
-    TerminalCore(Settings& settings, SettingsInForce& inForce, Prompter& prompter,
-        QObject* parent = nullptr);
+    TerminalCore(Settings&, SettingsInForce&, Prompter&, QObject* parent = nullptr);
     ~TerminalCore() override;
 
     Settings& settings;
     SettingsInForce& cfg;
     Prompter& prompter;
-    SerialLink link;
+
+    SerialLink& link() { return m_link; }
+    const SerialLink& link() const { return m_link; }
+    // What the other windows read and set of the reception: written only by
+    // handleReceived.
+    AnswerChannel& answers() { return m_answers; }
+    const AnswerChannel& answers() const { return m_answers; }
 
     // Start-up of the main window: settings, configuration, port, command file list.
     // readStore false: the settings record has been loaded already.
     void load(bool readStore = true);
     // Applied between the configuration and the port at start-up (run-time
     // overrides of the settings in force, such as a speed given on the command line).
-    std::function<void()> beforeOpen;
+    void setBeforeOpen(std::function<void()> apply) { m_beforeOpen = std::move(apply); }
 
     // ---- Serial port ----
-    bool portReady = false;
-    QString commandText;
-    QStringList CommandHistory; // the six latest commands
-    int readLength = 0; // 0: a read takes everything waiting; 1: one character
-    int awaitingAnswer = 0;
-    // A device used for this run instead of the mapping (--port, --simulate); applies
-    // to port number overridePort, or to every port when that is 0.
-    QString overrideDevice;
-    int overridePort = 0;
-    // The override stands for the port the settings name at start-up alone (it sets
-    // overridePort), and no other port opens: the simulator answers on one number.
-    bool overrideConfiguredPortOnly = false;
-
-    void Openport();
-    void SendLiteral();
+    // A device used for this run instead of the mapping (--port, --simulate), for every
+    // port. configuredPortOnly: it stands for the port the settings name at start-up
+    // alone, and no other port opens (the simulator answers on one number).
+    void setDeviceOverride(const QString& device, bool configuredPortOnly = false);
     QString deviceFor(int comPort) const;
+    void openPort();
+    bool portReady() const { return m_portReady; }
+    void setPortReady(bool ready) { m_portReady = ready; }
+    // 0: a read takes everything waiting; 1: one character.
+    int readLength() const { return m_readLength; }
+    void setReadLength(int length) { m_readLength = length; }
+    // A command was sent and its answer has not come yet.
+    bool awaitingAnswer() const { return m_awaitingAnswer; }
 
     // ---- Command transmission ----
-    QString statusQueryPrefix;
-    bool statusMatch = false;
-    bool skipNext = false;
-    bool statusWaitMode = false;
-    qint16 repeatCounter = 1;
+    // The command that the next send takes, and whose answer the command mode reads.
+    const QString& commandText() const { return m_commandText; }
+    void setCommandText(const QString& text) { m_commandText = text; }
+    const QStringList& commandHistory() const { return m_commandHistory; } // the six latest
+    // The status query of the latest command, without what followed " ST ".
+    const QString& statusQueryPrefix() const { return m_statusQueryPrefix; }
+    // A command file's status wait: sendCommand repeats a status query until an
+    // answer matches (statusMatch).
+    bool statusWaitMode() const { return m_statusWaitMode; }
+    void setStatusWaitMode(bool on) { m_statusWaitMode = on; }
+    bool statusMatch() const { return m_statusMatch; }
+    void setStatusMatch(bool match) { m_statusMatch = match; }
+    // The next sendCommand sends nothing (a MESSAGE line's text stands in the command).
+    bool skipNext() const { return m_skipNext; }
+    void setSkipNext(bool skip) { m_skipNext = skip; }
+    // The pass of a repeated block, for the repeat markers: from 1.
+    qint16 repeatCounter() const { return m_repeatCounter; }
+    void setRepeatCounter(qint16 counter) { m_repeatCounter = counter; }
 
-    void SendCommand();
+    void sendLiteral();
+    void sendCommand();
     // Rewrites text for the repeat markers; false (and why) when it cannot be sent.
     bool applyRepeatSubstitution(QString& text, QString& why) const;
 
     // ---- Reception ----
-    QString receiveChunk;
-    QString receiveAccumulator;
-    QString lastResponse;
-    QString responseBuffer;
-    QString responseLine;
-    // What the other windows read and set of the reception: written only by
-    // handleReceived.
-    AnswerChannel answers;
-
-    QStringList ListRecv; // the last five answers, newest last
-    // The latest answer failed its checksum check (or had none) and was shown empty.
-    bool answerRejected = false;
-    QString TextRecv;
-
     // The receive handler: hands what arrived to the capture, the terminal, the
     // download window or the command mode, in that order of precedence.
     void handleReceived();
-
-    // ---- Status decoding and the status check ----
-    QStringList statusLow;
-    QStringList statusHigh;
-    bool listsAlert = false;
-
-    void showdiag();
-    // The status check of an awaited status answer: shows it and hands its status to
-    // the command file runner (statusAnswered).
-    void CheckForST();
     // Drops what the command mode holds of a partial answer, e.g. after a capture
     // whose bytes are no answer of this window's.
     void clearReception();
+    // What the command mode holds of an answer not complete yet.
+    const QString& responseBuffer() const { return m_responseBuffer; }
+    // What the terminal and the download window hold of a line not complete yet.
+    const QString& receiveAccumulator() const { return m_receiveAccumulator; }
+    // The latest complete answer as shown, before it went into recentAnswers.
+    const QString& lastResponse() const { return m_lastResponse; }
+    const QStringList& recentAnswers() const { return m_recentAnswers; } // five, newest last
+    // The latest answer failed its checksum check (or had none) and was shown empty.
+    bool answerRejected() const { return m_answerRejected; }
+    // The answer shown above the status description.
+    const QString& receivedText() const { return m_receivedText; }
+
+    // ---- Status decoding ----
+    struct StatusLines
+    {
+        QStringList low; // bits 0 to 8
+        QStringList high; // bits 9 to 15
+        bool alert = false; // an alert bit is set: both lists in red
+    };
+    const StatusLines& statusLines() const { return m_statusLines; }
+    // Decodes the status in the status answer (node, blank, hexadecimal status).
+    void showStatusDescription(const QString& answer);
 
     // ---- Window state ----
-    QString savedCaption = QStringLiteral("ZAZIRUV 1.5");
-    QString caption = savedCaption;
-    bool directoryCaptionFlag = false;
-    bool messageCaptionFlag = false;
-    QString currentWorkingDir;
-    QString downloadDir;
-    QString selectedCommandFile;
-    int mainTicks = 0;
-    bool windowEnabled = true;
-    bool receiveFrameVisible = false;
-    bool terminalVisible = false; // terminal mode
-    bool commandFileFrameVisible = true;
-    bool statusFrameVisible = false;
-    bool SendFrameVisible = true;
-
-    // The command file list: its directory, pattern, entries and selection.
-    QString filelistPath;
-    QString filelistPattern = QStringLiteral("*.cmd");
-    QStringList Filelist;
-    int filelistIndex = -1;
-    QString Filename;
-    void refreshFilelist();
-    // The entry at index (-1: none in the list) named name becomes the selected file.
-    void selectFile(int index, const QString& name);
-
-    // What other windows and the command file runner change of what this window
-    // shows; each says so to the window.
-    void setWindowEnabled(bool enabled);
-    void setWorkingDir(const QString& dir);
-    // Shows or hides the status frame, emptied.
-    void setStatusFrame(bool visible);
+    // Which of the window's frames are shown.
+    struct Panels
+    {
+        bool terminal = false; // terminal mode
+        bool commandFile = true;
+        bool status = false;
+        bool receive = false;
+        bool send = true;
+    };
+    const Panels& panels() const { return m_panels; }
+    const QString& caption() const { return m_caption; }
+    // The caption of the program, shown when neither the directory nor a MESSAGE is.
+    const QString& savedCaption() const { return m_savedCaption; }
+    bool messageCaptionShown() const { return m_messageCaption; }
     // A MESSAGE line's text in the caption until the run ends.
     void showMessageCaption(const QString& text);
+    void endMessageCaption() { m_messageCaption = false; }
+    void toggleDirectoryCaption();
+
+    const QString& workingDir() const { return m_workingDir; }
+    void setWorkingDir(const QString& dir);
+    // The directory the download window lists first.
+    const QString& downloadDir() const { return m_downloadDir; }
+    // The command file opened last (to run, edit or delete), or the log written.
+    const QString& selectedCommandFile() const { return m_selectedCommandFile; }
+    void setSelectedCommandFile(const QString& path) { m_selectedCommandFile = path; }
+    bool windowEnabled() const { return m_windowEnabled; }
+    void setWindowEnabled(bool enabled);
+    // Shows or hides the status frame, emptied.
+    void setStatusFrame(bool visible);
     void requestFocus(const QString& control) { Q_EMIT focusRequested(control); }
+
+    // The ticks of 50 ms since the last reset; after 10000 the count starts again at 0.
+    int ticks() const { return m_ticks; }
+    void resetTicks() { m_ticks = 0; }
+    void tick();
+
+    // The command file list: its directory, pattern, entries and selection.
+    struct FileList
+    {
+        QString path;
+        QString pattern = QStringLiteral("*.cmd"); // ';' between patterns
+        QStringList entries;
+        int index = -1; // the selected entry; -1: none
+    };
+    const FileList& fileList() const { return m_fileList; }
+    // Lists the files of path that match pattern.
+    void showFiles(const QString& path, const QString& pattern);
+    void refreshFilelist();
+    void setFilelistIndex(int index);
+    // The command file named in the file name box.
+    const QString& fileName() const { return m_fileName; }
+    void setFileName(const QString& name);
+    // The entry at index (-1: none in the list) named name becomes the selected file.
+    void selectFile(int index, const QString& name);
 
     // Enabled state of the controls that the procedures enable and disable, one
     // member each, named as the control; every other control is always enabled.
@@ -164,18 +199,22 @@ public:
     void commandMode();
     void openConfiguration();
     void openDownloadWindow();
-    void toggleDirectoryCaption();
-    void tick();
-    void ExitProgram();
+    void exitProgram();
 
     // ---- Command entry and terminal ----
-    bool terminalLineFlag = false;
-    QString TextTerminal;
-    bool stopRequest = false;
-    bool continuousRun = false;
+    // Ends a command file's waits and loops at their next check.
+    bool stopRequest() const { return m_stopRequest; }
+    void setStopRequest(bool stop) { m_stopRequest = stop; }
+    // A command file runs again from its start when it ends.
+    bool continuousRun() const { return m_continuousRun; }
+    void setContinuousRun(bool on) { m_continuousRun = on; }
+    // The terminal shows what arrives: set by Enter, cleared by any other key.
+    bool terminalLineFlag() const { return m_terminalLineFlag; }
+    // The terminal box's text, lines ending in CR LF.
+    const QString& terminalText() const { return m_terminalText; }
 
     // Enter in TransmitText with the box's text; returns whether the box is emptied.
-    bool TransmitText_Enter(const QString& boxText);
+    bool enterCommand(const QString& boxText);
     // A key typed in TextTerminal ('\r' for Enter, '\b' for Backspace).
     void terminalKey(QChar key);
     void home();
@@ -184,7 +223,6 @@ public:
     void cancelCommandFile();
     void clearReceived();
     void clearTerminal();
-    void FlushTerminalLines();
 
     // The longest text kept while waiting for a line end: beyond it the text can
     // no longer be an answer and is dropped, so garbage cannot grow memory.
@@ -197,15 +235,15 @@ Q_SIGNALS:
     void focusRequested(const QString& control);
     // The terminal box's insertion point goes after its last character.
     void terminalCursorToEnd();
-    // Received lines were appended to TextTerminal. Sent per line, at the line's
+    // Received lines were appended to the terminal text. Sent per line, at the line's
     // full rate: a view redraws at its own pace, not on each.
     void terminalTextChanged();
     void configWindowRequested();
     void downloadWindowRequested();
     void exitRequested();
-    // A complete answer was added to ListRecv.
+    // A complete answer was added to the recent answers.
     void answerShown(const QString& line);
-    // An awaited answer to a status query arrived, before it is added to ListRecv.
+    // An awaited answer to a status query arrived, before it is added to the recent answers.
     // The command file runner matches it against its wait entries, connected
     // directly, so statusMatch is set before anything else runs.
     void statusAnswered(qint32 status);
@@ -219,10 +257,62 @@ private:
     void receiveCommand();
     void showAnswer(const ParsedAnswer& answer);
     void receiveDownload();
+    // The status check of an awaited status answer: shows it and hands its status to
+    // the command file runner (statusAnswered).
+    void checkStatusAnswer();
+    void flushTerminalLines();
     void addHistory(const QString& text);
     void convertNumber();
     QString readInput();
     void changed() { Q_EMIT viewChanged(); }
+
+    SerialLink m_link;
+    AnswerChannel m_answers;
+    std::function<void()> m_beforeOpen;
+
+    QString m_overrideDevice;
+    // The port that the override stands for; 0: every port.
+    int m_overridePort = 0;
+    bool m_overrideConfiguredPortOnly = false;
+    bool m_portReady = false;
+    int m_readLength = 0;
+    bool m_awaitingAnswer = false;
+
+    QString m_commandText;
+    QStringList m_commandHistory;
+    QString m_statusQueryPrefix;
+    bool m_statusMatch = false;
+    bool m_skipNext = false;
+    bool m_statusWaitMode = false;
+    qint16 m_repeatCounter = 1;
+
+    QString m_receiveChunk;
+    QString m_receiveAccumulator;
+    QString m_lastResponse;
+    QString m_responseBuffer;
+    QString m_responseLine;
+    QStringList m_recentAnswers;
+    bool m_answerRejected = false;
+    QString m_receivedText;
+    StatusLines m_statusLines;
+
+    Panels m_panels;
+    QString m_savedCaption = QStringLiteral("ZAZIRUV 1.5");
+    QString m_caption = m_savedCaption;
+    bool m_directoryCaption = false;
+    bool m_messageCaption = false;
+    QString m_workingDir;
+    QString m_downloadDir;
+    QString m_selectedCommandFile;
+    int m_ticks = 0;
+    bool m_windowEnabled = true;
+    FileList m_fileList;
+    QString m_fileName;
+
+    bool m_terminalLineFlag = false;
+    QString m_terminalText;
+    bool m_stopRequest = false;
+    bool m_continuousRun = false;
 
     QTimer m_timer1;
     Controls m_enabled;

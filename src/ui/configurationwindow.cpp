@@ -304,7 +304,7 @@ void ConfigurationWindow::refreshControls()
     if (m_dirShown != cfg.chosenDir || m_dir1->count() == 0)
         fillDirectoryList();
 
-    setEnabled(m_config.enabled);
+    setEnabled(m_config.enabled());
     const bool idle = !m_config.busy();
     m_autoConfigure->setEnabled(idle);
     m_debug->setEnabled(idle);

@@ -349,14 +349,14 @@ void MainWindow::buildUi()
     connect(cmdManual, &QToolButton::clicked, &m_core, &TerminalCore::commandMode);
     connect(cmdSetup, &QToolButton::clicked, &m_core, &TerminalCore::openConfiguration);
     connect(download, &QToolButton::clicked, &m_core, &TerminalCore::openDownloadWindow);
-    connect(cmdExit, &QToolButton::clicked, &m_core, &TerminalCore::ExitProgram);
+    connect(cmdExit, &QToolButton::clicked, &m_core, &TerminalCore::exitProgram);
     connect(cmdHelp, &QToolButton::clicked, this, [this] { showHelp(); });
     // The core keeps the file name and the list's selection; the operator edits both here.
     connect(m_cmdFile.Filename, &QLineEdit::textEdited, this,
-        [this](const QString& text) { m_core.Filename = text; });
+        [this](const QString& text) { m_core.setFileName(text); });
     connect(m_cmdFile.Filelist, &QListWidget::currentRowChanged, this, [this](int row) {
         if (!m_refreshing)
-            m_core.filelistIndex = row;
+            m_core.setFilelistIndex(row);
     });
 }
 
@@ -372,7 +372,7 @@ QAbstractButton* MainWindow::helpButton() const
 
 void MainWindow::showHelp()
 {
-    showHelp(!m_core.windowEnabled);
+    showHelp(!m_core.windowEnabled());
 }
 
 void MainWindow::showHelp(bool downloadWindowInUse)
@@ -410,29 +410,29 @@ void MainWindow::refreshView()
     m_refreshing = true;
     const TerminalCore& c = m_core;
 
-    if (windowTitle() != c.caption)
-        setWindowTitle(c.caption);
+    if (windowTitle() != c.caption())
+        setWindowTitle(c.caption());
     // Disabled, the window stays on screen and takes no input; the windows it opened
     // are not children of the frame and stay usable.
-    if (m_frame8->isEnabled() != c.windowEnabled)
-        m_frame8->setEnabled(c.windowEnabled);
+    if (m_frame8->isEnabled() != c.windowEnabled())
+        m_frame8->setEnabled(c.windowEnabled());
 
-    setShown(m_frame4, c.commandFileFrameVisible);
-    setShown(m_sendFrame, c.SendFrameVisible);
-    setShown(m_frame7, c.statusFrameVisible);
-    setShown(m_frame2, c.receiveFrameVisible);
-    setShown(m_frame3, c.terminalVisible);
+    setShown(m_frame4, c.panels().commandFile);
+    setShown(m_sendFrame, c.panels().send);
+    setShown(m_frame7, c.panels().status);
+    setShown(m_frame2, c.panels().receive);
+    setShown(m_frame3, c.panels().terminal);
 
-    syncList(m_commandHistory, c.CommandHistory);
-    if (syncList(m_listRecv, c.ListRecv))
+    syncList(m_commandHistory, c.commandHistory());
+    if (syncList(m_listRecv, c.recentAnswers()))
         m_listRecv->scrollToBottom();
-    syncList(m_list1, c.statusLow);
-    syncList(m_list2, c.statusHigh);
+    syncList(m_list1, c.statusLines().low);
+    syncList(m_list2, c.statusLines().high);
     applyListColour();
-    if (m_textRecv->text() != c.TextRecv)
-        m_textRecv->setText(c.TextRecv);
-    if (m_cmdFile.Filename->text() != c.Filename)
-        m_cmdFile.Filename->setText(c.Filename);
+    if (m_textRecv->text() != c.receivedText())
+        m_textRecv->setText(c.receivedText());
+    if (m_cmdFile.Filename->text() != c.fileName())
+        m_cmdFile.Filename->setText(c.fileName());
     refreshFilelistWidget();
     refreshTerminal();
 
@@ -443,7 +443,7 @@ void MainWindow::refreshView()
             it.value()->setEnabled(enabled);
     }
 
-    const QString status = c.link.statusText();
+    const QString status = c.link().statusText();
     if (m_statusLine->text() != status)
         m_statusLine->setText(status);
     m_refreshing = false;
@@ -451,7 +451,7 @@ void MainWindow::refreshView()
 
 void MainWindow::applyListColour()
 {
-    const QColor colour = m_core.listsAlert
+    const QColor colour = m_core.statusLines().alert
         ? QColor(255, 0, 0)
         : QApplication::palette(m_list1).color(QPalette::ButtonText);
     for (QListWidget* list : { m_list1, m_list2 }) {
@@ -466,15 +466,15 @@ void MainWindow::applyListColour()
 void MainWindow::refreshFilelistWidget()
 {
     QListWidget* list = m_cmdFile.Filelist;
-    syncList(list, m_core.Filelist);
-    const int row = m_core.filelistIndex < list->count() ? m_core.filelistIndex : -1;
+    syncList(list, m_core.fileList().entries);
+    const int row = m_core.fileList().index < list->count() ? m_core.fileList().index : -1;
     if (list->currentRow() != row)
         list->setCurrentRow(row);
 }
 
 void MainWindow::refreshTerminal()
 {
-    QString shown = m_core.TextTerminal;
+    QString shown = m_core.terminalText();
     shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     if (shown == m_terminalShown)
         return;
@@ -524,7 +524,7 @@ void MainWindow::showReceivedLines()
 
 void MainWindow::TransmitText_Enter()
 {
-    if (m_core.TransmitText_Enter(m_transmitText->text()))
+    if (m_core.enterCommand(m_transmitText->text()))
         m_transmitText->clear();
 }
 
@@ -582,9 +582,8 @@ bool MainWindow::event(QEvent* e)
     // Files made meanwhile (by the editor, say) show up when the window is painted
     // again after the operator comes back to it, or leaves it.
     if ((e->type() == QEvent::WindowActivate || e->type() == QEvent::WindowDeactivate)
-        && m_core.commandFileFrameVisible) {
-        m_core.filelistPattern = QStringLiteral("*.Cmd");
-        m_core.refreshFilelist();
+        && m_core.panels().commandFile) {
+        m_core.showFiles(m_core.fileList().path, QStringLiteral("*.Cmd"));
     }
     return QMainWindow::event(e);
 }
@@ -597,11 +596,11 @@ void MainWindow::closeEvent(QCloseEvent* e)
     }
     // A disabled window does not close: the configuration or download window has
     // the operator's attention.
-    if (!m_core.windowEnabled) {
+    if (!m_core.windowEnabled()) {
         e->ignore();
         return;
     }
     m_closing = true;
-    m_core.ExitProgram();
+    m_core.exitProgram();
     e->accept();
 }

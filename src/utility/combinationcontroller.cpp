@@ -336,16 +336,16 @@ void CombinationController::executeSelectedMacro()
 
 bool CombinationController::executeMacro(int n)
 {
-    if (!u.core.link.isOpen()) {
+    if (!u.core.link().isOpen()) {
         tell(PortText, PromptIcon::Critical);
         return false;
     }
     // Node 0 whatever the download settings say: every controller on the line runs it.
     const QString line = QStringLiteral("0 ME") + withSign(n) + u'\r';
-    u.core.answers.answerMarker = line;
-    u.core.link.write(toWire(line));
-    u.core.link.waitForDrain();
-    return u.core.link.isOpen();
+    u.core.answers().setAnswerMarker(line);
+    u.core.link().write(toWire(line));
+    u.core.link().waitForDrain();
+    return u.core.link().isOpen();
 }
 
 QList<CombinationController::Plan> CombinationController::plan(
@@ -398,7 +398,7 @@ void CombinationController::downloadCombination()
     EepromProtocol& p = u.protocol;
     p.SkipIncompleteMark = false;
     p.PortLost = false;
-    if (!u.core.link.isOpen()) {
+    if (!u.core.link().isOpen()) {
         tell(PortText, PromptIcon::Critical);
         return;
     }
@@ -473,7 +473,7 @@ Outcome CombinationController::download(const QStringList& files, const QList<Pl
         return p.DownloadFailed ? Outcome::Failed : Outcome::Completed;
     };
     const auto stopped = [&p, this] {
-        if (!u.core.link.isOpen())
+        if (!u.core.link().isOpen())
             p.PortLost = true;
         return p.PortLost || p.CancelRequested;
     };

@@ -23,8 +23,8 @@ DownloadController::DownloadController(TerminalCore& core_, Prompter& prompter_,
     , core(core_)
     , prompter(prompter_)
     , ticks(TickTimer::instance())
-    , sender(core_.link, core_.answers, TickTimer::instance())
-    , protocol(sender, core_.answers, core_.link, prompter_)
+    , sender(core_.link(), core_.answers(), TickTimer::instance())
+    , protocol(sender, core_.answers(), core_.link(), prompter_)
     , prep(prompter_)
     , combo(*new CombinationController(*this, this))
 {
@@ -61,7 +61,7 @@ QString DownloadController::workingDir() const
 QString DownloadController::e2promPath() const
 {
     // The file belongs to the directory the program started in.
-    const QString dir = core.downloadDir.isEmpty() ? workingDir() : core.downloadDir;
+    const QString dir = core.downloadDir().isEmpty() ? workingDir() : core.downloadDir();
     return QDir(dir).filePath(E2promRecord::fileName());
 }
 
@@ -105,7 +105,7 @@ void DownloadController::load()
     e2promRefused = !loadE2prom(createE2prom);
     ticks.Delay = Delay;
     ticks.StartTimer();
-    core.portReady = true;
+    core.setPortReady(true);
     if (!Filelist.isEmpty()) {
         filelistIndex = 0;
         Filename = Filelist.first();
@@ -116,8 +116,8 @@ void DownloadController::load()
     shown = true;
     // The receive handler hands the download window its answers while it is shown,
     // and the main window waits disabled.
-    core.answers.downloadBranch = true;
-    core.windowEnabled = false;
+    core.answers().setDownloadBranch(true);
+    core.setWindowEnabled(false);
     Q_EMIT core.viewChanged();
     update();
 }
@@ -151,13 +151,13 @@ void DownloadController::exitall()
     if (!shown)
         return;
     shown = false;
-    core.windowEnabled = true;
+    core.setWindowEnabled(true);
     ticks.StopTimer();
     progressVisible = false;
     settingsVisible = false;
     specialVisible = false;
-    core.answers.downloadBranch = false;
-    core.answers.collecting = false;
+    core.answers().setDownloadBranch(false);
+    core.answers().endReading();
     // A wait still running (Exit pressed while a download waits) ends with the timer.
     protocol.CancelRequested = true;
     Q_EMIT core.viewChanged();
@@ -259,7 +259,7 @@ void DownloadController::downloadFile()
     lastDownload = Outcome::NotStarted;
     protocol.SkipIncompleteMark = false;
     protocol.PortLost = false;
-    if (!core.link.isOpen()) {
+    if (!core.link().isOpen()) {
         prompter.message(
             QStringLiteral("Serial Port not configured properly!"), PromptIcon::Critical);
         return;
@@ -359,7 +359,7 @@ void DownloadController::Cancel_Macro_Execute()
 void DownloadController::readDirectory()
 {
     lastDirectory = DirectoryOutcome::Empty;
-    if (!core.link.isOpen()) {
+    if (!core.link().isOpen()) {
         prompter.message(UploadPortText, PromptIcon::Critical);
         return;
     }
@@ -415,11 +415,11 @@ void DownloadController::readDirectory()
 
 bool DownloadController::uploadPortReady()
 {
-    if (core.link.isOpen())
+    if (core.link().isOpen())
         return true;
     // A port that was open and went away is a cut line, not a setup to correct.
     prompter.message(
-        core.link.wasLost() ? MemoryPortLostText : UploadPortText, PromptIcon::Critical);
+        core.link().wasLost() ? MemoryPortLostText : UploadPortText, PromptIcon::Critical);
     return false;
 }
 

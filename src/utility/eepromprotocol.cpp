@@ -415,11 +415,9 @@ void EepromProtocol::Cancel_Macro_Execute()
 {
     for (int i = 0; i < 20 && m_link.isOpen(); ++i) {
         m_sender.send(QStringLiteral(" ME 0"), 1);
-        m_answers.collectedAnswers.clear();
-        m_answers.collecting = false;
+        m_answers.endReading();
     }
-    m_answers.collectedAnswers.clear();
-    m_answers.collecting = true;
+    m_answers.startReading();
 }
 
 EepromProtocol::Directory EepromProtocol::ReadTYXDir()
@@ -515,7 +513,7 @@ bool EepromProtocol::GetEndOfMacro(int count)
         return true;
     m_answers.startReading();
     m_sender.send(QStringLiteral(" EEU 4826"), 10);
-    m_answers.collectedAnswers.clear();
+    m_answers.clearCollected();
     const int at = MemoryMap::tableAddress(count);
     EepromText::TableEntry entry;
     // An entry with an answer missing reads as misread: it is read again first.

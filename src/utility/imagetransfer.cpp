@@ -94,7 +94,7 @@ ImageTransfer::Outcome ImageTransfer::restore(const QString& path, bool verifyRe
         return Outcome::NotStarted;
     }
     image = *read;
-    if (!m_u.core.link.isOpen()) {
+    if (!m_u.core.link().isOpen()) {
         m_u.prompter.message(
             QStringLiteral("Serial Port not configured properly!"), PromptIcon::Critical);
         return Outcome::NotStarted;

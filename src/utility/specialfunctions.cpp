@@ -46,7 +46,7 @@ void SpecialFunctions::load()
 
 bool SpecialFunctions::portReady()
 {
-    if (controller.core.link.isOpen())
+    if (controller.core.link().isOpen())
         return true;
     controller.prompter.message(PortText, PromptIcon::Critical);
     return false;
@@ -128,9 +128,9 @@ void SpecialFunctions::clearMacros()
     // Cancelled or not, the memory is marked: that is what Cancel would leave too.
     p.MarkIncomplete();
     // Only the controller's answer shows that the mark is there.
-    const bool confirmed = controller.core.link.isOpen() && p.confirmMark('I');
+    const bool confirmed = controller.core.link().isOpen() && p.confirmMark('I');
     controller.hideProgress();
-    if (!controller.core.link.isOpen()) {
+    if (!controller.core.link().isOpen()) {
         controller.prompter.message(EepromProtocol::PortLostText, PromptIcon::Critical);
         lastClear = Outcome::PortLost;
     } else if (!confirmed) {

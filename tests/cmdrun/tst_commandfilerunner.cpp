@@ -41,7 +41,7 @@ struct Rig : SimCoreRig
     explicit Rig(int status = 0)
         : SimCoreRig(simOptions(QStringLiteral("--move-ms 150 --status %1").arg(status, 0, 16)))
     {
-        core->currentWorkingDir = dir.path();
+        core->setWorkingDir(dir.path());
         runner = std::make_unique<CommandFileRunner>(*core, prompter);
         runner->editor().configured.clear();
         runner->editor().environment = [](const char*) { return QString(); };
@@ -53,7 +53,7 @@ struct Rig : SimCoreRig
             started << qMakePair(program, args);
             return true;
         };
-        core->link.setTracer([this](SerialLink::Direction d, const QByteArray& bytes) {
+        core->link().setTracer([this](SerialLink::Direction d, const QByteArray& bytes) {
             if (d == SerialLink::Direction::Write)
                 bytesWritten += bytes.size();
         });
@@ -72,7 +72,7 @@ struct Rig : SimCoreRig
     // waits until the controller has taken every byte sent.
     void run(const QString& name, PromptAnswer repeat = PromptAnswer::No)
     {
-        core->Filename = name;
+        core->setFileName(name);
         prompter.answers = { repeat };
         runner->executeCommandFile();
         QVERIFY(waitFor([this] { return sim->bytesReceived() >= bytesWritten; }));
@@ -94,9 +94,9 @@ struct Rig : SimCoreRig
             QVERIFY2(core->enabled().*TerminalCore::controlNamed(c), qPrintable(c));
         QVERIFY(!core->enabled().PauseCmd);
         QVERIFY(!core->enabled().CancelCmd);
-        QVERIFY(core->stopRequest);
-        QVERIFY(!core->statusWaitMode);
-        QVERIFY(!core->messageCaptionFlag);
+        QVERIFY(core->stopRequest());
+        QVERIFY(!core->statusWaitMode());
+        QVERIFY(!core->messageCaptionShown());
         QVERIFY(!runner->isRunning());
     }
 };
@@ -406,13 +406,13 @@ private Q_SLOTS:
         if (!file.isNull())
             rig.write("r.cmd", file);
         if (box.contains("Port"))
-            rig.core->link.close();
-        rig.runner->passLimit = 2;
+            rig.core->link().close();
+        rig.runner->setPassLimit(2);
         QStringList shown;
         QString caption;
         QObject::connect(rig.runner.get(), &CommandFileRunner::messageShown, [&](const QString& m) {
             shown << m;
-            caption = rig.core->caption;
+            caption = rig.core->caption();
         });
         rig.run(box.contains("select") ? QString() : QStringLiteral("r.cmd"), repeat);
         QCOMPARE(rig.runner->lastOutcome(), outcome);
@@ -422,8 +422,8 @@ private Q_SLOTS:
         QCOMPARE(rig.prompter.texts(), QStringList { box });
         QCOMPARE(rig.prompter.shown[0].icon, icon);
         if (!sent.contains("0 END")) // a jump out of a pass leaves the counter as it was
-            QCOMPARE(rig.core->repeatCounter, qint16(1));
-        QVERIFY(!rig.core->skipNext);
+            QCOMPARE(rig.core->repeatCounter(), qint16(1));
+        QVERIFY(!rig.core->skipNext());
         // A missing file is not created.
         QCOMPARE(QFile::exists(path), !file.isNull());
         QCOMPARE(readFile(path), file.isNull() ? QByteArray() : file);
@@ -436,14 +436,14 @@ private Q_SLOTS:
     {
         PtyPair pty;
         Rig rig;
-        rig.core->overrideDevice = pty.slavePath();
-        rig.core->Openport();
+        rig.core->setDeviceOverride(pty.slavePath());
+        rig.core->openPort();
         rig.write("l.cmd", "0 HO\r\n\"HELLO\",13,10\r\n\"A\",7\r\n");
-        rig.core->Filename = "l.cmd";
+        rig.core->setFileName("l.cmd");
         rig.prompter.answers = { PromptAnswer::No };
         rig.runner->executeCommandFile();
         QCOMPARE(pty.readAll(), QByteArray("\r0 HO\rHELLO\r\nA\0\x07", 16));
-        QCOMPARE(rig.core->CommandHistory.last(), QString::fromLatin1("A\0\x07", 3));
+        QCOMPARE(rig.core->commandHistory().last(), QString::fromLatin1("A\0\x07", 3));
     }
 
     // Cancel and Abort end a run: during a status wait that never matches (at its third
@@ -524,26 +524,26 @@ private Q_SLOTS:
         rig.write("b.cmd", "0 A\r\n");
         rig.write("A.CMD", "0 A\r\n");
         rig.write("c.txt", "x");
-        rig.core->Filename = "gone.cmd";
-        rig.core->filelistPath = rig.dir.path();
+        rig.core->setFileName("gone.cmd");
+        rig.core->showFiles(rig.dir.path(), rig.core->fileList().pattern);
         rig.prompter.answers = { answer };
         rig.runner->deleteCommandFile();
         QCOMPARE(rig.prompter.texts(), QStringList { "Are you sure you want to delete GONE.CMD?" });
         QCOMPARE(rig.prompter.shown[0].buttons, PromptButtons::YesNo);
         QCOMPARE(rig.prompter.shown[0].icon, PromptIcon::Question);
         QCOMPARE(QFile::exists(path), answer == PromptAnswer::No);
-        QVERIFY(rig.core->Filename.isEmpty());
+        QVERIFY(rig.core->fileName().isEmpty());
         // The list is read again, sorted without regard to case.
-        QCOMPARE(rig.core->filelistPattern, QStringLiteral("*.Cmd"));
-        QCOMPARE(rig.core->Filelist,
+        QCOMPARE(rig.core->fileList().pattern, QStringLiteral("*.Cmd"));
+        QCOMPARE(rig.core->fileList().entries,
             QStringList({ "A.CMD", "b.cmd", "gone.cmd" })
                 .mid(0, answer == PromptAnswer::No ? 3 : 2));
         rig.runner->selectCommandFile(1);
-        QCOMPARE(rig.core->Filename, QStringLiteral("b.cmd"));
+        QCOMPARE(rig.core->fileName(), QStringLiteral("b.cmd"));
         rig.runner->selectCommandFile(7); // nothing there
-        QCOMPARE(rig.core->Filename, QStringLiteral("b.cmd"));
+        QCOMPARE(rig.core->fileName(), QStringLiteral("b.cmd"));
         // With nothing (more) to delete.
-        rig.core->Filename = "missing.cmd";
+        rig.core->setFileName("missing.cmd");
         rig.runner->deleteCommandFile();
         rig.runner->deleteCommandFile(); // Filename now empty
         QCOMPARE(rig.prompter.texts().mid(1),
@@ -560,12 +560,12 @@ private Q_SLOTS:
         QVERIFY(rig.started.isEmpty());
 
         rig.runner->editor().configured = QStringLiteral("/opt/ed/my editor");
-        rig.core->Filename = "new one.cmd";
+        rig.core->setFileName("new one.cmd");
         rig.runner->editCommandFile();
         const QString file = rig.dir.filePath("new one.cmd");
         QCOMPARE(rig.started,
             (QList<QPair<QString, QStringList>> { { "/opt/ed/my editor", { file } } }));
-        QCOMPARE(rig.core->selectedCommandFile, file);
+        QCOMPARE(rig.core->selectedCommandFile(), file);
         QVERIFY(!QFile::exists(file));
 
         rig.runner->newCommandFile(); // New: no file, whatever Filename holds

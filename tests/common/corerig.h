@@ -2,7 +2,7 @@
 
 // The main window's logic over a private settings store in a temporary directory,
 // set to COM1 with that directory as chosenDir. The test points it at its own device
-// (core->overrideDevice) before opening the port, or writes the store (storeText)
+// (core->setDeviceOverride) before opening the port, or writes the store (storeText)
 // and loads it.
 
 #include "testfiles.h"
@@ -79,8 +79,8 @@ struct SimCoreRig : CoreRig
         QObject::connect(
             sim.get(), &PtySimulator::lineReceived, [this](const QByteArray& l) { lines << l; });
         cfg.baudRate = options.baud;
-        core->overrideDevice = sim->slavePath();
-        core->Openport();
+        core->setDeviceOverride(sim->slavePath());
+        core->openPort();
     }
     ~SimCoreRig()
     {

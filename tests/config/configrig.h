@@ -64,11 +64,11 @@ public:
     // taken for the next command's answer, the window usable again.
     bool idle() const
     {
-        return !core->answers.captureMode && !core->answers.collecting
-            && core->responseBuffer.isEmpty() && core->receiveAccumulator.isEmpty()
-            && !config.busy() && config.enabled;
+        return !core->answers().captureMode() && !core->answers().collecting()
+            && core->responseBuffer().isEmpty() && core->receiveAccumulator().isEmpty()
+            && !config.busy() && config.enabled();
     }
-    QString logPath() const { return QDir(core->currentWorkingDir).filePath("TYXLOG.CMD"); }
+    QString logPath() const { return QDir(core->workingDir()).filePath("TYXLOG.CMD"); }
 
     QString storePath;
     QString workDir;
@@ -98,7 +98,7 @@ private:
         QObject::connect(sim, &PtySimulator::hungUp, [path] { QFile::remove(path); });
         farEnds[path] = [this, sim, path](qint64 written, qint64 read) {
             if (sim->hasHungUp())
-                return !core->link.isOpen() || core->link.device() != path;
+                return !core->link().isOpen() || core->link().device() != path;
             return sim->bytesReceived() >= written && sim->bytesSent() <= read
                 && sim->controller().nextOutputMs() < 0 && !sim->controller().hungUp();
         };
@@ -107,7 +107,7 @@ private:
 
     void watchLink()
     {
-        SerialLink& link = core->link;
+        SerialLink& link = core->link();
         QObject::connect(&link, &SerialLink::stateChanged, [this, &link] {
             const QString reason = link.failureReason();
             if (link.isOpen() || (reason != "closed" && reason != "device lost"))

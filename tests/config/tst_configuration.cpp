@@ -78,7 +78,7 @@ private Q_SLOTS:
         QCOMPARE(QList<int>({ rig.cfg.comPort, rig.cfg.baudRate, rig.cfg.CheckSumChk }),
             QList<int>({ 3, 19200, 0 }));
         QCOMPARE(storedPortOf(rig.storePath), "3 19200 False");
-        QVERIFY(rig.core->link.isOpen());
+        QVERIFY(rig.core->link().isOpen());
         QVERIFY(rig.idle());
     }
 
@@ -88,7 +88,7 @@ private Q_SLOTS:
     {
         ConfigRig rig({ { 1, "sim: --echo --drop-every 1" }, { 2, "sim: --status 1234" },
             { 3, "sim: --drop-every 1" } });
-        rig.probe.probeSuccess = true;
+        rig.probe.setProbeSuccess(true);
         QVERIFY(!rig.config.autoConfigure());
 
         QStringList opens;
@@ -101,10 +101,10 @@ private Q_SLOTS:
         QCOMPARE(rig.opens, opens);
         // Nothing is said when no port answers.
         QCOMPARE(rig.prompter.texts(), QStringList({ ConfigurationCore::OneControllerText }));
-        QVERIFY(!rig.probe.probeSuccess);
+        QVERIFY(!rig.probe.probeSuccess());
         QCOMPARE(storedPortOf(rig.storePath), "8 9600 False");
         QVERIFY(rig.idle());
-        QVERIFY(!rig.core->link.isOpen());
+        QVERIFY(!rig.core->link().isOpen());
     }
 
     void autoConfigureSimulatedPort()
@@ -113,8 +113,7 @@ private Q_SLOTS:
         // on COM1 to COM4 and stores 5, not the first port it tries.
         ConfigRig rig({ { 0, "sim:" } }, 5);
         const QString sim = rig.devices[0];
-        rig.core->overrideDevice = sim;
-        rig.core->overrideConfiguredPortOnly = true;
+        rig.core->setDeviceOverride(sim, true);
         rig.core->load();
         rig.opens.clear();
         QVERIFY(rig.config.autoConfigure());
@@ -157,7 +156,7 @@ private Q_SLOTS:
             : how == "lost"                    ? QStringLiteral("sim: --hangup-after 4")
                                                : pair.slavePath();
         ConfigRig rig({ { 2, device } });
-        QCOMPARE(rig.core->link.isOpen(), how != "closed");
+        QCOMPARE(rig.core->link().isOpen(), how != "closed");
         qint64 sent = 0;
         rig.onWrite = [&](const QByteArray& bytes) {
             if (bytes != "\r" && !answer.isEmpty()) {
@@ -167,14 +166,14 @@ private Q_SLOTS:
         };
         rig.farEnds[pair.slavePath()] = [&](qint64, qint64 read) { return read >= sent; };
         if (how == "gone")
-            rig.core->currentWorkingDir = rig.dir.filePath("gone");
+            rig.core->setWorkingDir(rig.dir.filePath("gone"));
         const QString path = rig.logPath();
         if (how == "taken")
             QVERIFY(QDir().mkpath(path));
         const bool success = how.isEmpty();
         if (success)
             QVERIFY(writeFile(path, QByteArray(3000, 'Z')));
-        const QString before = rig.core->selectedCommandFile;
+        const QString before = rig.core->selectedCommandFile();
         QCOMPARE(rig.config.writeDiagnosticLog(), success);
         QCOMPARE(rig.prompter.shown.size(), 1);
         const QString text = rig.prompter.shown[0].text;
@@ -183,7 +182,7 @@ private Q_SLOTS:
         QVERIFY(rig.idle());
         if (!success) {
             QVERIFY(!QFileInfo(path).isFile());
-            QCOMPARE(rig.core->selectedCommandFile, before);
+            QCOMPARE(rig.core->selectedCommandFile(), before);
             return;
         }
 
@@ -196,11 +195,10 @@ private Q_SLOTS:
         QCOMPARE(pair.read(wire.size(), 10000), wire);
         QCOMPARE(pair.readAll(50), QByteArray());
         QCOMPARE(readFile(path), log.leftJustified(1000, ' ', true));
-        QCOMPARE(rig.core->selectedCommandFile, path);
+        QCOMPARE(rig.core->selectedCommandFile(), path);
         // Listed among the command files once the list is refreshed.
-        rig.core->filelistPath = rig.core->currentWorkingDir;
-        rig.core->refreshFilelist();
-        QVERIFY(rig.core->Filelist.contains("TYXLOG.CMD"));
+        rig.core->showFiles(rig.core->workingDir(), rig.core->fileList().pattern);
+        QVERIFY(rig.core->fileList().entries.contains("TYXLOG.CMD"));
     }
 
     // A directory that is not there at all, and one accepted: tst_mainwindow's saveAndExit.
@@ -227,7 +225,7 @@ private Q_SLOTS:
         QCOMPARE(drive ? rig.config.driveChosen(path) : rig.config.directoryChosen(path), accepted);
         const QString now = accepted ? path : rig.workDir;
         QCOMPARE(rig.cfg.chosenDir, now);
-        QCOMPARE(rig.core->currentWorkingDir, now);
+        QCOMPARE(rig.core->workingDir(), now);
         QCOMPARE(rig.cfg.chosenDrive, "/");
         // The store changes only on Save and Exit.
         QCOMPARE(rig.stored()["WorkingDir"].toString(), rig.workDir);

@@ -33,9 +33,9 @@ struct Rig : CoreRig
 
     Rig()
     {
-        core->overrideDevice = pty.slavePath();
-        core->Openport();
-        core->link.setTracer([this](SerialLink::Direction d, const QByteArray& bytes) {
+        core->setDeviceOverride(pty.slavePath());
+        core->openPort();
+        core->link().setTracer([this](SerialLink::Direction d, const QByteArray& bytes) {
             (d == SerialLink::Direction::Read ? bytesRead : bytesWritten) += bytes.size();
         });
     }
@@ -63,8 +63,8 @@ struct Rig : CoreRig
     // Sends a command as the Send button does, and takes it off the wire.
     void send(const QString& command)
     {
-        core->commandText = command;
-        core->SendCommand();
+        core->setCommandText(command);
+        core->sendCommand();
         wire();
     }
 };
@@ -250,25 +250,25 @@ private Q_SLOTS:
         QFETCH(QString, wire);
         QFETCH(QString, flags);
         Rig rig;
-        QVERIFY(rig.core->link.isOpen());
+        QVERIFY(rig.core->link().isOpen());
         if (flags.contains('c'))
-            rig.core->link.close();
+            rig.core->link().close();
         rig.cfg.CheckSumChk = checksum;
-        rig.core->repeatCounter = qint16(counter);
-        rig.core->skipNext = flags.contains('s');
-        rig.core->commandText = command;
-        flags.contains('l') ? rig.core->SendLiteral() : rig.core->SendCommand();
+        rig.core->setRepeatCounter(qint16(counter));
+        rig.core->setSkipNext(flags.contains('s'));
+        rig.core->setCommandText(command);
+        flags.contains('l') ? rig.core->sendLiteral() : rig.core->sendCommand();
         QCOMPARE(rig.wire(), wire.toLatin1());
-        QCOMPARE(rig.core->CommandHistory,
+        QCOMPARE(rig.core->commandHistory(),
             flags.contains('c') ? QStringList() : QStringList { command });
-        QVERIFY(!rig.core->skipNext);
+        QVERIFY(!rig.core->skipNext());
         QCOMPARE(rig.prompter.shown.size(), flags.contains('r') ? 1 : 0);
         if (flags.contains('c'))
             QCOMPARE(rig.prompter.texts(), QStringList { "Serial Port not configured properly!" });
         if (!flags.contains('l') && !wire.isEmpty()) {
-            QCOMPARE(rig.core->statusQueryPrefix,
+            QCOMPARE(rig.core->statusQueryPrefix(),
                 flags.contains('q') ? QStringLiteral("0 ST") : QString());
-            QCOMPARE(rig.core->awaitingAnswer, 1);
+            QCOMPARE(rig.core->awaitingAnswer(), 1);
         }
     }
 
@@ -383,30 +383,30 @@ private Q_SLOTS:
         rig.cfg.ChkStatus = 1;
         const QByteArray tag = QTest::currentDataTag();
         if (tag == "read length 1") {
-            rig.core->TransmitText_Enter(command);
-            rig.core->Openport(); // as Execute does
-            QCOMPARE(rig.core->readLength, 1);
+            rig.core->enterCommand(command);
+            rig.core->openPort(); // as Execute does
+            QCOMPARE(rig.core->readLength(), 1);
             rig.wire();
         } else {
             rig.send(command);
         }
         const bool wait = tag.startsWith("wait");
-        rig.core->statusWaitMode = wait;
+        rig.core->setStatusWaitMode(wait);
         for (; tag == "one byte per event" && answer.size() > 1; answer.remove(0, 1)) {
-            QVERIFY(rig.core->ListRecv.isEmpty());
+            QVERIFY(rig.core->recentAnswers().isEmpty());
             rig.answer(answer.left(1));
         }
         rig.answer(answer);
-        QCOMPARE(rig.core->ListRecv, shown.isNull() ? QStringList() : QStringList { shown });
+        QCOMPARE(rig.core->recentAnswers(), shown.isNull() ? QStringList() : QStringList { shown });
         if (wait)
             return;
-        QCOMPARE(rig.core->lastResponse, last);
+        QCOMPARE(rig.core->lastResponse(), last);
         if (!shown.isEmpty())
-            QCOMPARE(rig.core->awaitingAnswer, 0);
+            QCOMPARE(rig.core->awaitingAnswer(), 0);
         // A rejected answer is never decoded as a status.
         const bool rejected = checksum == 1 && !shown.isNull() && shown.isEmpty();
-        QCOMPARE(rig.core->answerRejected, rejected);
-        QCOMPARE(rig.core->statusLow.isEmpty(), !command.contains("ST") || last.isEmpty());
+        QCOMPARE(rig.core->answerRejected(), rejected);
+        QCOMPARE(rig.core->statusLines().low.isEmpty(), !command.contains("ST") || last.isEmpty());
     }
 
     // A flood without line ends, far faster than reads of one character take it, on a
@@ -418,23 +418,23 @@ private Q_SLOTS:
         int slave = -1;
         QString path;
         QVERIFY(openRawPty(master, slave, path));
-        rig.core->overrideDevice = path;
-        rig.core->Openport();
-        rig.core->TransmitText_Enter(QStringLiteral("0 ST"));
+        rig.core->setDeviceOverride(path);
+        rig.core->openPort();
+        rig.core->enterCommand(QStringLiteral("0 ST"));
         qint64 fed = rig.bytesRead;
         const QByteArray flood(32 * 1024, 'A');
         for (int i = 0; i < 64; ++i) {
             fed += std::max<ssize_t>(0, ::write(master, flood.constData(), size_t(flood.size())));
             processPendingEvents();
-            QVERIFY(rig.core->link.bytesAvailable() <= SerialLink::MaxReadBuffer);
-            QVERIFY(rig.core->responseBuffer.size() <= TerminalCore::MaxPending);
+            QVERIFY(rig.core->link().bytesAvailable() <= SerialLink::MaxReadBuffer);
+            QVERIFY(rig.core->responseBuffer().size() <= TerminalCore::MaxPending);
         }
-        rig.core->readLength = 0;
+        rig.core->setReadLength(0);
         QVERIFY(waitFor([&] { return rig.bytesRead >= fed; }));
         QCOMPARE(::write(master, "0 0100\r\n", 8), ssize_t(8));
-        QVERIFY(waitFor([&] { return !rig.core->ListRecv.isEmpty(); }));
-        QCOMPARE(rig.core->ListRecv.size(), 1);
-        rig.core->link.close();
+        QVERIFY(waitFor([&] { return !rig.core->recentAnswers().isEmpty(); }));
+        QCOMPARE(rig.core->recentAnswers().size(), 1);
+        rig.core->link().close();
         ::close(master);
         ::close(slave);
     }
@@ -467,13 +467,14 @@ private Q_SLOTS:
         QFETCH(bool, red);
         Rig rig;
         rig.cfg.ChkStatus = decode;
-        rig.core->commandText = QStringLiteral("0 ST");
+        rig.core->setCommandText(QStringLiteral("0 ST"));
         rig.answer(answer);
-        QCOMPARE(rig.core->statusLow, list1);
-        QCOMPARE(rig.core->statusHigh, list2);
-        QCOMPARE(rig.core->listsAlert, red);
-        QCOMPARE(rig.core->TextRecv, decode ? QString::fromLatin1(answer.left(6)) : QString());
-        QCOMPARE(rig.core->ListRecv.size(), 1);
+        QCOMPARE(rig.core->statusLines().low, list1);
+        QCOMPARE(rig.core->statusLines().high, list2);
+        QCOMPARE(rig.core->statusLines().alert, red);
+        QCOMPARE(
+            rig.core->receivedText(), decode ? QString::fromLatin1(answer.left(6)) : QString());
+        QCOMPARE(rig.core->recentAnswers().size(), 1);
     }
 
     void statusCheck_data()
@@ -495,17 +496,16 @@ private Q_SLOTS:
         QFETCH(int, line);
         Rig rig;
         CommandFileRunner runner(*rig.core, rig.prompter);
-        runner.tables
+        CommandFileTables tables
             = readCommandFile("0 A\r\nSTART: 0 B\r\n0 C\r\n0 ST 2 3>DONE\r\n0 D\r\n0 E\r\n0 F\r\n"
                               "0 G\r\nDONE: 0 H\r\n")
                   .tables;
-        ParseCommandFile(runner.tables);
-        runner.currentLine = from;
-        rig.core->commandText = QStringLiteral("0 ST 2 3>DONE");
-        rig.core->awaitingAnswer = 1;
+        ParseCommandFile(tables);
+        runner.setPosition(std::move(tables), from);
+        rig.send(QStringLiteral("0 ST 2 3>DONE"));
         rig.answer("0 " + status.toLatin1() + "\r\n");
-        QCOMPARE(rig.core->statusMatch, match);
-        QCOMPARE(runner.currentLine, line);
+        QCOMPARE(rig.core->statusMatch(), match);
+        QCOMPARE(runner.currentLine(), line);
     }
 
     void statusWaitEnds_data()
@@ -518,14 +518,14 @@ private Q_SLOTS:
     {
         QFETCH(bool, deviceVanishes);
         Rig rig;
-        rig.core->statusWaitMode = true;
-        rig.core->commandText = QStringLiteral("0 ST 4");
+        rig.core->setStatusWaitMode(true);
+        rig.core->setCommandText(QStringLiteral("0 ST 4"));
         QTimer::singleShot(
-            200, [&] { deviceVanishes ? rig.pty.closeMaster() : rig.core->link.close(); });
-        rig.core->SendCommand();
-        QVERIFY(!rig.core->statusMatch);
+            200, [&] { deviceVanishes ? rig.pty.closeMaster() : rig.core->link().close(); });
+        rig.core->sendCommand();
+        QVERIFY(!rig.core->statusMatch());
         if (!deviceVanishes)
-            QVERIFY(!rig.core->link.isOpen());
+            QVERIFY(!rig.core->link().isOpen());
     }
 
     // The download window's branch: the text from the marker on goes to the channel,
@@ -550,49 +550,51 @@ private Q_SLOTS:
         QFETCH(QString, collected);
         QFETCH(int, updates);
         Rig rig;
-        AnswerChannel& a = rig.core->answers;
-        a.downloadBranch = true;
-        a.answerMarker = QStringLiteral("0 RD\r");
+        AnswerChannel& a = rig.core->answers();
+        a.setDownloadBranch(true);
+        a.setAnswerMarker(QStringLiteral("0 RD\r"));
         if (collect)
             a.startReading();
         QSignalSpy spy(&a, &AnswerChannel::updated);
         rig.answer(bytes);
-        QCOMPARE(a.markedAnswer, marked);
+        QCOMPARE(a.markedAnswer(), marked);
         QCOMPARE(spy.size(), updates);
         QCOMPARE(a.endReading(), collected);
-        QVERIFY(!a.collecting);
-        QVERIFY(a.collectedAnswers.isEmpty());
-        QVERIFY(rig.core->ListRecv.isEmpty());
+        QVERIFY(!a.collecting());
+        QVERIFY(a.collectedAnswers().isEmpty());
+        QVERIFY(rig.core->recentAnswers().isEmpty());
     }
 
     void terminalMode()
     {
         Rig rig;
-        rig.core->commandText = QStringLiteral("0 ST");
-        rig.core->responseBuffer = QStringLiteral("0 01");
+        rig.core->setCommandText(QStringLiteral("0 ST"));
+        rig.answer("0 01");
+        QCOMPARE(rig.core->responseBuffer(), QStringLiteral("0 01"));
         // (The terminal frame shown, and nothing in the receive list: tst_mainwindow's.)
         rig.core->terminalMode();
-        QVERIFY(rig.core->commandText.isEmpty() && rig.core->responseBuffer.isEmpty());
+        QVERIFY(rig.core->commandText().isEmpty() && rig.core->responseBuffer().isEmpty());
         // Received lines refresh the terminal text only, never the whole window.
         QSignalSpy view(rig.core.get(), &TerminalCore::viewChanged);
         QSignalSpy text(rig.core.get(), &TerminalCore::terminalTextChanged);
         rig.answer("0 0100\r\n0 0200\r\n");
-        QCOMPARE(rig.core->TextTerminal, QStringLiteral("0 0100\r\n0 0200\r\n"));
+        QCOMPARE(rig.core->terminalText(), QStringLiteral("0 0100\r\n0 0200\r\n"));
         QCOMPARE(view.count(), 0);
         QCOMPARE(text.count(), 2);
         rig.core->terminalKey(QLatin1Char('A'));
-        QVERIFY(!rig.core->terminalLineFlag);
+        QVERIFY(!rig.core->terminalLineFlag());
         QCOMPARE(rig.wire(), QByteArray("A"));
         rig.answer("dropped\r\n");
-        QCOMPARE(rig.core->TextTerminal, QStringLiteral("0 0100\r\n0 0200\r\nA"));
+        QCOMPARE(rig.core->terminalText(), QStringLiteral("0 0100\r\n0 0200\r\nA"));
         rig.core->terminalKey(QLatin1Char('\r'));
-        QVERIFY(rig.core->terminalLineFlag);
+        QVERIFY(rig.core->terminalLineFlag());
         rig.answer("\r0 0300\r\n");
-        QCOMPARE(rig.core->TextTerminal, QStringLiteral("0 0100\r\n0 0200\r\nA\r\n0 0300\r\n"));
+        QCOMPARE(rig.core->terminalText(), QStringLiteral("0 0100\r\n0 0200\r\nA\r\n0 0300\r\n"));
         // Past 1000 characters the box starts again empty.
-        rig.core->TextTerminal = QString(1001, QLatin1Char('x'));
+        rig.answer(QByteArray(1001 - 2 - rig.core->terminalText().size(), 'x') + "\r\n");
+        QCOMPARE(rig.core->terminalText().size(), 1001);
         rig.answer("0 0100\r\n");
-        QCOMPARE(rig.core->TextTerminal, QStringLiteral("0 0100\r\n"));
+        QCOMPARE(rig.core->terminalText(), QStringLiteral("0 0100\r\n"));
     }
 
     // Home/Enable waits twice the delay between its two commands; the main timer counts
@@ -604,32 +606,33 @@ private Q_SLOTS:
         rig.cfg.TXdelay = QStringLiteral("1");
         rig.core->home();
         QCOMPARE(rig.wire(), QByteArray("\r0 HO\r\r0 EN\r"));
-        QVERIFY(rig.core->mainTicks >= 2);
-        QCOMPARE(rig.core->CommandHistory, QStringList({ "0 HO", "0 EN" }));
+        QVERIFY(rig.core->ticks() >= 2);
+        QCOMPARE(rig.core->commandHistory(), QStringList({ "0 HO", "0 EN" }));
 
         for (int i = 1; i <= 7; ++i)
             rig.send(QStringLiteral("0 C%1").arg(i));
-        QCOMPARE(rig.core->CommandHistory,
+        QCOMPARE(rig.core->commandHistory(),
             QStringList({ "0 C2", "0 C3", "0 C4", "0 C5", "0 C6", "0 C7" }));
-        rig.core->commandText = QStringLiteral("0 PFB");
+        rig.core->setCommandText(QStringLiteral("0 PFB"));
         for (int i = 1; i <= 6; ++i)
             rig.answer(QStringLiteral("0 000%1\r").arg(i).toLatin1());
-        QCOMPARE(rig.core->ListRecv, QStringList({ "0  2", "0  3", "0  4", "0  5", "0  6" }));
+        QCOMPARE(
+            rig.core->recentAnswers(), QStringList({ "0  2", "0  3", "0  4", "0  5", "0  6" }));
 
-        rig.core->mainTicks = 9999;
+        rig.core->resetTicks();
+        for (int i = 0; i < 10000; ++i)
+            rig.core->tick();
+        QCOMPARE(rig.core->ticks(), 10000);
         rig.core->tick();
-        QCOMPARE(rig.core->mainTicks, 10000);
-        rig.core->tick();
-        QCOMPARE(rig.core->mainTicks, 0);
-        QVERIFY(!rig.core->receiveFrameVisible); // the status frame stands in for the answers
+        QCOMPARE(rig.core->ticks(), 0);
+        QVERIFY(!rig.core->panels().receive); // the status frame stands in for the answers
         rig.cfg.CheckSumChk = 1;
         rig.core->tick();
-        QCOMPARE(rig.core->caption,
-            rig.core->savedCaption + QStringLiteral("                 Checksum Active"));
-        rig.core->messageCaptionFlag = true;
-        rig.core->caption = QStringLiteral("from a MESSAGE line");
+        QCOMPARE(rig.core->caption(),
+            rig.core->savedCaption() + QStringLiteral("                 Checksum Active"));
+        rig.core->showMessageCaption(QStringLiteral("from a MESSAGE line"));
         rig.core->tick();
-        QCOMPARE(rig.core->caption, QStringLiteral("from a MESSAGE line"));
+        QCOMPARE(rig.core->caption(), QStringLiteral("from a MESSAGE line"));
     }
 };
 

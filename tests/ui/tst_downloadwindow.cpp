@@ -52,7 +52,7 @@ private Q_SLOTS:
         writeFixture(r.dir.filePath("x.cmd"), "1 HO\r\n1 AC 100\r\n");
         DownloadWindow& window = r.window;
         window.showWindow();
-        QVERIFY(window.isVisible() && !r.core->windowEnabled); // the main window waits
+        QVERIFY(window.isVisible() && !r.core->windowEnabled()); // the main window waits
         QCOMPARE(r.u.Filename, "x.cmd");
 
         // One line per state: window, download panel, upload panel, progress window, label.
@@ -92,7 +92,8 @@ private Q_SLOTS:
             QCOMPARE(frame->isVisible(), visible);
         }
         click(&window, "Command3");
-        QVERIFY(!window.isVisible() && r.core->windowEnabled && !TickTimer::instance().isRunning());
+        QVERIFY(
+            !window.isVisible() && r.core->windowEnabled() && !TickTimer::instance().isRunning());
     }
 
     // Setup on an empty "e2prom.dat": the defaults show; a delay below 1 becomes 1,

@@ -235,7 +235,7 @@ private Q_SLOTS:
         QCOMPARE(rig.items("Filelist"), QStringList({ "A.CMD", "b.cmd" }));
         QCOMPARE(rig.get<QListWidget>("Filelist")->currentRow(), 0);
         QCOMPARE(rig.get<QLineEdit>("Filename")->text(), "A.CMD");
-        QCOMPARE(rig.core->selectedCommandFile, QDir(rig.workDir).filePath("A.CMD"));
+        QCOMPARE(rig.core->selectedCommandFile(), QDir(rig.workDir).filePath("A.CMD"));
         QCOMPARE(rig.window->windowTitle(), "ZAZIRUV 1.5");
         const QString status = rig.get<QLabel>("statusLine")->text();
         QVERIFY2(status.endsWith("open") && status.contains(rig.sim->slavePath())
@@ -298,9 +298,10 @@ private Q_SLOTS:
         rig.enter("0 ST");
         QTRY_COMPARE(rig.get<QLineEdit>("TextRecv")->text(),
             QStringLiteral("0  %1").arg(status, 4, 16, QLatin1Char('0')).toUpper());
-        QVERIFY(rig.core->statusLow.size() == 4 && rig.core->statusHigh.size() == 1);
-        QCOMPARE(rig.items("List1"), rig.core->statusLow);
-        QCOMPARE(rig.items("List2"), rig.core->statusHigh);
+        QVERIFY(
+            rig.core->statusLines().low.size() == 4 && rig.core->statusLines().high.size() == 1);
+        QCOMPARE(rig.items("List1"), rig.core->statusLines().low);
+        QCOMPARE(rig.items("List2"), rig.core->statusLines().high);
         const QColor expected
             = alert ? QColor(255, 0, 0) : QApplication::palette().color(QPalette::ButtonText);
         for (const char* list : { "List1", "List2" })
@@ -380,13 +381,13 @@ private Q_SLOTS:
         rig.window->showHelp();
         QCOMPARE(rig.window->helpWindow()->documentName(), "helpEEloader.rtf");
         QVERIFY(rig.window->helpWindow()->isEnabled());
-        rig.core->windowEnabled = true;
+        rig.core->setWindowEnabled(true);
         Q_EMIT rig.core->viewChanged();
         QVERIFY(rig.get("TransmitText")->isEnabled());
         QSignalSpy exit(rig.core.get(), &TerminalCore::exitRequested);
         rig.click("CmdExit");
         QCOMPARE(exit.count(), 1);
-        QVERIFY(!rig.core->link.isOpen() && !rig.window->isVisible());
+        QVERIFY(!rig.core->link().isOpen() && !rig.window->isVisible());
         // With the port closed, Enter says so and leaves the text for another try.
         rig.enter("0 HO");
         QCOMPARE(rig.prompter.texts(), QStringList { "Please check Port Configuration" });
@@ -406,7 +407,7 @@ private Q_SLOTS:
         QVERIFY(!rig.get("PauseCmd")->isEnabled() && !rig.get("CancelCmd")->isEnabled());
         auto* list = rig.get<QListWidget>("Filelist");
         Q_EMIT list->itemClicked(list->item(1));
-        QCOMPARE(rig.core->Filename, "b.cmd");
+        QCOMPARE(rig.core->fileName(), "b.cmd");
         rig.prompter.answers = { PromptAnswer::No };
         rig.click("ExecuteCmdFile");
         QVERIFY(waitFor([&] { return rig.lines.contains("0 ST"); }));
@@ -443,7 +444,7 @@ private Q_SLOTS:
         QCOMPARE(captionsOf(&w.form, captions), captions);
 
         QVERIFY(w.form.isVisible());
-        QVERIFY(!rig.core->windowEnabled);
+        QVERIFY(!rig.core->windowEnabled());
         for (const auto& [name, checked] :
             { std::pair { "Optcom6", true }, { "Opt38400", true }, { "ChkStatus", false },
                 { "ChkDecimal", true }, { "ChkRS232", false }, { "CheckSumChk", true } })
@@ -454,16 +455,16 @@ private Q_SLOTS:
         QCOMPARE(w.currentDir(), rig.workDir);
 
         // The status description option clears what the status display showed.
-        QVERIFY(!rig.core->statusFrameVisible);
+        QVERIFY(!rig.core->panels().status);
         for (const bool on : { true, false }) {
-            rig.core->statusLow = QStringList { "Drive disabled" };
-            rig.core->statusHigh = QStringList { "Position error" };
-            rig.core->TextRecv = "0 0100";
+            rig.core->showStatusDescription("0 FFFF");
+            QVERIFY(!rig.core->statusLines().high.isEmpty());
             click(&w.form, "ChkStatus");
             QCOMPARE(rig.cfg.ChkStatus, int(on));
-            QCOMPARE(rig.core->statusFrameVisible, on);
-            QVERIFY(rig.core->statusLow.isEmpty() && rig.core->statusHigh.isEmpty());
-            QVERIFY(rig.core->TextRecv.isEmpty());
+            QCOMPARE(rig.core->panels().status, on);
+            QVERIFY(
+                rig.core->statusLines().low.isEmpty() && rig.core->statusLines().high.isEmpty());
+            QVERIFY(rig.core->receivedText().isEmpty());
         }
 
         // Closed by the title bar: the main window works again, nothing is saved.
@@ -471,7 +472,7 @@ private Q_SLOTS:
         click(&w.form, "Optcom7");
         QVERIFY(w.form.close());
         QVERIFY(!w.form.isVisible());
-        QVERIFY(rig.core->windowEnabled);
+        QVERIFY(rig.core->windowEnabled());
         QCOMPARE(readFile(rig.storePath), before);
     }
 
@@ -487,20 +488,20 @@ private Q_SLOTS:
         QVERIFY(QDir().mkpath(cmds) && QDir().mkpath(gone));
         for (const char* name : { "a.cmd", "B.CMD", "notes.txt" })
             QVERIFY(writeFile(QDir(cmds).filePath(name), "0 ST\r\n"));
-        rig.core->Filename = "old.cmd";
-        QVERIFY(!rig.core->link.isOpen());
+        rig.core->setFileName("old.cmd");
+        QVERIFY(!rig.core->link().isOpen());
 
         Window w(rig);
         QVERIFY(QDir(gone).removeRecursively());
         w.selectDirectory(gone);
         QCOMPARE(rig.cfg.chosenDir, rig.workDir);
-        QCOMPARE(rig.core->currentWorkingDir, rig.workDir);
+        QCOMPARE(rig.core->workingDir(), rig.workDir);
         QCOMPARE(rig.prompter.shown.size(), 1);
         QVERIFY(rig.prompter.shown[0].text.contains("cannot be read"));
         QCOMPARE(w.currentDir(), rig.workDir);
         w.form.refreshControls();
         w.selectDirectory(cmds);
-        QCOMPARE(rig.core->currentWorkingDir, cmds);
+        QCOMPARE(rig.core->workingDir(), cmds);
         QCOMPARE(rig.stored()["WorkingDir"].toString(), rig.workDir);
 
         // A device is taken without blanks, one cleared is the platform default again;
@@ -529,18 +530,18 @@ private Q_SLOTS:
         QCOMPARE(rig.settings->record.TxDelay, 2);
 
         // The port reopened with the new settings.
-        QVERIFY(rig.core->link.isOpen());
-        QCOMPARE(rig.core->link.device(), pair.slavePath());
-        QCOMPARE(rig.core->link.baud(), 38400);
-        QVERIFY(rig.core->portReady);
+        QVERIFY(rig.core->link().isOpen());
+        QCOMPARE(rig.core->link().device(), pair.slavePath());
+        QCOMPARE(rig.core->link().baud(), 38400);
+        QVERIFY(rig.core->portReady());
 
         // Back in the main window, with its file list from the new directory.
         QVERIFY(!w.form.isVisible());
-        QVERIFY(rig.core->windowEnabled);
-        QCOMPARE(rig.core->filelistPath, cmds);
-        QCOMPARE(rig.core->filelistPattern, "*.Cmd");
-        QCOMPARE(rig.core->Filelist, QStringList({ "a.cmd", "B.CMD" }));
-        QVERIFY(rig.core->Filename.isEmpty());
+        QVERIFY(rig.core->windowEnabled());
+        QCOMPARE(rig.core->fileList().path, cmds);
+        QCOMPARE(rig.core->fileList().pattern, "*.Cmd");
+        QCOMPARE(rig.core->fileList().entries, QStringList({ "a.cmd", "B.CMD" }));
+        QVERIFY(rig.core->fileName().isEmpty());
         QCOMPARE(rig.prompter.shown.size(), 1); // the refusal alone
     }
 

@@ -265,7 +265,7 @@ private Q_SLOTS:
         QCOMPARE(r.lines, lines);
         QCOMPARE(int(r.u.lastDownload), outcome);
         if (stops)
-            QVERIFY(r.core->link.statusText().contains("The serial port does not send ("));
+            QVERIFY(r.core->link().statusText().contains("The serial port does not send ("));
         if (outcome == int(Outcome::Refused))
             QCOMPARE(r.memory(503, 1), QByteArray("\xff"));
         else if (outcome != int(Outcome::PortLost))
@@ -559,7 +559,7 @@ private Q_SLOTS:
         c.addSelectedFile();
         QCOMPARE(c.combinationList, QStringList({ "a.cmd", "b.cmd", "b.cmd", "b.cmd" }));
 
-        r.core->link.close();
+        r.core->link().close();
         c.executeSelectedMacro();
         QCOMPARE(r.prompter.texts().last(), "Serial Port not configured properly!");
         QVERIFY(QFile::remove(r.dir.filePath("L.CMB")));

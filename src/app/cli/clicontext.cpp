@@ -66,12 +66,12 @@ TerminalCore* CliContext::session()
             error(QStringLiteral("simulator: %1").arg(m_simulator->errorString()));
             return nullptr;
         }
-        core->overrideDevice = m_simulator->slavePath();
+        core->setDeviceOverride(m_simulator->slavePath());
     }
     if (!shared.port.isEmpty())
-        core->overrideDevice = shared.port;
+        core->setDeviceOverride(shared.port);
     if (trace) {
-        core->link.setTracer([](SerialLink::Direction d, const QByteArray& bytes) {
+        core->link().setTracer([](SerialLink::Direction d, const QByteArray& bytes) {
             std::fprintf(stderr, "%s %s %s\n",
                 qPrintable(QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss.zzz"))),
                 d == SerialLink::Direction::Write ? ">" : "<", qPrintable(escapeBytes(bytes)));
@@ -80,16 +80,17 @@ TerminalCore* CliContext::session()
     }
     // The commands end on a lost port with their window's message; why it was lost
     // (gone, or no longer sending) is the link's to say.
-    QObject::connect(&core->link, &SerialLink::lost, [](const QString& reason) { error(reason); });
+    QObject::connect(
+        &core->link(), &SerialLink::lost, [](const QString& reason) { error(reason); });
     TerminalCore* c = core.get();
-    core->beforeOpen = [this, c] {
+    core->setBeforeOpen([this, c] {
         if (shared.baud > 0)
             c->cfg.baudRate = shared.baud;
         if (!dir.isEmpty()) {
             c->cfg.chosenDir = QDir(dir).absolutePath();
             c->settings.record.WorkingDir = c->cfg.chosenDir;
         }
-    };
+    });
     core->load(!m_loaded);
     m_core = std::move(core);
     return m_core.get();

@@ -75,7 +75,7 @@ int runDebuglog(CliContext& ctx, QStringList& args)
     TerminalCore* core = session.core;
     if (!session.config->writeDiagnosticLog())
         return 1;
-    std::printf("%s\n", qPrintable(QDir::toNativeSeparators(core->selectedCommandFile)));
+    std::printf("%s\n", qPrintable(QDir::toNativeSeparators(core->selectedCommandFile())));
     std::fflush(stdout);
     return 0;
 }

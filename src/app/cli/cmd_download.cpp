@@ -81,18 +81,18 @@ int runStop(CliContext& ctx, QStringList& args)
     const auto u = openUtility(ctx, o);
     if (!u)
         return 1;
-    if (!u->core.link.isOpen()) {
+    if (!u->core.link().isOpen()) {
         CliContext::error(
-            QStringLiteral("the serial port is not open: %1").arg(u->core.link.statusText()));
+            QStringLiteral("the serial port is not open: %1").arg(u->core.link().statusText()));
         return 1;
     }
     u->Cancel_Macro_Execute();
     // " ME 0" has no answer: a read shows that a controller took it.
-    if (u->core.link.isOpen() && !u->protocol.probe(false))
+    if (u->core.link().isOpen() && !u->protocol.probe(false))
         return 1;
-    if (!u->core.link.isOpen()) {
+    if (!u->core.link().isOpen()) {
         CliContext::error(
-            QStringLiteral("the serial port closed: %1").arg(u->core.link.statusText()));
+            QStringLiteral("the serial port closed: %1").arg(u->core.link().statusText()));
         return 1;
     }
     return 0;

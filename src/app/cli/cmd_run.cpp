@@ -96,25 +96,25 @@ int runRun(CliContext& ctx, QStringList& args)
     // as for check and prep.
     QString path = args.first();
     if (QFileInfo(path).isRelative())
-        path = QDir(core->currentWorkingDir).filePath(path);
+        path = QDir(core->workingDir()).filePath(path);
     const QFileInfo file(path);
     if (!file.exists()) {
         CliContext::error(QStringLiteral("run: the command file \"%1\" does not exist")
                               .arg(QDir::toNativeSeparators(path)));
         return 1;
     }
-    if (!core->link.isOpen()) {
+    if (!core->link().isOpen()) {
         CliContext::error(
-            QStringLiteral("the serial port is not open: %1").arg(core->link.statusText()));
+            QStringLiteral("the serial port is not open: %1").arg(core->link().statusText()));
         return 1;
     }
-    core->currentWorkingDir = file.absolutePath();
-    core->Filename = file.fileName();
+    core->setWorkingDir(file.absolutePath());
+    core->setFileName(file.fileName());
 
     bool interrupted = false;
     RunPrompter prompter(ctx.prompter, repeat, interrupted);
     CommandFileRunner runner(*core, prompter);
-    runner.passLimit = passes;
+    runner.setPassLimit(passes);
     QObject::connect(&runner, &CommandFileRunner::messageShown, [](const QString& text) {
         std::printf("%s\n", text.toLocal8Bit().constData());
         std::fflush(stdout);

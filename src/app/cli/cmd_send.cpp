@@ -36,9 +36,9 @@ int runSend(CliContext& ctx, QStringList& args)
         core->cfg.ChkDecimal = decimal ? 1 : 0;
     if (decode)
         core->cfg.ChkStatus = 1;
-    if (!core->link.isOpen()) {
+    if (!core->link().isOpen()) {
         CliContext::error(
-            QStringLiteral("the serial port is not open: %1").arg(core->link.statusText()));
+            QStringLiteral("the serial port is not open: %1").arg(core->link().statusText()));
         return 1;
     }
 
@@ -57,11 +57,11 @@ int runSend(CliContext& ctx, QStringList& args)
         timer.setSingleShot(true);
         QObject::connect(&timer, &QTimer::timeout, [&] { timedOut = true; });
         timer.start(ctx.timeoutMs);
-        if (!core->TransmitText_Enter(text))
+        if (!core->enterCommand(text))
             return 1;
-        waitUntil([&] { return answered || timedOut || !core->link.isOpen(); });
+        waitUntil([&] { return answered || timedOut || !core->link().isOpen(); });
         if (!answered) {
-            CliContext::error(core->link.isOpen()
+            CliContext::error(core->link().isOpen()
                     ? QStringLiteral("no answer to \"%1\" within %2 ms")
                           .arg(text)
                           .arg(ctx.timeoutMs)
@@ -71,7 +71,7 @@ int runSend(CliContext& ctx, QStringList& args)
             continue;
         }
         std::printf("%s\n", answer.toLatin1().constData());
-        if (core->answerRejected) {
+        if (core->answerRejected()) {
             // Shown empty, as the receive list shows it; never decoded.
             std::fflush(stdout);
             CliContext::error(
@@ -79,12 +79,12 @@ int runSend(CliContext& ctx, QStringList& args)
             status = 1;
             continue;
         }
-        if (decode && core->commandText.toUpper().contains(QLatin1String("ST"))) {
-            for (const QString& l : std::as_const(core->statusLow))
+        if (decode && core->commandText().toUpper().contains(QLatin1String("ST"))) {
+            for (const QString& l : std::as_const(core->statusLines().low))
                 std::printf("  %s\n", l.toLatin1().constData());
-            for (const QString& l : std::as_const(core->statusHigh))
+            for (const QString& l : std::as_const(core->statusLines().high))
                 std::printf("  %s\n", l.toLatin1().constData());
-            if (core->listsAlert)
+            if (core->statusLines().alert)
                 std::printf("ALERT\n");
         }
         std::fflush(stdout);
