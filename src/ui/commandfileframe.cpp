@@ -10,20 +10,20 @@ void bindCommandFileFrame(MainWindow& window, CommandFileRunner& runner)
 {
     TerminalCore& core = window.core();
     const MainWindow::CommandFileControls& c = window.commandFileButtons();
-    QObject::connect(c.Filelist, &QListWidget::itemClicked, &runner,
-        [&runner, list = c.Filelist](
+    QObject::connect(c.fileList, &QListWidget::itemClicked, &runner,
+        [&runner, list = c.fileList](
             QListWidgetItem* item) { runner.selectCommandFile(list->row(item)); });
     QObject::connect(
         c.newFileButton, &QPushButton::clicked, &runner, &CommandFileRunner::newCommandFile);
     QObject::connect(
-        c.EditCmd, &QPushButton::clicked, &runner, &CommandFileRunner::editCommandFile);
+        c.editButton, &QPushButton::clicked, &runner, &CommandFileRunner::editCommandFile);
     QObject::connect(
-        c.DeleteCmd, &QPushButton::clicked, &runner, &CommandFileRunner::deleteCommandFile);
+        c.deleteButton, &QPushButton::clicked, &runner, &CommandFileRunner::deleteCommandFile);
     QObject::connect(
-        c.ExecuteCmdFile, &QPushButton::clicked, &runner, &CommandFileRunner::executeCommandFile);
+        c.executeButton, &QPushButton::clicked, &runner, &CommandFileRunner::executeCommandFile);
     QObject::connect(
-        c.PauseCmd, &QPushButton::clicked, &runner, &CommandFileRunner::pauseCommandFile);
-    QObject::connect(c.CancelCmd, &QPushButton::clicked, &core, &TerminalCore::cancelCommandFile);
+        c.pauseButton, &QPushButton::clicked, &runner, &CommandFileRunner::pauseCommandFile);
+    QObject::connect(c.cancelButton, &QPushButton::clicked, &core, &TerminalCore::cancelCommandFile);
     QObject::connect(c.downloadFileButton, &QPushButton::clicked, &runner,
         &CommandFileRunner::downloadSelectedFile);
     core.setEnabled(

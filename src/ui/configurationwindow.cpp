@@ -206,8 +206,8 @@ void ConfigurationWindow::buildUi()
     m_dir1->setMinimumHeight(140);
     dirBox->addWidget(m_dir1);
     top->addWidget(frame3);
-    connect(m_drive1, &QComboBox::activated, this, &ConfigurationWindow::onDrive1Activated);
-    connect(m_dir1, &QListWidget::itemActivated, this, &ConfigurationWindow::onDir1Activated);
+    connect(m_drive1, &QComboBox::activated, this, &ConfigurationWindow::onDriveActivated);
+    connect(m_dir1, &QListWidget::itemActivated, this, &ConfigurationWindow::onDirectoryActivated);
 
     m_saveAndExit = new QPushButton(QStringLiteral("Save and Exit"), this);
     m_saveAndExit->setObjectName(QStringLiteral("SaveAndExit"));
@@ -322,7 +322,7 @@ void ConfigurationWindow::showWindow()
     activateWindow();
 }
 
-void ConfigurationWindow::onDir1Activated(QListWidgetItem* item)
+void ConfigurationWindow::onDirectoryActivated(QListWidgetItem* item)
 {
     if (!item)
         return;
@@ -335,7 +335,7 @@ void ConfigurationWindow::onDir1Activated(QListWidgetItem* item)
     }
 }
 
-void ConfigurationWindow::onDrive1Activated(int index)
+void ConfigurationWindow::onDriveActivated(int index)
 {
     const QString drive = m_drive1->itemText(index);
     if (drive.isEmpty() || drive == m_config.cfg.chosenDrive)

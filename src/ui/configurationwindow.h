@@ -37,8 +37,8 @@ private:
     void buildUi();
     void fillDeviceLists();
     void fillDirectoryList();
-    void onDir1Activated(QListWidgetItem* item);
-    void onDrive1Activated(int index);
+    void onDirectoryActivated(QListWidgetItem* item);
+    void onDriveActivated(int index);
 
     ConfigurationCore& m_config;
     std::array<QRadioButton*, 9> m_optCom {}; // index 1..8

@@ -147,35 +147,35 @@ void MainWindow::buildUi()
     // ---- Command file frame
     m_frame4 = new QGroupBox(QStringLiteral("Command File "), m_frame8);
     named(m_frame4, QStringLiteral("Frame4"));
-    m_cmdFile.Filename = new QLineEdit(m_frame4);
-    named(m_cmdFile.Filename, QStringLiteral("Filename"));
-    m_cmdFile.Filename->setPlaceholderText(QStringLiteral("*.cmd"));
-    m_cmdFile.Filelist = new QListWidget(m_frame4);
-    named(m_cmdFile.Filelist, QStringLiteral("Filelist"));
-    m_cmdFile.Filelist->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_cmdFile.fileName = new QLineEdit(m_frame4);
+    named(m_cmdFile.fileName, QStringLiteral("Filename"));
+    m_cmdFile.fileName->setPlaceholderText(QStringLiteral("*.cmd"));
+    m_cmdFile.fileList = new QListWidget(m_frame4);
+    named(m_cmdFile.fileList, QStringLiteral("Filelist"));
+    m_cmdFile.fileList->setSelectionMode(QAbstractItemView::SingleSelection);
     m_cmdFile.newFileButton = button(m_frame4, QStringLiteral("Command3"), QStringLiteral("New"),
         QStringLiteral("Creates a New TYX Command file"));
-    m_cmdFile.EditCmd = button(m_frame4, QStringLiteral("EditCmd"), QStringLiteral("Edit"));
-    m_cmdFile.DeleteCmd = button(m_frame4, QStringLiteral("DeleteCmd"), QStringLiteral("Delete"),
+    m_cmdFile.editButton = button(m_frame4, QStringLiteral("EditCmd"), QStringLiteral("Edit"));
+    m_cmdFile.deleteButton = button(m_frame4, QStringLiteral("DeleteCmd"), QStringLiteral("Delete"),
         QStringLiteral("Deletes selected file"));
-    m_cmdFile.ExecuteCmdFile
+    m_cmdFile.executeButton
         = button(m_frame4, QStringLiteral("ExecuteCmdFile"), QStringLiteral("Execute"));
-    m_cmdFile.PauseCmd = button(m_frame4, QStringLiteral("PauseCmd"), QStringLiteral("Pause"));
-    m_cmdFile.CancelCmd = button(m_frame4, QStringLiteral("CancelCmd"), QStringLiteral("Cancel"));
+    m_cmdFile.pauseButton = button(m_frame4, QStringLiteral("PauseCmd"), QStringLiteral("Pause"));
+    m_cmdFile.cancelButton = button(m_frame4, QStringLiteral("CancelCmd"), QStringLiteral("Cancel"));
     m_cmdFile.downloadFileButton
         = button(m_frame4, QStringLiteral("Command2"), QStringLiteral("Download File"));
     auto* command1 = button(m_frame4, QStringLiteral("Command1"), QStringLiteral("Status Wizard"));
     {
         auto* files = new QVBoxLayout;
-        files->addWidget(m_cmdFile.Filename);
-        files->addWidget(m_cmdFile.Filelist, 1);
+        files->addWidget(m_cmdFile.fileName);
+        files->addWidget(m_cmdFile.fileList, 1);
         auto* buttons = new QGridLayout;
         buttons->addWidget(m_cmdFile.newFileButton, 0, 0);
-        buttons->addWidget(m_cmdFile.EditCmd, 1, 0);
-        buttons->addWidget(m_cmdFile.DeleteCmd, 2, 0);
-        buttons->addWidget(m_cmdFile.ExecuteCmdFile, 0, 1);
-        buttons->addWidget(m_cmdFile.PauseCmd, 1, 1);
-        buttons->addWidget(m_cmdFile.CancelCmd, 2, 1);
+        buttons->addWidget(m_cmdFile.editButton, 1, 0);
+        buttons->addWidget(m_cmdFile.deleteButton, 2, 0);
+        buttons->addWidget(m_cmdFile.executeButton, 0, 1);
+        buttons->addWidget(m_cmdFile.pauseButton, 1, 1);
+        buttons->addWidget(m_cmdFile.cancelButton, 2, 1);
         buttons->setRowStretch(3, 1);
         buttons->addWidget(m_cmdFile.downloadFileButton, 4, 0, 1, 2);
         buttons->addWidget(command1, 5, 0, 1, 2);
@@ -183,7 +183,7 @@ void MainWindow::buildUi()
         l->addLayout(files, 1);
         l->addLayout(buttons);
     }
-    m_cmdFile.Filelist->setMinimumHeight(rowsHeight(m_cmdFile.Filelist, 5));
+    m_cmdFile.fileList->setMinimumHeight(rowsHeight(m_cmdFile.fileList, 5));
 
     // ---- Send frame
     m_sendFrame = new QGroupBox(QStringLiteral("Send Commands"), m_frame8);
@@ -338,7 +338,7 @@ void MainWindow::buildUi()
     statusBar()->addWidget(m_statusLine, 1);
 
     // ---- Wiring
-    connect(m_transmitText, &QLineEdit::returnPressed, this, &MainWindow::TransmitText_Enter);
+    connect(m_transmitText, &QLineEdit::returnPressed, this, &MainWindow::commandEntered);
     connect(cmdHome, &QPushButton::clicked, &m_core, &TerminalCore::home);
     connect(cmdDisable, &QPushButton::clicked, &m_core, &TerminalCore::disable);
     connect(cmdAbort, &QPushButton::clicked, &m_core, &TerminalCore::abort);
@@ -352,9 +352,9 @@ void MainWindow::buildUi()
     connect(cmdExit, &QToolButton::clicked, &m_core, &TerminalCore::exitProgram);
     connect(cmdHelp, &QToolButton::clicked, this, [this] { showHelp(); });
     // The core keeps the file name and the list's selection; the operator edits both here.
-    connect(m_cmdFile.Filename, &QLineEdit::textEdited, this,
+    connect(m_cmdFile.fileName, &QLineEdit::textEdited, this,
         [this](const QString& text) { m_core.setFileName(text); });
-    connect(m_cmdFile.Filelist, &QListWidget::currentRowChanged, this, [this](int row) {
+    connect(m_cmdFile.fileList, &QListWidget::currentRowChanged, this, [this](int row) {
         if (!m_refreshing)
             m_core.setFilelistIndex(row);
     });
@@ -431,8 +431,8 @@ void MainWindow::refreshView()
     applyListColour();
     if (m_textRecv->text() != c.receivedText())
         m_textRecv->setText(c.receivedText());
-    if (m_cmdFile.Filename->text() != c.fileName())
-        m_cmdFile.Filename->setText(c.fileName());
+    if (m_cmdFile.fileName->text() != c.fileName())
+        m_cmdFile.fileName->setText(c.fileName());
     refreshFilelistWidget();
     refreshTerminal();
 
@@ -465,7 +465,7 @@ void MainWindow::applyListColour()
 
 void MainWindow::refreshFilelistWidget()
 {
-    QListWidget* list = m_cmdFile.Filelist;
+    QListWidget* list = m_cmdFile.fileList;
     syncList(list, m_core.fileList().entries);
     const int row = m_core.fileList().index < list->count() ? m_core.fileList().index : -1;
     if (list->currentRow() != row)
@@ -522,7 +522,7 @@ void MainWindow::showReceivedLines()
     }
 }
 
-void MainWindow::TransmitText_Enter()
+void MainWindow::commandEntered()
 {
     if (m_core.enterCommand(m_transmitText->text()))
         m_transmitText->clear();

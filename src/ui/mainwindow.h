@@ -40,14 +40,14 @@ public:
     // and keeps the core's Filename and Filelist selection in step with the widgets.
     struct CommandFileControls
     {
-        QListWidget* Filelist = nullptr;
-        QLineEdit* Filename = nullptr;
+        QListWidget* fileList = nullptr;
+        QLineEdit* fileName = nullptr;
         QPushButton* newFileButton = nullptr; // "New"
-        QPushButton* EditCmd = nullptr; // "Edit"
-        QPushButton* DeleteCmd = nullptr; // "Delete"
-        QPushButton* ExecuteCmdFile = nullptr; // "Execute"
-        QPushButton* PauseCmd = nullptr; // "Pause"
-        QPushButton* CancelCmd = nullptr; // "Cancel"
+        QPushButton* editButton = nullptr; // "Edit"
+        QPushButton* deleteButton = nullptr; // "Delete"
+        QPushButton* executeButton = nullptr; // "Execute"
+        QPushButton* pauseButton = nullptr; // "Pause"
+        QPushButton* cancelButton = nullptr; // "Cancel"
         QPushButton* downloadFileButton = nullptr; // "Download File"
     };
     const CommandFileControls& commandFileButtons() const { return m_cmdFile; }
@@ -88,7 +88,7 @@ private:
     void onTerminalCursorToEnd();
     void onTerminalTextChanged();
     void showReceivedLines();
-    void TransmitText_Enter();
+    void commandEntered();
     bool terminalKey(class QKeyEvent* key);
     void sendTerminalText(const QString& text);
     void refreshTerminal();

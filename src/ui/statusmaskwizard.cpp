@@ -77,10 +77,10 @@ StatusMaskWizard::StatusMaskWizard(QWidget* parent)
     layout->addWidget(frame1, 1);
     layout->addLayout(bottom);
 
-    connect(m_text1, &QLineEdit::returnPressed, this, &StatusMaskWizard::UpdateStatus);
-    connect(command2, &QPushButton::clicked, this, &StatusMaskWizard::UpdateStatus);
-    connect(command1, &QPushButton::clicked, this, &StatusMaskWizard::showStatusText);
-    // Only the operator's clicks couple the two bits; UpdateStatus shows a value's
+    connect(m_text1, &QLineEdit::returnPressed, this, &StatusMaskWizard::showValueAsBits);
+    connect(command2, &QPushButton::clicked, this, &StatusMaskWizard::showValueAsBits);
+    connect(command1, &QPushButton::clicked, this, &StatusMaskWizard::convertBitsToValue);
+    // Only the operator's clicks couple the two bits; showValueAsBits shows a value's
     // bits exactly as they are.
     connect(m_bits[11], &QCheckBox::clicked, this, &StatusMaskWizard::bit11Clicked);
     connect(m_bits[8], &QCheckBox::clicked, this, &StatusMaskWizard::bit8Clicked);
@@ -105,14 +105,14 @@ quint16 StatusMaskWizard::tickedBits() const
     return v;
 }
 
-void StatusMaskWizard::UpdateStatus()
+void StatusMaskWizard::showValueAsBits()
 {
     const quint16 v = statusMaskFromText(m_text1->text(), radix());
     for (int k = 0; k < 16; ++k)
         m_bits[size_t(k)]->setChecked((v >> k) & 1u);
 }
 
-void StatusMaskWizard::showStatusText()
+void StatusMaskWizard::convertBitsToValue()
 {
     m_text2->setText(statusMaskText(tickedBits(), radix()));
 }

@@ -21,9 +21,9 @@ public:
     explicit StatusMaskWizard(QWidget* parent = nullptr);
 
     // Value to bits, from the value box in the selected radix.
-    void UpdateStatus();
+    void showValueAsBits();
     // Bits to value, into countText.
-    void showStatusText();
+    void convertBitsToValue();
 
     MaskRadix radix() const;
     quint16 tickedBits() const;
