@@ -9,6 +9,11 @@
 #include <QFileInfo>
 #include <utility>
 
+const QString CommandFileRunner::RepeatQuestion
+    = QStringLiteral("Do you want execution of this command file to repeat continuously? ");
+const QString CommandFileRunner::PortClosedMessage
+    = QStringLiteral("The serial port closed during the run: %1");
+
 namespace {
 // No command file comes near this; a bigger file is not one, and is not read whole.
 constexpr qint64 MaxFileBytes = 64 * 1024 * 1024;

@@ -67,13 +67,11 @@ public:
 
     ExternalEditor& editor() { return m_editor; }
 
-    static inline const QString RepeatQuestion
-        = QStringLiteral("Do you want execution of this command file to repeat continuously? ");
+    static const QString RepeatQuestion;
     static inline const QString EmptyMessage = QStringLiteral("Command file is empty.");
     static inline const QString PauseMessage = QStringLiteral("Pause");
     // %1: the port's state, with why it went away.
-    static inline const QString PortClosedMessage
-        = QStringLiteral("The serial port closed during the run: %1");
+    static const QString PortClosedMessage;
 
 Q_SIGNALS:
     // A MESSAGE line put this text into the caption.

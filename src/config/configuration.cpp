@@ -16,6 +16,9 @@
 #include <cmath>
 #include <limits>
 
+const QString ConfigurationCore::OneControllerText
+    = QStringLiteral("Please be sure only one Motion controller is connected");
+
 namespace {
 
 // Runs the tick timer for a scope. A timer that was already running (the download

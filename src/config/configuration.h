@@ -26,8 +26,7 @@ public:
     Prompter& prompter;
 
     static constexpr int Bauds[4] = { 9600, 19200, 38400, 57600 };
-    static inline const QString OneControllerText
-        = QStringLiteral("Please be sure only one Motion controller is connected");
+    static const QString OneControllerText;
     // %1: the port number; %2: the port's state, with why it went away.
     static inline const QString ProbeLostText = QStringLiteral(
         "The serial port Com%1 closed during its probe (%2); it was not configured.");

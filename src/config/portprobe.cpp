@@ -12,6 +12,14 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 
+const QString PortProbe::ProbeSuccessText = QStringLiteral("Serial Port Configured Successfully!");
+const QString PortProbe::DebugSuccessText = QStringLiteral("'TYXLOG'  Created Successfully!");
+const QString PortProbe::DebugPortClosedText
+    = QStringLiteral("The serial port is not open: 'TYXLOG' was not created. Check the port in the "
+                     "configuration.");
+const QString PortProbe::DebugPortLostText = QStringLiteral(
+    "The serial port closed during the diagnostic log (%1): 'TYXLOG' was not created.");
+
 namespace {
 const QString CR = QStringLiteral("\r");
 

@@ -28,16 +28,11 @@ public:
     static constexpr int AnswerTicks = 7;
     static constexpr int DebugRecordBytes = 1000;
     static inline const QString DebugFileName = QStringLiteral("TYXLOG.CMD");
-    static inline const QString ProbeSuccessText
-        = QStringLiteral("Serial Port Configured Successfully!");
-    static inline const QString DebugSuccessText
-        = QStringLiteral("'TYXLOG'  Created Successfully!");
-    static inline const QString DebugPortClosedText = QStringLiteral(
-        "The serial port is not open: 'TYXLOG' was not created. Check the port in the "
-        "configuration.");
+    static const QString ProbeSuccessText;
+    static const QString DebugSuccessText;
+    static const QString DebugPortClosedText;
     // %1: the port's state, with why it went away.
-    static inline const QString DebugPortLostText = QStringLiteral(
-        "The serial port closed during the diagnostic log (%1): 'TYXLOG' was not created.");
+    static const QString DebugPortLostText;
 
     // One probe of the port: a status query; sets probeSuccess when an answer holding
     // "00" came back (and says so). Expects capture mode to be on.

@@ -79,7 +79,7 @@ QString HelpWindow::documentPath(const QString& name, const QStringList& shipped
 void HelpWindow::load(bool downloadWindowInUse)
 {
     m_name = documentName(downloadWindowInUse);
-    m_loadedFrom = documentPath(m_name, shippedDirectories);
+    m_loadedFrom = documentPath(m_name, m_shippedDirectories);
     QByteArray bytes;
     if (!m_loadedFrom.isEmpty()) {
         QString why;

@@ -46,16 +46,18 @@ public:
     QString documentName() const { return m_name; }
     QString loadedFrom() const { return m_loadedFrom; }
 
-    QStringList shippedDirectories = defaultShippedDirectories();
+    // Where the shipped documents are looked for, in order (tests point it elsewhere).
+    void setShippedDirectories(const QStringList& dirs) { m_shippedDirectories = dirs; }
 
 Q_SIGNALS:
-    // Form_QueryUnload: the download window enables itself again.
+    // Closing: the download window enables itself again.
     void closed();
 
 protected:
     void closeEvent(class QCloseEvent* e) override;
 
 private:
+    QStringList m_shippedDirectories = defaultShippedDirectories();
     Prompter& m_prompter;
     QTextEdit* m_text1 = nullptr;
     QPushButton* m_command1 = nullptr;
