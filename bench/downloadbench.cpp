@@ -127,13 +127,15 @@ Run download(int baud, int delay = 2)
             u.Filename = QStringLiteral("m.cmd");
             u.downloadFile();
             // The same reads once more, timed alone: what they add to the download.
-            if (u.lastDownload != DownloadController::Outcome::Completed)
+            if (u.lastDownload.kind != Outcome::Completed)
                 qFatal("the download did not complete");
             u.protocol.writeMark('I'); // as the download left it before its last write
             QElapsedTimer checks;
             checks.start();
             u.sender.send(QStringLiteral(" EES 503"), 6); // the header's line for the mark
-            if (!u.protocol.probe() || !u.protocol.finishProgram(u.writtenRuns(false)))
+            if (!u.protocol.probe()
+                || !u.protocol.finishProgram(
+                    EepromProtocol::writtenRuns(u.protocol.workFile(), u.Filename, 0, false)))
                 qFatal("the download's checks failed");
             g_checks = double(checks.nsecsElapsed()) / 1e9;
         },

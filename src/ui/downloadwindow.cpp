@@ -352,13 +352,13 @@ void DownloadWindow::refreshView()
         return;
     m_refreshing = true;
     const DownloadController& c = m_core;
-    setEnabled(c.windowEnabled);
+    setEnabled(c.windowEnabled());
     m_downFrame->setVisible(c.DownFrameVisible);
     m_upFrame->setVisible(c.UpFrameVisible);
     m_comboFrame->setVisible(c.ComboFrameVisible);
-    m_hiddenFrame->setVisible(c.protocol.HiddenFrameVisible);
-    m_downFrame->setEnabled(c.DownFrameEnabled);
-    m_upFrame->setEnabled(c.UpFrameEnabled);
+    m_hiddenFrame->setVisible(c.checksumFrameVisible);
+    m_downFrame->setEnabled(c.panelsEnabled());
+    m_upFrame->setEnabled(c.panelsEnabled());
     setList(m_filelist, c.Filelist);
     if (m_filelist->currentRow() != c.filelistIndex)
         m_filelist->setCurrentRow(c.filelistIndex);
@@ -387,7 +387,7 @@ void DownloadWindow::refreshView()
 void DownloadWindow::closeEvent(QCloseEvent* e)
 {
     // A download or read in progress ends with its own window; closing waits for it.
-    if (!m_core.windowEnabled) {
+    if (!m_core.windowEnabled()) {
         e->ignore();
         return;
     }

@@ -98,14 +98,14 @@ void SpecialFunctionsDialog::refreshView()
         m_number->setChecked(!m_core.AsciiOpt);
     }
     // While an upload or a clear runs, only the progress window answers.
-    setEnabled(!u.progressVisible);
+    setEnabled(!u.progress().visible);
     if (isVisible() != u.specialVisible)
         setVisible(u.specialVisible);
 }
 
 void SpecialFunctionsDialog::closeEvent(QCloseEvent* e)
 {
-    if (m_core.controller.progressVisible) {
+    if (m_core.controller.progress().visible) {
         e->ignore();
         return;
     }

@@ -10,12 +10,11 @@
 #include "link/framing.h"
 #include "link/seriallink.h"
 #include "terminal/terminalcore.h"
+#include "utility/operation.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-
-using Outcome = DownloadController::Outcome;
 
 namespace {
 
@@ -391,13 +390,44 @@ QList<CombinationController::Plan> CombinationController::plan(
     return plans;
 }
 
+// "Download Combination" once it may send: header, macros, table, names, then the
+// check that marks the program complete.
+class CombinationController::Download final : public Operation
+{
+public:
+    Download(CombinationController& c, const QStringList& files, const QList<Plan>& plans)
+        : m_c(c)
+        , m_files(files)
+        , m_plans(plans)
+    {
+    }
+    QString label() const override { return QStringLiteral("Downloading.."); }
+    Outcome run() override
+    {
+        EepromProtocol& p = m_c.u.protocol;
+        const EepromProtocol::Session session(p, *this, true);
+        const Outcome outcome = download();
+        Q_EMIT progressShown(false);
+        if (outcome == Outcome::Completed)
+            m_c.u.askForReset(p.verifiesDownload());
+        else if (outcome == Outcome::PortLost)
+            m_c.tell(EepromProtocol::PortLostText, PromptIcon::Critical);
+        return outcome;
+    }
+
+private:
+    Outcome download();
+
+    CombinationController& m_c;
+    QStringList m_files;
+    QList<Plan> m_plans;
+};
+
 void CombinationController::downloadCombination()
 {
-    lastDownload = Outcome::NotStarted;
+    lastDownload = Outcome::Refused;
     leftOut.clear();
     EepromProtocol& p = u.protocol;
-    p.SkipIncompleteMark = false;
-    p.PortLost = false;
     if (!u.core.link.isOpen()) {
         tell(PortText, PromptIcon::Critical);
         return;
@@ -405,8 +435,6 @@ void CombinationController::downloadCombination()
     if (!u.EnableCksumChk)
         tell(QStringLiteral("Please note this Download will not use Checksums!"),
             PromptIcon::Information);
-    MacroIndex = 1;
-    MacroEndTotal = 0;
     u.prep.MacroBaseAddress = 0;
     const QString name = combinationIndex >= 0 && combinationIndex < combinationFiles.size()
         ? combinationFiles.at(combinationIndex)
@@ -418,9 +446,8 @@ void CombinationController::downloadCombination()
 
     // Everything that would end the download part way is found before the first line;
     // a refusal has said why and sent nothing.
-    lastDownload = Outcome::Refused;
     u.prep.setWorkingDir(u.workingDir());
-    p.workingDir = u.workingDir();
+    p.setWorkingDir(u.workingDir());
     const auto combination = readCombination(u.prompter, u.workingDir(), name);
     if (!combination)
         return;
@@ -445,57 +472,50 @@ void CombinationController::downloadCombination()
     if (!p.fitsMemory(bytes))
         return;
 
-    u.showProgress();
-    u.windowEnabled = false;
-    lastDownload = download(combination->files, plans);
-    u.hideProgress();
-    if (lastDownload == Outcome::Completed)
-        u.askForReset(p.VerifyDownload);
-    else if (lastDownload == Outcome::PortLost)
-        tell(EepromProtocol::PortLostText, PromptIcon::Critical);
-    u.windowEnabled = true;
+    Download download(*this, combination->files, plans);
+    lastDownload = u.run(download);
     update();
 }
 
-Outcome CombinationController::download(const QStringList& files, const QList<Plan>& plans)
+Outcome CombinationController::Download::download()
 {
+    DownloadController& u = m_c.u;
     EepromProtocol& p = u.protocol;
     PacedSender& s = u.sender;
-    const auto label = [this](const QString& text) {
-        u.progressLabel = text;
-        update();
+    const QStringList& files = m_files;
+    bool failed = false;
+    const auto label = [this](const QString& text) { Q_EMIT labelChanged(text); };
+    const auto ended = [&p, &failed] {
+        if (p.portLost())
+            return Outcome(Outcome::PortLost, EepromProtocol::PortLostText);
+        if (p.cancelRequested())
+            return Outcome(Outcome::Cancelled);
+        return Outcome(failed ? Outcome::Failed : Outcome::Completed);
     };
-    const auto ended = [&p] {
-        if (p.PortLost)
-            return Outcome::PortLost;
-        if (p.CancelRequested)
-            return Outcome::Cancelled;
-        return p.DownloadFailed ? Outcome::Failed : Outcome::Completed;
-    };
-    const auto stopped = [&p, this] {
-        if (!u.core.link.isOpen())
-            p.PortLost = true;
-        return p.PortLost || p.CancelRequested;
-    };
+    const auto stopped = [&p] { return p.portGone() || p.cancelRequested(); };
     // A Cancel ends with the incomplete mark, written after the byte in flight.
     const auto cancelled = [&p, &ended] {
         p.endCancelled();
         return ended();
     };
-    label(QStringLiteral("Downloading Macro") + withSign(MacroIndex));
-    p.DownloadSum = 0;
-    p.DownloadFailed = false;
-    macroSizes = QList<int>(ComboFile::MaxLines + 1, 0);
-    macroNames = QStringList(ComboFile::MaxLines + 1);
+    // Entry n for macro n (entry 0 unused).
+    int macroIndex = 1;
+    int macroEndTotal = 0;
+    QList<int> macroSizes(ComboFile::MaxLines + 1, 0);
+    QStringList macroNames(ComboFile::MaxLines + 1);
+    label(QStringLiteral("Downloading Macro") + withSign(macroIndex));
+    p.resetSum();
     if (!p.probe())
-        return p.PortLost ? Outcome::PortLost : Outcome::Refused;
-    if (p.VerifyDownload && !p.ResetChecksum())
+        return p.portLost() ? ended() : Outcome::Refused;
+    if (p.verifiesDownload() && !p.resetChecksum()) {
+        failed = true;
         return ended();
-    if (p.CancelRequested)
+    }
+    if (p.cancelRequested())
         return Outcome::Cancelled; // nothing of the program was written yet
 
     // Header: the boot macro, the count, the programming mark (incomplete until the end).
-    const int boot = ComboFile::bootValue(bootMacroText);
+    const int boot = ComboFile::bootValue(m_c.bootMacroText);
     const int count = int(files.size());
     p.writeHeader(boot, count, 20);
     if (stopped())
@@ -504,91 +524,89 @@ Outcome CombinationController::download(const QStringList& files, const QList<Pl
     const QString workFile = QDir(u.workingDir()).filePath(MacroPrep::workFileName());
     for (qsizetype i = 0; i < files.size(); ++i) {
         const QString& line = files.at(i);
-        label(QStringLiteral("Downloading Macro") + withSign(MacroIndex));
+        label(QStringLiteral("Downloading Macro") + withSign(macroIndex));
         u.prep.MacroFileName = line;
-        p.MacroFileName = line;
-        if (plans.at(i) == Plan::Empty) {
+        if (m_plans.at(i) == Plan::Empty) {
             // PrepFile would leave the macro before it in "macro.tmp": leave this one out.
-            u.hideProgress();
-            tell(asciiUpper(line)
+            Q_EMIT progressShown(false);
+            m_c.tell(asciiUpper(line)
                     + QStringLiteral(" File is empty !\r\nIt is left out of the "
                                      "Combination."),
                 PromptIcon::Critical);
-            u.progressVisible = true; // Cancel stays at hand for the rest
-            leftOut << asciiUpper(line);
-            ++MacroIndex;
+            Q_EMIT progressShown(true); // Cancel stays at hand for the rest
+            m_c.leftOut << asciiUpper(line);
+            ++macroIndex;
             continue;
         }
         QString prepared = line;
         const PrepResult r = u.prep.PrepFile(prepared);
         if (asciiUpper(prepared) == MacroPrep::notFound()) {
-            u.hideProgress();
-            tell(asciiUpper(line)
+            Q_EMIT progressShown(false);
+            m_c.tell(asciiUpper(line)
                     + QStringLiteral(" File Not Found !\r\nPlease Remove it from Combination."),
                 PromptIcon::Critical);
-            u.progressVisible = true;
-            leftOut << asciiUpper(line);
-            ++MacroIndex;
+            Q_EMIT progressShown(true);
+            m_c.leftOut << asciiUpper(line);
+            ++macroIndex;
             continue;
         }
         if (r != PrepResult::Prepared) {
-            p.DownloadFailed = true; // changed since the check; the checker has said why
+            failed = true; // changed since the check; the checker has said why
             return ended();
         }
-        MacroSize = int(QFileInfo(workFile).size());
-        macroSizes[MacroIndex] = MacroSize;
-        macroNames[MacroIndex] = line;
-        p.DownloadMacro();
-        u.prep.MacroBaseAddress += MacroSize;
+        const int macroSize = int(QFileInfo(workFile).size());
+        macroSizes[macroIndex] = macroSize;
+        macroNames[macroIndex] = line;
+        p.downloadMacro();
+        u.prep.MacroBaseAddress += macroSize;
         if (stopped())
             return cancelled();
-        ++MacroIndex;
+        ++macroIndex;
     }
 
     // The macro address table, entry j at 516 + 2j, high byte first.
     label(QStringLiteral("Saving Directory Info.."));
-    s.waitTicks(p.DownloadDelay + 1);
+    s.waitTicks(p.downloadDelay() + 1);
     s.send(QStringLiteral(" EES 516"), 6);
     QByteArray table;
-    for (int j = 0; j <= MacroIndex; ++j) {
+    for (int j = 0; j <= macroIndex; ++j) {
         int value = MemoryMap::TextStart;
         if (j > 0) {
-            MacroEndTotal += macroSizes.value(j);
-            value = MacroEndTotal + MemoryMap::TextStart;
+            macroEndTotal += macroSizes.value(j);
+            value = macroEndTotal + MemoryMap::TextStart;
         }
         for (const int byte : { value / 256, value % 256 }) {
             table.append(char(byte & 0xFF));
             s.sendByCharacter(QStringLiteral(" EEN") + withSign(byte), 1);
             p.addToSum(byte);
-            s.sendTicks(QStringLiteral(" EEW"), p.DownloadDelay + 1);
+            s.sendTicks(QStringLiteral(" EEW"), p.downloadDelay() + 1);
         }
         if (stopped())
             return cancelled();
     }
-    if (p.VerifyDownload) {
-        p.GetChecksum();
-        s.waitTicks(p.DownloadDelay);
-        p.CompareChecksum();
+    if (p.verifiesDownload()) {
+        const int deviceChecksum = p.readChecksum();
+        s.waitTicks(p.downloadDelay());
+        failed = !p.compareChecksum(deviceChecksum);
     }
-    if (p.DownloadFailed)
+    if (failed)
         return ended();
     QByteArray header;
     header.append(char(boot & 0xFF)).append(char(count)).append('I');
     QList<EepromProtocol::Run> runs;
     runs.append({ MemoryMap::BootByte, header });
     runs.append({ MemoryMap::TableStart, table });
-    for (int j = 0; j <= MacroIndex - 2; ++j) {
-        p.DirectoryAddress = MemoryMap::slotAddress(j);
-        p.MacroFileName = macroNames.value(j + 1);
-        p.StoreFileDescription(p.DirectoryAddress);
+    for (int j = 0; j <= macroIndex - 2; ++j) {
+        const QString stored
+            = p.storeFileDescription(MemoryMap::slotAddress(j), macroNames.value(j + 1));
         if (stopped())
             return cancelled();
-        runs.append(EepromProtocol::nameRun(MemoryMap::slotAddress(j), p.MacroFileName));
+        runs.append(EepromProtocol::nameRun(MemoryMap::slotAddress(j), stored));
     }
     s.sendTicks(QStringLiteral(" EES"), 0);
     if (stopped())
         return cancelled();
-    p.finishProgram(runs);
+    failed = !p.finishProgram(runs);
     stopped();
     return ended();
 }

@@ -56,7 +56,7 @@ public:
 
     // ---- The controller ----
     void downloadCombination();
-    DownloadController::Outcome lastDownload = DownloadController::Outcome::NotStarted;
+    Outcome lastDownload;
     // The listed files the last download left out (missing or empty), upper-cased.
     QStringList leftOut;
     void executeSelectedMacro();
@@ -72,13 +72,6 @@ public:
     // or is refused.
     static std::optional<ComboFile::Contents> readCombination(
         Prompter& prompter, const QString& dir, const QString& name);
-
-    // Values of the last combination download, entry n for macro n (entry 0 unused).
-    int MacroIndex = 1;
-    int MacroEndTotal = 0;
-    int MacroSize = 0;
-    QList<int> macroSizes;
-    QStringList macroNames;
 
     static inline const QString SelectText
         = QStringLiteral("Be sure to select a file/macro by clicking on it and highlighting it");
@@ -96,8 +89,7 @@ private:
     // part way or would not be stored as prepared. Empty when refused.
     // `bytes` is what the stored macros will take.
     QList<Plan> plan(const QStringList& files, qsizetype& bytes);
-    // The download once it may send: header, macros, table, names.
-    DownloadController::Outcome download(const QStringList& files, const QList<Plan>& plans);
+    class Download;
     // A message box with an OK button.
     void tell(const QString& text, PromptIcon icon);
     QString path(const QString& name) const;

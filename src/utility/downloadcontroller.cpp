@@ -11,6 +11,7 @@
 #include "eeprom/memorymap.h"
 #include "link/answerchannel.h"
 #include "terminal/terminalcore.h"
+#include "utility/operation.h"
 
 #include <QDir>
 #include <QFile>
@@ -29,18 +30,12 @@ DownloadController::DownloadController(TerminalCore& core_, Prompter& prompter_,
     , combo(*new CombinationController(*this, this))
 {
     sender.node = [this] { return TxTNode; };
-    sender.downloadDelay = [this] { return protocol.DownloadDelay; };
-    connect(&protocol, &EepromProtocol::progressChanged, this, [this](int percent) {
-        progressPercent = percent;
-        update();
-    });
-    connect(&protocol, &EepromProtocol::labelChanged, this, [this](const QString& text) {
-        progressLabel = text;
-        update();
-    });
-    connect(
-        &protocol, &EepromProtocol::progressHideRequested, this, &DownloadController::hideProgress);
+    sender.downloadDelay = [this] { return protocol.downloadDelay(); };
+    connect(&m_runner, &OperationRunner::progressChanged, this, &DownloadController::update);
+    connect(&m_runner, &OperationRunner::busyChanged, this, &DownloadController::update);
     connect(&protocol, &EepromProtocol::checksumsShown, this, [this](int calculated, int received) {
+        if (!checksumFrameVisible)
+            return;
         calculatedChecksum = QString::number(calculated);
         receivedChecksum = QString::number(received);
         update();
@@ -68,7 +63,7 @@ QString DownloadController::e2promPath() const
 void DownloadController::setDelay(int delay)
 {
     Delay = delay;
-    protocol.DownloadDelay = 2 * Delay;
+    protocol.setDownloadDelay(2 * Delay);
 }
 
 bool DownloadController::loadE2prom(bool createMissing)
@@ -92,14 +87,14 @@ bool DownloadController::loadE2prom(bool createMissing)
     delayText = QString::number(Delay);
     TxTNode = e2prom.TxTNode;
     EnableCksumChk = e2prom.EnableCksumChk == 1;
-    protocol.VerifyDownload = e2prom.VerifyDownload;
+    protocol.setVerifiesDownload(e2prom.VerifyDownload);
     return read;
 }
 
 void DownloadController::load()
 {
-    protocol.ReadAsText = true;
-    protocol.workingDir = workingDir();
+    readBackAsText = true;
+    protocol.setWorkingDir(workingDir());
     prep.setWorkingDir(workingDir());
     refreshFilelist();
     e2promRefused = !loadE2prom(createE2prom);
@@ -142,7 +137,7 @@ void DownloadController::refreshFilelist()
 
 void DownloadController::toggleChecksumFrame()
 {
-    protocol.HiddenFrameVisible = !protocol.HiddenFrameVisible;
+    checksumFrameVisible = !checksumFrameVisible;
     update();
 }
 
@@ -153,13 +148,13 @@ void DownloadController::exitall()
     shown = false;
     core.windowEnabled = true;
     ticks.StopTimer();
-    progressVisible = false;
     settingsVisible = false;
     specialVisible = false;
     core.answers.downloadBranch = false;
     core.answers.collecting = false;
-    // A wait still running (Exit pressed while a download waits) ends with the timer.
-    protocol.CancelRequested = true;
+    // A wait still running (Exit pressed while a download waits) ends with the timer,
+    // and the operation stops there.
+    m_runner.cancel();
     Q_EMIT core.viewChanged();
     update();
     Q_EMIT closed();
@@ -167,8 +162,6 @@ void DownloadController::exitall()
 
 void DownloadController::showUploadPanel()
 {
-    windowEnabled = true;
-    UpFrameEnabled = true;
     UpFrameVisible = true;
     DownFrameVisible = false;
     ComboFrameVisible = false;
@@ -254,11 +247,102 @@ void DownloadController::deleteDownloadFile()
 
 // ------------------------------------------------------------------ download
 
+// "Download File" of one command file: "macro.tmp" prepared from it, written, checked
+// (with a read-back of every byte when asked) and marked complete.
+class DownloadController::FileDownload final : public Operation
+{
+public:
+    FileDownload(
+        DownloadController& c, const QString& fileName, bool executeOnBoot, bool verifyReadback)
+        : m_c(c)
+        , m_fileName(fileName)
+        , m_boot(executeOnBoot ? -1 : 0)
+        , m_verifyReadback(verifyReadback)
+    {
+    }
+    QString label() const override { return QStringLiteral("Downloading.."); }
+    Outcome run() override;
+
+private:
+    // Reads back every byte of `runs`; false (the memory marked incomplete, after the
+    // message for a difference) when one differs, is unanswered or Cancel came.
+    bool readBack(const QList<EepromProtocol::Run>& runs);
+
+    DownloadController& m_c;
+    QString m_fileName;
+    int m_boot;
+    bool m_verifyReadback;
+};
+
+Outcome DownloadController::FileDownload::run()
+{
+    EepromProtocol& p = m_c.protocol;
+    const EepromProtocol::Session session(p, *this, true);
+    m_c.prep.setWorkingDir(m_c.workingDir());
+    p.setWorkingDir(m_c.workingDir());
+    m_c.prep.MacroBaseAddress = 0;
+    m_c.prep.MacroFileName = m_fileName;
+    QString name = m_fileName;
+    const PrepResult prepared = m_c.prep.PrepFile(name);
+    // Anything but a prepared macro has said why, and nothing was sent.
+    if (asciiUpper(name) == MacroPrep::notFound()) {
+        Q_EMIT progressShown(false);
+        m_c.prompter.message(QStringLiteral(" Please select a file"), PromptIcon::Critical);
+        return Outcome::Refused;
+    }
+    // Anything else (empty, refused, unwritable) has said so, and "macro.tmp" may
+    // still hold an earlier macro that must not be sent in its place.
+    if (prepared != PrepResult::Prepared)
+        return Outcome::Refused;
+    Outcome outcome = p.downloadFile(m_fileName, m_boot);
+    if (outcome == Outcome::Completed) {
+        m_c.sender.sendTicks(QStringLiteral(" EES"), 0);
+        // "macro.tmp" read once for both: the final check leaves the text out.
+        QList<EepromProtocol::Run> runs
+            = EepromProtocol::writtenRuns(p.workFile(), m_fileName, m_boot, m_verifyReadback);
+        const bool checked = !m_verifyReadback || readBack(runs);
+        if (m_verifyReadback)
+            runs.removeLast();
+        if (checked && p.finishProgram(runs))
+            outcome = Outcome::Completed;
+        else if (p.portLost())
+            outcome = { Outcome::PortLost, EepromProtocol::PortLostText };
+        else
+            outcome = p.cancelRequested() ? Outcome::Cancelled : Outcome::Failed;
+    }
+    Q_EMIT progressShown(false);
+    if (outcome == Outcome::PortLost)
+        m_c.prompter.message(EepromProtocol::PortLostText, PromptIcon::Critical);
+    if (outcome == Outcome::Completed)
+        m_c.askForReset(p.verifiesDownload() || m_verifyReadback);
+    return outcome;
+}
+
+bool DownloadController::FileDownload::readBack(const QList<EepromProtocol::Run>& runs)
+{
+    EepromProtocol& p = m_c.protocol;
+    Q_EMIT labelChanged(QStringLiteral("Reading back.."));
+    for (const auto& [start, run] : runs) {
+        const auto d = p.firstDifference(start, run);
+        if (p.cancelRequested()) {
+            p.markIncomplete();
+            return false;
+        }
+        if (p.portLost())
+            return false;
+        if (d) {
+            Q_EMIT progressShown(false);
+            p.markIncomplete();
+            m_c.prompter.message(EepromProtocol::differenceText(*d), PromptIcon::Critical);
+            return false;
+        }
+    }
+    return true;
+}
+
 void DownloadController::downloadFile()
 {
-    lastDownload = Outcome::NotStarted;
-    protocol.SkipIncompleteMark = false;
-    protocol.PortLost = false;
+    lastDownload = Outcome::Refused;
     if (!core.link.isOpen()) {
         prompter.message(
             QStringLiteral("Serial Port not configured properly!"), PromptIcon::Critical);
@@ -267,68 +351,8 @@ void DownloadController::downloadFile()
     if (!EnableCksumChk)
         prompter.message(QStringLiteral("Please note this Download will not use Checksums!"),
             PromptIcon::Information);
-    UpFrameEnabled = false;
-    DownFrameEnabled = false;
-    showProgress();
-    windowEnabled = false;
-    progressLabel = QStringLiteral("Downloading..");
-    update();
-
-    prep.setWorkingDir(workingDir());
-    protocol.workingDir = workingDir();
-    prep.MacroBaseAddress = 0;
-    prep.MacroFileName = Filename;
-    protocol.SingleFileDownload = true;
-    QString name = Filename;
-    const PrepResult prepared = prep.PrepFile(name);
-    protocol.MacroFileName = Filename;
-    // Anything but a prepared macro has said why, and nothing was sent.
-    lastDownload = Outcome::Refused;
-    if (asciiUpper(name) == MacroPrep::notFound()) {
-        hideProgress();
-        prompter.message(QStringLiteral(" Please select a file"), PromptIcon::Critical);
-    } else if (prepared == PrepResult::Prepared) {
-        // Anything else (empty, refused, unwritable) has said so, and "macro.tmp" may
-        // still hold an earlier macro that must not be sent in its place.
-        protocol.BootFlag = BootExecute ? -1 : 0;
-        protocol.DownloadFile();
-        protocol.SingleFileDownload = false;
-        if (protocol.PortLost) {
-            lastDownload = Outcome::PortLost;
-            hideProgress();
-            prompter.message(EepromProtocol::PortLostText, PromptIcon::Critical);
-        } else if (!protocol.Started) {
-            hideProgress(); // refused before anything was written, and said why
-        } else if (protocol.CancelRequested) {
-            lastDownload = Outcome::Cancelled; // the download has marked the memory
-        } else if (protocol.DownloadFailed) {
-            lastDownload = Outcome::Failed;
-        } else {
-            sender.sendTicks(QStringLiteral(" EES"), 0);
-            // "macro.tmp" read once for both: the final check leaves the text out.
-            QList<EepromProtocol::Run> runs = writtenRuns(VerifyReadback);
-            const bool checked = !VerifyReadback || readBackDownload(runs);
-            if (VerifyReadback)
-                runs.removeLast();
-            if (checked && protocol.finishProgram(runs))
-                lastDownload = Outcome::Completed;
-            else if (protocol.PortLost)
-                lastDownload = Outcome::PortLost;
-            else
-                lastDownload = protocol.CancelRequested ? Outcome::Cancelled : Outcome::Failed;
-            hideProgress();
-            if (lastDownload == Outcome::PortLost)
-                prompter.message(EepromProtocol::PortLostText, PromptIcon::Critical);
-            if (lastDownload == Outcome::Completed)
-                askForReset(protocol.VerifyDownload || VerifyReadback);
-        }
-    }
-    protocol.SingleFileDownload = false;
-    hideProgress();
-    windowEnabled = true;
-    UpFrameEnabled = true;
-    DownFrameEnabled = true;
-    update();
+    FileDownload download(*this, Filename, BootExecute, VerifyReadback);
+    lastDownload = m_runner.run(download);
 }
 
 QString DownloadController::completionText(bool textVerified)
@@ -350,11 +374,45 @@ void DownloadController::askForReset(bool textVerified)
 
 void DownloadController::Cancel_Macro_Execute()
 {
-    protocol.Cancel_Macro_Execute();
+    protocol.stopMacros();
     prep.MacroText.clear();
 }
 
 // ------------------------------------------------------------------ directory
+
+// "   Read TYX         Directory": the stored names and where the last macro ends.
+class DownloadController::DirectoryRead final : public Operation
+{
+public:
+    explicit DirectoryRead(DownloadController& c)
+        : m_c(c)
+    {
+    }
+    QString label() const override { return QStringLiteral("Uploading Directory.."); }
+    Outcome run() override
+    {
+        const EepromProtocol::Session session(m_c.protocol, *this, false);
+        directory = m_c.protocol.readDirectory();
+        switch (directory.outcome) {
+        case DirectoryOutcome::Listed:
+        case DirectoryOutcome::Empty:
+            return Outcome::Completed;
+        case DirectoryOutcome::Cancelled:
+            return Outcome::Cancelled;
+        case DirectoryOutcome::PortLost:
+            Q_EMIT progressShown(false);
+            m_c.prompter.message(ReadPortLostText, PromptIcon::Critical);
+            return { Outcome::PortLost, ReadPortLostText };
+        default:
+            return Outcome::Failed;
+        }
+    }
+
+    EepromProtocol::Directory directory;
+
+private:
+    DownloadController& m_c;
+};
 
 void DownloadController::readDirectory()
 {
@@ -363,26 +421,23 @@ void DownloadController::readDirectory()
         prompter.message(UploadPortText, PromptIcon::Critical);
         return;
     }
-    showProgress();
-    windowEnabled = false;
-    progressLabel = QStringLiteral("Uploading Info..");
-    progressLabel = QStringLiteral("Uploading Directory..");
     storedMacros.clear();
-    protocol.SkipIncompleteMark = true;
-    protocol.CancelRequested = false;
-    protocol.PortLost = false;
     update();
 
-    const EepromProtocol::Directory d = protocol.ReadTYXDir();
+    DirectoryRead read(*this);
+    m_runner.run(read);
+    const EepromProtocol::Directory& d = read.directory;
     lastDirectory = d.outcome;
     switch (d.outcome) {
     case DirectoryOutcome::Listed:
         storedMacros += d.names;
-        LabelTotBytes = withSign(protocol.ReadByteCount);
+        LabelTotBytes = withSign(d.bytesStored);
+        m_macrosEnd = d.endAddress;
         readBackList.clear();
         break;
     case DirectoryOutcome::Incomplete:
     case DirectoryOutcome::Misread:
+    case DirectoryOutcome::NoAnswer:
         storedMacros.clear();
         readBackList.clear();
         LabelTotBytes.clear();
@@ -393,21 +448,11 @@ void DownloadController::readDirectory()
         break;
     case DirectoryOutcome::PortLost:
         storedMacros += d.names;
-        hideProgress();
-        prompter.message(ReadPortLostText, PromptIcon::Critical);
-        break;
-    case DirectoryOutcome::NoAnswer:
-        storedMacros.clear();
-        readBackList.clear();
-        LabelTotBytes.clear();
         break;
     case DirectoryOutcome::TooMany:
     case DirectoryOutcome::Empty:
         break;
     }
-    hideProgress();
-    windowEnabled = true;
-    UpFrameEnabled = true;
     update();
 }
 
@@ -457,9 +502,8 @@ void DownloadController::selectAllForReadBack()
     update();
     if (storedMacros.isEmpty() || !uploadPortReady())
         return;
-    protocol.PortLost = false;
-    if (!protocol.GetEndOfMacro(int(storedMacros.size()))) {
-        if (!protocol.PortLost) {
+    if (!protocol.macroEnd(int(storedMacros.size()))) {
+        if (core.link.isOpen()) {
             storedMacros.clear();
             readBackList.clear();
             LabelTotBytes.clear();
@@ -470,60 +514,96 @@ void DownloadController::selectAllForReadBack()
     sender.waitTicks(50);
 }
 
-DownloadController::Outcome DownloadController::UploadMacros()
+// "Read Back": the table read for the listed macros, then their text into one file.
+class DownloadController::ReadBack final : public Operation
 {
-    MacroEnds[0] = MemoryMap::TextStart;
-    const int stored = int(std::min<qsizetype>(storedMacros.size(), MacroEnds.size() - 2));
-    for (int n = 1; n <= stored && !protocol.CancelRequested; ++n) {
-        if (!protocol.GetEndOfMacro(n)) {
-            if (protocol.PortLost)
-                return Outcome::PortLost;
-            // The table cannot be trusted: nothing is read, and the file stays as it was.
-            storedMacros.clear();
-            readBackList.clear();
-            LabelTotBytes.clear();
-            return Outcome::Failed;
-        }
-        MacroEnds[size_t(n)] = protocol.MacroEndAddress;
+public:
+    explicit ReadBack(DownloadController& c)
+        : m_c(c)
+    {
+    }
+    QString label() const override { return QStringLiteral("Preparing TYX for Upload.."); }
+    Outcome run() override
+    {
+        const EepromProtocol::Session session(m_c.protocol, *this, false);
+        const Outcome outcome = read();
+        Q_EMIT progressShown(false);
+        if (outcome == Outcome::PortLost)
+            m_c.prompter.message(MemoryPortLostText, PromptIcon::Critical);
+        return outcome;
     }
 
+private:
+    Outcome read();
+
+    DownloadController& m_c;
+};
+
+Outcome DownloadController::ReadBack::read()
+{
+    EepromProtocol& p = m_c.protocol;
+    QStringList& storedMacros = m_c.storedMacros;
+    const QStringList& readBackList = m_c.readBackList;
+    // 0: the text start; n: the end of macro n.
+    std::array<int, 256> macroEnds {};
+    macroEnds[0] = MemoryMap::TextStart;
+    const int stored = int(std::min<qsizetype>(storedMacros.size(), macroEnds.size() - 2));
+    for (int n = 1; n <= stored && !p.cancelRequested(); ++n) {
+        const auto end = p.macroEnd(n);
+        if (!end) {
+            if (p.portLost())
+                return { Outcome::PortLost, MemoryPortLostText };
+            // The table cannot be trusted: nothing is read, and the file stays as it was.
+            storedMacros.clear();
+            m_c.readBackList.clear();
+            m_c.LabelTotBytes.clear();
+            return Outcome::Failed;
+        }
+        macroEnds[size_t(n)] = *end;
+    }
+
+    struct Range
+    {
+        int start = 0;
+        int end = 0;
+    };
     const int entries = int(std::min<qsizetype>(readBackList.size(), MaxReadBackEntries));
-    for (int r = 1; r <= entries; ++r) {
-        const QString& b = readBackList.at(r - 1);
+    QList<Range> ranges;
+    for (int r = 0; r < entries; ++r) {
+        const QString& b = readBackList.at(r);
         // An entry without an equal name reads nothing, not an earlier entry's range.
-        ReadRanges[size_t(r)] = {};
+        Range range;
         for (int j = 0; j < stored; ++j) {
             const QString& a = storedMacros.at(j);
             if (a.size() > 1 && b.size() > 1 && a == b)
-                ReadRanges[size_t(r)] = { MacroEnds[size_t(j)], MacroEnds[size_t(j) + 1] };
+                range = { macroEnds[size_t(j)], macroEnds[size_t(j) + 1] };
         }
+        ranges << range;
     }
 
-    progressLabel = QStringLiteral("Uploading..");
-    update();
+    Q_EMIT labelChanged(QStringLiteral("Uploading.."));
     QByteArray result;
-    for (int r = 1; r <= entries && !protocol.CancelRequested && !protocol.PortLost; ++r) {
-        const Range range = ReadRanges[size_t(r)];
-        protocol.ReadStartAddress = QString::number(range.start);
-        protocol.ReadByteCount = range.end - range.start;
-        QByteArray text;
-        protocol.UploadFile(text);
-        if (!protocol.Unanswered.isEmpty()) {
+    for (const Range& range : std::as_const(ranges)) {
+        if (p.cancelRequested() || p.portLost())
+            break;
+        const QByteArray text
+            = p.readText(range.start, range.end - range.start, m_c.readBackAsText);
+        if (!p.unanswered().isEmpty()) {
             // A file with bytes left out would be a wrong macro: the old one stays.
-            hideProgress();
-            prompter.message(EepromProtocol::unansweredText(protocol.Unanswered)
-                    + QStringLiteral(" %1 was not written.").arg(readBackFile),
+            Q_EMIT progressShown(false);
+            m_c.prompter.message(EepromProtocol::unansweredText(p.unanswered())
+                    + QStringLiteral(" %1 was not written.").arg(m_c.readBackFile),
                 PromptIcon::Critical);
             return Outcome::Failed;
         }
         result += text;
     }
     // Only a whole read replaces the file.
-    if (protocol.PortLost)
-        return Outcome::PortLost;
-    if (protocol.CancelRequested)
+    if (p.portLost())
+        return { Outcome::PortLost, MemoryPortLostText };
+    if (p.cancelRequested())
         return Outcome::Cancelled;
-    return writeWholeFile(readBackFile, result) ? Outcome::Completed : Outcome::Failed;
+    return m_c.writeWholeFile(m_c.readBackFile, result) ? Outcome::Completed : Outcome::Failed;
 }
 
 bool DownloadController::writeWholeFile(const QString& name, const QByteArray& text)
@@ -541,9 +621,7 @@ bool DownloadController::writeWholeFile(const QString& name, const QByteArray& t
 
 void DownloadController::readBack()
 {
-    lastReadBack = Outcome::NotStarted;
-    protocol.SkipIncompleteMark = true;
-    protocol.PortLost = false;
+    lastReadBack = Outcome::Refused;
     if (!uploadPortReady())
         return;
     if (readBackList.isEmpty() || readBackList.first().isEmpty()) {
@@ -561,110 +639,34 @@ void DownloadController::readBack()
                PromptButtons::YesNo, PromptIcon::Question, PromptAnswer::No)
             != PromptAnswer::Yes)
         return;
-    UpFrameEnabled = false;
-    DownFrameEnabled = false;
-    showProgress();
-    windowEnabled = false;
-    progressLabel = QStringLiteral("Preparing TYX for Upload..");
-    update();
-
-    lastReadBack = UploadMacros();
-    hideProgress();
-    if (lastReadBack == Outcome::PortLost)
-        prompter.message(MemoryPortLostText, PromptIcon::Critical);
-    windowEnabled = true;
-    UpFrameEnabled = true;
-    DownFrameEnabled = true;
+    ReadBack read(*this);
+    lastReadBack = m_runner.run(read);
     refreshFilelist();
     update();
 }
 
 void DownloadController::openSpecialFunctions()
 {
-    windowEnabled = false;
     specialVisible = true;
     update();
 }
 
-QList<EepromProtocol::Run> DownloadController::writtenRuns(bool withText) const
+bool DownloadController::windowEnabled() const
 {
-    const QByteArray text = EepromText::storedMacro(protocol.workFile()).bytes;
-    const int end = MemoryMap::TextStart + int(text.size());
-    const auto bytes = [](std::initializer_list<int> values) {
-        QByteArray out;
-        for (const int v : values)
-            out.append(char(v & 0xFF));
-        return out;
-    };
-    QList<EepromProtocol::Run> runs {
-        EepromProtocol::nameRun(
-            MemoryMap::DirectoryTop, EepromText::descriptionName(protocol.MacroFileName)),
-        { MemoryMap::BootByte, bytes({ protocol.BootFlag, 1, 'I' }) },
-        { MemoryMap::TableStart,
-            bytes(
-                { MemoryMap::TextStart / 256, MemoryMap::TextStart % 256, end / 256, end % 256 }) },
-    };
-    if (withText)
-        runs.append({ MemoryMap::TextStart, text });
-    return runs;
-}
-
-bool DownloadController::readBackDownload(const QList<EepromProtocol::Run>& runs)
-{
-    progressLabel = QStringLiteral("Reading back..");
-    update();
-    for (const auto& [start, run] : runs) {
-        const auto d = protocol.firstDifference(start, run);
-        if (protocol.CancelRequested) {
-            protocol.MarkIncomplete();
-            return false;
-        }
-        if (protocol.PortLost)
-            return false;
-        if (d) {
-            hideProgress();
-            protocol.MarkIncomplete();
-            prompter.message(EepromProtocol::differenceText(*d), PromptIcon::Critical);
-            return false;
-        }
-    }
-    return true;
-}
-
-// ------------------------------------------------------------------ ProgressDialog
-
-void DownloadController::showProgress()
-{
-    protocol.CancelRequested = false;
-    progressLabel = QStringLiteral("Downloading..");
-    progressPercent = 0;
-    progressVisible = true;
-    update();
-}
-
-void DownloadController::hideProgress()
-{
-    if (!progressVisible)
-        return;
-    progressVisible = false;
-    update();
+    return !busy() && !specialVisible && !settingsVisible;
 }
 
 void DownloadController::cancelOperation()
 {
     // Only the request: the running operation ends its own way, after the byte in
     // flight (a download then marks the memory incomplete itself).
-    protocol.CancelRequested = true;
-    progressLabel = QStringLiteral("cancelling..");
-    progressPercent = 100;
-    update();
+    m_runner.cancel();
 }
 
 // ------------------------------------------------------------------ DownloadSettingsDialog
 
 void DownloadController::openDownloadSettings()
 {
-    windowEnabled = false;
     loadDownloadSettings();
     settingsVisible = true;
     update();
@@ -679,7 +681,7 @@ void DownloadController::loadDownloadSettings()
         setDelay(r.Delay);
         TxTNode = r.TxTNode;
         EnableCksumChk = r.EnableCksumChk == 1;
-        protocol.VerifyDownload = r.VerifyDownload;
+        protocol.setVerifiesDownload(r.VerifyDownload);
     }
     delayText = QString::number(Delay);
     PortLabel = QStringLiteral("COM%1").arg(core.cfg.comPort);
@@ -696,7 +698,6 @@ void DownloadController::setDelayText(const QString& text)
 void DownloadController::closeDownloadSettings()
 {
     SaveE2prom();
-    windowEnabled = true;
     settingsVisible = false;
     update();
 }
@@ -705,7 +706,7 @@ bool DownloadController::SaveE2prom()
 {
     const QByteArray record = E2promRecord::build(delayText, TxTNode, EnableCksumChk);
     e2prom = E2promRecord::parse(record);
-    protocol.VerifyDownload = EnableCksumChk;
+    protocol.setVerifiesDownload(EnableCksumChk);
     QString why;
     if (!writeFileAtomically(e2promPath(), record, &why)) {
         prompter.message(QStringLiteral("The download settings could not be written to %1: %2")

@@ -5,6 +5,8 @@
 #include "eeprom/macroprep.h"
 #include "link/pacedsender.h"
 #include "utility/eepromprotocol.h"
+#include "utility/operationrunner.h"
+#include "utility/outcome.h"
 
 #include <QObject>
 #include <QString>
@@ -28,6 +30,8 @@ public:
     DownloadController(TerminalCore& core, Prompter& prompter, QObject* parent = nullptr);
     ~DownloadController() override;
 
+    using Outcome = ::Outcome;
+
     TerminalCore& core;
     Prompter& prompter;
     TickTimer& ticks;
@@ -43,12 +47,12 @@ public:
     bool createE2prom = true;
     // load found "e2prom.dat" but could not read it (said, and the defaults used).
     bool e2promRefused = false;
-    bool windowEnabled = true;
+    // The window takes input: no operation runs and no window of its own is open.
+    bool windowEnabled() const;
+    bool panelsEnabled() const { return !busy(); }
     bool DownFrameVisible = true;
     bool UpFrameVisible = false;
     bool ComboFrameVisible = false;
-    bool DownFrameEnabled = true;
-    bool UpFrameEnabled = true;
 
     // ---- Download panel ----
     QStringList Filelist;
@@ -61,26 +65,25 @@ public:
     QStringList storedMacros; // the stored macros, as last read
     QStringList readBackList; // the read-back list
     QString LabelTotBytes;
+    bool readBackAsText = true; // read-back files get characters, or one decimal code a line
     int storedIndex = -1; // the highlighted entries
     int readBackIndex = -1;
     QString SelectedName; // the name last picked in either list
-    std::array<int, 256> MacroEnds {}; // 0: the text start; n: the end of macro n
-    struct Range
-    {
-        int start = 0;
-        int end = 0;
-    };
-    std::array<Range, 256> ReadRanges {}; // row r (from 1): the r-th read-back entry
-    static constexpr int MaxReadBackEntries = 255; // the rows of ReadRanges
+    // Where the last stored macro ends, as the last directory read found it.
+    int macrosEnd() const { return m_macrosEnd; }
+    static constexpr int MaxReadBackEntries = 255;
 
     // ---- Checksum frame ----
+    bool checksumFrameVisible = false; // the verification fills it while shown
     QString calculatedChecksum; // "Calc."
     QString receivedChecksum; // "Recvd"
 
     // ---- Progress window (ProgressDialog) ----
-    bool progressVisible = false;
-    QString progressLabel = QStringLiteral("Downloading..");
-    int progressPercent = 0;
+    using Progress = OperationRunner::Progress;
+    const Progress& progress() const { return m_runner.progress(); }
+    bool busy() const { return m_runner.busy(); }
+    // Runs `operation` with the window disabled and the progress window shown.
+    Outcome run(Operation& operation) { return m_runner.run(operation); }
 
     // ---- Download settings window (DownloadSettingsDialog) ----
     bool settingsVisible = false;
@@ -116,17 +119,8 @@ public:
     void deleteDownloadFile();
 
     // "Download File" and how the last one ended.
-    enum class Outcome
-    {
-        NotStarted,
-        Refused, // said why; nothing was written
-        Completed,
-        Failed,
-        Cancelled,
-        PortLost
-    };
     void downloadFile();
-    Outcome lastDownload = Outcome::NotStarted;
+    Outcome lastDownload;
 
     // "   Read TYX         Directory" and how the last read ended.
     void readDirectory();
@@ -134,8 +128,7 @@ public:
 
     // "Read Back" of the read-back list into readBackFile, and how the last one ended.
     void readBack();
-    Outcome lastReadBack = Outcome::NotStarted;
-    Outcome UploadMacros();
+    Outcome lastReadBack;
     void selectAllForReadBack(); // "Select     All"
     void addToReadBackList();
     void removeFromReadBackList();
@@ -152,10 +145,6 @@ public:
     // After a download, read back every byte it wrote and compare (zaziruv-cli
     // --verify-readback); a difference fails the download after its message.
     bool VerifyReadback = false;
-    bool readBackDownload(const QList<EepromProtocol::Run>& runs);
-    // What the single-file download wrote from "macro.tmp": the name, the header
-    // with its mark still "I", the table and, withText, the text.
-    QList<EepromProtocol::Run> writtenRuns(bool withText) const;
     // The completion question; without checksums or a read-back the text was not
     // compared, and it says so under "Download complete.".
     static QString completionText(bool textVerified);
@@ -163,9 +152,7 @@ public:
 
     void Cancel_Macro_Execute();
 
-    // ProgressDialog
-    void showProgress();
-    void hideProgress();
+    // The progress window's Cancel: the running operation stops after the byte in flight.
     void cancelOperation();
 
     // DownloadSettingsDialog
@@ -200,8 +187,15 @@ Q_SIGNALS:
     void closed();
 
 private:
+    class FileDownload;
+    class DirectoryRead;
+    class ReadBack;
+
     void refreshFilelist();
     void editFile(const QString& name);
     void setDelay(int delay);
     void update() { Q_EMIT changed(); }
+
+    OperationRunner m_runner;
+    int m_macrosEnd = 0;
 };

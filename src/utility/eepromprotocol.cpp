@@ -11,6 +11,7 @@
 #include "link/answerchannel.h"
 #include "link/pacedsender.h"
 #include "link/seriallink.h"
+#include "utility/operation.h"
 
 #include <QDir>
 #include <QFile>
@@ -32,13 +33,46 @@ EepromProtocol::EepromProtocol(PacedSender& sender, AnswerChannel& answers, Seri
     , m_link(link)
     , m_prompter(prompter)
 {
+    // Connected first, so that the running operation's progress is current for anyone
+    // else listening to these signals.
+    connect(this, &EepromProtocol::progressChanged, this, [this](int percent) {
+        if (m_operation)
+            Q_EMIT m_operation->progressChanged(percent);
+    });
+    connect(this, &EepromProtocol::labelChanged, this, [this](const QString& text) {
+        if (m_operation)
+            Q_EMIT m_operation->labelChanged(text);
+    });
+    connect(this, &EepromProtocol::progressHideRequested, this, [this] {
+        if (m_operation)
+            Q_EMIT m_operation->progressShown(false);
+    });
+}
+
+EepromProtocol::Session::Session(EepromProtocol& protocol, Operation& operation, bool marksOnCancel)
+    : m_protocol(protocol)
+{
+    protocol.m_operation = &operation;
+    protocol.m_marksOnCancel = marksOnCancel;
+    protocol.m_portLost = false;
+}
+
+EepromProtocol::Session::~Session()
+{
+    m_protocol.m_operation = nullptr;
+    m_protocol.m_marksOnCancel = true;
+}
+
+bool EepromProtocol::cancelRequested() const
+{
+    return m_operation && m_operation->cancelRequested();
 }
 
 bool EepromProtocol::portGone()
 {
     if (m_link.isOpen())
         return false;
-    PortLost = true;
+    m_portLost = true;
     return true;
 }
 
@@ -50,74 +84,73 @@ QString EepromProtocol::readAnswers(int expected)
     return ReadBackText::withLastAnswerEnded(m_answers.endReading());
 }
 
-void EepromProtocol::DownloadFile()
+Outcome EepromProtocol::downloadFile(const QString& fileName, int boot)
 {
-    DownloadSum = 0;
-    DownloadFailed = false;
-    ChecksumRetries = 0;
-    Started = false;
+    m_downloadSum = 0;
+    // Whatever stopped the download: a lost port first, then Cancel, then a failure.
+    const auto ended = [this](bool failed) {
+        if (m_portLost)
+            return Outcome(Outcome::PortLost, PortLostText);
+        if (cancelRequested())
+            return Outcome(Outcome::Cancelled);
+        return Outcome(failed ? Outcome::Failed : Outcome::Completed);
+    };
+    const auto refused = [this] {
+        return m_portLost ? Outcome(Outcome::PortLost, PortLostText) : Outcome(Outcome::Refused);
+    };
 
     // "macro.tmp" is read and checked before anything is sent, so that a macro that
     // cannot be stored as prepared leaves the controller's memory as it was.
     const QByteArray macro = workFile();
     if (macro.isEmpty()) {
         m_prompter.message(QStringLiteral("Command file is empty."));
-        DownloadFailed = true;
-        return;
+        return refused();
     }
     const EepromText::StoredMacro stored = EepromText::storedMacro(macro);
     if (!stored.refusedLine.isNull()) {
         m_prompter.message(QString::fromLatin1(EepromText::FirstLineText)
                 + QStringLiteral("\r\n\r\n") + stored.refusedLine,
             PromptIcon::Critical);
-        DownloadFailed = true;
-        return;
+        return refused();
     }
-    if (!fitsMemory(stored.bytes.size()) || !probe()) {
-        DownloadFailed = true;
-        return;
-    }
-    Started = true;
+    if (!fitsMemory(stored.bytes.size()) || !probe())
+        return refused();
 
-    if (VerifyDownload && !ResetChecksum())
-        return;
-    if (CancelRequested)
-        return; // nothing of the program was written yet
+    if (m_verifyDownload && !resetChecksum())
+        return ended(true);
+    if (cancelRequested())
+        return ended(false); // nothing of the program was written yet
 
-    writeHeader(BootFlag, 1, 25);
-    if (CancelRequested) {
+    writeHeader(boot, 1, 25);
+    if (cancelRequested()) {
         endCancelled();
-        return;
+        return ended(false);
     }
     if (!storeText(stored.bytes, macro.size())) {
         endCancelled();
-        return;
+        return ended(true);
     }
     m_sender.send(QStringLiteral(" EES"), 1);
-    if (portGone()) {
-        DownloadFailed = true;
-        return;
-    }
+    if (portGone())
+        return ended(true);
 
-    if (SingleFileDownload) {
-        // The table describes what was stored, which leaves out skipped leading blanks.
-        SetDefaultFat(int(stored.bytes.size()));
-        if (!DownloadFailed && !CancelRequested) {
-            Q_EMIT labelChanged(QStringLiteral("Saving Directory Info.."));
-            DirectoryAddress = MemoryMap::DirectoryTop;
-            StoreFileDescription(DirectoryAddress);
-            if (portGone())
-                DownloadFailed = true;
-        }
-        if (CancelRequested)
-            endCancelled();
+    // The table describes what was stored, which leaves out skipped leading blanks.
+    const bool tableWritten = writeDefaultTable(int(stored.bytes.size()));
+    if (tableWritten && !cancelRequested()) {
+        Q_EMIT labelChanged(QStringLiteral("Saving Directory Info.."));
+        storeFileDescription(MemoryMap::DirectoryTop, fileName);
+        if (portGone())
+            return ended(true);
     }
+    if (cancelRequested())
+        endCancelled();
+    return ended(!tableWritten);
 }
 
 void EepromProtocol::endCancelled()
 {
-    if (CancelRequested && !portGone())
-        MarkIncomplete();
+    if (cancelRequested() && !portGone())
+        markIncomplete();
 }
 
 void EepromProtocol::writeHeader(int boot, int count, int textWait)
@@ -141,14 +174,14 @@ void EepromProtocol::writeHeader(int boot, int count, int textWait)
 bool EepromProtocol::fitsMemory(qsizetype bytes)
 {
     const qint64 end = MemoryMap::TextStart + qint64(bytes);
-    if (end <= MemorySize)
+    if (end <= m_memorySize)
         return true;
     m_prompter.message(QStringLiteral("The macros take %1 bytes and would end at address %2, "
                                       "past the end of the TYX memory (%3 bytes). Nothing was "
                                       "written.")
                            .arg(bytes)
                            .arg(end)
-                           .arg(MemorySize),
+                           .arg(m_memorySize),
         PromptIcon::Critical);
     return false;
 }
@@ -210,10 +243,9 @@ bool EepromProtocol::finishProgram(const QList<Run>& runs)
     const auto fail = [this](const Difference& d) {
         Q_EMIT progressHideRequested();
         if (!portGone())
-            MarkIncomplete();
-        if (!PortLost)
+            markIncomplete();
+        if (!m_portLost)
             m_prompter.message(differenceText(d), PromptIcon::Critical);
-        DownloadFailed = true;
         return false;
     };
     Q_EMIT labelChanged(QStringLiteral("Checking.."));
@@ -222,7 +254,7 @@ bool EepromProtocol::finishProgram(const QList<Run>& runs)
         for (qsizetype i = 0; i < run.bytes.size(); ++i) {
             const int at = run.start + int(i);
             const auto read = readAddressed(at);
-            if (CancelRequested) {
+            if (cancelRequested()) {
                 m_sender.send(QStringLiteral(" EES"), 1);
                 endCancelled();
                 return false;
@@ -236,11 +268,7 @@ bool EepromProtocol::finishProgram(const QList<Run>& runs)
     if (mark != 'X')
         return fail({ MemoryMap::ProgramMark, 'X', mark.value_or(-1) });
     m_sender.send(QStringLiteral(" EES"), 1);
-    if (portGone()) {
-        DownloadFailed = true;
-        return false;
-    }
-    return true;
+    return !portGone();
 }
 
 EepromProtocol::Run EepromProtocol::nameRun(int top, const QString& descriptionName)
@@ -248,6 +276,29 @@ EepromProtocol::Run EepromProtocol::nameRun(int top, const QString& descriptionN
     QByteArray name = descriptionName.left(MemoryMap::NameBytes).toLatin1();
     std::reverse(name.begin(), name.end());
     return { top + 1 - int(name.size()), name };
+}
+
+QList<EepromProtocol::Run> EepromProtocol::writtenRuns(
+    const QByteArray& macro, const QString& fileName, int boot, bool withText)
+{
+    const QByteArray text = EepromText::storedMacro(macro).bytes;
+    const int end = MemoryMap::TextStart + int(text.size());
+    const auto bytes = [](std::initializer_list<int> values) {
+        QByteArray out;
+        for (const int v : values)
+            out.append(char(v & 0xFF));
+        return out;
+    };
+    QList<Run> runs {
+        nameRun(MemoryMap::DirectoryTop, EepromText::descriptionName(fileName)),
+        { MemoryMap::BootByte, bytes({ boot, 1, 'I' }) },
+        { MemoryMap::TableStart,
+            bytes(
+                { MemoryMap::TextStart / 256, MemoryMap::TextStart % 256, end / 256, end % 256 }) },
+    };
+    if (withText)
+        runs.append({ MemoryMap::TextStart, text });
+    return runs;
 }
 
 bool EepromProtocol::confirmMark(char mark)
@@ -268,7 +319,7 @@ QByteArray EepromProtocol::workFile() const
     // Preparation writes at most what a command file may hold (1 MiB).
     QString why;
     return readRegularFile(
-        QDir(workingDir).filePath(QStringLiteral("macro.tmp")), 1024 * 1024, &why)
+        QDir(m_workingDir).filePath(QStringLiteral("macro.tmp")), 1024 * 1024, &why)
         .value_or(QByteArray());
 }
 
@@ -276,10 +327,8 @@ bool EepromProtocol::storeText(const QByteArray& bytes, qsizetype fileSize)
 {
     int counter = 6;
     for (char byte : bytes) {
-        if (portGone()) {
-            DownloadFailed = true;
+        if (portGone())
             return false;
-        }
         // " EED " and the character; a CR is the line's own end.
         m_sender.send(
             byte == '\r' ? QStringLiteral(" EED ") : QStringLiteral(" EED ") + QChar(quint8(byte)),
@@ -288,16 +337,16 @@ bool EepromProtocol::storeText(const QByteArray& bytes, qsizetype fileSize)
         ++counter;
         m_sender.send(QStringLiteral(" EEW"), 1);
         Q_EMIT progressChanged(int(std::min<double>(100, counter * 1.3 / double(fileSize) * 100)));
-        if (CancelRequested)
+        if (cancelRequested())
             return false;
     }
     return true;
 }
 
-void EepromProtocol::DownloadMacro()
+void EepromProtocol::downloadMacro()
 {
     const QByteArray macro = workFile();
-    m_sender.waitTicks(25 * DownloadDelay);
+    m_sender.waitTicks(25 * m_downloadDelay);
     if (macro.isEmpty()) {
         m_prompter.message(QStringLiteral("Command file is empty."));
         return;
@@ -306,11 +355,11 @@ void EepromProtocol::DownloadMacro()
     // the node address before it sends anything, so what is stored here is the whole
     // file and its size and jump addresses hold.
     const EepromText::StoredMacro stored = EepromText::storedMacro(macro);
-    if (storeText(stored.bytes, macro.size()) && portGone())
-        DownloadFailed = true;
+    if (storeText(stored.bytes, macro.size()))
+        portGone(); // notes a lost port
 }
 
-void EepromProtocol::SetDefaultFat(int size)
+bool EepromProtocol::writeDefaultTable(int size)
 {
     m_sender.send(QStringLiteral(" EES 516"), 6);
     for (const int v : { MemoryMap::TextStart, MemoryMap::TextStart + size }) {
@@ -321,86 +370,67 @@ void EepromProtocol::SetDefaultFat(int size)
         m_sender.send(QStringLiteral(" EEW"), 2);
         m_sender.sendByCharacter(QStringLiteral(" EEN") + withSign(low), 2);
         addToSum(low);
-        m_sender.sendTicks(QStringLiteral(" EEW"), DownloadDelay + 1);
+        m_sender.sendTicks(QStringLiteral(" EEW"), m_downloadDelay + 1);
     }
-    if (portGone()) {
-        DownloadFailed = true;
-        return;
-    }
-    if (VerifyDownload)
-        verify();
+    if (portGone())
+        return false;
+    return !m_verifyDownload || compareChecksum(readChecksum());
 }
 
-bool EepromProtocol::ResetChecksum()
+bool EepromProtocol::resetChecksum()
 {
-    ChecksumRetries = 0;
-    for (;;) {
-        ++ChecksumRetries;
+    for (int tries = 1;; ++tries) {
         m_sender.send(QStringLiteral(" EEC 0"), 6);
-        if (portGone()) {
-            DownloadFailed = true;
+        if (portGone())
             return false;
-        }
-        if (ChecksumRetries > 5) {
+        if (tries > 5) {
             m_prompter.message(
                 QStringLiteral("TYX did not return correct Checksum.\r\n"
                                "This TYX may not be capable of calculating checksums.\r\n"
                                "Please go to the Setup Menu to disable Checksum calculation."),
                 PromptIcon::Critical);
-            DownloadFailed = true;
             return false;
         }
-        GetChecksum();
-        if (DeviceChecksum == 0)
+        if (readChecksum() == 0)
             return true;
     }
 }
 
-void EepromProtocol::verify()
+bool EepromProtocol::compareChecksum(int deviceChecksum)
 {
-    GetChecksum();
-    CompareChecksum();
+    if (portGone())
+        return false;
+    Q_EMIT checksumsShown(m_downloadSum, deviceChecksum);
+    if (m_downloadSum == deviceChecksum)
+        return true;
+    Q_EMIT progressHideRequested();
+    markIncomplete();
+    m_prompter.message(MismatchText, PromptIcon::Critical);
+    return false;
 }
 
-void EepromProtocol::CompareChecksum()
-{
-    if (portGone()) {
-        DownloadFailed = true;
-        return;
-    }
-    if (HiddenFrameVisible)
-        Q_EMIT checksumsShown(DownloadSum, DeviceChecksum);
-    if (DownloadSum != DeviceChecksum) {
-        Q_EMIT progressHideRequested();
-        MarkIncomplete();
-        m_prompter.message(MismatchText, PromptIcon::Critical);
-        DownloadFailed = true;
-    }
-}
-
-void EepromProtocol::StoreFileDescription(int& address)
+QString EepromProtocol::storeFileDescription(int top, const QString& fileName)
 {
     m_sender.send(QStringLiteral(" EEU 4826"), 10);
-    MacroFileName = EepromText::descriptionName(MacroFileName);
+    const QString name = EepromText::descriptionName(fileName);
     for (int k = 0; k < MemoryMap::NameBytes; ++k) {
-        const QString c = MacroFileName.mid(k, 1);
-        m_sender.send(::address(address - k) + QLatin1Char(',') + c, 1, End::CrLf);
+        const QString c = name.mid(k, 1);
+        m_sender.send(::address(top - k) + QLatin1Char(',') + c, 1, End::CrLf);
     }
+    return name;
 }
 
-void EepromProtocol::GetChecksum()
+int EepromProtocol::readChecksum()
 {
-    DeviceChecksum = EepromText::NoChecksum;
     m_answers.startReading();
     m_sender.send(QStringLiteral(" EEC"), 5);
-    DeviceChecksum = EepromText::checksumFromAnswer(readAnswers(1));
+    return EepromText::checksumFromAnswer(readAnswers(1));
 }
 
-void EepromProtocol::MarkIncomplete()
+void EepromProtocol::markIncomplete()
 {
-    if (SkipIncompleteMark)
-        return;
-    writeMark('I');
+    if (m_marksOnCancel)
+        writeMark('I');
 }
 
 void EepromProtocol::writeMark(char mark)
@@ -408,10 +438,10 @@ void EepromProtocol::writeMark(char mark)
     m_sender.send(QStringLiteral(" EEU 4826"), 10);
     m_sender.send(QStringLiteral(" EEADDR 503,") + QChar::fromLatin1(mark), 10, End::CrLf);
     m_sender.send(QStringLiteral(" EES"), 1, End::CrLf);
-    portGone(); // notes a lost port in PortLost
+    portGone(); // notes a lost port
 }
 
-void EepromProtocol::Cancel_Macro_Execute()
+void EepromProtocol::stopMacros()
 {
     for (int i = 0; i < 20 && m_link.isOpen(); ++i) {
         m_sender.send(QStringLiteral(" ME 0"), 1);
@@ -422,7 +452,7 @@ void EepromProtocol::Cancel_Macro_Execute()
     m_answers.collecting = true;
 }
 
-EepromProtocol::Directory EepromProtocol::ReadTYXDir()
+EepromProtocol::Directory EepromProtocol::readDirectory()
 {
     Directory d;
     const auto readByte = [this](int at) { return readAddressed(at, 2, true); };
@@ -481,9 +511,10 @@ EepromProtocol::Directory EepromProtocol::ReadTYXDir()
                 m_sender.send(::address(slot - k), 4);
                 Q_EMIT progressChanged(
                     std::min(100, (i * MemoryMap::NameBytes + k + 1) * 100 / reads));
-                if (CancelRequested || portGone()) {
+                if (cancelRequested() || portGone()) {
                     m_answers.endReading();
-                    d.outcome = PortLost ? DirectoryOutcome::PortLost : DirectoryOutcome::Cancelled;
+                    d.outcome
+                        = m_portLost ? DirectoryOutcome::PortLost : DirectoryOutcome::Cancelled;
                     return d;
                 }
             }
@@ -493,26 +524,26 @@ EepromProtocol::Directory EepromProtocol::ReadTYXDir()
         }
         d.names << EepromText::nameFromAnswers(answers);
     }
-    const bool tableRead = GetEndOfMacro(count);
+    const auto end = macroEnd(count);
     if (portGone()) {
         d.outcome = DirectoryOutcome::PortLost;
         return d;
     }
-    if (!tableRead || CancelRequested) {
+    if (!end || cancelRequested()) {
         // A Cancel during the table read ends the read as one during the names does.
-        d.outcome = tableRead ? DirectoryOutcome::Cancelled : DirectoryOutcome::Misread;
+        d.outcome = end ? DirectoryOutcome::Cancelled : DirectoryOutcome::Misread;
         return d;
     }
-    ReadByteCount = MacroEndAddress - MemoryMap::TextStart;
+    d.endAddress = *end;
+    d.bytesStored = *end - MemoryMap::TextStart;
     d.outcome = DirectoryOutcome::Listed;
     return d;
 }
 
-bool EepromProtocol::GetEndOfMacro(int count)
+std::optional<int> EepromProtocol::macroEnd(int count)
 {
-    MacroEndAddress = 0;
     if (count <= 0)
-        return true;
+        return 0;
     m_answers.startReading();
     m_sender.send(QStringLiteral(" EEU 4826"), 10);
     m_answers.collectedAnswers.clear();
@@ -529,31 +560,27 @@ bool EepromProtocol::GetEndOfMacro(int count)
         if (ReadBackText::answerCount(answers) >= 2 || portGone())
             break;
     }
-    if (portGone()) {
-        ReadByteCount = 0;
-        return false;
-    }
+    if (portGone())
+        return std::nullopt;
     if (entry.misread) {
         m_prompter.message(QStringLiteral("EEprom Memory information misread\r\nPlease try again."),
             PromptIcon::Critical);
-        ReadByteCount = 0;
-        return false;
+        return std::nullopt;
     }
-    MacroEndAddress = entry.address;
-    return true;
+    return entry.address;
 }
 
 // ------------------------------------------------------------------ runs of memory
 
 QByteArray EepromProtocol::readMemory(int start, int count)
 {
-    Unanswered.clear();
+    m_unanswered.clear();
     if (count < 1)
         return {};
     m_sender.send(QStringLiteral(" EES ") + QString::number(start), 6);
     m_answers.startReading();
     for (int i = 1; i <= count; ++i) {
-        if (CancelRequested) {
+        if (cancelRequested()) {
             m_answers.endReading();
             return {};
         }
@@ -575,7 +602,7 @@ QByteArray EepromProtocol::readMemory(int start, int count)
     m_sender.send(QStringLiteral(" EEU 4826"), 10);
     QByteArray again;
     for (int i = 0; i < count; ++i) {
-        if (CancelRequested) {
+        if (cancelRequested()) {
             m_sender.send(QStringLiteral(" EES"), 1);
             return {};
         }
@@ -585,21 +612,18 @@ QByteArray EepromProtocol::readMemory(int start, int count)
         else if (portGone())
             return again;
         else
-            Unanswered << start + i;
+            m_unanswered << start + i;
     }
     m_sender.send(QStringLiteral(" EES"), 1);
     return again;
 }
 
-void EepromProtocol::UploadFile(QByteArray& text)
+QByteArray EepromProtocol::readText(int start, int count, bool asText)
 {
-    text.clear();
-    // A start that is no number reads from address 0.
-    const int start = std::max(0, E2promRecord::leadingNumber(ReadStartAddress));
-    text = ReadBackText::fileText(readMemory(start, ReadByteCount), ReadAsText);
+    return ReadBackText::fileText(readMemory(std::max(0, start), count), asText);
 }
 
-bool EepromProtocol::CheckForIncomplete()
+bool EepromProtocol::checkForIncomplete()
 {
     m_sender.send(QStringLiteral(" EEU 4826"), 10);
     m_answers.startReading();
@@ -616,7 +640,7 @@ void EepromProtocol::writeMemory(int start, const QByteArray& bytes)
 {
     m_sender.send(QStringLiteral(" EES ") + QString::number(start), 6);
     for (qsizetype i = 0; i < bytes.size(); ++i) {
-        if (CancelRequested || portGone())
+        if (cancelRequested() || portGone())
             return;
         const int value = quint8(bytes[i]);
         m_sender.send(QStringLiteral(" EEN") + withSign(value), 1);
@@ -631,10 +655,10 @@ std::optional<EepromProtocol::Difference> EepromProtocol::firstDifference(
     int start, const QByteArray& written)
 {
     const QByteArray read = readMemory(start, int(written.size()));
-    if (CancelRequested)
+    if (cancelRequested())
         return std::nullopt;
     // Bytes after an unanswered address are not where they were read from.
-    const qsizetype known = Unanswered.isEmpty() ? written.size() : Unanswered.first() - start;
+    const qsizetype known = m_unanswered.isEmpty() ? written.size() : m_unanswered.first() - start;
     for (qsizetype i = 0; i < known; ++i) {
         if (i >= read.size() || read[i] != written[i])
             return Difference { start + int(i), quint8(written[i]),

@@ -2,6 +2,7 @@
 
 #include "core/prompter.h"
 #include "terminal/terminalcore.h"
+#include "utility/operation.h"
 
 #include <QDir>
 
@@ -39,8 +40,8 @@ void SpecialFunctions::load()
     uploadFile = QStringLiteral("Temporary.cmd");
     readModeShown = false;
     AsciiOpt = true;
-    lastUpload = Outcome::NotStarted;
-    lastClear = Outcome::NotStarted;
+    lastUpload = Outcome::Refused;
+    lastClear = Outcome::Refused;
     update();
 }
 
@@ -52,10 +53,53 @@ bool SpecialFunctions::portReady()
     return false;
 }
 
+// "Manual Upload": `count` bytes from `start` into the upload file, as text or numbers.
+class SpecialFunctions::Upload final : public Operation
+{
+public:
+    Upload(SpecialFunctions& s, int start, int count)
+        : m_s(s)
+        , m_start(start)
+        , m_count(count)
+    {
+    }
+    QString label() const override { return QStringLiteral("Uploading..."); }
+    Outcome run() override
+    {
+        DownloadController& c = m_s.controller;
+        EepromProtocol& p = c.protocol;
+        // Only a read marks nothing, and Cancel must not mark the memory either.
+        const EepromProtocol::Session session(p, *this, false);
+        p.checkForIncomplete();
+        QByteArray text;
+        if (!p.portLost())
+            text = p.readText(m_start, m_count, m_s.AsciiOpt);
+        Q_EMIT progressShown(false);
+        // Only a whole read replaces the file.
+        if (p.cancelRequested())
+            return Outcome::Cancelled;
+        if (p.portLost()) {
+            c.prompter.message(DownloadController::MemoryPortLostText, PromptIcon::Critical);
+            return { Outcome::PortLost, DownloadController::MemoryPortLostText };
+        }
+        if (!p.unanswered().isEmpty()) {
+            c.prompter.message(EepromProtocol::unansweredText(p.unanswered())
+                    + QStringLiteral(" %1 was not written.").arg(m_s.uploadFile),
+                PromptIcon::Critical);
+            return Outcome::Failed;
+        }
+        return c.writeWholeFile(m_s.uploadFile, text) ? Outcome::Completed : Outcome::Failed;
+    }
+
+private:
+    SpecialFunctions& m_s;
+    int m_start;
+    int m_count;
+};
+
 void SpecialFunctions::manualUpload()
 {
-    lastUpload = Outcome::NotStarted;
-    EepromProtocol& p = controller.protocol;
+    lastUpload = Outcome::Refused;
     const qint64 start = leadingValue(startText);
     const qint64 count = leadingValue(countText);
     if (!controller.uploadPortReady())
@@ -68,36 +112,8 @@ void SpecialFunctions::manualUpload()
         controller.prompter.message(CountText, PromptIcon::Exclamation);
         return;
     }
-    p.PortLost = false;
-    controller.showProgress();
-    // Only a read marks nothing, and Cancel must not mark the memory either.
-    p.SkipIncompleteMark = true;
-    p.ReadAsText = AsciiOpt;
-    controller.progressLabel = QStringLiteral("Uploading...");
-    update();
-    p.CheckForIncomplete();
-    p.ReadStartAddress = QString::number(start);
-    p.ReadByteCount = int(std::max<qint64>(0, count));
-    QByteArray text;
-    if (!p.PortLost)
-        p.UploadFile(text);
-    controller.hideProgress();
-    // Only a whole read replaces the file.
-    if (p.CancelRequested) {
-        lastUpload = Outcome::Cancelled;
-    } else if (p.PortLost) {
-        controller.prompter.message(DownloadController::MemoryPortLostText, PromptIcon::Critical);
-        lastUpload = Outcome::PortLost;
-    } else if (!p.Unanswered.isEmpty()) {
-        controller.prompter.message(EepromProtocol::unansweredText(p.Unanswered)
-                + QStringLiteral(" %1 was not written.").arg(uploadFile),
-            PromptIcon::Critical);
-        lastUpload = Outcome::Failed;
-    } else if (!controller.writeWholeFile(uploadFile, text)) {
-        lastUpload = Outcome::Failed;
-    } else {
-        lastUpload = Outcome::Completed;
-    }
+    Upload upload(*this, int(start), int(std::max<qint64>(0, count)));
+    lastUpload = controller.run(upload);
     update();
 }
 
@@ -112,32 +128,46 @@ void SpecialFunctions::editUploadFile()
         controller.prompter.message(why, PromptIcon::Exclamation);
 }
 
+// "Clear Macros": running macros stopped, then the memory marked incomplete and the
+// mark read back.
+class SpecialFunctions::Clear final : public Operation
+{
+public:
+    explicit Clear(DownloadController& c)
+        : m_c(c)
+    {
+    }
+    QString label() const override { return QStringLiteral("Clearing TYX Program Memory.."); }
+    Outcome run() override
+    {
+        EepromProtocol& p = m_c.protocol;
+        const EepromProtocol::Session session(p, *this, true);
+        m_c.Cancel_Macro_Execute();
+        // Cancelled or not, the memory is marked: that is what Cancel would leave too.
+        p.markIncomplete();
+        // Only the controller's answer shows that the mark is there.
+        const bool confirmed = m_c.core.link.isOpen() && p.confirmMark('I');
+        Q_EMIT progressShown(false);
+        if (!m_c.core.link.isOpen()) {
+            m_c.prompter.message(EepromProtocol::PortLostText, PromptIcon::Critical);
+            return { Outcome::PortLost, EepromProtocol::PortLostText };
+        }
+        if (!confirmed)
+            return Outcome::Failed;
+        return p.cancelRequested() ? Outcome::Cancelled : Outcome::Completed;
+    }
+
+private:
+    DownloadController& m_c;
+};
+
 void SpecialFunctions::clearMacros()
 {
-    lastClear = Outcome::NotStarted;
-    EepromProtocol& p = controller.protocol;
-    p.SkipIncompleteMark = false;
-    p.PortLost = false;
+    lastClear = Outcome::Refused;
     if (!portReady())
         return;
-    controller.showProgress();
-    controller.windowEnabled = false;
-    controller.progressLabel = QStringLiteral("Clearing TYX Program Memory..");
-    update();
-    controller.Cancel_Macro_Execute();
-    // Cancelled or not, the memory is marked: that is what Cancel would leave too.
-    p.MarkIncomplete();
-    // Only the controller's answer shows that the mark is there.
-    const bool confirmed = controller.core.link.isOpen() && p.confirmMark('I');
-    controller.hideProgress();
-    if (!controller.core.link.isOpen()) {
-        controller.prompter.message(EepromProtocol::PortLostText, PromptIcon::Critical);
-        lastClear = Outcome::PortLost;
-    } else if (!confirmed) {
-        lastClear = Outcome::Failed;
-    } else {
-        lastClear = p.CancelRequested ? Outcome::Cancelled : Outcome::Completed;
-    }
+    Clear clear(controller);
+    lastClear = controller.run(clear);
     update();
 }
 
@@ -156,6 +186,5 @@ void SpecialFunctions::toggleReadMode()
 void SpecialFunctions::unload()
 {
     controller.specialVisible = false;
-    controller.windowEnabled = true;
     update();
 }

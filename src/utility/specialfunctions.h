@@ -30,10 +30,10 @@ public:
     // The window's state when it opens.
     void load();
     void manualUpload();
-    Outcome lastUpload = Outcome::NotStarted;
+    Outcome lastUpload;
     void editUploadFile();
     void clearMacros();
-    Outcome lastClear = Outcome::NotStarted;
+    Outcome lastClear;
     void stopMacros();
     void toggleReadMode();
     void unload();
@@ -47,6 +47,9 @@ public:
         = QStringLiteral("The Start Location must be from 0 to 32767.");
 
 private:
+    class Upload;
+    class Clear;
+
     bool portReady();
     void update() { Q_EMIT controller.changed(); }
 };

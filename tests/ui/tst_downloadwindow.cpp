@@ -82,7 +82,7 @@ private Q_SLOTS:
         QCOMPARE(seen,
             QStringList({ "1 1 1 0 Downloading..", "0 0 0 1 Downloading..", "0 0 0 1 cancelling..",
                 "1 1 1 0 cancelling.." }));
-        QCOMPARE(r.u.lastDownload, DownloadController::Outcome::Cancelled);
+        QCOMPARE(r.u.lastDownload.kind, Outcome::Cancelled);
         QTRY_COMPARE(r.memory(503, 1), QByteArray("I")); // once the controller has the line
 
         // A double click shows the checksum frame and a second hides it again.
@@ -109,7 +109,7 @@ private Q_SLOTS:
         delay->clear();
         QTest::keyClicks(delay, "0");
         QCOMPARE(delay->text(), "1");
-        QCOMPARE(r.u.protocol.DownloadDelay, 2);
+        QCOMPARE(r.u.protocol.downloadDelay(), 2);
         auto* node = child<QLineEdit>(form3, "TxTNode");
         node->clear();
         QTest::keyClicks(node, "123");

@@ -263,7 +263,7 @@ private Q_SLOTS:
         if (slave >= 0)
             ::close(slave);
         QCOMPARE(r.lines, lines);
-        QCOMPARE(int(r.u.lastDownload), outcome);
+        QCOMPARE(int(r.u.lastDownload.kind), outcome);
         if (stops)
             QVERIFY(r.core->link.statusText().contains("The serial port does not send ("));
         if (outcome == int(Outcome::Refused))
@@ -271,16 +271,16 @@ private Q_SLOTS:
         else if (outcome != int(Outcome::PortLost))
             QCOMPARE(r.memory(503, 1), QByteArray(outcome == int(Outcome::Completed) ? "X" : "I"));
         QCOMPARE(r.prompter.texts(), texts);
-        QVERIFY(r.u.windowEnabled && r.u.DownFrameEnabled && !r.u.progressVisible);
+        QVERIFY(r.u.windowEnabled() && r.u.panelsEnabled() && !r.u.progress().visible);
         if (outcome != int(Outcome::Completed))
             return;
         QCOMPARE(r.memory(492, 12), QByteArray("\r\r\r\r\r\r\rX\xff\0\x01X", 12));
         QCOMPARE(r.memory(516, 4), QByteArray("\x04\x00\x04\x0d", 4));
         QCOMPARE(r.memory(1024, 14), QByteArray("1 HO\rMACRO 0\r\xff"));
         // The controller summed what it stored as the download did.
-        QCOMPARE(r.u.protocol.DownloadSum,
+        QCOMPARE(r.u.protocol.downloadSum(),
             (0 + 1 + 'I' + 708 + 4 + 0 + 4 + 13) % 256); // header, text, table
-        QCOMPARE(r.u.protocol.DownloadSum, r.sim->controller().memoryChecksum());
+        QCOMPARE(r.u.protocol.downloadSum(), r.sim->controller().memoryChecksum());
     }
 
     // A wait of k ticks counts them from its own start: a line's wait run from inside
@@ -386,7 +386,7 @@ private Q_SLOTS:
         // 30 bytes: "1 STJ 0008", "GOTO " and the address of L, "MACRO 0".
         writeFixture(r.dir.filePath("c.cmd"), "L:1 ST 8>L\r\n");
         r.downloadCombo("BootMacro=0\r\na.cmd\r\nb.cmd\r\nx bootMACRO=2\r\nc.cmd\r\n");
-        QCOMPARE(r.u.combo.lastDownload, Outcome::Completed);
+        QCOMPARE(r.u.combo.lastDownload.kind, Outcome::Completed);
         QCOMPARE(r.prompter.texts(),
             (message.isEmpty() ? QStringList() : QStringList { message })
                 << DownloadController::CompletionText);
@@ -405,7 +405,7 @@ private Q_SLOTS:
         const int c = b.isEmpty() ? 100 : 150;
         QCOMPARE(r.memory(1024 + c, 31),
             "1 STJ 0008\rGOTO 00" + QByteArray::number(c) + "\rMACRO 0\r\xff");
-        QCOMPARE(r.u.protocol.DownloadSum, r.sim->controller().memoryChecksum());
+        QCOMPARE(r.u.protocol.downloadSum(), r.sim->controller().memoryChecksum());
 
         r.prompter.shown.clear();
         r.u.readDirectory();
@@ -435,7 +435,7 @@ private Q_SLOTS:
         } else {
             r.download(file);
         }
-        QCOMPARE(combo ? r.u.combo.lastDownload : r.u.lastDownload, Outcome::Completed);
+        QCOMPARE((combo ? r.u.combo.lastDownload : r.u.lastDownload).kind, Outcome::Completed);
         const QByteArray macro = r.memory(1024 + base, 36);
         QCOMPARE(macro.left(16), QByteArray("1 HO\r1 STJ 0008\r"));
         QVERIFY(macro.mid(16, 5) == "GOTO ");
@@ -490,8 +490,8 @@ private Q_SLOTS:
             r.download(bytes);
         QCOMPARE(r.prompter.texts().last(), message);
         QCOMPARE(r.lines, Lines());
-        QCOMPARE(combo ? r.u.combo.lastDownload : r.u.lastDownload, Outcome::Refused);
-        QVERIFY(r.u.windowEnabled && !r.u.progressVisible);
+        QCOMPARE((combo ? r.u.combo.lastDownload : r.u.lastDownload).kind, Outcome::Refused);
+        QVERIFY(r.u.windowEnabled() && !r.u.progress().visible);
     }
 
     // Save byte for byte; a refused save writes nothing.
@@ -568,8 +568,8 @@ private Q_SLOTS:
         QCOMPARE(c.combinationName, QString());
     }
 
-    // The file "Read Back" writes, byte for byte. Rows 1 and 2 of ReadRanges hold an
-    // earlier read-back's ranges, which an entry without an equal name must not read.
+    // The file "Read Back" writes, byte for byte. An entry without an equal name reads
+    // nothing, not the range of the entry before it.
     void readBack_data()
     {
         addColumns<QStringList, bool, QString, int, QByteArray, int>(
@@ -589,7 +589,7 @@ private Q_SLOTS:
         addRow("overwrite answered Yes", QStringList { "LETTER" }, true, QString("out.txt"),
             int(PromptAnswer::Yes), QByteArray("A\r\n"), done);
         addRow("overwrite answered No", QStringList { "LETTER" }, true, QString("out.txt"),
-            int(PromptAnswer::No), QByteArray("<missing>"), int(Outcome::NotStarted));
+            int(PromptAnswer::No), QByteArray("<missing>"), int(Outcome::Refused));
         addRow("no such directory", QStringList { "LETTER" }, true, QString("no/Temporary.cmd"), -1,
             QByteArray("<missing>"), int(Outcome::Failed));
     }
@@ -605,20 +605,19 @@ private Q_SLOTS:
         r.sim->controller().setMemory(memoryImage());
         r.u.readDirectory();
         QCOMPARE(r.u.storedMacros, QStringList({ "TWO", "A", "LETTER" }));
-        r.u.ReadRanges[1] = r.u.ReadRanges[2] = { 1024, 1030 };
         r.u.readBackList = list;
-        r.u.protocol.ReadAsText = asText;
+        r.u.readBackAsText = asText;
         r.u.readBackFile = target;
         if (answer >= 0)
             r.prompter.answers = { PromptAnswer(answer) };
         r.u.readBack();
         QCOMPARE(readFileOrMissing(r.dir.filePath(target)), file);
-        QCOMPARE(int(r.u.lastReadBack), outcome);
+        QCOMPARE(int(r.u.lastReadBack.kind), outcome);
         const QStringList texts = r.prompter.texts();
         QCOMPARE(texts.size(), answer >= 0 || outcome == int(Outcome::Failed) ? 1 : 0);
         if (answer >= 0)
             QCOMPARE(texts.first(), "Are you sure you want to Overwrite OUT.TXT?");
-        QVERIFY(r.u.windowEnabled && r.u.UpFrameEnabled && !r.u.progressVisible);
+        QVERIFY(r.u.windowEnabled() && r.u.panelsEnabled() && !r.u.progress().visible);
         // Reading never marks the memory.
         QCOMPARE(r.memory(503, 1), QByteArray("X"));
     }
@@ -652,7 +651,7 @@ private Q_SLOTS:
         r.sim->controller().setMemory(memoryImage());
         if (clear) {
             r.special.clearMacros();
-            QCOMPARE(r.special.lastClear, Outcome::Completed);
+            QCOMPARE(r.special.lastClear.kind, Outcome::Completed);
             const Lines markRead { "\n1 EEU 4826", "1 EEADR 503", "1 EES" };
             QCOMPARE(r.lines, Lines(20, "1 ME 0") + MarkLines + markRead);
             QCOMPARE(r.memory(503, 1), QByteArray("I"));

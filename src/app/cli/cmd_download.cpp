@@ -12,6 +12,7 @@
 // window's message on stderr.
 
 #include "commands.h"
+#include "eeprom/memorymap.h"
 #include "terminal/terminalcore.h"
 #include "utility/downloadcontroller.h"
 #include "utilitysession.h"
@@ -38,7 +39,7 @@ int runDir(CliContext& ctx, QStringList& args)
             std::printf(
                 "%lld %s\n", qlonglong(i + 1), u->storedMacros[i].toLocal8Bit().constData());
         std::printf("Total Bytes Stored: %d\n",
-            u->lastDirectory == D::Listed ? u->protocol.ReadByteCount : 0);
+            u->lastDirectory == D::Listed ? u->macrosEnd() - MemoryMap::TextStart : 0);
         return 0;
     case D::Cancelled:
         return Interrupt::cancelStatus();

@@ -86,7 +86,7 @@ int runReadback(CliContext& ctx, QStringList& args)
         }
     }
     u->readBackFile = o.out;
-    u->protocol.ReadAsText = !o.numbers;
+    u->readBackAsText = !o.numbers;
     // Naming the file on the command line is the answer to "Overwrite".
     ctx.prompter.presets.append({ QStringLiteral("Are you sure you want to Overwrite ")
             + asciiUpper(o.out) + QStringLiteral("?"),
