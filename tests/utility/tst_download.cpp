@@ -18,6 +18,8 @@
 #include "eeprom/e2promrecord.h"
 #include "utility/combinationcontroller.h"
 #include "utility/downloadcontroller.h"
+#include "utility/operation.h"
+#include "utility/operationrunner.h"
 #include "utility/specialfunctions.h"
 
 #include <QDir>
@@ -281,6 +283,46 @@ private Q_SLOTS:
         QCOMPARE(r.u.protocol.downloadSum(),
             (0 + 1 + 'I' + 708 + 4 + 0 + 4 + 13) % 256); // header, text, table
         QCOMPARE(r.u.protocol.downloadSum(), r.sim->controller().memoryChecksum());
+    }
+
+    // The busy state ends however the operation does: returning, cancelled or throwing.
+    // Cancel only reaches an operation while it runs.
+    void runnerRestores()
+    {
+        struct Step final : Operation
+        {
+            bool throws = false;
+            OperationRunner* runner = nullptr;
+            QString label() const override { return QStringLiteral("Stepping.."); }
+            Outcome run() override
+            {
+                Q_EMIT progressChanged(40);
+                runner->cancel();
+                if (throws)
+                    throw std::runtime_error("step");
+                return cancelRequested() ? Outcome::Cancelled : Outcome::Completed;
+            }
+        };
+        OperationRunner runner;
+        QList<bool> busy;
+        QObject::connect(&runner, &OperationRunner::busyChanged, [&](bool b) { busy << b; });
+        for (const bool throws : { false, true }) {
+            Step step;
+            step.throws = throws;
+            step.runner = &runner;
+            try {
+                QCOMPARE(runner.run(step).kind, Outcome::Cancelled);
+                QVERIFY(!throws);
+            } catch (const std::runtime_error&) {
+                QVERIFY(throws);
+            }
+            QVERIFY(!runner.busy() && !runner.progress().visible);
+            QCOMPARE(runner.progress().label, "cancelling..");
+        }
+        QCOMPARE(busy, QList<bool>({ true, false, true, false }));
+        Step idle;
+        runner.cancel();
+        QVERIFY(!idle.cancelRequested());
     }
 
     // A wait of k ticks counts them from its own start: a line's wait run from inside
