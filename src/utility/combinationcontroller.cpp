@@ -16,6 +16,9 @@
 #include <QFile>
 #include <QFileInfo>
 
+const QString CombinationController::SelectText
+    = QStringLiteral("Be sure to select a file/macro by clicking on it and highlighting it");
+
 namespace {
 
 // Keeps what a preparation said instead of showing it, so that a trial run shows
@@ -85,19 +88,19 @@ QStringList CombinationController::listCombinations() const
 
 void CombinationController::fillChooser()
 {
-    combinationFiles = listCombinations();
-    combinationIndex = -1;
-    combinationList.clear();
-    combinationListIndex = -1;
-    if (!combinationFiles.isEmpty())
+    m_combinationFiles = listCombinations();
+    m_combinationIndex = -1;
+    m_combinationList.clear();
+    m_combinationListIndex = -1;
+    if (!m_combinationFiles.isEmpty())
         chooseCombination(0);
     update();
 }
 
 bool CombinationController::select(const QString& name)
 {
-    combinationFiles = listCombinations();
-    const qsizetype index = combinationFiles.indexOf(name);
+    m_combinationFiles = listCombinations();
+    const qsizetype index = m_combinationFiles.indexOf(name);
     if (index < 0)
         return false;
     chooseCombination(int(index));
@@ -142,14 +145,14 @@ std::optional<ComboFile::Contents> CombinationController::readCombination(
 
 void CombinationController::chooseCombination(int index)
 {
-    combinationList.clear();
-    combinationListIndex = -1;
-    if (index >= 0 && index < combinationFiles.size()) {
-        combinationIndex = index;
-        combinationName = combinationFiles.at(index);
-        if (!combinationName.isEmpty()) {
-            if (const auto c = readCombination(u.prompter, u.workingDir(), combinationName)) {
-                combinationList = c->files;
+    m_combinationList.clear();
+    m_combinationListIndex = -1;
+    if (index >= 0 && index < m_combinationFiles.size()) {
+        m_combinationIndex = index;
+        m_combinationName = m_combinationFiles.at(index);
+        if (!m_combinationName.isEmpty()) {
+            if (const auto c = readCombination(u.prompter, u.workingDir(), m_combinationName)) {
+                m_combinationList = c->files;
                 if (c->bootMacro)
                     setBootMacroText(*c->bootMacro);
             }
@@ -160,28 +163,28 @@ void CombinationController::chooseCombination(int index)
 
 void CombinationController::newCombination()
 {
-    combinationIndex = -1;
-    combinationName = QStringLiteral(" ");
-    combinationList.clear();
-    combinationListIndex = -1;
+    m_combinationIndex = -1;
+    m_combinationName = QStringLiteral(" ");
+    m_combinationList.clear();
+    m_combinationListIndex = -1;
     update();
 }
 
 void CombinationController::clearCombinationList()
 {
-    combinationList.clear();
-    combinationListIndex = -1;
+    m_combinationList.clear();
+    m_combinationListIndex = -1;
     update();
 }
 
 void CombinationController::editSelectedFile()
 {
-    if (SelectedName.isEmpty()) {
+    if (m_selectedFile.isEmpty()) {
         tell(QStringLiteral("Please select a file or Enter new file name!"), PromptIcon::None);
         return;
     }
     QString why;
-    if (!u.editor.open(path(SelectedName), &why))
+    if (!u.editor().open(path(m_selectedFile), &why))
         tell(why, PromptIcon::Exclamation);
 }
 
@@ -215,22 +218,22 @@ bool CombinationController::save(Prompter& prompter, const QString& dir, const Q
 
 void CombinationController::saveCombination()
 {
-    if (!save(u.prompter, u.workingDir(), combinationName, combinationList, bootMacroText))
+    if (!save(u.prompter, u.workingDir(), m_combinationName, m_combinationList, m_bootMacroText))
         return;
-    const int index = combinationIndex;
+    const int index = m_combinationIndex;
     fillChooser();
-    if (index >= 0 && index < combinationFiles.size()) {
+    if (index >= 0 && index < m_combinationFiles.size()) {
         chooseCombination(index);
     } else {
-        combinationIndex = -1;
-        combinationName.clear();
+        m_combinationIndex = -1;
+        m_combinationName.clear();
     }
     update();
 }
 
 void CombinationController::deleteCombination()
 {
-    const QString name = combinationName;
+    const QString name = m_combinationName;
     if (name.size() < 4) {
         tell(QStringLiteral("Please select a combination"), PromptIcon::Critical);
         return;
@@ -250,75 +253,90 @@ void CombinationController::deleteCombination()
                 PromptIcon::Critical);
         }
     }
-    combinationName.clear();
+    m_combinationName.clear();
     fillChooser();
 }
 
 // ------------------------------------------------------------------ lists
 
-void CombinationController::refreshFile2()
+void CombinationController::relistCommandFiles()
 {
     const QStringList files = QDir(u.workingDir())
                                   .entryList({ QStringLiteral("*.cmd"), QStringLiteral("*.txt") },
                                       QDir::Files | QDir::Readable, QDir::Name | QDir::IgnoreCase);
-    if (files != commandFiles) {
-        commandFiles = files;
+    if (files != m_commandFiles) {
+        m_commandFiles = files;
         update();
     }
 }
 
 void CombinationController::pickFile(int index)
 {
-    if (index < 0 || index >= commandFiles.size())
+    if (index < 0 || index >= m_commandFiles.size())
         return;
-    SelectedName = commandFiles.at(index);
+    m_selectedFile = m_commandFiles.at(index);
     update();
 }
 
 void CombinationController::addFile(int index)
 {
-    if (index < 0 || index >= commandFiles.size()) {
+    if (index < 0 || index >= m_commandFiles.size()) {
         tell(SelectText, PromptIcon::Exclamation);
         return;
     }
-    SelectedName = commandFiles.at(index);
-    combinationList << SelectedName;
+    m_selectedFile = m_commandFiles.at(index);
+    m_combinationList << m_selectedFile;
     update();
 }
 
 void CombinationController::addSelectedFile()
 {
-    if (SelectedName.isEmpty()) {
+    if (m_selectedFile.isEmpty()) {
         tell(SelectText, PromptIcon::Exclamation);
         return;
     }
-    combinationList << SelectedName;
+    m_combinationList << m_selectedFile;
     update();
 }
 
 void CombinationController::removeSelectedFile()
 {
-    if (combinationListIndex < 0 || combinationListIndex >= combinationList.size()) {
+    if (m_combinationListIndex < 0 || m_combinationListIndex >= m_combinationList.size()) {
         tell(SelectText, PromptIcon::Exclamation);
         return;
     }
-    combinationList.removeAt(combinationListIndex);
-    combinationListIndex = -1;
+    m_combinationList.removeAt(m_combinationListIndex);
+    m_combinationListIndex = -1;
     update();
 }
 
 void CombinationController::selectListedFile(int index)
 {
-    combinationListIndex = index >= 0 && index < combinationList.size() ? index : -1;
+    m_combinationListIndex = index >= 0 && index < m_combinationList.size() ? index : -1;
+    update();
+}
+
+void CombinationController::typeCombinationName(const QString& name)
+{
+    // No redraw: the chooser shows what was typed, and setting it again while typing
+    // would move the cursor.
+    m_combinationName = name;
+    m_combinationIndex = -1;
+}
+
+void CombinationController::setCombinationList(const QStringList& files)
+{
+    m_combinationList = files;
+    m_combinationListIndex = -1;
     update();
 }
 
 void CombinationController::setBootMacroText(const QString& text)
 {
-    bootMacroText = text;
+    m_bootMacroText = text;
     const int n = ComboFile::bootValue(text);
-    if (n >= 1 && n <= combinationList.size())
-        combinationListIndex = n - 1;
+    if (n >= 1 && n <= m_combinationList.size())
+        m_combinationListIndex = n - 1;
     update();
 }
 
@@ -326,11 +344,11 @@ void CombinationController::setBootMacroText(const QString& text)
 
 void CombinationController::executeSelectedMacro()
 {
-    if (combinationListIndex < 0 || combinationListIndex >= combinationList.size()) {
+    if (m_combinationListIndex < 0 || m_combinationListIndex >= m_combinationList.size()) {
         tell(QStringLiteral("Please Select a Macro/File"), PromptIcon::Critical);
         return;
     }
-    executeMacro(combinationListIndex + 1);
+    executeMacro(m_combinationListIndex + 1);
 }
 
 bool CombinationController::executeMacro(int n)
@@ -404,7 +422,7 @@ public:
     QString label() const override { return QStringLiteral("Downloading.."); }
     Outcome run() override
     {
-        EepromProtocol& p = m_c.u.protocol;
+        EepromProtocol& p = m_c.u.protocol();
         const EepromProtocol::Session session(p, *this, true);
         const Outcome outcome = download();
         Q_EMIT progressShown(false);
@@ -425,19 +443,19 @@ private:
 
 void CombinationController::downloadCombination()
 {
-    lastDownload = Outcome::Refused;
-    leftOut.clear();
-    EepromProtocol& p = u.protocol;
+    m_lastDownload = Outcome::Refused;
+    m_leftOut.clear();
+    EepromProtocol& p = u.protocol();
     if (!u.core.link.isOpen()) {
         tell(PortText, PromptIcon::Critical);
         return;
     }
-    if (!u.EnableCksumChk)
+    if (!u.checksumsEnabled())
         tell(QStringLiteral("Please note this Download will not use Checksums!"),
             PromptIcon::Information);
-    u.prep.MacroBaseAddress = 0;
-    const QString name = combinationIndex >= 0 && combinationIndex < combinationFiles.size()
-        ? combinationFiles.at(combinationIndex)
+    u.prep().MacroBaseAddress = 0;
+    const QString name = m_combinationIndex >= 0 && m_combinationIndex < m_combinationFiles.size()
+        ? m_combinationFiles.at(m_combinationIndex)
         : QString();
     if (name.isEmpty()) {
         tell(QStringLiteral("Please Select a Combination file"), PromptIcon::Critical);
@@ -446,7 +464,7 @@ void CombinationController::downloadCombination()
 
     // Everything that would end the download part way is found before the first line;
     // a refusal has said why and sent nothing.
-    u.prep.setWorkingDir(u.workingDir());
+    u.prep().setWorkingDir(u.workingDir());
     p.setWorkingDir(u.workingDir());
     const auto combination = readCombination(u.prompter, u.workingDir(), name);
     if (!combination)
@@ -473,15 +491,15 @@ void CombinationController::downloadCombination()
         return;
 
     Download download(*this, combination->files, plans);
-    lastDownload = u.run(download);
+    m_lastDownload = u.run(download);
     update();
 }
 
 Outcome CombinationController::Download::download()
 {
     DownloadController& u = m_c.u;
-    EepromProtocol& p = u.protocol;
-    PacedSender& s = u.sender;
+    EepromProtocol& p = u.protocol();
+    PacedSender& s = u.sender();
     const QStringList& files = m_files;
     bool failed = false;
     const auto label = [this](const QString& text) { Q_EMIT labelChanged(text); };
@@ -515,7 +533,7 @@ Outcome CombinationController::Download::download()
         return Outcome::Cancelled; // nothing of the program was written yet
 
     // Header: the boot macro, the count, the programming mark (incomplete until the end).
-    const int boot = ComboFile::bootValue(m_c.bootMacroText);
+    const int boot = ComboFile::bootValue(m_c.m_bootMacroText);
     const int count = int(files.size());
     p.writeHeader(boot, count, 20);
     if (stopped())
@@ -525,7 +543,7 @@ Outcome CombinationController::Download::download()
     for (qsizetype i = 0; i < files.size(); ++i) {
         const QString& line = files.at(i);
         label(QStringLiteral("Downloading Macro") + withSign(macroIndex));
-        u.prep.MacroFileName = line;
+        u.prep().MacroFileName = line;
         if (m_plans.at(i) == Plan::Empty) {
             // PrepFile would leave the macro before it in "macro.tmp": leave this one out.
             Q_EMIT progressShown(false);
@@ -534,19 +552,19 @@ Outcome CombinationController::Download::download()
                                      "Combination."),
                 PromptIcon::Critical);
             Q_EMIT progressShown(true); // Cancel stays at hand for the rest
-            m_c.leftOut << asciiUpper(line);
+            m_c.m_leftOut << asciiUpper(line);
             ++macroIndex;
             continue;
         }
         QString prepared = line;
-        const PrepResult r = u.prep.PrepFile(prepared);
+        const PrepResult r = u.prep().PrepFile(prepared);
         if (asciiUpper(prepared) == MacroPrep::notFound()) {
             Q_EMIT progressShown(false);
             m_c.tell(asciiUpper(line)
                     + QStringLiteral(" File Not Found !\r\nPlease Remove it from Combination."),
                 PromptIcon::Critical);
             Q_EMIT progressShown(true);
-            m_c.leftOut << asciiUpper(line);
+            m_c.m_leftOut << asciiUpper(line);
             ++macroIndex;
             continue;
         }
@@ -558,7 +576,7 @@ Outcome CombinationController::Download::download()
         macroSizes[macroIndex] = macroSize;
         macroNames[macroIndex] = line;
         p.downloadMacro();
-        u.prep.MacroBaseAddress += macroSize;
+        u.prep().MacroBaseAddress += macroSize;
         if (stopped())
             return cancelled();
         ++macroIndex;

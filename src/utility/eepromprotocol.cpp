@@ -16,6 +16,14 @@
 #include <QDir>
 #include <QFile>
 
+const QString EepromProtocol::MismatchText = QStringLiteral("Download Failed Please try again.");
+const QString EepromProtocol::IncompleteText
+    = QStringLiteral("The TYX Programming is incomplete and will not Execute.\r\n"
+                     "                      Press Ok to Continue.");
+const QString EepromProtocol::PortLostText = QStringLiteral(
+    "The serial port closed during the exchange with the TYX. Its memory may be incomplete: "
+    "check the cable and the port, then download again.");
+
 using End = PacedSender::End;
 
 namespace {
@@ -24,6 +32,7 @@ QString address(int value)
     return QStringLiteral(" EEADR") + withSign(value);
 }
 } // namespace
+
 
 EepromProtocol::EepromProtocol(PacedSender& sender, AnswerChannel& answers, SerialLink& link,
     Prompter& prompter, QObject* parent)

@@ -191,13 +191,9 @@ public:
     std::optional<Difference> firstDifference(int start, const QByteArray& written);
     static QString differenceText(const Difference& d);
 
-    static inline const QString MismatchText = QStringLiteral("Download Failed Please try again.");
-    static inline const QString IncompleteText
-        = QStringLiteral("The TYX Programming is incomplete and will not Execute.\r\n"
-                         "                      Press Ok to Continue.");
-    static inline const QString PortLostText = QStringLiteral(
-        "The serial port closed during the exchange with the TYX. Its memory may be incomplete: "
-        "check the cable and the port, then download again.");
+    static const QString MismatchText;
+    static const QString IncompleteText;
+    static const QString PortLostText;
 
 Q_SIGNALS:
     void progressChanged(int percent);

@@ -52,7 +52,7 @@ public:
     QString label() const override { return QStringLiteral("Restoring memory.."); }
     Outcome run() override
     {
-        EepromProtocol& p = m_transfer.m_u.protocol;
+        EepromProtocol& p = m_transfer.m_u.protocol();
         const EepromProtocol::Session session(p, *this, true); // Cancel marks the memory
         p.resetSum();
         const Outcome outcome = m_transfer.writeImage(*this, m_verifyReadback);
@@ -74,13 +74,13 @@ ImageTransfer::ImageTransfer(DownloadController& controller)
 
 ImageTransfer::Outcome ImageTransfer::save(const QString& path)
 {
-    EepromProtocol& p = m_u.protocol;
+    EepromProtocol& p = m_u.protocol();
     names.clear();
     if (!m_u.uploadPortReady())
         return Outcome::Refused;
     m_u.readDirectory(); // reads the directory and says what went wrong
     using D = EepromProtocol::DirectoryOutcome;
-    switch (m_u.lastDirectory) {
+    switch (m_u.lastDirectory()) {
     case D::Listed:
         break;
     case D::Cancelled:
@@ -95,7 +95,7 @@ ImageTransfer::Outcome ImageTransfer::save(const QString& path)
     default:
         return Outcome::Failed;
     }
-    names = m_u.storedMacros;
+    names = m_u.storedMacros();
     const int end = m_u.macrosEnd();
     if (end <= MemoryMap::TextStart || end > 32768) {
         m_u.prompter.message(
@@ -155,7 +155,7 @@ ImageTransfer::Outcome ImageTransfer::restore(const QString& path, bool verifyRe
 
 ImageTransfer::Outcome ImageTransfer::writeImage(Operation& operation, bool verifyReadback)
 {
-    EepromProtocol& p = m_u.protocol;
+    EepromProtocol& p = m_u.protocol();
     const auto ended = [&p]() -> std::optional<Outcome> {
         if (p.portLost())
             return Outcome(Outcome::PortLost, EepromProtocol::PortLostText);

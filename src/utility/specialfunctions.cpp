@@ -6,6 +6,12 @@
 
 #include <QDir>
 
+const QString SpecialFunctions::PortText = QStringLiteral("Serial Port not configured properly!");
+const QString SpecialFunctions::CountText
+    = QStringLiteral("The Number of Characters to Read must not be more than 32767.");
+const QString SpecialFunctions::StartText
+    = QStringLiteral("The Start Location must be from 0 to 32767.");
+
 namespace {
 
 // The leading whole number of a dialog's text (blanks skipped, a sign allowed), held
@@ -35,13 +41,13 @@ SpecialFunctions::SpecialFunctions(DownloadController& controller_, QObject* par
 
 void SpecialFunctions::load()
 {
-    startText.clear();
-    countText.clear();
-    uploadFile = QStringLiteral("Temporary.cmd");
-    readModeShown = false;
-    AsciiOpt = true;
-    lastUpload = Outcome::Refused;
-    lastClear = Outcome::Refused;
+    m_startText.clear();
+    m_countText.clear();
+    m_uploadFile = QStringLiteral("Temporary.cmd");
+    m_readModeShown = false;
+    m_readAscii = true;
+    m_lastUpload = Outcome::Refused;
+    m_lastClear = Outcome::Refused;
     update();
 }
 
@@ -67,13 +73,13 @@ public:
     Outcome run() override
     {
         DownloadController& c = m_s.controller;
-        EepromProtocol& p = c.protocol;
+        EepromProtocol& p = c.protocol();
         // Only a read marks nothing, and Cancel must not mark the memory either.
         const EepromProtocol::Session session(p, *this, false);
         p.checkForIncomplete();
         QByteArray text;
         if (!p.portLost())
-            text = p.readText(m_start, m_count, m_s.AsciiOpt);
+            text = p.readText(m_start, m_count, m_s.m_readAscii);
         Q_EMIT progressShown(false);
         // Only a whole read replaces the file.
         if (p.cancelRequested())
@@ -84,11 +90,11 @@ public:
         }
         if (!p.unanswered().isEmpty()) {
             c.prompter.message(EepromProtocol::unansweredText(p.unanswered())
-                    + QStringLiteral(" %1 was not written.").arg(m_s.uploadFile),
+                    + QStringLiteral(" %1 was not written.").arg(m_s.m_uploadFile),
                 PromptIcon::Critical);
             return Outcome::Failed;
         }
-        return c.writeWholeFile(m_s.uploadFile, text) ? Outcome::Completed : Outcome::Failed;
+        return c.writeWholeFile(m_s.m_uploadFile, text) ? Outcome::Completed : Outcome::Failed;
     }
 
 private:
@@ -99,9 +105,9 @@ private:
 
 void SpecialFunctions::manualUpload()
 {
-    lastUpload = Outcome::Refused;
-    const qint64 start = leadingValue(startText);
-    const qint64 count = leadingValue(countText);
+    m_lastUpload = Outcome::Refused;
+    const qint64 start = leadingValue(m_startText);
+    const qint64 count = leadingValue(m_countText);
     if (!controller.uploadPortReady())
         return;
     if (start < 0 || start > MaxCount) {
@@ -113,18 +119,42 @@ void SpecialFunctions::manualUpload()
         return;
     }
     Upload upload(*this, int(start), int(std::max<qint64>(0, count)));
-    lastUpload = controller.run(upload);
+    m_lastUpload = controller.run(upload);
+    update();
+}
+
+void SpecialFunctions::setStartText(const QString& text)
+{
+    m_startText = text;
+    update();
+}
+
+void SpecialFunctions::setCountText(const QString& text)
+{
+    m_countText = text;
+    update();
+}
+
+void SpecialFunctions::setUploadFile(const QString& name)
+{
+    m_uploadFile = name;
+    update();
+}
+
+void SpecialFunctions::setReadAscii(bool on)
+{
+    m_readAscii = on;
     update();
 }
 
 void SpecialFunctions::editUploadFile()
 {
-    if (uploadFile.isEmpty()) {
+    if (m_uploadFile.isEmpty()) {
         controller.prompter.message(QStringLiteral("Please select a file or Enter new file name!"));
         return;
     }
     QString why;
-    if (!controller.editor.open(QDir(controller.workingDir()).filePath(uploadFile), &why))
+    if (!controller.editor().open(QDir(controller.workingDir()).filePath(m_uploadFile), &why))
         controller.prompter.message(why, PromptIcon::Exclamation);
 }
 
@@ -140,9 +170,9 @@ public:
     QString label() const override { return QStringLiteral("Clearing TYX Program Memory.."); }
     Outcome run() override
     {
-        EepromProtocol& p = m_c.protocol;
+        EepromProtocol& p = m_c.protocol();
         const EepromProtocol::Session session(p, *this, true);
-        m_c.Cancel_Macro_Execute();
+        m_c.stopMacros();
         // Cancelled or not, the memory is marked: that is what Cancel would leave too.
         p.markIncomplete();
         // Only the controller's answer shows that the mark is there.
@@ -163,28 +193,28 @@ private:
 
 void SpecialFunctions::clearMacros()
 {
-    lastClear = Outcome::Refused;
+    m_lastClear = Outcome::Refused;
     if (!portReady())
         return;
     Clear clear(controller);
-    lastClear = controller.run(clear);
+    m_lastClear = controller.run(clear);
     update();
 }
 
 void SpecialFunctions::stopMacros()
 {
     if (portReady())
-        controller.Cancel_Macro_Execute();
+        controller.stopMacros();
 }
 
 void SpecialFunctions::toggleReadMode()
 {
-    readModeShown = !readModeShown;
+    m_readModeShown = !m_readModeShown;
     update();
 }
 
 void SpecialFunctions::unload()
 {
-    controller.specialVisible = false;
+    controller.closeSpecialFunctions();
     update();
 }

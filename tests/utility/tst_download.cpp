@@ -125,7 +125,7 @@ struct Rig : SimCoreRig
     {
         if (!file.isNull())
             writeFixture(dir.filePath("x.cmd"), file);
-        u.Filename = QStringLiteral("x.cmd");
+        u.setDownloadFileName(QStringLiteral("x.cmd"));
         prompter.answers = { PromptAnswer::Ok, completion };
         u.downloadFile();
         settle();
@@ -265,7 +265,7 @@ private Q_SLOTS:
         if (slave >= 0)
             ::close(slave);
         QCOMPARE(r.lines, lines);
-        QCOMPARE(int(r.u.lastDownload.kind), outcome);
+        QCOMPARE(int(r.u.lastDownload().kind), outcome);
         if (stops)
             QVERIFY(r.core->link.statusText().contains("The serial port does not send ("));
         if (outcome == int(Outcome::Refused))
@@ -280,9 +280,9 @@ private Q_SLOTS:
         QCOMPARE(r.memory(516, 4), QByteArray("\x04\x00\x04\x0d", 4));
         QCOMPARE(r.memory(1024, 14), QByteArray("1 HO\rMACRO 0\r\xff"));
         // The controller summed what it stored as the download did.
-        QCOMPARE(r.u.protocol.downloadSum(),
+        QCOMPARE(r.u.protocol().downloadSum(),
             (0 + 1 + 'I' + 708 + 4 + 0 + 4 + 13) % 256); // header, text, table
-        QCOMPARE(r.u.protocol.downloadSum(), r.sim->controller().memoryChecksum());
+        QCOMPARE(r.u.protocol().downloadSum(), r.sim->controller().memoryChecksum());
     }
 
     // The busy state ends however the operation does: returning, cancelled or throwing.
@@ -339,11 +339,11 @@ private Q_SLOTS:
             inner = 0;
             QTimer::singleShot(0, &r.u, [&] {
                 const qint64 start = t.count();
-                r.u.sender.waitTicks(3);
+                r.u.sender().waitTicks(3);
                 inner = t.count() - start;
             });
         });
-        r.u.sender.waitTicks(10);
+        r.u.sender().waitTicks(10);
         const qint64 outer = t.count() - outerStart;
         QCOMPARE_GE(inner, 3);
         QCOMPARE_GE(outer, 10);
@@ -388,9 +388,9 @@ private Q_SLOTS:
                 QTimer::singleShot(0, &r.u, &DownloadController::cancelOperation);
         });
         r.u.readDirectory();
-        QCOMPARE(r.u.lastDirectory == EepromProtocol::DirectoryOutcome::Cancelled, cancel);
-        QCOMPARE(r.u.storedMacros, names);
-        QCOMPARE(r.u.LabelTotBytes, total);
+        QCOMPARE(r.u.lastDirectory() == EepromProtocol::DirectoryOutcome::Cancelled, cancel);
+        QCOMPARE(r.u.storedMacros(), names);
+        QCOMPARE(r.u.bytesStoredText(), total);
         QCOMPARE(r.prompter.texts().value(0), message);
         Lines expected { "1 EEU 4826", "1 EEADR 503" };
         if (poke == '\0' || poke == '\xff')
@@ -428,7 +428,7 @@ private Q_SLOTS:
         // 30 bytes: "1 STJ 0008", "GOTO " and the address of L, "MACRO 0".
         writeFixture(r.dir.filePath("c.cmd"), "L:1 ST 8>L\r\n");
         r.downloadCombo("BootMacro=0\r\na.cmd\r\nb.cmd\r\nx bootMACRO=2\r\nc.cmd\r\n");
-        QCOMPARE(r.u.combo.lastDownload.kind, Outcome::Completed);
+        QCOMPARE(r.u.combo.lastDownload().kind, Outcome::Completed);
         QCOMPARE(r.prompter.texts(),
             (message.isEmpty() ? QStringList() : QStringList { message })
                 << DownloadController::CompletionText);
@@ -447,12 +447,12 @@ private Q_SLOTS:
         const int c = b.isEmpty() ? 100 : 150;
         QCOMPARE(r.memory(1024 + c, 31),
             "1 STJ 0008\rGOTO 00" + QByteArray::number(c) + "\rMACRO 0\r\xff");
-        QCOMPARE(r.u.protocol.downloadSum(), r.sim->controller().memoryChecksum());
+        QCOMPARE(r.u.protocol().downloadSum(), r.sim->controller().memoryChecksum());
 
         r.prompter.shown.clear();
         r.u.readDirectory();
-        QCOMPARE(r.u.storedMacros, QStringList({ "A", b.isEmpty() ? "" : "B", "C" }));
-        QCOMPARE(r.u.LabelTotBytes, b.isEmpty() ? " 130" : " 180");
+        QCOMPARE(r.u.storedMacros(), QStringList({ "A", b.isEmpty() ? "" : "B", "C" }));
+        QCOMPARE(r.u.bytesStoredText(), b.isEmpty() ? " 130" : " 180");
     }
 
     // A blank before the node address of the first line is not stored and the jump
@@ -477,7 +477,7 @@ private Q_SLOTS:
         } else {
             r.download(file);
         }
-        QCOMPARE((combo ? r.u.combo.lastDownload : r.u.lastDownload).kind, Outcome::Completed);
+        QCOMPARE((combo ? r.u.combo.lastDownload() : r.u.lastDownload()).kind, Outcome::Completed);
         const QByteArray macro = r.memory(1024 + base, 36);
         QCOMPARE(macro.left(16), QByteArray("1 HO\r1 STJ 0008\r"));
         QVERIFY(macro.mid(16, 5) == "GOTO ");
@@ -532,7 +532,7 @@ private Q_SLOTS:
             r.download(bytes);
         QCOMPARE(r.prompter.texts().last(), message);
         QCOMPARE(r.lines, Lines());
-        QCOMPARE((combo ? r.u.combo.lastDownload : r.u.lastDownload).kind, Outcome::Refused);
+        QCOMPARE((combo ? r.u.combo.lastDownload() : r.u.lastDownload()).kind, Outcome::Refused);
         QVERIFY(r.u.windowEnabled() && !r.u.progress().visible);
     }
 
@@ -567,9 +567,9 @@ private Q_SLOTS:
         QFETCH(QString, message);
         CoreRig r;
         DownloadController u(*r.core, r.prompter);
-        u.combo.combinationName = name;
-        u.combo.combinationList = files;
-        u.combo.bootMacroText = box;
+        u.combo.typeCombinationName(name);
+        u.combo.setCombinationList(files);
+        u.combo.setBootMacroText(box);
         u.combo.saveCombination();
         QVERIFY2(r.prompter.texts().value(0).startsWith(message),
             qPrintable(r.prompter.texts().value(0)));
@@ -588,18 +588,18 @@ private Q_SLOTS:
         writeFixture(r.dir.filePath("L.CMB"), "a.cmd\r\nb.cmd\r\nbootmacro=2\r\n");
         CombinationController& c = r.u.combo;
         r.u.showCombinationPanel();
-        QCOMPARE(c.combinationList, QStringList({ "a.cmd", "b.cmd" }));
-        QCOMPARE(c.bootMacroText, "2");
-        QCOMPARE(c.combinationListIndex, 1);
+        QCOMPARE(c.combinationList(), QStringList({ "a.cmd", "b.cmd" }));
+        QCOMPARE(c.bootMacroText(), "2");
+        QCOMPARE(c.combinationListIndex(), 1);
         c.selectListedFile(0);
         c.setBootMacroText("3");
-        QCOMPARE(c.combinationListIndex, 0);
+        QCOMPARE(c.combinationListIndex(), 0);
         c.executeSelectedMacro();
         QTRY_VERIFY_WITH_TIMEOUT(r.lines.contains("0 ME 1"), 10000);
         c.pickFile(0);
         c.addSelectedFile();
         c.addSelectedFile();
-        QCOMPARE(c.combinationList, QStringList({ "a.cmd", "b.cmd", "b.cmd", "b.cmd" }));
+        QCOMPARE(c.combinationList(), QStringList({ "a.cmd", "b.cmd", "b.cmd", "b.cmd" }));
 
         r.core->link.close();
         c.executeSelectedMacro();
@@ -607,7 +607,7 @@ private Q_SLOTS:
         QVERIFY(QFile::remove(r.dir.filePath("L.CMB")));
         c.deleteCombination();
         QCOMPARE(r.prompter.texts().last(), "There is no combination file \"L.CMB\" to delete.");
-        QCOMPARE(c.combinationName, QString());
+        QCOMPARE(c.combinationName(), QString());
     }
 
     // The file "Read Back" writes, byte for byte. An entry without an equal name reads
@@ -646,15 +646,15 @@ private Q_SLOTS:
         Rig r("--pace");
         r.sim->controller().setMemory(memoryImage());
         r.u.readDirectory();
-        QCOMPARE(r.u.storedMacros, QStringList({ "TWO", "A", "LETTER" }));
-        r.u.readBackList = list;
-        r.u.readBackAsText = asText;
-        r.u.readBackFile = target;
+        QCOMPARE(r.u.storedMacros(), QStringList({ "TWO", "A", "LETTER" }));
+        r.u.setReadBackList(list);
+        r.u.setReadBackAsText(asText);
+        r.u.setReadBackFile(target);
         if (answer >= 0)
             r.prompter.answers = { PromptAnswer(answer) };
         r.u.readBack();
         QCOMPARE(readFileOrMissing(r.dir.filePath(target)), file);
-        QCOMPARE(int(r.u.lastReadBack.kind), outcome);
+        QCOMPARE(int(r.u.lastReadBack().kind), outcome);
         const QStringList texts = r.prompter.texts();
         QCOMPARE(texts.size(), answer >= 0 || outcome == int(Outcome::Failed) ? 1 : 0);
         if (answer >= 0)
@@ -693,14 +693,14 @@ private Q_SLOTS:
         r.sim->controller().setMemory(memoryImage());
         if (clear) {
             r.special.clearMacros();
-            QCOMPARE(r.special.lastClear.kind, Outcome::Completed);
+            QCOMPARE(r.special.lastClear().kind, Outcome::Completed);
             const Lines markRead { "\n1 EEU 4826", "1 EEADR 503", "1 EES" };
             QCOMPARE(r.lines, Lines(20, "1 ME 0") + MarkLines + markRead);
             QCOMPARE(r.memory(503, 1), QByteArray("I"));
         }
-        r.special.startText = start;
-        r.special.countText = count;
-        r.special.AsciiOpt = asText;
+        r.special.setStartText(start);
+        r.special.setCountText(count);
+        r.special.setReadAscii(asText);
         r.special.manualUpload();
         QCOMPARE(readFileOrMissing(r.dir.filePath("Temporary.cmd")), file);
         QCOMPARE(r.prompter.texts(), texts);

@@ -77,23 +77,23 @@ std::unique_ptr<DownloadController> openUtility(CliContext& ctx, const DownloadO
     if (!core)
         return nullptr;
     auto u = std::make_unique<DownloadController>(*core, ctx.prompter);
-    u->createE2prom = false;
+    u->setCreatesE2prom(false);
     u->load();
-    if (u->e2promRefused)
+    if (u->e2promRefused())
         return nullptr; // the message is out
     if (o.node)
-        u->TxTNode = *o.node;
+        u->setNode(*o.node);
     if (o.delay) {
         u->setDelayText(QString::number(*o.delay));
         u->ticks.StopTimer();
-        u->ticks.Delay = u->Delay;
+        u->ticks.Delay = u->delay();
         u->ticks.StartTimer();
     }
     if (o.memorySize)
-        u->protocol.setMemorySize(*o.memorySize);
+        u->protocol().setMemorySize(*o.memorySize);
     if (o.verify) {
-        u->EnableCksumChk = *o.verify;
-        u->protocol.setVerifiesDownload(*o.verify);
+        u->setChecksumsEnabled(*o.verify);
+        u->protocol().setVerifiesDownload(*o.verify);
     }
     return u;
 }
