@@ -7,7 +7,7 @@
 #include "eeprom/eepromtext.h"
 #include "eeprom/memorymap.h"
 #include "link/answerchannel.h"
-#include "link/framing.h"
+#include "link/commandset.h"
 #include "link/seriallink.h"
 #include "terminal/terminalcore.h"
 #include "utility/operation.h"
@@ -358,10 +358,7 @@ bool CombinationController::executeMacro(int n)
         return false;
     }
     // Node 0 whatever the download settings say: every controller on the line runs it.
-    const QString line = QStringLiteral("0 ME") + withSign(n) + u'\r';
-    u.core.answers.answerMarker = line;
-    u.core.link.write(toWire(line));
-    u.core.link.waitForDrain();
+    u.sender().sendOwnLine(Tyx::runMacroEverywhere(n));
     return u.core.link.isOpen();
 }
 
@@ -585,7 +582,7 @@ Outcome CombinationController::Download::download()
     // The macro address table, entry j at 516 + 2j, high byte first.
     label(QStringLiteral("Saving Directory Info.."));
     s.waitTicks(p.downloadDelay() + 1);
-    s.send(QStringLiteral(" EES 516"), 6);
+    s.send(Tyx::setAddress(MemoryMap::TableStart), 6);
     QByteArray table;
     for (int j = 0; j <= macroIndex; ++j) {
         int value = MemoryMap::TextStart;
@@ -595,9 +592,9 @@ Outcome CombinationController::Download::download()
         }
         for (const int byte : { value / 256, value % 256 }) {
             table.append(char(byte & 0xFF));
-            s.sendByCharacter(QStringLiteral(" EEN") + withSign(byte), 1);
+            s.sendByCharacter(Tyx::loadNumber(byte), 1);
             p.addToSum(byte);
-            s.sendTicks(QStringLiteral(" EEW"), p.downloadDelay() + 1);
+            s.sendTicks(Tyx::Write, p.downloadDelay() + 1);
         }
         if (stopped())
             return cancelled();
@@ -621,7 +618,7 @@ Outcome CombinationController::Download::download()
             return cancelled();
         runs.append(EepromProtocol::nameRun(MemoryMap::slotAddress(j), stored));
     }
-    s.sendTicks(QStringLiteral(" EES"), 0);
+    s.sendTicks(Tyx::EndSequence, 0);
     if (stopped())
         return cancelled();
     failed = !p.finishProgram(runs);

@@ -10,6 +10,7 @@
 #include "eeprom/eepromtext.h"
 #include "eeprom/memorymap.h"
 #include "link/answerchannel.h"
+#include "link/commandset.h"
 #include "terminal/terminalcore.h"
 #include "utility/operation.h"
 
@@ -313,7 +314,7 @@ Outcome DownloadController::FileDownload::run()
         return Outcome::Refused;
     Outcome outcome = p.downloadFile(m_fileName, m_boot);
     if (outcome == Outcome::Completed) {
-        m_c.m_sender.sendTicks(QStringLiteral(" EES"), 0);
+        m_c.m_sender.sendTicks(Tyx::EndSequence, 0);
         // "macro.tmp" read once for both: the final check leaves the text out.
         QList<EepromProtocol::Run> runs
             = EepromProtocol::writtenRuns(p.workFile(), m_fileName, m_boot, m_verifyReadback);
@@ -386,7 +387,7 @@ void DownloadController::askForReset(bool textVerified)
     if (prompter.ask(completionText(textVerified), PromptButtons::YesNoCancel, PromptIcon::Question,
             PromptAnswer::Yes)
         == PromptAnswer::Yes)
-        m_sender.sendTicks(QStringLiteral(" RN"), 0);
+        m_sender.sendTicks(Tyx::Reset, 0);
 }
 
 void DownloadController::stopMacros()

@@ -121,7 +121,7 @@ public:
     QString e2promPath() const;
 
     // Reads "e2prom.dat" into the download settings (a missing file is created empty
-    // when createMissing) and sets Delay, DownloadDelay and VerifyDownload from it.
+    // when createMissing) and sets the delay, the protocol's wait unit and checksums from it.
     // False, after a message, when a file of that name is there but cannot be read (a
     // pipe, a folder, a file far larger than a record): the defaults are used.
     bool loadE2prom(bool createMissing = true);

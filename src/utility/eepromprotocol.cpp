@@ -1,6 +1,5 @@
 #include "eepromprotocol.h"
 
-#include "core/numbers.h"
 #include "core/prompter.h"
 #include "core/text.h"
 #include "core/wholefile.h"
@@ -9,6 +8,7 @@
 #include "eeprom/memorymap.h"
 #include "eeprom/readbacktext.h"
 #include "link/answerchannel.h"
+#include "link/commandset.h"
 #include "link/pacedsender.h"
 #include "link/seriallink.h"
 #include "utility/operation.h"
@@ -25,14 +25,6 @@ const QString EepromProtocol::PortLostText = QStringLiteral(
     "check the cable and the port, then download again.");
 
 using End = PacedSender::End;
-
-namespace {
-QString address(int value)
-{
-    return QStringLiteral(" EEADR") + withSign(value);
-}
-} // namespace
-
 
 EepromProtocol::EepromProtocol(PacedSender& sender, AnswerChannel& answers, SerialLink& link,
     Prompter& prompter, QObject* parent)
@@ -139,7 +131,7 @@ Outcome EepromProtocol::downloadFile(const QString& fileName, int boot)
         endCancelled();
         return ended(true);
     }
-    m_sender.send(QStringLiteral(" EES"), 1);
+    m_sender.send(Tyx::EndSequence, 1);
     if (portGone())
         return ended(true);
 
@@ -167,17 +159,17 @@ void EepromProtocol::writeHeader(int boot, int count, int textWait)
     // Incomplete until finishProgram has checked what was written, and marked so
     // before the boot value and the count change: a download cut off anywhere leaves
     // a program the controller will not run, never the old one under a new count.
-    m_sender.send(QStringLiteral(" EES 503"), 6);
-    m_sender.send(QStringLiteral(" EEDAT I"), 1);
+    m_sender.send(Tyx::setAddress(MemoryMap::ProgramMark), 6);
+    m_sender.send(Tyx::loadData(u'I'), 1);
     addToSum('I');
-    m_sender.send(QStringLiteral(" EEW"), 1);
-    m_sender.send(QStringLiteral(" EES 501"), 6);
+    m_sender.send(Tyx::Write, 1);
+    m_sender.send(Tyx::setAddress(MemoryMap::BootByte), 6);
     for (const int value : { boot, count }) {
-        m_sender.send(QStringLiteral(" EEN") + withSign(value), 1);
+        m_sender.send(Tyx::loadNumber(value), 1);
         addToSum(value);
-        m_sender.send(QStringLiteral(" EEW"), 1);
+        m_sender.send(Tyx::Write, 1);
     }
-    m_sender.send(QStringLiteral(" EES 1024"), textWait);
+    m_sender.send(Tyx::setAddress(MemoryMap::TextStart), textWait);
 }
 
 bool EepromProtocol::fitsMemory(qsizetype bytes)
@@ -222,7 +214,7 @@ std::optional<int> EepromProtocol::readAddressed(int at, int multiple, bool bare
         m_answers.startReading();
         if (bareReturn)
             m_sender.bareReturn(2);
-        m_sender.send(::address(at), multiple);
+        m_sender.send(Tyx::readAt(at), multiple);
         QString text = readAnswers(1);
         if (const auto b = EepromText::takeRuleA(text))
             return b;
@@ -232,9 +224,9 @@ std::optional<int> EepromProtocol::readAddressed(int at, int multiple, bool bare
 
 std::optional<int> EepromProtocol::readMark(bool nothingWritten)
 {
-    m_sender.send(QStringLiteral(" EEU 4826"), 10);
+    m_sender.send(Tyx::Unlock, 10);
     const auto mark = readAddressed(MemoryMap::ProgramMark);
-    m_sender.send(QStringLiteral(" EES"), 1);
+    m_sender.send(Tyx::EndSequence, 1);
     if (portGone())
         return std::nullopt;
     if (!mark)
@@ -258,13 +250,13 @@ bool EepromProtocol::finishProgram(const QList<Run>& runs)
         return false;
     };
     Q_EMIT labelChanged(QStringLiteral("Checking.."));
-    m_sender.send(QStringLiteral(" EEU 4826"), 10);
+    m_sender.send(Tyx::Unlock, 10);
     for (const Run& run : runs) {
         for (qsizetype i = 0; i < run.bytes.size(); ++i) {
             const int at = run.start + int(i);
             const auto read = readAddressed(at);
             if (cancelRequested()) {
-                m_sender.send(QStringLiteral(" EES"), 1);
+                m_sender.send(Tyx::EndSequence, 1);
                 endCancelled();
                 return false;
             }
@@ -272,11 +264,11 @@ bool EepromProtocol::finishProgram(const QList<Run>& runs)
                 return fail({ at, quint8(run.bytes[i]), read.value_or(-1) });
         }
     }
-    m_sender.send(QStringLiteral(" EEADDR 503,X"), 10, End::CrLf);
+    m_sender.send(Tyx::storeAt(MemoryMap::ProgramMark, u'X'), 10, End::CrLf);
     const auto mark = readAddressed(MemoryMap::ProgramMark);
     if (mark != 'X')
         return fail({ MemoryMap::ProgramMark, 'X', mark.value_or(-1) });
-    m_sender.send(QStringLiteral(" EES"), 1);
+    m_sender.send(Tyx::EndSequence, 1);
     return !portGone();
 }
 
@@ -338,13 +330,10 @@ bool EepromProtocol::storeText(const QByteArray& bytes, qsizetype fileSize)
     for (char byte : bytes) {
         if (portGone())
             return false;
-        // " EED " and the character; a CR is the line's own end.
-        m_sender.send(
-            byte == '\r' ? QStringLiteral(" EED ") : QStringLiteral(" EED ") + QChar(quint8(byte)),
-            1);
+        m_sender.send(Tyx::loadCharacter(QChar(quint8(byte))), 1);
         addToSum(quint8(byte));
         ++counter;
-        m_sender.send(QStringLiteral(" EEW"), 1);
+        m_sender.send(Tyx::Write, 1);
         Q_EMIT progressChanged(int(std::min<double>(100, counter * 1.3 / double(fileSize) * 100)));
         if (cancelRequested())
             return false;
@@ -370,16 +359,16 @@ void EepromProtocol::downloadMacro()
 
 bool EepromProtocol::writeDefaultTable(int size)
 {
-    m_sender.send(QStringLiteral(" EES 516"), 6);
+    m_sender.send(Tyx::setAddress(MemoryMap::TableStart), 6);
     for (const int v : { MemoryMap::TextStart, MemoryMap::TextStart + size }) {
         const int high = v / 256;
         const int low = v % 256;
-        m_sender.sendByCharacter(QStringLiteral(" EEN") + withSign(high), 2);
+        m_sender.sendByCharacter(Tyx::loadNumber(high), 2);
         addToSum(high);
-        m_sender.send(QStringLiteral(" EEW"), 2);
-        m_sender.sendByCharacter(QStringLiteral(" EEN") + withSign(low), 2);
+        m_sender.send(Tyx::Write, 2);
+        m_sender.sendByCharacter(Tyx::loadNumber(low), 2);
         addToSum(low);
-        m_sender.sendTicks(QStringLiteral(" EEW"), m_downloadDelay + 1);
+        m_sender.sendTicks(Tyx::Write, m_downloadDelay + 1);
     }
     if (portGone())
         return false;
@@ -389,7 +378,7 @@ bool EepromProtocol::writeDefaultTable(int size)
 bool EepromProtocol::resetChecksum()
 {
     for (int tries = 1;; ++tries) {
-        m_sender.send(QStringLiteral(" EEC 0"), 6);
+        m_sender.send(Tyx::ChecksumReset, 6);
         if (portGone())
             return false;
         if (tries > 5) {
@@ -420,11 +409,11 @@ bool EepromProtocol::compareChecksum(int deviceChecksum)
 
 QString EepromProtocol::storeFileDescription(int top, const QString& fileName)
 {
-    m_sender.send(QStringLiteral(" EEU 4826"), 10);
+    m_sender.send(Tyx::Unlock, 10);
     const QString name = EepromText::descriptionName(fileName);
     for (int k = 0; k < MemoryMap::NameBytes; ++k) {
         const QString c = name.mid(k, 1);
-        m_sender.send(::address(top - k) + QLatin1Char(',') + c, 1, End::CrLf);
+        m_sender.send(Tyx::writeAt(top - k, c), 1, End::CrLf);
     }
     return name;
 }
@@ -432,7 +421,7 @@ QString EepromProtocol::storeFileDescription(int top, const QString& fileName)
 int EepromProtocol::readChecksum()
 {
     m_answers.startReading();
-    m_sender.send(QStringLiteral(" EEC"), 5);
+    m_sender.send(Tyx::ChecksumQuery, 5);
     return EepromText::checksumFromAnswer(readAnswers(1));
 }
 
@@ -444,16 +433,16 @@ void EepromProtocol::markIncomplete()
 
 void EepromProtocol::writeMark(char mark)
 {
-    m_sender.send(QStringLiteral(" EEU 4826"), 10);
-    m_sender.send(QStringLiteral(" EEADDR 503,") + QChar::fromLatin1(mark), 10, End::CrLf);
-    m_sender.send(QStringLiteral(" EES"), 1, End::CrLf);
+    m_sender.send(Tyx::Unlock, 10);
+    m_sender.send(Tyx::storeAt(MemoryMap::ProgramMark, QChar::fromLatin1(mark)), 10, End::CrLf);
+    m_sender.send(Tyx::EndSequence, 1, End::CrLf);
     portGone(); // notes a lost port
 }
 
 void EepromProtocol::stopMacros()
 {
     for (int i = 0; i < 20 && m_link.isOpen(); ++i) {
-        m_sender.send(QStringLiteral(" ME 0"), 1);
+        m_sender.send(Tyx::runMacro(0), 1);
         m_answers.collectedAnswers.clear();
         m_answers.collecting = false;
     }
@@ -467,7 +456,7 @@ EepromProtocol::Directory EepromProtocol::readDirectory()
     const auto readByte = [this](int at) { return readAddressed(at, 2, true); };
 
     m_sender.bareReturn(2);
-    m_sender.send(QStringLiteral(" EEU 4826"), 10);
+    m_sender.send(Tyx::Unlock, 10);
     const auto mark = readByte(MemoryMap::ProgramMark);
     if (portGone()) {
         d.outcome = DirectoryOutcome::PortLost;
@@ -517,7 +506,7 @@ EepromProtocol::Directory EepromProtocol::readDirectory()
             m_answers.startReading();
             for (int k = 0; k < MemoryMap::NameBytes; ++k) {
                 m_sender.bareReturn(2);
-                m_sender.send(::address(slot - k), 4);
+                m_sender.send(Tyx::readAt(slot - k), 4);
                 Q_EMIT progressChanged(
                     std::min(100, (i * MemoryMap::NameBytes + k + 1) * 100 / reads));
                 if (cancelRequested() || portGone()) {
@@ -554,7 +543,7 @@ std::optional<int> EepromProtocol::macroEnd(int count)
     if (count <= 0)
         return 0;
     m_answers.startReading();
-    m_sender.send(QStringLiteral(" EEU 4826"), 10);
+    m_sender.send(Tyx::Unlock, 10);
     m_answers.collectedAnswers.clear();
     const int at = MemoryMap::tableAddress(count);
     EepromText::TableEntry entry;
@@ -562,8 +551,8 @@ std::optional<int> EepromProtocol::macroEnd(int count)
     for (int t = 0; t < ReadTries; ++t) {
         if (t > 0)
             m_answers.startReading();
-        m_sender.send(::address(at), 2);
-        m_sender.send(::address(at + 1), 2);
+        m_sender.send(Tyx::readAt(at), 2);
+        m_sender.send(Tyx::readAt(at + 1), 2);
         const QString answers = readAnswers(2);
         entry = EepromText::tableEntryFromAnswers(answers);
         if (ReadBackText::answerCount(answers) >= 2 || portGone())
@@ -586,7 +575,7 @@ QByteArray EepromProtocol::readMemory(int start, int count)
     m_unanswered.clear();
     if (count < 1)
         return {};
-    m_sender.send(QStringLiteral(" EES ") + QString::number(start), 6);
+    m_sender.send(Tyx::setAddress(start), 6);
     m_answers.startReading();
     for (int i = 1; i <= count; ++i) {
         if (cancelRequested()) {
@@ -598,21 +587,21 @@ QByteArray EepromProtocol::readMemory(int start, int count)
         Q_EMIT progressChanged(int(std::min<qint64>(100, qint64(i) * 100 / count)));
         // Each " EER" is answered with the byte at the current address, which then
         // advances by one.
-        m_sender.send(QStringLiteral(" EER"), 2);
+        m_sender.send(Tyx::Read, 2);
     }
     const QString answers = readAnswers(count);
-    m_sender.send(QStringLiteral(" EES"), 2);
+    m_sender.send(Tyx::EndSequence, 2);
     const QByteArray bytes = ReadBackText::bytesFromAnswers(answers);
     if (bytes.size() == count || portGone())
         return bytes;
     // An answer went missing, and a run of " EER" cannot tell which: every byte is
     // read again at its own address.
     Q_EMIT labelChanged(QStringLiteral("Reading again.."));
-    m_sender.send(QStringLiteral(" EEU 4826"), 10);
+    m_sender.send(Tyx::Unlock, 10);
     QByteArray again;
     for (int i = 0; i < count; ++i) {
         if (cancelRequested()) {
-            m_sender.send(QStringLiteral(" EES"), 1);
+            m_sender.send(Tyx::EndSequence, 1);
             return {};
         }
         Q_EMIT progressChanged(int(std::min<qint64>(100, qint64(i + 1) * 100 / count)));
@@ -623,7 +612,7 @@ QByteArray EepromProtocol::readMemory(int start, int count)
         else
             m_unanswered << start + i;
     }
-    m_sender.send(QStringLiteral(" EES"), 1);
+    m_sender.send(Tyx::EndSequence, 1);
     return again;
 }
 
@@ -634,9 +623,9 @@ QByteArray EepromProtocol::readText(int start, int count, bool asText)
 
 bool EepromProtocol::checkForIncomplete()
 {
-    m_sender.send(QStringLiteral(" EEU 4826"), 10);
+    m_sender.send(Tyx::Unlock, 10);
     m_answers.startReading();
-    m_sender.send(::address(MemoryMap::ProgramMark), 2);
+    m_sender.send(Tyx::readAt(MemoryMap::ProgramMark), 2);
     QString text = readAnswers(1);
     const auto mark = EepromText::takeRuleA(text);
     if (!mark || (*mark != 'I' && *mark != 'i'))
@@ -647,17 +636,17 @@ bool EepromProtocol::checkForIncomplete()
 
 void EepromProtocol::writeMemory(int start, const QByteArray& bytes)
 {
-    m_sender.send(QStringLiteral(" EES ") + QString::number(start), 6);
+    m_sender.send(Tyx::setAddress(start), 6);
     for (qsizetype i = 0; i < bytes.size(); ++i) {
         if (cancelRequested() || portGone())
             return;
         const int value = quint8(bytes[i]);
-        m_sender.send(QStringLiteral(" EEN") + withSign(value), 1);
+        m_sender.send(Tyx::loadNumber(value), 1);
         addToSum(value);
-        m_sender.send(QStringLiteral(" EEW"), 1);
+        m_sender.send(Tyx::Write, 1);
         Q_EMIT progressChanged(int(std::min<qint64>(100, (i + 1) * 100 / bytes.size())));
     }
-    m_sender.send(QStringLiteral(" EES"), 1);
+    m_sender.send(Tyx::EndSequence, 1);
 }
 
 std::optional<EepromProtocol::Difference> EepromProtocol::firstDifference(

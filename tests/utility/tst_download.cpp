@@ -16,6 +16,7 @@
 #include "core/eventwait.h"
 #include "core/ticktimer.h"
 #include "eeprom/e2promrecord.h"
+#include "link/commandset.h"
 #include "utility/combinationcontroller.h"
 #include "utility/downloadcontroller.h"
 #include "utility/operation.h"
@@ -283,6 +284,30 @@ private Q_SLOTS:
         QCOMPARE(r.u.protocol().downloadSum(),
             (0 + 1 + 'I' + 708 + 4 + 0 + 4 + 13) % 256); // header, text, table
         QCOMPARE(r.u.protocol().downloadSum(), r.sim->controller().memoryChecksum());
+    }
+
+    // The command texts as the controller reads them: the sign's place, the CR that ends
+    // a " EED " line, the two addressed writes, the broadcast to node 0.
+    void commandTexts_data()
+    {
+        addColumns<QString, QString>("text", "expected");
+        addRow("number", Tyx::loadNumber(0), QString(" EEN 0"));
+        addRow("negative number", Tyx::loadNumber(-1), QString(" EEN-1"));
+        addRow("character", Tyx::loadCharacter(u'A'), QString(" EED A"));
+        addRow("CR", Tyx::loadCharacter(u'\r'), QString(" EED "));
+        addRow("data", Tyx::loadData(u'I'), QString(" EEDAT I"));
+        addRow("address", Tyx::setAddress(1024), QString(" EES 1024"));
+        addRow("read at", Tyx::readAt(503), QString(" EEADR 503"));
+        addRow("name byte", Tyx::writeAt(499, "X"), QString(" EEADR 499,X"));
+        addRow("mark", Tyx::storeAt(503, u'I'), QString(" EEADDR 503,I"));
+        addRow("stop", Tyx::runMacro(0), QString(" ME 0"));
+        addRow("run everywhere", Tyx::runMacroEverywhere(3), QString("0 ME 3"));
+    }
+    void commandTexts()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, expected);
+        QCOMPARE(text, expected);
     }
 
     // The busy state ends however the operation does: returning, cancelled or throwing.
