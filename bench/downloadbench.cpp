@@ -80,16 +80,17 @@ Run session(int baud, const std::function<void(const QString& dir)>& prepare,
         e2prom.close();
         DownloadController u(core, prompter);
         u.load();
-        u.sender.totals = {};
+        u.sender().totals = {};
         QElapsedTimer wall;
         const double cpu = cpuSeconds();
         wall.start();
         work(u);
         run.wall = double(wall.nsecsElapsed()) / 1e9;
         run.cpu = cpuSeconds() - cpu;
-        const PacedSender::Totals& t = u.sender.totals;
-        run.floor = double(t.bytes) * 10 / baud + double(t.ticks) * u.Delay / 1000.0;
-        run.lowerFloor = double(t.bytes) * 10 / baud + double(t.ticks - t.waits) * u.Delay / 1000.0;
+        const PacedSender::Totals& t = u.sender().totals;
+        run.floor = double(t.bytes) * 10 / baud + double(t.ticks) * u.delay() / 1000.0;
+        run.lowerFloor
+            = double(t.bytes) * 10 / baud + double(t.ticks - t.waits) * u.delay() / 1000.0;
         u.exitall();
     }
     sim.terminate();
@@ -124,16 +125,18 @@ Run download(int baud, int delay = 2)
             writeFile(QDir(dir).filePath(QStringLiteral("m.cmd")), macro1000());
         },
         [](DownloadController& u) {
-            u.Filename = QStringLiteral("m.cmd");
+            u.setDownloadFileName(QStringLiteral("m.cmd"));
             u.downloadFile();
             // The same reads once more, timed alone: what they add to the download.
-            if (u.lastDownload != DownloadController::Outcome::Completed)
+            if (u.lastDownload().kind != Outcome::Completed)
                 qFatal("the download did not complete");
-            u.protocol.writeMark('I'); // as the download left it before its last write
+            u.protocol().writeMark('I'); // as the download left it before its last write
             QElapsedTimer checks;
             checks.start();
-            u.sender.send(QStringLiteral(" EES 503"), 6); // the header's line for the mark
-            if (!u.protocol.probe() || !u.protocol.finishProgram(u.writtenRuns(false)))
+            u.sender().send(QStringLiteral(" EES 503"), 6); // the header's line for the mark
+            if (!u.protocol().probe()
+                || !u.protocol().finishProgram(EepromProtocol::writtenRuns(
+                    u.protocol().workFile(), u.downloadFileName(), 0, false)))
                 qFatal("the download's checks failed");
             g_checks = double(checks.nsecsElapsed()) / 1e9;
         },
@@ -223,8 +226,7 @@ double readback1000WallOverFloor9600()
             writeFile(QDir(dir).filePath(QStringLiteral("mem.bin")), image);
         },
         [](DownloadController& u) {
-            u.storedMacros = QStringList { QStringLiteral("BIG") };
-            u.readBackList = u.storedMacros;
+            u.setReadBackList(QStringList { QStringLiteral("BIG") });
             u.readBack();
             // 1000 bytes and a LF after each of their 100 CRs.
             if (QFileInfo(QDir(u.workingDir()).filePath(QStringLiteral("Temporary.cmd"))).size()

@@ -24,7 +24,7 @@ struct E2promRecord
     // waits of a download are multiples of it.
     static E2promRecord parse(const QByteArray& bytes);
 
-    // The record SaveE2prom writes: the two texts and the check box, blank-padded.
+    // The record saveE2prom writes: the two texts and the check box, blank-padded.
     static QByteArray build(const QString& delayText, const QString& nodeText, bool verify);
 
     // The leading whole number of a text (blanks before it skipped, a sign allowed);

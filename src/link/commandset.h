@@ -29,17 +29,55 @@ inline const QString Write = QStringLiteral(" EEW");
 inline const QString Read = QStringLiteral(" EER");
 inline const QString Unlock = QStringLiteral(" EEU 4826");
 inline const QString Reset = QStringLiteral(" RN");
-inline const QString HeaderMark = QStringLiteral(" EEDAT X");
-inline const QString IncompleteMark = QStringLiteral(" EEADDR 503,I");
-inline QString setAddress(int address) { return QStringLiteral(" EES ") + QString::number(address); }
+
+// A number as the controller reads it: a blank in the sign's place when not negative.
+inline QString signedNumber(int value)
+{
+    return value < 0 ? QString::number(value) : QLatin1Char(' ') + QString::number(value);
+}
+// Starts a sequential access at `address` (" EES 1024").
+inline QString setAddress(int address)
+{
+    return QStringLiteral(" EES ") + QString::number(address);
+}
 // " EEN" and the number with its sign position (" EEN 0", " EEN-1").
 inline QString loadNumber(int value)
 {
-    return QStringLiteral(" EEN") + (value < 0 ? QString::number(value) : QLatin1Char(' ') + QString::number(value));
+    return QStringLiteral(" EEN") + signedNumber(value);
 }
-inline QString loadCharacter(QChar c) { return QStringLiteral(" EED ") + c; }
-inline QString readAt(int address) { return QStringLiteral(" EEADR ") + QString::number(address); }
-inline QString writeAt(int address, const QString& c) { return readAt(address) + QLatin1Char(',') + c; }
-inline QString runMacro(int n) { return QStringLiteral(" ME ") + QString::number(n); }
+// " EED " and the character; a CR is the line's own end, so it is not written twice.
+inline QString loadCharacter(QChar c)
+{
+    return c == u'\r' ? QStringLiteral(" EED ") : QStringLiteral(" EED ") + c;
+}
+// " EEDAT c": the character for the next " EEW".
+inline QString loadData(QChar c)
+{
+    return QStringLiteral(" EEDAT ") + c;
+}
+// Addressed access (after Unlock): reads `address`, or writes character c there.
+inline QString readAt(int address)
+{
+    return QStringLiteral(" EEADR") + signedNumber(address);
+}
+inline QString writeAt(int address, const QString& c)
+{
+    return readAt(address) + QLatin1Char(',') + c;
+}
+// Writes c at `address` in one line (" EEADDR 503,X"), unlocked like writeAt.
+inline QString storeAt(int address, QChar c)
+{
+    return QStringLiteral(" EEADDR ") + QString::number(address) + QLatin1Char(',') + c;
+}
+inline QString runMacro(int n)
+{
+    return QStringLiteral(" ME") + signedNumber(n);
+}
+// Macro n run by every controller on the line (node 0), whatever node the download
+// settings address.
+inline QString runMacroEverywhere(int n)
+{
+    return QStringLiteral("0") + runMacro(n);
+}
 
 } // namespace Tyx

@@ -49,6 +49,13 @@ void PacedSender::bareReturn(int multiple)
     waitTicks(multiple * (downloadDelay ? downloadDelay() : 0));
 }
 
+void PacedSender::sendOwnLine(const QString& line)
+{
+    const QString text = line + u'\r';
+    m_answers.setAnswerMarker(text);
+    writeAndDrain(text);
+}
+
 void PacedSender::sendByCharacter(const QString& command, int multiple)
 {
     const QString text = line(command);

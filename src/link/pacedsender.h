@@ -34,6 +34,9 @@ public:
     void sendTicks(const QString& command, int ticks, End end = End::Cr);
     // A bare CR: no node address, not the answer marker; then multiple x DownloadDelay.
     void bareReturn(int multiple);
+    // A line that carries its own node address (a broadcast to node 0), then CR; it
+    // becomes the answer marker. No wait follows.
+    void sendOwnLine(const QString& line);
     // node + command + CR written one character at a time, each carried by the line
     // before the next; then multiple x DownloadDelay ticks.
     void sendByCharacter(const QString& command, int multiple);

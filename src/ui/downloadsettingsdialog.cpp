@@ -46,28 +46,29 @@ DownloadSettingsDialog::DownloadSettingsDialog(DownloadController& core, QWidget
     form->addRow(m_verify);
     form->addRow(m_port, m_baud);
     layout->addWidget(frame);
-    connect(m_node, &QLineEdit::textEdited, this, [this](const QString& t) { m_core.TxTNode = t; });
+    connect(m_node, &QLineEdit::textEdited, this, [this](const QString& t) { m_core.setNode(t); });
     connect(m_delay, &QLineEdit::textEdited, &m_core, &DownloadController::setDelayText);
-    connect(m_verify, &QCheckBox::toggled, this, [this](bool on) { m_core.EnableCksumChk = on; });
+    connect(
+        m_verify, &QCheckBox::toggled, this, [this](bool on) { m_core.setChecksumsEnabled(on); });
 }
 
 void DownloadSettingsDialog::refreshView()
 {
-    setText(m_node, m_core.TxTNode);
-    setText(m_delay, m_core.delayText);
-    if (m_verify->isChecked() != m_core.EnableCksumChk) {
+    setText(m_node, m_core.node());
+    setText(m_delay, m_core.delayText());
+    if (m_verify->isChecked() != m_core.checksumsEnabled()) {
         const QSignalBlocker block(m_verify);
-        m_verify->setChecked(m_core.EnableCksumChk);
+        m_verify->setChecked(m_core.checksumsEnabled());
     }
-    m_port->setText(m_core.PortLabel);
-    m_baud->setText(m_core.BaudLabel);
-    if (isVisible() != m_core.settingsVisible)
-        setVisible(m_core.settingsVisible);
+    m_port->setText(m_core.portLabel());
+    m_baud->setText(m_core.baudLabel());
+    if (isVisible() != m_core.settingsVisible())
+        setVisible(m_core.settingsVisible());
 }
 
 void DownloadSettingsDialog::closeEvent(QCloseEvent* e)
 {
-    if (m_core.settingsVisible)
+    if (m_core.settingsVisible())
         m_core.closeDownloadSettings();
     e->accept();
 }

@@ -206,27 +206,27 @@ void DownloadWindow::buildUi()
     });
     connect(m_comboMacro1, &QListWidget::currentRowChanged, this, [this](int row) {
         if (!m_refreshing)
-            m_core.storedIndex = row;
+            m_core.setStoredIndex(row);
     });
     connect(m_comboFileList2, &QListWidget::currentRowChanged, this, [this](int row) {
         if (!m_refreshing)
-            m_core.readBackIndex = row;
+            m_core.setReadBackIndex(row);
     });
     connect(m_comboMacro1, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
-        m_core.storedIndex = m_comboMacro1->row(item);
+        m_core.setStoredIndex(m_comboMacro1->row(item));
         m_core.addToReadBackList();
     });
     connect(m_comboFileList2, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
-        m_core.readBackIndex = m_comboFileList2->row(item);
+        m_core.setReadBackIndex(m_comboFileList2->row(item));
         m_core.removeFromReadBackList();
     });
     connect(m_filelist, &QListWidget::itemClicked, this,
         [this](QListWidgetItem* item) { m_core.selectDownloadFile(m_filelist->row(item)); });
     connect(m_filename, &QLineEdit::textEdited, this,
-        [this](const QString& t) { m_core.Filename = t; });
+        [this](const QString& t) { m_core.setDownloadFileName(t); });
     connect(m_filename2, &QLineEdit::textEdited, this,
-        [this](const QString& t) { m_core.readBackFile = t; });
-    connect(m_boot, &QCheckBox::toggled, this, [this](bool on) { m_core.BootExecute = on; });
+        [this](const QString& t) { m_core.setReadBackFile(t); });
+    connect(m_boot, &QCheckBox::toggled, this, [this](bool on) { m_core.setExecuteOnBoot(on); });
 }
 
 void DownloadWindow::buildComboFrame(const ButtonMaker& button)
@@ -283,11 +283,8 @@ void DownloadWindow::buildComboFrame(const ButtonMaker& button)
 
     CombinationController& c = m_core.combo;
     connect(m_comboActive, &QComboBox::activated, &c, &CombinationController::chooseCombination);
-    connect(m_comboActive->lineEdit(), &QLineEdit::textEdited, this, [&c](const QString& t) {
-        // A name typed, not chosen: Save writes it, Download needs a chosen one.
-        c.combinationName = t;
-        c.combinationIndex = -1;
-    });
+    connect(m_comboActive->lineEdit(), &QLineEdit::textEdited, &c,
+        &CombinationController::typeCombinationName);
     connect(m_comboFileList, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
         m_core.combo.selectListedFile(m_comboFileList->row(item));
     });
@@ -317,25 +314,25 @@ void DownloadWindow::refreshComboFrame()
     QStringList listed;
     for (int i = 0; i < m_comboActive->count(); ++i)
         listed << m_comboActive->itemText(i);
-    if (listed != c.combinationFiles) {
+    if (listed != c.combinationFiles()) {
         const QSignalBlocker block(m_comboActive);
         m_comboActive->clear();
-        m_comboActive->addItems(c.combinationFiles);
+        m_comboActive->addItems(c.combinationFiles());
     }
-    if (m_comboActive->currentIndex() != c.combinationIndex) {
+    if (m_comboActive->currentIndex() != c.combinationIndex()) {
         const QSignalBlocker block(m_comboActive);
-        m_comboActive->setCurrentIndex(c.combinationIndex);
+        m_comboActive->setCurrentIndex(c.combinationIndex());
     }
-    if (m_comboActive->currentText() != c.combinationName) {
+    if (m_comboActive->currentText() != c.combinationName()) {
         const QSignalBlocker block(m_comboActive);
-        m_comboActive->setEditText(c.combinationName);
+        m_comboActive->setEditText(c.combinationName());
     }
-    setList(m_comboDirList, c.combinationFiles);
-    setList(m_comboFileList, c.combinationList);
-    if (m_comboFileList->currentRow() != c.combinationListIndex)
-        m_comboFileList->setCurrentRow(c.combinationListIndex);
-    setText(m_text1, c.bootMacroText);
-    setList(m_file2, c.commandFiles);
+    setList(m_comboDirList, c.combinationFiles());
+    setList(m_comboFileList, c.combinationList());
+    if (m_comboFileList->currentRow() != c.combinationListIndex())
+        m_comboFileList->setCurrentRow(c.combinationListIndex());
+    setText(m_text1, c.bootMacroText());
+    setList(m_file2, c.commandFiles());
 }
 
 void DownloadWindow::showWindow()
@@ -352,31 +349,31 @@ void DownloadWindow::refreshView()
         return;
     m_refreshing = true;
     const DownloadController& c = m_core;
-    setEnabled(c.windowEnabled);
-    m_downFrame->setVisible(c.DownFrameVisible);
-    m_upFrame->setVisible(c.UpFrameVisible);
-    m_comboFrame->setVisible(c.ComboFrameVisible);
-    m_hiddenFrame->setVisible(c.protocol.HiddenFrameVisible);
-    m_downFrame->setEnabled(c.DownFrameEnabled);
-    m_upFrame->setEnabled(c.UpFrameEnabled);
-    setList(m_filelist, c.Filelist);
-    if (m_filelist->currentRow() != c.filelistIndex)
-        m_filelist->setCurrentRow(c.filelistIndex);
-    setText(m_filename, c.Filename);
-    setText(m_filename2, c.readBackFile);
-    if (m_boot->isChecked() != c.BootExecute) {
+    setEnabled(c.windowEnabled());
+    m_downFrame->setVisible(c.panels().download);
+    m_upFrame->setVisible(c.panels().upload);
+    m_comboFrame->setVisible(c.panels().combination);
+    m_hiddenFrame->setVisible(c.checksumFrame().visible);
+    m_downFrame->setEnabled(c.panelsEnabled());
+    m_upFrame->setEnabled(c.panelsEnabled());
+    setList(m_filelist, c.downloadFiles());
+    if (m_filelist->currentRow() != c.downloadFileIndex())
+        m_filelist->setCurrentRow(c.downloadFileIndex());
+    setText(m_filename, c.downloadFileName());
+    setText(m_filename2, c.readBackFile());
+    if (m_boot->isChecked() != c.executesOnBoot()) {
         const QSignalBlocker block(m_boot);
-        m_boot->setChecked(c.BootExecute);
+        m_boot->setChecked(c.executesOnBoot());
     }
-    setList(m_comboMacro1, c.storedMacros);
-    setList(m_comboFileList2, c.readBackList);
-    if (m_comboMacro1->currentRow() != c.storedIndex)
-        m_comboMacro1->setCurrentRow(c.storedIndex);
-    if (m_comboFileList2->currentRow() != c.readBackIndex)
-        m_comboFileList2->setCurrentRow(c.readBackIndex);
-    m_labelTotBytes->setText(c.LabelTotBytes);
-    setText(m_text3, c.calculatedChecksum);
-    setText(m_text4, c.receivedChecksum);
+    setList(m_comboMacro1, c.storedMacros());
+    setList(m_comboFileList2, c.readBackList());
+    if (m_comboMacro1->currentRow() != c.storedIndex())
+        m_comboMacro1->setCurrentRow(c.storedIndex());
+    if (m_comboFileList2->currentRow() != c.readBackIndex())
+        m_comboFileList2->setCurrentRow(c.readBackIndex());
+    m_labelTotBytes->setText(c.bytesStoredText());
+    setText(m_text3, c.checksumFrame().calculated);
+    setText(m_text4, c.checksumFrame().received);
     refreshComboFrame();
     m_form1->refreshView();
     m_form3->refreshView();
@@ -387,7 +384,7 @@ void DownloadWindow::refreshView()
 void DownloadWindow::closeEvent(QCloseEvent* e)
 {
     // A download or read in progress ends with its own window; closing waits for it.
-    if (!m_core.windowEnabled) {
+    if (!m_core.windowEnabled()) {
         e->ignore();
         return;
     }
@@ -404,9 +401,9 @@ void DownloadWindow::mouseDoubleClickEvent(QMouseEvent* e)
 bool DownloadWindow::event(QEvent* e)
 {
     // The file list follows the directory whenever the window comes to the front.
-    if (e->type() == QEvent::WindowActivate && m_core.shown) {
+    if (e->type() == QEvent::WindowActivate && m_core.isShown()) {
         m_core.relistFiles();
-        m_core.combo.refreshFile2();
+        m_core.combo.relistCommandFiles();
     }
     return QWidget::event(e);
 }

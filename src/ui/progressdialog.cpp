@@ -30,16 +30,17 @@ ProgressDialog::ProgressDialog(DownloadController& core, QWidget* parent)
 
 void ProgressDialog::refreshView()
 {
-    m_label1->setText(m_core.progressLabel);
-    m_bar->setValue(m_core.progressPercent);
-    if (isVisible() != m_core.progressVisible)
-        setVisible(m_core.progressVisible);
+    const DownloadController::Progress& p = m_core.progress();
+    m_label1->setText(p.label);
+    m_bar->setValue(p.percent);
+    if (isVisible() != p.visible)
+        setVisible(p.visible);
 }
 
 void ProgressDialog::closeEvent(QCloseEvent* e)
 {
     // Closing the progress window is its Cancel.
-    if (m_core.progressVisible) {
+    if (m_core.progress().visible) {
         e->ignore();
         m_core.cancelOperation();
         return;

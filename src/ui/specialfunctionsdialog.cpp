@@ -75,41 +75,41 @@ SpecialFunctionsDialog::SpecialFunctionsDialog(SpecialFunctions& core, QWidget* 
     connect(edit, &QPushButton::clicked, &c, &SpecialFunctions::editUploadFile);
     connect(clear, &QPushButton::clicked, &c, &SpecialFunctions::clearMacros);
     connect(stop, &QPushButton::clicked, &c, &SpecialFunctions::stopMacros);
-    connect(
-        m_text1, &QLineEdit::textEdited, this, [this](const QString& t) { m_core.startText = t; });
-    connect(
-        m_text2, &QLineEdit::textEdited, this, [this](const QString& t) { m_core.countText = t; });
+    connect(m_text1, &QLineEdit::textEdited, this,
+        [this](const QString& t) { m_core.setStartText(t); });
+    connect(m_text2, &QLineEdit::textEdited, this,
+        [this](const QString& t) { m_core.setCountText(t); });
     connect(m_filename3, &QLineEdit::textEdited, this,
-        [this](const QString& t) { m_core.uploadFile = t; });
-    connect(m_ascii, &QRadioButton::toggled, this, [this](bool on) { m_core.AsciiOpt = on; });
+        [this](const QString& t) { m_core.setUploadFile(t); });
+    connect(m_ascii, &QRadioButton::toggled, this, [this](bool on) { m_core.setReadAscii(on); });
 }
 
 void SpecialFunctionsDialog::refreshView()
 {
     const DownloadController& u = m_core.controller;
-    setText(m_text1, m_core.startText);
-    setText(m_text2, m_core.countText);
-    setText(m_filename3, m_core.uploadFile);
-    m_frame3->setVisible(m_core.readModeShown);
-    if (m_ascii->isChecked() != m_core.AsciiOpt) {
+    setText(m_text1, m_core.startText());
+    setText(m_text2, m_core.countText());
+    setText(m_filename3, m_core.uploadFile());
+    m_frame3->setVisible(m_core.readModeShown());
+    if (m_ascii->isChecked() != m_core.readsAscii()) {
         const QSignalBlocker blockAscii(m_ascii);
         const QSignalBlocker blockNumber(m_number);
-        m_ascii->setChecked(m_core.AsciiOpt);
-        m_number->setChecked(!m_core.AsciiOpt);
+        m_ascii->setChecked(m_core.readsAscii());
+        m_number->setChecked(!m_core.readsAscii());
     }
     // While an upload or a clear runs, only the progress window answers.
-    setEnabled(!u.progressVisible);
-    if (isVisible() != u.specialVisible)
-        setVisible(u.specialVisible);
+    setEnabled(!u.progress().visible);
+    if (isVisible() != u.specialVisible())
+        setVisible(u.specialVisible());
 }
 
 void SpecialFunctionsDialog::closeEvent(QCloseEvent* e)
 {
-    if (m_core.controller.progressVisible) {
+    if (m_core.controller.progress().visible) {
         e->ignore();
         return;
     }
-    if (m_core.controller.specialVisible)
+    if (m_core.controller.specialVisible())
         m_core.unload();
     e->accept();
 }

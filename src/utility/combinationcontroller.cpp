@@ -7,15 +7,17 @@
 #include "eeprom/eepromtext.h"
 #include "eeprom/memorymap.h"
 #include "link/answerchannel.h"
-#include "link/framing.h"
+#include "link/commandset.h"
 #include "link/seriallink.h"
 #include "terminal/terminalcore.h"
+#include "utility/operation.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
-using Outcome = DownloadController::Outcome;
+const QString CombinationController::SelectText
+    = QStringLiteral("Be sure to select a file/macro by clicking on it and highlighting it");
 
 namespace {
 
@@ -86,19 +88,19 @@ QStringList CombinationController::listCombinations() const
 
 void CombinationController::fillChooser()
 {
-    combinationFiles = listCombinations();
-    combinationIndex = -1;
-    combinationList.clear();
-    combinationListIndex = -1;
-    if (!combinationFiles.isEmpty())
+    m_combinationFiles = listCombinations();
+    m_combinationIndex = -1;
+    m_combinationList.clear();
+    m_combinationListIndex = -1;
+    if (!m_combinationFiles.isEmpty())
         chooseCombination(0);
     update();
 }
 
 bool CombinationController::select(const QString& name)
 {
-    combinationFiles = listCombinations();
-    const qsizetype index = combinationFiles.indexOf(name);
+    m_combinationFiles = listCombinations();
+    const qsizetype index = m_combinationFiles.indexOf(name);
     if (index < 0)
         return false;
     chooseCombination(int(index));
@@ -143,14 +145,14 @@ std::optional<ComboFile::Contents> CombinationController::readCombination(
 
 void CombinationController::chooseCombination(int index)
 {
-    combinationList.clear();
-    combinationListIndex = -1;
-    if (index >= 0 && index < combinationFiles.size()) {
-        combinationIndex = index;
-        combinationName = combinationFiles.at(index);
-        if (!combinationName.isEmpty()) {
-            if (const auto c = readCombination(u.prompter, u.workingDir(), combinationName)) {
-                combinationList = c->files;
+    m_combinationList.clear();
+    m_combinationListIndex = -1;
+    if (index >= 0 && index < m_combinationFiles.size()) {
+        m_combinationIndex = index;
+        m_combinationName = m_combinationFiles.at(index);
+        if (!m_combinationName.isEmpty()) {
+            if (const auto c = readCombination(u.prompter, u.workingDir(), m_combinationName)) {
+                m_combinationList = c->files;
                 if (c->bootMacro)
                     setBootMacroText(*c->bootMacro);
             }
@@ -161,28 +163,28 @@ void CombinationController::chooseCombination(int index)
 
 void CombinationController::newCombination()
 {
-    combinationIndex = -1;
-    combinationName = QStringLiteral(" ");
-    combinationList.clear();
-    combinationListIndex = -1;
+    m_combinationIndex = -1;
+    m_combinationName = QStringLiteral(" ");
+    m_combinationList.clear();
+    m_combinationListIndex = -1;
     update();
 }
 
 void CombinationController::clearCombinationList()
 {
-    combinationList.clear();
-    combinationListIndex = -1;
+    m_combinationList.clear();
+    m_combinationListIndex = -1;
     update();
 }
 
 void CombinationController::editSelectedFile()
 {
-    if (SelectedName.isEmpty()) {
+    if (m_selectedFile.isEmpty()) {
         tell(QStringLiteral("Please select a file or Enter new file name!"), PromptIcon::None);
         return;
     }
     QString why;
-    if (!u.editor.open(path(SelectedName), &why))
+    if (!u.editor().open(path(m_selectedFile), &why))
         tell(why, PromptIcon::Exclamation);
 }
 
@@ -216,22 +218,22 @@ bool CombinationController::save(Prompter& prompter, const QString& dir, const Q
 
 void CombinationController::saveCombination()
 {
-    if (!save(u.prompter, u.workingDir(), combinationName, combinationList, bootMacroText))
+    if (!save(u.prompter, u.workingDir(), m_combinationName, m_combinationList, m_bootMacroText))
         return;
-    const int index = combinationIndex;
+    const int index = m_combinationIndex;
     fillChooser();
-    if (index >= 0 && index < combinationFiles.size()) {
+    if (index >= 0 && index < m_combinationFiles.size()) {
         chooseCombination(index);
     } else {
-        combinationIndex = -1;
-        combinationName.clear();
+        m_combinationIndex = -1;
+        m_combinationName.clear();
     }
     update();
 }
 
 void CombinationController::deleteCombination()
 {
-    const QString name = combinationName;
+    const QString name = m_combinationName;
     if (name.size() < 4) {
         tell(QStringLiteral("Please select a combination"), PromptIcon::Critical);
         return;
@@ -251,75 +253,90 @@ void CombinationController::deleteCombination()
                 PromptIcon::Critical);
         }
     }
-    combinationName.clear();
+    m_combinationName.clear();
     fillChooser();
 }
 
 // ------------------------------------------------------------------ lists
 
-void CombinationController::refreshFile2()
+void CombinationController::relistCommandFiles()
 {
     const QStringList files = QDir(u.workingDir())
                                   .entryList({ QStringLiteral("*.cmd"), QStringLiteral("*.txt") },
                                       QDir::Files | QDir::Readable, QDir::Name | QDir::IgnoreCase);
-    if (files != commandFiles) {
-        commandFiles = files;
+    if (files != m_commandFiles) {
+        m_commandFiles = files;
         update();
     }
 }
 
 void CombinationController::pickFile(int index)
 {
-    if (index < 0 || index >= commandFiles.size())
+    if (index < 0 || index >= m_commandFiles.size())
         return;
-    SelectedName = commandFiles.at(index);
+    m_selectedFile = m_commandFiles.at(index);
     update();
 }
 
 void CombinationController::addFile(int index)
 {
-    if (index < 0 || index >= commandFiles.size()) {
+    if (index < 0 || index >= m_commandFiles.size()) {
         tell(SelectText, PromptIcon::Exclamation);
         return;
     }
-    SelectedName = commandFiles.at(index);
-    combinationList << SelectedName;
+    m_selectedFile = m_commandFiles.at(index);
+    m_combinationList << m_selectedFile;
     update();
 }
 
 void CombinationController::addSelectedFile()
 {
-    if (SelectedName.isEmpty()) {
+    if (m_selectedFile.isEmpty()) {
         tell(SelectText, PromptIcon::Exclamation);
         return;
     }
-    combinationList << SelectedName;
+    m_combinationList << m_selectedFile;
     update();
 }
 
 void CombinationController::removeSelectedFile()
 {
-    if (combinationListIndex < 0 || combinationListIndex >= combinationList.size()) {
+    if (m_combinationListIndex < 0 || m_combinationListIndex >= m_combinationList.size()) {
         tell(SelectText, PromptIcon::Exclamation);
         return;
     }
-    combinationList.removeAt(combinationListIndex);
-    combinationListIndex = -1;
+    m_combinationList.removeAt(m_combinationListIndex);
+    m_combinationListIndex = -1;
     update();
 }
 
 void CombinationController::selectListedFile(int index)
 {
-    combinationListIndex = index >= 0 && index < combinationList.size() ? index : -1;
+    m_combinationListIndex = index >= 0 && index < m_combinationList.size() ? index : -1;
+    update();
+}
+
+void CombinationController::typeCombinationName(const QString& name)
+{
+    // No redraw: the chooser shows what was typed, and setting it again while typing
+    // would move the cursor.
+    m_combinationName = name;
+    m_combinationIndex = -1;
+}
+
+void CombinationController::setCombinationList(const QStringList& files)
+{
+    m_combinationList = files;
+    m_combinationListIndex = -1;
     update();
 }
 
 void CombinationController::setBootMacroText(const QString& text)
 {
-    bootMacroText = text;
+    m_bootMacroText = text;
     const int n = ComboFile::bootValue(text);
-    if (n >= 1 && n <= combinationList.size())
-        combinationListIndex = n - 1;
+    if (n >= 1 && n <= m_combinationList.size())
+        m_combinationListIndex = n - 1;
     update();
 }
 
@@ -327,11 +344,11 @@ void CombinationController::setBootMacroText(const QString& text)
 
 void CombinationController::executeSelectedMacro()
 {
-    if (combinationListIndex < 0 || combinationListIndex >= combinationList.size()) {
+    if (m_combinationListIndex < 0 || m_combinationListIndex >= m_combinationList.size()) {
         tell(QStringLiteral("Please Select a Macro/File"), PromptIcon::Critical);
         return;
     }
-    executeMacro(combinationListIndex + 1);
+    executeMacro(m_combinationListIndex + 1);
 }
 
 bool CombinationController::executeMacro(int n)
@@ -341,10 +358,7 @@ bool CombinationController::executeMacro(int n)
         return false;
     }
     // Node 0 whatever the download settings say: every controller on the line runs it.
-    const QString line = QStringLiteral("0 ME") + withSign(n) + u'\r';
-    u.core.answers().setAnswerMarker(line);
-    u.core.link().write(toWire(line));
-    u.core.link().waitForDrain();
+    u.sender().sendOwnLine(Tyx::runMacroEverywhere(n));
     return u.core.link().isOpen();
 }
 
@@ -391,25 +405,54 @@ QList<CombinationController::Plan> CombinationController::plan(
     return plans;
 }
 
+// "Download Combination" once it may send: header, macros, table, names, then the
+// check that marks the program complete.
+class CombinationController::Download final : public Operation
+{
+public:
+    Download(CombinationController& c, const QStringList& files, const QList<Plan>& plans)
+        : m_c(c)
+        , m_files(files)
+        , m_plans(plans)
+    {
+    }
+    QString label() const override { return QStringLiteral("Downloading.."); }
+    Outcome run() override
+    {
+        EepromProtocol& p = m_c.u.protocol();
+        const EepromProtocol::Session session(p, *this, true);
+        const Outcome outcome = download();
+        Q_EMIT progressShown(false);
+        if (outcome == Outcome::Completed)
+            m_c.u.askForReset(p.verifiesDownload());
+        else if (outcome == Outcome::PortLost)
+            m_c.tell(EepromProtocol::PortLostText, PromptIcon::Critical);
+        return outcome;
+    }
+
+private:
+    Outcome download();
+
+    CombinationController& m_c;
+    QStringList m_files;
+    QList<Plan> m_plans;
+};
+
 void CombinationController::downloadCombination()
 {
-    lastDownload = Outcome::NotStarted;
-    leftOut.clear();
-    EepromProtocol& p = u.protocol;
-    p.SkipIncompleteMark = false;
-    p.PortLost = false;
+    m_lastDownload = Outcome::Refused;
+    m_leftOut.clear();
+    EepromProtocol& p = u.protocol();
     if (!u.core.link().isOpen()) {
         tell(PortText, PromptIcon::Critical);
         return;
     }
-    if (!u.EnableCksumChk)
+    if (!u.checksumsEnabled())
         tell(QStringLiteral("Please note this Download will not use Checksums!"),
             PromptIcon::Information);
-    MacroIndex = 1;
-    MacroEndTotal = 0;
-    u.prep.MacroBaseAddress = 0;
-    const QString name = combinationIndex >= 0 && combinationIndex < combinationFiles.size()
-        ? combinationFiles.at(combinationIndex)
+    u.prep().MacroBaseAddress = 0;
+    const QString name = m_combinationIndex >= 0 && m_combinationIndex < m_combinationFiles.size()
+        ? m_combinationFiles.at(m_combinationIndex)
         : QString();
     if (name.isEmpty()) {
         tell(QStringLiteral("Please Select a Combination file"), PromptIcon::Critical);
@@ -418,9 +461,8 @@ void CombinationController::downloadCombination()
 
     // Everything that would end the download part way is found before the first line;
     // a refusal has said why and sent nothing.
-    lastDownload = Outcome::Refused;
-    u.prep.setWorkingDir(u.workingDir());
-    p.workingDir = u.workingDir();
+    u.prep().setWorkingDir(u.workingDir());
+    p.setWorkingDir(u.workingDir());
     const auto combination = readCombination(u.prompter, u.workingDir(), name);
     if (!combination)
         return;
@@ -445,57 +487,50 @@ void CombinationController::downloadCombination()
     if (!p.fitsMemory(bytes))
         return;
 
-    u.showProgress();
-    u.windowEnabled = false;
-    lastDownload = download(combination->files, plans);
-    u.hideProgress();
-    if (lastDownload == Outcome::Completed)
-        u.askForReset(p.VerifyDownload);
-    else if (lastDownload == Outcome::PortLost)
-        tell(EepromProtocol::PortLostText, PromptIcon::Critical);
-    u.windowEnabled = true;
+    Download download(*this, combination->files, plans);
+    m_lastDownload = u.run(download);
     update();
 }
 
-Outcome CombinationController::download(const QStringList& files, const QList<Plan>& plans)
+Outcome CombinationController::Download::download()
 {
-    EepromProtocol& p = u.protocol;
-    PacedSender& s = u.sender;
-    const auto label = [this](const QString& text) {
-        u.progressLabel = text;
-        update();
+    DownloadController& u = m_c.u;
+    EepromProtocol& p = u.protocol();
+    PacedSender& s = u.sender();
+    const QStringList& files = m_files;
+    bool failed = false;
+    const auto label = [this](const QString& text) { Q_EMIT labelChanged(text); };
+    const auto ended = [&p, &failed] {
+        if (p.portLost())
+            return Outcome(Outcome::PortLost, EepromProtocol::PortLostText);
+        if (p.cancelRequested())
+            return Outcome(Outcome::Cancelled);
+        return Outcome(failed ? Outcome::Failed : Outcome::Completed);
     };
-    const auto ended = [&p] {
-        if (p.PortLost)
-            return Outcome::PortLost;
-        if (p.CancelRequested)
-            return Outcome::Cancelled;
-        return p.DownloadFailed ? Outcome::Failed : Outcome::Completed;
-    };
-    const auto stopped = [&p, this] {
-        if (!u.core.link().isOpen())
-            p.PortLost = true;
-        return p.PortLost || p.CancelRequested;
-    };
+    const auto stopped = [&p] { return p.portGone() || p.cancelRequested(); };
     // A Cancel ends with the incomplete mark, written after the byte in flight.
     const auto cancelled = [&p, &ended] {
         p.endCancelled();
         return ended();
     };
-    label(QStringLiteral("Downloading Macro") + withSign(MacroIndex));
-    p.DownloadSum = 0;
-    p.DownloadFailed = false;
-    macroSizes = QList<int>(ComboFile::MaxLines + 1, 0);
-    macroNames = QStringList(ComboFile::MaxLines + 1);
+    // Entry n for macro n (entry 0 unused).
+    int macroIndex = 1;
+    int macroEndTotal = 0;
+    QList<int> macroSizes(ComboFile::MaxLines + 1, 0);
+    QStringList macroNames(ComboFile::MaxLines + 1);
+    label(QStringLiteral("Downloading Macro") + withSign(macroIndex));
+    p.resetSum();
     if (!p.probe())
-        return p.PortLost ? Outcome::PortLost : Outcome::Refused;
-    if (p.VerifyDownload && !p.ResetChecksum())
+        return p.portLost() ? ended() : Outcome::Refused;
+    if (p.verifiesDownload() && !p.resetChecksum()) {
+        failed = true;
         return ended();
-    if (p.CancelRequested)
+    }
+    if (p.cancelRequested())
         return Outcome::Cancelled; // nothing of the program was written yet
 
     // Header: the boot macro, the count, the programming mark (incomplete until the end).
-    const int boot = ComboFile::bootValue(bootMacroText);
+    const int boot = ComboFile::bootValue(m_c.m_bootMacroText);
     const int count = int(files.size());
     p.writeHeader(boot, count, 20);
     if (stopped())
@@ -504,91 +539,89 @@ Outcome CombinationController::download(const QStringList& files, const QList<Pl
     const QString workFile = QDir(u.workingDir()).filePath(MacroPrep::workFileName());
     for (qsizetype i = 0; i < files.size(); ++i) {
         const QString& line = files.at(i);
-        label(QStringLiteral("Downloading Macro") + withSign(MacroIndex));
-        u.prep.MacroFileName = line;
-        p.MacroFileName = line;
-        if (plans.at(i) == Plan::Empty) {
+        label(QStringLiteral("Downloading Macro") + withSign(macroIndex));
+        u.prep().MacroFileName = line;
+        if (m_plans.at(i) == Plan::Empty) {
             // PrepFile would leave the macro before it in "macro.tmp": leave this one out.
-            u.hideProgress();
-            tell(asciiUpper(line)
+            Q_EMIT progressShown(false);
+            m_c.tell(asciiUpper(line)
                     + QStringLiteral(" File is empty !\r\nIt is left out of the "
                                      "Combination."),
                 PromptIcon::Critical);
-            u.progressVisible = true; // Cancel stays at hand for the rest
-            leftOut << asciiUpper(line);
-            ++MacroIndex;
+            Q_EMIT progressShown(true); // Cancel stays at hand for the rest
+            m_c.m_leftOut << asciiUpper(line);
+            ++macroIndex;
             continue;
         }
         QString prepared = line;
-        const PrepResult r = u.prep.PrepFile(prepared);
+        const PrepResult r = u.prep().PrepFile(prepared);
         if (asciiUpper(prepared) == MacroPrep::notFound()) {
-            u.hideProgress();
-            tell(asciiUpper(line)
+            Q_EMIT progressShown(false);
+            m_c.tell(asciiUpper(line)
                     + QStringLiteral(" File Not Found !\r\nPlease Remove it from Combination."),
                 PromptIcon::Critical);
-            u.progressVisible = true;
-            leftOut << asciiUpper(line);
-            ++MacroIndex;
+            Q_EMIT progressShown(true);
+            m_c.m_leftOut << asciiUpper(line);
+            ++macroIndex;
             continue;
         }
         if (r != PrepResult::Prepared) {
-            p.DownloadFailed = true; // changed since the check; the checker has said why
+            failed = true; // changed since the check; the checker has said why
             return ended();
         }
-        MacroSize = int(QFileInfo(workFile).size());
-        macroSizes[MacroIndex] = MacroSize;
-        macroNames[MacroIndex] = line;
-        p.DownloadMacro();
-        u.prep.MacroBaseAddress += MacroSize;
+        const int macroSize = int(QFileInfo(workFile).size());
+        macroSizes[macroIndex] = macroSize;
+        macroNames[macroIndex] = line;
+        p.downloadMacro();
+        u.prep().MacroBaseAddress += macroSize;
         if (stopped())
             return cancelled();
-        ++MacroIndex;
+        ++macroIndex;
     }
 
     // The macro address table, entry j at 516 + 2j, high byte first.
     label(QStringLiteral("Saving Directory Info.."));
-    s.waitTicks(p.DownloadDelay + 1);
-    s.send(QStringLiteral(" EES 516"), 6);
+    s.waitTicks(p.downloadDelay() + 1);
+    s.send(Tyx::setAddress(MemoryMap::TableStart), 6);
     QByteArray table;
-    for (int j = 0; j <= MacroIndex; ++j) {
+    for (int j = 0; j <= macroIndex; ++j) {
         int value = MemoryMap::TextStart;
         if (j > 0) {
-            MacroEndTotal += macroSizes.value(j);
-            value = MacroEndTotal + MemoryMap::TextStart;
+            macroEndTotal += macroSizes.value(j);
+            value = macroEndTotal + MemoryMap::TextStart;
         }
         for (const int byte : { value / 256, value % 256 }) {
             table.append(char(byte & 0xFF));
-            s.sendByCharacter(QStringLiteral(" EEN") + withSign(byte), 1);
+            s.sendByCharacter(Tyx::loadNumber(byte), 1);
             p.addToSum(byte);
-            s.sendTicks(QStringLiteral(" EEW"), p.DownloadDelay + 1);
+            s.sendTicks(Tyx::Write, p.downloadDelay() + 1);
         }
         if (stopped())
             return cancelled();
     }
-    if (p.VerifyDownload) {
-        p.GetChecksum();
-        s.waitTicks(p.DownloadDelay);
-        p.CompareChecksum();
+    if (p.verifiesDownload()) {
+        const int deviceChecksum = p.readChecksum();
+        s.waitTicks(p.downloadDelay());
+        failed = !p.compareChecksum(deviceChecksum);
     }
-    if (p.DownloadFailed)
+    if (failed)
         return ended();
     QByteArray header;
     header.append(char(boot & 0xFF)).append(char(count)).append('I');
     QList<EepromProtocol::Run> runs;
     runs.append({ MemoryMap::BootByte, header });
     runs.append({ MemoryMap::TableStart, table });
-    for (int j = 0; j <= MacroIndex - 2; ++j) {
-        p.DirectoryAddress = MemoryMap::slotAddress(j);
-        p.MacroFileName = macroNames.value(j + 1);
-        p.StoreFileDescription(p.DirectoryAddress);
+    for (int j = 0; j <= macroIndex - 2; ++j) {
+        const QString stored
+            = p.storeFileDescription(MemoryMap::slotAddress(j), macroNames.value(j + 1));
         if (stopped())
             return cancelled();
-        runs.append(EepromProtocol::nameRun(MemoryMap::slotAddress(j), p.MacroFileName));
+        runs.append(EepromProtocol::nameRun(MemoryMap::slotAddress(j), stored));
     }
-    s.sendTicks(QStringLiteral(" EES"), 0);
+    s.sendTicks(Tyx::EndSequence, 0);
     if (stopped())
         return cancelled();
-    p.finishProgram(runs);
+    failed = !p.finishProgram(runs);
     stopped();
     return ended();
 }

@@ -13,8 +13,7 @@
 // "*.CMB" files of the working directory, the combination list, the boot macro box,
 // the file selection list, their buttons, "Download Combination" and "Execute Macro
 // Selected". Owned by the DownloadController it works through (port, progress window,
-// protocol); the window binds its controls to these members and redraws on the core's
-// changed().
+// protocol); the window shows its state and redraws on the DownloadController's changed().
 class CombinationController : public QObject
 {
     Q_OBJECT
@@ -24,14 +23,19 @@ public:
     DownloadController& u;
 
     // ---- Controls ----
-    QStringList combinationFiles; // the chooser's list: the combination files
-    int combinationIndex = -1;
-    QString combinationName = QStringLiteral("Use extension   *.CMB");
-    QStringList combinationList; // the combination, in macro order
-    int combinationListIndex = -1;
-    QString bootMacroText; // "Boot Macro"
-    QStringList commandFiles; // "File Selection": the command files
-    QString SelectedName; // the file last clicked in commandFiles
+    // The chooser's list: the combination files of the working directory.
+    const QStringList& combinationFiles() const { return m_combinationFiles; }
+    int combinationIndex() const { return m_combinationIndex; } // -1: none chosen
+    const QString& combinationName() const { return m_combinationName; }
+    // A name typed into the chooser, not chosen: Save writes it, Download needs a chosen one.
+    void typeCombinationName(const QString& name);
+    const QStringList& combinationList() const { return m_combinationList; } // macro order
+    void setCombinationList(const QStringList& files);
+    int combinationListIndex() const { return m_combinationListIndex; }
+    const QString& bootMacroText() const { return m_bootMacroText; } // "Boot Macro"
+    // "File Selection": the command files, and the one last clicked.
+    const QStringList& commandFiles() const { return m_commandFiles; }
+    const QString& selectedFile() const { return m_selectedFile; }
 
     // ---- Chooser ----
     // Lists the combination files, empties the combination list and loads the first.
@@ -46,7 +50,7 @@ public:
     void deleteCombination();
 
     // ---- Lists ----
-    void refreshFile2();
+    void relistCommandFiles();
     void pickFile(int index);
     void addFile(int index);
     void addSelectedFile();
@@ -56,9 +60,9 @@ public:
 
     // ---- The controller ----
     void downloadCombination();
-    DownloadController::Outcome lastDownload = DownloadController::Outcome::NotStarted;
+    const Outcome& lastDownload() const { return m_lastDownload; }
     // The listed files the last download left out (missing or empty), upper-cased.
-    QStringList leftOut;
+    const QStringList& leftOut() const { return m_leftOut; }
     void executeSelectedMacro();
     // Tells the controller to run macro n (from 1); false after a message when the
     // port is closed.
@@ -73,15 +77,7 @@ public:
     static std::optional<ComboFile::Contents> readCombination(
         Prompter& prompter, const QString& dir, const QString& name);
 
-    // Values of the last combination download, entry n for macro n (entry 0 unused).
-    int MacroIndex = 1;
-    int MacroEndTotal = 0;
-    int MacroSize = 0;
-    QList<int> macroSizes;
-    QStringList macroNames;
-
-    static inline const QString SelectText
-        = QStringLiteral("Be sure to select a file/macro by clicking on it and highlighting it");
+    static const QString SelectText;
 
 private:
     // How each listed file will be handled, found before anything is sent.
@@ -96,8 +92,7 @@ private:
     // part way or would not be stored as prepared. Empty when refused.
     // `bytes` is what the stored macros will take.
     QList<Plan> plan(const QStringList& files, qsizetype& bytes);
-    // The download once it may send: header, macros, table, names.
-    DownloadController::Outcome download(const QStringList& files, const QList<Plan>& plans);
+    class Download;
     // A message box with an OK button.
     void tell(const QString& text, PromptIcon icon);
     QString path(const QString& name) const;
@@ -106,4 +101,15 @@ private:
     // a message.
     static bool plainName(Prompter& prompter, const QString& name);
     void update() { Q_EMIT u.changed(); }
+
+    QStringList m_combinationFiles;
+    int m_combinationIndex = -1;
+    QString m_combinationName = QStringLiteral("Use extension   *.CMB");
+    QStringList m_combinationList;
+    int m_combinationListIndex = -1;
+    QString m_bootMacroText;
+    QStringList m_commandFiles;
+    QString m_selectedFile;
+    Outcome m_lastDownload;
+    QStringList m_leftOut;
 };

@@ -10,11 +10,28 @@
 #include "eeprom/eepromtext.h"
 #include "eeprom/memorymap.h"
 #include "link/answerchannel.h"
+#include "link/commandset.h"
 #include "terminal/terminalcore.h"
+#include "utility/operation.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+
+const QString DownloadController::CompletionText = QStringLiteral(
+    "                   Download complete.\r\nYou must reset the TYX for changes to take "
+    "effect.\r\nWould you like to Reset the unit Now?");
+const QString DownloadController::UnverifiedLine
+    = QStringLiteral("The macro text itself was not verified (no checksum, no read-back).");
+const QString DownloadController::UploadPortText = QStringLiteral("Port Not configured for Upload");
+const QString DownloadController::SelectText
+    = QStringLiteral("Be sure to select a file/macro by clicking on it and highlighting it");
+const QString DownloadController::ListFullText
+    = QStringLiteral("The Read Back List holds at most 255 macros.");
+const QString DownloadController::MemoryPortLostText
+    = QStringLiteral("The serial port closed while the TYX memory was read.");
+const QString DownloadController::ReadPortLostText
+    = QStringLiteral("The serial port closed while the TYX directory was read.");
 
 using DirectoryOutcome = EepromProtocol::DirectoryOutcome;
 
@@ -23,33 +40,28 @@ DownloadController::DownloadController(TerminalCore& core_, Prompter& prompter_,
     , core(core_)
     , prompter(prompter_)
     , ticks(TickTimer::instance())
-    , sender(core_.link(), core_.answers(), TickTimer::instance())
-    , protocol(sender, core_.answers(), core_.link(), prompter_)
-    , prep(prompter_)
     , combo(*new CombinationController(*this, this))
+    , m_sender(core_.link(), core_.answers(), TickTimer::instance())
+    , m_protocol(m_sender, core_.answers(), core_.link(), prompter_)
+    , m_prep(prompter_)
 {
-    sender.node = [this] { return TxTNode; };
-    sender.downloadDelay = [this] { return protocol.DownloadDelay; };
-    connect(&protocol, &EepromProtocol::progressChanged, this, [this](int percent) {
-        progressPercent = percent;
-        update();
-    });
-    connect(&protocol, &EepromProtocol::labelChanged, this, [this](const QString& text) {
-        progressLabel = text;
-        update();
-    });
+    m_sender.node = [this] { return m_node; };
+    m_sender.downloadDelay = [this] { return m_protocol.downloadDelay(); };
+    connect(&m_runner, &OperationRunner::progressChanged, this, &DownloadController::update);
+    connect(&m_runner, &OperationRunner::busyChanged, this, &DownloadController::update);
     connect(
-        &protocol, &EepromProtocol::progressHideRequested, this, &DownloadController::hideProgress);
-    connect(&protocol, &EepromProtocol::checksumsShown, this, [this](int calculated, int received) {
-        calculatedChecksum = QString::number(calculated);
-        receivedChecksum = QString::number(received);
-        update();
-    });
+        &m_protocol, &EepromProtocol::checksumsShown, this, [this](int calculated, int received) {
+            if (!m_checksumFrame.visible)
+                return;
+            m_checksumFrame.calculated = QString::number(calculated);
+            m_checksumFrame.received = QString::number(received);
+            update();
+        });
 }
 
 DownloadController::~DownloadController()
 {
-    if (shown)
+    if (m_shown)
         exitall();
 }
 
@@ -67,8 +79,8 @@ QString DownloadController::e2promPath() const
 
 void DownloadController::setDelay(int delay)
 {
-    Delay = delay;
-    protocol.DownloadDelay = 2 * Delay;
+    m_delay = delay;
+    m_protocol.setDownloadDelay(2 * m_delay);
 }
 
 bool DownloadController::loadE2prom(bool createMissing)
@@ -87,33 +99,33 @@ bool DownloadController::loadE2prom(bool createMissing)
                              .arg(QDir::toNativeSeparators(e2promPath()), why),
             PromptIcon::Critical);
     bytes.truncate(E2promRecord::Size);
-    e2prom = E2promRecord::parse(bytes);
-    setDelay(e2prom.Delay);
-    delayText = QString::number(Delay);
-    TxTNode = e2prom.TxTNode;
-    EnableCksumChk = e2prom.EnableCksumChk == 1;
-    protocol.VerifyDownload = e2prom.VerifyDownload;
+    m_e2prom = E2promRecord::parse(bytes);
+    setDelay(m_e2prom.Delay);
+    m_delayText = QString::number(m_delay);
+    m_node = m_e2prom.TxTNode;
+    m_checksumsEnabled = m_e2prom.EnableCksumChk == 1;
+    m_protocol.setVerifiesDownload(m_e2prom.VerifyDownload);
     return read;
 }
 
 void DownloadController::load()
 {
-    protocol.ReadAsText = true;
-    protocol.workingDir = workingDir();
-    prep.setWorkingDir(workingDir());
+    m_readBackAsText = true;
+    m_protocol.setWorkingDir(workingDir());
+    m_prep.setWorkingDir(workingDir());
     refreshFilelist();
-    e2promRefused = !loadE2prom(createE2prom);
-    ticks.Delay = Delay;
+    m_e2promRefused = !loadE2prom(m_createE2prom);
+    ticks.Delay = m_delay;
     ticks.StartTimer();
     core.setPortReady(true);
-    if (!Filelist.isEmpty()) {
-        filelistIndex = 0;
-        Filename = Filelist.first();
+    if (!m_downloadFiles.isEmpty()) {
+        m_downloadFileIndex = 0;
+        m_downloadFileName = m_downloadFiles.first();
     }
-    DownFrameVisible = true;
-    UpFrameVisible = false;
-    ComboFrameVisible = false;
-    shown = true;
+    m_panels.download = true;
+    m_panels.upload = false;
+    m_panels.combination = false;
+    m_shown = true;
     // The receive handler hands the download window its answers while it is shown,
     // and the main window waits disabled.
     core.answers().setDownloadBranch(true);
@@ -132,34 +144,34 @@ void DownloadController::refreshFilelist()
     QDir dir(workingDir());
     const QStringList files = dir.entryList({ QStringLiteral("*.cmd"), QStringLiteral("*.txt") },
         QDir::Files | QDir::Readable, QDir::Name | QDir::IgnoreCase);
-    if (files != Filelist) {
-        Filelist = files;
-        if (filelistIndex >= Filelist.size())
-            filelistIndex = -1;
+    if (files != m_downloadFiles) {
+        m_downloadFiles = files;
+        if (m_downloadFileIndex >= m_downloadFiles.size())
+            m_downloadFileIndex = -1;
         update();
     }
 }
 
 void DownloadController::toggleChecksumFrame()
 {
-    protocol.HiddenFrameVisible = !protocol.HiddenFrameVisible;
+    m_checksumFrame.visible = !m_checksumFrame.visible;
     update();
 }
 
 void DownloadController::exitall()
 {
-    if (!shown)
+    if (!m_shown)
         return;
-    shown = false;
+    m_shown = false;
     core.setWindowEnabled(true);
     ticks.StopTimer();
-    progressVisible = false;
-    settingsVisible = false;
-    specialVisible = false;
+    m_settingsVisible = false;
+    m_specialVisible = false;
     core.answers().setDownloadBranch(false);
     core.answers().endReading();
-    // A wait still running (Exit pressed while a download waits) ends with the timer.
-    protocol.CancelRequested = true;
+    // A wait still running (Exit pressed while a download waits) ends with the timer,
+    // and the operation stops there.
+    m_runner.cancel();
     Q_EMIT core.viewChanged();
     update();
     Q_EMIT closed();
@@ -167,22 +179,20 @@ void DownloadController::exitall()
 
 void DownloadController::showUploadPanel()
 {
-    windowEnabled = true;
-    UpFrameEnabled = true;
-    UpFrameVisible = true;
-    DownFrameVisible = false;
-    ComboFrameVisible = false;
-    readBackFile = QStringLiteral("Temporary.cmd");
+    m_panels.upload = true;
+    m_panels.download = false;
+    m_panels.combination = false;
+    m_readBackFile = QStringLiteral("Temporary.cmd");
     Q_EMIT focusRequested(QStringLiteral("Filename2"));
     update();
 }
 
 void DownloadController::showDownloadPanel()
 {
-    DownFrameVisible = true;
-    Filename.clear();
-    UpFrameVisible = false;
-    ComboFrameVisible = false;
+    m_panels.download = true;
+    m_downloadFileName.clear();
+    m_panels.upload = false;
+    m_panels.combination = false;
     Q_EMIT focusRequested(QStringLiteral("Filename"));
     refreshFilelist();
     update();
@@ -195,20 +205,20 @@ void DownloadController::showHelp()
 
 void DownloadController::showCombinationPanel()
 {
-    ComboFrameVisible = true;
-    DownFrameVisible = false;
-    UpFrameVisible = false;
-    combo.refreshFile2();
+    m_panels.combination = true;
+    m_panels.download = false;
+    m_panels.upload = false;
+    combo.relistCommandFiles();
     combo.fillChooser();
     update();
 }
 
 void DownloadController::selectDownloadFile(int index)
 {
-    if (index < 0 || index >= Filelist.size())
+    if (index < 0 || index >= m_downloadFiles.size())
         return;
-    filelistIndex = index;
-    Filename = Filelist.at(index);
+    m_downloadFileIndex = index;
+    m_downloadFileName = m_downloadFiles.at(index);
     update();
 }
 
@@ -219,116 +229,148 @@ void DownloadController::editFile(const QString& name)
         return;
     }
     QString why;
-    if (!editor.open(QDir(workingDir()).filePath(name), &why))
+    if (!m_editor.open(QDir(workingDir()).filePath(name), &why))
         prompter.message(why, PromptIcon::Exclamation);
 }
 
 void DownloadController::editDownloadFile()
 {
-    editFile(Filename);
+    editFile(m_downloadFileName);
 }
 
 void DownloadController::editReadBackFile()
 {
-    editFile(readBackFile);
+    editFile(m_readBackFile);
 }
 
 void DownloadController::deleteDownloadFile()
 {
-    const QString path = QDir(workingDir()).filePath(Filename);
-    if (Filename.isEmpty() || !QFileInfo(path).isFile()) {
-        prompter.message(QStringLiteral("There is no file \"%1\" to delete.").arg(Filename),
+    const QString path = QDir(workingDir()).filePath(m_downloadFileName);
+    if (m_downloadFileName.isEmpty() || !QFileInfo(path).isFile()) {
+        prompter.message(
+            QStringLiteral("There is no file \"%1\" to delete.").arg(m_downloadFileName),
             PromptIcon::Exclamation);
     } else if (prompter.ask(QStringLiteral("Are you sure you want to delete ")
-                       + asciiUpper(Filename) + QStringLiteral("?"),
+                       + asciiUpper(m_downloadFileName) + QStringLiteral("?"),
                    PromptButtons::YesNo, PromptIcon::Question, PromptAnswer::No)
         == PromptAnswer::Yes) {
         if (!QFile::remove(path))
             prompter.message(
                 QStringLiteral("%1 could not be deleted.").arg(path), PromptIcon::Critical);
     }
-    Filename.clear();
+    m_downloadFileName.clear();
     refreshFilelist();
     update();
 }
 
 // ------------------------------------------------------------------ download
 
+// "Download File" of one command file: "macro.tmp" prepared from it, written, checked
+// (with a read-back of every byte when asked) and marked complete.
+class DownloadController::FileDownload final : public Operation
+{
+public:
+    FileDownload(
+        DownloadController& c, const QString& fileName, bool executeOnBoot, bool verifyReadback)
+        : m_c(c)
+        , m_fileName(fileName)
+        , m_boot(executeOnBoot ? -1 : 0)
+        , m_verifyReadback(verifyReadback)
+    {
+    }
+    QString label() const override { return QStringLiteral("Downloading.."); }
+    Outcome run() override;
+
+private:
+    // Reads back every byte of `runs`; false (the memory marked incomplete, after the
+    // message for a difference) when one differs, is unanswered or Cancel came.
+    bool readBack(const QList<EepromProtocol::Run>& runs);
+
+    DownloadController& m_c;
+    QString m_fileName;
+    int m_boot;
+    bool m_verifyReadback;
+};
+
+Outcome DownloadController::FileDownload::run()
+{
+    EepromProtocol& p = m_c.m_protocol;
+    const EepromProtocol::Session session(p, *this, true);
+    m_c.m_prep.setWorkingDir(m_c.workingDir());
+    p.setWorkingDir(m_c.workingDir());
+    m_c.m_prep.MacroBaseAddress = 0;
+    m_c.m_prep.MacroFileName = m_fileName;
+    QString name = m_fileName;
+    const PrepResult prepared = m_c.m_prep.PrepFile(name);
+    // Anything but a prepared macro has said why, and nothing was sent.
+    if (asciiUpper(name) == MacroPrep::notFound()) {
+        Q_EMIT progressShown(false);
+        m_c.prompter.message(QStringLiteral(" Please select a file"), PromptIcon::Critical);
+        return Outcome::Refused;
+    }
+    // Anything else (empty, refused, unwritable) has said so, and "macro.tmp" may
+    // still hold an earlier macro that must not be sent in its place.
+    if (prepared != PrepResult::Prepared)
+        return Outcome::Refused;
+    Outcome outcome = p.downloadFile(m_fileName, m_boot);
+    if (outcome == Outcome::Completed) {
+        m_c.m_sender.sendTicks(Tyx::EndSequence, 0);
+        // "macro.tmp" read once for both: the final check leaves the text out.
+        QList<EepromProtocol::Run> runs
+            = EepromProtocol::writtenRuns(p.workFile(), m_fileName, m_boot, m_verifyReadback);
+        const bool checked = !m_verifyReadback || readBack(runs);
+        if (m_verifyReadback)
+            runs.removeLast();
+        if (checked && p.finishProgram(runs))
+            outcome = Outcome::Completed;
+        else if (p.portLost())
+            outcome = { Outcome::PortLost, EepromProtocol::PortLostText };
+        else
+            outcome = p.cancelRequested() ? Outcome::Cancelled : Outcome::Failed;
+    }
+    Q_EMIT progressShown(false);
+    if (outcome == Outcome::PortLost)
+        m_c.prompter.message(EepromProtocol::PortLostText, PromptIcon::Critical);
+    if (outcome == Outcome::Completed)
+        m_c.askForReset(p.verifiesDownload() || m_verifyReadback);
+    return outcome;
+}
+
+bool DownloadController::FileDownload::readBack(const QList<EepromProtocol::Run>& runs)
+{
+    EepromProtocol& p = m_c.m_protocol;
+    Q_EMIT labelChanged(QStringLiteral("Reading back.."));
+    for (const auto& [start, run] : runs) {
+        const auto d = p.firstDifference(start, run);
+        if (p.cancelRequested()) {
+            p.markIncomplete();
+            return false;
+        }
+        if (p.portLost())
+            return false;
+        if (d) {
+            Q_EMIT progressShown(false);
+            p.markIncomplete();
+            m_c.prompter.message(EepromProtocol::differenceText(*d), PromptIcon::Critical);
+            return false;
+        }
+    }
+    return true;
+}
+
 void DownloadController::downloadFile()
 {
-    lastDownload = Outcome::NotStarted;
-    protocol.SkipIncompleteMark = false;
-    protocol.PortLost = false;
+    m_lastDownload = Outcome::Refused;
     if (!core.link().isOpen()) {
         prompter.message(
             QStringLiteral("Serial Port not configured properly!"), PromptIcon::Critical);
         return;
     }
-    if (!EnableCksumChk)
+    if (!m_checksumsEnabled)
         prompter.message(QStringLiteral("Please note this Download will not use Checksums!"),
             PromptIcon::Information);
-    UpFrameEnabled = false;
-    DownFrameEnabled = false;
-    showProgress();
-    windowEnabled = false;
-    progressLabel = QStringLiteral("Downloading..");
-    update();
-
-    prep.setWorkingDir(workingDir());
-    protocol.workingDir = workingDir();
-    prep.MacroBaseAddress = 0;
-    prep.MacroFileName = Filename;
-    protocol.SingleFileDownload = true;
-    QString name = Filename;
-    const PrepResult prepared = prep.PrepFile(name);
-    protocol.MacroFileName = Filename;
-    // Anything but a prepared macro has said why, and nothing was sent.
-    lastDownload = Outcome::Refused;
-    if (asciiUpper(name) == MacroPrep::notFound()) {
-        hideProgress();
-        prompter.message(QStringLiteral(" Please select a file"), PromptIcon::Critical);
-    } else if (prepared == PrepResult::Prepared) {
-        // Anything else (empty, refused, unwritable) has said so, and "macro.tmp" may
-        // still hold an earlier macro that must not be sent in its place.
-        protocol.BootFlag = BootExecute ? -1 : 0;
-        protocol.DownloadFile();
-        protocol.SingleFileDownload = false;
-        if (protocol.PortLost) {
-            lastDownload = Outcome::PortLost;
-            hideProgress();
-            prompter.message(EepromProtocol::PortLostText, PromptIcon::Critical);
-        } else if (!protocol.Started) {
-            hideProgress(); // refused before anything was written, and said why
-        } else if (protocol.CancelRequested) {
-            lastDownload = Outcome::Cancelled; // the download has marked the memory
-        } else if (protocol.DownloadFailed) {
-            lastDownload = Outcome::Failed;
-        } else {
-            sender.sendTicks(QStringLiteral(" EES"), 0);
-            // "macro.tmp" read once for both: the final check leaves the text out.
-            QList<EepromProtocol::Run> runs = writtenRuns(VerifyReadback);
-            const bool checked = !VerifyReadback || readBackDownload(runs);
-            if (VerifyReadback)
-                runs.removeLast();
-            if (checked && protocol.finishProgram(runs))
-                lastDownload = Outcome::Completed;
-            else if (protocol.PortLost)
-                lastDownload = Outcome::PortLost;
-            else
-                lastDownload = protocol.CancelRequested ? Outcome::Cancelled : Outcome::Failed;
-            hideProgress();
-            if (lastDownload == Outcome::PortLost)
-                prompter.message(EepromProtocol::PortLostText, PromptIcon::Critical);
-            if (lastDownload == Outcome::Completed)
-                askForReset(protocol.VerifyDownload || VerifyReadback);
-        }
-    }
-    protocol.SingleFileDownload = false;
-    hideProgress();
-    windowEnabled = true;
-    UpFrameEnabled = true;
-    DownFrameEnabled = true;
-    update();
+    FileDownload download(*this, m_downloadFileName, m_executeOnBoot, m_verifyReadback);
+    m_lastDownload = m_runner.run(download);
 }
 
 QString DownloadController::completionText(bool textVerified)
@@ -345,69 +387,90 @@ void DownloadController::askForReset(bool textVerified)
     if (prompter.ask(completionText(textVerified), PromptButtons::YesNoCancel, PromptIcon::Question,
             PromptAnswer::Yes)
         == PromptAnswer::Yes)
-        sender.sendTicks(QStringLiteral(" RN"), 0);
+        m_sender.sendTicks(Tyx::Reset, 0);
 }
 
-void DownloadController::Cancel_Macro_Execute()
+void DownloadController::stopMacros()
 {
-    protocol.Cancel_Macro_Execute();
-    prep.MacroText.clear();
+    m_protocol.stopMacros();
+    m_prep.MacroText.clear();
 }
 
 // ------------------------------------------------------------------ directory
 
+// "   Read TYX         Directory": the stored names and where the last macro ends.
+class DownloadController::DirectoryRead final : public Operation
+{
+public:
+    explicit DirectoryRead(DownloadController& c)
+        : m_c(c)
+    {
+    }
+    QString label() const override { return QStringLiteral("Uploading Directory.."); }
+    Outcome run() override
+    {
+        const EepromProtocol::Session session(m_c.m_protocol, *this, false);
+        directory = m_c.m_protocol.readDirectory();
+        switch (directory.outcome) {
+        case DirectoryOutcome::Listed:
+        case DirectoryOutcome::Empty:
+            return Outcome::Completed;
+        case DirectoryOutcome::Cancelled:
+            return Outcome::Cancelled;
+        case DirectoryOutcome::PortLost:
+            Q_EMIT progressShown(false);
+            m_c.prompter.message(ReadPortLostText, PromptIcon::Critical);
+            return { Outcome::PortLost, ReadPortLostText };
+        default:
+            return Outcome::Failed;
+        }
+    }
+
+    EepromProtocol::Directory directory;
+
+private:
+    DownloadController& m_c;
+};
+
 void DownloadController::readDirectory()
 {
-    lastDirectory = DirectoryOutcome::Empty;
+    m_lastDirectory = DirectoryOutcome::Empty;
     if (!core.link().isOpen()) {
         prompter.message(UploadPortText, PromptIcon::Critical);
         return;
     }
-    showProgress();
-    windowEnabled = false;
-    progressLabel = QStringLiteral("Uploading Info..");
-    progressLabel = QStringLiteral("Uploading Directory..");
-    storedMacros.clear();
-    protocol.SkipIncompleteMark = true;
-    protocol.CancelRequested = false;
-    protocol.PortLost = false;
+    m_storedMacros.clear();
     update();
 
-    const EepromProtocol::Directory d = protocol.ReadTYXDir();
-    lastDirectory = d.outcome;
+    DirectoryRead read(*this);
+    m_runner.run(read);
+    const EepromProtocol::Directory& d = read.directory;
+    m_lastDirectory = d.outcome;
     switch (d.outcome) {
     case DirectoryOutcome::Listed:
-        storedMacros += d.names;
-        LabelTotBytes = withSign(protocol.ReadByteCount);
-        readBackList.clear();
+        m_storedMacros += d.names;
+        m_bytesStoredText = withSign(d.bytesStored);
+        m_macrosEnd = d.endAddress;
+        m_readBackList.clear();
         break;
     case DirectoryOutcome::Incomplete:
     case DirectoryOutcome::Misread:
-        storedMacros.clear();
-        readBackList.clear();
-        LabelTotBytes.clear();
+    case DirectoryOutcome::NoAnswer:
+        m_storedMacros.clear();
+        m_readBackList.clear();
+        m_bytesStoredText.clear();
         break;
     case DirectoryOutcome::Cancelled:
-        storedMacros += d.names;
-        readBackList.clear();
+        m_storedMacros += d.names;
+        m_readBackList.clear();
         break;
     case DirectoryOutcome::PortLost:
-        storedMacros += d.names;
-        hideProgress();
-        prompter.message(ReadPortLostText, PromptIcon::Critical);
-        break;
-    case DirectoryOutcome::NoAnswer:
-        storedMacros.clear();
-        readBackList.clear();
-        LabelTotBytes.clear();
+        m_storedMacros += d.names;
         break;
     case DirectoryOutcome::TooMany:
     case DirectoryOutcome::Empty:
         break;
     }
-    hideProgress();
-    windowEnabled = true;
-    UpFrameEnabled = true;
     update();
 }
 
@@ -425,105 +488,139 @@ bool DownloadController::uploadPortReady()
 
 void DownloadController::addToReadBackList()
 {
-    if (storedIndex < 0 || storedIndex >= storedMacros.size()) {
+    if (m_storedIndex < 0 || m_storedIndex >= m_storedMacros.size()) {
         prompter.message(SelectText, PromptIcon::Exclamation);
         return;
     }
-    SelectedName = storedMacros.at(storedIndex);
-    // Rows of ReadRanges beyond the last would be read from nowhere.
-    if (readBackList.size() >= MaxReadBackEntries) {
+    // A read-back reads at most this many ranges.
+    if (m_readBackList.size() >= MaxReadBackEntries) {
         prompter.message(ListFullText, PromptIcon::Exclamation);
         return;
     }
-    readBackList.append(SelectedName);
+    m_readBackList.append(m_storedMacros.at(m_storedIndex));
     update();
 }
 
 void DownloadController::removeFromReadBackList()
 {
-    if (readBackIndex < 0 || readBackIndex >= readBackList.size()) {
+    if (m_readBackIndex < 0 || m_readBackIndex >= m_readBackList.size()) {
         prompter.message(SelectText, PromptIcon::Exclamation);
         return;
     }
-    SelectedName = readBackList.takeAt(readBackIndex);
-    if (readBackIndex >= readBackList.size())
-        readBackIndex = int(readBackList.size()) - 1;
+    m_readBackList.removeAt(m_readBackIndex);
+    if (m_readBackIndex >= m_readBackList.size())
+        m_readBackIndex = int(m_readBackList.size()) - 1;
     update();
 }
 
 void DownloadController::selectAllForReadBack()
 {
-    readBackList = storedMacros.mid(0, MaxReadBackEntries);
+    m_readBackList = m_storedMacros.mid(0, MaxReadBackEntries);
     update();
-    if (storedMacros.isEmpty() || !uploadPortReady())
+    if (m_storedMacros.isEmpty() || !uploadPortReady())
         return;
-    protocol.PortLost = false;
-    if (!protocol.GetEndOfMacro(int(storedMacros.size()))) {
-        if (!protocol.PortLost) {
-            storedMacros.clear();
-            readBackList.clear();
-            LabelTotBytes.clear();
+    if (!m_protocol.macroEnd(int(m_storedMacros.size()))) {
+        if (core.link().isOpen()) {
+            m_storedMacros.clear();
+            m_readBackList.clear();
+            m_bytesStoredText.clear();
         }
         update();
         return;
     }
-    sender.waitTicks(50);
+    m_sender.waitTicks(50);
 }
 
-DownloadController::Outcome DownloadController::UploadMacros()
+// "Read Back": the table read for the listed macros, then their text into one file.
+class DownloadController::ReadBack final : public Operation
 {
-    MacroEnds[0] = MemoryMap::TextStart;
-    const int stored = int(std::min<qsizetype>(storedMacros.size(), MacroEnds.size() - 2));
-    for (int n = 1; n <= stored && !protocol.CancelRequested; ++n) {
-        if (!protocol.GetEndOfMacro(n)) {
-            if (protocol.PortLost)
-                return Outcome::PortLost;
-            // The table cannot be trusted: nothing is read, and the file stays as it was.
-            storedMacros.clear();
-            readBackList.clear();
-            LabelTotBytes.clear();
-            return Outcome::Failed;
-        }
-        MacroEnds[size_t(n)] = protocol.MacroEndAddress;
+public:
+    explicit ReadBack(DownloadController& c)
+        : m_c(c)
+    {
+    }
+    QString label() const override { return QStringLiteral("Preparing TYX for Upload.."); }
+    Outcome run() override
+    {
+        const EepromProtocol::Session session(m_c.m_protocol, *this, false);
+        const Outcome outcome = read();
+        Q_EMIT progressShown(false);
+        if (outcome == Outcome::PortLost)
+            m_c.prompter.message(MemoryPortLostText, PromptIcon::Critical);
+        return outcome;
     }
 
+private:
+    Outcome read();
+
+    DownloadController& m_c;
+};
+
+Outcome DownloadController::ReadBack::read()
+{
+    EepromProtocol& p = m_c.m_protocol;
+    QStringList& storedMacros = m_c.m_storedMacros;
+    const QStringList& readBackList = m_c.m_readBackList;
+    // 0: the text start; n: the end of macro n.
+    std::array<int, 256> macroEnds {};
+    macroEnds[0] = MemoryMap::TextStart;
+    const int stored = int(std::min<qsizetype>(storedMacros.size(), macroEnds.size() - 2));
+    for (int n = 1; n <= stored && !p.cancelRequested(); ++n) {
+        const auto end = p.macroEnd(n);
+        if (!end) {
+            if (p.portLost())
+                return { Outcome::PortLost, MemoryPortLostText };
+            // The table cannot be trusted: nothing is read, and the file stays as it was.
+            storedMacros.clear();
+            m_c.m_readBackList.clear();
+            m_c.m_bytesStoredText.clear();
+            return Outcome::Failed;
+        }
+        macroEnds[size_t(n)] = *end;
+    }
+
+    struct Range
+    {
+        int start = 0;
+        int end = 0;
+    };
     const int entries = int(std::min<qsizetype>(readBackList.size(), MaxReadBackEntries));
-    for (int r = 1; r <= entries; ++r) {
-        const QString& b = readBackList.at(r - 1);
+    QList<Range> ranges;
+    for (int r = 0; r < entries; ++r) {
+        const QString& b = readBackList.at(r);
         // An entry without an equal name reads nothing, not an earlier entry's range.
-        ReadRanges[size_t(r)] = {};
+        Range range;
         for (int j = 0; j < stored; ++j) {
             const QString& a = storedMacros.at(j);
             if (a.size() > 1 && b.size() > 1 && a == b)
-                ReadRanges[size_t(r)] = { MacroEnds[size_t(j)], MacroEnds[size_t(j) + 1] };
+                range = { macroEnds[size_t(j)], macroEnds[size_t(j) + 1] };
         }
+        ranges << range;
     }
 
-    progressLabel = QStringLiteral("Uploading..");
-    update();
+    Q_EMIT labelChanged(QStringLiteral("Uploading.."));
     QByteArray result;
-    for (int r = 1; r <= entries && !protocol.CancelRequested && !protocol.PortLost; ++r) {
-        const Range range = ReadRanges[size_t(r)];
-        protocol.ReadStartAddress = QString::number(range.start);
-        protocol.ReadByteCount = range.end - range.start;
-        QByteArray text;
-        protocol.UploadFile(text);
-        if (!protocol.Unanswered.isEmpty()) {
+    for (const Range& range : std::as_const(ranges)) {
+        if (p.cancelRequested() || p.portLost())
+            break;
+        const QByteArray text
+            = p.readText(range.start, range.end - range.start, m_c.m_readBackAsText);
+        if (!p.unanswered().isEmpty()) {
             // A file with bytes left out would be a wrong macro: the old one stays.
-            hideProgress();
-            prompter.message(EepromProtocol::unansweredText(protocol.Unanswered)
-                    + QStringLiteral(" %1 was not written.").arg(readBackFile),
+            Q_EMIT progressShown(false);
+            m_c.prompter.message(EepromProtocol::unansweredText(p.unanswered())
+                    + QStringLiteral(" %1 was not written.").arg(m_c.m_readBackFile),
                 PromptIcon::Critical);
             return Outcome::Failed;
         }
         result += text;
     }
     // Only a whole read replaces the file.
-    if (protocol.PortLost)
-        return Outcome::PortLost;
-    if (protocol.CancelRequested)
+    if (p.portLost())
+        return { Outcome::PortLost, MemoryPortLostText };
+    if (p.cancelRequested())
         return Outcome::Cancelled;
-    return writeWholeFile(readBackFile, result) ? Outcome::Completed : Outcome::Failed;
+    return m_c.writeWholeFile(m_c.m_readBackFile, result) ? Outcome::Completed : Outcome::Failed;
 }
 
 bool DownloadController::writeWholeFile(const QString& name, const QByteArray& text)
@@ -541,132 +638,133 @@ bool DownloadController::writeWholeFile(const QString& name, const QByteArray& t
 
 void DownloadController::readBack()
 {
-    lastReadBack = Outcome::NotStarted;
-    protocol.SkipIncompleteMark = true;
-    protocol.PortLost = false;
+    m_lastReadBack = Outcome::Refused;
     if (!uploadPortReady())
         return;
-    if (readBackList.isEmpty() || readBackList.first().isEmpty()) {
+    if (m_readBackList.isEmpty() || m_readBackList.first().isEmpty()) {
         prompter.message(QStringLiteral("Read Back List Empty!"), PromptIcon::Critical);
         return;
     }
     // Without a target the whole read would be lost after it.
-    if (readBackFile.trimmed().isEmpty()) {
-        writeWholeFile(readBackFile, {});
+    if (m_readBackFile.trimmed().isEmpty()) {
+        writeWholeFile(m_readBackFile, {});
         return;
     }
-    if (!asciiUpper(readBackFile).contains(QLatin1String("TEMPORARY.CMD"))
+    if (!asciiUpper(m_readBackFile).contains(QLatin1String("TEMPORARY.CMD"))
         && prompter.ask(QStringLiteral("Are you sure you want to Overwrite ")
-                   + asciiUpper(readBackFile) + QStringLiteral("?"),
+                   + asciiUpper(m_readBackFile) + QStringLiteral("?"),
                PromptButtons::YesNo, PromptIcon::Question, PromptAnswer::No)
             != PromptAnswer::Yes)
         return;
-    UpFrameEnabled = false;
-    DownFrameEnabled = false;
-    showProgress();
-    windowEnabled = false;
-    progressLabel = QStringLiteral("Preparing TYX for Upload..");
-    update();
-
-    lastReadBack = UploadMacros();
-    hideProgress();
-    if (lastReadBack == Outcome::PortLost)
-        prompter.message(MemoryPortLostText, PromptIcon::Critical);
-    windowEnabled = true;
-    UpFrameEnabled = true;
-    DownFrameEnabled = true;
+    ReadBack read(*this);
+    m_lastReadBack = m_runner.run(read);
     refreshFilelist();
+    update();
+}
+
+void DownloadController::setDownloadFileName(const QString& name)
+{
+    if (name != m_downloadFileName) {
+        m_downloadFileName = name;
+        update();
+    }
+}
+
+void DownloadController::setExecuteOnBoot(bool on)
+{
+    if (on != m_executeOnBoot) {
+        m_executeOnBoot = on;
+        update();
+    }
+}
+
+void DownloadController::setReadBackFile(const QString& name)
+{
+    if (name != m_readBackFile) {
+        m_readBackFile = name;
+        update();
+    }
+}
+
+void DownloadController::setReadBackList(const QStringList& names)
+{
+    const QStringList kept = names.mid(0, MaxReadBackEntries);
+    if (kept != m_readBackList) {
+        m_readBackList = kept;
+        update();
+    }
+}
+
+void DownloadController::setReadBackAsText(bool on)
+{
+    if (on != m_readBackAsText) {
+        m_readBackAsText = on;
+        update();
+    }
+}
+
+void DownloadController::setStoredIndex(int index)
+{
+    if (index != m_storedIndex) {
+        m_storedIndex = index;
+        update();
+    }
+}
+
+void DownloadController::setReadBackIndex(int index)
+{
+    if (index != m_readBackIndex) {
+        m_readBackIndex = index;
+        update();
+    }
+}
+
+void DownloadController::setNode(const QString& node)
+{
+    if (node != m_node) {
+        m_node = node;
+        update();
+    }
+}
+
+void DownloadController::setChecksumsEnabled(bool on)
+{
+    if (on != m_checksumsEnabled) {
+        m_checksumsEnabled = on;
+        update();
+    }
+}
+
+void DownloadController::closeSpecialFunctions()
+{
+    m_specialVisible = false;
     update();
 }
 
 void DownloadController::openSpecialFunctions()
 {
-    windowEnabled = false;
-    specialVisible = true;
+    m_specialVisible = true;
     update();
 }
 
-QList<EepromProtocol::Run> DownloadController::writtenRuns(bool withText) const
+bool DownloadController::windowEnabled() const
 {
-    const QByteArray text = EepromText::storedMacro(protocol.workFile()).bytes;
-    const int end = MemoryMap::TextStart + int(text.size());
-    const auto bytes = [](std::initializer_list<int> values) {
-        QByteArray out;
-        for (const int v : values)
-            out.append(char(v & 0xFF));
-        return out;
-    };
-    QList<EepromProtocol::Run> runs {
-        EepromProtocol::nameRun(
-            MemoryMap::DirectoryTop, EepromText::descriptionName(protocol.MacroFileName)),
-        { MemoryMap::BootByte, bytes({ protocol.BootFlag, 1, 'I' }) },
-        { MemoryMap::TableStart,
-            bytes(
-                { MemoryMap::TextStart / 256, MemoryMap::TextStart % 256, end / 256, end % 256 }) },
-    };
-    if (withText)
-        runs.append({ MemoryMap::TextStart, text });
-    return runs;
-}
-
-bool DownloadController::readBackDownload(const QList<EepromProtocol::Run>& runs)
-{
-    progressLabel = QStringLiteral("Reading back..");
-    update();
-    for (const auto& [start, run] : runs) {
-        const auto d = protocol.firstDifference(start, run);
-        if (protocol.CancelRequested) {
-            protocol.MarkIncomplete();
-            return false;
-        }
-        if (protocol.PortLost)
-            return false;
-        if (d) {
-            hideProgress();
-            protocol.MarkIncomplete();
-            prompter.message(EepromProtocol::differenceText(*d), PromptIcon::Critical);
-            return false;
-        }
-    }
-    return true;
-}
-
-// ------------------------------------------------------------------ ProgressDialog
-
-void DownloadController::showProgress()
-{
-    protocol.CancelRequested = false;
-    progressLabel = QStringLiteral("Downloading..");
-    progressPercent = 0;
-    progressVisible = true;
-    update();
-}
-
-void DownloadController::hideProgress()
-{
-    if (!progressVisible)
-        return;
-    progressVisible = false;
-    update();
+    return !busy() && !m_specialVisible && !m_settingsVisible;
 }
 
 void DownloadController::cancelOperation()
 {
     // Only the request: the running operation ends its own way, after the byte in
     // flight (a download then marks the memory incomplete itself).
-    protocol.CancelRequested = true;
-    progressLabel = QStringLiteral("cancelling..");
-    progressPercent = 100;
-    update();
+    m_runner.cancel();
 }
 
 // ------------------------------------------------------------------ DownloadSettingsDialog
 
 void DownloadController::openDownloadSettings()
 {
-    windowEnabled = false;
     loadDownloadSettings();
-    settingsVisible = true;
+    m_settingsVisible = true;
     update();
 }
 
@@ -674,38 +772,37 @@ void DownloadController::loadDownloadSettings()
 {
     // A record never read from a file (all "X") holds no settings: the defaults that
     // loading an empty file gave stay, instead of a delay read from "XX".
-    if (e2prom.record != E2promRecord().record) {
-        const E2promRecord r = E2promRecord::parse(e2prom.record);
+    if (m_e2prom.record != E2promRecord().record) {
+        const E2promRecord r = E2promRecord::parse(m_e2prom.record);
         setDelay(r.Delay);
-        TxTNode = r.TxTNode;
-        EnableCksumChk = r.EnableCksumChk == 1;
-        protocol.VerifyDownload = r.VerifyDownload;
+        m_node = r.TxTNode;
+        m_checksumsEnabled = r.EnableCksumChk == 1;
+        m_protocol.setVerifiesDownload(r.VerifyDownload);
     }
-    delayText = QString::number(Delay);
-    PortLabel = QStringLiteral("COM%1").arg(core.cfg.comPort);
-    BaudLabel = QStringLiteral("%1,n,8,1").arg(core.cfg.baudRate);
+    m_delayText = QString::number(m_delay);
+    m_portLabel = QStringLiteral("COM%1").arg(core.cfg.comPort);
+    m_baudLabel = QStringLiteral("%1,n,8,1").arg(core.cfg.baudRate);
 }
 
 void DownloadController::setDelayText(const QString& text)
 {
-    delayText = E2promRecord::leadingNumber(text) < 1 ? QStringLiteral("1") : text;
-    setDelay(E2promRecord::leadingNumber(delayText));
+    m_delayText = E2promRecord::leadingNumber(text) < 1 ? QStringLiteral("1") : text;
+    setDelay(E2promRecord::leadingNumber(m_delayText));
     update();
 }
 
 void DownloadController::closeDownloadSettings()
 {
-    SaveE2prom();
-    windowEnabled = true;
-    settingsVisible = false;
+    saveE2prom();
+    m_settingsVisible = false;
     update();
 }
 
-bool DownloadController::SaveE2prom()
+bool DownloadController::saveE2prom()
 {
-    const QByteArray record = E2promRecord::build(delayText, TxTNode, EnableCksumChk);
-    e2prom = E2promRecord::parse(record);
-    protocol.VerifyDownload = EnableCksumChk;
+    const QByteArray record = E2promRecord::build(m_delayText, m_node, m_checksumsEnabled);
+    m_e2prom = E2promRecord::parse(record);
+    m_protocol.setVerifiesDownload(m_checksumsEnabled);
     QString why;
     if (!writeFileAtomically(e2promPath(), record, &why)) {
         prompter.message(QStringLiteral("The download settings could not be written to %1: %2")

@@ -5,6 +5,8 @@
 #include "eeprom/macroprep.h"
 #include "link/pacedsender.h"
 #include "utility/eepromprotocol.h"
+#include "utility/operationrunner.h"
+#include "utility/outcome.h"
 
 #include <QObject>
 #include <QString>
@@ -19,8 +21,8 @@ class TickTimer;
 // The download window without its widgets: load and exit, the mode buttons and
 // panels, the download panel's file handling, "Download File", the directory read of
 // the upload panel, the progress window (ProgressDialog) and the download settings
-// (DownloadSettingsDialog, "e2prom.dat"). The window binds its controls to these members and
-// redraws on changed(); zaziruv-cli drives the same object headless.
+// (DownloadSettingsDialog, "e2prom.dat"). The window shows its state and redraws on
+// changed(); zaziruv-cli drives the same object headless.
 class DownloadController : public QObject
 {
     Q_OBJECT
@@ -28,76 +30,98 @@ public:
     DownloadController(TerminalCore& core, Prompter& prompter, QObject* parent = nullptr);
     ~DownloadController() override;
 
+    using Outcome = ::Outcome;
+
     TerminalCore& core;
     Prompter& prompter;
     TickTimer& ticks;
-    PacedSender sender;
-    EepromProtocol protocol;
-    MacroPrep prep;
-    ExternalEditor editor;
     CombinationController& combo; // the combination panel (a child of this object)
 
+    PacedSender& sender() { return m_sender; }
+    EepromProtocol& protocol() { return m_protocol; }
+    const EepromProtocol& protocol() const { return m_protocol; }
+    MacroPrep& prep() { return m_prep; }
+    ExternalEditor& editor() { return m_editor; }
+
     // ---- Window ----
-    bool shown = false; // between load and exitall
+    bool isShown() const { return m_shown; } // between load and exitall
     // load creates a missing "e2prom.dat" (empty); the CLI never writes it.
-    bool createE2prom = true;
+    void setCreatesE2prom(bool on) { m_createE2prom = on; }
     // load found "e2prom.dat" but could not read it (said, and the defaults used).
-    bool e2promRefused = false;
-    bool windowEnabled = true;
-    bool DownFrameVisible = true;
-    bool UpFrameVisible = false;
-    bool ComboFrameVisible = false;
-    bool DownFrameEnabled = true;
-    bool UpFrameEnabled = true;
+    bool e2promRefused() const { return m_e2promRefused; }
+    // The window takes input: no operation runs and no window of its own is open.
+    bool windowEnabled() const;
+    bool panelsEnabled() const { return !busy(); }
+    // Which of the three panels the mode buttons show.
+    struct Panels
+    {
+        bool download = true;
+        bool upload = false;
+        bool combination = false;
+    };
+    const Panels& panels() const { return m_panels; }
 
     // ---- Download panel ----
-    QStringList Filelist;
-    int filelistIndex = -1;
-    QString Filename;
-    bool BootExecute = false;
+    const QStringList& downloadFiles() const { return m_downloadFiles; } // "*.cmd", "*.txt"
+    int downloadFileIndex() const { return m_downloadFileIndex; }
+    const QString& downloadFileName() const { return m_downloadFileName; }
+    void setDownloadFileName(const QString& name);
+    bool executesOnBoot() const { return m_executeOnBoot; } // "Execute On Boot"
+    void setExecuteOnBoot(bool on);
 
     // ---- Upload panel ----
-    QString readBackFile = QStringLiteral("Temporary.cmd");
-    QStringList storedMacros; // the stored macros, as last read
-    QStringList readBackList; // the read-back list
-    QString LabelTotBytes;
-    int storedIndex = -1; // the highlighted entries
-    int readBackIndex = -1;
-    QString SelectedName; // the name last picked in either list
-    std::array<int, 256> MacroEnds {}; // 0: the text start; n: the end of macro n
-    struct Range
-    {
-        int start = 0;
-        int end = 0;
-    };
-    std::array<Range, 256> ReadRanges {}; // row r (from 1): the r-th read-back entry
-    static constexpr int MaxReadBackEntries = 255; // the rows of ReadRanges
+    const QString& readBackFile() const { return m_readBackFile; }
+    void setReadBackFile(const QString& name);
+    const QStringList& storedMacros() const { return m_storedMacros; } // as last read
+    const QStringList& readBackList() const { return m_readBackList; }
+    void setReadBackList(const QStringList& names);
+    // "Total      Bytes Stored" as the last directory read found it.
+    const QString& bytesStoredText() const { return m_bytesStoredText; }
+    // Read-back files get characters, or one decimal code a line.
+    bool readsBackAsText() const { return m_readBackAsText; }
+    void setReadBackAsText(bool on);
+    // The highlighted entries of the two lists.
+    int storedIndex() const { return m_storedIndex; }
+    void setStoredIndex(int index);
+    int readBackIndex() const { return m_readBackIndex; }
+    void setReadBackIndex(int index);
+    // Where the last stored macro ends, as the last directory read found it.
+    int macrosEnd() const { return m_macrosEnd; }
+    static constexpr int MaxReadBackEntries = 255;
 
     // ---- Checksum frame ----
-    QString calculatedChecksum; // "Calc."
-    QString receivedChecksum; // "Recvd"
+    struct ChecksumFrame
+    {
+        bool visible = false; // the verification fills it while shown
+        QString calculated; // "Calc."
+        QString received; // "Recvd"
+    };
+    const ChecksumFrame& checksumFrame() const { return m_checksumFrame; }
 
     // ---- Progress window (ProgressDialog) ----
-    bool progressVisible = false;
-    QString progressLabel = QStringLiteral("Downloading..");
-    int progressPercent = 0;
+    using Progress = OperationRunner::Progress;
+    const Progress& progress() const { return m_runner.progress(); }
+    bool busy() const { return m_runner.busy(); }
+    // Runs `operation` with the window disabled and the progress window shown.
+    Outcome run(Operation& operation) { return m_runner.run(operation); }
 
     // ---- Download settings window (DownloadSettingsDialog) ----
-    bool settingsVisible = false;
-    E2promRecord e2prom; // the record in memory
-    int Delay = 2; // ms per tick
-    QString delayText = QStringLiteral("2");
-    QString TxTNode = QStringLiteral("0");
-    bool EnableCksumChk = false;
-    QString PortLabel;
-    QString BaudLabel;
+    bool settingsVisible() const { return m_settingsVisible; }
+    int delay() const { return m_delay; } // ms per tick
+    const QString& delayText() const { return m_delayText; }
+    const QString& node() const { return m_node; } // "Node Addressed"
+    void setNode(const QString& node);
+    bool checksumsEnabled() const { return m_checksumsEnabled; } // "Verify Download"
+    void setChecksumsEnabled(bool on);
+    const QString& portLabel() const { return m_portLabel; }
+    const QString& baudLabel() const { return m_baudLabel; }
 
     // The working directory in force and the one "e2prom.dat" lives in.
     QString workingDir() const;
     QString e2promPath() const;
 
     // Reads "e2prom.dat" into the download settings (a missing file is created empty
-    // when createMissing) and sets Delay, DownloadDelay and VerifyDownload from it.
+    // when createMissing) and sets the delay, the protocol's wait unit and checksums from it.
     // False, after a message, when a file of that name is there but cannot be read (a
     // pipe, a folder, a file far larger than a record): the defaults are used.
     bool loadE2prom(bool createMissing = true);
@@ -116,26 +140,16 @@ public:
     void deleteDownloadFile();
 
     // "Download File" and how the last one ended.
-    enum class Outcome
-    {
-        NotStarted,
-        Refused, // said why; nothing was written
-        Completed,
-        Failed,
-        Cancelled,
-        PortLost
-    };
     void downloadFile();
-    Outcome lastDownload = Outcome::NotStarted;
+    const Outcome& lastDownload() const { return m_lastDownload; }
 
     // "   Read TYX         Directory" and how the last read ended.
     void readDirectory();
-    EepromProtocol::DirectoryOutcome lastDirectory = EepromProtocol::DirectoryOutcome::Empty;
+    EepromProtocol::DirectoryOutcome lastDirectory() const { return m_lastDirectory; }
 
     // "Read Back" of the read-back list into readBackFile, and how the last one ended.
     void readBack();
-    Outcome lastReadBack = Outcome::NotStarted;
-    Outcome UploadMacros();
+    const Outcome& lastReadBack() const { return m_lastReadBack; }
     void selectAllForReadBack(); // "Select     All"
     void addToReadBackList();
     void removeFromReadBackList();
@@ -147,25 +161,20 @@ public:
 
     // "Special": the special functions window (SpecialFunctions) is shown.
     void openSpecialFunctions();
-    bool specialVisible = false;
+    void closeSpecialFunctions();
+    bool specialVisible() const { return m_specialVisible; }
 
     // After a download, read back every byte it wrote and compare (zaziruv-cli
     // --verify-readback); a difference fails the download after its message.
-    bool VerifyReadback = false;
-    bool readBackDownload(const QList<EepromProtocol::Run>& runs);
-    // What the single-file download wrote from "macro.tmp": the name, the header
-    // with its mark still "I", the table and, withText, the text.
-    QList<EepromProtocol::Run> writtenRuns(bool withText) const;
+    void setVerifiesReadBack(bool on) { m_verifyReadback = on; }
     // The completion question; without checksums or a read-back the text was not
     // compared, and it says so under "Download complete.".
     static QString completionText(bool textVerified);
     void askForReset(bool textVerified);
 
-    void Cancel_Macro_Execute();
+    void stopMacros();
 
-    // ProgressDialog
-    void showProgress();
-    void hideProgress();
+    // The progress window's Cancel: the running operation stops after the byte in flight.
     void cancelOperation();
 
     // DownloadSettingsDialog
@@ -174,22 +183,15 @@ public:
     void setDelayText(const QString& text);
     void closeDownloadSettings();
     // Writes the record from DownloadSettingsDialog's controls (atomically); false after a message.
-    bool SaveE2prom();
+    bool saveE2prom();
 
-    static inline const QString CompletionText = QStringLiteral(
-        "                   Download complete.\r\nYou must reset the TYX for changes to take "
-        "effect.\r\nWould you like to Reset the unit Now?");
-    static inline const QString UnverifiedLine
-        = QStringLiteral("The macro text itself was not verified (no checksum, no read-back).");
-    static inline const QString UploadPortText = QStringLiteral("Port Not configured for Upload");
-    static inline const QString SelectText
-        = QStringLiteral("Be sure to select a file/macro by clicking on it and highlighting it");
-    static inline const QString ListFullText
-        = QStringLiteral("The Read Back List holds at most 255 macros.");
-    static inline const QString MemoryPortLostText
-        = QStringLiteral("The serial port closed while the TYX memory was read.");
-    static inline const QString ReadPortLostText
-        = QStringLiteral("The serial port closed while the TYX directory was read.");
+    static const QString CompletionText;
+    static const QString UnverifiedLine;
+    static const QString UploadPortText;
+    static const QString SelectText;
+    static const QString ListFullText;
+    static const QString MemoryPortLostText;
+    static const QString ReadPortLostText;
 
 Q_SIGNALS:
     void changed();
@@ -200,8 +202,53 @@ Q_SIGNALS:
     void closed();
 
 private:
+    class FileDownload;
+    class DirectoryRead;
+    class ReadBack;
+
     void refreshFilelist();
     void editFile(const QString& name);
     void setDelay(int delay);
     void update() { Q_EMIT changed(); }
+
+    PacedSender m_sender;
+    EepromProtocol m_protocol;
+    MacroPrep m_prep;
+    ExternalEditor m_editor;
+    OperationRunner m_runner;
+
+    bool m_shown = false;
+    bool m_createE2prom = true;
+    bool m_e2promRefused = false;
+    Panels m_panels;
+
+    QStringList m_downloadFiles;
+    int m_downloadFileIndex = -1;
+    QString m_downloadFileName;
+    bool m_executeOnBoot = false;
+    bool m_verifyReadback = false;
+    Outcome m_lastDownload;
+
+    QString m_readBackFile = QStringLiteral("Temporary.cmd");
+    QStringList m_storedMacros;
+    QStringList m_readBackList;
+    QString m_bytesStoredText;
+    bool m_readBackAsText = true;
+    int m_storedIndex = -1;
+    int m_readBackIndex = -1;
+    int m_macrosEnd = 0;
+    EepromProtocol::DirectoryOutcome m_lastDirectory = EepromProtocol::DirectoryOutcome::Empty;
+    Outcome m_lastReadBack;
+
+    ChecksumFrame m_checksumFrame;
+
+    bool m_settingsVisible = false;
+    bool m_specialVisible = false;
+    E2promRecord m_e2prom; // the record in memory
+    int m_delay = 2;
+    QString m_delayText = QStringLiteral("2");
+    QString m_node = QStringLiteral("0");
+    bool m_checksumsEnabled = false;
+    QString m_portLabel;
+    QString m_baudLabel;
 };

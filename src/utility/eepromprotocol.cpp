@@ -1,6 +1,5 @@
 #include "eepromprotocol.h"
 
-#include "core/numbers.h"
 #include "core/prompter.h"
 #include "core/text.h"
 #include "core/wholefile.h"
@@ -9,20 +8,23 @@
 #include "eeprom/memorymap.h"
 #include "eeprom/readbacktext.h"
 #include "link/answerchannel.h"
+#include "link/commandset.h"
 #include "link/pacedsender.h"
 #include "link/seriallink.h"
+#include "utility/operation.h"
 
 #include <QDir>
 #include <QFile>
 
-using End = PacedSender::End;
+const QString EepromProtocol::MismatchText = QStringLiteral("Download Failed Please try again.");
+const QString EepromProtocol::IncompleteText
+    = QStringLiteral("The TYX Programming is incomplete and will not Execute.\r\n"
+                     "                      Press Ok to Continue.");
+const QString EepromProtocol::PortLostText = QStringLiteral(
+    "The serial port closed during the exchange with the TYX. Its memory may be incomplete: "
+    "check the cable and the port, then download again.");
 
-namespace {
-QString address(int value)
-{
-    return QStringLiteral(" EEADR") + withSign(value);
-}
-} // namespace
+using End = PacedSender::End;
 
 EepromProtocol::EepromProtocol(PacedSender& sender, AnswerChannel& answers, SerialLink& link,
     Prompter& prompter, QObject* parent)
@@ -32,13 +34,46 @@ EepromProtocol::EepromProtocol(PacedSender& sender, AnswerChannel& answers, Seri
     , m_link(link)
     , m_prompter(prompter)
 {
+    // Connected first, so that the running operation's progress is current for anyone
+    // else listening to these signals.
+    connect(this, &EepromProtocol::progressChanged, this, [this](int percent) {
+        if (m_operation)
+            Q_EMIT m_operation->progressChanged(percent);
+    });
+    connect(this, &EepromProtocol::labelChanged, this, [this](const QString& text) {
+        if (m_operation)
+            Q_EMIT m_operation->labelChanged(text);
+    });
+    connect(this, &EepromProtocol::progressHideRequested, this, [this] {
+        if (m_operation)
+            Q_EMIT m_operation->progressShown(false);
+    });
+}
+
+EepromProtocol::Session::Session(EepromProtocol& protocol, Operation& operation, bool marksOnCancel)
+    : m_protocol(protocol)
+{
+    protocol.m_operation = &operation;
+    protocol.m_marksOnCancel = marksOnCancel;
+    protocol.m_portLost = false;
+}
+
+EepromProtocol::Session::~Session()
+{
+    m_protocol.m_operation = nullptr;
+    m_protocol.m_marksOnCancel = true;
+}
+
+bool EepromProtocol::cancelRequested() const
+{
+    return m_operation && m_operation->cancelRequested();
 }
 
 bool EepromProtocol::portGone()
 {
     if (m_link.isOpen())
         return false;
-    PortLost = true;
+    m_portLost = true;
     return true;
 }
 
@@ -50,74 +85,73 @@ QString EepromProtocol::readAnswers(int expected)
     return ReadBackText::withLastAnswerEnded(m_answers.endReading());
 }
 
-void EepromProtocol::DownloadFile()
+Outcome EepromProtocol::downloadFile(const QString& fileName, int boot)
 {
-    DownloadSum = 0;
-    DownloadFailed = false;
-    ChecksumRetries = 0;
-    Started = false;
+    m_downloadSum = 0;
+    // Whatever stopped the download: a lost port first, then Cancel, then a failure.
+    const auto ended = [this](bool failed) {
+        if (m_portLost)
+            return Outcome(Outcome::PortLost, PortLostText);
+        if (cancelRequested())
+            return Outcome(Outcome::Cancelled);
+        return Outcome(failed ? Outcome::Failed : Outcome::Completed);
+    };
+    const auto refused = [this] {
+        return m_portLost ? Outcome(Outcome::PortLost, PortLostText) : Outcome(Outcome::Refused);
+    };
 
     // "macro.tmp" is read and checked before anything is sent, so that a macro that
     // cannot be stored as prepared leaves the controller's memory as it was.
     const QByteArray macro = workFile();
     if (macro.isEmpty()) {
         m_prompter.message(QStringLiteral("Command file is empty."));
-        DownloadFailed = true;
-        return;
+        return refused();
     }
     const EepromText::StoredMacro stored = EepromText::storedMacro(macro);
     if (!stored.refusedLine.isNull()) {
         m_prompter.message(QString::fromLatin1(EepromText::FirstLineText)
                 + QStringLiteral("\r\n\r\n") + stored.refusedLine,
             PromptIcon::Critical);
-        DownloadFailed = true;
-        return;
+        return refused();
     }
-    if (!fitsMemory(stored.bytes.size()) || !probe()) {
-        DownloadFailed = true;
-        return;
-    }
-    Started = true;
+    if (!fitsMemory(stored.bytes.size()) || !probe())
+        return refused();
 
-    if (VerifyDownload && !ResetChecksum())
-        return;
-    if (CancelRequested)
-        return; // nothing of the program was written yet
+    if (m_verifyDownload && !resetChecksum())
+        return ended(true);
+    if (cancelRequested())
+        return ended(false); // nothing of the program was written yet
 
-    writeHeader(BootFlag, 1, 25);
-    if (CancelRequested) {
+    writeHeader(boot, 1, 25);
+    if (cancelRequested()) {
         endCancelled();
-        return;
+        return ended(false);
     }
     if (!storeText(stored.bytes, macro.size())) {
         endCancelled();
-        return;
+        return ended(true);
     }
-    m_sender.send(QStringLiteral(" EES"), 1);
-    if (portGone()) {
-        DownloadFailed = true;
-        return;
-    }
+    m_sender.send(Tyx::EndSequence, 1);
+    if (portGone())
+        return ended(true);
 
-    if (SingleFileDownload) {
-        // The table describes what was stored, which leaves out skipped leading blanks.
-        SetDefaultFat(int(stored.bytes.size()));
-        if (!DownloadFailed && !CancelRequested) {
-            Q_EMIT labelChanged(QStringLiteral("Saving Directory Info.."));
-            DirectoryAddress = MemoryMap::DirectoryTop;
-            StoreFileDescription(DirectoryAddress);
-            if (portGone())
-                DownloadFailed = true;
-        }
-        if (CancelRequested)
-            endCancelled();
+    // The table describes what was stored, which leaves out skipped leading blanks.
+    const bool tableWritten = writeDefaultTable(int(stored.bytes.size()));
+    if (tableWritten && !cancelRequested()) {
+        Q_EMIT labelChanged(QStringLiteral("Saving Directory Info.."));
+        storeFileDescription(MemoryMap::DirectoryTop, fileName);
+        if (portGone())
+            return ended(true);
     }
+    if (cancelRequested())
+        endCancelled();
+    return ended(!tableWritten);
 }
 
 void EepromProtocol::endCancelled()
 {
-    if (CancelRequested && !portGone())
-        MarkIncomplete();
+    if (cancelRequested() && !portGone())
+        markIncomplete();
 }
 
 void EepromProtocol::writeHeader(int boot, int count, int textWait)
@@ -125,30 +159,30 @@ void EepromProtocol::writeHeader(int boot, int count, int textWait)
     // Incomplete until finishProgram has checked what was written, and marked so
     // before the boot value and the count change: a download cut off anywhere leaves
     // a program the controller will not run, never the old one under a new count.
-    m_sender.send(QStringLiteral(" EES 503"), 6);
-    m_sender.send(QStringLiteral(" EEDAT I"), 1);
+    m_sender.send(Tyx::setAddress(MemoryMap::ProgramMark), 6);
+    m_sender.send(Tyx::loadData(u'I'), 1);
     addToSum('I');
-    m_sender.send(QStringLiteral(" EEW"), 1);
-    m_sender.send(QStringLiteral(" EES 501"), 6);
+    m_sender.send(Tyx::Write, 1);
+    m_sender.send(Tyx::setAddress(MemoryMap::BootByte), 6);
     for (const int value : { boot, count }) {
-        m_sender.send(QStringLiteral(" EEN") + withSign(value), 1);
+        m_sender.send(Tyx::loadNumber(value), 1);
         addToSum(value);
-        m_sender.send(QStringLiteral(" EEW"), 1);
+        m_sender.send(Tyx::Write, 1);
     }
-    m_sender.send(QStringLiteral(" EES 1024"), textWait);
+    m_sender.send(Tyx::setAddress(MemoryMap::TextStart), textWait);
 }
 
 bool EepromProtocol::fitsMemory(qsizetype bytes)
 {
     const qint64 end = MemoryMap::TextStart + qint64(bytes);
-    if (end <= MemorySize)
+    if (end <= m_memorySize)
         return true;
     m_prompter.message(QStringLiteral("The macros take %1 bytes and would end at address %2, "
                                       "past the end of the TYX memory (%3 bytes). Nothing was "
                                       "written.")
                            .arg(bytes)
                            .arg(end)
-                           .arg(MemorySize),
+                           .arg(m_memorySize),
         PromptIcon::Critical);
     return false;
 }
@@ -180,7 +214,7 @@ std::optional<int> EepromProtocol::readAddressed(int at, int multiple, bool bare
         m_answers.startReading();
         if (bareReturn)
             m_sender.bareReturn(2);
-        m_sender.send(::address(at), multiple);
+        m_sender.send(Tyx::readAt(at), multiple);
         QString text = readAnswers(1);
         if (const auto b = EepromText::takeRuleA(text))
             return b;
@@ -190,9 +224,9 @@ std::optional<int> EepromProtocol::readAddressed(int at, int multiple, bool bare
 
 std::optional<int> EepromProtocol::readMark(bool nothingWritten)
 {
-    m_sender.send(QStringLiteral(" EEU 4826"), 10);
+    m_sender.send(Tyx::Unlock, 10);
     const auto mark = readAddressed(MemoryMap::ProgramMark);
-    m_sender.send(QStringLiteral(" EES"), 1);
+    m_sender.send(Tyx::EndSequence, 1);
     if (portGone())
         return std::nullopt;
     if (!mark)
@@ -210,20 +244,19 @@ bool EepromProtocol::finishProgram(const QList<Run>& runs)
     const auto fail = [this](const Difference& d) {
         Q_EMIT progressHideRequested();
         if (!portGone())
-            MarkIncomplete();
-        if (!PortLost)
+            markIncomplete();
+        if (!m_portLost)
             m_prompter.message(differenceText(d), PromptIcon::Critical);
-        DownloadFailed = true;
         return false;
     };
     Q_EMIT labelChanged(QStringLiteral("Checking.."));
-    m_sender.send(QStringLiteral(" EEU 4826"), 10);
+    m_sender.send(Tyx::Unlock, 10);
     for (const Run& run : runs) {
         for (qsizetype i = 0; i < run.bytes.size(); ++i) {
             const int at = run.start + int(i);
             const auto read = readAddressed(at);
-            if (CancelRequested) {
-                m_sender.send(QStringLiteral(" EES"), 1);
+            if (cancelRequested()) {
+                m_sender.send(Tyx::EndSequence, 1);
                 endCancelled();
                 return false;
             }
@@ -231,16 +264,12 @@ bool EepromProtocol::finishProgram(const QList<Run>& runs)
                 return fail({ at, quint8(run.bytes[i]), read.value_or(-1) });
         }
     }
-    m_sender.send(QStringLiteral(" EEADDR 503,X"), 10, End::CrLf);
+    m_sender.send(Tyx::storeAt(MemoryMap::ProgramMark, u'X'), 10, End::CrLf);
     const auto mark = readAddressed(MemoryMap::ProgramMark);
     if (mark != 'X')
         return fail({ MemoryMap::ProgramMark, 'X', mark.value_or(-1) });
-    m_sender.send(QStringLiteral(" EES"), 1);
-    if (portGone()) {
-        DownloadFailed = true;
-        return false;
-    }
-    return true;
+    m_sender.send(Tyx::EndSequence, 1);
+    return !portGone();
 }
 
 EepromProtocol::Run EepromProtocol::nameRun(int top, const QString& descriptionName)
@@ -248,6 +277,29 @@ EepromProtocol::Run EepromProtocol::nameRun(int top, const QString& descriptionN
     QByteArray name = descriptionName.left(MemoryMap::NameBytes).toLatin1();
     std::reverse(name.begin(), name.end());
     return { top + 1 - int(name.size()), name };
+}
+
+QList<EepromProtocol::Run> EepromProtocol::writtenRuns(
+    const QByteArray& macro, const QString& fileName, int boot, bool withText)
+{
+    const QByteArray text = EepromText::storedMacro(macro).bytes;
+    const int end = MemoryMap::TextStart + int(text.size());
+    const auto bytes = [](std::initializer_list<int> values) {
+        QByteArray out;
+        for (const int v : values)
+            out.append(char(v & 0xFF));
+        return out;
+    };
+    QList<Run> runs {
+        nameRun(MemoryMap::DirectoryTop, EepromText::descriptionName(fileName)),
+        { MemoryMap::BootByte, bytes({ boot, 1, 'I' }) },
+        { MemoryMap::TableStart,
+            bytes(
+                { MemoryMap::TextStart / 256, MemoryMap::TextStart % 256, end / 256, end % 256 }) },
+    };
+    if (withText)
+        runs.append({ MemoryMap::TextStart, text });
+    return runs;
 }
 
 bool EepromProtocol::confirmMark(char mark)
@@ -268,7 +320,7 @@ QByteArray EepromProtocol::workFile() const
     // Preparation writes at most what a command file may hold (1 MiB).
     QString why;
     return readRegularFile(
-        QDir(workingDir).filePath(QStringLiteral("macro.tmp")), 1024 * 1024, &why)
+        QDir(m_workingDir).filePath(QStringLiteral("macro.tmp")), 1024 * 1024, &why)
         .value_or(QByteArray());
 }
 
@@ -276,28 +328,23 @@ bool EepromProtocol::storeText(const QByteArray& bytes, qsizetype fileSize)
 {
     int counter = 6;
     for (char byte : bytes) {
-        if (portGone()) {
-            DownloadFailed = true;
+        if (portGone())
             return false;
-        }
-        // " EED " and the character; a CR is the line's own end.
-        m_sender.send(
-            byte == '\r' ? QStringLiteral(" EED ") : QStringLiteral(" EED ") + QChar(quint8(byte)),
-            1);
+        m_sender.send(Tyx::loadCharacter(QChar(quint8(byte))), 1);
         addToSum(quint8(byte));
         ++counter;
-        m_sender.send(QStringLiteral(" EEW"), 1);
+        m_sender.send(Tyx::Write, 1);
         Q_EMIT progressChanged(int(std::min<double>(100, counter * 1.3 / double(fileSize) * 100)));
-        if (CancelRequested)
+        if (cancelRequested())
             return false;
     }
     return true;
 }
 
-void EepromProtocol::DownloadMacro()
+void EepromProtocol::downloadMacro()
 {
     const QByteArray macro = workFile();
-    m_sender.waitTicks(25 * DownloadDelay);
+    m_sender.waitTicks(25 * m_downloadDelay);
     if (macro.isEmpty()) {
         m_prompter.message(QStringLiteral("Command file is empty."));
         return;
@@ -306,127 +353,108 @@ void EepromProtocol::DownloadMacro()
     // the node address before it sends anything, so what is stored here is the whole
     // file and its size and jump addresses hold.
     const EepromText::StoredMacro stored = EepromText::storedMacro(macro);
-    if (storeText(stored.bytes, macro.size()) && portGone())
-        DownloadFailed = true;
+    if (storeText(stored.bytes, macro.size()))
+        portGone(); // notes a lost port
 }
 
-void EepromProtocol::SetDefaultFat(int size)
+bool EepromProtocol::writeDefaultTable(int size)
 {
-    m_sender.send(QStringLiteral(" EES 516"), 6);
+    m_sender.send(Tyx::setAddress(MemoryMap::TableStart), 6);
     for (const int v : { MemoryMap::TextStart, MemoryMap::TextStart + size }) {
         const int high = v / 256;
         const int low = v % 256;
-        m_sender.sendByCharacter(QStringLiteral(" EEN") + withSign(high), 2);
+        m_sender.sendByCharacter(Tyx::loadNumber(high), 2);
         addToSum(high);
-        m_sender.send(QStringLiteral(" EEW"), 2);
-        m_sender.sendByCharacter(QStringLiteral(" EEN") + withSign(low), 2);
+        m_sender.send(Tyx::Write, 2);
+        m_sender.sendByCharacter(Tyx::loadNumber(low), 2);
         addToSum(low);
-        m_sender.sendTicks(QStringLiteral(" EEW"), DownloadDelay + 1);
+        m_sender.sendTicks(Tyx::Write, m_downloadDelay + 1);
     }
-    if (portGone()) {
-        DownloadFailed = true;
-        return;
-    }
-    if (VerifyDownload)
-        verify();
+    if (portGone())
+        return false;
+    return !m_verifyDownload || compareChecksum(readChecksum());
 }
 
-bool EepromProtocol::ResetChecksum()
+bool EepromProtocol::resetChecksum()
 {
-    ChecksumRetries = 0;
-    for (;;) {
-        ++ChecksumRetries;
-        m_sender.send(QStringLiteral(" EEC 0"), 6);
-        if (portGone()) {
-            DownloadFailed = true;
+    for (int tries = 1;; ++tries) {
+        m_sender.send(Tyx::ChecksumReset, 6);
+        if (portGone())
             return false;
-        }
-        if (ChecksumRetries > 5) {
+        if (tries > 5) {
             m_prompter.message(
                 QStringLiteral("TYX did not return correct Checksum.\r\n"
                                "This TYX may not be capable of calculating checksums.\r\n"
                                "Please go to the Setup Menu to disable Checksum calculation."),
                 PromptIcon::Critical);
-            DownloadFailed = true;
             return false;
         }
-        GetChecksum();
-        if (DeviceChecksum == 0)
+        if (readChecksum() == 0)
             return true;
     }
 }
 
-void EepromProtocol::verify()
+bool EepromProtocol::compareChecksum(int deviceChecksum)
 {
-    GetChecksum();
-    CompareChecksum();
+    if (portGone())
+        return false;
+    Q_EMIT checksumsShown(m_downloadSum, deviceChecksum);
+    if (m_downloadSum == deviceChecksum)
+        return true;
+    Q_EMIT progressHideRequested();
+    markIncomplete();
+    m_prompter.message(MismatchText, PromptIcon::Critical);
+    return false;
 }
 
-void EepromProtocol::CompareChecksum()
+QString EepromProtocol::storeFileDescription(int top, const QString& fileName)
 {
-    if (portGone()) {
-        DownloadFailed = true;
-        return;
-    }
-    if (HiddenFrameVisible)
-        Q_EMIT checksumsShown(DownloadSum, DeviceChecksum);
-    if (DownloadSum != DeviceChecksum) {
-        Q_EMIT progressHideRequested();
-        MarkIncomplete();
-        m_prompter.message(MismatchText, PromptIcon::Critical);
-        DownloadFailed = true;
-    }
-}
-
-void EepromProtocol::StoreFileDescription(int& address)
-{
-    m_sender.send(QStringLiteral(" EEU 4826"), 10);
-    MacroFileName = EepromText::descriptionName(MacroFileName);
+    m_sender.send(Tyx::Unlock, 10);
+    const QString name = EepromText::descriptionName(fileName);
     for (int k = 0; k < MemoryMap::NameBytes; ++k) {
-        const QString c = MacroFileName.mid(k, 1);
-        m_sender.send(::address(address - k) + QLatin1Char(',') + c, 1, End::CrLf);
+        const QString c = name.mid(k, 1);
+        m_sender.send(Tyx::writeAt(top - k, c), 1, End::CrLf);
     }
+    return name;
 }
 
-void EepromProtocol::GetChecksum()
+int EepromProtocol::readChecksum()
 {
-    DeviceChecksum = EepromText::NoChecksum;
     m_answers.startReading();
-    m_sender.send(QStringLiteral(" EEC"), 5);
-    DeviceChecksum = EepromText::checksumFromAnswer(readAnswers(1));
+    m_sender.send(Tyx::ChecksumQuery, 5);
+    return EepromText::checksumFromAnswer(readAnswers(1));
 }
 
-void EepromProtocol::MarkIncomplete()
+void EepromProtocol::markIncomplete()
 {
-    if (SkipIncompleteMark)
-        return;
-    writeMark('I');
+    if (m_marksOnCancel)
+        writeMark('I');
 }
 
 void EepromProtocol::writeMark(char mark)
 {
-    m_sender.send(QStringLiteral(" EEU 4826"), 10);
-    m_sender.send(QStringLiteral(" EEADDR 503,") + QChar::fromLatin1(mark), 10, End::CrLf);
-    m_sender.send(QStringLiteral(" EES"), 1, End::CrLf);
-    portGone(); // notes a lost port in PortLost
+    m_sender.send(Tyx::Unlock, 10);
+    m_sender.send(Tyx::storeAt(MemoryMap::ProgramMark, QChar::fromLatin1(mark)), 10, End::CrLf);
+    m_sender.send(Tyx::EndSequence, 1, End::CrLf);
+    portGone(); // notes a lost port
 }
 
-void EepromProtocol::Cancel_Macro_Execute()
+void EepromProtocol::stopMacros()
 {
     for (int i = 0; i < 20 && m_link.isOpen(); ++i) {
-        m_sender.send(QStringLiteral(" ME 0"), 1);
+        m_sender.send(Tyx::runMacro(0), 1);
         m_answers.endReading();
     }
     m_answers.startReading();
 }
 
-EepromProtocol::Directory EepromProtocol::ReadTYXDir()
+EepromProtocol::Directory EepromProtocol::readDirectory()
 {
     Directory d;
     const auto readByte = [this](int at) { return readAddressed(at, 2, true); };
 
     m_sender.bareReturn(2);
-    m_sender.send(QStringLiteral(" EEU 4826"), 10);
+    m_sender.send(Tyx::Unlock, 10);
     const auto mark = readByte(MemoryMap::ProgramMark);
     if (portGone()) {
         d.outcome = DirectoryOutcome::PortLost;
@@ -476,12 +504,13 @@ EepromProtocol::Directory EepromProtocol::ReadTYXDir()
             m_answers.startReading();
             for (int k = 0; k < MemoryMap::NameBytes; ++k) {
                 m_sender.bareReturn(2);
-                m_sender.send(::address(slot - k), 4);
+                m_sender.send(Tyx::readAt(slot - k), 4);
                 Q_EMIT progressChanged(
                     std::min(100, (i * MemoryMap::NameBytes + k + 1) * 100 / reads));
-                if (CancelRequested || portGone()) {
+                if (cancelRequested() || portGone()) {
                     m_answers.endReading();
-                    d.outcome = PortLost ? DirectoryOutcome::PortLost : DirectoryOutcome::Cancelled;
+                    d.outcome
+                        = m_portLost ? DirectoryOutcome::PortLost : DirectoryOutcome::Cancelled;
                     return d;
                 }
             }
@@ -491,28 +520,28 @@ EepromProtocol::Directory EepromProtocol::ReadTYXDir()
         }
         d.names << EepromText::nameFromAnswers(answers);
     }
-    const bool tableRead = GetEndOfMacro(count);
+    const auto end = macroEnd(count);
     if (portGone()) {
         d.outcome = DirectoryOutcome::PortLost;
         return d;
     }
-    if (!tableRead || CancelRequested) {
+    if (!end || cancelRequested()) {
         // A Cancel during the table read ends the read as one during the names does.
-        d.outcome = tableRead ? DirectoryOutcome::Cancelled : DirectoryOutcome::Misread;
+        d.outcome = end ? DirectoryOutcome::Cancelled : DirectoryOutcome::Misread;
         return d;
     }
-    ReadByteCount = MacroEndAddress - MemoryMap::TextStart;
+    d.endAddress = *end;
+    d.bytesStored = *end - MemoryMap::TextStart;
     d.outcome = DirectoryOutcome::Listed;
     return d;
 }
 
-bool EepromProtocol::GetEndOfMacro(int count)
+std::optional<int> EepromProtocol::macroEnd(int count)
 {
-    MacroEndAddress = 0;
     if (count <= 0)
-        return true;
+        return 0;
     m_answers.startReading();
-    m_sender.send(QStringLiteral(" EEU 4826"), 10);
+    m_sender.send(Tyx::Unlock, 10);
     m_answers.clearCollected();
     const int at = MemoryMap::tableAddress(count);
     EepromText::TableEntry entry;
@@ -520,38 +549,34 @@ bool EepromProtocol::GetEndOfMacro(int count)
     for (int t = 0; t < ReadTries; ++t) {
         if (t > 0)
             m_answers.startReading();
-        m_sender.send(::address(at), 2);
-        m_sender.send(::address(at + 1), 2);
+        m_sender.send(Tyx::readAt(at), 2);
+        m_sender.send(Tyx::readAt(at + 1), 2);
         const QString answers = readAnswers(2);
         entry = EepromText::tableEntryFromAnswers(answers);
         if (ReadBackText::answerCount(answers) >= 2 || portGone())
             break;
     }
-    if (portGone()) {
-        ReadByteCount = 0;
-        return false;
-    }
+    if (portGone())
+        return std::nullopt;
     if (entry.misread) {
         m_prompter.message(QStringLiteral("EEprom Memory information misread\r\nPlease try again."),
             PromptIcon::Critical);
-        ReadByteCount = 0;
-        return false;
+        return std::nullopt;
     }
-    MacroEndAddress = entry.address;
-    return true;
+    return entry.address;
 }
 
 // ------------------------------------------------------------------ runs of memory
 
 QByteArray EepromProtocol::readMemory(int start, int count)
 {
-    Unanswered.clear();
+    m_unanswered.clear();
     if (count < 1)
         return {};
-    m_sender.send(QStringLiteral(" EES ") + QString::number(start), 6);
+    m_sender.send(Tyx::setAddress(start), 6);
     m_answers.startReading();
     for (int i = 1; i <= count; ++i) {
-        if (CancelRequested) {
+        if (cancelRequested()) {
             m_answers.endReading();
             return {};
         }
@@ -560,21 +585,21 @@ QByteArray EepromProtocol::readMemory(int start, int count)
         Q_EMIT progressChanged(int(std::min<qint64>(100, qint64(i) * 100 / count)));
         // Each " EER" is answered with the byte at the current address, which then
         // advances by one.
-        m_sender.send(QStringLiteral(" EER"), 2);
+        m_sender.send(Tyx::Read, 2);
     }
     const QString answers = readAnswers(count);
-    m_sender.send(QStringLiteral(" EES"), 2);
+    m_sender.send(Tyx::EndSequence, 2);
     const QByteArray bytes = ReadBackText::bytesFromAnswers(answers);
     if (bytes.size() == count || portGone())
         return bytes;
     // An answer went missing, and a run of " EER" cannot tell which: every byte is
     // read again at its own address.
     Q_EMIT labelChanged(QStringLiteral("Reading again.."));
-    m_sender.send(QStringLiteral(" EEU 4826"), 10);
+    m_sender.send(Tyx::Unlock, 10);
     QByteArray again;
     for (int i = 0; i < count; ++i) {
-        if (CancelRequested) {
-            m_sender.send(QStringLiteral(" EES"), 1);
+        if (cancelRequested()) {
+            m_sender.send(Tyx::EndSequence, 1);
             return {};
         }
         Q_EMIT progressChanged(int(std::min<qint64>(100, qint64(i + 1) * 100 / count)));
@@ -583,25 +608,22 @@ QByteArray EepromProtocol::readMemory(int start, int count)
         else if (portGone())
             return again;
         else
-            Unanswered << start + i;
+            m_unanswered << start + i;
     }
-    m_sender.send(QStringLiteral(" EES"), 1);
+    m_sender.send(Tyx::EndSequence, 1);
     return again;
 }
 
-void EepromProtocol::UploadFile(QByteArray& text)
+QByteArray EepromProtocol::readText(int start, int count, bool asText)
 {
-    text.clear();
-    // A start that is no number reads from address 0.
-    const int start = std::max(0, E2promRecord::leadingNumber(ReadStartAddress));
-    text = ReadBackText::fileText(readMemory(start, ReadByteCount), ReadAsText);
+    return ReadBackText::fileText(readMemory(std::max(0, start), count), asText);
 }
 
-bool EepromProtocol::CheckForIncomplete()
+bool EepromProtocol::checkForIncomplete()
 {
-    m_sender.send(QStringLiteral(" EEU 4826"), 10);
+    m_sender.send(Tyx::Unlock, 10);
     m_answers.startReading();
-    m_sender.send(::address(MemoryMap::ProgramMark), 2);
+    m_sender.send(Tyx::readAt(MemoryMap::ProgramMark), 2);
     QString text = readAnswers(1);
     const auto mark = EepromText::takeRuleA(text);
     if (!mark || (*mark != 'I' && *mark != 'i'))
@@ -612,27 +634,27 @@ bool EepromProtocol::CheckForIncomplete()
 
 void EepromProtocol::writeMemory(int start, const QByteArray& bytes)
 {
-    m_sender.send(QStringLiteral(" EES ") + QString::number(start), 6);
+    m_sender.send(Tyx::setAddress(start), 6);
     for (qsizetype i = 0; i < bytes.size(); ++i) {
-        if (CancelRequested || portGone())
+        if (cancelRequested() || portGone())
             return;
         const int value = quint8(bytes[i]);
-        m_sender.send(QStringLiteral(" EEN") + withSign(value), 1);
+        m_sender.send(Tyx::loadNumber(value), 1);
         addToSum(value);
-        m_sender.send(QStringLiteral(" EEW"), 1);
+        m_sender.send(Tyx::Write, 1);
         Q_EMIT progressChanged(int(std::min<qint64>(100, (i + 1) * 100 / bytes.size())));
     }
-    m_sender.send(QStringLiteral(" EES"), 1);
+    m_sender.send(Tyx::EndSequence, 1);
 }
 
 std::optional<EepromProtocol::Difference> EepromProtocol::firstDifference(
     int start, const QByteArray& written)
 {
     const QByteArray read = readMemory(start, int(written.size()));
-    if (CancelRequested)
+    if (cancelRequested())
         return std::nullopt;
     // Bytes after an unanswered address are not where they were read from.
-    const qsizetype known = Unanswered.isEmpty() ? written.size() : Unanswered.first() - start;
+    const qsizetype known = m_unanswered.isEmpty() ? written.size() : m_unanswered.first() - start;
     for (qsizetype i = 0; i < known; ++i) {
         if (i >= read.size() || read[i] != written[i])
             return Difference { start + int(i), quint8(written[i]),

@@ -4,11 +4,68 @@
 #include "core/wholefile.h"
 #include "eeprom/memorymap.h"
 #include "terminal/terminalcore.h"
+#include "utility/operation.h"
 
 #include <QDir>
 
 static_assert(ImageTransfer::SaveStart
     == MemoryMap::slotAddress(MemoryMap::MaxMacros - 1) - (MemoryMap::SlotBytes - 1));
+
+// "image save" once the directory is read: the memory from SaveStart to `end`.
+class ImageTransfer::Save final : public Operation
+{
+public:
+    Save(EepromProtocol& protocol, int end)
+        : m_protocol(protocol)
+        , m_end(end)
+    {
+    }
+    QString label() const override { return QStringLiteral("Reading memory.."); }
+    Outcome run() override
+    {
+        // Reading leaves the memory as it is, even when cancelled.
+        const EepromProtocol::Session session(m_protocol, *this, false);
+        bytes = m_protocol.readMemory(SaveStart, m_end - SaveStart);
+        if (m_protocol.cancelRequested())
+            return Outcome::Cancelled;
+        if (m_protocol.portLost())
+            return Outcome::PortLost;
+        return Outcome::Completed;
+    }
+
+    QByteArray bytes;
+
+private:
+    EepromProtocol& m_protocol;
+    int m_end;
+};
+
+// "image restore" once the image is checked and the port is open.
+class ImageTransfer::Restore final : public Operation
+{
+public:
+    Restore(ImageTransfer& transfer, bool verifyReadback)
+        : m_transfer(transfer)
+        , m_verifyReadback(verifyReadback)
+    {
+    }
+    QString label() const override { return QStringLiteral("Restoring memory.."); }
+    Outcome run() override
+    {
+        EepromProtocol& p = m_transfer.m_u.protocol();
+        const EepromProtocol::Session session(p, *this, true); // Cancel marks the memory
+        p.resetSum();
+        const Outcome outcome = m_transfer.writeImage(*this, m_verifyReadback);
+        Q_EMIT progressShown(false);
+        if (outcome == Outcome::PortLost)
+            m_transfer.m_u.prompter.message(EepromProtocol::PortLostText, PromptIcon::Critical);
+        return outcome;
+    }
+
+private:
+    ImageTransfer& m_transfer;
+    bool m_verifyReadback;
+};
 
 ImageTransfer::ImageTransfer(DownloadController& controller)
     : m_u(controller)
@@ -17,13 +74,13 @@ ImageTransfer::ImageTransfer(DownloadController& controller)
 
 ImageTransfer::Outcome ImageTransfer::save(const QString& path)
 {
-    EepromProtocol& p = m_u.protocol;
+    EepromProtocol& p = m_u.protocol();
     names.clear();
     if (!m_u.uploadPortReady())
-        return Outcome::NotStarted;
+        return Outcome::Refused;
     m_u.readDirectory(); // reads the directory and says what went wrong
     using D = EepromProtocol::DirectoryOutcome;
-    switch (m_u.lastDirectory) {
+    switch (m_u.lastDirectory()) {
     case D::Listed:
         break;
     case D::Cancelled:
@@ -38,8 +95,8 @@ ImageTransfer::Outcome ImageTransfer::save(const QString& path)
     default:
         return Outcome::Failed;
     }
-    names = m_u.storedMacros;
-    const int end = p.MacroEndAddress;
+    names = m_u.storedMacros();
+    const int end = m_u.macrosEnd();
     if (end <= MemoryMap::TextStart || end > 32768) {
         m_u.prompter.message(
             QStringLiteral("EEprom Memory information misread\r\nPlease try again."),
@@ -47,24 +104,17 @@ ImageTransfer::Outcome ImageTransfer::save(const QString& path)
         return Outcome::Failed;
     }
 
-    m_u.showProgress();
-    m_u.windowEnabled = false;
-    m_u.progressLabel = QStringLiteral("Reading memory..");
-    p.SkipIncompleteMark = true; // reading leaves the memory as it is, even when cancelled
-    Q_EMIT m_u.changed();
-    const int count = end - SaveStart;
-    const QByteArray bytes = p.readMemory(SaveStart, count);
-    m_u.hideProgress();
-    m_u.windowEnabled = true;
-    Q_EMIT m_u.changed();
-    if (p.CancelRequested)
-        return Outcome::Cancelled;
-    if (p.PortLost) {
+    Save read(p, end);
+    const Outcome outcome = m_u.run(read);
+    if (outcome == Outcome::Cancelled)
+        return outcome;
+    if (outcome == Outcome::PortLost) {
         m_u.prompter.message(DownloadController::MemoryPortLostText, PromptIcon::Critical);
-        return Outcome::PortLost;
+        return { Outcome::PortLost, DownloadController::MemoryPortLostText };
     }
-    if (bytes.size() != count) {
-        m_u.prompter.message(EepromProtocol::unansweredText(p.Unanswered)
+    const QByteArray& bytes = read.bytes;
+    if (bytes.size() != end - SaveStart) {
+        m_u.prompter.message(EepromProtocol::unansweredText(p.unanswered())
                 + QStringLiteral(" The image was not saved. Please try again."),
             PromptIcon::Critical);
         return Outcome::Failed;
@@ -84,63 +134,53 @@ ImageTransfer::Outcome ImageTransfer::restore(const QString& path, bool verifyRe
     if (!bytes) {
         m_u.prompter.message(
             QStringLiteral("%1 could not be read: %2").arg(file, why), PromptIcon::Critical);
-        return Outcome::NotStarted;
+        return Outcome::Refused;
     }
     const auto read = MemoryImage::read(*bytes, &why);
     if (!read) {
         m_u.prompter.message(
             QStringLiteral("%1 was not restored: %2. Nothing was sent to the TYX.").arg(file, why),
             PromptIcon::Critical);
-        return Outcome::NotStarted;
+        return Outcome::Refused;
     }
     image = *read;
     if (!m_u.core.link().isOpen()) {
         m_u.prompter.message(
             QStringLiteral("Serial Port not configured properly!"), PromptIcon::Critical);
-        return Outcome::NotStarted;
+        return Outcome::Refused;
     }
-
-    EepromProtocol& p = m_u.protocol;
-    p.SkipIncompleteMark = false; // Cancel marks the memory incomplete
-    p.PortLost = false;
-    p.DownloadSum = 0;
-    m_u.showProgress();
-    m_u.windowEnabled = false;
-    m_u.progressLabel = QStringLiteral("Restoring memory..");
-    Q_EMIT m_u.changed();
-    const Outcome outcome = writeImage(verifyReadback);
-    m_u.hideProgress();
-    m_u.windowEnabled = true;
-    Q_EMIT m_u.changed();
-    if (outcome == Outcome::PortLost)
-        m_u.prompter.message(EepromProtocol::PortLostText, PromptIcon::Critical);
-    return outcome;
+    Restore restore(*this, verifyReadback);
+    return m_u.run(restore);
 }
 
-ImageTransfer::Outcome ImageTransfer::writeImage(bool verifyReadback)
+ImageTransfer::Outcome ImageTransfer::writeImage(Operation& operation, bool verifyReadback)
 {
-    EepromProtocol& p = m_u.protocol;
+    EepromProtocol& p = m_u.protocol();
     const auto ended = [&p]() -> std::optional<Outcome> {
-        if (p.PortLost)
-            return Outcome::PortLost;
-        if (p.CancelRequested) {
+        if (p.portLost())
+            return Outcome(Outcome::PortLost, EepromProtocol::PortLostText);
+        if (p.cancelRequested()) {
             p.endCancelled(); // after the byte in flight
             return Outcome::Cancelled;
         }
         return std::nullopt;
     };
     const auto fail = [&](const QString& text) {
-        m_u.hideProgress();
-        p.MarkIncomplete();
+        Q_EMIT operation.progressShown(false);
+        p.markIncomplete();
         m_u.prompter.message(text, PromptIcon::Critical);
-        return Outcome::Failed;
+        return Outcome(Outcome::Failed, text);
+    };
+    const auto failed = [&p] {
+        return p.portLost() ? Outcome(Outcome::PortLost, EepromProtocol::PortLostText)
+                            : Outcome(Outcome::Failed);
     };
 
     if (!p.probe())
-        return p.PortLost ? Outcome::PortLost : Outcome::Failed; // nothing written
-    if (!p.ResetChecksum())
-        return p.PortLost ? Outcome::PortLost : Outcome::Failed; // nothing written yet
-    if (p.CancelRequested)
+        return failed(); // nothing written
+    if (!p.resetChecksum())
+        return failed(); // nothing written yet
+    if (p.cancelRequested())
         return Outcome::Cancelled; // nothing written yet
     // The bytes go out in address order, so the directory and the count would change
     // under the old mark "X", and the image's own mark would call the memory complete
@@ -159,14 +199,13 @@ ImageTransfer::Outcome ImageTransfer::writeImage(bool verifyReadback)
     p.writeMemory(image.start, bytes);
     if (const auto e = ended())
         return *e;
-    p.GetChecksum();
+    const int deviceChecksum = p.readChecksum();
     if (const auto e = ended())
         return *e;
-    if (p.DownloadSum != p.DeviceChecksum)
+    if (p.downloadSum() != deviceChecksum)
         return fail(EepromProtocol::MismatchText);
     if (verifyReadback) {
-        m_u.progressLabel = QStringLiteral("Reading back..");
-        Q_EMIT m_u.changed();
+        Q_EMIT operation.labelChanged(QStringLiteral("Reading back.."));
         const auto d = p.firstDifference(image.start, bytes);
         if (const auto e = ended())
             return *e;
@@ -181,10 +220,10 @@ ImageTransfer::Outcome ImageTransfer::writeImage(bool verifyReadback)
     }
     // The last word is the controller's: the mark read back.
     if (!p.confirmMark(mark)) {
-        if (p.PortLost)
-            return Outcome::PortLost;
+        if (p.portLost())
+            return { Outcome::PortLost, EepromProtocol::PortLostText };
         if (mark != 'I')
-            p.MarkIncomplete();
+            p.markIncomplete();
         return Outcome::Failed;
     }
     return Outcome::Completed;

@@ -4,6 +4,8 @@
 #include "utility/downloadcontroller.h"
 
 #include <QString>
+
+class Operation;
 #include <QStringList>
 
 // Copying a controller's program to another controller: "image save" reads the
@@ -34,7 +36,11 @@ public:
     static constexpr int SaveStart = 100;
 
 private:
-    Outcome writeImage(bool verifyReadback);
+    class Save;
+    class Restore;
+
+    // The restore's writes and checks, run inside `operation`.
+    Outcome writeImage(Operation& operation, bool verifyReadback);
 
     DownloadController& m_u;
 };

@@ -2,8 +2,15 @@
 
 #include "core/prompter.h"
 #include "terminal/terminalcore.h"
+#include "utility/operation.h"
 
 #include <QDir>
+
+const QString SpecialFunctions::PortText = QStringLiteral("Serial Port not configured properly!");
+const QString SpecialFunctions::CountText
+    = QStringLiteral("The Number of Characters to Read must not be more than 32767.");
+const QString SpecialFunctions::StartText
+    = QStringLiteral("The Start Location must be from 0 to 32767.");
 
 namespace {
 
@@ -34,13 +41,13 @@ SpecialFunctions::SpecialFunctions(DownloadController& controller_, QObject* par
 
 void SpecialFunctions::load()
 {
-    startText.clear();
-    countText.clear();
-    uploadFile = QStringLiteral("Temporary.cmd");
-    readModeShown = false;
-    AsciiOpt = true;
-    lastUpload = Outcome::NotStarted;
-    lastClear = Outcome::NotStarted;
+    m_startText.clear();
+    m_countText.clear();
+    m_uploadFile = QStringLiteral("Temporary.cmd");
+    m_readModeShown = false;
+    m_readAscii = true;
+    m_lastUpload = Outcome::Refused;
+    m_lastClear = Outcome::Refused;
     update();
 }
 
@@ -52,12 +59,55 @@ bool SpecialFunctions::portReady()
     return false;
 }
 
+// "Manual Upload": `count` bytes from `start` into the upload file, as text or numbers.
+class SpecialFunctions::Upload final : public Operation
+{
+public:
+    Upload(SpecialFunctions& s, int start, int count)
+        : m_s(s)
+        , m_start(start)
+        , m_count(count)
+    {
+    }
+    QString label() const override { return QStringLiteral("Uploading..."); }
+    Outcome run() override
+    {
+        DownloadController& c = m_s.controller;
+        EepromProtocol& p = c.protocol();
+        // Only a read marks nothing, and Cancel must not mark the memory either.
+        const EepromProtocol::Session session(p, *this, false);
+        p.checkForIncomplete();
+        QByteArray text;
+        if (!p.portLost())
+            text = p.readText(m_start, m_count, m_s.m_readAscii);
+        Q_EMIT progressShown(false);
+        // Only a whole read replaces the file.
+        if (p.cancelRequested())
+            return Outcome::Cancelled;
+        if (p.portLost()) {
+            c.prompter.message(DownloadController::MemoryPortLostText, PromptIcon::Critical);
+            return { Outcome::PortLost, DownloadController::MemoryPortLostText };
+        }
+        if (!p.unanswered().isEmpty()) {
+            c.prompter.message(EepromProtocol::unansweredText(p.unanswered())
+                    + QStringLiteral(" %1 was not written.").arg(m_s.m_uploadFile),
+                PromptIcon::Critical);
+            return Outcome::Failed;
+        }
+        return c.writeWholeFile(m_s.m_uploadFile, text) ? Outcome::Completed : Outcome::Failed;
+    }
+
+private:
+    SpecialFunctions& m_s;
+    int m_start;
+    int m_count;
+};
+
 void SpecialFunctions::manualUpload()
 {
-    lastUpload = Outcome::NotStarted;
-    EepromProtocol& p = controller.protocol;
-    const qint64 start = leadingValue(startText);
-    const qint64 count = leadingValue(countText);
+    m_lastUpload = Outcome::Refused;
+    const qint64 start = leadingValue(m_startText);
+    const qint64 count = leadingValue(m_countText);
     if (!controller.uploadPortReady())
         return;
     if (start < 0 || start > MaxCount) {
@@ -68,94 +118,103 @@ void SpecialFunctions::manualUpload()
         controller.prompter.message(CountText, PromptIcon::Exclamation);
         return;
     }
-    p.PortLost = false;
-    controller.showProgress();
-    // Only a read marks nothing, and Cancel must not mark the memory either.
-    p.SkipIncompleteMark = true;
-    p.ReadAsText = AsciiOpt;
-    controller.progressLabel = QStringLiteral("Uploading...");
+    Upload upload(*this, int(start), int(std::max<qint64>(0, count)));
+    m_lastUpload = controller.run(upload);
     update();
-    p.CheckForIncomplete();
-    p.ReadStartAddress = QString::number(start);
-    p.ReadByteCount = int(std::max<qint64>(0, count));
-    QByteArray text;
-    if (!p.PortLost)
-        p.UploadFile(text);
-    controller.hideProgress();
-    // Only a whole read replaces the file.
-    if (p.CancelRequested) {
-        lastUpload = Outcome::Cancelled;
-    } else if (p.PortLost) {
-        controller.prompter.message(DownloadController::MemoryPortLostText, PromptIcon::Critical);
-        lastUpload = Outcome::PortLost;
-    } else if (!p.Unanswered.isEmpty()) {
-        controller.prompter.message(EepromProtocol::unansweredText(p.Unanswered)
-                + QStringLiteral(" %1 was not written.").arg(uploadFile),
-            PromptIcon::Critical);
-        lastUpload = Outcome::Failed;
-    } else if (!controller.writeWholeFile(uploadFile, text)) {
-        lastUpload = Outcome::Failed;
-    } else {
-        lastUpload = Outcome::Completed;
-    }
+}
+
+void SpecialFunctions::setStartText(const QString& text)
+{
+    m_startText = text;
+    update();
+}
+
+void SpecialFunctions::setCountText(const QString& text)
+{
+    m_countText = text;
+    update();
+}
+
+void SpecialFunctions::setUploadFile(const QString& name)
+{
+    m_uploadFile = name;
+    update();
+}
+
+void SpecialFunctions::setReadAscii(bool on)
+{
+    m_readAscii = on;
     update();
 }
 
 void SpecialFunctions::editUploadFile()
 {
-    if (uploadFile.isEmpty()) {
+    if (m_uploadFile.isEmpty()) {
         controller.prompter.message(QStringLiteral("Please select a file or Enter new file name!"));
         return;
     }
     QString why;
-    if (!controller.editor.open(QDir(controller.workingDir()).filePath(uploadFile), &why))
+    if (!controller.editor().open(QDir(controller.workingDir()).filePath(m_uploadFile), &why))
         controller.prompter.message(why, PromptIcon::Exclamation);
 }
 
+// "Clear Macros": running macros stopped, then the memory marked incomplete and the
+// mark read back.
+class SpecialFunctions::Clear final : public Operation
+{
+public:
+    explicit Clear(DownloadController& c)
+        : m_c(c)
+    {
+    }
+    QString label() const override { return QStringLiteral("Clearing TYX Program Memory.."); }
+    Outcome run() override
+    {
+        EepromProtocol& p = m_c.protocol();
+        const EepromProtocol::Session session(p, *this, true);
+        m_c.stopMacros();
+        // Cancelled or not, the memory is marked: that is what Cancel would leave too.
+        p.markIncomplete();
+        // Only the controller's answer shows that the mark is there.
+        const bool confirmed = m_c.core.link().isOpen() && p.confirmMark('I');
+        Q_EMIT progressShown(false);
+        if (!m_c.core.link().isOpen()) {
+            m_c.prompter.message(EepromProtocol::PortLostText, PromptIcon::Critical);
+            return { Outcome::PortLost, EepromProtocol::PortLostText };
+        }
+        if (!confirmed)
+            return Outcome::Failed;
+        return p.cancelRequested() ? Outcome::Cancelled : Outcome::Completed;
+    }
+
+private:
+    DownloadController& m_c;
+};
+
 void SpecialFunctions::clearMacros()
 {
-    lastClear = Outcome::NotStarted;
-    EepromProtocol& p = controller.protocol;
-    p.SkipIncompleteMark = false;
-    p.PortLost = false;
+    m_lastClear = Outcome::Refused;
     if (!portReady())
         return;
-    controller.showProgress();
-    controller.windowEnabled = false;
-    controller.progressLabel = QStringLiteral("Clearing TYX Program Memory..");
-    update();
-    controller.Cancel_Macro_Execute();
-    // Cancelled or not, the memory is marked: that is what Cancel would leave too.
-    p.MarkIncomplete();
-    // Only the controller's answer shows that the mark is there.
-    const bool confirmed = controller.core.link().isOpen() && p.confirmMark('I');
-    controller.hideProgress();
-    if (!controller.core.link().isOpen()) {
-        controller.prompter.message(EepromProtocol::PortLostText, PromptIcon::Critical);
-        lastClear = Outcome::PortLost;
-    } else if (!confirmed) {
-        lastClear = Outcome::Failed;
-    } else {
-        lastClear = p.CancelRequested ? Outcome::Cancelled : Outcome::Completed;
-    }
+    Clear clear(controller);
+    m_lastClear = controller.run(clear);
     update();
 }
 
 void SpecialFunctions::stopMacros()
 {
     if (portReady())
-        controller.Cancel_Macro_Execute();
+        controller.stopMacros();
 }
 
 void SpecialFunctions::toggleReadMode()
 {
-    readModeShown = !readModeShown;
+    m_readModeShown = !m_readModeShown;
     update();
 }
 
 void SpecialFunctions::unload()
 {
-    controller.specialVisible = false;
-    controller.windowEnabled = true;
+    controller.closeSpecialFunctions();
     update();
 }

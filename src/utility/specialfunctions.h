@@ -8,7 +8,7 @@
 // The special functions window (SpecialFunctionsDialog) without its widgets: the manual upload of
 // any run of the controller's memory into a file, as text or as numbers, "Clear Macros" and "Stop
 // Macro Execution". It works through the download window's logic and its progress window; the
-// window binds its controls to these members and redraws on the download window's changed().
+// window shows its state and redraws on the download window's changed().
 class SpecialFunctions : public QObject
 {
     Q_OBJECT
@@ -18,35 +18,49 @@ public:
     DownloadController& controller;
 
     // ---- "Manual Upload" ----
-    QString startText; // "Start at Location"
-    QString countText; // "Number of Characters to Read"
-    QString uploadFile = QStringLiteral("Temporary.cmd");
+    const QString& startText() const { return m_startText; } // "Start at Location"
+    void setStartText(const QString& text);
+    // "Number of Characters to Read"
+    const QString& countText() const { return m_countText; }
+    void setCountText(const QString& text);
+    const QString& uploadFile() const { return m_uploadFile; } // "Upload to:"
+    void setUploadFile(const QString& name);
     // ---- The read mode choice: "Read Ascii" when set, else "Read Number" ----
-    bool readModeShown = false;
-    bool AsciiOpt = true;
+    bool readModeShown() const { return m_readModeShown; }
+    bool readsAscii() const { return m_readAscii; }
+    void setReadAscii(bool on);
 
     using Outcome = DownloadController::Outcome;
 
     // The window's state when it opens.
     void load();
     void manualUpload();
-    Outcome lastUpload = Outcome::NotStarted;
+    const Outcome& lastUpload() const { return m_lastUpload; }
     void editUploadFile();
     void clearMacros();
-    Outcome lastClear = Outcome::NotStarted;
+    const Outcome& lastClear() const { return m_lastClear; }
     void stopMacros();
     void toggleReadMode();
     void unload();
 
     // A count of characters above this does not fit the 16-bit count of a read.
     static constexpr int MaxCount = 32767;
-    static inline const QString PortText = QStringLiteral("Serial Port not configured properly!");
-    static inline const QString CountText
-        = QStringLiteral("The Number of Characters to Read must not be more than 32767.");
-    static inline const QString StartText
-        = QStringLiteral("The Start Location must be from 0 to 32767.");
+    static const QString PortText;
+    static const QString CountText;
+    static const QString StartText;
 
 private:
+    class Upload;
+    class Clear;
+
     bool portReady();
     void update() { Q_EMIT controller.changed(); }
+
+    QString m_startText;
+    QString m_countText;
+    QString m_uploadFile = QStringLiteral("Temporary.cmd");
+    bool m_readModeShown = false;
+    bool m_readAscii = true;
+    Outcome m_lastUpload;
+    Outcome m_lastClear;
 };

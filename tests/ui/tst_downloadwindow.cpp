@@ -53,7 +53,7 @@ private Q_SLOTS:
         DownloadWindow& window = r.window;
         window.showWindow();
         QVERIFY(window.isVisible() && !r.core->windowEnabled()); // the main window waits
-        QCOMPARE(r.u.Filename, "x.cmd");
+        QCOMPARE(r.u.downloadFileName(), "x.cmd");
 
         // One line per state: window, download panel, upload panel, progress window, label.
         const QWidget* form1 = window.progressWindow();
@@ -69,7 +69,7 @@ private Q_SLOTS:
         r.prompter.onShow = [&](const PromptMessage&) { state(); };
         int cancelAt = 0;
         QObject::connect(
-            &r.u.protocol, &EepromProtocol::progressChanged, &window, [&](int percent) {
+            &r.u.protocol(), &EepromProtocol::progressChanged, &window, [&](int percent) {
                 if (++cancelAt == 3) {
                     state();
                     QCOMPARE(child<QProgressBar>(form1, "ProgressBar1")->value(), percent);
@@ -82,7 +82,7 @@ private Q_SLOTS:
         QCOMPARE(seen,
             QStringList({ "1 1 1 0 Downloading..", "0 0 0 1 Downloading..", "0 0 0 1 cancelling..",
                 "1 1 1 0 cancelling.." }));
-        QCOMPARE(r.u.lastDownload, DownloadController::Outcome::Cancelled);
+        QCOMPARE(r.u.lastDownload().kind, Outcome::Cancelled);
         QTRY_COMPARE(r.memory(503, 1), QByteArray("I")); // once the controller has the line
 
         // A double click shows the checksum frame and a second hides it again.
@@ -110,7 +110,7 @@ private Q_SLOTS:
         delay->clear();
         QTest::keyClicks(delay, "0");
         QCOMPARE(delay->text(), "1");
-        QCOMPARE(r.u.protocol.DownloadDelay, 2);
+        QCOMPARE(r.u.protocol().downloadDelay(), 2);
         auto* node = child<QLineEdit>(form3, "TxTNode");
         node->clear();
         QTest::keyClicks(node, "123");
@@ -177,7 +177,7 @@ private Q_SLOTS:
         click(form6, "ReadNumberOpt");
         QTest::keyClicks(child<QLineEdit>(form6, "Text1"), "502");
         QTest::keyClicks(child<QLineEdit>(form6, "Text2"), "1");
-        QObject::connect(&r.u.protocol, &EepromProtocol::progressChanged, form6, state);
+        QObject::connect(&r.u.protocol(), &EepromProtocol::progressChanged, form6, state);
         state();
         click(form6, "Command2");
         state();

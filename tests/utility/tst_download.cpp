@@ -16,8 +16,11 @@
 #include "core/eventwait.h"
 #include "core/ticktimer.h"
 #include "eeprom/e2promrecord.h"
+#include "link/commandset.h"
 #include "utility/combinationcontroller.h"
 #include "utility/downloadcontroller.h"
+#include "utility/operation.h"
+#include "utility/operationrunner.h"
 #include "utility/specialfunctions.h"
 
 #include <QDir>
@@ -123,7 +126,7 @@ struct Rig : SimCoreRig
     {
         if (!file.isNull())
             writeFixture(dir.filePath("x.cmd"), file);
-        u.Filename = QStringLiteral("x.cmd");
+        u.setDownloadFileName(QStringLiteral("x.cmd"));
         prompter.answers = { PromptAnswer::Ok, completion };
         u.downloadFile();
         settle();
@@ -263,7 +266,7 @@ private Q_SLOTS:
         if (slave >= 0)
             ::close(slave);
         QCOMPARE(r.lines, lines);
-        QCOMPARE(int(r.u.lastDownload), outcome);
+        QCOMPARE(int(r.u.lastDownload().kind), outcome);
         if (stops)
             QVERIFY(r.core->link().statusText().contains("The serial port does not send ("));
         if (outcome == int(Outcome::Refused))
@@ -271,16 +274,80 @@ private Q_SLOTS:
         else if (outcome != int(Outcome::PortLost))
             QCOMPARE(r.memory(503, 1), QByteArray(outcome == int(Outcome::Completed) ? "X" : "I"));
         QCOMPARE(r.prompter.texts(), texts);
-        QVERIFY(r.u.windowEnabled && r.u.DownFrameEnabled && !r.u.progressVisible);
+        QVERIFY(r.u.windowEnabled() && r.u.panelsEnabled() && !r.u.progress().visible);
         if (outcome != int(Outcome::Completed))
             return;
         QCOMPARE(r.memory(492, 12), QByteArray("\r\r\r\r\r\r\rX\xff\0\x01X", 12));
         QCOMPARE(r.memory(516, 4), QByteArray("\x04\x00\x04\x0d", 4));
         QCOMPARE(r.memory(1024, 14), QByteArray("1 HO\rMACRO 0\r\xff"));
         // The controller summed what it stored as the download did.
-        QCOMPARE(r.u.protocol.DownloadSum,
+        QCOMPARE(r.u.protocol().downloadSum(),
             (0 + 1 + 'I' + 708 + 4 + 0 + 4 + 13) % 256); // header, text, table
-        QCOMPARE(r.u.protocol.DownloadSum, r.sim->controller().memoryChecksum());
+        QCOMPARE(r.u.protocol().downloadSum(), r.sim->controller().memoryChecksum());
+    }
+
+    // The command texts as the controller reads them: the sign's place, the CR that ends
+    // a " EED " line, the two addressed writes, the broadcast to node 0.
+    void commandTexts_data()
+    {
+        addColumns<QString, QString>("text", "expected");
+        addRow("number", Tyx::loadNumber(0), QString(" EEN 0"));
+        addRow("negative number", Tyx::loadNumber(-1), QString(" EEN-1"));
+        addRow("character", Tyx::loadCharacter(u'A'), QString(" EED A"));
+        addRow("CR", Tyx::loadCharacter(u'\r'), QString(" EED "));
+        addRow("data", Tyx::loadData(u'I'), QString(" EEDAT I"));
+        addRow("address", Tyx::setAddress(1024), QString(" EES 1024"));
+        addRow("read at", Tyx::readAt(503), QString(" EEADR 503"));
+        addRow("name byte", Tyx::writeAt(499, "X"), QString(" EEADR 499,X"));
+        addRow("mark", Tyx::storeAt(503, u'I'), QString(" EEADDR 503,I"));
+        addRow("stop", Tyx::runMacro(0), QString(" ME 0"));
+        addRow("run everywhere", Tyx::runMacroEverywhere(3), QString("0 ME 3"));
+    }
+    void commandTexts()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, expected);
+        QCOMPARE(text, expected);
+    }
+
+    // The busy state ends however the operation does: returning, cancelled or throwing.
+    // Cancel only reaches an operation while it runs.
+    void runnerRestores()
+    {
+        struct Step final : Operation
+        {
+            bool throws = false;
+            OperationRunner* runner = nullptr;
+            QString label() const override { return QStringLiteral("Stepping.."); }
+            Outcome run() override
+            {
+                Q_EMIT progressChanged(40);
+                runner->cancel();
+                if (throws)
+                    throw std::runtime_error("step");
+                return cancelRequested() ? Outcome::Cancelled : Outcome::Completed;
+            }
+        };
+        OperationRunner runner;
+        QList<bool> busy;
+        QObject::connect(&runner, &OperationRunner::busyChanged, [&](bool b) { busy << b; });
+        for (const bool throws : { false, true }) {
+            Step step;
+            step.throws = throws;
+            step.runner = &runner;
+            try {
+                QCOMPARE(runner.run(step).kind, Outcome::Cancelled);
+                QVERIFY(!throws);
+            } catch (const std::runtime_error&) {
+                QVERIFY(throws);
+            }
+            QVERIFY(!runner.busy() && !runner.progress().visible);
+            QCOMPARE(runner.progress().label, "cancelling..");
+        }
+        QCOMPARE(busy, QList<bool>({ true, false, true, false }));
+        Step idle;
+        runner.cancel();
+        QVERIFY(!idle.cancelRequested());
     }
 
     // A wait of k ticks counts them from its own start: a line's wait run from inside
@@ -297,11 +364,11 @@ private Q_SLOTS:
             inner = 0;
             QTimer::singleShot(0, &r.u, [&] {
                 const qint64 start = t.count();
-                r.u.sender.waitTicks(3);
+                r.u.sender().waitTicks(3);
                 inner = t.count() - start;
             });
         });
-        r.u.sender.waitTicks(10);
+        r.u.sender().waitTicks(10);
         const qint64 outer = t.count() - outerStart;
         QCOMPARE_GE(inner, 3);
         QCOMPARE_GE(outer, 10);
@@ -346,9 +413,9 @@ private Q_SLOTS:
                 QTimer::singleShot(0, &r.u, &DownloadController::cancelOperation);
         });
         r.u.readDirectory();
-        QCOMPARE(r.u.lastDirectory == EepromProtocol::DirectoryOutcome::Cancelled, cancel);
-        QCOMPARE(r.u.storedMacros, names);
-        QCOMPARE(r.u.LabelTotBytes, total);
+        QCOMPARE(r.u.lastDirectory() == EepromProtocol::DirectoryOutcome::Cancelled, cancel);
+        QCOMPARE(r.u.storedMacros(), names);
+        QCOMPARE(r.u.bytesStoredText(), total);
         QCOMPARE(r.prompter.texts().value(0), message);
         Lines expected { "1 EEU 4826", "1 EEADR 503" };
         if (poke == '\0' || poke == '\xff')
@@ -386,7 +453,7 @@ private Q_SLOTS:
         // 30 bytes: "1 STJ 0008", "GOTO " and the address of L, "MACRO 0".
         writeFixture(r.dir.filePath("c.cmd"), "L:1 ST 8>L\r\n");
         r.downloadCombo("BootMacro=0\r\na.cmd\r\nb.cmd\r\nx bootMACRO=2\r\nc.cmd\r\n");
-        QCOMPARE(r.u.combo.lastDownload, Outcome::Completed);
+        QCOMPARE(r.u.combo.lastDownload().kind, Outcome::Completed);
         QCOMPARE(r.prompter.texts(),
             (message.isEmpty() ? QStringList() : QStringList { message })
                 << DownloadController::CompletionText);
@@ -405,12 +472,12 @@ private Q_SLOTS:
         const int c = b.isEmpty() ? 100 : 150;
         QCOMPARE(r.memory(1024 + c, 31),
             "1 STJ 0008\rGOTO 00" + QByteArray::number(c) + "\rMACRO 0\r\xff");
-        QCOMPARE(r.u.protocol.DownloadSum, r.sim->controller().memoryChecksum());
+        QCOMPARE(r.u.protocol().downloadSum(), r.sim->controller().memoryChecksum());
 
         r.prompter.shown.clear();
         r.u.readDirectory();
-        QCOMPARE(r.u.storedMacros, QStringList({ "A", b.isEmpty() ? "" : "B", "C" }));
-        QCOMPARE(r.u.LabelTotBytes, b.isEmpty() ? " 130" : " 180");
+        QCOMPARE(r.u.storedMacros(), QStringList({ "A", b.isEmpty() ? "" : "B", "C" }));
+        QCOMPARE(r.u.bytesStoredText(), b.isEmpty() ? " 130" : " 180");
     }
 
     // A blank before the node address of the first line is not stored and the jump
@@ -435,7 +502,7 @@ private Q_SLOTS:
         } else {
             r.download(file);
         }
-        QCOMPARE(combo ? r.u.combo.lastDownload : r.u.lastDownload, Outcome::Completed);
+        QCOMPARE((combo ? r.u.combo.lastDownload() : r.u.lastDownload()).kind, Outcome::Completed);
         const QByteArray macro = r.memory(1024 + base, 36);
         QCOMPARE(macro.left(16), QByteArray("1 HO\r1 STJ 0008\r"));
         QVERIFY(macro.mid(16, 5) == "GOTO ");
@@ -490,8 +557,8 @@ private Q_SLOTS:
             r.download(bytes);
         QCOMPARE(r.prompter.texts().last(), message);
         QCOMPARE(r.lines, Lines());
-        QCOMPARE(combo ? r.u.combo.lastDownload : r.u.lastDownload, Outcome::Refused);
-        QVERIFY(r.u.windowEnabled && !r.u.progressVisible);
+        QCOMPARE((combo ? r.u.combo.lastDownload() : r.u.lastDownload()).kind, Outcome::Refused);
+        QVERIFY(r.u.windowEnabled() && !r.u.progress().visible);
     }
 
     // Save byte for byte; a refused save writes nothing.
@@ -525,9 +592,9 @@ private Q_SLOTS:
         QFETCH(QString, message);
         CoreRig r;
         DownloadController u(*r.core, r.prompter);
-        u.combo.combinationName = name;
-        u.combo.combinationList = files;
-        u.combo.bootMacroText = box;
+        u.combo.typeCombinationName(name);
+        u.combo.setCombinationList(files);
+        u.combo.setBootMacroText(box);
         u.combo.saveCombination();
         QVERIFY2(r.prompter.texts().value(0).startsWith(message),
             qPrintable(r.prompter.texts().value(0)));
@@ -546,18 +613,18 @@ private Q_SLOTS:
         writeFixture(r.dir.filePath("L.CMB"), "a.cmd\r\nb.cmd\r\nbootmacro=2\r\n");
         CombinationController& c = r.u.combo;
         r.u.showCombinationPanel();
-        QCOMPARE(c.combinationList, QStringList({ "a.cmd", "b.cmd" }));
-        QCOMPARE(c.bootMacroText, "2");
-        QCOMPARE(c.combinationListIndex, 1);
+        QCOMPARE(c.combinationList(), QStringList({ "a.cmd", "b.cmd" }));
+        QCOMPARE(c.bootMacroText(), "2");
+        QCOMPARE(c.combinationListIndex(), 1);
         c.selectListedFile(0);
         c.setBootMacroText("3");
-        QCOMPARE(c.combinationListIndex, 0);
+        QCOMPARE(c.combinationListIndex(), 0);
         c.executeSelectedMacro();
         QTRY_VERIFY_WITH_TIMEOUT(r.lines.contains("0 ME 1"), 10000);
         c.pickFile(0);
         c.addSelectedFile();
         c.addSelectedFile();
-        QCOMPARE(c.combinationList, QStringList({ "a.cmd", "b.cmd", "b.cmd", "b.cmd" }));
+        QCOMPARE(c.combinationList(), QStringList({ "a.cmd", "b.cmd", "b.cmd", "b.cmd" }));
 
         r.core->link().close();
         c.executeSelectedMacro();
@@ -565,11 +632,11 @@ private Q_SLOTS:
         QVERIFY(QFile::remove(r.dir.filePath("L.CMB")));
         c.deleteCombination();
         QCOMPARE(r.prompter.texts().last(), "There is no combination file \"L.CMB\" to delete.");
-        QCOMPARE(c.combinationName, QString());
+        QCOMPARE(c.combinationName(), QString());
     }
 
-    // The file "Read Back" writes, byte for byte. Rows 1 and 2 of ReadRanges hold an
-    // earlier read-back's ranges, which an entry without an equal name must not read.
+    // The file "Read Back" writes, byte for byte. An entry without an equal name reads
+    // nothing, not the range of the entry before it.
     void readBack_data()
     {
         addColumns<QStringList, bool, QString, int, QByteArray, int>(
@@ -589,7 +656,7 @@ private Q_SLOTS:
         addRow("overwrite answered Yes", QStringList { "LETTER" }, true, QString("out.txt"),
             int(PromptAnswer::Yes), QByteArray("A\r\n"), done);
         addRow("overwrite answered No", QStringList { "LETTER" }, true, QString("out.txt"),
-            int(PromptAnswer::No), QByteArray("<missing>"), int(Outcome::NotStarted));
+            int(PromptAnswer::No), QByteArray("<missing>"), int(Outcome::Refused));
         addRow("no such directory", QStringList { "LETTER" }, true, QString("no/Temporary.cmd"), -1,
             QByteArray("<missing>"), int(Outcome::Failed));
     }
@@ -604,21 +671,20 @@ private Q_SLOTS:
         Rig r("--pace");
         r.sim->controller().setMemory(memoryImage());
         r.u.readDirectory();
-        QCOMPARE(r.u.storedMacros, QStringList({ "TWO", "A", "LETTER" }));
-        r.u.ReadRanges[1] = r.u.ReadRanges[2] = { 1024, 1030 };
-        r.u.readBackList = list;
-        r.u.protocol.ReadAsText = asText;
-        r.u.readBackFile = target;
+        QCOMPARE(r.u.storedMacros(), QStringList({ "TWO", "A", "LETTER" }));
+        r.u.setReadBackList(list);
+        r.u.setReadBackAsText(asText);
+        r.u.setReadBackFile(target);
         if (answer >= 0)
             r.prompter.answers = { PromptAnswer(answer) };
         r.u.readBack();
         QCOMPARE(readFileOrMissing(r.dir.filePath(target)), file);
-        QCOMPARE(int(r.u.lastReadBack), outcome);
+        QCOMPARE(int(r.u.lastReadBack().kind), outcome);
         const QStringList texts = r.prompter.texts();
         QCOMPARE(texts.size(), answer >= 0 || outcome == int(Outcome::Failed) ? 1 : 0);
         if (answer >= 0)
             QCOMPARE(texts.first(), "Are you sure you want to Overwrite OUT.TXT?");
-        QVERIFY(r.u.windowEnabled && r.u.UpFrameEnabled && !r.u.progressVisible);
+        QVERIFY(r.u.windowEnabled() && r.u.panelsEnabled() && !r.u.progress().visible);
         // Reading never marks the memory.
         QCOMPARE(r.memory(503, 1), QByteArray("X"));
     }
@@ -652,14 +718,14 @@ private Q_SLOTS:
         r.sim->controller().setMemory(memoryImage());
         if (clear) {
             r.special.clearMacros();
-            QCOMPARE(r.special.lastClear, Outcome::Completed);
+            QCOMPARE(r.special.lastClear().kind, Outcome::Completed);
             const Lines markRead { "\n1 EEU 4826", "1 EEADR 503", "1 EES" };
             QCOMPARE(r.lines, Lines(20, "1 ME 0") + MarkLines + markRead);
             QCOMPARE(r.memory(503, 1), QByteArray("I"));
         }
-        r.special.startText = start;
-        r.special.countText = count;
-        r.special.AsciiOpt = asText;
+        r.special.setStartText(start);
+        r.special.setCountText(count);
+        r.special.setReadAscii(asText);
         r.special.manualUpload();
         QCOMPARE(readFileOrMissing(r.dir.filePath("Temporary.cmd")), file);
         QCOMPARE(r.prompter.texts(), texts);

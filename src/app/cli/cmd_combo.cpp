@@ -91,13 +91,13 @@ int comboDownload(CliContext& ctx, QStringList& args, const DownloadOptions& o)
         ProgressLine progress(*u);
         combo.downloadCombination();
     }
-    status = outcomeStatus(combo.lastDownload,
+    status = outcomeStatus(combo.lastDownload(),
         QStringLiteral("download cancelled; the TYX memory is marked incomplete"));
-    if (status != 0 || combo.leftOut.isEmpty())
+    if (status != 0 || combo.leftOut().isEmpty())
         return status;
     // The rest is stored and verified, but not the combination that was asked for.
     CliContext::error(QStringLiteral("combo download: %1 left out of the combination")
-                          .arg(combo.leftOut.join(QStringLiteral(", "))));
+                          .arg(combo.leftOut().join(QStringLiteral(", "))));
     return 1;
 }
 

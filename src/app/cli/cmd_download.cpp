@@ -12,6 +12,7 @@
 // window's message on stderr.
 
 #include "commands.h"
+#include "eeprom/memorymap.h"
 #include "terminal/terminalcore.h"
 #include "utility/downloadcontroller.h"
 #include "utilitysession.h"
@@ -31,14 +32,14 @@ int runDir(CliContext& ctx, QStringList& args)
     Interrupt interrupt([&u] { u->cancelOperation(); });
     u->readDirectory();
     using D = EepromProtocol::DirectoryOutcome;
-    switch (u->lastDirectory) {
+    switch (u->lastDirectory()) {
     case D::Listed:
     case D::Empty:
-        for (qsizetype i = 0; i < u->storedMacros.size(); ++i)
+        for (qsizetype i = 0; i < u->storedMacros().size(); ++i)
             std::printf(
-                "%lld %s\n", qlonglong(i + 1), u->storedMacros[i].toLocal8Bit().constData());
+                "%lld %s\n", qlonglong(i + 1), u->storedMacros()[i].toLocal8Bit().constData());
         std::printf("Total Bytes Stored: %d\n",
-            u->lastDirectory == D::Listed ? u->protocol.ReadByteCount : 0);
+            u->lastDirectory() == D::Listed ? u->macrosEnd() - MemoryMap::TextStart : 0);
         return 0;
     case D::Cancelled:
         return Interrupt::cancelStatus();
@@ -59,16 +60,16 @@ int runDownload(CliContext& ctx, QStringList& args)
         ctx, args, o, QStringLiteral("download"), QStringLiteral("one command file name"), status);
     if (!u)
         return status;
-    u->Filename = args.first();
-    u->BootExecute = boot;
-    u->VerifyReadback = readBack;
+    u->setDownloadFileName(args.first());
+    u->setExecuteOnBoot(boot);
+    u->setVerifiesReadBack(readBack);
     Interrupt interrupt(progressCancel(*u));
     {
         ProgressLine progress(*u);
         u->downloadFile();
     }
-    return outcomeStatus(
-        u->lastDownload, QStringLiteral("download cancelled; the TYX memory is marked incomplete"));
+    return outcomeStatus(u->lastDownload(),
+        QStringLiteral("download cancelled; the TYX memory is marked incomplete"));
 }
 
 int runStop(CliContext& ctx, QStringList& args)
@@ -86,9 +87,9 @@ int runStop(CliContext& ctx, QStringList& args)
             QStringLiteral("the serial port is not open: %1").arg(u->core.link().statusText()));
         return 1;
     }
-    u->Cancel_Macro_Execute();
+    u->stopMacros();
     // " ME 0" has no answer: a read shows that a controller took it.
-    if (u->core.link().isOpen() && !u->protocol.probe(false))
+    if (u->core.link().isOpen() && !u->protocol().probe(false))
         return 1;
     if (!u->core.link().isOpen()) {
         CliContext::error(

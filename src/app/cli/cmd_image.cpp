@@ -42,7 +42,7 @@ int runImage(CliContext& ctx, QStringList& args)
         outcome = action == QLatin1String("save") ? transfer.save(args[1])
                                                   : transfer.restore(args[1], readBack);
     }
-    switch (outcome) {
+    switch (outcome.kind) {
     case DownloadController::Outcome::Completed:
         for (qsizetype i = 0; i < transfer.names.size(); ++i)
             std::printf("%lld %s\n", qlonglong(i + 1), transfer.names[i].toLocal8Bit().constData());

@@ -60,13 +60,13 @@ int runReadback(CliContext& ctx, QStringList& args)
     ProgressLine progress(*u);
     u->readDirectory();
     using D = EepromProtocol::DirectoryOutcome;
-    if (u->lastDirectory == D::Cancelled)
+    if (u->lastDirectory() == D::Cancelled)
         return outcomeStatus(Outcome::Cancelled, QStringLiteral("readback cancelled"));
-    if (u->lastDirectory == D::Empty) {
+    if (u->lastDirectory() == D::Empty) {
         CliContext::error(QStringLiteral("readback: no macros are stored in the TYX"));
         return 1;
     }
-    if (u->lastDirectory != D::Listed)
+    if (u->lastDirectory() != D::Listed)
         return 1;
     if (all) {
         u->selectAllForReadBack();
@@ -75,18 +75,18 @@ int runReadback(CliContext& ctx, QStringList& args)
             return outcomeStatus(Outcome::Cancelled, QStringLiteral("readback cancelled"));
     } else {
         for (const QString& name : std::as_const(args)) {
-            u->storedIndex = int(u->storedMacros.indexOf(name));
-            if (u->storedIndex < 0) {
+            u->setStoredIndex(int(u->storedMacros().indexOf(name)));
+            if (u->storedIndex() < 0) {
                 CliContext::error(
                     QStringLiteral("readback: \"%1\" is not in the TYX directory (%2)")
-                        .arg(name, u->storedMacros.join(QLatin1Char(' '))));
+                        .arg(name, u->storedMacros().join(QLatin1Char(' '))));
                 return 1;
             }
             u->addToReadBackList();
         }
     }
-    u->readBackFile = o.out;
-    u->protocol.ReadAsText = !o.numbers;
+    u->setReadBackFile(o.out);
+    u->setReadBackAsText(!o.numbers);
     // Naming the file on the command line is the answer to "Overwrite".
     ctx.prompter.presets.append({ QStringLiteral("Are you sure you want to Overwrite ")
             + asciiUpper(o.out) + QStringLiteral("?"),
@@ -94,12 +94,12 @@ int runReadback(CliContext& ctx, QStringList& args)
     // "Read Back" never matches a one-character name, so such a macro reads nothing:
     // the file holds the others, and the run says what it left out.
     QStringList unread;
-    for (const QString& name : std::as_const(u->readBackList)) {
+    for (const QString& name : std::as_const(u->readBackList())) {
         if (name.size() < 2 && !unread.contains(name))
             unread << name;
     }
     u->readBack();
-    const int status = outcomeStatus(u->lastReadBack, QStringLiteral("readback cancelled"));
+    const int status = outcomeStatus(u->lastReadBack(), QStringLiteral("readback cancelled"));
     if (status != 0 || unread.isEmpty())
         return status;
     CliContext::error(
@@ -126,14 +126,14 @@ int runUpload(CliContext& ctx, QStringList& args)
     if (!u)
         return 1;
     SpecialFunctions special(*u);
-    special.startText = QString::number(*start);
-    special.countText = QString::number(*count);
-    special.uploadFile = o.out;
-    special.AsciiOpt = !o.numbers;
+    special.setStartText(QString::number(*start));
+    special.setCountText(QString::number(*count));
+    special.setUploadFile(o.out);
+    special.setReadAscii(!o.numbers);
     Interrupt interrupt(progressCancel(*u));
     ProgressLine progress(*u);
     special.manualUpload();
-    return outcomeStatus(special.lastUpload, QStringLiteral("upload cancelled"));
+    return outcomeStatus(special.lastUpload(), QStringLiteral("upload cancelled"));
 }
 
 int runClear(CliContext& ctx, QStringList& args)
@@ -148,9 +148,9 @@ int runClear(CliContext& ctx, QStringList& args)
     SpecialFunctions special(*u);
     Interrupt interrupt(progressCancel(*u));
     special.clearMacros();
-    if (special.lastClear == Outcome::Cancelled) {
+    if (special.lastClear() == Outcome::Cancelled) {
         CliContext::error(QStringLiteral("clear cancelled; the TYX memory is marked incomplete"));
         return Interrupt::cancelStatus();
     }
-    return outcomeStatus(special.lastClear, QStringLiteral("clear cancelled"));
+    return outcomeStatus(special.lastClear(), QStringLiteral("clear cancelled"));
 }

@@ -12,14 +12,14 @@
 std::function<void()> progressCancel(DownloadController& u)
 {
     return [&u] {
-        if (u.progressVisible)
+        if (u.progress().visible)
             u.cancelOperation();
     };
 }
 
-int outcomeStatus(DownloadController::Outcome outcome, const QString& cancelled)
+int outcomeStatus(const Outcome& outcome, const QString& cancelled)
 {
-    switch (outcome) {
+    switch (outcome.kind) {
     case DownloadController::Outcome::Completed:
         return 0;
     case DownloadController::Outcome::Cancelled:
@@ -77,23 +77,23 @@ std::unique_ptr<DownloadController> openUtility(CliContext& ctx, const DownloadO
     if (!core)
         return nullptr;
     auto u = std::make_unique<DownloadController>(*core, ctx.prompter);
-    u->createE2prom = false;
+    u->setCreatesE2prom(false);
     u->load();
-    if (u->e2promRefused)
+    if (u->e2promRefused())
         return nullptr; // the message is out
     if (o.node)
-        u->TxTNode = *o.node;
+        u->setNode(*o.node);
     if (o.delay) {
         u->setDelayText(QString::number(*o.delay));
         u->ticks.StopTimer();
-        u->ticks.Delay = u->Delay;
+        u->ticks.Delay = u->delay();
         u->ticks.StartTimer();
     }
     if (o.memorySize)
-        u->protocol.MemorySize = *o.memorySize;
+        u->protocol().setMemorySize(*o.memorySize);
     if (o.verify) {
-        u->EnableCksumChk = *o.verify;
-        u->protocol.VerifyDownload = *o.verify;
+        u->setChecksumsEnabled(*o.verify);
+        u->protocol().setVerifiesDownload(*o.verify);
     }
     return u;
 }
@@ -122,12 +122,13 @@ ProgressLine::ProgressLine(DownloadController& u)
     if (!::isatty(STDERR_FILENO))
         return;
     m_connection = QObject::connect(&u, &DownloadController::changed, [this] {
-        if (!m_u.progressVisible || m_u.progressPercent == m_shown)
+        const DownloadController::Progress& p = m_u.progress();
+        if (!p.visible || p.percent == m_shown)
             return;
-        m_shown = m_u.progressPercent;
+        m_shown = p.percent;
         const int width = 40;
         const int filled = m_shown * width / 100;
-        std::fprintf(stderr, "\r%-22s [%s%s] %3d%%", qPrintable(m_u.progressLabel),
+        std::fprintf(stderr, "\r%-22s [%s%s] %3d%%", qPrintable(p.label),
             QByteArray(filled, '#').constData(), QByteArray(width - filled, '.').constData(),
             m_shown);
         std::fflush(stderr);

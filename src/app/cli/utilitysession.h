@@ -18,7 +18,7 @@ std::function<void()> progressCancel(DownloadController& u);
 // The exit status of a command on the download window: 0 when it completed, 130
 // after `cancelled` on stderr when it was cancelled, 1 otherwise (its message has
 // been shown).
-int outcomeStatus(DownloadController::Outcome outcome, const QString& cancelled);
+int outcomeStatus(const Outcome& outcome, const QString& cancelled);
 
 struct DownloadOptions
 {
