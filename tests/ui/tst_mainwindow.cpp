@@ -22,15 +22,21 @@
 #include "rtf/rtfwriter.h"
 #include "ui/commandfileframe.h"
 #include "ui/configurationwindow.h"
+#include "ui/downloadsettingsdialog.h"
+#include "ui/downloadwindow.h"
 #include "ui/helpwindow.h"
 #include "ui/mainwindow.h"
+#include "ui/progressdialog.h"
 #include "ui/qtprompter.h"
+#include "ui/specialfunctionsdialog.h"
 #include "ui/statusmaskwizard.h"
+#include "utility/downloadcontroller.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDirIterator>
+#include <QGroupBox>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -44,6 +50,7 @@
 #include <QStandardPaths>
 #include <QTextEdit>
 #include <QTimer>
+#include <optional>
 
 namespace {
 
@@ -149,7 +156,7 @@ struct HelpRig
         for (const char* d : { "user", "a", "b" })
             QDir(tmp.path()).mkdir(QLatin1String(d));
         qputenv("ZAZIRUV_DATA_DIR", path(QStringLiteral("user")).toLocal8Bit());
-        form.shippedDirectories = { path(QStringLiteral("a")), path(QStringLiteral("b")) };
+        form.setShippedDirectories({ path(QStringLiteral("a")), path(QStringLiteral("b")) });
     }
     QString path(const QString& relative) const { return QDir(tmp.path()).filePath(relative); }
     // Each file holds RTF whose text is its own relative path, padded with a skipped
@@ -220,12 +227,141 @@ QByteArray written(
         + "}\n{\\colortbl;" + colours + "}\n" + body + "}\n";
 }
 
+// What the operator reads on a control: a window's title, a group box's title, else
+// its text; empty for a control without one.
+QString captionOf(const QWidget* w)
+{
+    if (w->isWindow())
+        return w->windowTitle();
+    if (auto* box = qobject_cast<const QGroupBox*>(w))
+        return box->title();
+    const QVariant text = w->property("text");
+    return text.typeId() == QMetaType::QString ? text.toString() : QString();
+}
+
+// The objectNames of a window's controls, itself first (Qt's own parts left out).
+QStringList namedControls(const QWidget* window)
+{
+    QStringList out { window->objectName() };
+    for (const QWidget* w : window->findChildren<QWidget*>())
+        if (w->window() == window && !w->objectName().isEmpty()
+            && !w->objectName().startsWith(QLatin1String("qt_")))
+            out << w->objectName();
+    out.removeDuplicates();
+    return out;
+}
+
+// docs/controls.md: a "## " heading per window ending in its objectName in backticks,
+// then one table row per control: kind, `objectName`, "caption" (or nothing), and the
+// members it is bound to, each `Class::member`.
+struct ControlRow
+{
+    QString window;
+    QString name;
+    std::optional<QString> caption;
+    QStringList bound;
+    int line = 0;
+};
+
+QList<ControlRow> readControlsTable(const QString& text)
+{
+    static const QRegularExpression heading(QStringLiteral("^## .*`(\\w+)`\\s*$"));
+    static const QRegularExpression ticked(QStringLiteral("`([^`]+)`"));
+    QList<ControlRow> rows;
+    QString window;
+    const QStringList lines = text.split('\n');
+    for (int i = 0; i < lines.size(); ++i) {
+        const QString& l = lines.at(i);
+        if (const auto m = heading.match(l); m.hasMatch()) {
+            window = m.captured(1);
+            continue;
+        }
+        const QStringList cells = l.split('|');
+        if (window.isEmpty() || cells.size() != 6 || !cells.at(2).trimmed().startsWith('`'))
+            continue;
+        ControlRow row { window, cells.at(2).trimmed().remove('`'), std::nullopt, {}, i + 1 };
+        const QString caption = cells.at(3).trimmed();
+        if (caption.startsWith('"') && caption.endsWith('"') && caption.size() >= 2)
+            row.caption = caption.mid(1, caption.size() - 2);
+        for (auto it = ticked.globalMatch(cells.at(4)); it.hasNext();)
+            row.bound << it.next().captured(1);
+        rows << row;
+    }
+    return rows;
+}
+
+// Every identifier of the sources under src/.
+QSet<QString> sourceIdentifiers()
+{
+    QSet<QString> out;
+    static const QRegularExpression word(QStringLiteral("[A-Za-z_]\\w*"));
+    QDirIterator it(QStringLiteral(ZZ_SOURCE_DIR "/src"), { "*.h", "*.cpp" }, QDir::Files,
+        QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString code = QString::fromUtf8(readFile(it.next()));
+        for (auto m = word.globalMatch(code); m.hasNext();)
+            out.insert(m.next().captured());
+    }
+    return out;
+}
+
 } // namespace
 
-class TestMain2 : public QObject
+class TestMainWindow : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
+
+    // docs/controls.md names every control of every window by its objectName, with
+    // its caption and the members it is bound to; the table cannot drift from the
+    // windows or the code.
+    void controlsTable()
+    {
+        Rig rig;
+        rig.click("Command1");
+        ConfigRig configRig;
+        ConfigurationWindow configuration(configRig.config);
+        HelpRig help;
+        DownloadController download(*rig.core, rig.prompter);
+        DownloadWindow downloadWindow(download);
+        const QList<const QWidget*> windows { rig.window.get(), &configuration, &help.form,
+            rig.window->statusWizard(), &downloadWindow, downloadWindow.progressWindow(),
+            downloadWindow.settingsWindow(), downloadWindow.specialWindow() };
+
+        const QList<ControlRow> rows
+            = readControlsTable(QString::fromUtf8(readFile(ZZ_SOURCE_DIR "/docs/controls.md")));
+        const QSet<QString> identifiers = sourceIdentifiers();
+        QStringList faults;
+        QHash<QString, QStringList> listed;
+        for (const ControlRow& row : rows) {
+            const QString at
+                = QStringLiteral("controls.md:%1 %2/%3: ").arg(row.line).arg(row.window, row.name);
+            listed[row.window] << row.name;
+            const QWidget* window = nullptr;
+            for (const QWidget* w : windows)
+                if (w->objectName() == row.window)
+                    window = w;
+            if (!window) {
+                faults << at + "no such window";
+                continue;
+            }
+            const QWidget* control
+                = row.name == row.window ? window : window->findChild<const QWidget*>(row.name);
+            if (!control)
+                faults << at + "no such control";
+            else if (row.caption && captionOf(control) != *row.caption)
+                faults << at + "the caption is \"" + captionOf(control) + '"';
+            for (const QString& b : row.bound)
+                if (!identifiers.contains(b.section(QStringLiteral("::"), -1)))
+                    faults << at + b + " is not in the code";
+        }
+        for (const QWidget* w : windows)
+            for (const QString& name : namedControls(w))
+                if (!listed.value(w->objectName()).contains(name))
+                    faults
+                        << QStringLiteral("%1/%2: not in controls.md").arg(w->objectName(), name);
+        QVERIFY2(faults.isEmpty(), qPrintable(faults.join('\n')));
+    }
     void startUp()
     {
         Rig rig({ .decodeStatus = true, .files = { "b.cmd", "A.CMD", "note.txt" } });
@@ -796,7 +932,7 @@ private Q_SLOTS:
         QFETCH(bool, downloadWindowInUse);
         QFETCH(QStringList, topics);
         HelpRig rig;
-        rig.form.shippedDirectories = { QStringLiteral(ZZ_BINARY_DIR "/src/app") };
+        rig.form.setShippedDirectories({ QStringLiteral(ZZ_BINARY_DIR "/src/app") });
         rig.form.load(downloadWindowInUse);
         QVERIFY(readFile(rig.form.loadedFrom()).startsWith("{\\rtf1"));
         QCOMPARE(rig.form.windowTitle(), QStringLiteral("Help "));
@@ -1046,5 +1182,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(TestMain2)
+QTEST_MAIN(TestMainWindow)
 #include "tst_mainwindow.moc"
