@@ -10,7 +10,7 @@
 #include "link/commandset.h"
 #include "link/seriallink.h"
 #include "terminal/terminalcore.h"
-#include "utility/operation.h"
+#include "core/operation.h"
 
 #include <QDir>
 #include <QFile>

@@ -12,7 +12,7 @@
 #include "link/answerchannel.h"
 #include "link/commandset.h"
 #include "terminal/terminalcore.h"
-#include "utility/operation.h"
+#include "core/operation.h"
 
 #include <QDir>
 #include <QFile>

@@ -5,8 +5,8 @@
 #include "eeprom/macroprep.h"
 #include "link/pacedsender.h"
 #include "utility/eepromprotocol.h"
-#include "utility/operationrunner.h"
-#include "utility/outcome.h"
+#include "core/operationrunner.h"
+#include "core/outcome.h"
 
 #include <QObject>
 #include <QString>

@@ -11,7 +11,7 @@
 #include "link/commandset.h"
 #include "link/pacedsender.h"
 #include "link/seriallink.h"
-#include "utility/operation.h"
+#include "core/operation.h"
 
 #include <QDir>
 #include <QFile>

@@ -6,7 +6,7 @@
 #include <optional>
 
 #include "eeprom/memorymap.h"
-#include "utility/outcome.h"
+#include "core/outcome.h"
 
 class AnswerChannel;
 class Operation;

@@ -4,7 +4,7 @@
 #include "core/wholefile.h"
 #include "eeprom/memorymap.h"
 #include "terminal/terminalcore.h"
-#include "utility/operation.h"
+#include "core/operation.h"
 
 #include <QDir>
 

@@ -2,7 +2,7 @@
 
 #include "core/prompter.h"
 #include "terminal/terminalcore.h"
-#include "utility/operation.h"
+#include "core/operation.h"
 
 #include <QDir>
 

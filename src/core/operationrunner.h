@@ -1,6 +1,6 @@
 #pragma once
 
-#include "utility/outcome.h"
+#include "core/outcome.h"
 
 #include <QObject>
 #include <QString>

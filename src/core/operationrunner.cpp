@@ -1,6 +1,6 @@
 #include "operationrunner.h"
 
-#include "utility/operation.h"
+#include "core/operation.h"
 
 #include <QList>
 
