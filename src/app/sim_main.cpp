@@ -1,6 +1,7 @@
 // zaziruv-sim: a simulated TYX controller on a pseudo-terminal. The first line of
 // stdout is the device to open as the serial port; it serves until SIGINT or SIGTERM.
 
+#include "app/common/versiontext.h"
 #include "sim/ptysimulator.h"
 #include "sim/simoptions.h"
 
@@ -45,8 +46,13 @@ int main(int argc, char* argv[])
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("zaziruv-sim"));
 
+    const QStringList arguments = app.arguments().mid(1);
+    if (arguments.contains(QStringLiteral("--version"))) {
+        printVersion("zaziruv-sim");
+        return 0;
+    }
     QString error;
-    const std::optional<SimOptions> options = parseSimOptions(app.arguments().mid(1), &error);
+    const std::optional<SimOptions> options = parseSimOptions(arguments, &error);
     if (!options) {
         std::fprintf(stderr, "zaziruv-sim: %s\n", qPrintable(error));
         return 2;
@@ -56,7 +62,8 @@ int main(int argc, char* argv[])
             "Usage: zaziruv-sim [options]\n"
             "A simulated TYX motion controller on a pseudo-terminal. The first line\n"
             "printed is the device to open as the serial port. Stops on SIGINT or SIGTERM.\n\n"
-            "%s",
+            "%s"
+            "  --version               show the version and the Qt version\n",
             qPrintable(simOptionsHelp()));
         return 0;
     }
