@@ -8,8 +8,10 @@
 #include <QCoreApplication>
 #include <QSocketNotifier>
 
-#include <csignal>
 #include <cstdio>
+
+#ifndef Q_OS_WIN
+#include <csignal>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -40,6 +42,7 @@ bool installSignalPipe()
 }
 
 } // namespace
+#endif
 
 int main(int argc, char* argv[])
 {
@@ -67,10 +70,12 @@ int main(int argc, char* argv[])
             qPrintable(simOptionsHelp()));
         return 0;
     }
+#ifndef Q_OS_WIN
     if (!installSignalPipe()) {
         std::perror("zaziruv-sim: signal handling");
         return 1;
     }
+#endif
 
     PtySimulator sim(*options);
     if (!sim.start()) {
@@ -80,8 +85,10 @@ int main(int argc, char* argv[])
     std::printf("%s\n", qPrintable(sim.slavePath()));
     std::fflush(stdout);
 
+#ifndef Q_OS_WIN
     QSocketNotifier signals(signalPipe[0], QSocketNotifier::Read);
     QObject::connect(&signals, &QSocketNotifier::activated, &app, [] { QCoreApplication::quit(); });
+#endif
     QObject::connect(&sim, &PtySimulator::hungUp, &app, [&sim] {
         std::fprintf(stderr, "zaziruv-sim: hung up after %lld lines\n",
             static_cast<long long>(sim.controller().linesReceived()));
