@@ -1,6 +1,7 @@
 // zaziruv: the window program. Starts with the main window, as the operator knows it.
 
 #include "app/common/sharedoptions.h"
+#include "app/common/versiontext.h"
 #include "cmdrun/commandfilerunner.h"
 #include "config/configuration.h"
 #include "config/portprobe.h"
@@ -42,7 +43,8 @@ void printUsage(FILE* out)
         "  --simulate          talk to the built-in simulated controller\n"
         "  --sim-option OPT    pass OPT to the simulated controller (repeatable), e.g. "
         "--sim-option=--echo\n"
-        "  --help              show this text\n\n"
+        "  --help              show this text\n"
+        "  --version           show the version and the Qt version\n\n"
         "for scripts:\n"
         "  --send TEXT         once the window is up, enter TEXT as a command (repeatable)\n"
         "  --help-window       once the window is up, open the help window as Help does\n"
@@ -66,6 +68,7 @@ struct Options
     SharedOptions shared { SharedOptions::Program::Window };
     QStringList send;
     bool helpWindow = false;
+    bool version = false;
     QString screenshot;
     int screenshotDelayMs = 1500;
     QString screenshotWindow = QStringLiteral("main2");
@@ -112,6 +115,8 @@ bool parseOptions(QStringList args, Options& o, bool& help)
             if (!takeValue())
                 return false;
             o.send.append(value);
+        } else if (name == QLatin1String("--version") && flag) {
+            o.version = true;
         } else if (name == QLatin1String("--help-window") && flag) {
             o.helpWindow = true;
         } else if (name == QLatin1String("--screenshot")) {
@@ -151,17 +156,22 @@ bool parseOptions(QStringList args, Options& o, bool& help)
 
 int main(int argc, char** argv)
 {
-    // --help needs no window system: it works without a display.
+    // --help and --version need no window system: they work without a display.
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments.append(QString::fromLocal8Bit(argv[i]));
     Options options;
     bool help = false;
-    if (arguments.contains(QLatin1String("--help")) || arguments.contains(QLatin1String("-h"))) {
+    if (arguments.contains(QLatin1String("--help")) || arguments.contains(QLatin1String("-h"))
+        || arguments.contains(QLatin1String("--version"))) {
         if (!parseOptions(arguments, options, help))
             return 2;
         if (help) {
             printUsage(stdout);
+            return 0;
+        }
+        if (options.version) {
+            printVersion("zaziruv");
             return 0;
         }
     }

@@ -1,14 +1,17 @@
 // zaziruv-sim: a simulated TYX controller on a pseudo-terminal. The first line of
 // stdout is the device to open as the serial port; it serves until SIGINT or SIGTERM.
 
+#include "app/common/versiontext.h"
 #include "sim/ptysimulator.h"
 #include "sim/simoptions.h"
 
 #include <QCoreApplication>
 #include <QSocketNotifier>
 
-#include <csignal>
 #include <cstdio>
+
+#ifndef Q_OS_WIN
+#include <csignal>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -39,14 +42,20 @@ bool installSignalPipe()
 }
 
 } // namespace
+#endif
 
 int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("zaziruv-sim"));
 
+    const QStringList arguments = app.arguments().mid(1);
+    if (arguments.contains(QStringLiteral("--version"))) {
+        printVersion("zaziruv-sim");
+        return 0;
+    }
     QString error;
-    const std::optional<SimOptions> options = parseSimOptions(app.arguments().mid(1), &error);
+    const std::optional<SimOptions> options = parseSimOptions(arguments, &error);
     if (!options) {
         std::fprintf(stderr, "zaziruv-sim: %s\n", qPrintable(error));
         return 2;
@@ -56,14 +65,17 @@ int main(int argc, char* argv[])
             "Usage: zaziruv-sim [options]\n"
             "A simulated TYX motion controller on a pseudo-terminal. The first line\n"
             "printed is the device to open as the serial port. Stops on SIGINT or SIGTERM.\n\n"
-            "%s",
+            "%s"
+            "  --version               show the version and the Qt version\n",
             qPrintable(simOptionsHelp()));
         return 0;
     }
+#ifndef Q_OS_WIN
     if (!installSignalPipe()) {
         std::perror("zaziruv-sim: signal handling");
         return 1;
     }
+#endif
 
     PtySimulator sim(*options);
     if (!sim.start()) {
@@ -73,8 +85,10 @@ int main(int argc, char* argv[])
     std::printf("%s\n", qPrintable(sim.slavePath()));
     std::fflush(stdout);
 
+#ifndef Q_OS_WIN
     QSocketNotifier signals(signalPipe[0], QSocketNotifier::Read);
     QObject::connect(&signals, &QSocketNotifier::activated, &app, [] { QCoreApplication::quit(); });
+#endif
     QObject::connect(&sim, &PtySimulator::hungUp, &app, [&sim] {
         std::fprintf(stderr, "zaziruv-sim: hung up after %lld lines\n",
             static_cast<long long>(sim.controller().linesReceived()));

@@ -77,8 +77,13 @@ std::optional<QByteArray> readRegularFile(
         return systemFailure(errno);
     if (refused(s))
         return std::nullopt;
-    // Not blocking, and checked again once open, in case a pipe took the file's place.
+        // Not blocking, and checked again once open, in case a pipe took the file's place.
+#ifdef Q_OS_WIN
+    // No pipe blocks an open there; binary, or the C library would translate line ends.
+    const int fd = ::open(name.constData(), O_RDONLY | O_BINARY | O_NOINHERIT);
+#else
     const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+#endif
     if (fd < 0)
         return systemFailure(errno);
     QFile file;

@@ -6,6 +6,32 @@
 #include <QFileInfo>
 #include <QSocketNotifier>
 
+#ifdef Q_OS_WIN
+
+// Windows has no pseudo-terminals: there the simulator only says why it cannot serve.
+PtySimulator::PtySimulator(const SimOptions& options, QObject* parent)
+    : QObject(parent)
+    , m_options(options)
+    , m_controller(options)
+{
+}
+
+PtySimulator::~PtySimulator() = default;
+
+bool PtySimulator::start()
+{
+    m_error = QStringLiteral(
+        "the simulated controller is not available on Windows: it needs a pseudo-terminal");
+    return false;
+}
+
+bool PtySimulator::stop()
+{
+    return true;
+}
+
+#else
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -421,3 +447,5 @@ void PtySimulator::logLine(const QByteArray& line)
     }
     Q_EMIT lineReceived(line);
 }
+
+#endif // Q_OS_WIN

@@ -15,6 +15,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSerialPort>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -398,11 +399,32 @@ private Q_SLOTS:
         QCOMPARE(readFile(image), memory);
     }
 
-    void help()
+    // --help and --version answer on standard output and start nothing: no pseudo-
+    // terminal, no port (the CLI's --port names one that does not exist).
+    void programInfo_data()
     {
-        const ProcessRun r = runProcess(appBinary("zaziruv-sim"), { "--help" });
+        addColumns<QString, QStringList, QString>("program", "args", "out");
+        const QString version
+            = QStringLiteral("^%1 " ZZ_PROJECT_VERSION "( \\(\\S+\\))?\nQt 6\\.\\d+\\.\\d+\n$");
+        addRow("sim usage", QString("zaziruv-sim"), QStringList { "--help" },
+            "^Usage: zaziruv-sim .*" + QRegularExpression::escape(simOptionsHelp()));
+        addRow("sim version", QString("zaziruv-sim"), QStringList { "--version" },
+            version.arg("zaziruv-sim"));
+        addRow("cli version", QString("zaziruv-cli"), QStringList { "--version" },
+            version.arg("zaziruv-cli"));
+        addRow("cli version among options", QString("zaziruv-cli"),
+            QStringList { "--port", "/nonexistent/ttyQ", "--version", "dir" },
+            version.arg("zaziruv-cli"));
+    }
+    void programInfo()
+    {
+        QFETCH(QString, program);
+        QFETCH(QStringList, args);
+        QFETCH(QString, out);
+        const ProcessRun r = runProcess(appBinary(program), args);
         QCOMPARE(r.exitCode, 0);
-        QVERIFY(r.outText().contains(simOptionsHelp()));
+        const QRegularExpression expected(out, QRegularExpression::DotMatchesEverythingOption);
+        QVERIFY2(expected.match(r.outText()).hasMatch(), r.out.constData());
         QVERIFY(r.err.isEmpty());
     }
 };

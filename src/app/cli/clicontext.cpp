@@ -10,8 +10,15 @@
 #include <QDir>
 
 #include <cstdio>
+#ifdef Q_OS_WIN
+#include <QCoreApplication>
+#include <atomic>
+#include <mutex>
+#include <windows.h>
+#else
 #include <sys/socket.h>
 #include <unistd.h>
+#endif
 
 CliContext::CliContext() = default;
 
@@ -161,6 +168,89 @@ bool noArguments(const QString& command, const QStringList& args)
     return false;
 }
 
+#ifdef Q_OS_WIN
+
+namespace {
+
+std::atomic<int> g_signal = 0; // the first signal that stopped the command
+std::mutex g_postLock;
+// Hands a console event to the living Interrupt's event loop; empty when none lives.
+std::function<void(int)> g_post;
+// Set once the Interrupt is gone: a close, logoff or shutdown waits for it, because
+// the system ends the process as soon as the handler returns.
+HANDLE g_finished = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+
+// The console's events as the signals they stand for, so that the exit statuses are
+// those of the other systems: 130 for Ctrl-C, 129 for a closed console, 143 for the
+// end of the session.
+constexpr int SignalHangUp = 1;
+constexpr int SignalTerminate = 15;
+
+BOOL WINAPI onConsoleEvent(DWORD event)
+{
+    int signal = SIGINT;
+    if (event == CTRL_CLOSE_EVENT)
+        signal = SignalHangUp;
+    else if (event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT)
+        signal = SignalTerminate;
+    {
+        const std::lock_guard<std::mutex> lock(g_postLock);
+        if (!g_post)
+            return FALSE;
+        g_post(signal);
+    }
+    if (signal != SIGINT)
+        WaitForSingleObject(g_finished, INFINITE);
+    return TRUE;
+}
+
+} // namespace
+
+int Interrupt::cancelStatus()
+{
+    const int signal = g_signal;
+    return 128 + (signal ? signal : SIGINT);
+}
+
+Interrupt::Interrupt(std::function<void()> cancel, Repeat repeat)
+    : m_receiver(std::make_unique<QObject>())
+    , m_repeat(repeat)
+{
+    ResetEvent(g_finished);
+    QObject* receiver = m_receiver.get();
+    {
+        const std::lock_guard<std::mutex> lock(g_postLock);
+        // A posted call is dropped with its receiver, so it never outlives this.
+        g_post = [this, receiver, cancel](int signal) {
+            QMetaObject::invokeMethod(
+                receiver,
+                [this, cancel, signal] {
+                    int none = 0;
+                    g_signal.compare_exchange_strong(none, signal);
+                    if (!interrupted || m_repeat == Repeat::Every) {
+                        interrupted = true;
+                        cancel();
+                    }
+                },
+                Qt::QueuedConnection);
+        };
+    }
+    SetConsoleCtrlHandler(onConsoleEvent, TRUE);
+}
+
+Interrupt::~Interrupt()
+{
+    SetConsoleCtrlHandler(onConsoleEvent, FALSE);
+    {
+        const std::lock_guard<std::mutex> lock(g_postLock);
+        g_post = nullptr;
+    }
+    m_receiver.reset();
+    SetEvent(g_finished);
+}
+
+#else
+
 namespace {
 
 int g_interruptPipe[2] = { -1, -1 };
@@ -222,3 +312,5 @@ Interrupt::~Interrupt()
         fd = -1;
     }
 }
+
+#endif

@@ -68,7 +68,8 @@ bool noArguments(const QString& command, const QStringList& args);
 
 using CliCommand = int (*)(CliContext&, QStringList&);
 
-// While it lives, SIGINT (and SIGTERM and SIGHUP) runs `cancel` from the event loop (the waits of a
+// While it lives, SIGINT (and SIGTERM and SIGHUP; on Windows the console's Ctrl-C,
+// Ctrl-Break, close, logoff and shutdown) runs `cancel` from the event loop (the waits of a
 // long command run it) instead of ending the program: on the first SIGINT only, or on every one
 // with Repeat::Every.
 class Interrupt
@@ -90,8 +91,13 @@ public:
     static int cancelStatus();
 
 private:
+#ifdef Q_OS_WIN
+    // Takes the console's Ctrl-C, close and shutdown events onto the event loop.
+    std::unique_ptr<QObject> m_receiver;
+#else
     std::unique_ptr<QSocketNotifier> m_notifier;
     struct sigaction m_previous[3] {};
     bool m_installed[3] {};
+#endif
     Repeat m_repeat = Repeat::Once;
 };

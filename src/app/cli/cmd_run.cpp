@@ -14,6 +14,7 @@
 #include <QFileInfo>
 #include <climits>
 #include <cstdio>
+#include <unistd.h>
 
 namespace {
 

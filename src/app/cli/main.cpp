@@ -3,6 +3,7 @@
 #include "clicontext.h"
 #include "commands.h"
 
+#include "app/common/versiontext.h"
 #include "core/numbers.h"
 
 #include <QCoreApplication>
@@ -38,7 +39,9 @@ void printUsage(FILE* out)
         "  --sim-option OPT    pass OPT to the simulated controller (repeatable)\n"
         "  --dir DIR           working directory for this run\n"
         "  --timeout MS        answer time-out (default 2000)\n"
-        "  --trace             print every byte written and read on stderr\n\n"
+        "  --trace             print every byte written and read on stderr\n"
+        "  --help              show this text\n"
+        "  --version           show the version and the Qt version\n\n"
         "commands:\n");
     for (const auto& c : commands)
         std::fprintf(out, "  %s\n", c.usage);
@@ -54,6 +57,10 @@ int main(int argc, char** argv)
 
     if (args.contains(QStringLiteral("--help")) || args.contains(QStringLiteral("-h"))) {
         printUsage(stdout);
+        return 0;
+    }
+    if (args.contains(QStringLiteral("--version"))) {
+        printVersion("zaziruv-cli");
         return 0;
     }
 
