@@ -19,8 +19,8 @@
 #include "link/commandset.h"
 #include "utility/combinationcontroller.h"
 #include "utility/downloadcontroller.h"
-#include "utility/operation.h"
-#include "utility/operationrunner.h"
+#include "core/operation.h"
+#include "core/operationrunner.h"
 #include "utility/specialfunctions.h"
 
 #include <QDir>
