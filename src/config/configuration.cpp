@@ -118,6 +118,8 @@ void ConfigurationCore::saveAndExit()
     if (m_busy)
         return;
     ApplyConfiguration();
+    core.link.traffic().marker(
+        QStringLiteral("settings changed: COM%1, %2 baud").arg(cfg.comPort).arg(cfg.baudRate));
     core.Openport();
     Q_EMIT hideRequested();
     core.setWindowEnabled(true);
