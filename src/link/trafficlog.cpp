@@ -30,15 +30,20 @@ bool TrafficLog::start(
     m_path = path;
     m_maxBytes = std::max<qint64>(1, maxBytes);
     m_file.setFileName(path);
+    const QFileInfo info(path);
+    // A device or a pipe cannot be appended to (nor renamed); a missing file is
+    // regular once created.
+    m_rotates = info.isFile() || !info.exists();
     // Unbuffered: a failed write shows in write()'s result, not in a later flush.
-    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
+    QIODevice::OpenMode mode = QIODevice::WriteOnly | QIODevice::Unbuffered;
+    if (m_rotates)
+        mode |= QIODevice::Append;
+    if (!m_file.open(mode)) {
         if (why)
-            *why = QStringLiteral("%1: %2").arg(path, m_file.errorString());
+            *why = m_file.errorString();
         return false;
     }
-    const QFileInfo info(path);
-    m_rotates = info.isFile();
-    m_size = m_rotates ? info.size() : 0;
+    m_size = m_rotates ? m_file.size() : 0;
     m_recorder = &recorder;
     m_connection = connect(&recorder, &TrafficRecorder::rowReady, this, &TrafficLog::add);
     return true;

@@ -23,6 +23,7 @@ public:
     static constexpr int FlushMs = 1000;
     // "%1" the file, "%2" the system's reason.
     static inline const QString StoppedText = QStringLiteral("Traffic log stopped: %1: %2");
+    static inline const QString NotStartedText = QStringLiteral("Traffic log not started: %1: %2");
 
     explicit TrafficLog(QObject* parent = nullptr);
     ~TrafficLog() override;
