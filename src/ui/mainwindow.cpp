@@ -3,6 +3,7 @@
 #include "helpwindow.h"
 #include "statusmaskwizard.h"
 #include "terminal/terminalcore.h"
+#include "trafficview.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -68,6 +69,7 @@ MainWindow::MainWindow(TerminalCore& core, QWidget* parent)
 {
     setObjectName(QStringLiteral("main2"));
     buildUi();
+    m_traffic = TrafficView::addTo(*this, m_core.link, m_core.settings.store());
 
     // The operator starts by typing a command.
     m_transmitText->setFocus(Qt::OtherFocusReason);
