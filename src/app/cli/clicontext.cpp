@@ -7,7 +7,6 @@
 #include "sim/ptysimulator.h"
 #include "terminal/terminalcore.h"
 
-#include <QDateTime>
 #include <QDir>
 
 #include <cstdio>
