@@ -2,6 +2,8 @@
 
 #include <QDateTime>
 
+#include <limits>
+
 namespace {
 
 const char HexDigits[] = "0123456789ABCDEF";
@@ -75,9 +77,26 @@ QString trafficArrow(TrafficRow::Kind kind)
 
 QString trafficLogLine(const TrafficRow& row)
 {
-    return QDateTime::fromMSecsSinceEpoch(row.wallMs)
-               .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"))
-        + QLatin1Char(' ') + trafficArrow(row.kind) + QLatin1Char(' ') + trafficRowText(row);
+    // A local time takes a time zone lookup; at hundreds of rows a second most share
+    // their second with the row before.
+    thread_local qint64 second = std::numeric_limits<qint64>::min();
+    thread_local QString date;
+    const qint64 s = row.wallMs >= 0 ? row.wallMs / 1000 : (row.wallMs - 999) / 1000;
+    if (s != second) {
+        second = s;
+        date = QDateTime::fromMSecsSinceEpoch(s * 1000).toString(
+            QStringLiteral("yyyy-MM-dd HH:mm:ss."));
+    }
+    const int ms = int(row.wallMs - s * 1000);
+    QString line = date;
+    line += QLatin1Char(char('0' + ms / 100));
+    line += QLatin1Char(char('0' + ms / 10 % 10));
+    line += QLatin1Char(char('0' + ms % 10));
+    line += QLatin1Char(' ');
+    line += trafficArrow(row.kind);
+    line += QLatin1Char(' ');
+    line += trafficRowText(row);
+    return line;
 }
 
 void TrafficRowSplitter::feed(TrafficRow::Kind kind, const QByteArray& bytes, qint64 monoNs,
