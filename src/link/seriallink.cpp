@@ -96,6 +96,8 @@ bool SerialLink::open(const QString& device, qint32 baud)
             break;
         }
     }
+    if (!m_port.isOpen() && m_traffic.isListened())
+        m_traffic.marker(QStringLiteral("port %1 not opened: %2").arg(device, m_reason));
     Q_EMIT stateChanged();
     return m_port.isOpen();
 }

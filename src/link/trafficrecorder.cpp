@@ -62,13 +62,17 @@ void TrafficRecorder::flush()
 
 void TrafficRecorder::emitDone()
 {
-    if (m_done.empty())
+    // A listener may add a marker from its slot: it joins the end of the queue, so
+    // every listener sees the rows in one order.
+    if (m_emitting)
         return;
-    // A listener may record a marker from its slot; rows it adds come after these.
-    std::vector<TrafficRow> rows;
-    rows.swap(m_done);
-    for (const TrafficRow& row : rows)
+    m_emitting = true;
+    for (size_t i = 0; i < m_done.size(); ++i) {
+        const TrafficRow row = std::move(m_done[i]);
         Q_EMIT rowReady(row);
+    }
+    m_done.clear();
+    m_emitting = false;
 }
 
 void TrafficRecorder::onQuiet()

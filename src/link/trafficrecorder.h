@@ -43,4 +43,5 @@ private:
     TrafficRowSplitter m_splitter;
     std::vector<TrafficRow> m_done;
     QTimer m_quiet;
+    bool m_emitting = false; // inside emitDone
 };
