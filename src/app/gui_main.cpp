@@ -16,6 +16,7 @@
 #include "ui/helpwindow.h"
 #include "ui/mainwindow.h"
 #include "ui/qtprompter.h"
+#include "ui/trafficview.h"
 #include "utility/downloadcontroller.h"
 
 #include <QAbstractButton>
@@ -43,6 +44,8 @@ void printUsage(FILE* out)
         "  --simulate          talk to the built-in simulated controller\n"
         "  --sim-option OPT    pass OPT to the simulated controller (repeatable), e.g. "
         "--sim-option=--echo\n"
+        "  --log FILE          append every byte written and read to FILE, with times\n"
+        "  --log-size BYTES    size at which FILE becomes FILE.1 (default 10485760; 3 kept)\n"
         "  --help              show this text\n"
         "  --version           show the version and the Qt version\n\n"
         "for scripts:\n"
@@ -72,6 +75,8 @@ struct Options
     QString screenshot;
     int screenshotDelayMs = 1500;
     QString screenshotWindow = QStringLiteral("main2");
+    QString logPath;
+    qint64 logMaxBytes = TrafficLog::DefaultMaxBytes;
 };
 
 // Reads the options; false (after a message) for anything it does not know.
@@ -137,13 +142,27 @@ bool parseOptions(QStringList args, Options& o, bool& help)
             if (!takeValue())
                 return false;
             static const QStringList windows { QStringLiteral("main2"), QStringLiteral("utility"),
-                QStringLiteral("upload"), QStringLiteral("combination"), QStringLiteral("Form6") };
+                QStringLiteral("upload"), QStringLiteral("combination"), QStringLiteral("Form6"),
+                QStringLiteral("traffic") };
             if (!windows.contains(value)) {
                 fail(QStringLiteral("--screenshot-window takes %1, not \"%2\"")
                          .arg(windows.join(QStringLiteral(", ")), value));
                 return false;
             }
             o.screenshotWindow = value;
+        } else if (name == QLatin1String("--log")) {
+            if (!takeValue())
+                return false;
+            o.logPath = value;
+        } else if (name == QLatin1String("--log-size")) {
+            if (!takeValue())
+                return false;
+            const auto bytes = readIntOption(value, 1, INT_MAX);
+            if (!bytes) {
+                fail(QStringLiteral("%1 needs a number of bytes, not \"%2\"").arg(name, value));
+                return false;
+            }
+            o.logMaxBytes = *bytes;
         } else {
             fail(QStringLiteral("unknown option \"%1\" (see --help)").arg(args[i]));
             return false;
@@ -242,6 +261,15 @@ int main(int argc, char** argv)
         core.get(), &TerminalCore::exitRequested, download.get(), &DownloadController::exitall);
     QObject::connect(
         core.get(), &TerminalCore::exitRequested, &app, &QApplication::quit, Qt::QueuedConnection);
+    if (!options.logPath.isEmpty()
+        && !window->trafficView()->startLog(options.logPath, options.logMaxBytes))
+        fail(window->trafficView()->message());
+    if (!options.screenshot.isEmpty() && options.screenshotWindow == QLatin1String("traffic")) {
+        // From the start, so that the picture shows the port opening; taller, so that
+        // the rows have room below the controls.
+        window->trafficView()->showForPicture();
+        window->resize(window->width(), window->height() + 240);
+    }
     core->load();
     window->show();
 
@@ -260,7 +288,7 @@ int main(int argc, char** argv)
                 return;
             QWidget* pictured = window.get();
             const QString& name = options.screenshotWindow;
-            if (name != QLatin1String("main2")) {
+            if (name != QLatin1String("main2") && name != QLatin1String("traffic")) {
                 core->openDownloadWindow();
                 pictured = downloadWindow.get();
                 if (name == QLatin1String("upload"))

@@ -139,6 +139,8 @@ void CommandFileRunner::ExecuteCommands()
         m_core.setRepeatCounter(1);
     m_running = true;
     quint64 wrapWaits = m_waits;
+    m_core.link().traffic().marker(
+        QStringLiteral("command file %1 started").arg(m_core.fileName()));
     Q_EMIT runStarted();
 
     int i = 0;
@@ -333,8 +335,10 @@ void CommandFileRunner::endRun()
         true);
     const bool wasRunning = m_running;
     m_running = false;
-    if (wasRunning)
+    if (wasRunning) {
+        m_core.link().traffic().marker(QStringLiteral("command file ended"));
         Q_EMIT runFinished();
+    }
 }
 
 void CommandFileRunner::pauseCommandFile()

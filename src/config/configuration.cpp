@@ -121,6 +121,8 @@ void ConfigurationCore::saveAndExit()
     if (m_busy)
         return;
     ApplyConfiguration();
+    core.link().traffic().marker(
+        QStringLiteral("settings changed: COM%1, %2 baud").arg(cfg.comPort).arg(cfg.baudRate));
     core.openPort();
     Q_EMIT hideRequested();
     core.setWindowEnabled(true);

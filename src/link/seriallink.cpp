@@ -52,8 +52,10 @@ QString SerialLink::defaultDevice(int comPort)
 
 bool SerialLink::open(const QString& device, qint32 baud)
 {
-    if (m_port.isOpen())
+    if (m_port.isOpen()) {
         m_port.close();
+        closedMarker();
+    }
     m_device = device;
     m_baud = baud;
     m_permissionDenied = false;
@@ -69,6 +71,8 @@ bool SerialLink::open(const QString& device, qint32 baud)
         m_reason.clear();
         m_wasLost = false;
         m_port.clear(QSerialPort::AllDirections);
+        if (m_traffic.isListened())
+            m_traffic.marker(QStringLiteral("port %1 opened at %2 baud").arg(device).arg(baud));
     } else {
         switch (m_port.error()) {
         case QSerialPort::DeviceNotFoundError:
@@ -92,6 +96,8 @@ bool SerialLink::open(const QString& device, qint32 baud)
             break;
         }
     }
+    if (!m_port.isOpen() && m_traffic.isListened())
+        m_traffic.marker(QStringLiteral("port %1 not opened: %2").arg(device, m_reason));
     Q_EMIT stateChanged();
     return m_port.isOpen();
 }
@@ -100,6 +106,7 @@ void SerialLink::close()
 {
     if (m_port.isOpen()) {
         m_port.close();
+        closedMarker();
         m_reason = QStringLiteral("closed");
         Q_EMIT stateChanged();
     }
@@ -281,6 +288,8 @@ void SerialLink::markLost(const QString& reason)
     if (!m_port.isOpen())
         return;
     m_port.close();
+    if (m_traffic.isListened())
+        m_traffic.marker(QStringLiteral("port %1 lost: %2").arg(m_device, reason));
     m_reason = reason;
     m_wasLost = true;
     Q_EMIT stateChanged();
@@ -291,4 +300,13 @@ void SerialLink::trace(Direction d, const QByteArray& bytes)
 {
     if (m_tracer)
         m_tracer(d, bytes);
+    if (m_traffic.isListened())
+        m_traffic.record(
+            d == Direction::Write ? TrafficRow::Kind::Sent : TrafficRow::Kind::Received, bytes);
+}
+
+void SerialLink::closedMarker()
+{
+    if (m_traffic.isListened())
+        m_traffic.marker(QStringLiteral("port %1 closed").arg(m_device));
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "trafficrecorder.h"
+
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QObject>
@@ -76,6 +78,9 @@ public:
     void discardInput();
 
     void setTracer(Tracer tracer) { m_tracer = std::move(tracer); }
+    // Every byte written and read, in timed rows, with the port's opening, closing
+    // and loss as markers; operations add theirs through marker().
+    TrafficRecorder& traffic() { return m_traffic; }
 
     // The most the port keeps of what arrived and was not read yet, in bytes (over
     // 10 s of the fastest line). Beyond it the port stops taking from the device, so
@@ -99,6 +104,7 @@ private:
     // Closes the port as gone with `reason` (stateChanged and lost follow).
     void markLost(const QString& reason);
     void trace(Direction d, const QByteArray& bytes);
+    void closedMarker();
     // Makes the event loop wake in ns nanoseconds.
     void wakeAfter(qint64 ns);
 
@@ -109,6 +115,7 @@ private:
     bool m_permissionDenied = false;
     bool m_wasLost = false;
     Tracer m_tracer;
+    TrafficRecorder m_traffic;
     QElapsedTimer m_clock;
     qint64 m_lineFreeNs = 0; // on m_clock: when the last byte written leaves the wire
     bool m_writing = false; // inside write(): an error there is the write's own

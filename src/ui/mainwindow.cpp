@@ -3,6 +3,7 @@
 #include "helpwindow.h"
 #include "statusmaskwizard.h"
 #include "terminal/terminalcore.h"
+#include "trafficview.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -68,6 +69,7 @@ MainWindow::MainWindow(TerminalCore& core, QWidget* parent)
 {
     setObjectName(QStringLiteral("main2"));
     buildUi();
+    m_traffic = TrafficView::addTo(*this, m_core.link(), m_core.settings.store());
 
     // The operator starts by typing a command.
     m_transmitText->setFocus(Qt::OtherFocusReason);
@@ -161,7 +163,8 @@ void MainWindow::buildUi()
     m_cmdFile.executeButton
         = button(m_frame4, QStringLiteral("ExecuteCmdFile"), QStringLiteral("Execute"));
     m_cmdFile.pauseButton = button(m_frame4, QStringLiteral("PauseCmd"), QStringLiteral("Pause"));
-    m_cmdFile.cancelButton = button(m_frame4, QStringLiteral("CancelCmd"), QStringLiteral("Cancel"));
+    m_cmdFile.cancelButton
+        = button(m_frame4, QStringLiteral("CancelCmd"), QStringLiteral("Cancel"));
     m_cmdFile.downloadFileButton
         = button(m_frame4, QStringLiteral("Command2"), QStringLiteral("Download File"));
     auto* command1 = button(m_frame4, QStringLiteral("Command1"), QStringLiteral("Status Wizard"));

@@ -19,6 +19,7 @@ class QPlainTextEdit;
 class QPushButton;
 class QToolButton;
 class TerminalCore;
+class TrafficView;
 
 // The main window: the controls of the command file frame, the command entry, the
 // answer and status displays, the terminal and the mode buttons, bound to the
@@ -73,6 +74,9 @@ public:
     // "Status Wizard": shows the wizard, modeless, creating it if needed.
     void openStatusWizard();
 
+    // The dock "TrafficView" of what went over the line, toggled from the View menu.
+    TrafficView* trafficView() const { return m_traffic; }
+
     // Brings every control up to the core's state; runs on each viewChanged.
     void refreshView();
 
@@ -114,6 +118,7 @@ private:
     QLabel* m_statusLine = nullptr;
     QPointer<StatusMaskWizard> m_form5;
     QPointer<HelpWindow> m_form2;
+    TrafficView* m_traffic = nullptr;
 
     QString m_terminalShown; // the terminal text as last put into TextTerminal
     // Received lines reach TextTerminal at most every 50 ms, however fast they come.

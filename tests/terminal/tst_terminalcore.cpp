@@ -14,11 +14,17 @@
 #include "core/eventwait.h"
 #include "core/numbers.h"
 #include "link/framing.h"
+#include "link/trafficlog.h"
+#include "link/trafficrecorder.h"
 #include "terminal/answerparser.h"
 #include "terminal/terminalcore.h"
 
+#include <QDateTime>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -66,6 +72,26 @@ struct Rig : CoreRig
         core->setCommandText(command);
         core->sendCommand();
         wire();
+    }
+};
+
+// A row as "→ text", with "@n" after it when it began with chunk n (counted from 1).
+QString rowSummary(const TrafficRow& row, bool withChunk)
+{
+    QString s = trafficArrow(row.kind) + QLatin1Char(' ') + trafficRowText(row);
+    if (withChunk)
+        s += QStringLiteral(" @%1").arg(row.monoNs);
+    return s;
+}
+
+// Every row the port's recorder hands on, as rowSummary.
+struct RowLog
+{
+    QStringList rows;
+    explicit RowLog(SerialLink& link)
+    {
+        QObject::connect(&link.traffic(), &TrafficRecorder::rowReady, &link,
+            [this](const TrafficRow& row) { rows << rowSummary(row, false); });
     }
 };
 
@@ -563,6 +589,151 @@ private Q_SLOTS:
         QVERIFY(!a.collecting());
         QVERIFY(a.collectedAnswers().isEmpty());
         QVERIFY(rig.core->recentAnswers().isEmpty());
+    }
+
+    // A row of each kind on the screen and in a log file: control characters spelled
+    // out, a backslash escaped so that \x always means a byte, hex on demand, the time
+    // since the row before to the microsecond.
+    void trafficRowFormat_data()
+    {
+        addColumns<int, QByteArray, qint64, QString, QString, QString, QString>(
+            "kind", "bytes", "deltaNs", "text", "hex", "delta", "line");
+        const QString at = QStringLiteral("2026-03-04 05:06:07.089 ");
+        addRow("sent command", int(TrafficRow::Kind::Sent), QByteArray("1 E\r"), qint64(12345678),
+            QString("1 E<CR>"), QString("31 20 45 0D"), QString("+12.346"),
+            at + QStringLiteral("→ 1 E<CR>"));
+        addRow("received answer", int(TrafficRow::Kind::Received), QByteArray("1 0100\r\n"),
+            qint64(0), QString("1 0100<CR><LF>"), QString("31 20 30 31 30 30 0D 0A"),
+            QString("+0.000"), at + QStringLiteral("← 1 0100<CR><LF>"));
+        addRow("control and high bytes", int(TrafficRow::Kind::Received),
+            QByteArray("\x00\x1b\t\x7f\xff\\<", 7), qint64(999),
+            QString("\\x00\\x1B\\x09\\x7F\\xFF\\x5C<"), QString("00 1B 09 7F FF 5C 3C"),
+            QString("+0.001"), at + QStringLiteral("← \\x00\\x1B\\x09\\x7F\\xFF\\x5C<"));
+        addRow("marker", int(TrafficRow::Kind::Marker),
+            QString("port /dev/x opened · 9600").toUtf8(), qint64(2'000'000'000'000),
+            QString("port /dev/x opened · 9600"), QString("70 6F"), QString("+2000000.000"),
+            at + QStringLiteral("-- port /dev/x opened · 9600"));
+    }
+    void trafficRowFormat()
+    {
+        QFETCH(int, kind);
+        QFETCH(QByteArray, bytes);
+        QFETCH(qint64, deltaNs);
+        QFETCH(QString, text);
+        QFETCH(QString, hex);
+        QFETCH(QString, delta);
+        QFETCH(QString, line);
+        TrafficRow row;
+        row.kind = TrafficRow::Kind(kind);
+        row.bytes = bytes;
+        row.wallMs = QDateTime(QDate(2026, 3, 4), QTime(5, 6, 7, 89)).toMSecsSinceEpoch();
+        QCOMPARE(trafficRowText(row), text);
+        QVERIFY(trafficHex(bytes).startsWith(hex));
+        QCOMPARE(trafficDelta(deltaNs), delta);
+        QCOMPARE(trafficClock(row.wallMs), QStringLiteral("05:06:07.089"));
+        QCOMPARE(trafficLogLine(row), line);
+    }
+
+    // Chunks of each direction ("<" received, ">" sent; "|" a marker) cut into rows of
+    // one line; a row's time is that of the chunk it began with ("@n").
+    void trafficRows_data()
+    {
+        addColumns<QByteArrayList, QStringList>("chunks", "rows");
+        addRow("CR LF in one chunk", QByteArrayList { "<1 0100\r\n0 02" },
+            QStringList { "← 1 0100<CR><LF> @1", "← 0 02 @1" });
+        addRow("CR LF split", QByteArrayList { "<1 0100\r", "<\n2\r\n" },
+            QStringList { "← 1 0100<CR><LF> @1", "← 2<CR><LF> @2" });
+        addRow("CR alone ends a row", QByteArrayList { ">1 ST\r2 ST\r", ">3" },
+            QStringList { "→ 1 ST<CR> @1", "→ 2 ST<CR> @1", "→ 3 @2" });
+        addRow("LF alone ends a row", QByteArrayList { "<a\nb", "<c\n" },
+            QStringList { "← a<LF> @1", "← bc<LF> @1" });
+        addRow("direction change", QByteArrayList { ">1 S", "<1 0", ">T\r" },
+            QStringList { "→ 1 S @1", "← 1 0 @2", "→ T<CR> @3" });
+        addRow("marker closes the row", QByteArrayList { "<1 0", "|", "<1\r\n" },
+            QStringList { "← 1 0 @1", "← 1<CR><LF> @3" });
+        addRow("no line end", QByteArrayList { "<" + QByteArray(300, 'x') },
+            QStringList { "← " + QString(256, 'x') + " @1", "← " + QString(44, 'x') + " @1" });
+    }
+    void trafficRows()
+    {
+        QFETCH(QByteArrayList, chunks);
+        QFETCH(QStringList, rows);
+        TrafficRowSplitter splitter;
+        std::vector<TrafficRow> done;
+        qint64 n = 0;
+        for (const QByteArray& chunk : chunks) {
+            ++n;
+            if (chunk == "|")
+                splitter.close(done);
+            else
+                splitter.feed(
+                    chunk.front() == '<' ? TrafficRow::Kind::Received : TrafficRow::Kind::Sent,
+                    chunk.mid(1), n, n, done);
+        }
+        splitter.close(done);
+        QStringList got;
+        for (const TrafficRow& row : done)
+            got << rowSummary(row, true);
+        QCOMPARE(got, rows);
+    }
+
+    // The port's recorder: what went each way in rows, a partial answer closed by the
+    // quiet line, markers for the port closed, opened and lost.
+    void trafficRecorder()
+    {
+        Rig rig;
+        RowLog log(rig.core->link());
+        const QString device = rig.pty.slavePath();
+        rig.core->link().close();
+        rig.core->openPort();
+        rig.send(QStringLiteral("1 ST"));
+        rig.answer("1 0100\r\n");
+        rig.answer("1 01");
+        QVERIFY(waitFor([&] { return log.rows.size() == 6; }));
+        rig.pty.closeMaster();
+        QVERIFY(waitFor([&] { return !rig.core->link().isOpen(); }));
+        QCOMPARE(log.rows,
+            QStringList({ "-- port " + device + " closed",
+                "-- port " + device + " opened at 9600 baud", "→ <CR>", "→ 1 ST<CR>",
+                "← 1 0100<CR><LF>", "← 1 01", "-- port " + device + " lost: device lost" }));
+    }
+
+    // The log rotates at its size (every file within it, three kept, no row lost
+    // between them) and stops at the first failed write with one message.
+    void trafficLog()
+    {
+        QTemporaryDir dir;
+        TrafficRecorder recorder;
+        TrafficLog log;
+        const QString path = dir.filePath(QStringLiteral("t.log"));
+        QVERIFY(log.start(recorder, path, 200, nullptr));
+        for (int i = 0; i < 40; ++i)
+            recorder.marker(QStringLiteral("m%1").arg(i, 2, 10, QLatin1Char('0')));
+        log.stop();
+        QByteArray all;
+        for (const QString& name : { path + ".3", path + ".2", path + ".1", path }) {
+            QFile f(name);
+            QVERIFY2(f.open(QIODevice::ReadOnly), qPrintable(name));
+            QVERIFY(f.size() <= 200);
+            all += f.readAll();
+        }
+        QVERIFY(!QFile::exists(path + ".4"));
+        const QList<QByteArray> lines = all.trimmed().split('\n');
+        QVERIFY(lines.size() > 12);
+        for (qsizetype i = 0; i < lines.size(); ++i)
+            QVERIFY(lines[i].endsWith(QStringLiteral(" -- m%1")
+                                          .arg(40 - lines.size() + i, 2, 10, QLatin1Char('0'))
+                                          .toUtf8()));
+
+        QSignalSpy failed(&log, &TrafficLog::failed);
+        QVERIFY(log.start(recorder, QStringLiteral("/dev/full"), 200, nullptr));
+        recorder.marker(QStringLiteral("a"));
+        QVERIFY(waitFor([&] { return !failed.isEmpty(); }));
+        recorder.marker(QStringLiteral("b"));
+        log.stop();
+        QCOMPARE(failed,
+            QList<QVariantList>({ { "Traffic log stopped: /dev/full: No space left on device" } }));
+        QVERIFY(!log.isActive());
     }
 
     void terminalMode()

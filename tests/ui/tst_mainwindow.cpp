@@ -30,12 +30,15 @@
 #include "ui/qtprompter.h"
 #include "ui/specialfunctionsdialog.h"
 #include "ui/statusmaskwizard.h"
+#include "ui/trafficmodel.h"
+#include "ui/trafficview.h"
 #include "utility/downloadcontroller.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDirIterator>
+#include <QDockWidget>
 #include <QGroupBox>
 #include <QImage>
 #include <QLabel>
@@ -48,6 +51,7 @@
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QStandardPaths>
+#include <QTableView>
 #include <QTextEdit>
 #include <QTimer>
 #include <optional>
@@ -227,11 +231,11 @@ QByteArray written(
         + "}\n{\\colortbl;" + colours + "}\n" + body + "}\n";
 }
 
-// What the operator reads on a control: a window's title, a group box's title, else
-// its text; empty for a control without one.
+// What the operator reads on a control: a window's or dock's title, a group box's
+// title, else its text; empty for a control without one.
 QString captionOf(const QWidget* w)
 {
-    if (w->isWindow())
+    if (w->isWindow() || qobject_cast<const QDockWidget*>(w))
         return w->windowTitle();
     if (auto* box = qobject_cast<const QGroupBox*>(w))
         return box->title();
@@ -395,6 +399,135 @@ private Q_SLOTS:
             "CmdSetup=Setup", "DownloadButton=Download ?Switches Mode to Download", "CmdHelp=Help",
             "CmdExit=Exit" };
         QCOMPARE(captionsOf(rig.get("Frame8"), captions), captions);
+    }
+
+    // The traffic view: hidden until the operator turns it on, which the store keeps
+    // for the next start; what each command sends and gets as rows in two colours;
+    // hex on demand, relative times, Pause, Find, Save, Clear; a log to file that a
+    // full disk stops with one message while the command goes on; nothing taken
+    // while hidden.
+    void trafficView()
+    {
+        Rig rig;
+        auto* dock = rig.get<QDockWidget>("TrafficView");
+        auto* toggle = child<QAction>(rig.window.get(), "TrafficToggle");
+        TrafficView* view = rig.window->trafficView();
+        TrafficModel* model = view->model();
+        const QString store = rig.dir.filePath("settings.json");
+        int answers = 0; // answer rows the port's recorder has handed on
+        QObject counting;
+        connect(&rig.core->link().traffic(), &TrafficRecorder::rowReady, &counting,
+            [&](const TrafficRow& row) { answers += row.kind == TrafficRow::Kind::Received; });
+        QVERIFY(!dock->isVisible() && !toggle->isChecked());
+        toggle->trigger();
+        QVERIFY(dock->isVisible());
+        QVERIFY(readFile(store).contains("\"TrafficView\": 1"));
+        const auto texts = [&] {
+            QStringList out;
+            for (int r = 0; r < model->rowCount(); ++r)
+                out << model->index(r, TrafficModel::DirectionColumn).data().toString() + ' '
+                        + model->index(r, TrafficModel::TextColumn).data().toString();
+            return out;
+        };
+        rig.enter("0 ST");
+        QVERIFY(waitFor([&] { return texts().contains("← 0 0100<CR><LF>"); }));
+        QCOMPARE(texts(), QStringList({ "→ <CR>", "→ 0 ST<CR>", "← 0 0100<CR><LF>" }));
+        const auto colour = [&](int r) {
+            return model->index(r, TrafficModel::TextColumn).data(Qt::ForegroundRole);
+        };
+        QVERIFY(colour(1) != colour(2));
+        auto* table = rig.get<QTableView>("TrafficTable");
+        QVERIFY(table->isColumnHidden(TrafficModel::HexColumn));
+        rig.click("TrafficHex");
+        QVERIFY(!table->isColumnHidden(TrafficModel::HexColumn));
+        QCOMPARE(model->index(1, TrafficModel::HexColumn).data().toString(), "30 20 53 54 0D");
+        QVERIFY(QRegularExpression("^\\d\\d:\\d\\d:\\d\\d\\.\\d{3}$")
+                    .match(model->index(0, 0).data().toString())
+                    .hasMatch());
+        rig.click("TrafficRelative");
+        QVERIFY(QRegularExpression("^\\+\\d+\\.\\d{3}$")
+                    .match(model->index(2, 0).data().toString())
+                    .hasMatch());
+
+        QVERIFY(view->findNext("0 01"));
+        QCOMPARE(table->currentIndex().row(), 2);
+        QVERIFY(!view->findNext("9 ZZ"));
+        QCOMPARE(view->message(), "\"9 ZZ\" not found");
+        const QString saved = rig.dir.filePath("saved.txt");
+        QVERIFY(view->saveTo(saved));
+        const QList<QByteArray> lines = readFile(saved).split('\n');
+        QCOMPARE(lines.size(), 4);
+        QCOMPARE(lines[2], trafficLogLine(model->rowAt(2)).toUtf8());
+
+        rig.click("TrafficPause");
+        rig.enter("0 ST");
+        QVERIFY(waitFor([&] { return answers == 2; }));
+        model->insertPending();
+        QCOMPARE(model->rowCount(), 3);
+        rig.click("TrafficPause");
+        QCOMPARE(model->rowCount(), 6);
+        rig.click("TrafficClear");
+        QCOMPARE(model->rowCount(), 0);
+
+        const QString logFile = rig.dir.filePath("traffic.log");
+        rig.get<QLineEdit>("TrafficLogFile")->setText(logFile);
+        rig.click("TrafficLog");
+        QVERIFY(view->isLogging());
+        rig.enter("0 ST");
+        QVERIFY(waitFor([&] { return readFile(logFile).contains("← 0 0100<CR><LF>"); }));
+        rig.click("TrafficLog");
+        QVERIFY(!view->isLogging());
+
+        QVERIFY(view->startLog("/dev/full"));
+        rig.enter("0 ST");
+        QVERIFY(waitFor([&] { return !view->isLogging(); }));
+        QCOMPARE(view->message(), "Traffic log stopped: /dev/full: No space left on device");
+        QVERIFY(!rig.get<QCheckBox>("TrafficLog")->isChecked());
+        QVERIFY(waitFor([&] { return answers == 4; }));
+
+        // Shown again at the next start; once hidden, it takes nothing.
+        rig.window = std::make_unique<MainWindow>(*rig.core);
+        rig.window->show();
+        QVERIFY(rig.get<QDockWidget>("TrafficView")->isVisible());
+        child<QAction>(rig.window.get(), "TrafficToggle")->trigger();
+        QVERIFY(readFile(store).contains("\"TrafficView\": 0"));
+        rig.enter("0 ST");
+        QVERIFY(waitFor([&] { return answers == 5; }));
+        rig.window->trafficView()->model()->insertPending();
+        QCOMPARE(rig.window->trafficView()->model()->rowCount(), 0);
+    }
+
+    // At most 50,000 rows: the oldest go, counted and said.
+    void trafficRowLimit_data()
+    {
+        addColumns<QList<int>, int>("batches", "dropped");
+        addRow("up to the limit", QList<int> { 49999, 1 }, 0);
+        addRow("one batch over", QList<int> { 50005 }, 5);
+        addRow("second batch over", QList<int> { 49990, 30 }, 20);
+    }
+    void trafficRowLimit()
+    {
+        QFETCH(QList<int>, batches);
+        QFETCH(int, dropped);
+        SerialLink link;
+        TrafficView view(link);
+        TrafficModel* model = view.model();
+        int n = 0;
+        for (int size : batches) {
+            for (int i = 0; i < size; ++i) {
+                TrafficRow row;
+                row.bytes = QByteArray::number(n++);
+                model->add(row);
+            }
+            model->insertPending();
+        }
+        QCOMPARE(model->rowCount(), TrafficModel::MaxRows);
+        QCOMPARE(model->dropped(), dropped);
+        QCOMPARE(model->rowAt(0).bytes, QByteArray::number(dropped));
+        QCOMPARE(model->rowAt(TrafficModel::MaxRows - 1).bytes, QByteArray::number(n - 1));
+        QCOMPARE(child<QLabel>(&view, "TrafficCounts")->text(),
+            dropped ? QStringLiteral("50000 rows, %1 oldest dropped").arg(dropped)
+                    : QStringLiteral("50000 rows"));
     }
 
     // Command mode without status decoding: the entry box sends the trimmed command
@@ -1103,6 +1236,8 @@ private Q_SLOTS:
         addRow("baud not a number", QStringList { "--baud", "fast" }, 2, "--baud needs a number");
         addRow("baud zero", QStringList { "--baud=0" }, 2, "--baud needs a number");
         addRow("flag with a value", QStringList { "--simulate=yes" }, 2, "unknown option");
+        addRow("log size not a number", QStringList { "--log-size", "big" }, 2,
+            "--log-size needs a number of bytes, not \"big\"");
         addRow("bad simulator option", QStringList { "--simulate", "--sim-option", "--no-such" }, 2,
             "simulator:");
     }
@@ -1131,6 +1266,10 @@ private Q_SLOTS:
         addColumns<QStringList, QSize, QSize>("show", "minimum", "maximum");
         addRow("main window", QStringList { "--send", "0 ST" }, QSize(600, 400), QSize(4000, 4000));
         addRow("help window", QStringList { "--help-window" }, QSize(720, 560), QSize(720, 560));
+        // With the rows below the window's controls; LOG: a log file the run writes.
+        addRow("traffic view",
+            QStringList { "--send", "0 ST", "--screenshot-window", "traffic", "--log", "LOG" },
+            QSize(720, 800), QSize(4000, 4000));
     }
     void scriptedScreenshot()
     {
@@ -1139,8 +1278,11 @@ private Q_SLOTS:
         QFETCH(QSize, maximum);
         QTemporaryDir tmp;
         const QString png = tmp.filePath("window.png");
+        const QString log = tmp.filePath("traffic.log");
+        show.replaceInStrings(QRegularExpression("^LOG$"), log);
         const ProcessRun r = runProcess(appBinary("zaziruv"), scripted(tmp, png, 500) + show);
         QVERIFY2(r.exitCode == 0, qPrintable(r.errText()));
+        QVERIFY(!show.contains(log) || readFile(log).contains(" → 0 ST<CR>\n"));
         const QSize size = QImage(png).size();
         QVERIFY2(size.boundedTo(minimum) == minimum && size.expandedTo(maximum) == maximum,
             qPrintable(QStringLiteral("%1x%2").arg(size.width()).arg(size.height())));

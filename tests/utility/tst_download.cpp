@@ -24,6 +24,7 @@
 #include "utility/specialfunctions.h"
 
 #include <QDir>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
 #include <csignal>
@@ -876,6 +877,73 @@ private Q_SLOTS:
         if (primed)
             QCOMPARE(c.memory().at(503), marks ? 'I' : 'X');
         QVERIFY(!QFile::exists(c.dir.filePath("e2prom.dat")));
+    }
+
+    // --log on a command: the same rows as --trace, one a line with the date; rotated
+    // at --log-size with three files kept. A log on a full disk stops with one message
+    // and the command ends as it would without it. (The row format byte for byte:
+    // tst_terminalcore's trafficRowFormat.)
+    void cliLog_data()
+    {
+        addColumns<QString, QString, QByteArray, int>("args", "log", "message", "sizeLimit");
+        addRow("download logged", QString("download run.cmd --reset"), QString("LOG"), QByteArray(),
+            -1);
+        addRow("download traced", QString("download run.cmd --reset --trace"), QString(),
+            QByteArray(), -1);
+        addRow("rotated", QString("download run.cmd --reset"), QString("LOG"), QByteArray(), 300);
+        const QByteArray full("Traffic log stopped: /dev/full: No space left on device");
+        addRow("download, full disk", QString("download run.cmd --reset"), QString("/dev/full"),
+            full, -1);
+        addRow("dir, deaf, full disk", QString("dir --node 2 --delay 1"), QString("/dev/full"),
+            full, -1);
+    }
+    void cliLog()
+    {
+        QFETCH(QString, args);
+        QFETCH(QString, log);
+        QFETCH(QByteArray, message);
+        QFETCH(int, sizeLimit);
+        Cli c;
+        const QStringList plain
+            = args.split(' ') + (args.contains("--node") ? QStringList() : Fast);
+        const int without = c.run(plain).exitCode;
+        const QString file = log == "LOG" ? c.dir.filePath("t.log") : log;
+        QStringList logged = plain;
+        if (!log.isEmpty())
+            logged << "--log" << file;
+        if (sizeLimit > 0)
+            logged << "--log-size" << QString::number(sizeLimit);
+        const ProcessRun r = c.run(logged);
+        QCOMPARE(r.exitCode, without);
+        QCOMPARE(r.err.count("Traffic log"), message.isEmpty() ? 0 : 1);
+        QVERIFY2(r.err.contains(message), r.err.constData());
+        if (log != "LOG" && !args.contains("--trace"))
+            return;
+        QByteArray rows;
+        if (log == "LOG") {
+            for (const QString& name : { file + ".3", file + ".2", file + ".1", file })
+                rows += readFile(name);
+        } else {
+            rows = r.err;
+        }
+        const QRegularExpression line(
+            "^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3} (→|←|--) ",
+            QRegularExpression::MultilineOption);
+        const QString text = QString::fromUtf8(rows);
+        // (A log rotated at 300 bytes holds the download's last rows alone.)
+        if (sizeLimit < 0) {
+            QVERIFY2(text.contains(QRegularExpression("^.{24}-- port \\S+ opened at 57600 baud$",
+                         QRegularExpression::MultilineOption)),
+                rows.constData());
+            QVERIFY(text.contains(" → 1 EES 503<CR>\n"));
+        }
+        QVERIFY(text.contains(QRegularExpression(" ← [^\\n]*<CR><LF>\\n")));
+        QCOMPARE(text.count(line), text.count(" → ") + text.count(" ← ") + text.count(" -- "));
+        if (sizeLimit > 0) {
+            QVERIFY(!QFile::exists(file + ".4"));
+            for (const QString& name : { file + ".3", file + ".2", file + ".1", file })
+                QVERIFY(QFileInfo(name).size() <= sizeLimit);
+        }
     }
 
     // A file the command cannot write whole (a file size limit of 512 bytes stands for

@@ -1,12 +1,12 @@
 #include "clicontext.h"
 
-#include "link/tracefmt.h"
+#include "link/trafficlog.h"
+#include "link/trafficrecorder.h"
 #include "settings/settings.h"
 #include "settings/settingsstore.h"
 #include "sim/ptysimulator.h"
 #include "terminal/terminalcore.h"
 
-#include <QDateTime>
 #include <QDir>
 
 #include <cstdio>
@@ -24,6 +24,10 @@ CliContext::CliContext() = default;
 
 CliContext::~CliContext()
 {
+    // The row in progress goes to --trace and --log before they end.
+    if (m_core)
+        m_core->link().traffic().flush();
+    m_log.reset();
     // The core's port goes before the simulator that stands behind it.
     m_core.reset();
     m_simulator.reset();
@@ -77,13 +81,21 @@ TerminalCore* CliContext::session()
     }
     if (!shared.port.isEmpty())
         core->setDeviceOverride(shared.port);
+    TrafficRecorder& traffic = core->link().traffic();
     if (trace) {
-        core->link().setTracer([](SerialLink::Direction d, const QByteArray& bytes) {
-            std::fprintf(stderr, "%s %s %s\n",
-                qPrintable(QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss.zzz"))),
-                d == SerialLink::Direction::Write ? ">" : "<", qPrintable(escapeBytes(bytes)));
+        QObject::connect(&traffic, &TrafficRecorder::rowReady, [](const TrafficRow& row) {
+            std::fprintf(stderr, "%s\n", trafficLogLine(row).toUtf8().constData());
             std::fflush(stderr);
         });
+    }
+    if (!logPath.isEmpty()) {
+        // A log that cannot be written is reported; the command goes on without it.
+        m_log = std::make_unique<TrafficLog>();
+        QString why;
+        if (!m_log->start(traffic, logPath, logMaxBytes, &why))
+            error(TrafficLog::NotStartedText.arg(logPath, why));
+        QObject::connect(
+            m_log.get(), &TrafficLog::failed, [](const QString& text) { error(text); });
     }
     // The commands end on a lost port with their window's message; why it was lost
     // (gone, or no longer sending) is the link's to say.

@@ -15,6 +15,7 @@ class Settings;
 struct SettingsInForce;
 class TerminalCore;
 class PtySimulator;
+class TrafficLog;
 
 // What every zaziruv-cli command gets: the options common to all commands, a
 // headless prompter, and the settings store in force for this run.
@@ -28,6 +29,8 @@ public:
     // --settings, --port, --baud, --simulate, --sim-option: as the window program takes them.
     SharedOptions shared { SharedOptions::Program::Cli };
     bool trace = false; // --trace: every byte on stderr
+    QString logPath; // --log FILE: every byte to FILE
+    qint64 logMaxBytes = 10 * 1024 * 1024; // --log-size BYTES: FILE is rotated at this size
     QString dir; // --dir DIR: working directory for this run
     int timeoutMs = 2000; // --timeout MS
 
@@ -38,7 +41,7 @@ public:
     Settings& settings();
 
     // The main window's logic, headless: the start-up load done, the port opened with
-    // the run's overrides (--port, --baud, --simulate, --dir, --trace). Null (after a
+    // the run's overrides (--port, --baud, --simulate, --dir, --trace, --log). Null (after a
     // message) when the simulator could not be started.
     TerminalCore* session();
     SettingsInForce& inForce();
@@ -53,6 +56,7 @@ private:
     std::unique_ptr<SettingsInForce> m_inForce;
     std::unique_ptr<PtySimulator> m_simulator;
     std::unique_ptr<TerminalCore> m_core;
+    std::unique_ptr<TrafficLog> m_log;
 };
 
 // Takes the value after option `name` out of args; false (and a message) when it is

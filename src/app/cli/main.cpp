@@ -40,6 +40,8 @@ void printUsage(FILE* out)
         "  --dir DIR           working directory for this run\n"
         "  --timeout MS        answer time-out (default 2000)\n"
         "  --trace             print every byte written and read on stderr\n"
+        "  --log FILE          append every byte written and read to FILE, with times\n"
+        "  --log-size BYTES    size at which FILE becomes FILE.1 (default 10485760; 3 kept)\n"
         "  --help              show this text\n"
         "  --version           show the version and the Qt version\n\n"
         "commands:\n");
@@ -86,6 +88,19 @@ int main(int argc, char** argv)
         ctx.timeoutMs = *ms;
     }
     ctx.trace = takeFlag(args, QStringLiteral("--trace"));
+    if (!takeOption(args, QStringLiteral("--log"), ctx.logPath, present))
+        return 2;
+    if (!takeOption(args, QStringLiteral("--log-size"), value, present))
+        return 2;
+    if (present) {
+        const auto bytes = readIntOption(value, 1, INT_MAX);
+        if (!bytes) {
+            CliContext::error(
+                QStringLiteral("--log-size needs a number of bytes, not \"%1\"").arg(value));
+            return 2;
+        }
+        ctx.logMaxBytes = *bytes;
+    }
 
     qsizetype at = -1;
     for (qsizetype i = 0; i < args.size(); ++i) {
