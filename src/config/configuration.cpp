@@ -2,9 +2,11 @@
 
 #include "config/portprobe.h"
 #include "core/numbers.h"
+#include "core/operation.h"
 #include "core/prompter.h"
 #include "core/ticktimer.h"
 #include "link/seriallink.h"
+#include "link/trafficrecorder.h"
 #include "terminal/terminalcore.h"
 
 #include <QCollator>
@@ -76,6 +78,8 @@ ConfigurationCore::ConfigurationCore(TerminalCore& core_, PortProbe& probe_, QOb
     , cfg(core_.cfg)
     , prompter(core_.prompter)
 {
+    connect(&m_runner, &OperationRunner::busyChanged, this, &ConfigurationCore::changed);
+    markOperations(m_runner, core_.link().traffic());
 }
 
 qint32 ConfigurationCore::txDelayFromText(const QString& text)
@@ -91,7 +95,7 @@ qint32 ConfigurationCore::txDelayFromText(const QString& text)
     return static_cast<qint32>(roundHalfEven(value));
 }
 
-void ConfigurationCore::ApplyConfiguration()
+void ConfigurationCore::applyConfiguration()
 {
     SettingsRecord& r = settings.record;
     r.ComPort = cfg.comPort;
@@ -120,7 +124,7 @@ void ConfigurationCore::saveAndExit()
 {
     if (m_busy)
         return;
-    ApplyConfiguration();
+    applyConfiguration();
     core.link().traffic().marker(
         QStringLiteral("settings changed: COM%1, %2 baud").arg(cfg.comPort).arg(cfg.baudRate));
     core.openPort();
@@ -200,7 +204,7 @@ bool ConfigurationCore::autoConfigure()
         for (int port = 1; port <= 8; ++port) {
             cfg.comPort = port;
             changed();
-            ProbeBauds();
+            probeBauds();
             if (probe.probeSuccess())
                 break;
         }
@@ -213,19 +217,19 @@ bool ConfigurationCore::autoConfigure()
     return probe.probeSuccess();
 }
 
-void ConfigurationCore::ProbeBauds()
+void ConfigurationCore::probeBauds()
 {
     for (const int baud : Bauds) {
         cfg.baudRate = baud;
         changed();
         probe.setProbeSuccess(false);
-        ApplyConfiguration();
+        applyConfiguration();
         core.openPort();
         if (!core.portReady())
             return;
         {
             TickRun ticking;
-            probe.TX_TEST_CMD();
+            probe.probeOnce();
         }
         // A port gone is not configured, whatever came back before the loss; the next
         // opening tells whether it is back.
@@ -237,21 +241,42 @@ void ConfigurationCore::ProbeBauds()
     }
 }
 
+namespace {
+
+// DEBUG: the diagnostic queries and their answers into "TYXLOG.CMD". Nothing to
+// cancel: the queries take well under a second and write nothing to the controller.
+class DiagnosticLog final : public Operation
+{
+public:
+    DiagnosticLog(PortProbe& probe, const SerialLink& link)
+        : m_probe(probe)
+        , m_link(link)
+    {
+    }
+    QString label() const override { return QStringLiteral("Writing TYXLOG"); }
+    Outcome run() override
+    {
+        TickRun ticking;
+        if (m_probe.writeDiagnosticLog())
+            return Outcome::Completed;
+        // The probe has said why.
+        return m_link.isOpen() ? Outcome::Failed : Outcome::PortLost;
+    }
+
+private:
+    PortProbe& m_probe;
+    const SerialLink& m_link;
+};
+
+} // namespace
+
 bool ConfigurationCore::writeDiagnosticLog()
 {
     if (m_busy)
         return false;
-    bool written = false;
-    {
-        BusyScope busyScope(m_busy);
-        m_enabled = false;
-        changed();
-        TickRun ticking;
-        written = probe.DEBUG_PORT();
-    }
-    m_enabled = true;
-    changed();
-    return written;
+    const BusyScope busyScope(m_busy);
+    DiagnosticLog log(probe, core.link());
+    return m_runner.run(log) == Outcome::Completed;
 }
 
 void ConfigurationCore::windowClosed()

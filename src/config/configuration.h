@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/operationrunner.h"
 #include "settings/settings.h"
 
 #include <QObject>
@@ -32,7 +33,7 @@ public:
         "The serial port Com%1 closed during its probe (%2); it was not configured.");
 
     // Controls into the settings record and the store.
-    void ApplyConfiguration();
+    void applyConfiguration();
     // The TXdelay text as stored: the number rounded half to even when it is 1 or
     // more; 1 for anything else, text that is not a number included.
     static qint32 txDelayFromText(const QString& text);
@@ -47,7 +48,7 @@ public:
     // Returns whether a controller answered (its port and speed are then selected
     // and stored).
     bool autoConfigure();
-    void ProbeBauds();
+    void probeBauds();
     // Returns whether "TYXLOG.CMD" was written.
     bool writeDiagnosticLog();
     // The window was closed by other means than "Save and Exit".
@@ -60,8 +61,8 @@ public:
     // Serial devices the system lists, for the port mapping boxes.
     static QStringList serialDevices();
 
-    // The window is enabled (writeDiagnosticLog disables it while it works).
-    bool enabled() const { return m_enabled; }
+    // The window is enabled (not while the diagnostic log runs).
+    bool enabled() const { return !m_runner.busy(); }
     // Auto Configure or the diagnostic log is running.
     bool busy() const { return m_busy; }
 
@@ -76,5 +77,5 @@ private:
     bool readableDir(const QString& path) const;
 
     bool m_busy = false;
-    bool m_enabled = true;
+    OperationRunner m_runner;
 };

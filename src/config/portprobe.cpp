@@ -76,7 +76,7 @@ void PortProbe::waitForAnswer(qint64 bytesSent)
         timer.StopTimer();
 }
 
-void PortProbe::TX_TEST_CMD()
+void PortProbe::probeOnce()
 {
     AnswerChannel& answers = core.answers();
     answers.setAnswerMarker(CR);
@@ -115,7 +115,7 @@ QByteArray PortProbe::debugRecord(const QString& logText)
     return record;
 }
 
-bool PortProbe::DEBUG_PORT()
+bool PortProbe::writeDiagnosticLog()
 {
     m_debugLogText.clear();
     if (!core.link().isOpen()) {

@@ -19,7 +19,7 @@ public:
     TerminalCore& core;
     Prompter& prompter;
 
-    // Set by TX_TEST_CMD when the controller answered its status query; cleared
+    // Set by probeOnce when the controller answered its status query; cleared
     // before each probe by the configuration window's Auto Configure.
     bool probeSuccess() const { return m_probeSuccess; }
     void setProbeSuccess(bool success) { m_probeSuccess = success; }
@@ -36,14 +36,14 @@ public:
 
     // One probe of the port: a status query; sets probeSuccess when an answer holding
     // "00" came back (and says so). Expects capture mode to be on.
-    void TX_TEST_CMD();
+    void probeOnce();
 
     // Asks the controller the diagnostic queries and writes the questions and raw
     // answers as one 1000-byte record into "TYXLOG.CMD" in the current working
     // directory. Returns whether the file was written; every failure is reported.
-    bool DEBUG_PORT();
+    bool writeDiagnosticLog();
 
-    // The diagnostic log of the last DEBUG_PORT, before it was cut or padded.
+    // The diagnostic log of the last writeDiagnosticLog, before it was cut or padded.
     const QString& debugLogText() const { return m_debugLogText; }
     // The record as written: the log text cut or padded with blanks to 1000 bytes.
     static QByteArray debugRecord(const QString& logText);

@@ -44,7 +44,10 @@ Outcome OperationRunner::run(Operation& operation)
     });
     Q_EMIT busyChanged(true);
     setProgress({ true, operation.label(), 0 });
-    return operation.run();
+    Q_EMIT started(operation.label());
+    const Outcome outcome = operation.run();
+    Q_EMIT finished(operation.label(), outcome);
+    return outcome;
 }
 
 void OperationRunner::cancel()

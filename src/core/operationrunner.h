@@ -34,6 +34,10 @@ public:
 Q_SIGNALS:
     void progressChanged();
     void busyChanged(bool busy);
+    // Around run(), for the traffic record: the operation's label when it starts, and
+    // how it ended (not when it threw).
+    void started(const QString& label);
+    void finished(const QString& label, const Outcome& outcome);
 
 private:
     void setProgress(const Progress& progress);

@@ -30,4 +30,12 @@ struct Outcome
     {
     }
     bool operator==(Kind k) const { return kind == k; }
+    // "completed", "refused", "failed", "cancelled" or "port lost", and the reason.
+    QString text() const
+    {
+        static const char* const names[]
+            = { "completed", "refused", "failed", "cancelled", "port lost" };
+        const QString name = QLatin1String(names[int(kind)]);
+        return reason.isEmpty() ? name : name + QStringLiteral(": ") + reason;
+    }
 };

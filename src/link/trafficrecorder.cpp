@@ -1,5 +1,7 @@
 #include "trafficrecorder.h"
 
+#include "core/operationrunner.h"
+
 #include <QDateTime>
 #include <QMetaMethod>
 
@@ -86,4 +88,14 @@ void TrafficRecorder::onQuiet()
         return;
     }
     m_quiet.start(int((quietNs - since) / 1'000'000) + 1);
+}
+
+void markOperations(const OperationRunner& runner, TrafficRecorder& recorder)
+{
+    QObject::connect(&runner, &OperationRunner::started, &recorder,
+        [&recorder](const QString& label) { recorder.marker(QStringLiteral("start: ") + label); });
+    QObject::connect(&runner, &OperationRunner::finished, &recorder,
+        [&recorder](const QString& label, const Outcome& outcome) {
+            recorder.marker(QStringLiteral("end: %1 %2").arg(label, outcome.text()));
+        });
 }

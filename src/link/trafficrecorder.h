@@ -45,3 +45,8 @@ private:
     QTimer m_quiet;
     bool m_emitting = false; // inside emitDone
 };
+
+class OperationRunner;
+
+// Marks the start and the end (with its outcome) of every operation `runner` runs.
+void markOperations(const OperationRunner& runner, TrafficRecorder& recorder);

@@ -3,6 +3,7 @@
 #include "combinationcontroller.h"
 
 #include "core/numbers.h"
+#include "core/operation.h"
 #include "core/prompter.h"
 #include "core/text.h"
 #include "core/ticktimer.h"
@@ -11,8 +12,8 @@
 #include "eeprom/memorymap.h"
 #include "link/answerchannel.h"
 #include "link/commandset.h"
+#include "link/trafficrecorder.h"
 #include "terminal/terminalcore.h"
-#include "core/operation.h"
 
 #include <QDir>
 #include <QFile>
@@ -49,6 +50,7 @@ DownloadController::DownloadController(TerminalCore& core_, Prompter& prompter_,
     m_sender.downloadDelay = [this] { return m_protocol.downloadDelay(); };
     connect(&m_runner, &OperationRunner::progressChanged, this, &DownloadController::update);
     connect(&m_runner, &OperationRunner::busyChanged, this, &DownloadController::update);
+    markOperations(m_runner, core_.link().traffic());
     connect(
         &m_protocol, &EepromProtocol::checksumsShown, this, [this](int calculated, int received) {
             if (!m_checksumFrame.visible)

@@ -14,13 +14,13 @@
 #include "../common/testfiles.h"
 
 #include "core/eventwait.h"
+#include "core/operation.h"
+#include "core/operationrunner.h"
 #include "core/ticktimer.h"
 #include "eeprom/e2promrecord.h"
 #include "link/commandset.h"
 #include "utility/combinationcontroller.h"
 #include "utility/downloadcontroller.h"
-#include "core/operation.h"
-#include "core/operationrunner.h"
 #include "utility/specialfunctions.h"
 
 #include <QDir>
@@ -936,6 +936,11 @@ private Q_SLOTS:
                          QRegularExpression::MultilineOption)),
                 rows.constData());
             QVERIFY(text.contains(" → 1 EES 503<CR>\n"));
+            // The operation's own rows frame its lines.
+            const qsizetype start = text.indexOf(" -- start: Downloading..\n");
+            QVERIFY2(start >= 0 && start < text.indexOf(" → 1 EES 503<CR>\n")
+                    && text.indexOf(" -- end: Downloading.. completed\n") > start,
+                rows.constData());
         }
         QVERIFY(text.contains(QRegularExpression(" ← [^\\n]*<CR><LF>\\n")));
         QCOMPARE(text.count(line), text.count(" → ") + text.count(" ← ") + text.count(" -- "));
