@@ -15,7 +15,8 @@ double cpuSeconds()
 {
     rusage u {};
     getrusage(RUSAGE_SELF, &u);
-    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec)
+        + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 } // namespace
 
@@ -24,8 +25,8 @@ double cpuSeconds()
 static double benchWaitCpuPerWall()
 {
     TickTimer& timer = TickTimer::instance();
-    timer.Delay = 2; // ms a tick
-    timer.StartTimer();
+    timer.setPeriodMs(2);
+    timer.start();
     QElapsedTimer wall;
     const double cpuBefore = cpuSeconds();
     wall.start();
@@ -35,7 +36,7 @@ static double benchWaitCpuPerWall()
     waitUntil([&] { return timer.ticks() >= 1000 || wall.elapsed() >= 2000; });
     const double cpu = cpuSeconds() - cpuBefore;
     const double seconds = double(wall.elapsed()) / 1000.0;
-    timer.StopTimer();
+    timer.stop();
     return seconds > 0 ? cpu / seconds : 0;
 }
 

@@ -32,12 +32,12 @@ public:
         : m_started(!TickTimer::instance().isRunning())
     {
         if (m_started)
-            TickTimer::instance().StartTimer();
+            TickTimer::instance().start();
     }
     ~TickRun()
     {
         if (m_started)
-            TickTimer::instance().StopTimer();
+            TickTimer::instance().stop();
     }
     TickRun(const TickRun&) = delete;
     TickRun& operator=(const TickRun&) = delete;

@@ -59,7 +59,7 @@ void PortProbe::waitForAnswer(qint64 bytesSent)
     // The callers start the tick timer; without it the count would never move.
     const bool started = !timer.isRunning();
     if (started)
-        timer.StartTimer();
+        timer.start();
     // Seven ticks of a 1 or 2 ms timer are shorter than the line needs at 9600 baud
     // to carry the query still in the UART and the answer (10 bits a character), so
     // the wait lasts at least that long as well.
@@ -73,7 +73,7 @@ void PortProbe::waitForAnswer(qint64 bytesSent)
             || (timer.since(start) >= AnswerTicks && clock.elapsed() >= lineMs);
     });
     if (started)
-        timer.StopTimer();
+        timer.stop();
 }
 
 void PortProbe::probeOnce()

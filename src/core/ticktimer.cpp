@@ -17,7 +17,7 @@ TickTimer::TickTimer(QObject* parent)
     : QObject(parent)
 {
     m_timer.setTimerType(Qt::PreciseTimer);
-    connect(&m_timer, &QTimer::timeout, this, &TickTimer::TimerProc);
+    connect(&m_timer, &QTimer::timeout, this, &TickTimer::onTick);
 }
 
 TickTimer::~TickTimer()
@@ -29,9 +29,9 @@ TickTimer::~TickTimer()
 #endif
 }
 
-void TickTimer::StartTimer()
+void TickTimer::start()
 {
-    const int ms = Delay < 1 ? 1 : Delay;
+    const int ms = m_periodMs < 1 ? 1 : m_periodMs;
 #ifdef Q_OS_LINUX
     // Qt's event loop sleeps in whole milliseconds, so a 1 ms QTimer fires 0.2 to
     // 0.4 ms late each time and a 2-tick wait lasts up to 2.4 ms. A timer file runs
@@ -46,7 +46,7 @@ void TickTimer::StartTimer()
                 // with a late QTimer: a stall never ends a wait at once.
                 quint64 expirations = 0;
                 if (::read(m_fd, &expirations, sizeof expirations) == sizeof expirations)
-                    TimerProc();
+                    onTick();
             });
         }
     }
@@ -65,7 +65,7 @@ void TickTimer::StartTimer()
     m_timer.start(ms);
 }
 
-void TickTimer::StopTimer()
+void TickTimer::stop()
 {
 #ifdef Q_OS_LINUX
     if (m_fdArmed) {
@@ -89,7 +89,7 @@ void TickTimer::setTicks(int value)
     m_restart = m_count;
 }
 
-void TickTimer::TimerProc()
+void TickTimer::onTick()
 {
     ++m_count;
     ++m_ticks;

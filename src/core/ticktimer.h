@@ -19,13 +19,15 @@ public:
     static TickTimer& instance();
     ~TickTimer() override;
 
-    // Interval in milliseconds; 0 asks for the shortest the platform offers, which
-    // here is 1 ms (a 0 ms QTimer would fire on every idle pass and spin a core).
-    int Delay = 1;
+    // The tick period in milliseconds, taken when the timer starts; 0 asks for the
+    // shortest the platform offers, which here is 1 ms (a 0 ms timer would fire on
+    // every idle pass and spin a core).
+    int periodMs() const { return m_periodMs; }
+    void setPeriodMs(int ms) { m_periodMs = ms; }
 
-    void StartTimer();
-    void StopTimer();
-    void TimerProc();
+    void start();
+    void stop();
+    void onTick();
     bool isRunning() const;
 
     int ticks() const { return m_ticks; }
@@ -43,6 +45,7 @@ Q_SIGNALS:
     void ticked();
 
 private:
+    int m_periodMs = 1;
     explicit TickTimer(QObject* parent = nullptr);
     QTimer m_timer; // where no timer file is to be had
     int m_fd = -1; // Linux: a periodic timer file

@@ -99,7 +99,7 @@ void PacedSender::awaitAnswers(const std::function<bool(const QString& collected
     // The grace must also pass in ticks (a tick is Delay ms): when the program was
     // stalled (a loaded machine), the clock runs on but a stall costs one tick only,
     // so the answer that waited in the port meanwhile is still read before giving up.
-    const qint64 graceTicks = graceNs / (qint64(std::max(1, m_ticks.Delay)) * 1'000'000) + 1;
+    const qint64 graceTicks = graceNs / (qint64(std::max(1, m_ticks.periodMs())) * 1'000'000) + 1;
     const qint64 start = m_ticks.count();
     // The tick timer wakes the loop every tick, so the grace is noticed on time.
     waitUntil([&] {

@@ -117,8 +117,8 @@ void DownloadController::load()
     m_prep.setWorkingDir(workingDir());
     refreshFilelist();
     m_e2promRefused = !loadE2prom(m_createE2prom);
-    ticks.Delay = m_delay;
-    ticks.StartTimer();
+    ticks.setPeriodMs(m_delay);
+    ticks.start();
     core.setPortReady(true);
     if (!m_downloadFiles.isEmpty()) {
         m_downloadFileIndex = 0;
@@ -166,7 +166,7 @@ void DownloadController::exitall()
         return;
     m_shown = false;
     core.setWindowEnabled(true);
-    ticks.StopTimer();
+    ticks.stop();
     m_settingsVisible = false;
     m_specialVisible = false;
     core.answers().setDownloadBranch(false);

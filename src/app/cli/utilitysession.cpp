@@ -85,9 +85,9 @@ std::unique_ptr<DownloadController> openUtility(CliContext& ctx, const DownloadO
         u->setNode(*o.node);
     if (o.delay) {
         u->setDelayText(QString::number(*o.delay));
-        u->ticks.StopTimer();
-        u->ticks.Delay = u->delay();
-        u->ticks.StartTimer();
+        u->ticks.stop();
+        u->ticks.setPeriodMs(u->delay());
+        u->ticks.start();
     }
     if (o.memorySize)
         u->protocol().setMemorySize(*o.memorySize);
