@@ -50,6 +50,7 @@ void printUsage(FILE* out)
         "  --version           show the version and the Qt version\n\n"
         "for scripts:\n"
         "  --send TEXT         once the window is up, enter TEXT as a command (repeatable)\n"
+        "  --click NAME        then click the button of that objectName (repeatable, in order)\n"
         "  --help-window       once the window is up, open the help window as Help does\n"
         "  --screenshot FILE   save a picture of the main window (of the help window with\n"
         "                      --help-window) as FILE (PNG), then quit\n"
@@ -70,6 +71,7 @@ struct Options
 {
     SharedOptions shared { SharedOptions::Program::Window };
     QStringList send;
+    QStringList clicks;
     bool helpWindow = false;
     bool version = false;
     QString screenshot;
@@ -120,6 +122,10 @@ bool parseOptions(QStringList args, Options& o, bool& help)
             if (!takeValue())
                 return false;
             o.send.append(value);
+        } else if (name == QLatin1String("--click")) {
+            if (!takeValue())
+                return false;
+            o.clicks.append(value);
         } else if (name == QLatin1String("--version") && flag) {
             o.version = true;
         } else if (name == QLatin1String("--help-window") && flag) {
@@ -273,7 +279,8 @@ int main(int argc, char** argv)
     core->load();
     window->show();
 
-    if (!options.send.isEmpty() || options.helpWindow || !options.screenshot.isEmpty()) {
+    if (!options.send.isEmpty() || !options.clicks.isEmpty() || options.helpWindow
+        || !options.screenshot.isEmpty()) {
         // Scripted start: type each command into the entry box and press Enter, as
         // the operator would, then take the picture once the answers are in.
         QTimer::singleShot(300, window.get(), [&] {
@@ -281,6 +288,23 @@ int main(int argc, char** argv)
             for (const QString& text : std::as_const(options.send)) {
                 entry->setText(text);
                 Q_EMIT entry->returnPressed();
+            }
+            // Clicked 300 ms apart, each once the windows have drawn what the one before
+            // opened; a click that starts a download runs it to its end (the picture may
+            // be taken during it).
+            for (qsizetype i = 0; i < options.clicks.size(); ++i) {
+                QTimer::singleShot(300 * int(i), window.get(), [name = options.clicks.at(i)] {
+                    QAbstractButton* button = nullptr;
+                    for (QWidget* w : QApplication::topLevelWidgets())
+                        if (!button)
+                            button = w->findChild<QAbstractButton*>(name);
+                    if (!button) {
+                        fail(QStringLiteral("--click: no button named \"%1\"").arg(name));
+                        QApplication::exit(2);
+                        return;
+                    }
+                    button->click();
+                });
             }
             if (options.helpWindow)
                 window->helpButton()->click();
