@@ -4,14 +4,13 @@
 #include "core/numbers.h"
 #include "core/prompter.h"
 #include "core/ticktimer.h"
+#include "link/portscanner.h"
 #include "link/seriallink.h"
 #include "terminal/terminalcore.h"
 
-#include <QCollator>
 #include <QDir>
 #include <QFileInfo>
 #include <QLocale>
-#include <QSerialPortInfo>
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -283,25 +282,14 @@ QStringList ConfigurationCore::subdirectories(const QString& path)
     return dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
 }
 
-QStringList ConfigurationCore::serialDevices()
+QList<PortEntry> ConfigurationCore::serialPorts() const
 {
-    QStringList out;
-    const auto ports = QSerialPortInfo::availablePorts();
-    for (const QSerialPortInfo& info : ports) {
-        const QString location = info.systemLocation();
-#ifdef Q_OS_UNIX
-        if (!location.startsWith(QLatin1String("/dev/ttyUSB"))
-            && !location.startsWith(QLatin1String("/dev/ttyACM"))
-            && !location.startsWith(QLatin1String("/dev/ttyS")))
-            continue;
-#endif
-        if (!out.contains(location))
-            out.append(location);
+    // The configured devices too: a pseudo-terminal or a network port is in no list
+    // of the system's.
+    QStringList named;
+    for (int n = 1; n <= 8; ++n) {
+        if (!cfg.comDevice[size_t(n)].isEmpty())
+            named << cfg.comDevice[size_t(n)];
     }
-    // ttyS2 before ttyS10.
-    QCollator order;
-    order.setNumericMode(true);
-    std::sort(out.begin(), out.end(),
-        [&order](const QString& a, const QString& b) { return order.compare(a, b) < 0; });
-    return out;
+    return PortScanner().scan(named);
 }

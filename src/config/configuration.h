@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/portentry.h"
 #include "settings/settings.h"
 
 #include <QObject>
@@ -57,8 +58,9 @@ public:
     static QStringList drives();
     // Subdirectories of path, by name, for the directory list.
     static QStringList subdirectories(const QString& path);
-    // Serial devices the system lists, for the port mapping boxes.
-    static QStringList serialDevices();
+    // The serial devices of the machine and those the mapping names, for the port
+    // mapping boxes (as `zaziruv-cli ports` lists them).
+    QList<PortEntry> serialPorts() const;
 
     // The window is enabled (writeDiagnosticLog disables it while it works).
     bool enabled() const { return m_enabled; }
