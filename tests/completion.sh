@@ -31,7 +31,7 @@ expect()
 }
 
 d=$tmp/dev
-expect "autoconfigure check clear combo debuglog dir download image macro prep readback run send settings stop upload" zaziruv-cli ""
+expect "autoconfigure check clear combo debuglog dir download image macro ports prep readback run send settings stop upload" zaziruv-cli ""
 expect "download" zaziruv-cli --simulate do
 expect "$d/serial/by-id/usb-FTDI-if00 $d/ttyACM1 $d/ttyUSB0" zaziruv-cli --port ""
 expect "19200" zaziruv-cli --baud 1

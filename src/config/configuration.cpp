@@ -5,15 +5,14 @@
 #include "core/operation.h"
 #include "core/prompter.h"
 #include "core/ticktimer.h"
+#include "link/portscanner.h"
 #include "link/seriallink.h"
 #include "link/trafficrecorder.h"
 #include "terminal/terminalcore.h"
 
-#include <QCollator>
 #include <QDir>
 #include <QFileInfo>
 #include <QLocale>
-#include <QSerialPortInfo>
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -308,25 +307,14 @@ QStringList ConfigurationCore::subdirectories(const QString& path)
     return dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
 }
 
-QStringList ConfigurationCore::serialDevices()
+QList<PortEntry> ConfigurationCore::serialPorts() const
 {
-    QStringList out;
-    const auto ports = QSerialPortInfo::availablePorts();
-    for (const QSerialPortInfo& info : ports) {
-        const QString location = info.systemLocation();
-#ifdef Q_OS_UNIX
-        if (!location.startsWith(QLatin1String("/dev/ttyUSB"))
-            && !location.startsWith(QLatin1String("/dev/ttyACM"))
-            && !location.startsWith(QLatin1String("/dev/ttyS")))
-            continue;
-#endif
-        if (!out.contains(location))
-            out.append(location);
+    // The configured devices too: a pseudo-terminal or a network port is in no list
+    // of the system's.
+    QStringList named;
+    for (int n = 1; n <= 8; ++n) {
+        if (!cfg.comDevice[size_t(n)].isEmpty())
+            named << cfg.comDevice[size_t(n)];
     }
-    // ttyS2 before ttyS10.
-    QCollator order;
-    order.setNumericMode(true);
-    std::sort(out.begin(), out.end(),
-        [&order](const QString& a, const QString& b) { return order.compare(a, b) < 0; });
-    return out;
+    return PortScanner().scan(named);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/operationrunner.h"
+#include "link/portentry.h"
 #include "settings/settings.h"
 
 #include <QObject>
@@ -58,8 +59,9 @@ public:
     static QStringList drives();
     // Subdirectories of path, by name, for the directory list.
     static QStringList subdirectories(const QString& path);
-    // Serial devices the system lists, for the port mapping boxes.
-    static QStringList serialDevices();
+    // The serial devices of the machine and those the mapping names, for the port
+    // mapping boxes (as `zaziruv-cli ports` lists them).
+    QList<PortEntry> serialPorts() const;
 
     // The window is enabled (not while the diagnostic log runs).
     bool enabled() const { return !m_runner.busy(); }

@@ -1,17 +1,17 @@
 #include "seriallink.h"
 
 #include "core/eventwait.h"
+#include "localtransport.h"
+#include "portscanner.h"
+#include "rfc2217transport.h"
+#include "tcptransport.h"
 
-#include <QFileInfo>
 #include <QTimer>
 
-#include <cerrno>
 #include <climits>
 #include <cmath>
 
 #ifdef Q_OS_UNIX
-#include <sys/ioctl.h>
-#include <termios.h>
 #include <unistd.h>
 #endif
 #ifdef Q_OS_LINUX
@@ -21,9 +21,6 @@
 SerialLink::SerialLink(QObject* parent)
     : QObject(parent)
 {
-    m_port.setReadBufferSize(MaxReadBuffer);
-    connect(&m_port, &QSerialPort::readyRead, this, &SerialLink::received);
-    connect(&m_port, &QSerialPort::errorOccurred, this, &SerialLink::onError);
     m_clock.start();
     m_wake.setSingleShot(true);
     m_wake.setTimerType(Qt::PreciseTimer);
@@ -31,9 +28,7 @@ SerialLink::SerialLink(QObject* parent)
 
 SerialLink::~SerialLink()
 {
-    m_port.disconnect(this);
-    if (m_port.isOpen())
-        m_port.close();
+    m_transport.reset();
     m_wakeNotifier.reset();
 #ifdef Q_OS_UNIX
     if (m_wakeFd >= 0)
@@ -52,60 +47,57 @@ QString SerialLink::defaultDevice(int comPort)
 
 bool SerialLink::open(const QString& device, qint32 baud)
 {
-    if (m_port.isOpen()) {
-        m_port.close();
+    if (isOpen()) {
+        m_transport->close();
         closedMarker();
     }
     m_device = device;
     m_baud = baud;
     m_permissionDenied = false;
-    m_port.setPortName(device);
-    m_port.setBaudRate(baud);
-    m_port.setDataBits(QSerialPort::Data8);
-    m_port.setParity(QSerialPort::NoParity);
-    m_port.setStopBits(QSerialPort::OneStop);
-    m_port.setFlowControl(QSerialPort::NoFlowControl);
+    m_transport.reset();
     if (device.isEmpty()) {
         m_reason = QStringLiteral("no device configured");
-    } else if (m_port.open(QIODevice::ReadWrite)) {
-        m_reason.clear();
-        m_wasLost = false;
-        m_port.clear(QSerialPort::AllDirections);
-        if (m_traffic.isListened())
-            m_traffic.marker(QStringLiteral("port %1 opened at %2 baud").arg(device).arg(baud));
     } else {
-        switch (m_port.error()) {
-        case QSerialPort::DeviceNotFoundError:
-            m_reason = QStringLiteral("no such device");
-            break;
-        case QSerialPort::PermissionError:
-            // QSerialPort reports a port locked by another program as a permission
-            // error too; the lock file or the device's access bits tell which.
-            if (QFileInfo(device).exists() && QFileInfo(device).isReadable()
-                && QFileInfo(device).isWritable()) {
-                m_reason = QStringLiteral("busy (in use by another program)");
-            } else {
-                m_reason = QStringLiteral("permission denied");
-                m_permissionDenied = true;
-            }
-            break;
-        default:
-            m_reason = m_port.errorString();
-            if (m_reason.isEmpty())
-                m_reason = QStringLiteral("cannot be opened");
-            break;
+        if (device.startsWith(QLatin1String("socket://")))
+            m_transport = std::make_unique<TcpTransport>(MaxReadBuffer);
+        else if (device.startsWith(QLatin1String("rfc2217://")))
+            m_transport = std::make_unique<Rfc2217Transport>(MaxReadBuffer);
+        else
+            m_transport = std::make_unique<LocalTransport>(MaxReadBuffer);
+        connect(m_transport.get(), &LinkTransport::readyRead, this, &SerialLink::received);
+        connect(m_transport.get(), &LinkTransport::lost, this, &SerialLink::onTransportLost);
+        if (m_transport->open(device, baud)) {
+            m_reason.clear();
+            m_wasLost = false;
+            if (m_traffic.isListened())
+                m_traffic.marker(QStringLiteral("port %1 opened at %2 baud").arg(device).arg(baud));
+        } else {
+            m_reason = m_transport->reason();
+            m_permissionDenied = m_transport->permissionDenied();
         }
     }
-    if (!m_port.isOpen() && m_traffic.isListened())
+    if (!isOpen() && m_traffic.isListened())
         m_traffic.marker(QStringLiteral("port %1 not opened: %2").arg(device, m_reason));
     Q_EMIT stateChanged();
-    return m_port.isOpen();
+    return isOpen();
+}
+
+QString SerialLink::busyText(const QString& node)
+{
+    qint64 pid = 0;
+    QString program;
+    PortScanner().findHolder(node, pid, program);
+    if (pid <= 0)
+        return QStringLiteral("busy (in use by another program)");
+    if (program.isEmpty())
+        return QStringLiteral("busy (in use by process %1)").arg(pid);
+    return QStringLiteral("busy (in use by %1, PID %2)").arg(program).arg(pid);
 }
 
 void SerialLink::close()
 {
-    if (m_port.isOpen()) {
-        m_port.close();
+    if (isOpen()) {
+        m_transport->close();
         closedMarker();
         m_reason = QStringLiteral("closed");
         Q_EMIT stateChanged();
@@ -114,15 +106,15 @@ void SerialLink::close()
 
 bool SerialLink::isOpen() const
 {
-    return m_port.isOpen();
+    return m_transport && m_transport->isOpen();
 }
 
 QString SerialLink::statusText() const
 {
     const QString line = QStringLiteral("%1,n,8,1").arg(m_baud);
-    QString state = m_port.isOpen() ? QStringLiteral("open") : m_reason;
+    QString state = isOpen() ? QStringLiteral("open") : m_reason;
 #ifndef Q_OS_WIN
-    if (!m_port.isOpen() && m_permissionDenied)
+    if (!isOpen() && m_permissionDenied)
         state += QStringLiteral(
             " (join the dialout group: sudo adduser $USER dialout, then log in again)");
 #endif
@@ -132,15 +124,10 @@ QString SerialLink::statusText() const
 
 void SerialLink::write(const QByteArray& bytes)
 {
-    if (!m_port.isOpen() || bytes.isEmpty())
+    if (!isOpen() || bytes.isEmpty())
         return;
     trace(Direction::Write, bytes);
-    m_writing = true;
-    m_port.write(bytes);
-    // Hand the bytes to the driver now rather than on the next pass of the event
-    // loop, so that they leave when their line time starts counting.
-    m_port.flush();
-    m_writing = false;
+    m_transport->write(bytes);
     m_lineFreeNs = std::max(m_lineFreeNs, m_clock.nsecsElapsed()) + lineTimeNs(bytes.size());
 }
 
@@ -153,31 +140,20 @@ qint64 SerialLink::lineTimeNs(qint64 bytes) const
 qint64 SerialLink::lineBusyNs() const
 {
     qint64 left = std::max<qint64>(0, m_lineFreeNs - m_clock.nsecsElapsed());
-#ifdef Q_OS_UNIX
     // Characters still in the driver (a real UART) take their line time from now.
-    int queued = 0;
-    if (m_port.isOpen() && ::ioctl(int(m_port.handle()), TIOCOUTQ, &queued) == 0 && queued > 0)
-        left = std::max(left, lineTimeNs(queued));
-#endif
+    if (isOpen())
+        left = std::max(left, lineTimeNs(m_transport->lineQueued()));
     return left;
 }
 
 qint64 SerialLink::bytesToWrite() const
 {
-    return m_port.isOpen() ? m_port.bytesToWrite() : 0;
+    return isOpen() ? m_transport->bytesToWrite() : 0;
 }
 
 qint64 SerialLink::outputQueued() const
 {
-    if (!m_port.isOpen())
-        return 0;
-    qint64 queued = m_port.bytesToWrite();
-#ifdef Q_OS_UNIX
-    int inDriver = 0;
-    if (::ioctl(int(m_port.handle()), TIOCOUTQ, &inDriver) == 0 && inDriver > 0)
-        queued += inDriver;
-#endif
-    return queued;
+    return isOpen() ? m_transport->bytesToWrite() + m_transport->lineQueued() : 0;
 }
 
 void SerialLink::waitForDrain()
@@ -188,9 +164,9 @@ void SerialLink::waitForDrain()
     // inside this wait) moves that point on with the line time it adds.
     const qint64 start = m_clock.nsecsElapsed();
     waitUntil([&] {
-        if (!m_port.isOpen())
+        if (!isOpen())
             return true;
-        const bool withQt = m_port.bytesToWrite() > 0;
+        const bool withQt = m_transport->bytesToWrite() > 0;
         const qint64 left = withQt ? 0 : lineBusyNs();
         if (!withQt && left <= 0)
             return true;
@@ -199,7 +175,7 @@ void SerialLink::waitForDrain()
         if (now >= giveUpAt) {
             const QString reason = StalledText.arg(m_device).arg(outputQueued());
             // A serial driver holds a close up to 30 s for bytes it could not send.
-            m_port.clear(QSerialPort::Output);
+            m_transport->dropOutput();
             markLost(reason);
             return true;
         }
@@ -239,14 +215,14 @@ void SerialLink::wakeAfter(qint64 ns)
 
 qint64 SerialLink::bytesAvailable() const
 {
-    return m_port.isOpen() ? m_port.bytesAvailable() : 0;
+    return isOpen() ? m_transport->bytesAvailable() : 0;
 }
 
 QByteArray SerialLink::read(qint64 maxBytes)
 {
-    if (!m_port.isOpen())
+    if (!isOpen())
         return {};
-    QByteArray bytes = maxBytes > 0 ? m_port.read(maxBytes) : m_port.readAll();
+    QByteArray bytes = m_transport->read(maxBytes);
     if (!bytes.isEmpty())
         trace(Direction::Read, bytes);
     return bytes;
@@ -254,46 +230,27 @@ QByteArray SerialLink::read(qint64 maxBytes)
 
 void SerialLink::discardInput()
 {
-    if (m_port.isOpen())
+    if (isOpen())
         read(0);
 }
 
-void SerialLink::onError(QSerialPort::SerialPortError error)
+void SerialLink::onTransportLost(const QString& reason)
 {
-    switch (error) {
-    case QSerialPort::NoError:
-    case QSerialPort::UnsupportedOperationError: // DTR, RTS and pinout on a pty
-    case QSerialPort::TimeoutError:
-        return;
-    case QSerialPort::ResourceError:
-        // A full output queue refuses the write with EAGAIN: the bytes stay with Qt
-        // and leave when the line takes them again; a line that never does is the
-        // drain's to give up. Only the write's own error is fresh enough to tell.
-        if (m_writing && m_port.errorString() == qt_error_string(EAGAIN))
-            return;
-        [[fallthrough]];
-    case QSerialPort::ReadError:
-    case QSerialPort::WriteError:
-        // A vanished device keeps the port "open" and repeats the error endlessly;
-        // close it once. The error text carries a stale errno, so it is not used.
-        markLost(QStringLiteral("device lost"));
-        return;
-    default:
-        return;
-    }
-}
-
-void SerialLink::markLost(const QString& reason)
-{
-    if (!m_port.isOpen())
-        return;
-    m_port.close();
+    // The transport has closed itself already.
     if (m_traffic.isListened())
         m_traffic.marker(QStringLiteral("port %1 lost: %2").arg(m_device, reason));
     m_reason = reason;
     m_wasLost = true;
     Q_EMIT stateChanged();
     Q_EMIT lost(m_reason);
+}
+
+void SerialLink::markLost(const QString& reason)
+{
+    if (!isOpen())
+        return;
+    m_transport->close();
+    onTransportLost(reason);
 }
 
 void SerialLink::trace(Direction d, const QByteArray& bytes)

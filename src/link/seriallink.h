@@ -1,20 +1,21 @@
 #pragma once
 
+#include "linktransport.h"
 #include "trafficrecorder.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QObject>
-#include <QSerialPort>
 #include <QSocketNotifier>
 #include <QString>
 #include <QTimer>
 #include <functional>
 #include <memory>
 
-// The one serial port of the program, on QSerialPort. It keeps why a port did not
-// open, treats a vanished device as a disconnect (closing the port once), and can
-// trace every byte written or read.
+// The one serial port of the program, over a LinkTransport: a local device, or a
+// serial device server on the network. It keeps why a port did not open, treats a
+// vanished device or a dropped connection as a disconnect (closing the port once),
+// and can trace every byte written or read.
 class SerialLink : public QObject
 {
     Q_OBJECT
@@ -30,7 +31,10 @@ public:
     ~SerialLink() override;
 
     // Opens device at baud, 8 data bits, no parity, 1 stop bit, no flow control.
-    // An open port is closed first. Returns whether the port is open afterwards.
+    // device is a node (/dev/ttyUSB0), a stable name looked up at each open
+    // (/dev/serial/by-id/..., usb:VID:PID:SERIAL), a raw TCP server (socket://HOST:PORT)
+    // or an RFC 2217 server (rfc2217://HOST:PORT). An open port is closed first.
+    // Returns whether the port is open afterwards.
     bool open(const QString& device, qint32 baud);
     void close();
     bool isOpen() const;
@@ -87,6 +91,10 @@ public:
     // a peer that floods the line cannot grow memory.
     static constexpr qint64 MaxReadBuffer = 64 * 1024;
 
+    // "busy (in use by minicom, PID 1234)": the lock file's process or one that has
+    // node open; "busy (in use by another program)" when the system does not tell.
+    static QString busyText(const QString& node);
+
     // Device used for port number n (1..8) when nothing else is configured.
     static QString defaultDevice(int comPort);
 
@@ -100,7 +108,7 @@ Q_SIGNALS:
     void lost(const QString& reason);
 
 private:
-    void onError(QSerialPort::SerialPortError error);
+    void onTransportLost(const QString& reason);
     // Closes the port as gone with `reason` (stateChanged and lost follow).
     void markLost(const QString& reason);
     void trace(Direction d, const QByteArray& bytes);
@@ -108,7 +116,7 @@ private:
     // Makes the event loop wake in ns nanoseconds.
     void wakeAfter(qint64 ns);
 
-    QSerialPort m_port;
+    std::unique_ptr<LinkTransport> m_transport; // made by open() for the kind of name
     QString m_device;
     qint32 m_baud = 9600;
     QString m_reason = QStringLiteral("not opened");
@@ -118,7 +126,6 @@ private:
     TrafficRecorder m_traffic;
     QElapsedTimer m_clock;
     qint64 m_lineFreeNs = 0; // on m_clock: when the last byte written leaves the wire
-    bool m_writing = false; // inside write(): an error there is the write's own
     int m_wakeFd = -1; // Linux: a timer file for sub-millisecond wake-ups
     std::unique_ptr<QSocketNotifier> m_wakeNotifier;
     QTimer m_wake; // elsewhere: a millisecond timer

@@ -218,13 +218,17 @@ void ConfigurationWindow::buildUi()
 
 void ConfigurationWindow::fillDeviceLists()
 {
-    const QStringList devices = ConfigurationCore::serialDevices();
+    const QList<PortEntry> ports = m_config.serialPorts();
     m_refreshing = true;
     for (int n = 1; n <= 8; ++n) {
         QComboBox* box = m_comDevice[size_t(n)];
         const QSignalBlocker block(box);
         box->clear();
-        box->addItems(devices);
+        // The stable name goes into the mapping; the node, ids and state show as a tip.
+        for (const PortEntry& port : ports) {
+            box->addItem(port.preferredName());
+            box->setItemData(box->count() - 1, port.summary(), Qt::ToolTipRole);
+        }
         box->setEditText(m_config.cfg.comDevice[size_t(n)]);
     }
     m_refreshing = false;

@@ -9,19 +9,29 @@
 #include "../common/waitfor.h"
 
 #include "link/framing.h"
+#include "link/portscanner.h"
+#include "link/seriallink.h"
+#include "link/telnetcodec.h"
 #include "sim/ptysimulator.h"
 #include "sim/simulatedcontroller.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRegularExpression>
 #include <QSerialPort>
 #include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
+#include <unistd.h>
 
 namespace {
 
@@ -53,6 +63,7 @@ QByteArray checked(std::initializer_list<QByteArray> lines)
 } // namespace
 
 Q_DECLARE_METATYPE(Step)
+Q_DECLARE_METATYPE(PortEntry)
 
 class TestSim : public QObject
 {
@@ -397,6 +408,329 @@ private Q_SLOTS:
         QByteArray memory(8192, char(0xFF));
         memory[2000] = 'Z';
         QCOMPARE(readFile(image), memory);
+    }
+
+    // The port list as people and scripts read it, byte for byte.
+    void portList_data()
+    {
+        addColumns<PortEntry, QString, QByteArray>("port", "text", "json");
+        PortEntry usb;
+        usb.device = "/dev/ttyUSB1";
+        usb.stablePath = "/dev/serial/by-id/usb-FTDI_FT232R-if00-port0";
+        usb.vendorId = "0403";
+        usb.productId = "6001";
+        usb.serialNumber = "A9\"1";
+        usb.description = "FTDI FT232R USB UART";
+        usb.driver = "ftdi_sio";
+        usb.locked = true;
+        usb.holderPid = 4242;
+        usb.holderProgram = "minicom";
+        addRow("usb adapter held by minicom", usb,
+            QString("/dev/ttyUSB1\n  stable name: /dev/serial/by-id/usb-FTDI_FT232R-if00-port0\n"
+                    "  usb: 0403:6001\n  serial number: A9\"1\n  usb name: usb:0403:6001:A9\"1\n"
+                    "  description: FTDI FT232R USB UART\n  driver: ftdi_sio\n"
+                    "  in use: by minicom (PID 4242)\n  access: yes\n"),
+            QByteArray("[\n    {\n        \"accessible\": true,\n        \"description\": \"FTDI "
+                       "FT232R USB UART\",\n        \"device\": \"/dev/ttyUSB1\",\n        "
+                       "\"driver\": \"ftdi_sio\",\n        \"group\": null,\n        "
+                       "\"holderPid\": 4242,\n        \"holderProgram\": \"minicom\",\n        "
+                       "\"locked\": true,\n        \"productId\": \"6001\",\n        "
+                       "\"serialNumber\": \"A9\\\"1\",\n        \"stablePath\": "
+                       "\"/dev/serial/by-id/usb-FTDI_FT232R-if00-port0\",\n        \"usbName\": "
+                       "\"usb:0403:6001:A9\\\"1\",\n        \"vendorId\": \"0403\"\n    }\n]\n"));
+        PortEntry uart;
+        uart.device = "/dev/ttyS0";
+        uart.driver = "serial8250";
+        uart.locked = true; // EBUSY, and no process the system shows
+        uart.accessible = false;
+        uart.group = "dialout";
+        addRow("uart of another user", uart,
+            QString("/dev/ttyS0\n  driver: serial8250\n  in use: by another program\n"
+                    "  access: no: join the group dialout (sudo adduser $USER dialout, then log "
+                    "in again)\n"),
+            QByteArray("[\n    {\n        \"accessible\": false,\n        \"description\": null,\n"
+                       "        \"device\": \"/dev/ttyS0\",\n        \"driver\": \"serial8250\",\n"
+                       "        \"group\": \"dialout\",\n        \"holderPid\": null,\n        "
+                       "\"holderProgram\": null,\n        \"locked\": true,\n        "
+                       "\"productId\": null,\n        \"serialNumber\": null,\n        "
+                       "\"stablePath\": null,\n        \"usbName\": null,\n        \"vendorId\": "
+                       "null\n    }\n]\n"));
+    }
+    void portList()
+    {
+        QFETCH(PortEntry, port);
+        QFETCH(QString, text);
+        QFETCH(QByteArray, json);
+        QCOMPARE(formatPortsText({ port }), text);
+        QCOMPARE(formatPortsJson({ port }), json);
+        QCOMPARE(formatPortsText({}), QString("no serial devices found\n"));
+        QCOMPARE(formatPortsJson({}), QByteArray("[\n]\n"));
+    }
+
+    // A fake machine in a scratch directory: two FTDI adapters (one under udev's
+    // by-id name, one locked by a running program, the other's lock stale), a UART,
+    // a 16550 node without one, a console. Names resolve as an open resolves them.
+    void portScan_data()
+    {
+        addColumns<QString, QString>("name", "resolved");
+        addRow("by-id", QString("@dev/serial/by-id/usb-FTDI-A1-if00"), QString("@dev/ttyUSB3"));
+        addRow("usb with serial", QString("usb:0403:6001:A1"), QString("@dev/ttyUSB3"));
+        addRow("usb, upper case ids", QString("usb:0403:6001:B2"), QString("@dev/ttyUSB0"));
+        addRow("usb, gone", QString("usb:0403:6001:C3"),
+            QString("!no adapter usb:0403:6001:C3 is plugged in"));
+        addRow("usb, ambiguous", QString("usb:0403:6001"),
+            QString("!2 adapters match usb:0403:6001 (@dev/ttyUSB0, @dev/ttyUSB3): name one by its "
+                    "serial number"));
+        addRow(
+            "by-id, unplugged", QString("@dev/serial/by-id/usb-gone"), QString("!no such device"));
+        addRow("node", QString("@dev/ttyS9"), QString("@dev/ttyS9"));
+        addRow("network", QString("rfc2217://h:2217"), QString("rfc2217://h:2217"));
+    }
+    void portScan()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, resolved);
+        QTemporaryDir tmp;
+        const QString root = tmp.path() + '/';
+        const auto mk = [&](const QString& path, const QByteArray& content = {}) {
+            QDir().mkpath(QFileInfo(root + path).path());
+            return writeFile(root + path, content);
+        };
+        const auto ln = [&](const QString& target, const QString& path) {
+            QDir().mkpath(QFileInfo(root + path).path());
+            return QFile::link(target, root + path);
+        };
+        const auto usbAdapter = [&](const QString& usbDir, const QString& tty,
+                                    const QByteArray& vid, const QByteArray& serial) {
+            const QString port = usbDir + "/1-1:1.0/" + tty;
+            return mk(usbDir + "/idVendor", vid + "\n") && mk(usbDir + "/idProduct", "6001\n")
+                && mk(usbDir + "/serial", serial + "\n") && mk(usbDir + "/manufacturer", "FTDI\n")
+                && mk(usbDir + "/product", "FT232R USB UART\n")
+                && ln(root + "sys/bus/usb-serial/drivers/ftdi_sio", port + "/driver")
+                && ln(root + port, "sys/class/tty/" + tty + "/device") && mk("dev/" + tty);
+        };
+        QVERIFY(QDir().mkpath(root + "sys/bus/usb-serial/drivers/ftdi_sio"));
+        QVERIFY(QDir().mkpath(root + "sys/bus/platform/drivers/serial8250"));
+        QVERIFY(usbAdapter("sys/devices/usb1/1-1", "ttyUSB3", "0403", "A1"));
+        QVERIFY(usbAdapter("sys/devices/usb1/1-2", "ttyUSB0", "0403", "B2"));
+        QVERIFY(ln("../../ttyUSB3", "dev/serial/by-id/usb-FTDI-A1-if00"));
+        QVERIFY(ln("../../ttyUSB7", "dev/serial/by-id/usb-gone"));
+        for (const QString uart : { "ttyS0", "ttyS1" }) {
+            QVERIFY(mk("sys/devices/platform/serial8250/" + uart + "/x"));
+            QVERIFY(ln(root + "sys/devices/platform/serial8250/" + uart,
+                "sys/class/tty/" + uart + "/device"));
+            QVERIFY(ln(root + "sys/bus/platform/drivers/serial8250",
+                "sys/devices/platform/serial8250/" + uart + "/driver"));
+            QVERIFY(mk("sys/class/tty/" + uart + "/type", uart == "ttyS0" ? "4\n" : "0\n"));
+            QVERIFY(mk("dev/" + uart));
+        }
+        QVERIFY(mk("sys/class/tty/tty0/dev") && mk("dev/tty0"));
+        QVERIFY(mk("run/lock/LCK..ttyUSB3", "      4242\n") && mk("proc/4242/comm", "minicom\n"));
+        QVERIFY(mk("var/lock/LCK..ttyUSB0", "      4343\n"));
+        QVERIFY(mk("proc/4343x/comm"));
+        QVERIFY(mk("dev/ttyS9"));
+
+        PortScanner::Roots roots;
+        roots.dev = root + "dev";
+        roots.sys = root + "sys";
+        roots.proc = root + "proc";
+        roots.lockDirs = QStringList { root + "run/lock", root + "var/lock" };
+        const PortScanner scanner(roots);
+        const QList<PortEntry> ports = scanner.scan();
+        QStringList seen;
+        for (const PortEntry& p : ports)
+            seen << p.summary().replace(root, "@") + " " + p.driver;
+        QCOMPARE(seen,
+            QStringList({ "@dev/ttyS0, free serial8250",
+                "@dev/ttyUSB0, 0403:6001, FTDI FT232R USB UART, free ftdi_sio",
+                "@dev/ttyUSB3, 0403:6001, FTDI FT232R USB UART, in use by minicom (PID 4242) "
+                "ftdi_sio" }));
+        QCOMPARE(ports[2].preferredName(), root + "dev/serial/by-id/usb-FTDI-A1-if00");
+        QCOMPARE(ports[1].preferredName(), QString("usb:0403:6001:B2"));
+
+        QString error;
+        QString got = scanner.resolve(name.replace(QChar(0x40), root), &error);
+        QCOMPARE(got.isEmpty() ? '!' + error.replace(root, "@") : got.replace(root, "@"), resolved);
+    }
+
+    void lockPid_data()
+    {
+        addColumns<QByteArray, qint64>("content", "pid");
+        addRow("ascii", QByteArray("      1234\n"), qint64(1234));
+        addRow("binary", QByteArray("\xd2\x04\0\0", 4), qint64(1234));
+        addRow("empty", QByteArray(), qint64(0));
+        addRow("text", QByteArray("locked by me\n"), qint64(0));
+    }
+    void lockPid()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(qint64, pid);
+        QCOMPARE(PortScanner::parseLockPid(content).value_or(0), pid);
+    }
+
+    // A port another program holds is named with that program; `ports` lists a
+    // pseudo-terminal it is given, without a stable name.
+    void portHeld()
+    {
+        SimProcess sim;
+        QVERIFY(sim.isValid());
+        SerialLink first;
+        QVERIFY(first.open(sim.path(), 9600));
+        SerialLink second;
+        QVERIFY(!second.open(sim.path(), 9600));
+        QCOMPARE(second.failureReason(),
+            QString("busy (in use by tst_sim, PID %1)").arg(qint64(::getpid())));
+        first.close();
+
+        const ProcessRun r
+            = runProcess(appBinary("zaziruv-cli"), { "--port", sim.path(), "ports", "--json" });
+        QCOMPARE(r.exitCode, 0);
+        const QJsonArray list = QJsonDocument::fromJson(r.out).array();
+        const auto pty = std::find_if(list.begin(), list.end(), [&](const QJsonValue& v) {
+            return v["device"].toString() == QFileInfo(sim.path()).canonicalFilePath();
+        });
+        QVERIFY2(pty != list.end(), r.out.constData());
+        QCOMPARE(pty->toObject()["driver"].toString(), QString("pseudo-terminal"));
+        QVERIFY(pty->toObject()["stablePath"].isNull());
+        QCOMPARE(pty->toObject()["accessible"].toBool(), true);
+    }
+
+    // A controller behind ser2net, raw TCP or RFC 2217 (with a banner before the
+    // server's answers), is programmed as one on the local port: the same memory
+    // image, the same directory.
+    void networkPort_data()
+    {
+        addColumns<QString>("scheme");
+        addRow("raw tcp", QString("socket"));
+        addRow("rfc 2217", QString("rfc2217"));
+    }
+    void networkPort()
+    {
+        QFETCH(QString, scheme);
+        const QString ser2net = QStandardPaths::findExecutable("ser2net", { "/usr/sbin", "/sbin" });
+        if (ser2net.isEmpty())
+            QSKIP("ser2net is not installed (scripts/setup installs it)");
+        QTemporaryDir dir;
+        QVERIFY(writeFile(dir.filePath("run.cmd"), "1 HO\r\n1 ST 8\r\n"));
+        QMap<QString, QByteArray> dirOutput;
+        QMap<QString, QByteArray> memory;
+        for (const QString& way : { QString("local"), scheme }) {
+            const QString image = dir.filePath(way + ".eeprom");
+            SimProcess sim({ "--eeprom", image });
+            QVERIFY(sim.isValid());
+            QString port = sim.path();
+            QProcess server;
+            if (way != "local") {
+                QTcpServer probe; // a free port for the server
+                QVERIFY(probe.listen(QHostAddress::LocalHost));
+                const quint16 tcp = probe.serverPort();
+                probe.close();
+                const QString accepter = way == "socket"
+                    ? QString("tcp,127.0.0.1,%1").arg(tcp)
+                    : QString("telnet(rfc2217),tcp,127.0.0.1,%1").arg(tcp);
+                server.start(ser2net,
+                    { "-n", "-u", "-P", dir.filePath("ser2net.pid"), "-Y", "connection: &tyx", "-Y",
+                        "  accepter: " + accepter, "-Y",
+                        "  connector: serialdev," + sim.path() + ",9600n81,local", "-Y",
+                        "  options:", "-Y",
+                        way == "socket" ? QString("    kickolduser: true")
+                                        : QString("    banner: \"tyx line\\r\\n\"") });
+                QVERIFY(server.waitForStarted());
+                QVERIFY(waitFor([&] {
+                    QTcpSocket knock;
+                    knock.connectToHost(QHostAddress::LocalHost, tcp);
+                    return knock.waitForConnected(1000) || server.state() == QProcess::NotRunning;
+                }));
+                QVERIFY2(server.state() == QProcess::Running, server.readAllStandardError());
+                port = QString("%1://127.0.0.1:%2").arg(way).arg(tcp);
+            }
+            const auto cli = [&](const QStringList& args) {
+                ProcessOptions options;
+                options.workingDirectory = dir.path();
+                options.closeInput = true;
+                options.environment = homeEnvironment(dir);
+                return runProcess(appBinary("zaziruv-cli"),
+                    QStringList { "--settings", dir.filePath("s.json"), "--dir", dir.path(),
+                        "--port", port, "--baud", "9600" }
+                        + args + QStringList { "--node", "1", "--delay", "1" },
+                    options);
+            };
+            const ProcessRun load = cli({ "download", "run.cmd", "--reset" });
+            QVERIFY2(load.exitCode == 0, load.err.constData());
+            const ProcessRun listing = cli({ "dir" });
+            QVERIFY2(listing.exitCode == 0, listing.err.constData());
+            dirOutput[way] = listing.out;
+            if (way != "local") {
+                server.terminate();
+                QVERIFY(server.waitForFinished());
+            }
+            QCOMPARE(sim.stop(), 0);
+            memory[way] = readFile(image);
+        }
+        QCOMPARE(dirOutput[scheme], dirOutput["local"]);
+        QCOMPARE(memory[scheme], memory["local"]);
+    }
+
+    // The Telnet framing of RFC 2217, byte for byte: data in with commands and
+    // doubled 0xFF, data out, and what the client answers.
+    void telnet_data()
+    {
+        addColumns<QByteArray, QByteArray, QByteArray, bool>("in", "data", "replies", "acked");
+        addRow("plain", QByteArray("0 0100\r\n"), QByteArray("0 0100\r\n"), QByteArray(), false);
+        addRow("doubled 0xff",
+            QByteArray("a\xff\xff"
+                       "b"),
+            QByteArray("a\xff"
+                       "b"),
+            QByteArray(), false);
+        addRow("our options, agreed",
+            QByteArray("\xff\xfd\x00\xff\xfb\x03\xff\xfd\x2c"
+                       "x",
+                10),
+            QByteArray("x"), QByteArray(), false);
+        addRow("echo and others refused once",
+            QByteArray("\xff\xfb\x01\xff\xfd\x18\xff\xfb\x01"
+                       "y"),
+            QByteArray("y"), QByteArray("\xff\xfe\x01\xff\xfc\x18"), false);
+        addRow("purge answered, banner kept as data",
+            QByteArray("hi\r\n\xff\xfa\x2c\x70\x03\xff\xf0"
+                       "z"),
+            QByteArray("hi\r\nz"), QByteArray(), true);
+        addRow("0xff inside a subnegotiation",
+            QByteArray("\xff\xfa\x2c\x65\x00\x00\xff\xff\xff\xf0\xff\xfa\x2c\x70\x03\xff\xf0", 17),
+            QByteArray(), QByteArray(), true);
+        addRow("nop and go-ahead",
+            QByteArray("\xff\xf1"
+                       "a\xff\xf9"),
+            QByteArray("a"), QByteArray(), false);
+    }
+    void telnet()
+    {
+        QFETCH(QByteArray, in);
+        QFETCH(QByteArray, data);
+        QFETCH(QByteArray, replies);
+        QFETCH(bool, acked);
+        // Whole, and cut after every byte: a command split over two reads.
+        for (const qsizetype step : { in.size(), qsizetype(1) }) {
+            TelnetCodec codec;
+            QByteArray gotData;
+            QByteArray gotReplies;
+            for (qsizetype at = 0; at < in.size(); at += step)
+                gotData += codec.decode(in.mid(at, step), gotReplies);
+            QCOMPARE(gotData, data);
+            QCOMPARE(gotReplies, replies);
+            QCOMPARE(codec.acknowledged(TelnetCodec::PurgeData), acked);
+        }
+        QCOMPARE(TelnetCodec::escape("a\xff"
+                                     "b\xff"),
+            QByteArray("a\xff\xff"
+                       "b\xff\xff"));
+        QCOMPARE(TelnetCodec::openingSequence(57600),
+            QByteArray("\xff\xfb\x00\xff\xfd\x00\xff\xfb\x03\xff\xfd\x03\xff\xfb\x2c"
+                       "\xff\xfa\x2c\x01\x00\x00\xe1\x00\xff\xf0\xff\xfa\x2c\x02\x08\xff\xf0"
+                       "\xff\xfa\x2c\x03\x01\xff\xf0\xff\xfa\x2c\x04\x01\xff\xf0"
+                       "\xff\xfa\x2c\x05\x01\xff\xf0\xff\xfa\x2c\x0c\x03\xff\xf0",
+                60));
     }
 
     // --help and --version answer on standard output and start nothing: no pseudo-

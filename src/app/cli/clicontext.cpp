@@ -1,5 +1,7 @@
 #include "clicontext.h"
 
+#include "core/eventwait.h"
+#include "link/portscanner.h"
 #include "link/trafficlog.h"
 #include "link/trafficrecorder.h"
 #include "settings/settings.h"
@@ -8,6 +10,9 @@
 #include "terminal/terminalcore.h"
 
 #include <QDir>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
+#include <QTimer>
 
 #include <cstdio>
 #ifdef Q_OS_WIN
@@ -110,9 +115,53 @@ TerminalCore* CliContext::session()
             c->settings.record.WorkingDir = c->cfg.chosenDir;
         }
     });
+    if (waitPortSeconds > 0 && !shared.simulate) {
+        const QString device = shared.port.isEmpty()
+            ? settings().comDevice(int(settings().record.ComPort))
+            : shared.port;
+        if (!waitForPort(device, waitPortSeconds)) {
+            error(QStringLiteral("%1 did not appear within %2 s").arg(device).arg(waitPortSeconds));
+            return nullptr;
+        }
+    }
     core->load(!m_loaded);
     m_core = std::move(core);
     return m_core.get();
+}
+
+bool CliContext::waitForPort(const QString& device, int seconds)
+{
+    if (device.contains(QLatin1String("://")))
+        return true; // a network port is there when its server answers
+    const PortScanner scanner;
+    const auto present = [&] {
+        const QString node = scanner.resolve(device);
+        return !node.isEmpty() && QFileInfo::exists(node);
+    };
+    if (present())
+        return true;
+    // udev makes the node, then the by-id link: watch /dev and the folders on the
+    // way to the name, whichever exist now.
+    QFileSystemWatcher watcher;
+    watcher.addPath(QStringLiteral("/dev"));
+    for (QString dir = QFileInfo(device).path(); dir.size() > 1; dir = QFileInfo(dir).path()) {
+        if (QFileInfo(dir).isDir())
+            watcher.addPath(dir);
+    }
+    bool late = false;
+    QTimer limit;
+    limit.setSingleShot(true);
+    QObject::connect(&limit, &QTimer::timeout, [&late] { late = true; });
+    limit.start(seconds * 1000);
+    // A new folder (serial/by-id on the first adapter) is watched as it appears.
+    QObject::connect(&watcher, &QFileSystemWatcher::directoryChanged, [&](const QString&) {
+        for (QString dir = QFileInfo(device).path(); dir.size() > 1; dir = QFileInfo(dir).path()) {
+            if (QFileInfo(dir).isDir() && !watcher.directories().contains(dir))
+                watcher.addPath(dir);
+        }
+    });
+    waitUntil([&] { return late || present(); });
+    return present();
 }
 
 void CliContext::error(const QString& text)

@@ -33,6 +33,7 @@ public:
     qint64 logMaxBytes = 10 * 1024 * 1024; // --log-size BYTES: FILE is rotated at this size
     QString dir; // --dir DIR: working directory for this run
     int timeoutMs = 2000; // --timeout MS
+    int waitPortSeconds = 0; // --wait-port SECONDS: wait for the device before opening it
 
     HeadlessPrompter prompter;
 
@@ -45,6 +46,10 @@ public:
     // message) when the simulator could not be started.
     TerminalCore* session();
     SettingsInForce& inForce();
+
+    // Waits, letting events run, until device (a node, a by-id path, usb:...) is
+    // there or `seconds` passed; whether it is there.
+    static bool waitForPort(const QString& device, int seconds);
 
     // Prints "zaziruv-cli: <text>" on stderr.
     static void error(const QString& text);

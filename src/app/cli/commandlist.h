@@ -2,6 +2,9 @@
 // No include guard: included with different definitions of ZZ_CLI_COMMAND.
 ZZ_CLI_COMMAND("settings", runSettings,
     "settings [--set Name=Value]... [--answer-ok]   load the settings as at start and print them")
+ZZ_CLI_COMMAND("ports", runPorts,
+    "ports [--json]   list the serial devices: stable name, USB ids and serial number, driver, "
+    "who holds it, whether this user may open it")
 ZZ_CLI_COMMAND("send", runSend,
     "send [--decode] [--checksum|--no-checksum] [--decimal|--hex] TEXT...   send commands, print "
     "the answers")

@@ -39,6 +39,7 @@ void printUsage(FILE* out)
         "  --sim-option OPT    pass OPT to the simulated controller (repeatable)\n"
         "  --dir DIR           working directory for this run\n"
         "  --timeout MS        answer time-out (default 2000)\n"
+        "  --wait-port SECONDS wait up to SECONDS for the device to appear before opening it\n"
         "  --trace             print every byte written and read on stderr\n"
         "  --log FILE          append every byte written and read to FILE, with times\n"
         "  --log-size BYTES    size at which FILE becomes FILE.1 (default 10485760; 3 kept)\n"
@@ -86,6 +87,17 @@ int main(int argc, char** argv)
             return 2;
         }
         ctx.timeoutMs = *ms;
+    }
+    if (!takeOption(args, QStringLiteral("--wait-port"), value, present))
+        return 2;
+    if (present) {
+        const auto seconds = readIntOption(value, 0, 24 * 3600);
+        if (!seconds) {
+            CliContext::error(
+                QStringLiteral("--wait-port needs a number of seconds, not \"%1\"").arg(value));
+            return 2;
+        }
+        ctx.waitPortSeconds = *seconds;
     }
     ctx.trace = takeFlag(args, QStringLiteral("--trace"));
     if (!takeOption(args, QStringLiteral("--log"), ctx.logPath, present))
