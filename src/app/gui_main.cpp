@@ -276,6 +276,7 @@ int main(int argc, char** argv)
         window->trafficView()->showForPicture();
         window->resize(window->width(), window->height() + 240);
     }
+    core->setReconnectWhenIdle(true);
     core->load();
     window->show();
 

@@ -31,6 +31,17 @@ TerminalCore::TerminalCore(
 {
     connect(&m_link, &SerialLink::received, this, &TerminalCore::onReceived);
     connect(&m_link, &SerialLink::stateChanged, this, &TerminalCore::viewChanged);
+    connect(&m_link, &SerialLink::lost, this, [this] {
+        // A network port has nothing to watch; a local one comes back as a file.
+        if (m_reconnectWhenIdle && !m_link.device().contains(QLatin1String("://"))) {
+            m_portWatcher.watch(m_link.device());
+            changed();
+        }
+    });
+    connect(&m_portWatcher, &PortWatcher::appeared, this, &TerminalCore::reconnectIfIdle);
+    m_reconnectRetry.setSingleShot(true);
+    m_reconnectRetry.setInterval(1000);
+    connect(&m_reconnectRetry, &QTimer::timeout, this, &TerminalCore::reconnectIfIdle);
     m_timer1.setInterval(50);
     connect(&m_timer1, &QTimer::timeout, this, &TerminalCore::tick);
     m_timer1.start();
@@ -469,6 +480,28 @@ void TerminalCore::setWindowEnabled(bool enabled)
 {
     m_windowEnabled = enabled;
     changed();
+    // A device that came back while another window worked is opened once it is done.
+    if (enabled && m_portWatcher.watching())
+        QTimer::singleShot(0, this, &TerminalCore::reconnectIfIdle);
+}
+
+void TerminalCore::reconnectIfIdle()
+{
+    // Only between operations: one that was running when the port went has ended as
+    // lost, and nothing resumes it.
+    if (!m_portWatcher.watching() || !m_windowEnabled || m_link.isOpen()
+        || !PortWatcher::present(m_portWatcher.device()))
+        return;
+    const QString device = m_portWatcher.device();
+    openPort();
+    if (m_link.isOpen()) {
+        m_portWatcher.stop();
+        m_link.traffic().marker(QStringLiteral("port %1 reconnected").arg(device));
+        changed();
+        return;
+    }
+    // The node is there before udev has set who may open it: try again shortly.
+    m_reconnectRetry.start();
 }
 
 void TerminalCore::setWorkingDir(const QString& dir)

@@ -3,6 +3,7 @@
 #include "core/prompter.h"
 #include "link/answerchannel.h"
 #include "link/framing.h"
+#include "link/portwatcher.h"
 #include "link/seriallink.h"
 #include "settings/settings.h"
 
@@ -51,6 +52,10 @@ public:
     void setDeviceOverride(const QString& device, bool configuredPortOnly = false);
     QString deviceFor(int comPort) const;
     void openPort();
+    // The window program: a local port that is lost is watched for, and opened again
+    // when it comes back while no operation runs.
+    void setReconnectWhenIdle(bool on) { m_reconnectWhenIdle = on; }
+    bool waitingForPort() const { return m_portWatcher.watching(); }
     bool portReady() const { return m_portReady; }
     void setPortReady(bool ready) { m_portReady = ready; }
     // 0: a read takes everything waiting; 1: one character.
@@ -250,6 +255,7 @@ Q_SIGNALS:
 
 private:
     void onReceived();
+    void reconnectIfIdle();
     // The receive handler's branches: capture mode, terminal mode, command mode (and
     // the answer it completes), and the download window's answers.
     void receiveCapture();
@@ -267,6 +273,9 @@ private:
     void changed() { Q_EMIT viewChanged(); }
 
     SerialLink m_link;
+    PortWatcher m_portWatcher;
+    QTimer m_reconnectRetry;
+    bool m_reconnectWhenIdle = false;
     AnswerChannel m_answers;
     std::function<void()> m_beforeOpen;
 

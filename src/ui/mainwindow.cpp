@@ -446,7 +446,8 @@ void MainWindow::refreshView()
             it.value()->setEnabled(enabled);
     }
 
-    const QString status = c.link().statusText();
+    const QString status = c.link().statusText()
+        + (c.waitingForPort() ? QStringLiteral("  (waiting for it to come back)") : QString());
     if (m_statusLine->text() != status)
         m_statusLine->setText(status);
     m_refreshing = false;

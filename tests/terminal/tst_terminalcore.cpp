@@ -8,6 +8,7 @@
 #include "../common/corerig.h"
 #include "../common/datarow.h"
 #include "../common/ptypair.h"
+#include "../common/simargs.h"
 #include "../common/waitfor.h"
 
 #include "cmdrun/commandfilerunner.h"
@@ -16,6 +17,7 @@
 #include "link/framing.h"
 #include "link/trafficlog.h"
 #include "link/trafficrecorder.h"
+#include "sim/ptysimulator.h"
 #include "terminal/answerparser.h"
 #include "terminal/terminalcore.h"
 
@@ -106,6 +108,35 @@ class TstTerminalCore : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
+
+    // A local port that goes is watched for under the same name and opened again when
+    // it is back and no other window works; the traffic record says so.
+    void reconnectWhenIdle()
+    {
+        CoreRig rig;
+        const QString link = rig.dir.filePath(QStringLiteral("ttyTYX"));
+        const SimOptions options = simOptions(QStringLiteral("--link ") + link);
+        auto first = std::make_unique<PtySimulator>(options);
+        QVERIFY(first->start());
+        rig.core->setReconnectWhenIdle(true);
+        rig.core->setDeviceOverride(link);
+        rig.core->openPort();
+        QVERIFY(rig.core->link().isOpen());
+        RowLog log(rig.core->link());
+        rig.core->setWindowEnabled(false); // the download window, say
+        QVERIFY(first->stop());
+        QVERIFY(waitFor([&] { return !rig.core->link().isOpen(); }));
+        QVERIFY(rig.core->waitingForPort());
+        PtySimulator second(options);
+        QVERIFY(second.start());
+        QVERIFY(!rig.core->link().isOpen());
+        rig.core->setWindowEnabled(true);
+        QVERIFY(waitFor([&] { return rig.core->link().isOpen(); }));
+        QVERIFY(!rig.core->waitingForPort());
+        QCOMPARE(log.rows.filter(QStringLiteral("reconnected")),
+            QStringList { "-- port " + link + " reconnected" });
+        rig.core.reset(); // the port goes before the simulator behind it
+    }
     void checksum_data()
     {
         // The check characters: the sum modulo 256, a character from "0" on for each half.

@@ -1,7 +1,7 @@
 #include "clicontext.h"
 
 #include "core/eventwait.h"
-#include "link/portscanner.h"
+#include "link/portwatcher.h"
 #include "link/trafficlog.h"
 #include "link/trafficrecorder.h"
 #include "settings/settings.h"
@@ -11,7 +11,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QFileSystemWatcher>
 #include <QTimer>
 
 #include <cstdio>
@@ -133,35 +132,21 @@ bool CliContext::waitForPort(const QString& device, int seconds)
 {
     if (device.contains(QLatin1String("://")))
         return true; // a network port is there when its server answers
-    const PortScanner scanner;
-    const auto present = [&] {
-        const QString node = scanner.resolve(device);
-        return !node.isEmpty() && QFileInfo::exists(node);
-    };
-    if (present())
+    if (PortWatcher::present(device))
         return true;
-    // udev makes the node, then the by-id link: watch /dev and the folders on the
-    // way to the name, whichever exist now.
-    QFileSystemWatcher watcher;
-    watcher.addPath(QStringLiteral("/dev"));
-    for (QString dir = QFileInfo(device).path(); dir.size() > 1; dir = QFileInfo(dir).path()) {
-        if (QFileInfo(dir).isDir())
-            watcher.addPath(dir);
-    }
+    PortWatcher watcher;
+    bool appeared = false;
+    QObject::connect(&watcher, &PortWatcher::appeared, [&appeared] { appeared = true; });
+    watcher.watch(device);
+    if (PortWatcher::present(device))
+        return true; // came between the first look and the watch
     bool late = false;
     QTimer limit;
     limit.setSingleShot(true);
     QObject::connect(&limit, &QTimer::timeout, [&late] { late = true; });
     limit.start(seconds * 1000);
-    // A new folder (serial/by-id on the first adapter) is watched as it appears.
-    QObject::connect(&watcher, &QFileSystemWatcher::directoryChanged, [&](const QString&) {
-        for (QString dir = QFileInfo(device).path(); dir.size() > 1; dir = QFileInfo(dir).path()) {
-            if (QFileInfo(dir).isDir() && !watcher.directories().contains(dir))
-                watcher.addPath(dir);
-        }
-    });
-    waitUntil([&] { return late || present(); });
-    return present();
+    waitUntil([&] { return late || appeared; });
+    return PortWatcher::present(device);
 }
 
 void CliContext::error(const QString& text)
