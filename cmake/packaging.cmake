@@ -1,6 +1,9 @@
 # What a Debian package of ZAZIRUV holds beyond the programs and help documents, and
 # how CPack makes it (scripts/package). Dependencies are found by dpkg-shlibdeps.
 
+set(ZAZIRUV_MAINTAINER "Quorvanta <zaziruv@quorvanta.example>"
+  CACHE STRING "Maintainer named in the Debian package")
+
 # The date of the release in the AppStream metadata: the commit's, else today's
 # (SOURCE_DATE_EPOCH when set).
 set(ZAZIRUV_RELEASE_DATE "")
@@ -33,12 +36,21 @@ add_custom_target(zaziruv-man ALL DEPENDS ${zz_man_pages})
 install(FILES ${zz_man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES packaging/bash-completion/zaziruv packaging/bash-completion/zaziruv-cli
   DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
+# Debian wants a copyright file and a compressed changelog ("changelog.gz", as a
+# native package names it) in the package's doc folder.
+install(FILES packaging/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
+string(TIMESTAMP ZAZIRUV_CHANGELOG_DATE "%a, %d %b %Y 00:00:00 +0000" UTC)
+configure_file(packaging/changelog.in ${PROJECT_BINARY_DIR}/changelog.Debian @ONLY)
+add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/changelog.gz
+  COMMAND ${ZAZIRUV_GZIP} -9n -c ${PROJECT_BINARY_DIR}/changelog.Debian
+    > ${PROJECT_BINARY_DIR}/changelog.gz
+  DEPENDS ${PROJECT_BINARY_DIR}/changelog.Debian)
+add_custom_target(zaziruv-changelog ALL DEPENDS ${PROJECT_BINARY_DIR}/changelog.gz)
+install(FILES ${PROJECT_BINARY_DIR}/changelog.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})
 # An example only: the operator copies it to /etc/udev/rules.d/ and adapts it.
 install(FILES packaging/60-zaziruv-serial.rules
   DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
 
-set(ZAZIRUV_MAINTAINER "Quorvanta <zaziruv@quorvanta.example>"
-  CACHE STRING "Maintainer named in the Debian package")
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME zaziruv)
 set(CPACK_PACKAGE_VENDOR Quorvanta)
