@@ -52,3 +52,9 @@ ZZ_CLI_COMMAND("combo", runCombo,
     "\"Download Combination\" does (--reset: answer the reset question Yes)")
 ZZ_CLI_COMMAND("macro", runMacro,
     "macro run N   run stored macro N as \"Execute Macro Selected\" does (\"0 ME N\")")
+ZZ_CLI_COMMAND("program", runProgram,
+    "program FILE (--target PORT[@NODE]... | --targets LIST) [--verify-readback] [--reset] "
+    "[--retries N] [--jobs N] [--record FILE] [--record-format csv|jsonl] [--json] [--delay MS] "
+    "[--verify|--no-verify] [--memory-size BYTES]   write an image, combination or command file "
+    "into many controllers, each port in its own process, and keep a record of each unit "
+    "(--child NODES: the program's own child for one port, reporting JSON lines)")
