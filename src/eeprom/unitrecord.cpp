@@ -5,9 +5,10 @@
 
 namespace {
 
+// Always with the offset from UTC, so that records of different machines compare.
 QString timeText(const QDateTime& t)
 {
-    return t.toString(Qt::ISODateWithMs);
+    return t.toOffsetFromUtc(t.offsetFromUtc()).toString(Qt::ISODateWithMs);
 }
 
 // Seconds with milliseconds: "41.203".
