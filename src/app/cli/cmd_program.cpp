@@ -353,6 +353,14 @@ void ProgramRun::start(const QString& port, const QList<Unit*>& mine)
         args << QStringLiteral("--settings") << m_ctx.shared.settingsPath;
     if (m_ctx.shared.baud > 0)
         args << QStringLiteral("--baud") << QString::number(m_ctx.shared.baud);
+    // Each port's traffic: traced on stderr with the port in front, logged in a file
+    // of its own beside the one given.
+    if (m_ctx.trace)
+        args << QStringLiteral("--trace");
+    if (!m_ctx.logPath.isEmpty())
+        args << QStringLiteral("--log")
+             << m_ctx.logPath + QLatin1Char('.') + QFileInfo(port).fileName()
+             << QStringLiteral("--log-size") << QString::number(m_ctx.logMaxBytes);
     args << QStringLiteral("--timeout") << QString::number(m_ctx.timeoutMs)
          << QStringLiteral("--dir") << c.dir->path() << QStringLiteral("--port") << port
          << QStringLiteral("program") << QFileInfo(m_file).fileName() << QStringLiteral("--child")
