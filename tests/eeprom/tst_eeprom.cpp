@@ -3,10 +3,11 @@
 // files "*.CMB" the operator may have edited; the syntax rules and the order in which
 // they override each other, the line rewrite, the label and mask pass, the whole
 // preparation into "macro.tmp" and the refusals of files that cannot become a macro;
-// memory image files; the whole-file writer and reader under a full disk and given a
-// pipe; and zaziruv-cli check and prep as a script runs them. Random files are the fuzz
-// harness's (fuzz/macroprep.cpp): refused with a message, or a macro the checker
-// accepts with every jump at its label.
+// memory image files, what they hold and where a memory differs from one; the record of
+// a programmed unit and the summary; the whole-file writer and reader under a full disk
+// and given a pipe; and zaziruv-cli check and prep as a script runs them. Random files
+// are the fuzz harness's (fuzz/macroprep.cpp): refused with a message, or a macro the
+// checker accepts with every jump at its label.
 
 #include "../common/datarow.h"
 #include "../common/processrun.h"

@@ -2,8 +2,8 @@
 // controller: "Download File", "Download Combination", the directory read, "Read
 // Back", the manual upload and "Clear Macros". The exact lines the controller
 // received, in order, its memory image afterwards, and the files and messages left.
-// Then zaziruv-cli download, dir, stop, combo, macro, readback, upload, clear and image
-// against the simulated controller: what it logged, what the command printed and
+// Then zaziruv-cli download, dir, stop, combo, macro, readback, upload, clear, image and
+// program against the simulated controller: what it logged, what the command printed and
 // wrote, its exit status, and the controller's memory afterwards.
 
 #include "../common/corerig.h"
