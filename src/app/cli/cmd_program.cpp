@@ -69,11 +69,6 @@ struct ProgramOptions
     bool reset = false;
 };
 
-void report(const QJsonObject& event)
-{
-    printJson(event);
-}
-
 // ---- The child: the targets of one port, one after another ----
 
 int runChild(CliContext& ctx, const QString& file, const QStringList& nodes, ProgramOptions o)
@@ -99,7 +94,7 @@ int runChild(CliContext& ctx, const QString& file, const QStringList& nodes, Pro
     for (const QString& node : nodes) {
         if (interrupt.interrupted)
             break;
-        report({ { "node", node }, { "event", "start" } });
+        printJson({ { "node", node }, { "event", "start" } });
         lastMessage.clear();
         DownloadOptions link = o.link;
         if (!node.isEmpty())
@@ -115,7 +110,7 @@ int runChild(CliContext& ctx, const QString& file, const QStringList& nodes, Pro
                 if (!p.visible || p == shown)
                     return;
                 shown = p;
-                report({ { "node", node }, { "phase", p.label }, { "percent", p.percent } });
+                printJson({ { "node", node }, { "phase", p.label }, { "percent", p.percent } });
             });
             if (kind == Kind::Image) {
                 ImageTransfer transfer(*u);
@@ -143,6 +138,7 @@ int runChild(CliContext& ctx, const QString& file, const QStringList& nodes, Pro
             }
             running = nullptr;
         }
+        // (A combination's download has no read back: refused before the children.)
         const QString verification = o.readBack ? QStringLiteral("readback")
             : (kind == Kind::Image || (u && u->protocol().verifiesDownload()))
             ? QStringLiteral("checksum")
@@ -163,7 +159,7 @@ int runChild(CliContext& ctx, const QString& file, const QStringList& nodes, Pro
             if (status == 0)
                 status = 1;
         }
-        report(result);
+        printJson(result);
     }
     return status;
 }
@@ -708,6 +704,12 @@ int runProgram(CliContext& ctx, QStringList& args)
         }
         crc = MemoryImage::crc32(image->bytes);
     } else if (kind == Kind::Combination) {
+        if (o.readBack) {
+            CliContext::error(QStringLiteral("program: --verify-readback is for images and "
+                                             "command files; a combination's download compares "
+                                             "checksums (--verify)"));
+            return 2;
+        }
         // The combination and every file it lists, in its order.
         const ComboFile::Contents c = ComboFile::read(*bytes, file);
         const QStringList names = dir.entryList(QDir::Files);
