@@ -13,6 +13,7 @@
 //       _57600_delay1 with theirs, 402 download_cpu_per_s,
 //  403  dir_40_wall_over_floor_9600, 404 readback_1000_wall_over_floor_9600
 //                                    (downloadbench.cpp)
+//  500  program_4_over_1_wall, 501 program_unit_cpu_per_wall (programbench.cpp)
 
 #include "figures.h"
 

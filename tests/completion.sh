@@ -31,7 +31,7 @@ expect()
 }
 
 d=$tmp/dev
-expect "autoconfigure check clear combo debuglog dir download image macro ports prep readback run send settings stop upload" zaziruv-cli ""
+expect "autoconfigure check clear combo debuglog dir download image macro ports prep program readback run send settings stop upload" zaziruv-cli ""
 expect "download" zaziruv-cli --simulate do
 expect "$d/serial/by-id/usb-FTDI-if00 $d/ttyACM1 $d/ttyUSB0" zaziruv-cli --port ""
 expect "19200" zaziruv-cli --baud 1
@@ -43,6 +43,8 @@ expect "download save show" zaziruv-cli combo ""
 expect "c.CMB" zaziruv-cli combo show ""
 expect "B.CMD a.cmd" zaziruv-cli combo save X.CMB a.cmd ""
 expect "old.img" zaziruv-cli image restore o
+expect "B.CMD a.cmd c.CMB old.img" zaziruv-cli program ""
+expect "$d/ttyUSB0" zaziruv-cli program old.img --target "$d/ttyU"
 expect "run" zaziruv-cli macro ""
 expect "--echo --eeprom --eeprom-size" zaziruv-cli --sim-option --e
 expect "upload utility" zaziruv --screenshot-window u

@@ -1,10 +1,10 @@
 #include "imagetransfer.h"
 
+#include "core/operation.h"
 #include "core/prompter.h"
 #include "core/wholefile.h"
 #include "eeprom/memorymap.h"
 #include "terminal/terminalcore.h"
-#include "core/operation.h"
 
 #include <QDir>
 
@@ -67,6 +67,39 @@ private:
     bool m_verifyReadback;
 };
 
+// "image verify" once the image is checked: the memory under it read, nothing written.
+class ImageTransfer::Verify final : public Operation
+{
+public:
+    explicit Verify(ImageTransfer& transfer)
+        : m_transfer(transfer)
+    {
+    }
+    QString label() const override { return QStringLiteral("Verifying memory.."); }
+    Outcome run() override
+    {
+        EepromProtocol& p = m_transfer.m_u.protocol();
+        const EepromProtocol::Session session(p, *this, false);
+        // One read first: a silent controller is said at once, not after three tries
+        // of every address.
+        if (!p.readMark(false))
+            return p.portLost() ? Outcome(Outcome::PortLost, EepromProtocol::PortLostText)
+                                : Outcome(Outcome::Failed);
+        const MemoryImage& image = m_transfer.image;
+        const QByteArray read = p.readMemory(image.start, int(image.bytes.size()));
+        if (p.cancelRequested())
+            return Outcome::Cancelled;
+        if (p.portLost())
+            return { Outcome::PortLost, EepromProtocol::PortLostText };
+        m_transfer.differences
+            = imageDifferences(image, read, p.unanswered(), MaxListed, &m_transfer.differenceCount);
+        return Outcome::Completed;
+    }
+
+private:
+    ImageTransfer& m_transfer;
+};
+
 ImageTransfer::ImageTransfer(DownloadController& controller)
     : m_u(controller)
 {
@@ -123,9 +156,8 @@ ImageTransfer::Outcome ImageTransfer::save(const QString& path)
     return m_u.writeWholeFile(path, image.write()) ? Outcome::Completed : Outcome::Failed;
 }
 
-ImageTransfer::Outcome ImageTransfer::restore(const QString& path, bool verifyReadback)
+bool ImageTransfer::load(const QString& path, const QString& refused)
 {
-    // The whole file is checked before the port is touched.
     const QString full = QDir(m_u.workingDir()).filePath(path);
     const QString file = QDir::toNativeSeparators(full);
     QString why;
@@ -134,16 +166,37 @@ ImageTransfer::Outcome ImageTransfer::restore(const QString& path, bool verifyRe
     if (!bytes) {
         m_u.prompter.message(
             QStringLiteral("%1 could not be read: %2").arg(file, why), PromptIcon::Critical);
-        return Outcome::Refused;
+        return false;
     }
     const auto read = MemoryImage::read(*bytes, &why);
     if (!read) {
-        m_u.prompter.message(
-            QStringLiteral("%1 was not restored: %2. Nothing was sent to the TYX.").arg(file, why),
-            PromptIcon::Critical);
-        return Outcome::Refused;
+        m_u.prompter.message(refused.arg(file, why), PromptIcon::Critical);
+        return false;
     }
     image = *read;
+    return true;
+}
+
+ImageTransfer::Outcome ImageTransfer::verify(const QString& path)
+{
+    differences.clear();
+    differenceCount = 0;
+    if (!load(path, QStringLiteral("%1 was not verified: %2. Nothing was sent to the TYX.")))
+        return Outcome::Refused;
+    if (!m_u.core.link().isOpen()) {
+        m_u.prompter.message(
+            QStringLiteral("Serial Port not configured properly!"), PromptIcon::Critical);
+        return Outcome::Refused;
+    }
+    Verify verify(*this);
+    return m_u.run(verify);
+}
+
+ImageTransfer::Outcome ImageTransfer::restore(const QString& path, bool verifyReadback)
+{
+    // The whole file is checked before the port is touched.
+    if (!load(path, QStringLiteral("%1 was not restored: %2. Nothing was sent to the TYX.")))
+        return Outcome::Refused;
     if (!m_u.core.link().isOpen()) {
         m_u.prompter.message(
             QStringLiteral("Serial Port not configured properly!"), PromptIcon::Critical);

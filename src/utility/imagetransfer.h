@@ -1,12 +1,13 @@
 #pragma once
 
+#include "eeprom/imagecontents.h"
 #include "eeprom/memoryimage.h"
 #include "utility/downloadcontroller.h"
 
 #include <QString>
+#include <QStringList>
 
 class Operation;
-#include <QStringList>
 
 // Copying a controller's program to another controller: "image save" reads the
 // directory region, the header, the address table and the macro text into a memory
@@ -29,8 +30,17 @@ public:
     // incomplete.
     Outcome restore(const QString& path, bool verifyReadback);
 
-    MemoryImage image; // the last one saved or restored
+    // Reads the controller's memory over the image in `path` and compares it, writing
+    // nothing: Completed once read whole, the differences (at most MaxListed) in
+    // `differences`, none when equal; Failed, after its message, when the controller
+    // gave no answer.
+    Outcome verify(const QString& path);
+
+    MemoryImage image; // the last one saved, restored or verified
     QStringList names; // the stored macros of the last save
+    QList<ImageDifference> differences; // of the last verify
+    int differenceCount = 0; // all of them, listed or not
+    static constexpr int MaxListed = 20;
 
     // The lowest address of the directory: slot 39's two untouched bytes.
     static constexpr int SaveStart = 100;
@@ -38,6 +48,10 @@ public:
 private:
     class Save;
     class Restore;
+    class Verify;
+
+    // Reads and checks the image in `path` into `image`; false after its message.
+    bool load(const QString& path, const QString& refused);
 
     // The restore's writes and checks, run inside `operation`.
     Outcome writeImage(Operation& operation, bool verifyReadback);

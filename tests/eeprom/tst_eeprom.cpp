@@ -3,10 +3,11 @@
 // files "*.CMB" the operator may have edited; the syntax rules and the order in which
 // they override each other, the line rewrite, the label and mask pass, the whole
 // preparation into "macro.tmp" and the refusals of files that cannot become a macro;
-// memory image files; the whole-file writer and reader under a full disk and given a
-// pipe; and zaziruv-cli check and prep as a script runs them. Random files are the fuzz
-// harness's (fuzz/macroprep.cpp): refused with a message, or a macro the checker
-// accepts with every jump at its label.
+// memory image files, what they hold and where a memory differs from one; the record of
+// a programmed unit and the summary; the whole-file writer and reader under a full disk
+// and given a pipe; and zaziruv-cli check and prep as a script runs them. Random files
+// are the fuzz harness's (fuzz/macroprep.cpp): refused with a message, or a macro the
+// checker accepts with every jump at its label.
 
 #include "../common/datarow.h"
 #include "../common/processrun.h"
@@ -17,9 +18,11 @@
 #include "eeprom/combofile.h"
 #include "eeprom/e2promrecord.h"
 #include "eeprom/eepromtext.h"
+#include "eeprom/imagecontents.h"
 #include "eeprom/macroprep.h"
 #include "eeprom/memoryimage.h"
 #include "eeprom/syntaxchecker.h"
+#include "eeprom/unitrecord.h"
 
 #include <QDir>
 #include <QFile>
@@ -114,6 +117,52 @@ QString patched(QString file, int at, const char* bytes)
     return file.replace(at, qsizetype(qstrlen(bytes)), QString::fromLatin1(bytes));
 }
 
+// The memory from 100 to the end of the text that a download of `macros` leaves, given
+// as "NAME=text;NAME=text" with boot value `boot`; its table entry `backwards` (when
+// above 0) points before the one ahead of it.
+MemoryImage programImage(const QString& macros, int boot, int backwards = 0)
+{
+    QByteArray memory(1024, char(0xFF));
+    const QStringList list = macros.split(';');
+    memory[501] = char(boot);
+    memory[502] = char(list.size());
+    memory[503] = 'X';
+    int end = 1024;
+    memory[516] = char(end / 256);
+    memory[517] = char(end % 256);
+    for (int i = 0; i < list.size(); ++i) {
+        const QByteArray name = list[i].section('=', 0, 0).toLatin1() + '\r';
+        const QByteArray text = list[i].section('=', 1).toLatin1();
+        for (int k = 0; k < name.size(); ++k)
+            memory[499 - 10 * i - k] = name[k];
+        memory += text;
+        end = i + 1 == backwards ? 1000 : end + int(text.size());
+        memory[516 + 2 * (i + 1)] = char(end / 256);
+        memory[517 + 2 * (i + 1)] = char(end % 256);
+    }
+    return { 100, memory.mid(100) };
+}
+
+// A record of an attempt that ended with `result`, its times fixed.
+UnitRecord unitRecord(const QString& result)
+{
+    UnitRecord r;
+    r.started = QDateTime(QDate(2024, 3, 1), QTime(9, 5, 0, 120), Qt::OffsetFromUTC, 3600);
+    r.ended = r.started.addMSecs(41207);
+    r.port = "/dev/ttyUSB0";
+    r.stableName = "/dev/serial/by-id/usb-FTDI_A1,B2-if00";
+    r.serialNumber = "A1";
+    r.node = "2";
+    r.attempt = 2;
+    r.file = "line \"3\".img";
+    r.crc = 0x0a1b2c3d;
+    r.result = result;
+    if (result == "ok")
+        r.bytes = 937;
+    r.verification = "readback";
+    return r;
+}
+
 } // namespace
 
 class TstEeprom : public QObject
@@ -189,6 +238,49 @@ private Q_SLOTS:
         addRow("image v2 length changed", "image", patched(v2, 12, "\x04") + 'd', damaged);
         addRow("image version 3", "image", patched(v2, 8, "\x03"),
             "refused: it is a memory image of version 3, and this program reads versions 1 to 2");
+        // What an image holds as a controller would list it: boot value, mark, then
+        // each macro's number, name, start and size; or why it cannot be listed.
+        // ("boot/backwards/macros", as programImage takes them.)
+        addRow("contents of a combination", "contents",
+            "2/0/TWO=1 HO\rMACRO 0\r;A=1 A\r;LETTER=A\r",
+            "boot 2 mark X|1 TWO 1024 13|2 A 1037 4|3 LETTER 1041 2");
+        addRow("contents execute on boot", "contents", "-1/0/RUN=1 HO\r",
+            "boot -1 mark X|1 RUN 1024 5");
+        addRow("contents, table backwards", "contents", "0/2/A=1 HO\r;B=1 A\r",
+            "boot 0 mark X|1 A 1024 5|problem: the address table runs backwards at macro 2 "
+            "(1000 after 1029)");
+        addRow("contents, no header", "contents", "",
+            "problem: the image does not hold the "
+            "header at 501 to 503");
+        // The image "abcdef" at 100 against what a controller answered (| the
+        // unanswered addresses): address, image byte, the controller's (-1 none); two
+        // listed at most, then the count of all.
+        addRow("differences none", "differences", "abcdef|", "0");
+        addRow("differences", "differences", "abXdeY|", "102 99 88,105 102 89,2");
+        addRow("differences, unanswered", "differences", "abef|102,103", "102 99 -1,103 100 -1,2");
+        addRow("differences, cut short", "differences", "abc|", "103 100 -1,104 101 -1,3");
+        addRow("differences, limit", "differences", "XXXXXX|", "100 97 88,101 98 88,6");
+        // One attempt's record byte for byte: a field with a comma or a quote is quoted.
+        addRow("record csv, ok", "csv", "ok",
+            "2024-03-01T09:05:00.120+01:00,2024-03-01T09:05:41.327+01:00,/dev/ttyUSB0,"
+            "\"/dev/serial/by-id/usb-FTDI_A1,B2-if00\",A1,2,2,\"line \"\"3\"\".img\",0a1b2c3d,ok,"
+            "937,41.207,readback\r\n");
+        addRow("record csv, failed", "csv", "failed: The TYX at node 2 did not answer, twice.\r\nx",
+            "2024-03-01T09:05:00.120+01:00,2024-03-01T09:05:41.327+01:00,/dev/ttyUSB0,"
+            "\"/dev/serial/by-id/usb-FTDI_A1,B2-if00\",A1,2,2,\"line \"\"3\"\".img\",0a1b2c3d,"
+            "\"failed: The TYX at node 2 did not answer, twice.\r\nx\",,41.207,readback\r\n");
+        addRow("record jsonl, cancelled", "jsonl", "cancelled",
+            "{\"attempt\":2,\"bytes\":null,\"crc32\":\"0a1b2c3d\",\"duration_s\":41.207,"
+            "\"ended\":\"2024-03-01T09:05:41.327+01:00\",\"file\":\"line "
+            "\\\"3\\\".img\",\"node\":\"2\","
+            "\"port\":\"/dev/ttyUSB0\",\"result\":\"cancelled\",\"serial_number\":\"A1\","
+            "\"stable_name\":\"/dev/serial/by-id/usb-FTDI_A1,B2-if00\","
+            "\"started\":\"2024-03-01T09:05:00.120+01:00\",\"verification\":\"readback\"}\n");
+        addRow("summary", "summary", "ok|failed: no answer",
+            "TARGET          ATTEMPTS    TIME/S  RESULT\n"
+            "/dev/ttyUSB0@2         2    41.207  ok\n"
+            "/dev/ttyUSB0@2         2    41.207  failed: no answer\n"
+            "1 of 2 units ok, 1 not ok, in 62.050 s\n");
         addRow("image larger than any", "image", imageFile(2, 0, QByteArray(65537, 'x')),
             "refused: it is larger than 65556 bytes, more than any memory image");
         // (Label positions and jump masks that the whole preparation's rows cover are
@@ -265,6 +357,41 @@ private Q_SLOTS:
                     + QString::fromLatin1(image->bytes)
                     + (image->write() == text.toLatin1() ? "" : " rewritten")
                         : "refused: " + why;
+        } else if (kind == "contents") {
+            const ImageContents c = ImageContents::of(text.isEmpty()
+                    ? MemoryImage { 1024, "1 HO\r" }
+                    : programImage(text.section('/', 2), text.section('/', 0, 0).toInt(),
+                        text.section('/', 1, 1).toInt()));
+            QStringList parts;
+            if (c.boot)
+                parts << QStringLiteral("boot %1 mark %2").arg(*c.boot).arg(QChar(*c.mark));
+            for (const auto& m : c.macros)
+                parts << QStringLiteral("%1 %2 %3 %4")
+                             .arg(m.number)
+                             .arg(m.name)
+                             .arg(m.start)
+                             .arg(m.size);
+            if (!c.problem.isEmpty())
+                parts << "problem: " + c.problem;
+            got = parts.join('|');
+        } else if (kind == "differences") {
+            QList<int> unanswered;
+            for (const QString& a : text.section('|', 1).split(',', Qt::SkipEmptyParts))
+                unanswered << a.toInt();
+            int total = 0;
+            const auto d = imageDifferences(
+                { 100, "abcdef" }, text.section('|', 0, 0).toLatin1(), unanswered, 2, &total);
+            for (const auto& x : d)
+                got += QStringLiteral("%1 %2 %3,").arg(x.address).arg(x.expected).arg(x.read);
+            got += QString::number(total);
+        } else if (kind == "csv" || kind == "jsonl") {
+            const UnitRecord r = unitRecord(text);
+            got = QString::fromUtf8(kind == "csv" ? r.csvRow() : r.jsonLine());
+        } else if (kind == "summary") {
+            QList<UnitRecord> rows;
+            for (const QString& result : text.split('|'))
+                rows << unitRecord(result);
+            got = QString::fromUtf8(unitSummary(rows, 62050));
         } else if (kind == "labels") {
             m_prep->MacroFileName = QStringLiteral("test.cmd");
             const bool ok = m_prep->setLabelsAndMasks(text);

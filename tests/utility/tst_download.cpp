@@ -2,8 +2,8 @@
 // controller: "Download File", "Download Combination", the directory read, "Read
 // Back", the manual upload and "Clear Macros". The exact lines the controller
 // received, in order, its memory image afterwards, and the files and messages left.
-// Then zaziruv-cli download, dir, stop, combo, macro, readback, upload, clear and image
-// against the simulated controller: what it logged, what the command printed and
+// Then zaziruv-cli download, dir, stop, combo, macro, readback, upload, clear, image and
+// program against the simulated controller: what it logged, what the command printed and
 // wrote, its exit status, and the controller's memory afterwards.
 
 #include "../common/corerig.h"
@@ -18,12 +18,15 @@
 #include "core/operationrunner.h"
 #include "core/ticktimer.h"
 #include "eeprom/e2promrecord.h"
+#include "eeprom/unitrecord.h"
 #include "link/commandset.h"
 #include "utility/combinationcontroller.h"
 #include "utility/downloadcontroller.h"
 #include "utility/specialfunctions.h"
 
 #include <QDir>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
@@ -1168,6 +1171,156 @@ private Q_SLOTS:
                      .exitCode,
             1);
         QCOMPARE(cut.memory().mid(503, 1), QByteArray("I"));
+    }
+
+    // image verify against the controller the image came from, one holding another
+    // program and a silent one; image info of a combination's image, without a port.
+    void cliImageVerify()
+    {
+        Cli from;
+        QCOMPARE(from.run(QStringList {
+                              "combo", "save", "X.CMB", "--boot-macro", "2", "run.cmd", "b.cmd" })
+                     .exitCode,
+            0);
+        QCOMPARE(from.run(QStringList { "combo", "download", "X.CMB" } + Fast).exitCode, 0);
+        QCOMPARE(from.run(QStringList { "image", "save", "c.img" } + Fast).exitCode, 0);
+        const ProcessRun info = from.run({ "image", "info", "c.img" });
+        QCOMPARE(info.exitCode, 0);
+        QCOMPARE(info.outText().section("\n", 3),
+            "Boot macro: 2\nMarked: complete (X)\n1 RUN 13 bytes\n2 B 30 bytes\n");
+        const ProcessRun equal = from.run(QStringList { "image", "verify", "c.img" } + Fast);
+        QCOMPARE(equal.exitCode, 0);
+        QCOMPARE(equal.out, "Equal: 967 bytes from address 100\n");
+
+        Cli other;
+        QVERIFY(other.prime());
+        const ProcessRun different = other.run(
+            QStringList { "image", "verify", from.dir.filePath("c.img"), "--json" } + Fast);
+        QCOMPARE(different.exitCode, 1);
+        QVERIFY2(different.out.startsWith("{\"differences\":"), different.out.constData());
+        QVERIFY2(different.out.contains("{\"address\":501,\"image\":2,\"tyx\":0}"),
+            different.out.constData());
+        QCOMPARE(different.out.count("\"address\""), 20);
+        QCOMPARE(other.memory().at(503), 'X'); // nothing written
+
+        Cli silent("--node 2");
+        const ProcessRun deaf
+            = silent.run(QStringList { "image", "verify", from.dir.filePath("c.img") } + Fast);
+        QCOMPARE(deaf.exitCode, 1);
+        QVERIFY2(deaf.err.contains("The TYX at node 1 did not answer."), deaf.err.constData());
+    }
+
+    // program to separate zaziruv-sim processes, each on its own pseudo-terminal. One
+    // hangs up half way: the others finish ok, it is recorded failed and left marked
+    // incomplete. Two nodes on one port run one after another in one child, a failed
+    // one tried again (--retries) with a row for each attempt.
+    void cliProgram()
+    {
+        Cli c;
+        QTemporaryDir sims;
+        QList<std::shared_ptr<SimProcess>> sim;
+        for (const char* extra : { "", "", "--hangup-after 30" }) {
+            const QString n = QString::number(sim.size());
+            sim << std::make_shared<SimProcess>(
+                QStringList { "--baud", "57600", "--eeprom", sims.filePath("mem" + n), "--log",
+                    sims.filePath("log" + n) }
+                + QString(extra).split(QLatin1Char(' '), Qt::SkipEmptyParts));
+            QVERIFY(sim.back()->isValid());
+        }
+        const auto program = [&](const QStringList& args) {
+            ProcessOptions options;
+            options.workingDirectory = c.dir.path();
+            options.closeInput = true;
+            return runProcess(appBinary("zaziruv-cli"),
+                QStringList { "--settings", c.dir.filePath("s.json"), "--dir", c.dir.path(),
+                    "--baud", "57600", "--timeout", "500", "program", "run.cmd", "--delay", "1" }
+                    + args,
+                options);
+        };
+        const ProcessRun r = program({ "--target", sim[0]->path() + "@1", "--target",
+            sim[1]->path() + "@1", "--target", sim[2]->path() + "@1", "--record", "r.csv" });
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY2(r.out.contains("2 of 3 units ok, 1 not ok"), r.out.constData());
+        const QList<QByteArray> rows = readFile(c.dir.filePath("r.csv")).split('\n');
+        QCOMPARE(rows.size(), 5);
+        QCOMPARE(rows[0], UnitRecord::csvHeader().chopped(1));
+        QByteArray results;
+        for (const QByteArray& row : rows.mid(1, 3)) {
+            const QList<QByteArray> f = row.split(',');
+            QCOMPARE(f.at(7), "run.cmd");
+            results += f.at(2) == sim[2]->path().toUtf8() ? "hung:" + f.at(9).left(44)
+                                                          : f.at(9) + ' ' + f.at(10);
+            results += ';';
+        }
+        QCOMPARE(results.count("ok 13;"), 2);
+        QVERIFY2(results.contains("hung:\"failed: The serial port closed during the"),
+            results.constData());
+        QCOMPARE(sim[2]->stop(), 0);
+        QCOMPARE(readFile(sims.filePath("mem2")).at(503), 'I');
+
+        // Node 2 is not there: after node 1, in the same child, and once more.
+        const ProcessRun multi
+            = program({ "--target", sim[0]->path() + "@1", "--target", sim[0]->path() + "@2",
+                "--retries", "1", "--record", "m.jsonl", "--record-format", "jsonl", "--json" });
+        QCOMPARE(multi.exitCode, 1);
+        QVERIFY2(multi.out.contains("\"notOk\":1,\"ok\":1"), multi.out.constData());
+        QByteArray attempts;
+        for (const QByteArray& line : readFile(c.dir.filePath("m.jsonl")).split('\n')) {
+            const QJsonObject o = QJsonDocument::fromJson(line).object();
+            if (!o.isEmpty())
+                attempts += QStringLiteral("%1/%2 %3;")
+                                .arg(o["node"].toString())
+                                .arg(o["attempt"].toInt())
+                                .arg(o["result"].toString().left(30))
+                                .toUtf8();
+        }
+        QCOMPARE(attempts,
+            "1/1 ok;2/1 failed: The TYX at node 2 did ;2/2 failed: The TYX at node 2 did ;");
+        const QList<QByteArray> sent = readFile(sims.filePath("log0")).split('\n');
+        qsizetype lastOne = 0, firstTwo = 0;
+        for (qsizetype i = 0; i < sent.size(); ++i) {
+            if (sent[i].startsWith("1 ") && !firstTwo)
+                lastOne = i;
+            if (sent[i].startsWith("2 ") && !firstTwo)
+                firstTwo = i;
+        }
+        QVERIFY(lastOne < firstTwo);
+    }
+
+    // Ctrl-C on program cancels every running unit: each child finishes the byte in
+    // flight, marks its controller incomplete, and every unit is recorded cancelled.
+    void cliProgramInterrupt()
+    {
+        Cli c(QString(), QByteArray("1 A 1234567\r\n").repeated(20));
+        QTemporaryDir sims;
+        QList<std::shared_ptr<SimProcess>> sim;
+        QStringList args { "--settings", c.dir.filePath("s.json"), "--dir", c.dir.path(), "--baud",
+            "57600", "program", "run.cmd", "--delay", "2", "--record", "r.csv" };
+        for (int i = 0; i < 2; ++i) {
+            const QString n = QString::number(i);
+            sim << std::make_shared<SimProcess>(QStringList { "--baud", "57600", "--eeprom",
+                sims.filePath("mem" + n), "--log", sims.filePath("log" + n) });
+            QVERIFY(sim.back()->isValid());
+            args << "--target" << sim.back()->path() + "@1";
+        }
+        QProcess cli;
+        cli.setWorkingDirectory(c.dir.path());
+        cli.start(appBinary("zaziruv-cli"), args);
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                return readFileOrMissing(sims.filePath("log0")).count('\n') > 60
+                    && readFileOrMissing(sims.filePath("log1")).count('\n') > 60;
+            },
+            20000));
+        ::kill(pid_t(cli.processId()), SIGINT);
+        QVERIFY(cli.waitForFinished(20000));
+        QCOMPARE(cli.exitCode(), 130);
+        const QByteArray record = readFile(c.dir.filePath("r.csv"));
+        QCOMPARE(record.count(",cancelled,"), 2);
+        for (int i = 0; i < 2; ++i) {
+            QCOMPARE(sim[i]->stop(), 0);
+            QCOMPARE(readFile(sims.filePath("mem" + QString::number(i))).at(503), 'I');
+        }
     }
 };
 

@@ -13,10 +13,12 @@
 
 #include "commands.h"
 #include "eeprom/memorymap.h"
+#include "jsonoutput.h"
 #include "terminal/terminalcore.h"
 #include "utility/downloadcontroller.h"
 #include "utilitysession.h"
 
+#include <QJsonArray>
 #include <cstdio>
 
 int runDir(CliContext& ctx, QStringList& args)
@@ -24,6 +26,7 @@ int runDir(CliContext& ctx, QStringList& args)
     DownloadOptions o;
     if (!takeDownloadOptions(QStringLiteral("dir"), args, o))
         return 2;
+    const bool json = takeJson(args);
     if (!noArguments(QStringLiteral("dir"), args))
         return 2;
     const auto u = openUtility(ctx, o);
@@ -35,6 +38,17 @@ int runDir(CliContext& ctx, QStringList& args)
     switch (u->lastDirectory()) {
     case D::Listed:
     case D::Empty:
+        if (json) {
+            QJsonArray macros;
+            for (qsizetype i = 0; i < u->storedMacros().size(); ++i)
+                macros.append(
+                    QJsonObject { { "number", int(i + 1) }, { "name", u->storedMacros()[i] } });
+            printJson({ { "macros", macros },
+                { "bytesStored",
+                    u->lastDirectory() == D::Listed ? u->macrosEnd() - MemoryMap::TextStart
+                                                    : 0 } });
+            return 0;
+        }
         for (qsizetype i = 0; i < u->storedMacros().size(); ++i)
             std::printf(
                 "%lld %s\n", qlonglong(i + 1), u->storedMacros()[i].toLocal8Bit().constData());

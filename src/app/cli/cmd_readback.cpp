@@ -1,4 +1,4 @@
-// zaziruv-cli readback [--out FILE] [--numbers] (--all | NAME...)
+// zaziruv-cli readback [--out FILE] [--numbers] [--json] (--all | NAME...)
 // zaziruv-cli upload START COUNT [--out FILE] [--numbers]
 // zaziruv-cli clear
 //
@@ -13,10 +13,15 @@
 #include "commands.h"
 #include "core/numbers.h"
 #include "core/text.h"
+#include "jsonoutput.h"
 #include "terminal/terminalcore.h"
 #include "utility/downloadcontroller.h"
 #include "utility/specialfunctions.h"
 #include "utilitysession.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonArray>
 
 namespace {
 
@@ -45,6 +50,7 @@ int runReadback(CliContext& ctx, QStringList& args)
 {
     ReadOptions o;
     const bool all = takeFlag(args, QStringLiteral("--all"));
+    const bool json = takeJson(args);
     if (!takeReadOptions(QStringLiteral("readback"), args, o))
         return 2;
     if (all == !args.isEmpty()) {
@@ -98,8 +104,21 @@ int runReadback(CliContext& ctx, QStringList& args)
         if (name.size() < 2 && !unread.contains(name))
             unread << name;
     }
+    const QStringList asked = u->readBackList();
     u->readBack();
     const int status = outcomeStatus(u->lastReadBack(), QStringLiteral("readback cancelled"));
+    if (json && status == 0) {
+        // What was read, by name: the file holds the text.
+        QJsonArray read;
+        for (const QString& name : asked) {
+            if (!unread.contains(name) && !read.contains(name))
+                read.append(name);
+        }
+        const QString file = QDir(u->workingDir()).filePath(o.out);
+        printJson({ { "file", QDir::toNativeSeparators(file) }, { "read", read },
+            { "unread", QJsonArray::fromStringList(unread) }, { "bytes", QFileInfo(file).size() },
+            { "numbers", o.numbers } });
+    }
     if (status != 0 || unread.isEmpty())
         return status;
     CliContext::error(

@@ -22,12 +22,14 @@ ZZ_CLI_COMMAND("download", runDownload,
     "File\" does (--reset: answer the reset question Yes; --verify-readback: read every written "
     "byte back; --memory-size: the TYX memory, 8192 unless given)")
 ZZ_CLI_COMMAND("dir", runDir,
-    "dir [--node N] [--delay MS]   read the TYX macro directory and print the stored macros and "
+    "dir [--json] [--node N] [--delay MS]   read the TYX macro directory and print the stored "
+    "macros and "
     "the bytes stored")
 ZZ_CLI_COMMAND(
     "stop", runStop, "stop [--node N] [--delay MS]   stop running macros (\" ME 0\" twenty times)")
 ZZ_CLI_COMMAND("readback", runReadback,
-    "readback (--all | NAME...) [--out FILE] [--numbers] [--node N] [--delay MS]   read the named "
+    "readback (--all | NAME...) [--out FILE] [--numbers] [--json] [--node N] [--delay MS]   read "
+    "the named "
     "stored macros back into FILE (default Temporary.cmd) as \"Read Back\" does (--numbers: \"Read "
     "Number\")")
 ZZ_CLI_COMMAND("upload", runUpload,
@@ -39,7 +41,10 @@ ZZ_CLI_COMMAND("clear", runClear,
 ZZ_CLI_COMMAND("image", runImage,
     "image (save FILE | restore FILE [--verify-readback]) [--node N] [--delay MS]   copy the TYX "
     "program (directory, header, table, macro text) into a memory image FILE, or write one into "
-    "the TYX")
+    "the TYX\n  image verify FILE [--json] [--node N] [--delay MS]   compare the TYX with FILE, "
+    "writing nothing (exit 1 when they differ, the first 20 differing addresses listed)\n  image "
+    "info FILE [--json]   print the start, length and CRC-32 of FILE, the macros it holds and "
+    "the boot macro")
 ZZ_CLI_COMMAND("run", runRun,
     "run FILE [--repeat] [--passes N]   run a command file as Execute does (repeat question: No; "
     "--repeat: Yes)")
@@ -50,3 +55,9 @@ ZZ_CLI_COMMAND("combo", runCombo,
     "\"Download Combination\" does (--reset: answer the reset question Yes)")
 ZZ_CLI_COMMAND("macro", runMacro,
     "macro run N   run stored macro N as \"Execute Macro Selected\" does (\"0 ME N\")")
+ZZ_CLI_COMMAND("program", runProgram,
+    "program FILE (--target PORT[@NODE]... | --targets LIST) [--verify-readback] [--reset] "
+    "[--retries N] [--jobs N] [--record FILE] [--record-format csv|jsonl] [--json] [--delay MS] "
+    "[--verify|--no-verify] [--memory-size BYTES]   write an image, combination or command file "
+    "into many controllers, each port in its own process, and keep a record of each unit "
+    "(--child NODES: the program's own child for one port, reporting JSON lines)")
