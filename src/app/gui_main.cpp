@@ -250,7 +250,8 @@ int main(int argc, char** argv)
     // The download window: "Download" and "Download File" show it, its Exit hides it,
     // and the end of the program shuts it down.
     auto download = std::make_unique<DownloadController>(*core, prompter);
-    auto downloadWindow = std::make_unique<DownloadWindow>(*download);
+    // A window of its own, transient for the main window (which it disables while shown).
+    auto downloadWindow = std::make_unique<DownloadWindow>(*download, window.get());
     QObject::connect(core.get(), &TerminalCore::downloadWindowRequested, downloadWindow.get(),
         &DownloadWindow::showWindow);
     // Its Help shows the download window's document (Help leaves the download window
