@@ -152,8 +152,8 @@ void DownloadWindow::buildUi()
     m_labelTotBytes = named(new QLabel(dirFrame), QStringLiteral("LabelTotBytes"));
     totals->addWidget(m_labelTotBytes);
     dirLayout->addLayout(totals);
-    auto* readDir = button(m_upFrame, QStringLiteral("Command6"),
-        QStringLiteral("Read TYX Directory"), QString());
+    auto* readDir = button(
+        m_upFrame, QStringLiteral("Command6"), QStringLiteral("Read TYX Directory"), QString());
     m_filename2 = named(new QLineEdit(m_upFrame), QStringLiteral("Filename2"));
     auto* edit2 = button(m_upFrame, QStringLiteral("Command5"), QStringLiteral("Edit"),
         QStringLiteral("Edit File selected"));
@@ -161,8 +161,8 @@ void DownloadWindow::buildUi()
     auto* add = button(m_upFrame, QStringLiteral("Command14"), QStringLiteral("Add"), QString());
     auto* remove
         = button(m_upFrame, QStringLiteral("Command9"), QStringLiteral("Delete"), QString());
-    auto* readAll = button(
-        m_upFrame, QStringLiteral("CmdReadAll"), QStringLiteral("Select All"), QString());
+    auto* readAll
+        = button(m_upFrame, QStringLiteral("CmdReadAll"), QStringLiteral("Select All"), QString());
     auto* readBack
         = button(m_upFrame, QStringLiteral("CmdReadBack"), QStringLiteral("Read Back"), QString());
     m_readAsNumbers = named(new QCheckBox(QStringLiteral("Read as numbers"), m_upFrame),

@@ -1,6 +1,7 @@
 #include "combinationcontroller.h"
 
 #include "core/numbers.h"
+#include "core/operation.h"
 #include "core/prompter.h"
 #include "core/text.h"
 #include "core/wholefile.h"
@@ -10,7 +11,6 @@
 #include "link/commandset.h"
 #include "link/seriallink.h"
 #include "terminal/terminalcore.h"
-#include "core/operation.h"
 
 #include <QDir>
 #include <QFile>
@@ -349,7 +349,8 @@ void CombinationController::executeSelectedMacro()
     }
     const int n = m_combinationListIndex + 1;
     if (executeMacro(n))
-        u.setStatusText(QStringLiteral("Macro %1 (%2) started.").arg(n).arg(m_combinationList.at(n - 1)));
+        u.setStatusText(
+            QStringLiteral("Macro %1 (%2) started.").arg(n).arg(m_combinationList.at(n - 1)));
 }
 
 bool CombinationController::executeMacro(int n)

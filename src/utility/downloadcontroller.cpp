@@ -3,6 +3,7 @@
 #include "combinationcontroller.h"
 
 #include "core/numbers.h"
+#include "core/operation.h"
 #include "core/prompter.h"
 #include "core/text.h"
 #include "core/ticktimer.h"
@@ -12,7 +13,6 @@
 #include "link/answerchannel.h"
 #include "link/commandset.h"
 #include "terminal/terminalcore.h"
-#include "core/operation.h"
 
 #include <QDir>
 #include <QFile>
@@ -25,8 +25,8 @@ const QString DownloadController::CompletionText = QStringLiteral(
 const QString DownloadController::CancelledText
     = QStringLiteral("Download cancelled. The TYX program is marked incomplete and will not run "
                      "until the next complete download.");
-const QString DownloadController::CancelledUnwrittenText
-    = QStringLiteral("Download cancelled before anything was written: the TYX program is as it was.");
+const QString DownloadController::CancelledUnwrittenText = QStringLiteral(
+    "Download cancelled before anything was written: the TYX program is as it was.");
 const QString DownloadController::UnverifiedLine
     = QStringLiteral("The macro text itself was not verified (no checksum, no read-back).");
 const QString DownloadController::UploadPortText = QStringLiteral("Port Not configured for Upload");
@@ -258,8 +258,8 @@ void DownloadController::deleteDownloadFile()
         prompter.message(
             QStringLiteral("There is no file \"%1\" to delete.").arg(m_downloadFileName),
             PromptIcon::Exclamation);
-    } else if (prompter.ask(QStringLiteral("Are you sure you want to delete ")
-                       + m_downloadFileName + QStringLiteral("?"),
+    } else if (prompter.ask(QStringLiteral("Are you sure you want to delete ") + m_downloadFileName
+                       + QStringLiteral("?"),
                    PromptButtons::YesNo, PromptIcon::Question, PromptAnswer::No)
         == PromptAnswer::Yes) {
         if (!QFile::remove(path))
@@ -397,9 +397,9 @@ int DownloadController::downloadFileIndex() const
     const qsizetype exact = m_downloadFiles.indexOf(m_downloadFileName);
     if (exact >= 0)
         return int(exact);
-    return int(m_downloadFiles.indexOf(
-        QRegularExpression(QStringLiteral("^%1$").arg(QRegularExpression::escape(m_downloadFileName)),
-            QRegularExpression::CaseInsensitiveOption)));
+    return int(m_downloadFiles.indexOf(QRegularExpression(
+        QStringLiteral("^%1$").arg(QRegularExpression::escape(m_downloadFileName)),
+        QRegularExpression::CaseInsensitiveOption)));
 }
 
 void DownloadController::setStatusText(const QString& text)
@@ -803,8 +803,7 @@ void DownloadController::cancelOperation()
 void DownloadController::openDownloadSettings()
 {
     loadDownloadSettings();
-    m_settingsShown
-        = { m_delay, m_node, m_checksumsEnabled, m_protocol.verifiesDownload() };
+    m_settingsShown = { m_delay, m_node, m_checksumsEnabled, m_protocol.verifiesDownload() };
     m_settingsVisible = true;
     update();
 }

@@ -1,12 +1,12 @@
 #pragma once
 
 #include "core/externaleditor.h"
+#include "core/operationrunner.h"
+#include "core/outcome.h"
 #include "eeprom/e2promrecord.h"
 #include "eeprom/macroprep.h"
 #include "link/pacedsender.h"
 #include "utility/eepromprotocol.h"
-#include "core/operationrunner.h"
-#include "core/outcome.h"
 
 #include <QObject>
 #include <QString>

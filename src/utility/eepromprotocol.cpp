@@ -1,5 +1,6 @@
 #include "eepromprotocol.h"
 
+#include "core/operation.h"
 #include "core/prompter.h"
 #include "core/text.h"
 #include "core/wholefile.h"
@@ -11,7 +12,6 @@
 #include "link/commandset.h"
 #include "link/pacedsender.h"
 #include "link/seriallink.h"
-#include "core/operation.h"
 
 #include <QDir>
 #include <QFile>

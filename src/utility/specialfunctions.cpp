@@ -1,8 +1,8 @@
 #include "specialfunctions.h"
 
+#include "core/operation.h"
 #include "core/prompter.h"
 #include "terminal/terminalcore.h"
-#include "core/operation.h"
 
 #include <QDir>
 
@@ -132,11 +132,12 @@ void SpecialFunctions::manualUpload()
     Upload upload(*this, int(start), bytes);
     m_lastUpload = controller.run(upload);
     if (m_lastUpload == Outcome::Completed)
-        m_statusText = QStringLiteral("Read %1 bytes from location %2 %3 into %4.")
-                           .arg(bytes)
-                           .arg(start)
-                           .arg(m_readAscii ? QStringLiteral("as text") : QStringLiteral("as numbers"),
-                               m_uploadFile);
+        m_statusText
+            = QStringLiteral("Read %1 bytes from location %2 %3 into %4.")
+                  .arg(bytes)
+                  .arg(start)
+                  .arg(m_readAscii ? QStringLiteral("as text") : QStringLiteral("as numbers"),
+                      m_uploadFile);
     else if (m_lastUpload == Outcome::Cancelled)
         m_statusText = QStringLiteral("Upload cancelled: %1 was not written.").arg(m_uploadFile);
     else
@@ -224,8 +225,8 @@ void SpecialFunctions::clearMacros()
 
 void SpecialFunctions::confirmClearMacros()
 {
-    if (controller.prompter.ask(ClearQuestion, PromptButtons::YesNo, PromptIcon::Question,
-            PromptAnswer::No)
+    if (controller.prompter.ask(
+            ClearQuestion, PromptButtons::YesNo, PromptIcon::Question, PromptAnswer::No)
         != PromptAnswer::Yes) {
         m_statusText = QStringLiteral("Clear Macros: nothing was changed.");
         update();

@@ -14,13 +14,13 @@
 #include "../common/testfiles.h"
 
 #include "core/eventwait.h"
+#include "core/operation.h"
+#include "core/operationrunner.h"
 #include "core/ticktimer.h"
 #include "eeprom/e2promrecord.h"
 #include "link/commandset.h"
 #include "utility/combinationcontroller.h"
 #include "utility/downloadcontroller.h"
-#include "core/operation.h"
-#include "core/operationrunner.h"
 #include "utility/specialfunctions.h"
 
 #include <QDir>
