@@ -1,6 +1,5 @@
 #include "eepromprotocol.h"
 
-#include "core/operation.h"
 #include "core/prompter.h"
 #include "core/text.h"
 #include "core/wholefile.h"
@@ -12,6 +11,7 @@
 #include "link/commandset.h"
 #include "link/pacedsender.h"
 #include "link/seriallink.h"
+#include "core/operation.h"
 
 #include <QDir>
 #include <QFile>

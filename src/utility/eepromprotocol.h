@@ -5,8 +5,8 @@
 #include <QStringList>
 #include <optional>
 
-#include "core/outcome.h"
 #include "eeprom/memorymap.h"
+#include "core/outcome.h"
 
 class AnswerChannel;
 class Operation;
