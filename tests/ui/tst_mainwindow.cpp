@@ -1278,21 +1278,14 @@ private Q_SLOTS:
     // that owner, is active again. "main" opened "utility", which opened "progress".
     void messageBoxOwner_data()
     {
-        addColumns<bool, bool, bool, QString, QString>(
-            "mainEnabled", "utilityEnabled", "progressGone", "active", "owner");
-        addRow("active window", false, true, false, QString("utility"), QString("utility"));
-        addRow(
-            "main window active and usable", true, true, false, QString("main"), QString("main"));
-        addRow("main window active but waiting", false, true, true, QString("main"),
-            QString("utility"));
-        addRow("progress window just hidden", false, false, true, QString("progress"),
-            QString("utility"));
-        addRow("progress window active", false, false, false, QString("progress"),
-            QString("progress"));
+        addColumns<bool, bool, QString, QString>(
+            "utilityEnabled", "progressGone", "active", "owner");
+        addRow("progress window active", false, false, QString("progress"), QString("progress"));
+        addRow("progress window just hidden", false, true, QString("progress"), QString("utility"));
+        addRow("utility window active", true, true, QString("utility"), QString("utility"));
     }
     void messageBoxOwner()
     {
-        QFETCH(bool, mainEnabled);
         QFETCH(bool, utilityEnabled);
         QFETCH(bool, progressGone);
         QFETCH(QString, active);
@@ -1309,15 +1302,19 @@ private Q_SLOTS:
         progress.setObjectName("progress");
         WindowPlacement::showOver(&progress, &utility);
         QCOMPARE(WindowPlacement::ownerOf(&progress), &utility);
-        QWidget* toActivate = nullptr;
-        for (QWidget* w : { &main, &utility, &progress })
-            if (w->objectName() == active)
-                toActivate = w;
-        toActivate->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(toActivate));
+        const auto activeName = [] {
+            return QApplication::activeWindow() ? QApplication::activeWindow()->objectName()
+                                                : QString();
+        };
+        // A window manager focuses a new window once it has mapped it.
+        QTRY_COMPARE(activeName(), "progress");
         if (progressGone)
             progress.hide();
-        main.setEnabled(mainEnabled);
+        if (active != "progress") {
+            utility.activateWindow();
+            QTRY_COMPARE(activeName(), active);
+        }
+        main.setEnabled(false);
         utility.setEnabled(utilityEnabled);
 
         QtPrompter prompter(&main);
@@ -1331,10 +1328,7 @@ private Q_SLOTS:
         });
         prompter.message("Done.");
         QCOMPARE(seen, owner);
-        const QString after = progressGone || !toActivate->isEnabled() ? owner : active;
-        QTRY_COMPARE(
-            QApplication::activeWindow() ? QApplication::activeWindow()->objectName() : QString(),
-            after);
+        QTRY_COMPARE(activeName(), owner);
     }
 
     // The usage and the version need no display at all. A refusal ends with status 2 and says why.
