@@ -22,6 +22,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QPixmap>
 #include <QTimer>
@@ -41,6 +42,7 @@ void printUsage(FILE* out)
         "user's)\n"
         "  --port DEV          serial device for this run, whatever port is configured\n"
         "  --baud N            line speed for this run\n"
+        "  --dir DIR           working directory (command files, downloads) for this run\n"
         "  --simulate          talk to the built-in simulated controller\n"
         "  --sim-option OPT    pass OPT to the simulated controller (repeatable), e.g. "
         "--sim-option=--echo\n"
@@ -78,6 +80,7 @@ struct Options
     int screenshotDelayMs = 1500;
     QString screenshotWindow = QStringLiteral("main2");
     QString logPath;
+    QString dir;
     qint64 logMaxBytes = TrafficLog::DefaultMaxBytes;
 };
 
@@ -156,6 +159,14 @@ bool parseOptions(QStringList args, Options& o, bool& help)
                 return false;
             }
             o.screenshotWindow = value;
+        } else if (name == QLatin1String("--dir")) {
+            if (!takeValue())
+                return false;
+            if (!QFileInfo(value).isDir()) {
+                fail(QStringLiteral("--dir \"%1\" is not a directory").arg(value));
+                return false;
+            }
+            o.dir = QDir(value).absolutePath();
         } else if (name == QLatin1String("--log")) {
             if (!takeValue())
                 return false;
@@ -238,9 +249,12 @@ int main(int argc, char** argv)
     if (!options.shared.port.isEmpty())
         core->setDeviceOverride(options.shared.port);
     TerminalCore* c = core.get();
-    core->setBeforeOpen([c, baud = options.shared.baud] {
+    core->setBeforeOpen([c, baud = options.shared.baud, dir = options.dir] {
         if (baud > 0)
             c->cfg.baudRate = baud;
+        // For this run only: the stored WorkingDir stays as Setup saved it.
+        if (!dir.isEmpty())
+            c->cfg.chosenDir = dir;
     });
 
     auto window = std::make_unique<MainWindow>(*core);
@@ -256,7 +270,8 @@ int main(int argc, char** argv)
     // The download window: "Download" and "Download File" show it, its Exit hides it,
     // and the end of the program shuts it down.
     auto download = std::make_unique<DownloadController>(*core, prompter);
-    auto downloadWindow = std::make_unique<DownloadWindow>(*download);
+    // A window of its own, transient for the main window (which it disables while shown).
+    auto downloadWindow = std::make_unique<DownloadWindow>(*download, window.get());
     QObject::connect(core.get(), &TerminalCore::downloadWindowRequested, downloadWindow.get(),
         &DownloadWindow::showWindow);
     // Its Help shows the download window's document (Help leaves the download window

@@ -417,5 +417,5 @@ void CommandFileRunner::deleteCommandFile()
 
 void CommandFileRunner::downloadSelectedFile()
 {
-    m_core.openDownloadWindow();
+    m_core.openDownloadWindowFor(m_core.fileName().trimmed());
 }

@@ -63,6 +63,7 @@ public:
     void newCommandFile();
     void editCommandFile();
     void deleteCommandFile();
+    // "Download File": the download window, opened with the chosen file.
     void downloadSelectedFile();
 
     ExternalEditor& editor() { return m_editor; }

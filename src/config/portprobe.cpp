@@ -176,6 +176,9 @@ bool PortProbe::writeDiagnosticLog()
         return false;
     }
     core.setSelectedCommandFile(path);
-    prompter.message(DebugSuccessText, PromptIcon::Information);
+    // The operator is to send the file on: say where it is.
+    prompter.message(
+        DebugSuccessText + QStringLiteral("\r\nIt is %1").arg(QDir::toNativeSeparators(path)),
+        PromptIcon::Information);
     return true;
 }

@@ -592,6 +592,13 @@ void TerminalCore::openConfiguration()
 
 void TerminalCore::openDownloadWindow()
 {
+    m_downloadChoice.clear();
+    Q_EMIT downloadWindowRequested();
+}
+
+void TerminalCore::openDownloadWindowFor(const QString& fileName)
+{
+    m_downloadChoice = fileName;
     Q_EMIT downloadWindowRequested();
 }
 

@@ -204,6 +204,10 @@ public:
     void commandMode();
     void openConfiguration();
     void openDownloadWindow();
+    // "Download File": the download window opens with `fileName` chosen, if it lists it.
+    void openDownloadWindowFor(const QString& fileName);
+    // The file the download window is to open with (empty: its first file).
+    const QString& downloadChoice() const { return m_downloadChoice; }
     void exitProgram();
 
     // ---- Command entry and terminal ----
@@ -320,6 +324,7 @@ private:
 
     bool m_terminalLineFlag = false;
     QString m_terminalText;
+    QString m_downloadChoice;
     bool m_stopRequest = false;
     bool m_continuousRun = false;
 

@@ -1,5 +1,7 @@
 #include "configurationwindow.h"
 
+#include "ui/windowplacement.h"
+
 #include "config/configuration.h"
 #include "link/seriallink.h"
 #include "terminal/terminalcore.h"
@@ -321,9 +323,7 @@ void ConfigurationWindow::showWindow()
     fillDeviceLists();
     m_dirShown.clear(); // the directory may have changed on disk since
     refreshControls();
-    show();
-    raise();
-    activateWindow();
+    WindowPlacement::showOver(this, parentWidget());
 }
 
 void ConfigurationWindow::onDirectoryActivated(QListWidgetItem* item)

@@ -1,13 +1,17 @@
 #include "downloadsettingsdialog.h"
 
+#include "ui/windowplacement.h"
 #include "utility/downloadcontroller.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QFormLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
@@ -21,9 +25,10 @@ void setText(QLineEdit* box, const QString& text)
 }
 } // namespace
 
-DownloadSettingsDialog::DownloadSettingsDialog(DownloadController& core, QWidget* parent)
-    : QWidget(parent, Qt::Window)
+DownloadSettingsDialog::DownloadSettingsDialog(DownloadController& core, QWidget* owner)
+    : QWidget(nullptr, Qt::Window)
     , m_core(core)
+    , m_owner(owner)
 {
     setObjectName(QStringLiteral("Form3"));
     setWindowTitle(QStringLiteral("Setup"));
@@ -46,6 +51,14 @@ DownloadSettingsDialog::DownloadSettingsDialog(DownloadController& core, QWidget
     form->addRow(m_verify);
     form->addRow(m_port, m_baud);
     layout->addWidget(frame);
+    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    ok->setObjectName(QStringLiteral("OkButton"));
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(ok);
+    layout->addLayout(buttons);
+    connect(ok, &QPushButton::clicked, this, &QWidget::close);
+    connect(m_delay, &QLineEdit::editingFinished, &m_core, &DownloadController::applyDelayText);
     connect(m_node, &QLineEdit::textEdited, this, [this](const QString& t) { m_core.setNode(t); });
     connect(m_delay, &QLineEdit::textEdited, &m_core, &DownloadController::setDelayText);
     connect(
@@ -62,8 +75,28 @@ void DownloadSettingsDialog::refreshView()
     }
     m_port->setText(m_core.portLabel());
     m_baud->setText(m_core.baudLabel());
-    if (isVisible() != m_core.settingsVisible())
-        setVisible(m_core.settingsVisible());
+    if (isVisible() == m_core.settingsVisible())
+        return;
+    if (m_core.settingsVisible())
+        WindowPlacement::showOver(this, m_owner);
+    else
+        hide();
+}
+
+void DownloadSettingsDialog::keyPressEvent(QKeyEvent* e)
+{
+    // The boxes leave Enter and Escape to the window, as a dialog's would.
+    switch (e->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        close();
+        return;
+    case Qt::Key_Escape:
+        m_core.discardDownloadSettings();
+        return;
+    default:
+        QWidget::keyPressEvent(e);
+    }
 }
 
 void DownloadSettingsDialog::closeEvent(QCloseEvent* e)

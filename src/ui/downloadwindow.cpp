@@ -3,6 +3,7 @@
 #include "ui/downloadsettingsdialog.h"
 #include "ui/progressdialog.h"
 #include "ui/specialfunctionsdialog.h"
+#include "ui/windowplacement.h"
 
 #include "utility/combinationcontroller.h"
 #include "utility/downloadcontroller.h"
@@ -21,6 +22,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QStackedWidget>
 #include <QVBoxLayout>
 
 namespace {
@@ -60,11 +62,14 @@ DownloadWindow::DownloadWindow(DownloadController& core, QWidget* parent)
     setObjectName(QStringLiteral("utility"));
     setWindowTitle(QStringLiteral("TYX EEprom Download utility"));
     buildUi();
-    // Top-level windows of their own: disabling this window must leave Cancel usable.
-    m_form1 = new ProgressDialog(core);
-    m_form3 = new DownloadSettingsDialog(core);
+    // Top-level windows of their own, transient for this one: disabling this window
+    // must leave Cancel usable.
+    m_form1 = new ProgressDialog(core, this);
+    m_form3 = new DownloadSettingsDialog(core, this);
     m_special = new SpecialFunctions(core, this);
-    m_form6 = new SpecialFunctionsDialog(*m_special);
+    m_form6 = new SpecialFunctionsDialog(*m_special, this);
+    // An operator watches this window: a cancelled download says what it left behind.
+    m_core.setTellsOperator(true);
     connect(&m_core, &DownloadController::changed, this, &DownloadWindow::refreshView);
     connect(&m_core, &DownloadController::closed, this, &QWidget::hide);
     connect(&m_core, &DownloadController::focusRequested, this, [this](const QString& name) {
@@ -107,10 +112,11 @@ void DownloadWindow::buildUi()
     for (QPushButton* b : { download, upload, combination, help, setup, special, exitButton })
         modes->addWidget(b);
     top->addLayout(modes);
+    m_panels = new QStackedWidget(this);
 
     // Download panel.
-    m_downFrame
-        = named(new QGroupBox(QStringLiteral("Download File "), this), QStringLiteral("DownFrame"));
+    m_downFrame = named(
+        new QGroupBox(QStringLiteral("Download File "), m_panels), QStringLiteral("DownFrame"));
     auto* down = new QGridLayout(m_downFrame);
     m_filelist = named(new QListWidget(m_downFrame), QStringLiteral("Filelist"));
     m_filelist->setToolTip(QStringLiteral("Click to select file"));
@@ -122,17 +128,19 @@ void DownloadWindow::buildUi()
         m_downFrame, QStringLiteral("DnloadButton"), QStringLiteral("Download File"), QString());
     m_boot = named(new QCheckBox(QStringLiteral("Execute On Boot"), m_downFrame),
         QStringLiteral("BootExecute"));
-    down->addWidget(m_filelist, 0, 0, 5, 1);
+    down->addWidget(m_filelist, 0, 0, 6, 1);
     down->addWidget(m_filename, 0, 1);
     down->addWidget(edit, 1, 1);
     down->addWidget(del, 2, 1);
     down->addWidget(dnload, 3, 1);
     down->addWidget(m_boot, 4, 1);
-    top->addWidget(m_downFrame);
+    down->setRowStretch(5, 1);
+    down->setColumnStretch(0, 1);
+    m_panels->addWidget(m_downFrame);
 
     // Upload panel: its frame, the directory and the read-back target for now.
-    m_upFrame
-        = named(new QGroupBox(QStringLiteral("Upload to File"), this), QStringLiteral("UpFrame"));
+    m_upFrame = named(
+        new QGroupBox(QStringLiteral("Upload to File"), m_panels), QStringLiteral("UpFrame"));
     auto* up = new QGridLayout(m_upFrame);
     auto* dirFrame = named(
         new QGroupBox(QStringLiteral("TYX Directory"), m_upFrame), QStringLiteral("Frame1"));
@@ -140,12 +148,12 @@ void DownloadWindow::buildUi()
     m_comboMacro1 = named(new QListWidget(dirFrame), QStringLiteral("ComboMacro1"));
     dirLayout->addWidget(m_comboMacro1);
     auto* totals = new QHBoxLayout;
-    totals->addWidget(new QLabel(QStringLiteral("Total      Bytes Stored"), dirFrame));
+    totals->addWidget(new QLabel(QStringLiteral("Total Bytes Stored"), dirFrame));
     m_labelTotBytes = named(new QLabel(dirFrame), QStringLiteral("LabelTotBytes"));
     totals->addWidget(m_labelTotBytes);
     dirLayout->addLayout(totals);
-    auto* readDir = button(m_upFrame, QStringLiteral("Command6"),
-        QStringLiteral("   Read TYX         Directory"), QString());
+    auto* readDir = button(
+        m_upFrame, QStringLiteral("Command6"), QStringLiteral("Read TYX Directory"), QString());
     m_filename2 = named(new QLineEdit(m_upFrame), QStringLiteral("Filename2"));
     auto* edit2 = button(m_upFrame, QStringLiteral("Command5"), QStringLiteral("Edit"),
         QStringLiteral("Edit File selected"));
@@ -153,27 +161,36 @@ void DownloadWindow::buildUi()
     auto* add = button(m_upFrame, QStringLiteral("Command14"), QStringLiteral("Add"), QString());
     auto* remove
         = button(m_upFrame, QStringLiteral("Command9"), QStringLiteral("Delete"), QString());
-    auto* readAll = button(
-        m_upFrame, QStringLiteral("CmdReadAll"), QStringLiteral("Select     All"), QString());
+    auto* readAll
+        = button(m_upFrame, QStringLiteral("CmdReadAll"), QStringLiteral("Select All"), QString());
     auto* readBack
         = button(m_upFrame, QStringLiteral("CmdReadBack"), QStringLiteral("Read Back"), QString());
-    up->addWidget(dirFrame, 0, 0, 4, 1);
+    m_readAsNumbers = named(new QCheckBox(QStringLiteral("Read as numbers"), m_upFrame),
+        QStringLiteral("ReadAsNumbers"));
+    m_readAsNumbers->setToolTip(
+        QStringLiteral("Read Back writes one decimal code a line instead of the text"));
+    up->addWidget(dirFrame, 0, 0, 5, 1);
     up->addWidget(readDir, 0, 1);
     up->addWidget(new QLabel(QStringLiteral("Upload to :"), m_upFrame), 1, 1);
     up->addWidget(m_filename2, 2, 1);
     up->addWidget(edit2, 3, 1);
-    up->addWidget(new QLabel(QStringLiteral("Read Back List:"), m_upFrame), 4, 0);
-    up->addWidget(m_comboFileList2, 5, 0, 4, 1);
-    up->addWidget(add, 5, 1);
-    up->addWidget(remove, 6, 1);
-    up->addWidget(readAll, 7, 1);
-    up->addWidget(readBack, 8, 1);
-    top->addWidget(m_upFrame);
+    up->addWidget(m_readAsNumbers, 4, 1, Qt::AlignTop);
+    up->addWidget(new QLabel(QStringLiteral("Read Back List:"), m_upFrame), 5, 0);
+    up->addWidget(m_comboFileList2, 6, 0, 5, 1);
+    up->addWidget(add, 6, 1);
+    up->addWidget(remove, 7, 1);
+    up->addWidget(readAll, 8, 1);
+    up->addWidget(readBack, 9, 1);
+    up->setRowStretch(4, 1);
+    up->setRowStretch(10, 1);
+    up->setColumnStretch(0, 1);
+    m_panels->addWidget(m_upFrame);
 
-    m_comboFrame
-        = named(new QGroupBox(QStringLiteral("Combination"), this), QStringLiteral("ComboFrame"));
+    m_comboFrame = named(
+        new QGroupBox(QStringLiteral("Combination"), m_panels), QStringLiteral("ComboFrame"));
     buildComboFrame(button);
-    top->addWidget(m_comboFrame);
+    m_panels->addWidget(m_comboFrame);
+    top->addWidget(m_panels, 1);
 
     m_hiddenFrame
         = named(new QGroupBox(QStringLiteral("Checksum"), this), QStringLiteral("HiddenFrame"));
@@ -183,6 +200,8 @@ void DownloadWindow::buildUi()
     sums->addRow(QStringLiteral("Calc."), m_text3);
     sums->addRow(QStringLiteral("Recvd"), m_text4);
     top->addWidget(m_hiddenFrame);
+    m_status = named(new QLabel(this), QStringLiteral("StatusText"));
+    top->addWidget(m_status);
 
     DownloadController& c = m_core;
     connect(download, &QPushButton::clicked, &c, &DownloadController::showDownloadPanel);
@@ -227,6 +246,8 @@ void DownloadWindow::buildUi()
     connect(m_filename2, &QLineEdit::textEdited, this,
         [this](const QString& t) { m_core.setReadBackFile(t); });
     connect(m_boot, &QCheckBox::toggled, this, [this](bool on) { m_core.setExecuteOnBoot(on); });
+    connect(m_readAsNumbers, &QCheckBox::toggled, this,
+        [this](bool on) { m_core.setReadBackAsText(!on); });
 }
 
 void DownloadWindow::buildComboFrame(const ButtonMaker& button)
@@ -269,17 +290,27 @@ void DownloadWindow::buildComboFrame(const ButtonMaker& button)
     for (QPushButton* b : { fresh, save, erase })
         chooser->addWidget(b);
     grid->addLayout(chooser, 0, 0, 1, 3);
-    grid->addWidget(m_comboFileList, 1, 0, 6, 1);
-    grid->addWidget(add, 1, 1);
-    grid->addWidget(remove, 2, 1);
-    grid->addWidget(clear, 3, 1);
-    grid->addWidget(edit, 4, 1);
-    grid->addWidget(new QLabel(QStringLiteral("Boot Macro"), frame), 5, 1);
-    grid->addWidget(m_text1, 6, 1);
-    grid->addWidget(selection, 1, 2, 6, 1);
-    grid->addWidget(download, 7, 0);
-    grid->addWidget(execute, 7, 1);
-    grid->addWidget(m_comboDirList, 8, 0);
+    auto* listed = new QLabel(QStringLiteral("Macros in this Combination:"), frame);
+    listed->setBuddy(m_comboFileList);
+    auto* bootLabel = new QLabel(QStringLiteral("Boot Macro"), frame);
+    bootLabel->setBuddy(m_text1);
+    auto* boot = new QHBoxLayout;
+    boot->addWidget(bootLabel);
+    boot->addWidget(m_text1);
+    grid->addWidget(listed, 1, 0);
+    grid->addWidget(m_comboFileList, 2, 0, 6, 1);
+    grid->addWidget(add, 2, 1);
+    grid->addWidget(remove, 3, 1);
+    grid->addWidget(clear, 4, 1);
+    grid->addWidget(edit, 5, 1);
+    grid->addLayout(boot, 6, 1);
+    grid->addWidget(selection, 1, 2, 7, 1);
+    grid->addWidget(download, 8, 0);
+    grid->addWidget(execute, 8, 1);
+    grid->addWidget(m_comboDirList, 9, 0);
+    grid->setRowStretch(7, 1);
+    grid->setColumnStretch(0, 1);
+    grid->setColumnStretch(2, 1);
 
     CombinationController& c = m_core.combo;
     connect(m_comboActive, &QComboBox::activated, &c, &CombinationController::chooseCombination);
@@ -338,9 +369,7 @@ void DownloadWindow::refreshComboFrame()
 void DownloadWindow::showWindow()
 {
     m_core.load();
-    show();
-    raise();
-    activateWindow();
+    WindowPlacement::showOver(this, parentWidget());
 }
 
 void DownloadWindow::refreshView()
@@ -350,9 +379,11 @@ void DownloadWindow::refreshView()
     m_refreshing = true;
     const DownloadController& c = m_core;
     setEnabled(c.windowEnabled());
-    m_downFrame->setVisible(c.panels().download);
-    m_upFrame->setVisible(c.panels().upload);
-    m_comboFrame->setVisible(c.panels().combination);
+    QWidget* panel = c.panels().combination ? m_comboFrame
+        : c.panels().upload                 ? m_upFrame
+                                            : m_downFrame;
+    if (m_panels->currentWidget() != panel)
+        m_panels->setCurrentWidget(panel);
     m_hiddenFrame->setVisible(c.checksumFrame().visible);
     m_downFrame->setEnabled(c.panelsEnabled());
     m_upFrame->setEnabled(c.panelsEnabled());
@@ -372,6 +403,12 @@ void DownloadWindow::refreshView()
     if (m_comboFileList2->currentRow() != c.readBackIndex())
         m_comboFileList2->setCurrentRow(c.readBackIndex());
     m_labelTotBytes->setText(c.bytesStoredText());
+    if (m_readAsNumbers->isChecked() == c.readsBackAsText()) {
+        const QSignalBlocker block(m_readAsNumbers);
+        m_readAsNumbers->setChecked(!c.readsBackAsText());
+    }
+    if (m_status->text() != c.statusText())
+        m_status->setText(c.statusText());
     setText(m_text3, c.checksumFrame().calculated);
     setText(m_text4, c.checksumFrame().received);
     refreshComboFrame();

@@ -14,12 +14,15 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
+class QStackedWidget;
 class SpecialFunctions;
 class DownloadController;
 
 // The download window: the mode buttons and the three panels in one place, the
 // checksum frame, and its two dialogs, bound to DownloadController. Every control's
-// objectName is its name in the procedures.
+// objectName is its name in the procedures. The panels share one place as large as
+// the largest, so the buttons stay where they are when the panel changes. `parent`
+// is the window that opens it (a window of its own, transient for that one).
 class DownloadWindow : public QWidget
 {
     Q_OBJECT
@@ -32,7 +35,7 @@ public:
     DownloadSettingsDialog* settingsWindow() const { return m_form3; }
     SpecialFunctionsDialog* specialWindow() const { return m_form6; }
 
-    // The main window's "Download": loads the window's state and shows it.
+    // The main window's "Download": loads the window's state and shows it over its parent.
     void showWindow();
     void refreshView();
 
@@ -56,6 +59,9 @@ private:
     QGroupBox* m_upFrame = nullptr;
     QGroupBox* m_comboFrame = nullptr;
     QGroupBox* m_hiddenFrame = nullptr;
+    QStackedWidget* m_panels = nullptr;
+    QCheckBox* m_readAsNumbers = nullptr;
+    QLabel* m_status = nullptr;
     QListWidget* m_filelist = nullptr;
     QLineEdit* m_filename = nullptr;
     QLineEdit* m_filename2 = nullptr;

@@ -4,6 +4,7 @@
 #include "statusmaskwizard.h"
 #include "terminal/terminalcore.h"
 #include "trafficview.h"
+#include "windowplacement.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -358,7 +359,12 @@ void MainWindow::buildUi()
     connect(m_cmdFile.fileName, &QLineEdit::textEdited, this,
         [this](const QString& text) { m_core.setFileName(text); });
     connect(m_cmdFile.fileList, &QListWidget::currentRowChanged, this, [this](int row) {
-        if (!m_refreshing)
+        if (m_refreshing)
+            return;
+        const QStringList& entries = m_core.fileList().entries;
+        if (row >= 0 && row < entries.size())
+            m_core.selectFile(row, entries.at(row));
+        else
             m_core.setFilelistIndex(row);
     });
 }
@@ -387,9 +393,7 @@ void MainWindow::showHelp(bool downloadWindowInUse)
         m_form2->setAttribute(Qt::WA_DeleteOnClose);
         m_form2->load(downloadWindowInUse);
     }
-    m_form2->show();
-    m_form2->raise();
-    m_form2->activateWindow();
+    WindowPlacement::showOver(m_form2, this);
 }
 
 HelpWindow* MainWindow::helpWindow() const
@@ -401,9 +405,7 @@ void MainWindow::openStatusWizard()
 {
     if (!m_form5)
         m_form5 = new StatusMaskWizard(this);
-    m_form5->show();
-    m_form5->raise();
-    m_form5->activateWindow();
+    WindowPlacement::showOver(m_form5, this);
 }
 
 void MainWindow::refreshView()
@@ -470,8 +472,15 @@ void MainWindow::applyListColour()
 void MainWindow::refreshFilelistWidget()
 {
     QListWidget* list = m_cmdFile.fileList;
-    syncList(list, m_core.fileList().entries);
-    const int row = m_core.fileList().index < list->count() ? m_core.fileList().index : -1;
+    const QStringList& entries = m_core.fileList().entries;
+    syncList(list, entries);
+    // The name box is the one truth: the highlight shows the file it names, or none.
+    const QString& name = m_core.fileName();
+    int row = int(entries.indexOf(name));
+    for (int i = 0; row < 0 && !name.isEmpty() && i < entries.size(); ++i) {
+        if (entries.at(i).compare(name, Qt::CaseInsensitive) == 0)
+            row = i;
+    }
     if (list->currentRow() != row)
         list->setCurrentRow(row);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPointer>
 #include <QWidget>
 
 class QLabel;
@@ -7,11 +8,14 @@ class QProgressBar;
 class DownloadController;
 
 // The progress window of downloads and reads: progressLabel, progressPercent and Cancel.
+// It opens over its owner (the download window) with a caption that says what runs.
 class ProgressDialog : public QWidget
 {
     Q_OBJECT
 public:
-    explicit ProgressDialog(DownloadController& core, QWidget* parent = nullptr);
+    explicit ProgressDialog(DownloadController& core, QWidget* owner = nullptr);
+    // "Downloading", "Clearing" or "Reading", from the label the operation starts with.
+    static QString captionFor(const QString& label);
     void refreshView();
 
 protected:
@@ -19,6 +23,7 @@ protected:
 
 private:
     DownloadController& m_core;
+    QPointer<QWidget> m_owner;
     QLabel* m_label1 = nullptr;
     QProgressBar* m_bar = nullptr;
 };

@@ -1,5 +1,7 @@
 #include "qtprompter.h"
 
+#include "windowplacement.h"
+
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
@@ -105,12 +107,52 @@ PromptAnswer QtPrompter::answerOf(const QMessageBox& box)
     }
 }
 
+QWidget* QtPrompter::owner() const
+{
+    // The window the operator works in: the active one, else the last one that was
+    // shown over the fallback window, else the fallback window itself.
+    QWidget* at = QApplication::activeWindow();
+    if (at && (qobject_cast<QMessageBox*>(at) || !at->isVisible()))
+        at = nullptr;
+    if (!at)
+        at = m_parent;
+    if (!at)
+        return nullptr;
+    // A window that waits for one it opened (disabled, or not) hands the box to that
+    // one, so that closing the box does not bring the waiting window to the front.
+    for (int depth = 0; depth < 8; ++depth) {
+        QWidget* shownOver = nullptr;
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (w != at && w->isVisible() && !qobject_cast<QMessageBox*>(w)
+                && WindowPlacement::ownerOf(w) == at && (!shownOver || w->isEnabled()))
+                shownOver = w;
+        }
+        if (!shownOver || (at->isEnabled() && at == QApplication::activeWindow()))
+            break;
+        at = shownOver;
+    }
+    return at;
+}
+
 PromptAnswer QtPrompter::show(const PromptMessage& message)
 {
-    QWidget* parent = QApplication::activeWindow();
-    if (!parent || !parent->isEnabled())
-        parent = m_parent;
-    auto box = makeBox(message, parent);
+    QPointer<QWidget> active = QApplication::activeWindow();
+    QPointer<QWidget> owner = this->owner();
+    // No Qt parent: a box that is the child of a disabled window would be disabled too.
+    auto box = makeBox(message, nullptr);
+    box->setWindowModality(Qt::ApplicationModal);
+    if (owner)
+        WindowPlacement::placeOver(box.get(), owner);
     box->exec();
-    return answerOf(*box);
+    const PromptAnswer answer = answerOf(*box);
+    box.reset();
+    // The operator goes on where the box interrupted, not in whatever window the
+    // window manager picked when the box closed.
+    QWidget* back
+        = active && active->isVisible() && active->isEnabled() ? active.data() : owner.data();
+    if (back && back->isVisible()) {
+        back->raise();
+        back->activateWindow();
+    }
+    return answer;
 }

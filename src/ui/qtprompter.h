@@ -16,10 +16,15 @@ class QtPrompter : public Prompter
 public:
     explicit QtPrompter(QWidget* parent = nullptr);
 
-    // The window boxes are centred on when no other window of the program is active.
+    // The window boxes open over when no other window of the program is active.
     void setParentWidget(QWidget* parent) { m_parent = parent; }
 
+    // Shows the box transient for and centred over owner(); afterwards the window
+    // that was active (or, when it is gone, the owner) is active again.
     PromptAnswer show(const PromptMessage& message) override;
+    // The window a box opens over: the active window, else the fallback window, or
+    // the window either has opened and now waits for.
+    QWidget* owner() const;
 
     // The box for a message, not yet shown (the title is the program's name when the
     // message has none; CR and CR LF line breaks become new lines).

@@ -1,11 +1,13 @@
 #include "specialfunctionsdialog.h"
 
+#include "ui/windowplacement.h"
 #include "utility/specialfunctions.h"
 
 #include <QCloseEvent>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -30,9 +32,10 @@ void setText(QLineEdit* box, const QString& text)
 
 } // namespace
 
-SpecialFunctionsDialog::SpecialFunctionsDialog(SpecialFunctions& core, QWidget* parent)
-    : QWidget(parent, Qt::Window)
+SpecialFunctionsDialog::SpecialFunctionsDialog(SpecialFunctions& core, QWidget* owner)
+    : QWidget(nullptr, Qt::Window)
     , m_core(core)
+    , m_owner(owner)
 {
     setObjectName(QStringLiteral("Form6"));
     setWindowTitle(QStringLiteral("Special Functions"));
@@ -69,11 +72,14 @@ SpecialFunctionsDialog::SpecialFunctionsDialog(SpecialFunctions& core, QWidget* 
     misc->addWidget(clear);
     misc->addWidget(stop);
     layout->addWidget(frame2);
+    m_status = named(new QLabel(this), "StatusText");
+    m_status->setWordWrap(true);
+    layout->addWidget(m_status);
 
     SpecialFunctions& c = m_core;
     connect(start, &QPushButton::clicked, &c, &SpecialFunctions::manualUpload);
     connect(edit, &QPushButton::clicked, &c, &SpecialFunctions::editUploadFile);
-    connect(clear, &QPushButton::clicked, &c, &SpecialFunctions::clearMacros);
+    connect(clear, &QPushButton::clicked, &c, &SpecialFunctions::confirmClearMacros);
     connect(stop, &QPushButton::clicked, &c, &SpecialFunctions::stopMacros);
     connect(m_text1, &QLineEdit::textEdited, this,
         [this](const QString& t) { m_core.setStartText(t); });
@@ -99,8 +105,14 @@ void SpecialFunctionsDialog::refreshView()
     }
     // While an upload or a clear runs, only the progress window answers.
     setEnabled(!u.progress().visible);
-    if (isVisible() != u.specialVisible())
-        setVisible(u.specialVisible());
+    if (m_status->text() != m_core.statusText())
+        m_status->setText(m_core.statusText());
+    if (isVisible() == u.specialVisible())
+        return;
+    if (u.specialVisible())
+        WindowPlacement::showOver(this, m_owner);
+    else
+        hide();
 }
 
 void SpecialFunctionsDialog::closeEvent(QCloseEvent* e)

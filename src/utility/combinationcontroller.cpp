@@ -1,6 +1,7 @@
 #include "combinationcontroller.h"
 
 #include "core/numbers.h"
+#include "core/operation.h"
 #include "core/prompter.h"
 #include "core/text.h"
 #include "core/wholefile.h"
@@ -10,7 +11,6 @@
 #include "link/commandset.h"
 #include "link/seriallink.h"
 #include "terminal/terminalcore.h"
-#include "core/operation.h"
 
 #include <QDir>
 #include <QFile>
@@ -220,11 +220,10 @@ void CombinationController::saveCombination()
 {
     if (!save(u.prompter, u.workingDir(), m_combinationName, m_combinationList, m_bootMacroText))
         return;
-    const int index = m_combinationIndex;
+    // The saved combination stays chosen, ready for "Download Combination".
+    const QString saved = m_combinationName;
     fillChooser();
-    if (index >= 0 && index < m_combinationFiles.size()) {
-        chooseCombination(index);
-    } else {
+    if (!select(saved)) {
         m_combinationIndex = -1;
         m_combinationName.clear();
     }
@@ -245,7 +244,7 @@ void CombinationController::deleteCombination()
                 PromptIcon::Exclamation);
         } else if (u.prompter.ask(
                        QStringLiteral("Are you sure you want to delete the following Combination: ")
-                           + asciiUpper(name) + QStringLiteral("?"),
+                           + name + QStringLiteral("?"),
                        PromptButtons::YesNo, PromptIcon::Question, PromptAnswer::No)
                 == PromptAnswer::Yes
             && !QFile::remove(file)) {
@@ -348,7 +347,10 @@ void CombinationController::executeSelectedMacro()
         tell(QStringLiteral("Please Select a Macro/File"), PromptIcon::Critical);
         return;
     }
-    executeMacro(m_combinationListIndex + 1);
+    const int n = m_combinationListIndex + 1;
+    if (executeMacro(n))
+        u.setStatusText(
+            QStringLiteral("Macro %1 (%2) started.").arg(n).arg(m_combinationList.at(n - 1)));
 }
 
 bool CombinationController::executeMacro(int n)
@@ -489,6 +491,7 @@ void CombinationController::downloadCombination()
 
     Download download(*this, combination->files, plans);
     m_lastDownload = u.run(download);
+    u.tellEnded(m_lastDownload);
     update();
 }
 

@@ -18,10 +18,16 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 const QString DownloadController::CompletionText = QStringLiteral(
     "                   Download complete.\r\nYou must reset the TYX for changes to take "
     "effect.\r\nWould you like to Reset the unit Now?");
+const QString DownloadController::CancelledText
+    = QStringLiteral("Download cancelled. The TYX program is marked incomplete and will not run "
+                     "until the next complete download.");
+const QString DownloadController::CancelledUnwrittenText = QStringLiteral(
+    "Download cancelled before anything was written: the TYX program is as it was.");
 const QString DownloadController::UnverifiedLine
     = QStringLiteral("The macro text itself was not verified (no checksum, no read-back).");
 const QString DownloadController::UploadPortText = QStringLiteral("Port Not configured for Upload");
@@ -53,8 +59,6 @@ DownloadController::DownloadController(TerminalCore& core_, Prompter& prompter_,
     markOperations(m_runner, core_.link().traffic());
     connect(
         &m_protocol, &EepromProtocol::checksumsShown, this, [this](int calculated, int received) {
-            if (!m_checksumFrame.visible)
-                return;
             m_checksumFrame.calculated = QString::number(calculated);
             m_checksumFrame.received = QString::number(received);
             update();
@@ -120,10 +124,17 @@ void DownloadController::load()
     ticks.setPeriodMs(m_delay);
     ticks.start();
     core.setPortReady(true);
-    if (!m_downloadFiles.isEmpty()) {
-        m_downloadFileIndex = 0;
-        m_downloadFileName = m_downloadFiles.first();
+    // "Download File" of the main window carries its choice; "Download" takes the first.
+    m_downloadFileName.clear();
+    const QString& chosen = core.downloadChoice();
+    for (const QString& file : std::as_const(m_downloadFiles)) {
+        if (file.compare(chosen, Qt::CaseInsensitive) == 0
+            && (m_downloadFileName.isEmpty() || file == chosen))
+            m_downloadFileName = file;
     }
+    if (m_downloadFileName.isEmpty() && !m_downloadFiles.isEmpty())
+        m_downloadFileName = m_downloadFiles.first();
+    m_statusText.clear();
     m_panels.download = true;
     m_panels.upload = false;
     m_panels.combination = false;
@@ -148,8 +159,6 @@ void DownloadController::refreshFilelist()
         QDir::Files | QDir::Readable, QDir::Name | QDir::IgnoreCase);
     if (files != m_downloadFiles) {
         m_downloadFiles = files;
-        if (m_downloadFileIndex >= m_downloadFiles.size())
-            m_downloadFileIndex = -1;
         update();
     }
 }
@@ -219,7 +228,6 @@ void DownloadController::selectDownloadFile(int index)
 {
     if (index < 0 || index >= m_downloadFiles.size())
         return;
-    m_downloadFileIndex = index;
     m_downloadFileName = m_downloadFiles.at(index);
     update();
 }
@@ -252,8 +260,8 @@ void DownloadController::deleteDownloadFile()
         prompter.message(
             QStringLiteral("There is no file \"%1\" to delete.").arg(m_downloadFileName),
             PromptIcon::Exclamation);
-    } else if (prompter.ask(QStringLiteral("Are you sure you want to delete ")
-                       + asciiUpper(m_downloadFileName) + QStringLiteral("?"),
+    } else if (prompter.ask(QStringLiteral("Are you sure you want to delete ") + m_downloadFileName
+                       + QStringLiteral("?"),
                    PromptButtons::YesNo, PromptIcon::Question, PromptAnswer::No)
         == PromptAnswer::Yes) {
         if (!QFile::remove(path))
@@ -373,6 +381,35 @@ void DownloadController::downloadFile()
             PromptIcon::Information);
     FileDownload download(*this, m_downloadFileName, m_executeOnBoot, m_verifyReadback);
     m_lastDownload = m_runner.run(download);
+    tellEnded(m_lastDownload);
+}
+
+void DownloadController::tellEnded(const Outcome& outcome)
+{
+    if (!m_tellsOperator || outcome != Outcome::Cancelled)
+        return;
+    prompter.message(m_protocol.markedIncomplete() ? CancelledText : CancelledUnwrittenText,
+        PromptIcon::Information);
+}
+
+int DownloadController::downloadFileIndex() const
+{
+    if (m_downloadFileName.isEmpty())
+        return -1;
+    const qsizetype exact = m_downloadFiles.indexOf(m_downloadFileName);
+    if (exact >= 0)
+        return int(exact);
+    return int(m_downloadFiles.indexOf(QRegularExpression(
+        QStringLiteral("^%1$").arg(QRegularExpression::escape(m_downloadFileName)),
+        QRegularExpression::CaseInsensitiveOption)));
+}
+
+void DownloadController::setStatusText(const QString& text)
+{
+    if (text != m_statusText) {
+        m_statusText = text;
+        update();
+    }
 }
 
 QString DownloadController::completionText(bool textVerified)
@@ -652,9 +689,11 @@ void DownloadController::readBack()
         writeWholeFile(m_readBackFile, {});
         return;
     }
+    // Only a file that is there can be overwritten; the scratch file never asks.
     if (!asciiUpper(m_readBackFile).contains(QLatin1String("TEMPORARY.CMD"))
-        && prompter.ask(QStringLiteral("Are you sure you want to Overwrite ")
-                   + asciiUpper(m_readBackFile) + QStringLiteral("?"),
+        && QFileInfo::exists(QDir(workingDir()).filePath(m_readBackFile))
+        && prompter.ask(QStringLiteral("Are you sure you want to Overwrite ") + m_readBackFile
+                   + QStringLiteral("?"),
                PromptButtons::YesNo, PromptIcon::Question, PromptAnswer::No)
             != PromptAnswer::Yes)
         return;
@@ -766,6 +805,7 @@ void DownloadController::cancelOperation()
 void DownloadController::openDownloadSettings()
 {
     loadDownloadSettings();
+    m_settingsShown = { m_delay, m_node, m_checksumsEnabled, m_protocol.verifiesDownload() };
     m_settingsVisible = true;
     update();
 }
@@ -788,14 +828,38 @@ void DownloadController::loadDownloadSettings()
 
 void DownloadController::setDelayText(const QString& text)
 {
-    m_delayText = E2promRecord::leadingNumber(text) < 1 ? QStringLiteral("1") : text;
+    if (text == m_delayText)
+        return;
+    m_delayText = text;
+    // A delay being typed counts from its first usable value; "" or "0" waits for the rule.
+    if (E2promRecord::leadingNumber(text) >= 1)
+        setDelay(E2promRecord::leadingNumber(text));
+    update();
+}
+
+void DownloadController::applyDelayText()
+{
+    if (E2promRecord::leadingNumber(m_delayText) < 1)
+        m_delayText = QStringLiteral("1");
     setDelay(E2promRecord::leadingNumber(m_delayText));
     update();
 }
 
 void DownloadController::closeDownloadSettings()
 {
+    applyDelayText();
     saveE2prom();
+    m_settingsVisible = false;
+    update();
+}
+
+void DownloadController::discardDownloadSettings()
+{
+    setDelay(m_settingsShown.delay);
+    m_delayText = QString::number(m_delay);
+    m_node = m_settingsShown.node;
+    m_checksumsEnabled = m_settingsShown.checksums;
+    m_protocol.setVerifiesDownload(m_settingsShown.verifies);
     m_settingsVisible = false;
     update();
 }

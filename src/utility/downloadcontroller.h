@@ -1,12 +1,12 @@
 #pragma once
 
 #include "core/externaleditor.h"
+#include "core/operationrunner.h"
+#include "core/outcome.h"
 #include "eeprom/e2promrecord.h"
 #include "eeprom/macroprep.h"
 #include "link/pacedsender.h"
 #include "utility/eepromprotocol.h"
-#include "core/operationrunner.h"
-#include "core/outcome.h"
 
 #include <QObject>
 #include <QString>
@@ -52,6 +52,15 @@ public:
     // The window takes input: no operation runs and no window of its own is open.
     bool windowEnabled() const;
     bool panelsEnabled() const { return !busy(); }
+    // An operator watches: a cancelled download says what it left in the controller,
+    // and Clear Macros asks first (the CLI reports these its own way).
+    bool tellsOperator() const { return m_tellsOperator; }
+    void setTellsOperator(bool on) { m_tellsOperator = on; }
+    // The window's status line: what the last action without a message did.
+    const QString& statusText() const { return m_statusText; }
+    void setStatusText(const QString& text);
+    // After a download through the windows ended: says so when it was cancelled.
+    void tellEnded(const Outcome& outcome);
     // Which of the three panels the mode buttons show.
     struct Panels
     {
@@ -63,7 +72,8 @@ public:
 
     // ---- Download panel ----
     const QStringList& downloadFiles() const { return m_downloadFiles; } // "*.cmd", "*.txt"
-    int downloadFileIndex() const { return m_downloadFileIndex; }
+    // The listed file the name box names (its highlight), -1 for none.
+    int downloadFileIndex() const;
     const QString& downloadFileName() const { return m_downloadFileName; }
     void setDownloadFileName(const QString& name);
     bool executesOnBoot() const { return m_executeOnBoot; } // "Execute On Boot"
@@ -92,7 +102,8 @@ public:
     // ---- Checksum frame ----
     struct ChecksumFrame
     {
-        bool visible = false; // the verification fills it while shown
+        bool visible = false;
+        // The last verification's sums, kept while the frame is hidden.
         QString calculated; // "Calc."
         QString received; // "Recvd"
     };
@@ -180,12 +191,19 @@ public:
     // DownloadSettingsDialog
     void openDownloadSettings();
     void loadDownloadSettings();
+    // The Delay box as typed; the "at least 1" rule applies when it is left or closed.
     void setDelayText(const QString& text);
+    void applyDelayText();
+    // Closing: the delay rule applied, then "e2prom.dat" saved.
     void closeDownloadSettings();
+    // Escape: the window closes and what was typed is dropped for the saved record.
+    void discardDownloadSettings();
     // Writes the record from DownloadSettingsDialog's controls (atomically); false after a message.
     bool saveE2prom();
 
     static const QString CompletionText;
+    static const QString CancelledText;
+    static const QString CancelledUnwrittenText;
     static const QString UnverifiedLine;
     static const QString UploadPortText;
     static const QString SelectText;
@@ -219,11 +237,12 @@ private:
 
     bool m_shown = false;
     bool m_createE2prom = true;
+    bool m_tellsOperator = false;
+    QString m_statusText;
     bool m_e2promRefused = false;
     Panels m_panels;
 
     QStringList m_downloadFiles;
-    int m_downloadFileIndex = -1;
     QString m_downloadFileName;
     bool m_executeOnBoot = false;
     bool m_verifyReadback = false;
@@ -243,6 +262,14 @@ private:
     ChecksumFrame m_checksumFrame;
 
     bool m_settingsVisible = false;
+    // The settings as the window opened with them, for Escape.
+    struct SettingsShown
+    {
+        int delay = 2;
+        QString node;
+        bool checksums = false;
+        bool verifies = false;
+    } m_settingsShown;
     bool m_specialVisible = false;
     E2promRecord m_e2prom; // the record in memory
     int m_delay = 2;

@@ -56,6 +56,7 @@ EepromProtocol::Session::Session(EepromProtocol& protocol, Operation& operation,
     protocol.m_operation = &operation;
     protocol.m_marksOnCancel = marksOnCancel;
     protocol.m_portLost = false;
+    protocol.m_markedIncomplete = false;
 }
 
 EepromProtocol::Session::~Session()
@@ -161,6 +162,7 @@ void EepromProtocol::writeHeader(int boot, int count, int textWait)
     // a program the controller will not run, never the old one under a new count.
     m_sender.send(Tyx::setAddress(MemoryMap::ProgramMark), 6);
     m_sender.send(Tyx::loadData(u'I'), 1);
+    m_markedIncomplete = true;
     addToSum('I');
     m_sender.send(Tyx::Write, 1);
     m_sender.send(Tyx::setAddress(MemoryMap::BootByte), 6);
@@ -433,6 +435,7 @@ void EepromProtocol::markIncomplete()
 
 void EepromProtocol::writeMark(char mark)
 {
+    m_markedIncomplete = mark == 'I';
     m_sender.send(Tyx::Unlock, 10);
     m_sender.send(Tyx::storeAt(MemoryMap::ProgramMark, QChar::fromLatin1(mark)), 10, End::CrLf);
     m_sender.send(Tyx::EndSequence, 1, End::CrLf);

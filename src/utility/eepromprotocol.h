@@ -53,6 +53,9 @@ public:
     // The port closed or failed during the running session: the controller's memory may
     // hold part of a download.
     bool portLost() const { return m_portLost; }
+    // The running (or last) session wrote the incomplete mark "I": the stored program
+    // will not run until a download completes.
+    bool markedIncomplete() const { return m_markedIncomplete; }
     // True when the port went away (noted in portLost()): the procedure must stop.
     bool portGone();
 
@@ -228,6 +231,7 @@ private:
     Operation* m_operation = nullptr; // the running one, while a Session lives
     bool m_marksOnCancel = true;
     bool m_portLost = false;
+    bool m_markedIncomplete = false;
     int m_downloadSum = 0;
     QList<int> m_unanswered;
 };

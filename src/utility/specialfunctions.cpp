@@ -1,8 +1,8 @@
 #include "specialfunctions.h"
 
+#include "core/operation.h"
 #include "core/prompter.h"
 #include "terminal/terminalcore.h"
-#include "core/operation.h"
 
 #include <QDir>
 
@@ -11,6 +11,13 @@ const QString SpecialFunctions::CountText
     = QStringLiteral("The Number of Characters to Read must not be more than 32767.");
 const QString SpecialFunctions::StartText
     = QStringLiteral("The Start Location must be from 0 to 32767.");
+
+const QString SpecialFunctions::ClearQuestion
+    = QStringLiteral("Mark every stored macro incomplete? None will run until the next download.");
+const QString SpecialFunctions::ClearedText = QStringLiteral(
+    "Every stored macro is marked incomplete. None will run until the next download.");
+const QString SpecialFunctions::ClearUnconfirmedText
+    = QStringLiteral("The TYX did not confirm the incomplete mark: its macros may still run.");
 
 namespace {
 
@@ -48,6 +55,7 @@ void SpecialFunctions::load()
     m_readAscii = true;
     m_lastUpload = Outcome::Refused;
     m_lastClear = Outcome::Refused;
+    m_statusText.clear();
     update();
 }
 
@@ -118,8 +126,22 @@ void SpecialFunctions::manualUpload()
         controller.prompter.message(CountText, PromptIcon::Exclamation);
         return;
     }
-    Upload upload(*this, int(start), int(std::max<qint64>(0, count)));
+    // The choice stays in force for the upload panel's Read Back, which shows it.
+    controller.setReadBackAsText(m_readAscii);
+    const int bytes = int(std::max<qint64>(0, count));
+    Upload upload(*this, int(start), bytes);
     m_lastUpload = controller.run(upload);
+    if (m_lastUpload == Outcome::Completed)
+        m_statusText
+            = QStringLiteral("Read %1 bytes from location %2 %3 into %4.")
+                  .arg(bytes)
+                  .arg(start)
+                  .arg(m_readAscii ? QStringLiteral("as text") : QStringLiteral("as numbers"),
+                      m_uploadFile);
+    else if (m_lastUpload == Outcome::Cancelled)
+        m_statusText = QStringLiteral("Upload cancelled: %1 was not written.").arg(m_uploadFile);
+    else
+        m_statusText = QStringLiteral("Upload failed: %1 was not written.").arg(m_uploadFile);
     update();
 }
 
@@ -201,10 +223,34 @@ void SpecialFunctions::clearMacros()
     update();
 }
 
+void SpecialFunctions::confirmClearMacros()
+{
+    if (controller.prompter.ask(
+            ClearQuestion, PromptButtons::YesNo, PromptIcon::Question, PromptAnswer::No)
+        != PromptAnswer::Yes) {
+        m_statusText = QStringLiteral("Clear Macros: nothing was changed.");
+        update();
+        return;
+    }
+    clearMacros();
+    if (m_lastClear == Outcome::Refused || m_lastClear == Outcome::PortLost)
+        return; // said already
+    // Cancelled or not, the mark is written (see Clear); an unconfirmed mark has had
+    // its message.
+    const bool cleared = m_lastClear != Outcome::Failed;
+    m_statusText = cleared ? ClearedText : ClearUnconfirmedText;
+    update();
+    if (cleared)
+        controller.prompter.message(m_statusText, PromptIcon::Information);
+}
+
 void SpecialFunctions::stopMacros()
 {
-    if (portReady())
-        controller.stopMacros();
+    if (!portReady())
+        return;
+    controller.stopMacros();
+    m_statusText = QStringLiteral("Macro execution stopped on every node.");
+    update();
 }
 
 void SpecialFunctions::toggleReadMode()

@@ -38,6 +38,8 @@ public:
     const Outcome& lastUpload() const { return m_lastUpload; }
     void editUploadFile();
     void clearMacros();
+    // The window's "Clear Macros": asks first, then says how it ended.
+    void confirmClearMacros();
     const Outcome& lastClear() const { return m_lastClear; }
     void stopMacros();
     void toggleReadMode();
@@ -48,6 +50,11 @@ public:
     static const QString PortText;
     static const QString CountText;
     static const QString StartText;
+    static const QString ClearQuestion;
+    static const QString ClearedText;
+    static const QString ClearUnconfirmedText;
+    // What the window's status line says after each action.
+    const QString& statusText() const { return m_statusText; }
 
 private:
     class Upload;
@@ -63,4 +70,5 @@ private:
     bool m_readAscii = true;
     Outcome m_lastUpload;
     Outcome m_lastClear;
+    QString m_statusText;
 };

@@ -177,7 +177,8 @@ private Q_SLOTS:
         QCOMPARE(rig.config.writeDiagnosticLog(), success);
         QCOMPARE(rig.prompter.shown.size(), 1);
         const QString text = rig.prompter.shown[0].text;
-        QVERIFY2(success ? text == said : text.startsWith(said), qPrintable(text));
+        QVERIFY2(
+            success ? text == said + "\r\nIt is " + path : text.startsWith(said), qPrintable(text));
         QCOMPARE(rig.prompter.shown[0].icon, icon);
         QVERIFY(rig.idle());
         if (!success) {

@@ -32,6 +32,7 @@
 #include "ui/statusmaskwizard.h"
 #include "ui/trafficmodel.h"
 #include "ui/trafficview.h"
+#include "ui/windowplacement.h"
 #include "utility/downloadcontroller.h"
 
 #include <QApplication>
@@ -664,6 +665,30 @@ private Q_SLOTS:
         QCOMPARE(rig.items("CommandHistory"), QStringList { "0 ST" });
     }
 
+    // The name box and the list's highlight agree: the highlight shows the file the box
+    // names (in any case), or none; moving the highlight puts its name in the box.
+    void filelistFollowsName_data()
+    {
+        addColumns<QString, int>("name", "row");
+        addRow("listed", QString("b.cmd"), 1);
+        addRow("other case", QString("A.CMD"), 0);
+        addRow("not listed", QString("c.cmd"), -1);
+        addRow("empty", QString(), -1);
+    }
+    void filelistFollowsName()
+    {
+        QFETCH(QString, name);
+        QFETCH(int, row);
+        Rig rig({ .status = 0, .files = { "a.cmd", "b.cmd" } });
+        auto* list = rig.get<QListWidget>("Filelist");
+        list->setCurrentRow(0);
+        rig.core->setFileName(name);
+        QCOMPARE(list->currentRow(), row);
+        list->setCurrentRow(1);
+        QCOMPARE(rig.core->fileName(), "b.cmd");
+        QCOMPARE(rig.get<QLineEdit>("Filename")->text(), "b.cmd");
+    }
+
     // The command file frame's buttons drive the runner.
     void commandFileFrame()
     {
@@ -834,7 +859,8 @@ private Q_SLOTS:
         click(&w.form, "Debug");
         QVERIFY(disabledWhileWorking);
         QVERIFY(w.form.isEnabled());
-        QCOMPARE(rig.prompter.texts().last(), PortProbe::DebugSuccessText);
+        QVERIFY(
+            rig.prompter.texts().last().startsWith(PortProbe::DebugSuccessText + "\r\nIt is /"));
     }
 
     // Each input read, then written: byte for byte what the reader understood.
@@ -1222,6 +1248,87 @@ private Q_SLOTS:
             QCOMPARE(prompter.ask(text, buttons, icon, defaultAnswer, title), answer);
             QCOMPARE(seenText, b->text());
         }
+    }
+
+    // A window opens centred over its owner, moved the least to lie on the screen
+    // (1440 x 900 here); one larger than the screen keeps its top-left corner on it.
+    void centredWithin_data()
+    {
+        addColumns<QRect, QSize, QRect>("owner", "size", "placed");
+        addRow("centred", QRect(100, 100, 800, 600), QSize(400, 200), QRect(300, 300, 400, 200));
+        addRow("714 high under a low owner", QRect(0, 201, 940, 660), QSize(500, 714),
+            QRect(220, 174, 500, 714));
+        addRow("owner in the corner", QRect(1300, 850, 400, 300), QSize(300, 120),
+            QRect(1140, 780, 300, 120));
+        addRow("owner off the left", QRect(-500, -400, 300, 300), QSize(200, 100),
+            QRect(0, 0, 200, 100));
+        addRow("larger than the screen", QRect(0, 0, 1440, 900), QSize(1600, 1000),
+            QRect(0, 0, 1600, 1000));
+    }
+    void centredWithin()
+    {
+        QFETCH(QRect, owner);
+        QFETCH(QSize, size);
+        QFETCH(QRect, placed);
+        QCOMPARE(WindowPlacement::centredWithin(owner, size, QRect(0, 0, 1440, 900)), placed);
+    }
+
+    // A box opens transient for the window the operator works in, never for a window
+    // that waits for another it opened; afterwards the window that was active, or else
+    // that owner, is active again. "main" opened "utility", which opened "progress".
+    void messageBoxOwner_data()
+    {
+        addColumns<bool, bool, QString, QString>(
+            "utilityEnabled", "progressGone", "active", "owner");
+        addRow("progress window active", false, false, QString("progress"), QString("progress"));
+        addRow("progress window just hidden", false, true, QString("progress"), QString("utility"));
+        addRow("utility window active", true, true, QString("utility"), QString("utility"));
+    }
+    void messageBoxOwner()
+    {
+        QFETCH(bool, utilityEnabled);
+        QFETCH(bool, progressGone);
+        QFETCH(QString, active);
+        QFETCH(QString, owner);
+        QWidget main;
+        main.setObjectName("main");
+        main.resize(500, 400);
+        main.show();
+        QWidget utility(nullptr, Qt::Window);
+        utility.setObjectName("utility");
+        utility.resize(300, 200);
+        WindowPlacement::showOver(&utility, &main);
+        QWidget progress(nullptr, Qt::Window);
+        progress.setObjectName("progress");
+        WindowPlacement::showOver(&progress, &utility);
+        QCOMPARE(WindowPlacement::ownerOf(&progress), &utility);
+        const auto activeName = [] {
+            return QApplication::activeWindow() ? QApplication::activeWindow()->objectName()
+                                                : QString();
+        };
+        // A window manager focuses a new window once it has mapped it.
+        QTRY_COMPARE(activeName(), "progress");
+        if (progressGone)
+            progress.hide();
+        if (active != "progress") {
+            utility.activateWindow();
+            QTRY_COMPARE(activeName(), active);
+        }
+        main.setEnabled(false);
+        utility.setEnabled(utilityEnabled);
+
+        QtPrompter prompter(&main);
+        QString seen;
+        QTimer::singleShot(0, [&] {
+            QWidget* box = QApplication::activeModalWidget();
+            QVERIFY(box);
+            const QWidget* over = WindowPlacement::ownerOf(box);
+            seen = over ? over->objectName() : QString("none");
+            QTest::keyClick(box, Qt::Key_Escape);
+        });
+        prompter.message("Done.");
+        QCOMPARE(seen, owner);
+        QTRY_COMPARE(activeName(), owner);
     }
 
     // The usage and the version need no display at all. A refusal ends with status 2 and says why.

@@ -657,10 +657,12 @@ private Q_SLOTS:
             QStringList { "NONE", "A", "LETTER" }, true, temporary, -1, QByteArray("A\r\n"), done);
         addRow("any case of temporary.cmd", QStringList { "LETTER" }, true,
             QString("old_temporary.CMD"), -1, QByteArray("A\r\n"), done);
-        addRow("overwrite answered Yes", QStringList { "LETTER" }, true, QString("out.txt"),
+        addRow("overwrite answered Yes", QStringList { "LETTER" }, true, QString("Out.txt"),
             int(PromptAnswer::Yes), QByteArray("A\r\n"), done);
-        addRow("overwrite answered No", QStringList { "LETTER" }, true, QString("out.txt"),
-            int(PromptAnswer::No), QByteArray("<missing>"), int(Outcome::Refused));
+        addRow("overwrite answered No", QStringList { "LETTER" }, true, QString("Out.txt"),
+            int(PromptAnswer::No), QByteArray("earlier\r\n"), int(Outcome::Refused));
+        addRow("no file to overwrite: no question", QStringList { "LETTER" }, true,
+            QString("new.txt"), -1, QByteArray("A\r\n"), done);
         addRow("no such directory", QStringList { "LETTER" }, true, QString("no/Temporary.cmd"), -1,
             QByteArray("<missing>"), int(Outcome::Failed));
     }
@@ -679,15 +681,17 @@ private Q_SLOTS:
         r.u.setReadBackList(list);
         r.u.setReadBackAsText(asText);
         r.u.setReadBackFile(target);
-        if (answer >= 0)
+        if (answer >= 0) {
+            writeFixture(r.dir.filePath(target), "earlier\r\n");
             r.prompter.answers = { PromptAnswer(answer) };
+        }
         r.u.readBack();
         QCOMPARE(readFileOrMissing(r.dir.filePath(target)), file);
         QCOMPARE(int(r.u.lastReadBack().kind), outcome);
         const QStringList texts = r.prompter.texts();
         QCOMPARE(texts.size(), answer >= 0 || outcome == int(Outcome::Failed) ? 1 : 0);
         if (answer >= 0)
-            QCOMPARE(texts.first(), "Are you sure you want to Overwrite OUT.TXT?");
+            QCOMPARE(texts.first(), "Are you sure you want to Overwrite Out.txt?");
         QVERIFY(r.u.windowEnabled() && r.u.panelsEnabled() && !r.u.progress().visible);
         // Reading never marks the memory.
         QCOMPARE(r.memory(503, 1), QByteArray("X"));

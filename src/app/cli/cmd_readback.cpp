@@ -94,9 +94,9 @@ int runReadback(CliContext& ctx, QStringList& args)
     u->setReadBackFile(o.out);
     u->setReadBackAsText(!o.numbers);
     // Naming the file on the command line is the answer to "Overwrite".
-    ctx.prompter.presets.append({ QStringLiteral("Are you sure you want to Overwrite ")
-            + asciiUpper(o.out) + QStringLiteral("?"),
-        PromptAnswer::Yes });
+    ctx.prompter.presets.append(
+        { QStringLiteral("Are you sure you want to Overwrite ") + o.out + QStringLiteral("?"),
+            PromptAnswer::Yes });
     // "Read Back" never matches a one-character name, so such a macro reads nothing:
     // the file holds the others, and the run says what it left out.
     QStringList unread;
