@@ -8,6 +8,8 @@
 //  200  terminal_flood_cpu_per_wall_s (termbench.cpp)
 //  201  terminal_flood_view_lag_ms    (termbench.cpp)
 //  202  traffic_view_cpu_per_wall_s   (termbench.cpp)
+//  203  command_flood_cpu_per_wall_s  (termbench.cpp)
+//  204  command_flood_view_lag_ms     (termbench.cpp)
 //  300  sim_pace_worst_error_pct      (simbench.cpp)
 //  400  download_1000_wall_over_floor_57600 and its _lower_floor, 401 _9600 and
 //       _57600_delay1 with theirs, 402 download_cpu_per_s,

@@ -192,6 +192,7 @@ public:
         bool Filelist = true;
         bool PauseCmd = true;
         bool CancelCmd = true;
+        bool operator==(const Controls&) const = default;
     };
     using Control = bool Controls::*;
     const Controls& enabled() const { return m_enabled; }

@@ -26,24 +26,40 @@
 #include <QTextCursor>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <utility>
 
 namespace {
 
-QStringList itemsOf(const QListWidget* list)
+// Whether the list shows entries from the list's row `from` on, entries[0] first.
+bool showsFrom(const QListWidget* list, int from, const QStringList& entries, qsizetype count)
 {
-    QStringList out;
-    out.reserve(list->count());
-    for (int i = 0; i < list->count(); ++i)
-        out.append(list->item(i)->text());
-    return out;
+    for (qsizetype i = 0; i < count; ++i) {
+        if (list->item(from + int(i))->text() != entries[i])
+            return false;
+    }
+    return true;
 }
 
 // Replaces the entries only when they differ, so an unchanged list keeps its
-// selection and scroll position. Returns whether anything changed.
+// selection and scroll position. Lines added at the end (the oldest dropped from
+// the front, as the answer list does) move no other row. Returns whether anything
+// changed.
 bool syncList(QListWidget* list, const QStringList& entries)
 {
-    if (itemsOf(list) == entries)
+    const int shown = list->count();
+    if (shown == entries.size() && showsFrom(list, 0, entries, shown))
         return false;
+    // The shown rows, less some oldest, are the first entries: the rest are new.
+    for (int dropped = 0; dropped <= shown && dropped <= 1; ++dropped) {
+        const int kept = shown - dropped;
+        if (kept > entries.size() || !showsFrom(list, dropped, entries, kept))
+            continue;
+        for (int i = 0; i < dropped; ++i)
+            delete list->takeItem(0);
+        list->addItems(entries.mid(kept));
+        return true;
+    }
     list->clear();
     list->addItems(entries);
     return true;
@@ -74,7 +90,12 @@ MainWindow::MainWindow(TerminalCore& core, QWidget* parent)
 
     // The operator starts by typing a command.
     m_transmitText->setFocus(Qt::OtherFocusReason);
-    connect(&m_core, &TerminalCore::viewChanged, this, &MainWindow::refreshView);
+    for (auto it = m_controls.cbegin(); it != m_controls.cend(); ++it)
+        m_enabledBy.append({ it.value(), TerminalCore::controlNamed(it.key()) });
+    m_refreshFrame = new QTimer(this);
+    m_refreshFrame->setSingleShot(true);
+    connect(m_refreshFrame, &QTimer::timeout, this, &MainWindow::refreshView);
+    connect(&m_core, &TerminalCore::viewChanged, this, &MainWindow::onViewChanged);
     connect(&m_core, &TerminalCore::focusRequested, this, &MainWindow::onFocusRequested);
     connect(&m_core, &TerminalCore::terminalCursorToEnd, this, &MainWindow::onTerminalCursorToEnd);
     connect(&m_core, &TerminalCore::terminalTextChanged, this, &MainWindow::onTerminalTextChanged);
@@ -408,20 +429,43 @@ void MainWindow::openStatusWizard()
     WindowPlacement::showOver(m_form5, this);
 }
 
+void MainWindow::onViewChanged()
+{
+    // A control a procedure disables takes no click from now on, not a frame later.
+    if (m_core.enabled() != m_enabledShown || m_frame8->isEnabled() != m_core.windowEnabled())
+        applyEnabledStates();
+    if (m_refreshFrame->isActive())
+        return;
+    constexpr qint64 frameMs = 16;
+    const qint64 since = m_sinceRefresh.isValid() ? m_sinceRefresh.elapsed() : frameMs;
+    m_refreshFrame->start(int(std::max<qint64>(0, frameMs - since)));
+}
+
+void MainWindow::applyEnabledStates()
+{
+    // Disabled, the window stays on screen and takes no input; the windows it opened
+    // are not children of the frame and stay usable.
+    if (m_frame8->isEnabled() != m_core.windowEnabled())
+        m_frame8->setEnabled(m_core.windowEnabled());
+    m_enabledShown = m_core.enabled();
+    for (const auto& [control, member] : std::as_const(m_enabledBy)) {
+        const bool enabled = member == nullptr || m_core.enabled().*member;
+        if (control->testAttribute(Qt::WA_ForceDisabled) == enabled)
+            control->setEnabled(enabled);
+    }
+}
+
 void MainWindow::refreshView()
 {
     if (m_refreshing)
         return;
+    m_refreshFrame->stop();
+    m_sinceRefresh.start();
     m_refreshing = true;
     const TerminalCore& c = m_core;
 
     if (windowTitle() != c.caption())
         setWindowTitle(c.caption());
-    // Disabled, the window stays on screen and takes no input; the windows it opened
-    // are not children of the frame and stay usable.
-    if (m_frame8->isEnabled() != c.windowEnabled())
-        m_frame8->setEnabled(c.windowEnabled());
-
     setShown(m_frame4, c.panels().commandFile);
     setShown(m_sendFrame, c.panels().send);
     setShown(m_frame7, c.panels().status);
@@ -441,12 +485,7 @@ void MainWindow::refreshView()
     refreshFilelistWidget();
     refreshTerminal();
 
-    for (auto it = m_controls.cbegin(); it != m_controls.cend(); ++it) {
-        const TerminalCore::Control member = TerminalCore::controlNamed(it.key());
-        const bool enabled = member == nullptr || c.enabled().*member;
-        if (it.value()->testAttribute(Qt::WA_ForceDisabled) == enabled)
-            it.value()->setEnabled(enabled);
-    }
+    applyEnabledStates();
 
     const QString status = c.link().statusText()
         + (c.waitingForPort() ? QStringLiteral("  (waiting for it to come back)") : QString());
@@ -487,6 +526,10 @@ void MainWindow::refreshFilelistWidget()
 
 void MainWindow::refreshTerminal()
 {
+    // Unchanged in command mode, where the answers come: nothing to convert.
+    if (m_core.terminalText() == m_terminalRaw)
+        return;
+    m_terminalRaw = m_core.terminalText();
     QString shown = m_core.terminalText();
     shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     if (shown == m_terminalShown)

@@ -1,7 +1,9 @@
 #pragma once
 
+#include "terminal/terminalcore.h"
 #include "ui/statusmaskwizard.h"
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QMainWindow>
 #include <QPointer>
@@ -18,7 +20,6 @@ class QListWidget;
 class QPlainTextEdit;
 class QPushButton;
 class QToolButton;
-class TerminalCore;
 class TrafficView;
 
 // The main window: the controls of the command file frame, the command entry, the
@@ -77,7 +78,8 @@ public:
     // The dock "TrafficView" of what went over the line, toggled from the View menu.
     TrafficView* trafficView() const { return m_traffic; }
 
-    // Brings every control up to the core's state; runs on each viewChanged.
+    // Brings every control up to the core's state. A viewChanged sets the controls'
+    // enabled state at once and asks for this at the next frame.
     void refreshView();
 
 protected:
@@ -98,9 +100,15 @@ private:
     void refreshTerminal();
     void refreshFilelistWidget();
     void applyListColour();
+    void onViewChanged();
+    void applyEnabledStates();
 
     TerminalCore& m_core;
     QHash<QString, QWidget*> m_controls; // every named control, by objectName
+    // Every named control with the core's member for its enabled state (null: always
+    // enabled), looked up once rather than by name on each change.
+    QList<std::pair<QWidget*, TerminalCore::Control>> m_enabledBy;
+    TerminalCore::Controls m_enabledShown; // the enabled states last applied
     CommandFileControls m_cmdFile;
     QFrame* m_frame8 = nullptr;
     QGroupBox* m_frame4 = nullptr;
@@ -121,11 +129,17 @@ private:
     TrafficView* m_traffic = nullptr;
 
     QString m_terminalShown; // the terminal text as last put into TextTerminal
+    QString m_terminalRaw; // the core's terminal text it was made from
     // Received lines reach TextTerminal at most every 50 ms, however fast they come.
     QTimer* m_terminalFrame = nullptr;
     bool m_terminalToEnd = false; // the next frame puts the insertion point at the end
     QStringList m_filelistShown;
     bool m_alertShown = false;
     bool m_refreshing = false;
+    // The view is refreshed at most once a frame (16 ms, 60 a second): answers at the
+    // line's full rate would otherwise redraw the window hundreds of times a second.
+    // The first change after a quiet frame is shown on the next pass of the event loop.
+    QTimer* m_refreshFrame = nullptr;
+    QElapsedTimer m_sinceRefresh;
     bool m_closing = false;
 };

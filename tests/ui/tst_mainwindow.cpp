@@ -371,9 +371,9 @@ private Q_SLOTS:
     {
         Rig rig({ .decodeStatus = true, .files = { "b.cmd", "A.CMD", "note.txt" } });
         QVERIFY2(rig.prompter.shown.isEmpty(), qPrintable(rig.prompter.texts().join('|')));
-        QCOMPARE(rig.shown(Frames), "Frame4 SendFrame Frame7");
+        QTRY_COMPARE(rig.shown(Frames), "Frame4 SendFrame Frame7");
         // Patterns match without regard to case; the first file is selected.
-        QCOMPARE(rig.items("Filelist"), QStringList({ "A.CMD", "b.cmd" }));
+        QTRY_COMPARE(rig.items("Filelist"), QStringList({ "A.CMD", "b.cmd" }));
         QCOMPARE(rig.get<QListWidget>("Filelist")->currentRow(), 0);
         QCOMPARE(rig.get<QLineEdit>("Filename")->text(), "A.CMD");
         QCOMPARE(rig.core->selectedCommandFile(), QDir(rig.workDir).filePath("A.CMD"));
@@ -541,15 +541,50 @@ private Q_SLOTS:
         QTRY_COMPARE(rig.items("ListRecv"), QStringList { "0  0100" });
         QTRY_COMPARE(rig.shown(Frames), "Frame4 SendFrame Frame2");
         rig.click("CmdClearRecv");
-        QCOMPARE(rig.get<QListWidget>("ListRecv")->count(), 0);
+        QTRY_COMPARE(rig.get<QListWidget>("ListRecv")->count(), 0);
         rig.enter("0 POS   ");
         QCOMPARE(rig.get<QLineEdit>("TransmitText")->text(), QString());
-        QCOMPARE(rig.items("CommandHistory"), QStringList({ "0 ST", "0 POS" }));
+        QTRY_COMPARE(rig.items("CommandHistory"), QStringList({ "0 ST", "0 POS" }));
         for (const char* button : { "CmdHome", "CmdDisable", "CmdAbort" })
             rig.click(button);
         QTRY_COMPARE(
             rig.lines, QList<QByteArray>({ "0 ST", "0 POS", "0 HO", "0 EN", "0 DI", "0 AB" }));
         QCOMPARE(QApplication::focusWidget(), rig.get("TransmitText"));
+    }
+
+    // Answers at the line's rate redraw the window once a frame, not once each: a burst
+    // of changes reaches the name box once, while a control a procedure disables is
+    // disabled at once. A new answer adds its row and drops the oldest; the rows kept
+    // are not made again (the operator's selection stays on its row).
+    void refreshOncePerFrame()
+    {
+        Rig rig;
+        auto* name = rig.get<QLineEdit>("Filename");
+        int redraws = 0;
+        connect(name, &QLineEdit::textChanged, this, [&] { ++redraws; });
+        for (int i = 1; i <= 50; ++i)
+            rig.core->setFileName(QStringLiteral("F%1.CMD").arg(i));
+        rig.core->setEnabled({ &TerminalCore::Controls::ExecuteCmdFile }, false);
+        QVERIFY(!rig.get("ExecuteCmdFile")->isEnabled());
+        QTRY_COMPARE(name->text(), "F50.CMD");
+        QCOMPARE(redraws, 1);
+
+        // Six answers, each different ("0 EEC" is answered from node 1).
+        const QStringList answers { "0  0100", "0  00000100", "0  00000000", "0  0000", "1  0000",
+            "0  0100" };
+        auto* list = rig.get<QListWidget>("ListRecv");
+        QList<QListWidgetItem*> rows;
+        const QStringList commands { "0 ST", "0 SR", "0 POR", "0 I", "0 EEC", "0 ST" };
+        for (qsizetype k = 0; k < commands.size(); ++k) {
+            rows.clear();
+            for (int i = 0; i < list->count(); ++i)
+                rows << list->item(i);
+            rig.enter(commands[k]);
+            QTRY_VERIFY(list->count() > 0 && list->item(list->count() - 1)->text() == answers[k]);
+        }
+        QCOMPARE(rig.items("ListRecv"), answers.mid(1));
+        for (int i = 0; i < 4; ++i)
+            QCOMPARE(list->item(i), rows[i + 1]);
     }
 
     // The lists show what the core decoded (tst_terminalcore's decoding checks the
@@ -598,13 +633,13 @@ private Q_SLOTS:
         // Backspace goes to the controller and takes the character back in the box.
         QTest::keyClicks(term, "0 X");
         QTest::keyClick(term, Qt::Key_Backspace);
-        QCOMPARE(term->toPlainText(), "0 ST\n0 0000\n1 ST\n1 0000\n0 ");
+        QTRY_COMPARE(term->toPlainText(), "0 ST\n0 0000\n1 ST\n1 0000\n0 ");
         QCOMPARE(term->textCursor().position(), term->toPlainText().size());
         // In terminal mode nothing goes to the command mode displays.
         QCOMPARE(rig.get<QListWidget>("ListRecv")->count(), 0);
         rig.get("CmdClearTerm")->setFocus();
         rig.click("CmdClearTerm");
-        QCOMPARE(term->toPlainText(), QString());
+        QTRY_COMPARE(term->toPlainText(), QString());
         QCOMPARE(QApplication::focusWidget(), term);
 
         rig.click("CmdManual");

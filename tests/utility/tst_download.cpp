@@ -886,6 +886,58 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(c.dir.filePath("e2prom.dat")));
     }
 
+    // The examples a first run starts on (examples/): each passes the check, downloads
+    // and reads back as its prepared macro, the combination too. The MESSAGE lines
+    // of the one with a message and a pause work from the main window only, and the
+    // check says so.
+    void cliExamples_data()
+    {
+        addColumns<QString, QString, QByteArray, QByteArray>("file", "name", "readBack", "message");
+        // Labels go, each jump becomes a status-jump line and a GOTO with the address of
+        // its label in the stored text (counted from the combination's first macro).
+        const QByteArray waitJump("0 EN\r\n0 HO\r\n0 STJ 0002\r\nGOTO %1\r\n0 DI\r\n 0 MA "
+                                  "4000\r\nMACRO 0\r\n");
+        addRow("home and move", QString("homemove.cmd"), QString("HOMEMOVE"),
+            QByteArray("0 EN\r\n0 HO\r\n0 ST 0002\r\n0 MA 4000\r\nMACRO 0\r\n"), QByteArray());
+        addRow("repeat loop", QString("repeat.cmd"), QString("REPEAT"),
+            QByteArray("0 EN\r\nREPEAT 3\r\n0 MR 1000*REPEAT\r\nDELAY 500\r\nREND\r\n0 "
+                       "ST\r\nMACRO 0\r\n"),
+            QByteArray());
+        addRow("status wait and jump", QString("waitjump.cmd"), QString("WAITJUMP"),
+            QByteArray(waitJump).replace("%1", "00037"), QByteArray());
+        addRow("combination", QString("demo.CMB"), QString("WAITJUMP"),
+            QByteArray(waitJump).replace("%1", "00075"), QByteArray());
+        addRow("message and pause", QString("message.cmd"), QString(), QByteArray(),
+            QByteArray("Line 1 has MESSAGE Statement which cannot be downloaded."));
+    }
+    void cliExamples()
+    {
+        QFETCH(QString, file);
+        QFETCH(QString, name);
+        QFETCH(QByteArray, readBack);
+        QFETCH(QByteArray, message);
+        Cli c;
+        const QDir examples(QStringLiteral(ZZ_SOURCE_DIR "/examples"));
+        for (const QString& example : examples.entryList(QDir::Files))
+            QVERIFY(QFile::copy(examples.filePath(example), c.dir.filePath(example)));
+        const bool combination = file.endsWith(".CMB");
+        if (!combination) {
+            const ProcessRun check = c.run({ "check", file });
+            QCOMPARE(check.exitCode, message.isEmpty() ? 0 : 1);
+            QVERIFY2(check.err.contains(message), check.err.constData());
+        }
+        if (!message.isEmpty())
+            return;
+        const QStringList download = combination
+            ? QStringList { "combo", "download", file, "--verify" }
+            : QStringList { "download", file, "--verify-readback" };
+        const ProcessRun d = c.run(download + Fast);
+        QVERIFY2(d.exitCode == 0, d.err.constData());
+        const ProcessRun r = c.run(QStringList { "readback", name } + Fast);
+        QVERIFY2(r.exitCode == 0, r.err.constData());
+        QCOMPARE(readFile(c.dir.filePath("Temporary.cmd")), readBack);
+    }
+
     // --log on a command: the same rows as --trace, one a line with the date; rotated
     // at --log-size with three files kept. A log on a full disk stops with one message
     // and the command ends as it would without it. (The row format byte for byte:
