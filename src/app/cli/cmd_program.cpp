@@ -489,10 +489,14 @@ void ProgramRun::cancel()
     m_pending.clear();
     message(QStringLiteral("cancelling every running unit; each controller is left marked "
                            "incomplete"));
+#ifdef Q_OS_WIN
+    // The children share this console: its Ctrl-C has reached each of them already.
+#else
     for (Child& c : m_children) {
         if (c.process->state() != QProcess::NotRunning)
             ::kill(pid_t(c.process->processId()), SIGINT);
     }
+#endif
 }
 
 void ProgramRun::message(const QString& text)
