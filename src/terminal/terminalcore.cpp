@@ -12,6 +12,8 @@
 #include <QScopeGuard>
 #include <algorithm>
 
+const QString TerminalCore::PortClosedText = QStringLiteral("Serial Port not configured properly!");
+
 namespace {
 const QChar CR = QLatin1Char('\r');
 const QChar LF = QLatin1Char('\n');
@@ -123,8 +125,7 @@ void TerminalCore::addHistory(const QString& text)
 void TerminalCore::sendLiteral()
 {
     if (!m_link.isOpen()) {
-        prompter.message(
-            QStringLiteral("Serial Port not configured properly!"), PromptIcon::Critical);
+        prompter.message(PortClosedText, PromptIcon::Critical);
         return;
     }
     processPendingEvents();
@@ -180,8 +181,7 @@ void TerminalCore::sendCommand()
 {
     m_statusMatch = false;
     if (!m_link.isOpen()) {
-        prompter.message(
-            QStringLiteral("Serial Port not configured properly!"), PromptIcon::Critical);
+        prompter.message(PortClosedText, PromptIcon::Critical);
         return;
     }
     for (;;) {

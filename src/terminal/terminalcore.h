@@ -237,6 +237,8 @@ public:
     // The longest text kept while waiting for a line end: beyond it the text can
     // no longer be an answer and is dropped, so garbage cannot grow memory.
     static constexpr int MaxPending = 9999;
+    // What every window says when asked to talk to the controller with the port closed.
+    static const QString PortClosedText;
 
 Q_SIGNALS:
     // Something that the window shows has changed.

@@ -34,7 +34,6 @@ public:
     QList<PromptMessage> shown;
 };
 
-const QString PortText = QStringLiteral("Serial Port not configured properly!");
 const QString NulNameText = QStringLiteral("A combination file name cannot hold a NUL character.");
 
 } // namespace
@@ -356,7 +355,7 @@ void CombinationController::executeSelectedMacro()
 bool CombinationController::executeMacro(int n)
 {
     if (!u.core.link().isOpen()) {
-        tell(PortText, PromptIcon::Critical);
+        tell(TerminalCore::PortClosedText, PromptIcon::Critical);
         return false;
     }
     // Node 0 whatever the download settings say: every controller on the line runs it.
@@ -446,7 +445,7 @@ void CombinationController::downloadCombination()
     m_leftOut.clear();
     EepromProtocol& p = u.protocol();
     if (!u.core.link().isOpen()) {
-        tell(PortText, PromptIcon::Critical);
+        tell(TerminalCore::PortClosedText, PromptIcon::Critical);
         return;
     }
     if (!u.checksumsEnabled())

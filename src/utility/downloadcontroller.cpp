@@ -157,10 +157,7 @@ void DownloadController::refreshFilelist()
     QDir dir(workingDir());
     const QStringList files = dir.entryList({ QStringLiteral("*.cmd"), QStringLiteral("*.txt") },
         QDir::Files | QDir::Readable, QDir::Name | QDir::IgnoreCase);
-    if (files != m_downloadFiles) {
-        m_downloadFiles = files;
-        update();
-    }
+    assign(m_downloadFiles, files);
 }
 
 void DownloadController::toggleChecksumFrame()
@@ -372,8 +369,7 @@ void DownloadController::downloadFile()
 {
     m_lastDownload = Outcome::Refused;
     if (!core.link().isOpen()) {
-        prompter.message(
-            QStringLiteral("Serial Port not configured properly!"), PromptIcon::Critical);
+        prompter.message(TerminalCore::PortClosedText, PromptIcon::Critical);
         return;
     }
     if (!m_checksumsEnabled)
@@ -406,10 +402,7 @@ int DownloadController::downloadFileIndex() const
 
 void DownloadController::setStatusText(const QString& text)
 {
-    if (text != m_statusText) {
-        m_statusText = text;
-        update();
-    }
+    assign(m_statusText, text);
 }
 
 QString DownloadController::completionText(bool textVerified)
@@ -705,75 +698,47 @@ void DownloadController::readBack()
 
 void DownloadController::setDownloadFileName(const QString& name)
 {
-    if (name != m_downloadFileName) {
-        m_downloadFileName = name;
-        update();
-    }
+    assign(m_downloadFileName, name);
 }
 
 void DownloadController::setExecuteOnBoot(bool on)
 {
-    if (on != m_executeOnBoot) {
-        m_executeOnBoot = on;
-        update();
-    }
+    assign(m_executeOnBoot, on);
 }
 
 void DownloadController::setReadBackFile(const QString& name)
 {
-    if (name != m_readBackFile) {
-        m_readBackFile = name;
-        update();
-    }
+    assign(m_readBackFile, name);
 }
 
 void DownloadController::setReadBackList(const QStringList& names)
 {
-    const QStringList kept = names.mid(0, MaxReadBackEntries);
-    if (kept != m_readBackList) {
-        m_readBackList = kept;
-        update();
-    }
+    assign(m_readBackList, names.mid(0, MaxReadBackEntries));
 }
 
 void DownloadController::setReadBackAsText(bool on)
 {
-    if (on != m_readBackAsText) {
-        m_readBackAsText = on;
-        update();
-    }
+    assign(m_readBackAsText, on);
 }
 
 void DownloadController::setStoredIndex(int index)
 {
-    if (index != m_storedIndex) {
-        m_storedIndex = index;
-        update();
-    }
+    assign(m_storedIndex, index);
 }
 
 void DownloadController::setReadBackIndex(int index)
 {
-    if (index != m_readBackIndex) {
-        m_readBackIndex = index;
-        update();
-    }
+    assign(m_readBackIndex, index);
 }
 
 void DownloadController::setNode(const QString& node)
 {
-    if (node != m_node) {
-        m_node = node;
-        update();
-    }
+    assign(m_node, node);
 }
 
 void DownloadController::setChecksumsEnabled(bool on)
 {
-    if (on != m_checksumsEnabled) {
-        m_checksumsEnabled = on;
-        update();
-    }
+    assign(m_checksumsEnabled, on);
 }
 
 void DownloadController::closeSpecialFunctions()

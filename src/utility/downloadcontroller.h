@@ -228,6 +228,14 @@ private:
     void editFile(const QString& name);
     void setDelay(int delay);
     void update() { Q_EMIT changed(); }
+    // Sets a field the window shows, and redraws when it changed.
+    template <typename T> void assign(T& field, const T& value)
+    {
+        if (field != value) {
+            field = value;
+            update();
+        }
+    }
 
     PacedSender m_sender;
     EepromProtocol m_protocol;

@@ -184,8 +184,7 @@ ImageTransfer::Outcome ImageTransfer::verify(const QString& path)
     if (!load(path, QStringLiteral("%1 was not verified: %2. Nothing was sent to the TYX.")))
         return Outcome::Refused;
     if (!m_u.core.link().isOpen()) {
-        m_u.prompter.message(
-            QStringLiteral("Serial Port not configured properly!"), PromptIcon::Critical);
+        m_u.prompter.message(TerminalCore::PortClosedText, PromptIcon::Critical);
         return Outcome::Refused;
     }
     Verify verify(*this);
@@ -198,8 +197,7 @@ ImageTransfer::Outcome ImageTransfer::restore(const QString& path, bool verifyRe
     if (!load(path, QStringLiteral("%1 was not restored: %2. Nothing was sent to the TYX.")))
         return Outcome::Refused;
     if (!m_u.core.link().isOpen()) {
-        m_u.prompter.message(
-            QStringLiteral("Serial Port not configured properly!"), PromptIcon::Critical);
+        m_u.prompter.message(TerminalCore::PortClosedText, PromptIcon::Critical);
         return Outcome::Refused;
     }
     Restore restore(*this, verifyReadback);

@@ -6,7 +6,6 @@
 
 #include <QDir>
 
-const QString SpecialFunctions::PortText = QStringLiteral("Serial Port not configured properly!");
 const QString SpecialFunctions::CountText
     = QStringLiteral("The Number of Characters to Read must not be more than 32767.");
 const QString SpecialFunctions::StartText
@@ -63,7 +62,7 @@ bool SpecialFunctions::portReady()
 {
     if (controller.core.link().isOpen())
         return true;
-    controller.prompter.message(PortText, PromptIcon::Critical);
+    controller.prompter.message(TerminalCore::PortClosedText, PromptIcon::Critical);
     return false;
 }
 

@@ -47,7 +47,6 @@ public:
 
     // A count of characters above this does not fit the 16-bit count of a read.
     static constexpr int MaxCount = 32767;
-    static const QString PortText;
     static const QString CountText;
     static const QString StartText;
     static const QString ClearQuestion;
