@@ -138,6 +138,7 @@ void CommandFileRunner::ExecuteCommands()
     if (t.hasRepeat)
         m_core.setRepeatCounter(1);
     m_running = true;
+    m_core.holdPort();
     quint64 wrapWaits = m_waits;
     m_core.link().traffic().marker(
         QStringLiteral("command file %1 started").arg(m_core.fileName()));
@@ -336,6 +337,7 @@ void CommandFileRunner::endRun()
     const bool wasRunning = m_running;
     m_running = false;
     if (wasRunning) {
+        m_core.releasePort();
         m_core.link().traffic().marker(QStringLiteral("command file ended"));
         Q_EMIT runFinished();
     }

@@ -79,6 +79,7 @@ ConfigurationCore::ConfigurationCore(TerminalCore& core_, PortProbe& probe_, QOb
 {
     connect(&m_runner, &OperationRunner::busyChanged, this, &ConfigurationCore::changed);
     markOperations(m_runner, core_.link().traffic());
+    core_.holdPortWhileBusy(m_runner);
 }
 
 qint32 ConfigurationCore::txDelayFromText(const QString& text)

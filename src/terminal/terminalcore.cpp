@@ -3,6 +3,7 @@
 #include "answerparser.h"
 #include "core/eventwait.h"
 #include "core/numbers.h"
+#include "core/operationrunner.h"
 #include "core/text.h"
 #include "link/commandset.h"
 #include "statusdecoder.h"
@@ -480,8 +481,21 @@ void TerminalCore::setWindowEnabled(bool enabled)
 {
     m_windowEnabled = enabled;
     changed();
-    // A device that came back while another window worked is opened once it is done.
-    if (enabled && m_portWatcher.watching())
+}
+
+void TerminalCore::holdPortWhileBusy(const OperationRunner& runner)
+{
+    connect(&runner, &OperationRunner::busyChanged, this,
+        [this](bool busy) { busy ? holdPort() : releasePort(); });
+}
+
+void TerminalCore::releasePort()
+{
+    Q_ASSERT(m_portHolds > 0);
+    if (m_portHolds == 0)
+        return;
+    // A device that came back during the run is opened once the run has ended.
+    if (--m_portHolds == 0 && m_portWatcher.watching())
         QTimer::singleShot(0, this, &TerminalCore::reconnectIfIdle);
 }
 
@@ -489,7 +503,7 @@ void TerminalCore::reconnectIfIdle()
 {
     // Only between operations: one that was running when the port went has ended as
     // lost, and nothing resumes it.
-    if (!m_portWatcher.watching() || !m_windowEnabled || m_link.isOpen()
+    if (!m_portWatcher.watching() || m_portHolds > 0 || m_link.isOpen()
         || !PortWatcher::present(m_portWatcher.device()))
         return;
     const QString device = m_portWatcher.device();

@@ -20,6 +20,8 @@ struct ParsedAnswer;
 // decoding), the command and terminal modes, the 50 ms timer and the state that the
 // windows show. The GUI window binds its controls to this object; zaziruv-cli drives
 // it headless.
+class OperationRunner;
+
 class TerminalCore : public QObject
 {
     Q_OBJECT
@@ -55,6 +57,14 @@ public:
     // The window program: a local port that is lost is watched for, and opened again
     // when it comes back while no operation runs.
     void setReconnectWhenIdle(bool on) { m_reconnectWhenIdle = on; }
+    // Whatever runs on the port (an operation, a command file run) holds it from its
+    // start to its end: a port lost meanwhile is reopened only once nobody holds it, so
+    // nothing that was running when it went carries on over the port that came back.
+    void holdPort() { ++m_portHolds; }
+    void releasePort();
+    bool portHeld() const { return m_portHolds > 0; }
+    // Holds the port while the runner runs an operation.
+    void holdPortWhileBusy(const OperationRunner& runner);
     bool waitingForPort() const { return m_portWatcher.watching(); }
     bool portReady() const { return m_portReady; }
     void setPortReady(bool ready) { m_portReady = ready; }
@@ -283,6 +293,7 @@ private:
     PortWatcher m_portWatcher;
     QTimer m_reconnectRetry;
     bool m_reconnectWhenIdle = false;
+    int m_portHolds = 0;
     AnswerChannel m_answers;
     std::function<void()> m_beforeOpen;
 

@@ -57,6 +57,7 @@ DownloadController::DownloadController(TerminalCore& core_, Prompter& prompter_,
     connect(&m_runner, &OperationRunner::progressChanged, this, &DownloadController::update);
     connect(&m_runner, &OperationRunner::busyChanged, this, &DownloadController::update);
     markOperations(m_runner, core_.link().traffic());
+    core_.holdPortWhileBusy(m_runner);
     connect(
         &m_protocol, &EepromProtocol::checksumsShown, this, [this](int calculated, int received) {
             m_checksumFrame.calculated = QString::number(calculated);

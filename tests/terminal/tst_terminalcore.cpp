@@ -123,14 +123,14 @@ private Q_SLOTS:
         rig.core->openPort();
         QVERIFY(rig.core->link().isOpen());
         RowLog log(rig.core->link());
-        rig.core->setWindowEnabled(false); // the download window, say
+        rig.core->holdPort(); // an operation runs
         QVERIFY(first->stop());
         QVERIFY(waitFor([&] { return !rig.core->link().isOpen(); }));
         QVERIFY(rig.core->waitingForPort());
         PtySimulator second(options);
         QVERIFY(second.start());
         QVERIFY(!rig.core->link().isOpen());
-        rig.core->setWindowEnabled(true);
+        rig.core->releasePort();
         QVERIFY(waitFor([&] { return rig.core->link().isOpen(); }));
         QVERIFY(!rig.core->waitingForPort());
         QCOMPARE(log.rows.filter(QStringLiteral("reconnected")),

@@ -12,6 +12,7 @@
 #include "../common/simargs.h"
 #include "../common/simprocess.h"
 #include "../common/testfiles.h"
+#include "../common/waitfor.h"
 
 #include "core/eventwait.h"
 #include "core/operation.h"
@@ -288,6 +289,44 @@ private Q_SLOTS:
         QCOMPARE(r.u.protocol().downloadSum(),
             (0 + 1 + 'I' + 708 + 4 + 0 + 4 + 13) % 256); // header, text, table
         QCOMPARE(r.u.protocol().downloadSum(), r.sim->controller().memoryChecksum());
+    }
+
+    // A download cut by the controller's line going away ends as a lost port and stays
+    // ended: the device that comes back under the same name is reopened while the
+    // download window is still open, and the first line the controller then receives is
+    // the operator's next command, not the rest of the macro. The controller keeps "I".
+    void interruptedNotResumed()
+    {
+        QTemporaryDir devices;
+        const QString link = devices.filePath(QStringLiteral("ttyTYX"));
+        Rig r("--link " + link);
+        r.core->setReconnectWhenIdle(true);
+        r.core->setDeviceOverride(link);
+        r.core->openPort();
+        QVERIFY(r.core->link().isOpen());
+        QObject::connect(r.sim.get(), &PtySimulator::lineReceived, &r.u, [&](const QByteArray& l) {
+            if (l == "1 EED H")
+                QTimer::singleShot(0, r.sim.get(), [&] { r.sim->stop(); });
+        });
+        r.download("1 HO\r\n");
+        QCOMPARE(int(r.u.lastDownload().kind), int(Outcome::PortLost));
+        QCOMPARE(r.memory(503, 1), QByteArray("I"));
+        QVERIFY(!r.lines.contains("1 EES 516")); // the table was never reached
+        QVERIFY(r.core->waitingForPort());
+
+        PtySimulator back(simOptions("--baud 57600 --link " + link));
+        Lines received;
+        QObject::connect(
+            &back, &PtySimulator::lineReceived, [&](const QByteArray& l) { received << l; });
+        QVERIFY(back.start());
+        QVERIFY(waitFor([&] { return r.core->link().isOpen(); }));
+        QVERIFY(!r.u.busy());
+        r.core->setCommandText(QStringLiteral("1 ST"));
+        r.core->sendCommand();
+        QVERIFY(waitFor([&] { return !received.isEmpty(); }));
+        QCOMPARE(received.first(), QByteArray("1 ST"));
+        QCOMPARE(int(r.u.lastDownload().kind), int(Outcome::PortLost));
+        r.core.reset(); // the port goes before the simulator behind it
     }
 
     // The command texts as the controller reads them: the sign's place, the CR that ends
