@@ -5,6 +5,9 @@
 // download's figure lies between its "_lower_floor" (the floor with k-1 ticks a wait,
 // over the floor) and 1.00. "_logged_over_plain" is the download with the traffic log
 // on (every byte written to a file) over the same without it (goal: at most 1.01).
+// "_socket_over_local" and "_rfc2217_over_local": the download through ser2net in
+// front of the simulator's pseudo-terminal (raw TCP, Telnet COM Port Control) over the
+// local one at the same Delay (goal: at most 1.05; nan without ser2net).
 
 #include "figures.h"
 
@@ -23,7 +26,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QStandardPaths>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
+#include <cmath>
+#include <cstdio>
 #include <sys/resource.h>
 
 namespace {
@@ -34,6 +42,44 @@ double cpuSeconds()
     getrusage(RUSAGE_SELF, &u);
     return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec)
         + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+QString ser2netProgram()
+{
+    return QStandardPaths::findExecutable(
+        QStringLiteral("ser2net"), { QStringLiteral("/usr/sbin"), QStringLiteral("/sbin") });
+}
+
+// ser2net serving `pty` at `baud` on a free local TCP port, by raw TCP ("socket") or
+// RFC 2217; returns the port name for the link once the server accepts connections.
+QString startSer2net(
+    QProcess& server, const QString& scheme, const QString& pty, int baud, const QString& dir)
+{
+    QTcpServer probe; // a free port for the server
+    if (!probe.listen(QHostAddress::LocalHost))
+        qFatal("no free TCP port");
+    const quint16 tcp = probe.serverPort();
+    probe.close();
+    const QString accepter = scheme == QLatin1String("socket")
+        ? QStringLiteral("tcp,127.0.0.1,%1").arg(tcp)
+        : QStringLiteral("telnet(rfc2217),tcp,127.0.0.1,%1").arg(tcp);
+    server.start(ser2netProgram(),
+        { QStringLiteral("-n"), QStringLiteral("-u"), QStringLiteral("-P"),
+            dir + QStringLiteral("/ser2net.pid"), QStringLiteral("-Y"),
+            QStringLiteral("connection: &tyx"), QStringLiteral("-Y"),
+            QStringLiteral("  accepter: ") + accepter, QStringLiteral("-Y"),
+            QStringLiteral("  connector: serialdev,%1,%2n81,local").arg(pty).arg(baud) });
+    if (!server.waitForStarted())
+        qFatal("ser2net did not start");
+    for (int tries = 0; tries < 50; ++tries) { // 5 s at most
+        QTcpSocket knock;
+        knock.connectToHost(QHostAddress::LocalHost, tcp);
+        if (knock.waitForConnected(100))
+            return QStringLiteral("%1://127.0.0.1:%2").arg(scheme).arg(tcp);
+        if (server.state() == QProcess::NotRunning || server.waitForFinished(100))
+            break;
+    }
+    qFatal("ser2net does not accept: %s", server.readAllStandardError().constData());
 }
 
 struct Run
@@ -50,7 +96,7 @@ struct Run
 // loaded by the simulator); `work` runs the download window's command.
 Run session(int baud, const std::function<void(const QString& dir)>& prepare,
     const std::function<void(DownloadController&)>& work, int delay = 2, bool logged = false,
-    const std::function<void(DownloadController&)>& before = {})
+    const std::function<void(DownloadController&)>& before = {}, const QString& scheme = {})
 {
     QTemporaryDir dir;
     prepare(dir.path());
@@ -63,6 +109,9 @@ Run session(int baud, const std::function<void(const QString& dir)>& prepare,
     if (!sim.waitForStarted() || !sim.waitForReadyRead(5000))
         qFatal("zaziruv-sim did not start");
     const QString pty = QString::fromLocal8Bit(sim.readLine()).trimmed();
+    QProcess server;
+    const QString port
+        = scheme.isEmpty() ? pty : startSer2net(server, scheme, pty, baud, dir.path());
 
     SettingsStore store(dir.filePath(QStringLiteral("settings.json")));
     ScriptedPrompter prompter;
@@ -74,7 +123,7 @@ Run session(int baud, const std::function<void(const QString& dir)>& prepare,
     Run run;
     {
         TerminalCore core(settings, cfg, prompter);
-        core.setDeviceOverride(pty);
+        core.setDeviceOverride(port);
         core.openPort();
         TrafficLog log;
         if (logged
@@ -103,6 +152,10 @@ Run session(int baud, const std::function<void(const QString& dir)>& prepare,
             = double(t.bytes) * 10 / baud + double(t.ticks - t.waits) * u.delay() / 1000.0;
         u.exitall();
     }
+    if (!scheme.isEmpty()) {
+        server.terminate();
+        server.waitForFinished(5000);
+    }
     sim.terminate();
     sim.waitForFinished(5000);
     return run;
@@ -127,7 +180,7 @@ QByteArray macro1000()
 
 double g_checks = 0; // s: the first read and the final read-back of the last download
 
-Run download(int baud, int delay = 2, bool logged = false)
+Run download(int baud, int delay = 2, bool logged = false, const QString& scheme = {})
 {
     return session(
         baud,
@@ -150,7 +203,7 @@ Run download(int baud, int delay = 2, bool logged = false)
                 qFatal("the download's checks failed");
             g_checks = double(checks.nsecsElapsed()) / 1e9;
         },
-        delay, logged);
+        delay, logged, {}, scheme);
 }
 
 Run g_download57600;
@@ -185,8 +238,24 @@ double downloadWallOverFloor57600Delay1()
 
 double downloadLoggedOverPlain57600()
 {
+    if (g_download57600.wall <= 0) // chosen alone by name
+        downloadWallOverFloor57600();
     const Run logged = download(57600, 2, true);
     return (logged.wall / logged.floor) / (g_download57600.wall / g_download57600.floor);
+}
+
+std::function<double()> networkOverLocal57600(const char* scheme)
+{
+    return [scheme] {
+        if (ser2netProgram().isEmpty()) {
+            std::fprintf(stderr, "ser2net is not installed (scripts/setup installs it)\n");
+            return std::nan("");
+        }
+        if (g_download57600.wall <= 0) // chosen alone by name
+            downloadWallOverFloor57600();
+        const Run remote = download(57600, 2, false, QString::fromLatin1(scheme));
+        return remote.wall / g_download57600.wall;
+    };
 }
 
 // The least the figure measured just before may be.
@@ -272,5 +341,7 @@ ZZ_BENCH_FIGURE(401, "download_1000_wall_over_floor_57600_delay1_lower_floor",
     lowerFloorOf(g_download57600Delay1));
 ZZ_BENCH_FIGURE(402, "download_cpu_per_s", downloadCpuPerSecond);
 ZZ_BENCH_FIGURE(402, "download_1000_logged_over_plain_57600", downloadLoggedOverPlain57600);
+ZZ_BENCH_FIGURE(402, "download_1000_socket_over_local_57600", networkOverLocal57600("socket"));
+ZZ_BENCH_FIGURE(402, "download_1000_rfc2217_over_local_57600", networkOverLocal57600("rfc2217"));
 ZZ_BENCH_FIGURE(403, "dir_40_wall_over_floor_9600", dir40WallOverFloor9600);
 ZZ_BENCH_FIGURE(404, "readback_1000_wall_over_floor_9600", readback1000WallOverFloor9600);

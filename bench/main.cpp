@@ -12,8 +12,9 @@
 //  204  command_flood_view_lag_ms     (termbench.cpp)
 //  300  sim_pace_worst_error_pct      (simbench.cpp)
 //  400  download_1000_wall_over_floor_57600 and its _lower_floor, 401 _9600 and
-//       _57600_delay1 with theirs, 402 download_cpu_per_s and
-//       download_1000_logged_over_plain_57600,
+//       _57600_delay1 with theirs, 402 download_cpu_per_s,
+//       download_1000_logged_over_plain_57600 and download_1000_socket_over_local_57600
+//       and _rfc2217_over_local_57600 (through ser2net),
 //  403  dir_40_wall_over_floor_9600, 404 readback_1000_wall_over_floor_9600
 //                                    (downloadbench.cpp)
 //  500  program_4_over_1_wall, 501 program_unit_cpu_per_wall (programbench.cpp)
