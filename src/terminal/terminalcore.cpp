@@ -284,7 +284,6 @@ void TerminalCore::receiveTerminal()
             flushTerminalLines();
             Q_EMIT terminalCursorToEnd();
         }
-        processPendingEvents();
     } else {
         m_link.read(0);
     }
@@ -768,16 +767,18 @@ void TerminalCore::flushTerminalLines()
     if (!a.contains(CR))
         return;
     m_ticks = 0;
+    // The view redraws at most once a frame: one signal for all the lines of a read.
+    bool added = false;
     for (;;) {
         // Line ends left in front (the echo of Enter, the LF of the previous line's
         // CR LF) end no line of their own: drop them and look for the next CR.
         while (startsWithLineEnd(a))
             a.remove(0, 1);
         if (a.size() < 2)
-            return;
+            break;
         const qsizetype p = a.indexOf(CR);
         if (p < 0)
-            return;
+            break;
         QString line = a.left(p);
         a.remove(0, p + 1);
         if (startsWithLineEnd(line))
@@ -785,7 +786,8 @@ void TerminalCore::flushTerminalLines()
         if (m_terminalText.size() > 1000)
             m_terminalText.clear();
         m_terminalText += line + QLatin1String("\r\n");
-        Q_EMIT terminalTextChanged();
-        processPendingEvents();
+        added = true;
     }
+    if (added)
+        Q_EMIT terminalTextChanged();
 }

@@ -1,5 +1,7 @@
 #include "mainwindow.h"
 
+#include "redrawpacer.h"
+
 #include "helpwindow.h"
 #include "statusmaskwizard.h"
 #include "terminal/terminalcore.h"
@@ -92,22 +94,12 @@ MainWindow::MainWindow(TerminalCore& core, QWidget* parent)
     m_transmitText->setFocus(Qt::OtherFocusReason);
     for (auto it = m_controls.cbegin(); it != m_controls.cend(); ++it)
         m_enabledBy.append({ it.value(), TerminalCore::controlNamed(it.key()) });
-    m_refreshFrame = new QTimer(this);
-    m_refreshFrame->setSingleShot(true);
-    connect(m_refreshFrame, &QTimer::timeout, this, &MainWindow::refreshView);
+    m_viewPacer = new RedrawPacer([this] { refreshView(); }, this);
     connect(&m_core, &TerminalCore::viewChanged, this, &MainWindow::onViewChanged);
     connect(&m_core, &TerminalCore::focusRequested, this, &MainWindow::onFocusRequested);
     connect(&m_core, &TerminalCore::terminalCursorToEnd, this, &MainWindow::onTerminalCursorToEnd);
     connect(&m_core, &TerminalCore::terminalTextChanged, this, &MainWindow::onTerminalTextChanged);
-    // Received lines are shown 20 times a second at most: a change of the box's
-    // document repaints its whole viewport, so a repaint per line costs the window
-    // more than the line rate allows, while 50 ms still reads as live and keeps the
-    // view within 100 ms of the last character.
-    m_terminalFrame = new QTimer(this);
-    m_terminalFrame->setSingleShot(true);
-    m_terminalFrame->setInterval(50);
-    m_terminalFrame->setTimerType(Qt::PreciseTimer);
-    connect(m_terminalFrame, &QTimer::timeout, this, &MainWindow::showReceivedLines);
+    m_terminalPacer = new RedrawPacer([this] { showReceivedLines(); }, this);
     connect(&m_core, &TerminalCore::exitRequested, this, [this] {
         if (m_form5)
             m_form5->close();
@@ -434,11 +426,7 @@ void MainWindow::onViewChanged()
     // A control a procedure disables takes no click from now on, not a frame later.
     if (m_core.enabled() != m_enabledShown || m_frame8->isEnabled() != m_core.windowEnabled())
         applyEnabledStates();
-    if (m_refreshFrame->isActive())
-        return;
-    constexpr qint64 frameMs = 16;
-    const qint64 since = m_sinceRefresh.isValid() ? m_sinceRefresh.elapsed() : frameMs;
-    m_refreshFrame->start(int(std::max<qint64>(0, frameMs - since)));
+    m_viewPacer->request();
 }
 
 void MainWindow::applyEnabledStates()
@@ -459,8 +447,7 @@ void MainWindow::refreshView()
 {
     if (m_refreshing)
         return;
-    m_refreshFrame->stop();
-    m_sinceRefresh.start();
+    m_viewPacer->drawn();
     m_refreshing = true;
     const TerminalCore& c = m_core;
 
@@ -558,8 +545,7 @@ void MainWindow::onFocusRequested(const QString& control)
 
 void MainWindow::onTerminalTextChanged()
 {
-    if (!m_terminalFrame->isActive())
-        m_terminalFrame->start();
+    m_terminalPacer->request();
 }
 
 void MainWindow::onTerminalCursorToEnd()
@@ -573,8 +559,12 @@ void MainWindow::showReceivedLines()
     refreshTerminal();
     if (m_terminalToEnd) {
         m_terminalToEnd = false;
-        m_textTerminal->moveCursor(QTextCursor::End);
-        m_textTerminal->ensureCursorVisible();
+        // The cursor follows text added at the end by itself; moving it (and the
+        // layout that asks for) is needed only after the operator put it elsewhere.
+        if (!m_textTerminal->textCursor().atEnd())
+            m_textTerminal->moveCursor(QTextCursor::End);
+        QScrollBar* bar = m_textTerminal->verticalScrollBar();
+        bar->setValue(bar->maximum());
     }
 }
 

@@ -28,6 +28,8 @@ class TrafficView;
 // what changed, so the operator's cursor and selection stay put) and hands it the
 // operator's keys and clicks. Every control's objectName is its name in the
 // procedures (TransmitText, ListRecv, CmdHome, ...).
+class RedrawPacer;
+
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -130,16 +132,16 @@ private:
 
     QString m_terminalShown; // the terminal text as last put into TextTerminal
     QString m_terminalRaw; // the core's terminal text it was made from
-    // Received lines reach TextTerminal at most every 50 ms, however fast they come.
-    QTimer* m_terminalFrame = nullptr;
+    // Received lines reach TextTerminal paced: at once after a quiet spell, every
+    // 90 ms while they stream.
+    RedrawPacer* m_terminalPacer = nullptr;
     bool m_terminalToEnd = false; // the next frame puts the insertion point at the end
     QStringList m_filelistShown;
     bool m_alertShown = false;
     bool m_refreshing = false;
-    // The view is refreshed at most once a frame (16 ms, 60 a second): answers at the
-    // line's full rate would otherwise redraw the window hundreds of times a second.
-    // The first change after a quiet frame is shown on the next pass of the event loop.
-    QTimer* m_refreshFrame = nullptr;
-    QElapsedTimer m_sinceRefresh;
+    // The view is refreshed at most once a frame, and every 90 ms while the answers
+    // stream: at the line's full rate they would otherwise redraw the window hundreds
+    // of times a second.
+    RedrawPacer* m_viewPacer = nullptr;
     bool m_closing = false;
 };

@@ -28,6 +28,7 @@
 #include "ui/mainwindow.h"
 #include "ui/progressdialog.h"
 #include "ui/qtprompter.h"
+#include "ui/redrawpacer.h"
 #include "ui/specialfunctionsdialog.h"
 #include "ui/statusmaskwizard.h"
 #include "ui/trafficmodel.h"
@@ -1290,6 +1291,29 @@ private Q_SLOTS:
 
     // A window opens centred over its owner, moved the least to lie on the screen
     // (1440 x 900 here); one larger than the screen keeps its top-left corner on it.
+    // When a view is drawn after a change: at once after a quiet spell, never twice in
+    // a frame, every 90 ms while changes stream (so never more than 90 ms late).
+    void redrawPacing_data()
+    {
+        addColumns<qint64, qint64, int>("since", "interval", "delay");
+        addRow("first draw", qint64(-1), qint64(-1), 0);
+        addRow("quiet spell", qint64(500), qint64(-1), 0);
+        addRow("quiet after a stream", qint64(200), qint64(90), 0);
+        addRow("within a frame", qint64(5), qint64(1000), 11);
+        addRow("one frame on", qint64(16), qint64(1000), 0);
+        addRow("streaming", qint64(1), qint64(90), 89);
+        addRow("streaming, timer late", qint64(1), qint64(104), 89);
+        addRow("streaming, frames apart", qint64(30), qint64(16), 60);
+        addRow("stream over", qint64(90), qint64(90), 0);
+    }
+    void redrawPacing()
+    {
+        QFETCH(qint64, since);
+        QFETCH(qint64, interval);
+        QFETCH(int, delay);
+        QCOMPARE(RedrawPacer::delayMs(since, interval), delay);
+    }
+
     void centredWithin_data()
     {
         addColumns<QRect, QSize, QRect>("owner", "size", "placed");
