@@ -897,6 +897,9 @@ private Q_SLOTS:
         click(&w.form, "Debug");
         QVERIFY(disabledWhileWorking);
         QVERIFY(w.form.isEnabled());
+        // Once the log is written, its buttons work again.
+        for (const char* name : { "AutoConfigure", "Debug", "SaveAndExit" })
+            QVERIFY2(child(&w.form, name)->isEnabled(), name);
         QVERIFY(
             rig.prompter.texts().last().startsWith(PortProbe::DebugSuccessText + "\r\nIt is /"));
     }
