@@ -55,6 +55,7 @@
 #include <QTableView>
 #include <QTextEdit>
 #include <QTimer>
+#include <QWindow>
 #include <optional>
 
 namespace {
@@ -1343,6 +1344,13 @@ private Q_SLOTS:
         progress.setObjectName("progress");
         WindowPlacement::showOver(&progress, &utility);
         QCOMPARE(WindowPlacement::ownerOf(&progress), &utility);
+        // Only a dialog's transient hint reaches an X11 window manager; a plain window
+        // becomes one and keeps its minimize and maximize buttons.
+        for (const QWidget* w : { &utility, &progress }) {
+            QCOMPARE(w->windowHandle()->type(), Qt::Dialog);
+            QVERIFY(w->windowFlags().testFlags(
+                Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint));
+        }
         const auto activeName = [] {
             return QApplication::activeWindow() ? QApplication::activeWindow()->objectName()
                                                 : QString();
