@@ -12,6 +12,7 @@
 #include "terminal/terminalcore.h"
 #include "ui/commandfileframe.h"
 #include "ui/configurationwindow.h"
+#include "ui/controlmap.h"
 #include "ui/downloadwindow.h"
 #include "ui/helpwindow.h"
 #include "ui/mainwindow.h"
@@ -54,6 +55,8 @@ void printUsage(FILE* out)
         "  --send TEXT         once the window is up, enter TEXT as a command (repeatable)\n"
         "  --click NAME        then click the button of that objectName (repeatable, in order)\n"
         "  --help-window       once the window is up, open the help window as Help does\n"
+        "  --controls FILE     keep FILE listing each shown window and where each named\n"
+        "                      control in it is, for driving the windows from outside\n"
         "  --screenshot FILE   save a picture of the main window (of the help window with\n"
         "                      --help-window) as FILE (PNG), then quit\n"
         "  --screenshot-delay MS  wait this long after the last command first (default 1500)\n"
@@ -80,6 +83,7 @@ struct Options
     int screenshotDelayMs = 1500;
     QString screenshotWindow = QStringLiteral("main2");
     QString logPath;
+    QString controlsPath;
     QString dir;
     qint64 logMaxBytes = TrafficLog::DefaultMaxBytes;
 };
@@ -133,6 +137,10 @@ bool parseOptions(QStringList args, Options& o, bool& help)
             o.version = true;
         } else if (name == QLatin1String("--help-window") && flag) {
             o.helpWindow = true;
+        } else if (name == QLatin1String("--controls")) {
+            if (!takeValue())
+                return false;
+            o.controlsPath = value;
         } else if (name == QLatin1String("--screenshot")) {
             if (!takeValue())
                 return false;
@@ -221,6 +229,16 @@ int main(int argc, char** argv)
     options = Options();
     if (!parseOptions(app.arguments().mid(1), options, help))
         return 2;
+
+    std::unique_ptr<ControlMap> controlMap;
+    if (!options.controlsPath.isEmpty()) {
+        controlMap = std::make_unique<ControlMap>(options.controlsPath);
+        if (!controlMap->error().isEmpty()) {
+            fail(QStringLiteral("--controls: cannot write \"%1\": %2")
+                     .arg(options.controlsPath, controlMap->error()));
+            return 1;
+        }
+    }
 
     std::unique_ptr<PtySimulator> simulator;
     if (options.shared.simulate) {

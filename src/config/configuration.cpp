@@ -274,9 +274,14 @@ bool ConfigurationCore::writeDiagnosticLog()
 {
     if (m_busy)
         return false;
-    const BusyScope busyScope(m_busy);
-    DiagnosticLog log(probe, core.link());
-    return m_runner.run(log) == Outcome::Completed;
+    bool written = false;
+    {
+        const BusyScope busyScope(m_busy);
+        DiagnosticLog log(probe, core.link());
+        written = m_runner.run(log) == Outcome::Completed;
+    }
+    changed(); // no longer busy: the buttons work again
+    return written;
 }
 
 void ConfigurationCore::windowClosed()

@@ -28,6 +28,17 @@ void placeOver(QWidget* window, const QWidget* owner)
     if (!window || !owner)
         return;
     const QWidget* top = owner->window();
+    // Qt on X11 writes the transient hint (WM_TRANSIENT_FOR) only for a dialog, and only
+    // by that hint does a window manager keep the window above its owner: a plain window
+    // goes behind the disabled owner as soon as the owner is clicked. The decorations of
+    // a plain window stay (a dialog would lose minimize and maximize).
+    if (window->windowType() == Qt::Window && !window->isVisible()) {
+        Qt::WindowFlags hints = window->windowFlags() & ~Qt::WindowType_Mask;
+        if (!hints)
+            hints = Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint
+                | Qt::WindowCloseButtonHint;
+        window->setWindowFlags(hints | Qt::Dialog);
+    }
     window->winId(); // the native window the transient hint belongs to
     top->window()->winId();
     if (QWindow* handle = window->windowHandle())

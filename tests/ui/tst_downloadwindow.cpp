@@ -47,11 +47,13 @@ struct Rig : SimCoreRig
     }
 };
 
-// Whether `window` is transient for `owner` and lies wholly on the screen.
+// Whether `window` is transient for `owner` and lies wholly on the screen. Transient
+// means a dialog too: Qt on X11 hands the hint to the window manager for dialogs only.
 QString placement(const QWidget* window, const QWidget* owner)
 {
-    const bool transient = window->windowHandle()
-        && window->windowHandle()->transientParent() == owner->windowHandle();
+    const QWindow* handle = window->windowHandle();
+    const bool transient = handle && handle->transientParent() == owner->windowHandle()
+        && handle->type() == Qt::Dialog;
     const bool inside = window->screen()->availableGeometry().contains(window->frameGeometry());
     return QStringLiteral("%1 %2").arg(
         transient ? "transient" : "loose", inside ? "inside" : "cut");

@@ -22,6 +22,7 @@
 #include "rtf/rtfwriter.h"
 #include "ui/commandfileframe.h"
 #include "ui/configurationwindow.h"
+#include "ui/controlmap.h"
 #include "ui/downloadsettingsdialog.h"
 #include "ui/downloadwindow.h"
 #include "ui/helpwindow.h"
@@ -41,6 +42,7 @@
 #include <QComboBox>
 #include <QDirIterator>
 #include <QDockWidget>
+#include <QFrame>
 #include <QGroupBox>
 #include <QImage>
 #include <QLabel>
@@ -56,6 +58,7 @@
 #include <QTableView>
 #include <QTextEdit>
 #include <QTimer>
+#include <QWindow>
 #include <optional>
 
 namespace {
@@ -898,6 +901,9 @@ private Q_SLOTS:
         click(&w.form, "Debug");
         QVERIFY(disabledWhileWorking);
         QVERIFY(w.form.isEnabled());
+        // Once the log is written, its buttons work again.
+        for (const char* name : { "AutoConfigure", "Debug", "SaveAndExit" })
+            QVERIFY2(child(&w.form, name)->isEnabled(), name);
         QVERIFY(
             rig.prompter.texts().last().startsWith(PortProbe::DebugSuccessText + "\r\nIt is /"));
     }
@@ -1335,6 +1341,77 @@ private Q_SLOTS:
         QCOMPARE(WindowPlacement::centredWithin(owner, size, QRect(0, 0, 1440, 900)), placed);
     }
 
+    // The control map names each shown window and its visible named controls, with
+    // their places within the window and their texts on one line; unnamed, hidden and
+    // other windows' controls are left out.
+    void controlMapText()
+    {
+        QWidget window;
+        window.setObjectName("win");
+        window.setWindowTitle("Title\twith tab");
+        window.setGeometry(40, 50, 300, 200);
+        auto* ok = new QPushButton("OK", &window);
+        ok->setObjectName("OkButton");
+        ok->setGeometry(10, 20, 80, 30);
+        auto* frame = new QFrame(&window);
+        frame->setGeometry(100, 100, 150, 80);
+        auto* label = new QLabel("two\nlines \\ here", frame);
+        label->setObjectName("Label1");
+        label->setGeometry(5, 6, 100, 20);
+        label->setEnabled(false);
+        auto* hidden = new QPushButton("Hidden", &window);
+        hidden->setObjectName("HiddenButton");
+        hidden->hide();
+        new QPushButton("unnamed", &window);
+        QWidget other(nullptr, Qt::Window);
+        other.setObjectName("other");
+        auto* inOther = new QLineEdit("typed", &other);
+        inOther->setObjectName("Text1");
+        inOther->setGeometry(1, 2, 30, 20);
+        QWidget neverShown(nullptr, Qt::Window);
+        neverShown.setObjectName("neverShown");
+        window.show();
+        other.setGeometry(600, 400, 100, 50);
+        other.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window) && QTest::qWaitForWindowExposed(&other));
+        const QString id = QString::number(window.internalWinId());
+        const QString otherId = QString::number(other.internalWinId());
+        QCOMPARE(ControlMap::text({ &window, &neverShown, &other }),
+            "window\t" + id
+                + "\twin\t40 50 300 200\t1\tTitle\\twith tab\n"
+                  "control\t"
+                + id
+                + "\tOkButton\t10 20 80 30\t1\tOK\n"
+                  "control\t"
+                + id
+                + "\tLabel1\t105 106 100 20\t0\ttwo\\nlines \\\\ here\n"
+                  "window\t"
+                + otherId
+                + "\tother\t600 400 100 50\t1\t\n"
+                  "control\t"
+                + otherId + "\tText1\t1 2 30 20\t1\ttyped\n");
+    }
+
+    // The file follows the windows: a window shown is in it, and gone once hidden.
+    void controlMapFile()
+    {
+        QTemporaryDir tmp;
+        const QString path = tmp.filePath("controls.txt");
+        ControlMap map(path);
+        QCOMPARE(map.error(), QString());
+        QWidget window;
+        window.setObjectName("mapped");
+        const auto listed
+            = [&] { return QString::fromUtf8(readFile(path)).contains("\tmapped\t"); };
+        QVERIFY(!listed());
+        window.show();
+        QTRY_VERIFY(listed());
+        window.hide();
+        QTRY_VERIFY(!listed());
+        ControlMap broken(tmp.filePath("missing/controls.txt"));
+        QVERIFY(!broken.error().isEmpty());
+    }
+
     // A box opens transient for the window the operator works in, never for a window
     // that waits for another it opened; afterwards the window that was active, or else
     // that owner, is active again. "main" opened "utility", which opened "progress".
@@ -1364,6 +1441,13 @@ private Q_SLOTS:
         progress.setObjectName("progress");
         WindowPlacement::showOver(&progress, &utility);
         QCOMPARE(WindowPlacement::ownerOf(&progress), &utility);
+        // Only a dialog's transient hint reaches an X11 window manager; a plain window
+        // becomes one and keeps its minimize and maximize buttons.
+        for (const QWidget* w : { &utility, &progress }) {
+            QCOMPARE(w->windowHandle()->type(), Qt::Dialog);
+            QVERIFY(w->windowFlags().testFlags(
+                Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint));
+        }
         const auto activeName = [] {
             return QApplication::activeWindow() ? QApplication::activeWindow()->objectName()
                                                 : QString();
