@@ -16,7 +16,8 @@
 //       download_1000_logged_over_plain_57600,
 //  403  dir_40_wall_over_floor_9600, 404 readback_1000_wall_over_floor_9600
 //                                    (downloadbench.cpp)
-//  500  program_4_over_1_wall, 501 program_unit_cpu_per_wall (programbench.cpp)
+//  500  program_4_over_1_wall, 501 program_unit_cpu_per_wall,
+//  502  program_parent_cpu_per_wall   (programbench.cpp)
 
 #include "figures.h"
 
