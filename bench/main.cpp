@@ -17,7 +17,8 @@
 //       and _rfc2217_over_local_57600 (through ser2net),
 //  403  dir_40_wall_over_floor_9600, 404 readback_1000_wall_over_floor_9600
 //                                    (downloadbench.cpp)
-//  500  program_4_over_1_wall, 501 program_unit_cpu_per_wall (programbench.cpp)
+//  500  program_4_over_1_wall, 501 program_unit_cpu_per_wall,
+//  502  program_parent_cpu_per_wall   (programbench.cpp)
 
 #include "figures.h"
 

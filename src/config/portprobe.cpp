@@ -67,6 +67,7 @@ void PortProbe::waitForAnswer(qint64 bytesSent)
     const qint64 lineMs = ((bytesSent + AnswerAllowanceBytes) * 10 * 1000 + baud - 1) / baud;
     QElapsedTimer clock;
     clock.start();
+    const TickTimer::Demand demand(timer);
     const qint64 start = timer.count();
     waitUntil([&] {
         return !core.link().isOpen() || !timer.isRunning()

@@ -50,6 +50,7 @@ void TickTimer::start()
             });
         }
     }
+    countUnseen();
     if (m_notifier) {
         itimerspec period {};
         period.it_interval.tv_sec = ms / 1000;
@@ -57,7 +58,7 @@ void TickTimer::start()
         period.it_value = period.it_interval;
         if (::timerfd_settime(m_fd, 0, &period, nullptr) == 0) {
             m_fdArmed = true;
-            m_notifier->setEnabled(true);
+            updateWakes();
             return;
         }
     }
@@ -67,6 +68,7 @@ void TickTimer::start()
 
 void TickTimer::stop()
 {
+    countUnseen();
 #ifdef Q_OS_LINUX
     if (m_fdArmed) {
         const itimerspec off {};
@@ -83,17 +85,61 @@ bool TickTimer::isRunning() const
     return m_fdArmed || m_timer.isActive();
 }
 
+void TickTimer::setWakesOnDemand(bool onDemand)
+{
+    countUnseen();
+    m_onDemand = onDemand;
+    updateWakes();
+}
+
+void TickTimer::updateWakes()
+{
+#ifdef Q_OS_LINUX
+    if (m_fdArmed)
+        m_notifier->setEnabled(!m_onDemand || m_demands > 0);
+#endif
+}
+
+void TickTimer::countUnseen()
+{
+#ifdef Q_OS_LINUX
+    // Unseen ticks are no stall: a timer woken on each of them would have counted each.
+    if (!m_fdArmed || m_notifier->isEnabled())
+        return;
+    quint64 expirations = 0;
+    if (::read(m_fd, &expirations, sizeof expirations) == sizeof expirations)
+        advance(qint64(expirations));
+#endif
+}
+
+TickTimer::Demand::Demand(TickTimer& timer)
+    : m_timer(timer)
+{
+    m_timer.countUnseen();
+    ++m_timer.m_demands;
+    m_timer.updateWakes();
+}
+
+TickTimer::Demand::~Demand()
+{
+    --m_timer.m_demands;
+    m_timer.updateWakes();
+}
+
 void TickTimer::setTicks(int value)
 {
     m_ticks = value;
     m_restart = m_count;
 }
 
+void TickTimer::advance(qint64 ticks)
+{
+    m_count += ticks;
+    m_ticks = int((m_ticks + ticks) % 30001);
+}
+
 void TickTimer::onTick()
 {
-    ++m_count;
-    ++m_ticks;
-    if (m_ticks > 30000)
-        m_ticks = 0;
+    advance(1);
     Q_EMIT ticked();
 }

@@ -41,15 +41,43 @@ public:
     // Ticks counted since `start` (a count()), or since the last setTicks if later.
     qint64 since(qint64 start) const { return m_count - std::max(start, m_restart); }
 
+    // With wakes on demand (Linux only), the timer runs on unseen between waits and
+    // wakes the event loop on its ticks only while a wait holds a Demand; the ticks made
+    // unseen are counted (not signalled) when the next Demand begins, so a wait counts
+    // from its own start as ever. Off by default: the windows and the tests follow
+    // every tick. zaziruv-cli turns it on, where nothing follows the ticks between waits
+    // and each tick that woke nobody cost the process a wake-up (a thousand a second at
+    // a 1 ms Delay).
+    void setWakesOnDemand(bool onDemand);
+
+    // Held by a wait on the tick count for its length; nested ones are counted.
+    class Demand
+    {
+    public:
+        explicit Demand(TickTimer& timer);
+        ~Demand();
+        Demand(const Demand&) = delete;
+        Demand& operator=(const Demand&) = delete;
+
+    private:
+        TickTimer& m_timer;
+    };
+
 Q_SIGNALS:
     void ticked();
 
 private:
+    void countUnseen();
+    void updateWakes();
+    void advance(qint64 ticks);
+
     int m_periodMs = 1;
     explicit TickTimer(QObject* parent = nullptr);
     QTimer m_timer; // where no timer file is to be had
     int m_fd = -1; // Linux: a periodic timer file
     bool m_fdArmed = false;
+    bool m_onDemand = false;
+    int m_demands = 0;
     std::unique_ptr<QSocketNotifier> m_notifier;
     int m_ticks = 0;
     qint64 m_count = 0;

@@ -81,6 +81,7 @@ void PacedSender::waitTicks(int ticks)
     clock.start();
     // Counted from this wait's own start: a line sent from inside the wait (Cancel)
     // waits its own ticks and leaves this count alone.
+    const TickTimer::Demand demand(m_ticks);
     const qint64 start = m_ticks.count();
     waitUntil([&] {
         return !m_link.isOpen() || !m_ticks.isRunning()
@@ -100,6 +101,7 @@ void PacedSender::awaitAnswers(const std::function<bool(const QString& collected
     // stalled (a loaded machine), the clock runs on but a stall costs one tick only,
     // so the answer that waited in the port meanwhile is still read before giving up.
     const qint64 graceTicks = graceNs / (qint64(std::max(1, m_ticks.periodMs())) * 1'000'000) + 1;
+    const TickTimer::Demand demand(m_ticks);
     const qint64 start = m_ticks.count();
     // The tick timer wakes the loop every tick, so the grace is noticed on time.
     waitUntil([&] {

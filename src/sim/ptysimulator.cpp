@@ -12,7 +12,7 @@
 PtySimulator::PtySimulator(const SimOptions& options, QObject* parent)
     : QObject(parent)
     , m_options(options)
-    , m_controller(options)
+    , m_line(options)
 {
 }
 
@@ -111,12 +111,13 @@ constexpr qint64 kHangUpGraceNs = 2'000'000'000; // the longest a hang-up waits 
 PtySimulator::PtySimulator(const SimOptions& options, QObject* parent)
     : QObject(parent)
     , m_options(options)
-    , m_controller(options)
+    , m_line(options)
 {
     m_timer.setSingleShot(true);
     m_timer.setTimerType(Qt::PreciseTimer);
     connect(&m_timer, &QTimer::timeout, this, &PtySimulator::service);
-    m_controller.setLineObserver([this](const QByteArray& line) { logLine(line); });
+    // Every controller hears every line; the first one's ear is the line's log.
+    m_line.controller(0).setLineObserver([this](const QByteArray& line) { logLine(line); });
 }
 
 PtySimulator::~PtySimulator()
@@ -138,31 +139,37 @@ int PtySimulator::hostBaud() const
     return baudOf(cfgetospeed(&t));
 }
 
+bool PtySimulator::loadMemory(SimulatedController& controller, const QString& file)
+{
+    if (file.isEmpty() || !QFileInfo::exists(file))
+        return true;
+    QString why;
+    ReadRefusal refusal = ReadRefusal::None;
+    const auto image = readRegularFile(file, m_options.eepromSize, &why, &refusal);
+    if (!image && refusal != ReadRefusal::TooLarge) {
+        m_error = QStringLiteral("cannot read the memory image %1: %2").arg(file, why);
+        return false;
+    }
+    if (!image || !controller.setMemory(*image)) {
+        m_error = QStringLiteral("the memory image %1 holds %2 bytes, not the %3 of --eeprom-size; "
+                                 "give --eeprom-size to match it")
+                      .arg(file)
+                      .arg(QFileInfo(file).size())
+                      .arg(m_options.eepromSize);
+        return false;
+    }
+    return true;
+}
+
 bool PtySimulator::start()
 {
     if (m_running)
         return true;
     m_error.clear();
 
-    if (!m_options.eepromFile.isEmpty() && QFileInfo::exists(m_options.eepromFile)) {
-        QString why;
-        ReadRefusal refusal = ReadRefusal::None;
-        const auto image
-            = readRegularFile(m_options.eepromFile, m_options.eepromSize, &why, &refusal);
-        if (!image && refusal != ReadRefusal::TooLarge) {
-            m_error = QStringLiteral("cannot read the memory image %1: %2")
-                          .arg(m_options.eepromFile, why);
+    for (qsizetype i = 0; i < m_line.size(); ++i) {
+        if (!loadMemory(m_line.controller(i), m_options.memoryFile(m_line.node(i))))
             return false;
-        }
-        if (!image || !m_controller.setMemory(*image)) {
-            m_error
-                = QStringLiteral("the memory image %1 holds %2 bytes, not the %3 of --eeprom-size; "
-                                 "give --eeprom-size to match it")
-                      .arg(m_options.eepromFile)
-                      .arg(QFileInfo(m_options.eepromFile).size())
-                      .arg(m_options.eepromSize);
-            return false;
-        }
     }
 
     if (!m_options.logFile.isEmpty()) {
@@ -239,11 +246,11 @@ bool PtySimulator::stop()
     if (!m_running)
         return true;
     bool ok = true;
-    if (!m_options.eepromFile.isEmpty()) {
+    for (qsizetype i = 0; i < m_line.size() && !m_options.eepromFile.isEmpty(); ++i) {
+        const QString file = m_options.memoryFile(m_line.node(i));
         QString why;
-        if (!writeFileAtomically(m_options.eepromFile, m_controller.memory(), &why)) {
-            m_error = QStringLiteral("cannot write the memory image %1: %2")
-                          .arg(m_options.eepromFile, why);
+        if (!writeFileAtomically(file, m_line.controller(i).memory(), &why)) {
+            m_error = QStringLiteral("cannot write the memory image %1: %2").arg(file, why);
             ok = false;
         }
     }
@@ -281,7 +288,7 @@ void PtySimulator::service()
         return;
     readInput();
     writeOutput();
-    if (m_controller.hungUp()) {
+    if (m_line.hungUp()) {
         // The answers made before the fault still reach the host: closing the master
         // at once would discard what it has not read yet. So the line goes dead once
         // the host has taken everything (or after a short grace, if it never reads).
@@ -308,7 +315,7 @@ void PtySimulator::service()
 
 void PtySimulator::readInput()
 {
-    if (m_controller.hungUp())
+    if (m_line.hungUp())
         return;
     const qint64 now = m_clock.nsecsElapsed();
     qint64 allowance = 65536;
@@ -329,14 +336,14 @@ void PtySimulator::readInput()
     char buf[4096];
     qint64 taken = 0;
     bool drained = false;
-    while (taken < allowance && !m_controller.hungUp()) {
+    while (taken < allowance && !m_line.hungUp()) {
         const ssize_t n
             = ::read(m_master, buf, size_t(std::min<qint64>(sizeof buf, allowance - taken)));
         if (n > 0) {
             taken += n;
             m_bytesReceived += n;
-            m_controller.setLineBaud(hostBaud());
-            m_controller.receive(QByteArrayView(buf, n), nowMs());
+            m_line.setLineBaud(hostBaud());
+            m_line.receive(QByteArrayView(buf, n), nowMs());
             continue;
         }
         if (n < 0 && errno == EINTR)
@@ -365,7 +372,7 @@ void PtySimulator::readInput()
 
 void PtySimulator::writeOutput()
 {
-    const QByteArray due = m_controller.takeOutput(nowMs());
+    const QByteArray due = m_line.takeOutput(nowMs());
     // The same bound as the controller's own queue: a host that never reads loses
     // characters rather than making us grow.
     m_outBuffer += due.left(std::max<qsizetype>(0, kMaxOutBuffer - m_outBuffer.size()));
@@ -417,7 +424,7 @@ void PtySimulator::schedule()
         if (t >= 0 && (wake < 0 || t < wake))
             wake = t;
     };
-    const qint64 due = m_controller.nextOutputMs();
+    const qint64 due = m_line.nextOutputMs();
     if (due >= 0)
         consider(due * 1'000'000);
     if (!m_readNotifier->isEnabled())

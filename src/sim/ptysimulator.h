@@ -2,6 +2,7 @@
 
 #include "sim/simoptions.h"
 #include "sim/simulatedcontroller.h"
+#include "sim/simulatedline.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -23,11 +24,11 @@ public:
     explicit PtySimulator(const SimOptions& options, QObject* parent = nullptr);
     ~PtySimulator() override;
 
-    // Opens the terminal, loads the memory image (--eeprom), opens the log and makes
+    // Opens the terminal, loads the memory images (--eeprom), opens the log and makes
     // the link. On failure returns false, leaves nothing open, and errorString() says why.
     bool start();
-    // Writes the memory image back (atomically), removes the link and closes the
-    // terminal. Returns false when the image could not be written (errorString()).
+    // Writes the memory images back (atomically), removes the link and closes the
+    // terminal. Returns false when an image could not be written (errorString()).
     bool stop();
 
     bool isRunning() const { return m_running; }
@@ -37,8 +38,11 @@ public:
     QString errorString() const { return m_error; }
     const SimOptions& options() const { return m_options; }
 
-    SimulatedController& controller() { return m_controller; }
-    const SimulatedController& controller() const { return m_controller; }
+    // The controllers on the line (--nodes), and the first of them.
+    SimulatedLine& line() { return m_line; }
+    const SimulatedLine& line() const { return m_line; }
+    SimulatedController& controller() { return m_line.controller(0); }
+    const SimulatedController& controller() const { return m_line.controller(0); }
     // Bytes taken from the line so far (also those lost to a speed mismatch).
     qint64 bytesReceived() const { return m_bytesReceived; }
     qint64 bytesSent() const { return m_bytesSent; }
@@ -50,6 +54,9 @@ Q_SIGNALS:
     void lineReceived(const QByteArray& line);
 
 private:
+    // Loads the controller's memory from file, if it exists; false (errorString()) when
+    // it cannot be read or has not the memory's size.
+    bool loadMemory(SimulatedController& controller, const QString& file);
     void onReadable();
     void onWritable();
     void onTimer();
@@ -66,7 +73,7 @@ private:
     int hostBaud() const;
 
     SimOptions m_options;
-    SimulatedController m_controller;
+    SimulatedLine m_line;
     bool m_running = false;
     bool m_hungUp = false;
     QString m_error;

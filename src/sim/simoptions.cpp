@@ -14,7 +14,8 @@ enum class Kind
     Flag,
     Int,
     Hex,
-    Path
+    Path,
+    NodeList
 };
 
 struct OptionSpec
@@ -30,6 +31,8 @@ struct OptionSpec
 const OptionSpec specs[] = {
     { "node", Kind::Int, 0, 255, "N",
         "own node address (default 1); lines to node 0 are answered too" },
+    { "nodes", Kind::NodeList, 1, 255, "N,N...",
+        "controllers sharing the line, each its own memory and state; the first answers node 0" },
     { "status", Kind::Hex, 0, 0xFFFF, "HEX", "status word at start and after RN (default 0100)" },
     { "move-ms", Kind::Int, 0, 3600000, "N", "duration of a HO move in ms (default 300)" },
     { "eeprom-size", Kind::Int, 1, 1048576, "N", "bytes of memory (default 8192)" },
@@ -49,7 +52,7 @@ const OptionSpec specs[] = {
     { "bad-write-every", Kind::Int, 0, 1000000000, "N",
         "every Nth EEW stores the loaded byte plus 1, as a failing cell would" },
     { "eeprom", Kind::Path, 0, 0, "FILE",
-        "memory image, loaded at start and written back at exit" },
+        "memory image, loaded at start and written back at exit (--nodes: FILE.N a node)" },
     { "log", Kind::Path, 0, 0, "FILE", "append every received line to FILE" },
     { "link", Kind::Path, 0, 0, "PATH", "make PATH a symbolic link to the terminal device" },
     { "help", Kind::Flag, 0, 0, "", "show this list" },
@@ -116,6 +119,7 @@ bool isStandardBaud(int baud)
 std::optional<SimOptions> parseSimOptions(const QStringList& args, QString* error)
 {
     SimOptions o;
+    bool nodeGiven = false;
     auto fail = [error](const QString& why) {
         if (error)
             *error = why;
@@ -140,6 +144,7 @@ std::optional<SimOptions> parseSimOptions(const QStringList& args, QString* erro
         const OptionSpec* spec = findSpec(name);
         if (!spec)
             return fail(QStringLiteral("unknown option \"--%1\" (see --help)").arg(name));
+        nodeGiven = nodeGiven || name == QLatin1String("node");
         if (spec->kind == Kind::Flag) {
             if (value)
                 return fail(QStringLiteral("option --%1 takes no value").arg(name));
@@ -150,6 +155,26 @@ std::optional<SimOptions> parseSimOptions(const QStringList& args, QString* erro
             if (i + 1 >= args.size())
                 return fail(QStringLiteral("option --%1 needs a value").arg(name));
             value = args[++i];
+        }
+        if (spec->kind == Kind::NodeList) {
+            QList<int> nodes;
+            for (const QString& item : value->split(QLatin1Char(','))) {
+                qint64 n = 0;
+                const NumberCheck check
+                    = readWholeNumber(item, spec->min, spec->max, n, NumberForm::Digits);
+                if (check != NumberCheck::Ok)
+                    return fail(QStringLiteral("option --%1: \"%2\" is not a list of nodes "
+                                               "from %3 to %4 (node 0 is everybody's)")
+                                    .arg(name, *value)
+                                    .arg(spec->min)
+                                    .arg(spec->max));
+                if (nodes.contains(int(n)))
+                    return fail(
+                        QStringLiteral("option --%1: node %2 is given twice").arg(name, item));
+                nodes << int(n);
+            }
+            o.nodes = nodes;
+            continue;
         }
         if (spec->kind == Kind::Path) {
             if (value->isEmpty())
@@ -177,7 +202,16 @@ std::optional<SimOptions> parseSimOptions(const QStringList& args, QString* erro
                 QStringLiteral("option --baud: %1 is not a standard line speed").arg(*value));
         apply(o, name, n, *value);
     }
+    if (nodeGiven && !o.nodes.isEmpty())
+        return fail(QStringLiteral("give --node or --nodes, not both"));
     return o;
+}
+
+QString SimOptions::memoryFile(int address) const
+{
+    if (eepromFile.isEmpty() || nodes.isEmpty())
+        return eepromFile;
+    return eepromFile + QLatin1Char('.') + QString::number(address);
 }
 
 QString simOptionsHelp()

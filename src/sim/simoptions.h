@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -10,6 +11,9 @@
 struct SimOptions
 {
     int node = 1; // own address (0..255); node 0 lines are answered too
+    // --nodes: the controllers sharing the line, each with its own memory and state,
+    // the first answering node 0 lines; empty: the one controller at `node`.
+    QList<int> nodes;
     quint16 status = 0x0100; // status word at start and after "RN" (drive disabled)
     int moveMs = 300; // how long a "HO" move runs, in ms
     int eepromSize = 8192; // bytes of memory, erased to 255
@@ -26,6 +30,12 @@ struct SimOptions
     QString logFile; // every received line is appended here
     QString linkPath; // a symbolic link to the terminal's device, made at start
     bool help = false; // --help was given
+
+    // The addresses of the controllers on the line, in the order given.
+    QList<int> lineNodes() const { return nodes.isEmpty() ? QList<int> { node } : nodes; }
+    // The memory image of the controller at `address`: eepromFile itself, or with --nodes
+    // eepromFile with "." and the address appended; empty without --eeprom.
+    QString memoryFile(int address) const;
 };
 
 // Reads options such as "--node 2", "--node=2", "--echo". Returns nothing and sets

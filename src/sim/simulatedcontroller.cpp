@@ -179,6 +179,7 @@ void SimulatedController::interpret(const QByteArray& line, qint64 nowMs)
     const Number nodeNumber = readNumber(node, false);
     if (nodeNumber.value != 0 && nodeNumber.value != m_options.node)
         return;
+    m_silent = nodeNumber.value == 0 && !m_answersBroadcasts;
     while (pos < text.size() && text[pos] == ' ')
         ++pos;
     const qsizetype nameStart = pos;
@@ -310,6 +311,8 @@ void SimulatedController::reset()
 
 void SimulatedController::answer(const QByteArray& text, qint64 nowMs)
 {
+    if (m_silent)
+        return;
     ++m_answers;
     if (m_options.dropEvery > 0 && m_answers % m_options.dropEvery == 0)
         return;
@@ -343,6 +346,14 @@ QByteArray SimulatedController::takeOutput(qint64 nowMs)
         m_pendingBytes -= it->second.size();
         it = m_output.erase(it);
     }
+    return out;
+}
+
+std::vector<std::pair<qint64, QByteArray>> SimulatedController::takeQueued()
+{
+    std::vector<std::pair<qint64, QByteArray>> out(m_output.begin(), m_output.end());
+    m_output.clear();
+    m_pendingBytes = 0;
     return out;
 }
 

@@ -6,6 +6,8 @@
 #include <QByteArrayView>
 #include <functional>
 #include <map>
+#include <utility>
+#include <vector>
 
 // The controller's command interpreter, without any device: bytes in, bytes out, on
 // the caller's clock (milliseconds, any origin, never going back). Lines end at CR; an
@@ -32,6 +34,9 @@ public:
     void receive(QByteArrayView bytes, qint64 nowMs);
     // Bytes due by nowMs (echo and answers whose delay has passed), removed from the queue.
     QByteArray takeOutput(qint64 nowMs);
+    // Every queued piece (an answer, an echo) with its due time, in the order made,
+    // removed from the queue.
+    std::vector<std::pair<qint64, QByteArray>> takeQueued();
     // When the next queued bytes fall due; -1 when nothing is queued.
     qint64 nextOutputMs() const;
     bool hasPendingOutput() const { return !m_output.empty(); }
@@ -52,6 +57,10 @@ public:
     const QByteArray& memory() const { return m_memory; }
     // Replaces the memory image; refused (false) unless it has the memory's size.
     bool setMemory(const QByteArray& image);
+
+    // On a shared line only one controller answers node 0 lines; the others carry them
+    // out in silence, so that no two answers collide. On by default.
+    void setAnswersBroadcasts(bool answers) { m_answersBroadcasts = answers; }
 
     // Called with every received line as it arrived (LFs kept, the ending CR left
     // out), before it is interpreted.
@@ -93,6 +102,9 @@ private:
     qint64 m_lines = 0;
     qint64 m_answers = 0;
     bool m_hungUp = false;
+
+    bool m_answersBroadcasts = true;
+    bool m_silent = false; // the line being carried out is a broadcast this one leaves unanswered
 
     std::multimap<qint64, QByteArray> m_output; // due time -> bytes, in order of making
     qsizetype m_pendingBytes = 0;

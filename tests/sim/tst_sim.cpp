@@ -14,6 +14,7 @@
 #include "link/telnetcodec.h"
 #include "sim/ptysimulator.h"
 #include "sim/simulatedcontroller.h"
+#include "sim/simulatedline.h"
 
 #include <QDir>
 #include <QFile>
@@ -202,6 +203,85 @@ private Q_SLOTS:
         }
     }
 
+    // Several controllers on one line (--nodes): which of them answers a line, and that
+    // each keeps its own memory and state. "answers": the answers each made, in the order
+    // of --nodes. As above, the input whole and one character at a time.
+    void sharedLine_data()
+    {
+        addColumns<QString, QByteArray, QByteArray, QList<qint64>>("args", "in", "out", "answers");
+        const char* two = "--nodes 1,2";
+        const auto row = [](const char* name, const char* args, const QByteArray& in,
+                             const QByteArray& out, const QList<qint64>& answers) {
+            addRow(name, QString::fromLatin1(args), in, out, answers);
+        };
+        row("to node 1: node 1 alone", two, "1 ST\r", "1 0100\r\n", QList<qint64> { 1, 0 });
+        row("to node 2: node 2 alone", two, "2 ST\r", "2 0100\r\n", QList<qint64> { 0, 1 });
+        row("to node 3: nobody", two, "3 ST\r3 EEC\r", "", QList<qint64> { 0, 0 });
+        row("each checksum names its node", two, "2 EEC\r1 EEC\r", "0002 0000\r\n0001 0000\r\n",
+            QList<qint64> { 1, 1 });
+        row("broadcast: the first answers", two, "0 ST\r0 EEC\r", "0 0100\r\n0001 0000\r\n",
+            QList<qint64> { 2, 0 });
+        row("broadcast: the first as listed", "--nodes 2,1", "0 EEC\r", "0002 0000\r\n",
+            QList<qint64> { 1, 0 });
+        row("broadcast: every node carries it out", two, "0 EN\r1 ST\r2 ST\r",
+            "1 0000\r\n2 0000\r\n", QList<qint64> { 1, 1 });
+        row("broadcast write reaches every memory", two,
+            "0 EES 10\r0 EED A\r0 EEW\r1 EES 10\r1 EER\r2 EES 10\r2 EER\r", "0041 A\r\n0041 A\r\n",
+            QList<qint64> { 1, 1 });
+        row("memories apart", two, "1 EES 10\r1 EED A\r1 EEW\r2 EES 10\r2 EER\r1 EES 10\r1 EER\r",
+            "00FF \xff\r\n0041 A\r\n", QList<qint64> { 1, 1 });
+        row("states apart", two, "1 EN\r1 ST\r2 ST\r", "1 0000\r\n2 0100\r\n",
+            QList<qint64> { 1, 1 });
+        row("answers in the order asked", "--nodes 1,2,3", "3 ST\r2 ST\r1 ST\r3 ST\r",
+            "3 0100\r\n2 0100\r\n1 0100\r\n3 0100\r\n", QList<qint64> { 1, 1, 2 });
+        row("one echo, the first node's", "--nodes 1,2 --echo", "2 ST\r", "2 ST\r2 0100\r\n",
+            QList<qint64> { 0, 1 });
+        row("one node as --node", "--nodes 2", "0 ST\r2 ST\r1 ST\r", "0 0100\r\n2 0100\r\n",
+            QList<qint64> { 2 });
+    }
+    void sharedLine()
+    {
+        QFETCH(QString, args);
+        QFETCH(QByteArray, in);
+        QFETCH(QByteArray, out);
+        QFETCH(QList<qint64>, answers);
+        SimulatedLine whole(simOptions(args));
+        SimulatedLine single(simOptions(args));
+        whole.receive(in, 0);
+        QByteArray bytewise;
+        for (char c : in) {
+            single.receive(QByteArrayView(&c, 1), 0);
+            bytewise += single.takeOutput(0);
+        }
+        QCOMPARE(whole.takeOutput(0), out);
+        QCOMPARE(bytewise, out);
+        QCOMPARE(whole.size(), answers.size());
+        for (qsizetype i = 0; i < whole.size(); ++i) {
+            QCOMPARE(whole.controller(i).answersMade(), answers[i]);
+            QCOMPARE(single.controller(i).answersMade(), answers[i]);
+        }
+        QCOMPARE(whole.nextOutputMs(), qint64(-1));
+    }
+
+    // Answers due later (an answer delay) still leave in the order the lines came, and
+    // a shared line's queue is bounded as one controller's.
+    void sharedLineQueue()
+    {
+        SimulatedLine line(simOptions(QStringLiteral("--nodes 1,2 --answer-delay-ms 50")));
+        line.receive("2 ST\r1 ST\r", 100);
+        line.receive("2 ST\r", 120);
+        QCOMPARE(line.nextOutputMs(), qint64(150));
+        QCOMPARE(line.takeOutput(149), QByteArray());
+        QCOMPARE(line.takeOutput(150), QByteArray("2 0100\r\n1 0100\r\n"));
+        QCOMPARE(line.takeOutput(170), QByteArray("2 0100\r\n"));
+        for (int i = 0; i < 100000; ++i)
+            line.receive(i % 2 ? "1 ST\r" : "2 ST\r", 200);
+        const QByteArray flood = line.takeOutput(1000);
+        QVERIFY(flood.size() <= SimulatedController::kMaxPendingOutput);
+        QVERIFY(flood.startsWith("2 0100\r\n1 0100\r\n"));
+        QCOMPARE(line.nextOutputMs(), qint64(-1));
+    }
+
     void outputQueueStaysBounded()
     {
         SimulatedController c(simOptions(QStringLiteral("--echo --answer-delay-ms 1000")));
@@ -238,6 +318,14 @@ private Q_SLOTS:
         addRow("zero memory", "--eeprom-size 0", "option --eeprom-size: 0 is outside 1 to 1048576");
         addRow("flag with value", "--echo=1", "option --echo takes no value");
         addRow("empty file", "--log=", "option --log needs a file name");
+        const char* notNodes = "option --nodes: \"%1\" is not a list of nodes from 1 to 255 "
+                               "(node 0 is everybody's)";
+        addRow("nodes not a number", "--nodes 1,x", QString::fromLatin1(notNodes).arg("1,x"));
+        addRow("nodes with node 0", "--nodes 0,1", QString::fromLatin1(notNodes).arg("0,1"));
+        addRow("nodes empty item", "--nodes 1,,2", QString::fromLatin1(notNodes).arg("1,,2"));
+        addRow("nodes twice the same", "--nodes 1,2,1", "option --nodes: node 1 is given twice");
+        addRow("node and nodes", "--nodes 1,2 --node 3", "give --node or --nodes, not both");
+        addRow("two nodes", "--nodes 1,2", "");
     }
     void options()
     {
@@ -271,6 +359,9 @@ private Q_SLOTS:
         const QByteArray echoed = QByteArray("\r0 ST\r0 0100\r\n").repeated(20);
         addRow("pace at 9600", "--echo --pace --baud 9600", st, echoed);
         addRow("pace at 57600", "--echo --pace --baud 57600", st, echoed);
+        addRow("two nodes, paced: one whole answer at a time", "--nodes 1,2 --pace --baud 57600",
+            QByteArray("\r1 ST\r\r2 ST\r").repeated(20),
+            QByteArray("1 0100\r\n2 0100\r\n").repeated(20));
         addRow("hang-up: the answers made first still arrive", "--hangup-after 2",
             QByteArray("\r0 ST\r\r1 ST\r\r0 ST\r"), QByteArray("0 0100\r\n1 0100\r\n"));
         addRow("hang-up with nothing answered yet", "--hangup-after 1 --answer-delay-ms 60000",
@@ -369,6 +460,40 @@ private Q_SLOTS:
         PtySimulator again(simOptions(args));
         QVERIFY(again.start());
         QCOMPARE(again.controller().memory(), bytes);
+    }
+
+    // With --nodes each node keeps its memory in a file of its own, the node's number
+    // appended to the name, written at the end and read at the next start; a bad one is
+    // refused by its name.
+    void memoryPerNode()
+    {
+        QTemporaryDir dir;
+        const QString image = dir.filePath(QStringLiteral("tyx.eeprom"));
+        const QStringList args { "--eeprom-size=100", "--eeprom", image, "--nodes", "3,1" };
+        PtySimulator made(simOptions(args));
+        QVERIFY(made.start());
+        made.line().receive("1 EES 99\r1 EED q\r1 EEW\r", 0);
+        QVERIFY(made.stop());
+        const QByteArray erased(100, char(0xFF));
+        const QByteArray bytes = QByteArray(99, char(0xFF)) + 'q';
+        QCOMPARE(readFile(image + ".3"), erased);
+        QCOMPARE(readFile(image + ".1"), bytes);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files),
+            QStringList({ "tyx.eeprom.1", "tyx.eeprom.3" }));
+        PtySimulator again(simOptions(args));
+        QVERIFY(again.start());
+        QCOMPARE(again.line().node(1), 1);
+        QCOMPARE(again.line().controller(1).memory(), bytes);
+        QCOMPARE(again.line().controller(0).memory(), erased);
+        QVERIFY(again.stop());
+
+        QVERIFY(writeFile(image + ".3", "short"));
+        PtySimulator refused(simOptions(args));
+        QVERIFY(!refused.start());
+        QCOMPARE(refused.errorString(),
+            "the memory image " + image
+                + ".3 holds 5 bytes, not the 100 of --eeprom-size; give --eeprom-size to "
+                  "match it");
     }
 
     // zaziruv-sim through its pseudo-terminal to a real serial port: the memory byte

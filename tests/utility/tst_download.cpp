@@ -1308,7 +1308,8 @@ private Q_SLOTS:
     // program to separate zaziruv-sim processes, each on its own pseudo-terminal. One
     // hangs up half way: the others finish ok, it is recorded failed and left marked
     // incomplete. Two nodes on one port run one after another in one child, a failed
-    // one tried again (--retries) with a row for each attempt.
+    // one (node 2 absent) tried again (--retries) with a row for each attempt; on a line
+    // where both answer, both are ok.
     void cliProgram()
     {
         Cli c;
@@ -1380,6 +1381,33 @@ private Q_SLOTS:
                 firstTwo = i;
         }
         QVERIFY(lastOne < firstTwo);
+
+        // Nodes 1 and 2 both answer on one line: each gets the program in its own memory.
+        SimProcess line({ "--baud", "57600", "--nodes", "1,2", "--eeprom", sims.filePath("line"),
+            "--log", sims.filePath("linelog") });
+        QVERIFY(line.isValid());
+        const ProcessRun both = program({ "--target", line.path() + "@1", "--target",
+            line.path() + "@2", "--record", "b.csv" });
+        QCOMPARE(both.exitCode, 0);
+        QVERIFY2(both.out.contains("2 of 2 units ok, 0 not ok"), both.out.constData());
+        QByteArray stored;
+        for (const QByteArray& row : readFile(c.dir.filePath("b.csv")).split('\n').mid(1)) {
+            const QList<QByteArray> f = row.split(',');
+            if (f.size() > 10)
+                stored += f.at(5) + ' ' + f.at(9) + ' ' + f.at(10) + ';';
+        }
+        QCOMPARE(stored, "1 ok 13;2 ok 13;");
+        for (const char* node : { "1", "2" }) {
+            const ProcessRun dir = runProcess(appBinary("zaziruv-cli"),
+                { "--settings", c.dir.filePath("s.json"), "--dir", c.dir.path(), "--baud", "57600",
+                    "--port", line.path(), "dir", "--node", node, "--delay", "1" });
+            QCOMPARE(dir.exitCode, 0);
+            QCOMPARE(dir.out, "1 RUN\nTotal Bytes Stored: 13\n");
+        }
+        QCOMPARE(line.stop(), 0);
+        const QByteArray one = readFile(sims.filePath("line.1"));
+        QCOMPARE(one.at(503), 'X');
+        QCOMPARE(readFile(sims.filePath("line.2")), one);
     }
 
     // Ctrl-C on program cancels every running unit: each child finishes the byte in

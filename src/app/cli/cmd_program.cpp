@@ -43,6 +43,10 @@
 #include <list>
 #include <unistd.h>
 
+#ifndef Q_OS_WIN
+#include <sys/resource.h>
+#endif
+
 namespace {
 
 enum class Kind
@@ -306,8 +310,22 @@ int ProgramRun::run()
         QJsonArray rows;
         for (const UnitRecord& r : std::as_const(last))
             rows.append(QJsonDocument::fromJson(r.jsonLine()).object());
-        printJson({ { "units", rows }, { "ok", ok }, { "notOk", int(last.size()) - ok },
-            { "seconds", double(total.elapsed()) / 1000 } });
+        QJsonObject summary { { "units", rows }, { "ok", ok }, { "notOk", int(last.size()) - ok },
+            { "seconds", double(total.elapsed()) / 1000 } };
+#ifndef Q_OS_WIN
+        // What the run cost the processor: this process (the record, the progress) and
+        // the children (the ports' units), each ended and waited for by now.
+        const auto seconds = [](int who) {
+            rusage u {};
+            getrusage(who, &u);
+            return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec)
+                + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+        };
+        summary.insert("cpuSeconds",
+            QJsonObject {
+                { "program", seconds(RUSAGE_SELF) }, { "children", seconds(RUSAGE_CHILDREN) } });
+#endif
+        printJson(summary);
     } else {
         std::fputs(unitSummary(last, total.elapsed()).constData(), stdout);
         std::fflush(stdout);

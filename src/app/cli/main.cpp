@@ -5,6 +5,7 @@
 
 #include "app/common/versiontext.h"
 #include "core/numbers.h"
+#include "core/ticktimer.h"
 
 #include <QCoreApplication>
 #include <climits>
@@ -56,6 +57,8 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("zaziruv-cli"));
+    // No window follows the ticks here: only the waits need them.
+    TickTimer::instance().setWakesOnDemand(true);
     QStringList args = app.arguments().mid(1);
 
     if (args.contains(QStringLiteral("--help")) || args.contains(QStringLiteral("-h"))) {
