@@ -2,6 +2,8 @@
 
 #include <QSocketNotifier>
 
+#include <algorithm>
+
 #ifdef Q_OS_LINUX
 #include <sys/timerfd.h>
 #include <unistd.h>
@@ -23,9 +25,12 @@ TickTimer::TickTimer(QObject* parent)
 TickTimer::~TickTimer()
 {
     m_notifier.reset();
+    m_onceNotifier.reset();
 #ifdef Q_OS_LINUX
     if (m_fd >= 0)
         ::close(m_fd);
+    if (m_onceFd >= 0)
+        ::close(m_onceFd);
 #endif
 }
 
@@ -96,7 +101,7 @@ void TickTimer::updateWakes()
 {
 #ifdef Q_OS_LINUX
     if (m_fdArmed)
-        m_notifier->setEnabled(!m_onDemand || m_demands > 0);
+        m_notifier->setEnabled(!m_onDemand || m_everyTickDemands > 0);
 #endif
 }
 
@@ -112,17 +117,75 @@ void TickTimer::countUnseen()
 #endif
 }
 
-TickTimer::Demand::Demand(TickTimer& timer)
+bool TickTimer::wakeOnceAt(int ticks, qint64 notBeforeNs)
+{
+#ifdef Q_OS_LINUX
+    itimerspec next {};
+    if (!m_fdArmed || ::timerfd_gettime(m_fd, &next) != 0)
+        return false;
+    if (ticks <= 0 && notBeforeNs <= 0)
+        return true; // done at once: nothing to wake for
+    if (m_onceFd < 0) {
+        m_onceFd = ::timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
+        if (m_onceFd < 0)
+            return false;
+        m_onceNotifier = std::make_unique<QSocketNotifier>(m_onceFd, QSocketNotifier::Read);
+        connect(m_onceNotifier.get(), &QSocketNotifier::activated, this, [this] {
+            quint64 expirations = 0;
+            [[maybe_unused]] const ssize_t n = ::read(m_onceFd, &expirations, sizeof expirations);
+            m_onceArmed = false;
+            countUnseen(); // the wait looks at the count next
+        });
+    }
+    // The free-running timer's next tick, then a period for each further one: the
+    // wait wakes on its own tick of the same clock it would have counted.
+    const qint64 periodNs = qint64(m_periodMs < 1 ? 1 : m_periodMs) * 1'000'000;
+    qint64 atNs = 1; // 0 would disarm the timer file
+    if (ticks > 0)
+        atNs = qint64(next.it_value.tv_sec) * 1'000'000'000 + next.it_value.tv_nsec
+            + qint64(ticks - 1) * periodNs;
+    atNs = std::max({ atNs, notBeforeNs, qint64(1) });
+    itimerspec once {};
+    once.it_value.tv_sec = time_t(atNs / 1'000'000'000);
+    once.it_value.tv_nsec = long(atNs % 1'000'000'000);
+    m_onceArmed = ::timerfd_settime(m_onceFd, 0, &once, nullptr) == 0;
+    return m_onceArmed;
+#else
+    Q_UNUSED(ticks);
+    Q_UNUSED(notBeforeNs);
+    return false;
+#endif
+}
+
+void TickTimer::cancelWakeOnce()
+{
+#ifdef Q_OS_LINUX
+    const itimerspec off {};
+    if (m_onceArmed && ::timerfd_settime(m_onceFd, 0, &off, nullptr) == 0)
+        m_onceArmed = false;
+#endif
+}
+
+TickTimer::Demand::Demand(TickTimer& timer, int ticks, qint64 notBeforeNs)
     : m_timer(timer)
 {
     m_timer.countUnseen();
+    // Only an outermost wait is woken once: one timer file serves one wait at a time.
+    m_once = ticks >= 0 && m_timer.m_onDemand && m_timer.m_demands == 0
+        && m_timer.wakeOnceAt(ticks, notBeforeNs);
     ++m_timer.m_demands;
+    if (!m_once)
+        ++m_timer.m_everyTickDemands;
     m_timer.updateWakes();
 }
 
 TickTimer::Demand::~Demand()
 {
     --m_timer.m_demands;
+    if (m_once)
+        m_timer.cancelWakeOnce();
+    else
+        --m_timer.m_everyTickDemands;
     m_timer.updateWakes();
 }
 

@@ -50,17 +50,22 @@ public:
     // a 1 ms Delay).
     void setWakesOnDemand(bool onDemand);
 
-    // Held by a wait on the tick count for its length; nested ones are counted.
+    // Held by a wait on the tick count for its length; nested ones are counted. A wait
+    // that looks at nothing before the `ticks`-th tick from now and `notBeforeNs` from
+    // now says so: with wakes on demand, and no other wait running, it is woken once,
+    // at that tick (or that time, if later), and the ticks between are counted then.
+    // A wait of -1 ticks is woken on every tick.
     class Demand
     {
     public:
-        explicit Demand(TickTimer& timer);
+        explicit Demand(TickTimer& timer, int ticks = -1, qint64 notBeforeNs = 0);
         ~Demand();
         Demand(const Demand&) = delete;
         Demand& operator=(const Demand&) = delete;
 
     private:
         TickTimer& m_timer;
+        bool m_once = false; // woken once rather than on every tick
     };
 
 Q_SIGNALS:
@@ -70,6 +75,8 @@ private:
     void countUnseen();
     void updateWakes();
     void advance(qint64 ticks);
+    bool wakeOnceAt(int ticks, qint64 notBeforeNs);
+    void cancelWakeOnce();
 
     int m_periodMs = 1;
     explicit TickTimer(QObject* parent = nullptr);
@@ -78,6 +85,10 @@ private:
     bool m_fdArmed = false;
     bool m_onDemand = false;
     int m_demands = 0;
+    int m_everyTickDemands = 0;
+    int m_onceFd = -1; // Linux: a one-shot timer file for a Demand woken once
+    std::unique_ptr<QSocketNotifier> m_onceNotifier;
+    bool m_onceArmed = false;
     std::unique_ptr<QSocketNotifier> m_notifier;
     int m_ticks = 0;
     qint64 m_count = 0;

@@ -81,7 +81,9 @@ void PacedSender::waitTicks(int ticks)
     clock.start();
     // Counted from this wait's own start: a line sent from inside the wait (Cancel)
     // waits its own ticks and leaves this count alone.
-    const TickTimer::Demand demand(m_ticks);
+    // Nothing is looked at before the last tick and the answer's time: one wake-up
+    // where the timer wakes on demand.
+    const TickTimer::Demand demand(m_ticks, ticks, answerNs);
     const qint64 start = m_ticks.count();
     waitUntil([&] {
         return !m_link.isOpen() || !m_ticks.isRunning()
