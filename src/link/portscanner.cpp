@@ -99,6 +99,18 @@ QString PortScanner::sysDeviceDir(const QString& name) const
 
 PortEntry PortScanner::describe(const QString& device) const
 {
+    PortEntry p = identify(device);
+    findHolder(p.device, p.holderPid, p.holderProgram);
+    p.locked = p.holderPid > 0;
+    const QFileInfo info(p.device);
+    p.accessible = info.exists() && info.isReadable() && info.isWritable();
+    if (!p.accessible)
+        p.group = info.group();
+    return p;
+}
+
+PortEntry PortScanner::identify(const QString& device) const
+{
     PortEntry p;
     const QString node = followed(device);
     p.device = node;
@@ -136,13 +148,6 @@ PortEntry PortScanner::describe(const QString& device) const
     } else if (node.startsWith(m_roots.dev + QStringLiteral("/pts/"))) {
         p.driver = QStringLiteral("pseudo-terminal");
     }
-
-    findHolder(node, p.holderPid, p.holderProgram);
-    p.locked = p.holderPid > 0;
-    const QFileInfo info(node);
-    p.accessible = info.exists() && info.isReadable() && info.isWritable();
-    if (!p.accessible)
-        p.group = info.group();
     return p;
 }
 

@@ -35,6 +35,9 @@ public:
     QList<PortEntry> scan(const QStringList& extra = {}) const;
     // What is known of one device node (or a name that leads to one).
     PortEntry describe(const QString& device) const;
+    // Only what names it: the node, its by-id path, driver and USB identity (no
+    // holder, no access check, which look through every process).
+    PortEntry identify(const QString& device) const;
 
     // The node a port name stands for: a /dev/serial/by-id path (or any link) is
     // followed, "usb:VID:PID[:SERIAL]" is looked up among the plugged adapters.

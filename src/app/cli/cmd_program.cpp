@@ -19,6 +19,7 @@
 #include "jsonoutput.h"
 #include "link/commandset.h"
 #include "link/pacedsender.h"
+#include "link/portscanner.h"
 #include "settings/settings.h"
 #include "terminal/terminalcore.h"
 #include "utility/combinationcontroller.h"
@@ -35,7 +36,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QProcess>
-#include <QSerialPortInfo>
 #include <QTemporaryDir>
 #include <climits>
 #include <csignal>
@@ -192,19 +192,17 @@ std::optional<Target> parseTarget(const QString& text)
 }
 
 // A name of `port` that stays when the adapter is plugged in again, and its serial
-// number, when the system knows them.
+// number, when the system knows them: read from the device's own entries, as a scan
+// of every port (hundreds of tty entries) would cost more than the unit's download.
 void identifyPort(const QString& port, QString& stableName, QString& serialNumber)
 {
-    const QString device = QFileInfo(port).canonicalFilePath();
-    const QDir byId(QStringLiteral("/dev/serial/by-id"));
-    for (const QFileInfo& link : byId.entryInfoList(QDir::System | QDir::Files)) {
-        if (link.canonicalFilePath() == device && !device.isEmpty())
-            stableName = link.absoluteFilePath();
-    }
-    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
-        if (info.systemLocation() == device)
-            serialNumber = info.serialNumber();
-    }
+    const PortScanner scanner;
+    const QString node = scanner.resolve(port);
+    if (node.isEmpty() || port.contains(QLatin1String("://")))
+        return;
+    const PortEntry entry = scanner.identify(node);
+    stableName = entry.stablePath;
+    serialNumber = entry.serialNumber;
 }
 
 struct Unit
