@@ -1,13 +1,14 @@
 #include "trafficmodel.h"
 
+#include "redrawpacer.h"
+
 #include <QBrush>
 #include <QColor>
 
 TrafficModel::TrafficModel(QObject* parent)
     : QAbstractTableModel(parent)
 {
-    m_batch.setSingleShot(true);
-    connect(&m_batch, &QTimer::timeout, this, &TrafficModel::insertPending);
+    m_batch = new RedrawPacer([this] { insertPending(); }, this);
 }
 
 int TrafficModel::rowCount(const QModelIndex& parent) const
@@ -85,13 +86,13 @@ void TrafficModel::add(const TrafficRow& row)
         ++m_dropped;
     }
     m_pending.push_back(std::move(e));
-    if (!m_paused && !m_batch.isActive())
-        m_batch.start(BatchMs);
+    if (!m_paused)
+        m_batch->request();
 }
 
 void TrafficModel::insertPending()
 {
-    m_batch.stop();
+    m_batch->drawn();
     if (m_pending.empty() || m_paused)
         return;
     const size_t max = size_t(MaxRows);

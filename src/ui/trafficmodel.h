@@ -3,14 +3,16 @@
 #include "link/trafficrow.h"
 
 #include <QAbstractTableModel>
-#include <QTimer>
 #include <deque>
 
 // The rows of the traffic view: at most MaxRows, the oldest dropped (and counted)
 // beyond that, in a ring of blocks so that dropping costs little. Rows come in at the line's
-// rate and are inserted in batches every BatchMs, so that the view redraws a few
-// times a second whatever the rate. While paused, rows wait (up to MaxRows of them)
+// rate and are inserted in batches as a RedrawPacer says (at once after a quiet spell,
+// every 90 ms while they stream), so that the view redraws a few times a second
+// whatever the rate. While paused, rows wait (up to MaxRows of them)
 // and come in on resume.
+class RedrawPacer;
+
 class TrafficModel : public QAbstractTableModel
 {
     Q_OBJECT
@@ -24,7 +26,6 @@ public:
         ColumnCount
     };
     static constexpr int MaxRows = 50000;
-    static constexpr int BatchMs = 40;
 
     explicit TrafficModel(QObject* parent = nullptr);
 
@@ -68,5 +69,5 @@ private:
     qint64 m_dropped = 0;
     bool m_paused = false;
     bool m_relative = false;
-    QTimer m_batch;
+    RedrawPacer* m_batch = nullptr;
 };
