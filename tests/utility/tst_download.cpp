@@ -299,6 +299,7 @@ private Q_SLOTS:
     {
         QTemporaryDir devices;
         const QString link = devices.filePath(QStringLiteral("ttyTYX"));
+        std::unique_ptr<PtySimulator> back; // outlives the rig: the port goes first
         Rig r("--link " + link);
         r.core->setReconnectWhenIdle(true);
         r.core->setDeviceOverride(link);
@@ -314,11 +315,11 @@ private Q_SLOTS:
         QVERIFY(!r.lines.contains("1 EES 516")); // the table was never reached
         QVERIFY(r.core->waitingForPort());
 
-        PtySimulator back(simOptions("--baud 57600 --link " + link));
+        back = std::make_unique<PtySimulator>(simOptions("--baud 57600 --link " + link));
         Lines received;
         QObject::connect(
-            &back, &PtySimulator::lineReceived, [&](const QByteArray& l) { received << l; });
-        QVERIFY(back.start());
+            back.get(), &PtySimulator::lineReceived, [&](const QByteArray& l) { received << l; });
+        QVERIFY(back->start());
         QVERIFY(waitFor([&] { return r.core->link().isOpen(); }));
         QVERIFY(!r.u.busy());
         r.core->setCommandText(QStringLiteral("1 ST"));
@@ -326,7 +327,6 @@ private Q_SLOTS:
         QVERIFY(waitFor([&] { return !received.isEmpty(); }));
         QCOMPARE(received.first(), QByteArray("1 ST"));
         QCOMPARE(int(r.u.lastDownload().kind), int(Outcome::PortLost));
-        r.core.reset(); // the port goes before the simulator behind it
     }
 
     // The command texts as the controller reads them: the sign's place, the CR that ends
