@@ -135,24 +135,46 @@ bool TickTimer::wakeOnceAt(int ticks, qint64 notBeforeNs)
             [[maybe_unused]] const ssize_t n = ::read(m_onceFd, &expirations, sizeof expirations);
             m_onceArmed = false;
             countUnseen(); // the wait looks at the count next
+            // Woken before the periodic timer counted its tick (the two files expire
+            // apart by microseconds only): wake again on the next, or the wait, with
+            // nothing else to wake it, would never see its count.
+            itimerspec again {};
+            if (m_count < m_onceTarget && ::timerfd_gettime(m_fd, &again) == 0)
+                armOnce(qint64(again.it_value.tv_sec) * 1'000'000'000 + again.it_value.tv_nsec
+                    + (m_onceTarget - m_count - 1) * periodNs());
         });
     }
     // The free-running timer's next tick, then a period for each further one: the
     // wait wakes on its own tick of the same clock it would have counted.
-    const qint64 periodNs = qint64(m_periodMs < 1 ? 1 : m_periodMs) * 1'000'000;
     qint64 atNs = 1; // 0 would disarm the timer file
     if (ticks > 0)
         atNs = qint64(next.it_value.tv_sec) * 1'000'000'000 + next.it_value.tv_nsec
-            + qint64(ticks - 1) * periodNs;
-    atNs = std::max({ atNs, notBeforeNs, qint64(1) });
-    itimerspec once {};
-    once.it_value.tv_sec = time_t(atNs / 1'000'000'000);
-    once.it_value.tv_nsec = long(atNs % 1'000'000'000);
-    m_onceArmed = ::timerfd_settime(m_onceFd, 0, &once, nullptr) == 0;
-    return m_onceArmed;
+            + qint64(ticks - 1) * periodNs();
+    m_onceTarget = m_count + std::max(ticks, 0);
+    return armOnce(std::max(atNs, notBeforeNs));
 #else
     Q_UNUSED(ticks);
     Q_UNUSED(notBeforeNs);
+    return false;
+#endif
+}
+
+qint64 TickTimer::periodNs() const
+{
+    return qint64(m_periodMs < 1 ? 1 : m_periodMs) * 1'000'000;
+}
+
+bool TickTimer::armOnce(qint64 inNs)
+{
+#ifdef Q_OS_LINUX
+    inNs = std::max<qint64>(inNs, 1); // 0 would disarm the timer file
+    itimerspec once {};
+    once.it_value.tv_sec = time_t(inNs / 1'000'000'000);
+    once.it_value.tv_nsec = long(inNs % 1'000'000'000);
+    m_onceArmed = ::timerfd_settime(m_onceFd, 0, &once, nullptr) == 0;
+    return m_onceArmed;
+#else
+    Q_UNUSED(inNs);
     return false;
 #endif
 }

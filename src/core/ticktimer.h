@@ -76,6 +76,8 @@ private:
     void updateWakes();
     void advance(qint64 ticks);
     bool wakeOnceAt(int ticks, qint64 notBeforeNs);
+    bool armOnce(qint64 inNs);
+    qint64 periodNs() const;
     void cancelWakeOnce();
 
     int m_periodMs = 1;
@@ -89,6 +91,7 @@ private:
     int m_onceFd = -1; // Linux: a one-shot timer file for a Demand woken once
     std::unique_ptr<QSocketNotifier> m_onceNotifier;
     bool m_onceArmed = false;
+    qint64 m_onceTarget = 0; // the count the one-shot wake is for
     std::unique_ptr<QSocketNotifier> m_notifier;
     int m_ticks = 0;
     qint64 m_count = 0;

@@ -14,6 +14,7 @@
 #include "cmdrun/commandfilerunner.h"
 #include "core/eventwait.h"
 #include "core/numbers.h"
+#include "core/ticktimer.h"
 #include "link/framing.h"
 #include "link/trafficlog.h"
 #include "link/trafficrecorder.h"
@@ -25,6 +26,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -111,6 +113,50 @@ private Q_SLOTS:
 
     // A local port that goes is watched for under the same name and opened again when
     // it is back and no other window works; the traffic record says so.
+    // Ticks on demand (the CLI): a wait woken once, at its last tick or its time,
+    // sees its whole count then; one nested in it is woken on every tick; between
+    // waits the ticks are counted unseen. (Waits that never end fail by waitFor's
+    // guard; no wait is timed.)
+    void ticksOnDemand_data()
+    {
+        addColumns<int, qint64, bool>("ticks", "notBeforeNs", "nested");
+        addRow("one tick", 1, qint64(0), false);
+        addRow("five ticks", 5, qint64(0), false);
+        addRow("a time, no tick", 0, qint64(3'000'000), false);
+        addRow("ticks and a later time", 2, qint64(6'000'000), false);
+        addRow("nested every-tick wait", 4, qint64(0), true);
+    }
+    void ticksOnDemand()
+    {
+        QFETCH(int, ticks);
+        QFETCH(qint64, notBeforeNs);
+        QFETCH(bool, nested);
+        TickTimer& timer = TickTimer::instance();
+        const bool wasRunning = timer.isRunning();
+        timer.setPeriodMs(1);
+        timer.start();
+        timer.setWakesOnDemand(true);
+        const auto restore = qScopeGuard([&] {
+            timer.setWakesOnDemand(false);
+            if (!wasRunning)
+                timer.stop();
+        });
+        for (int round = 0; round < 20; ++round) {
+            QElapsedTimer clock;
+            clock.start();
+            const TickTimer::Demand demand(timer, ticks, notBeforeNs);
+            const qint64 start = timer.count();
+            if (nested) {
+                const TickTimer::Demand inner(timer);
+                const qint64 innerStart = timer.count();
+                QVERIFY(waitFor([&] { return timer.since(innerStart) >= 2; }));
+            }
+            QVERIFY(waitFor([&] {
+                return timer.since(start) >= ticks && clock.nsecsElapsed() >= notBeforeNs;
+            }));
+        }
+    }
+
     void reconnectWhenIdle()
     {
         CoreRig rig;
