@@ -117,12 +117,18 @@ void TickTimer::countUnseen()
 #endif
 }
 
-bool TickTimer::wakeOnceAt(int ticks, qint64 notBeforeNs)
+bool TickTimer::wakeOnceAt(int ticks, qint64 notBeforeNs, qint64 fromNs)
 {
 #ifdef Q_OS_LINUX
     itimerspec next {};
     if (!m_fdArmed || ::timerfd_gettime(m_fd, &next) != 0)
         return false;
+    // The free-running timer's next tick, then a period for each further one: the
+    // wait wakes on its own tick of the same clock it would have counted. Ticks
+    // before fromNs are not the wait's own.
+    const qint64 nextNs = qint64(next.it_value.tv_sec) * 1'000'000'000 + next.it_value.tv_nsec;
+    const qint64 before = fromNs >= nextNs ? (fromNs - nextNs) / periodNs() + 1 : 0;
+    m_onceTarget = m_count + before + std::max(ticks, 0);
     if (ticks <= 0 && notBeforeNs <= 0)
         return true; // done at once: nothing to wake for
     if (m_onceFd < 0) {
@@ -144,13 +150,9 @@ bool TickTimer::wakeOnceAt(int ticks, qint64 notBeforeNs)
                     + (m_onceTarget - m_count - 1) * periodNs());
         });
     }
-    // The free-running timer's next tick, then a period for each further one: the
-    // wait wakes on its own tick of the same clock it would have counted.
     qint64 atNs = 1; // 0 would disarm the timer file
     if (ticks > 0)
-        atNs = qint64(next.it_value.tv_sec) * 1'000'000'000 + next.it_value.tv_nsec
-            + qint64(ticks - 1) * periodNs();
-    m_onceTarget = m_count + std::max(ticks, 0);
+        atNs = nextNs + (before + ticks - 1) * periodNs();
     return armOnce(std::max(atNs, notBeforeNs));
 #else
     Q_UNUSED(ticks);
@@ -188,13 +190,14 @@ void TickTimer::cancelWakeOnce()
 #endif
 }
 
-TickTimer::Demand::Demand(TickTimer& timer, int ticks, qint64 notBeforeNs)
+TickTimer::Demand::Demand(TickTimer& timer, int ticks, qint64 notBeforeNs, qint64 fromNs)
     : m_timer(timer)
 {
     m_timer.countUnseen();
     // Only an outermost wait is woken once: one timer file serves one wait at a time.
     m_once = ticks >= 0 && m_timer.m_onDemand && m_timer.m_demands == 0
-        && m_timer.wakeOnceAt(ticks, notBeforeNs);
+        && m_timer.wakeOnceAt(ticks, notBeforeNs, fromNs);
+    m_target = m_once ? m_timer.m_onceTarget : m_timer.m_count + std::max(ticks, 0);
     ++m_timer.m_demands;
     if (!m_once)
         ++m_timer.m_everyTickDemands;

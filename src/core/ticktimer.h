@@ -54,19 +54,27 @@ public:
     // that looks at nothing before the `ticks`-th tick from now and `notBeforeNs` from
     // now says so: with wakes on demand, and no other wait running, it is woken once,
     // at that tick (or that time, if later), and the ticks between are counted then.
-    // A wait of -1 ticks is woken on every tick.
+    // A wait of -1 ticks is woken on every tick. A wait whose ticks count only from
+    // `fromNs` on (the pause after a line that is still on the wire) counts the ticks
+    // before that too: it is done when count() reaches target().
     class Demand
     {
     public:
-        explicit Demand(TickTimer& timer, int ticks = -1, qint64 notBeforeNs = 0);
+        explicit Demand(
+            TickTimer& timer, int ticks = -1, qint64 notBeforeNs = 0, qint64 fromNs = 0);
         ~Demand();
         Demand(const Demand&) = delete;
         Demand& operator=(const Demand&) = delete;
 
+        bool once() const { return m_once; }
+        qint64 target() const { return m_target; }
+
     private:
         TickTimer& m_timer;
         bool m_once = false; // woken once rather than on every tick
+        qint64 m_target = 0;
     };
+    bool wakesOnDemand() const { return m_onDemand; }
 
 Q_SIGNALS:
     void ticked();
@@ -75,7 +83,7 @@ private:
     void countUnseen();
     void updateWakes();
     void advance(qint64 ticks);
-    bool wakeOnceAt(int ticks, qint64 notBeforeNs);
+    bool wakeOnceAt(int ticks, qint64 notBeforeNs, qint64 fromNs);
     bool armOnce(qint64 inNs);
     qint64 periodNs() const;
     void cancelWakeOnce();

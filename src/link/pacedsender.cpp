@@ -39,8 +39,42 @@ void PacedSender::sendTicks(const QString& command, int ticks, End end)
 {
     const QString text = line(command, end);
     m_answers.setAnswerMarker(text);
-    writeAndDrain(text);
+    const QByteArray bytes = toWire(text);
+    totals.bytes += bytes.size();
+    m_link.write(bytes);
+    if (pauseAfterLine(ticks))
+        return;
+    m_link.waitForDrain();
     waitTicks(ticks);
+}
+
+bool PacedSender::pauseAfterLine(int ticks)
+{
+    // Where the tick timer wakes on demand, the line's drain and the pause after it
+    // share one wake-up: at the ticks-th tick after the line's time is over (and the
+    // answer's time after that), counted on the same clock as the two waits would.
+    // A line still in the driver then (a UART slower than its line time) is waited
+    // out as ever and gets its whole pause after it.
+    if (ticks <= 0 || !m_ticks.wakesOnDemand() || !m_link.isOpen() || m_link.bytesToWrite() > 0)
+        return false;
+    const qint64 drainNs = m_link.lineBusyNs();
+    const qint64 answerNs = m_answers.collecting() ? m_link.lineTimeNs(AnswerBytes) : 0;
+    QElapsedTimer clock;
+    clock.start();
+    const TickTimer::Demand demand(m_ticks, ticks, drainNs + answerNs, drainNs);
+    if (!demand.once())
+        return false;
+    totals.ticks += ticks;
+    totals.waits += 1;
+    waitUntil([&] {
+        return !m_link.isOpen() || !m_ticks.isRunning()
+            || (m_ticks.count() >= demand.target() && clock.nsecsElapsed() >= drainNs + answerNs);
+    });
+    if (!m_link.isOpen() || (m_link.bytesToWrite() == 0 && m_link.lineBusyNs() <= 0))
+        return true;
+    totals.ticks -= ticks;
+    totals.waits -= 1;
+    return false;
 }
 
 void PacedSender::bareReturn(int multiple)

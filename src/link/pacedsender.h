@@ -74,6 +74,8 @@ public:
     static constexpr qint64 AnswerBytes = 12;
 
 private:
+    // The drain and the pause after a line in one wait; false: wait them out apart.
+    bool pauseAfterLine(int ticks);
     // Writes text and waits until the line has carried it.
     void writeAndDrain(const QString& text);
 
