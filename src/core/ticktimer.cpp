@@ -157,6 +157,7 @@ bool TickTimer::wakeOnceAt(int ticks, qint64 notBeforeNs, qint64 fromNs)
 #else
     Q_UNUSED(ticks);
     Q_UNUSED(notBeforeNs);
+    Q_UNUSED(fromNs);
     return false;
 #endif
 }
