@@ -329,35 +329,20 @@ void SimulatedController::answer(const QByteArray& text, qint64 nowMs)
 
 void SimulatedController::queue(qint64 dueMs, const QByteArray& bytes)
 {
-    // A host that never reads cannot make the queue grow: what does not fit is lost,
-    // as characters sent into a line nobody listens to.
-    if (bytes.isEmpty() || m_pendingBytes + bytes.size() > kMaxPendingOutput)
-        return;
-    m_output.emplace(dueMs, bytes);
-    m_pendingBytes += bytes.size();
+    m_output.push(dueMs, bytes);
 }
 
 QByteArray SimulatedController::takeOutput(qint64 nowMs)
 {
-    QByteArray out;
-    auto it = m_output.begin();
-    while (it != m_output.end() && it->first <= nowMs) {
-        out += it->second;
-        m_pendingBytes -= it->second.size();
-        it = m_output.erase(it);
-    }
-    return out;
+    return m_output.take(nowMs);
 }
 
 std::vector<std::pair<qint64, QByteArray>> SimulatedController::takeQueued()
 {
-    std::vector<std::pair<qint64, QByteArray>> out(m_output.begin(), m_output.end());
-    m_output.clear();
-    m_pendingBytes = 0;
-    return out;
+    return m_output.takeAll();
 }
 
 qint64 SimulatedController::nextOutputMs() const
 {
-    return m_output.empty() ? -1 : m_output.begin()->first;
+    return m_output.nextMs();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "sim/simoptions.h"
+#include "sim/timedoutput.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -17,7 +18,7 @@ class SimulatedController
 {
 public:
     static constexpr int kMaxLineLength = 9999;
-    static constexpr qsizetype kMaxPendingOutput = 65536;
+    static constexpr qsizetype kMaxPendingOutput = TimedOutput::MaxBytes;
     // The unlock number of "EEU" that allows "EEADR"/"EEADDR".
     static constexpr int kUnlockCode = 4826;
 
@@ -106,8 +107,7 @@ private:
     bool m_answersBroadcasts = true;
     bool m_silent = false; // the line being carried out is a broadcast this one leaves unanswered
 
-    std::multimap<qint64, QByteArray> m_output; // due time -> bytes, in order of making
-    qsizetype m_pendingBytes = 0;
+    TimedOutput m_output;
 
     std::function<void(const QByteArray&)> m_observer;
 };

@@ -34,13 +34,8 @@ void SimulatedLine::receive(QByteArrayView bytes, qint64 nowMs)
         bytes = bytes.sliced(piece.size());
         for (SimulatedController& c : m_controllers) {
             c.receive(piece, nowMs);
-            for (auto& [due, out] : c.takeQueued()) {
-                // What does not fit is lost, as on one controller.
-                if (m_pendingBytes + out.size() > SimulatedController::kMaxPendingOutput)
-                    continue;
-                m_pendingBytes += out.size();
-                m_output.emplace(due, std::move(out));
-            }
+            for (auto& [due, out] : c.takeQueued())
+                m_output.push(due, std::move(out));
         }
     }
 }
@@ -49,19 +44,12 @@ QByteArray SimulatedLine::takeOutput(qint64 nowMs)
 {
     if (!shared())
         return m_controllers.front().takeOutput(nowMs);
-    QByteArray out;
-    auto it = m_output.begin();
-    while (it != m_output.end() && it->first <= nowMs) {
-        out += it->second;
-        m_pendingBytes -= it->second.size();
-        it = m_output.erase(it);
-    }
-    return out;
+    return m_output.take(nowMs);
 }
 
 qint64 SimulatedLine::nextOutputMs() const
 {
     if (!shared())
         return m_controllers.front().nextOutputMs();
-    return m_output.empty() ? -1 : m_output.begin()->first;
+    return m_output.nextMs();
 }

@@ -43,6 +43,5 @@ private:
     QList<int> m_nodes;
     // Shared line only (one controller keeps its own queue): due time -> bytes, in the
     // order made.
-    std::multimap<qint64, QByteArray> m_output;
-    qsizetype m_pendingBytes = 0;
+    TimedOutput m_output; // the answers of all, in the order the lines came
 };
